@@ -1,0 +1,85 @@
+#include "app/KitTool.h"
+
+#include "model/AutoMapper.h"
+#include "model/Documents.h"
+#include "model/Storage.h"
+
+#include <ostream>
+
+namespace fs = std::filesystem;
+
+namespace tamborel::app {
+
+namespace {
+
+constexpr const char* usage = "usage: tamborel-kit map FOLDER [--name NAME] | check FILE... | list";
+
+int badArguments(std::ostream& err) {
+    err << usage << '\n';
+    return 2;
+}
+
+std::string folderName(const fs::path& folder) {
+    fs::path trimmed = folder;
+    while (trimmed.has_relative_path() && trimmed.filename().empty())
+        trimmed = trimmed.parent_path();
+    return trimmed.filename().string();
+}
+
+int mapFolder(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2 && !(args.size() == 4 && args[2] == "--name"))
+        return badArguments(err);
+    std::error_code ec;
+    const fs::path folder = fs::absolute(args[1], ec).lexically_normal();
+    if (ec || !fs::is_directory(folder, ec)) {
+        err << "tamborel-kit: not a folder: " << args[1] << '\n';
+        return 2;
+    }
+    DrumKit kit(args.size() == 4 ? args[3] : folderName(folder));
+    const autoMapper::Mapping mapping = autoMapper::map(folder);
+    for (DrumPad& pad : kit.pads) {
+        if (auto file = mapping.find(pad.role); file != mapping.end())
+            pad.sampleURL = FileUrl::fromPath(file->second);
+    }
+    const auto text = documents::writeKit(kit);
+    if (!text) {
+        err << "tamborel-kit: the kit name is not valid UTF-8\n";
+        return 2;
+    }
+    out << *text;
+    return 0;
+}
+
+int checkFiles(const std::vector<std::string>& args, std::ostream& out) {
+    int status = 0;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const auto result = storage::readKitFile(args[i]);
+        if (result) {
+            out << "ok " << args[i] << '\n';
+        } else {
+            out << "rejected " << args[i] << ": " << result.error << '\n';
+            status = 1;
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+int runKitTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty())
+        return badArguments(err);
+    const std::string& command = args[0];
+    if (command == "map")
+        return mapFolder(args, out, err);
+    if (command == "check" && args.size() >= 2)
+        return checkFiles(args, out);
+    if (command == "list" && args.size() == 1) {
+        for (const fs::path& kit : storage::savedKits())
+            out << kit.string() << '\n';
+        return 0;
+    }
+    return badArguments(err);
+}
+
+} // namespace tamborel::app

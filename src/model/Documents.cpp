@@ -1,0 +1,335 @@
+#include "model/Documents.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace tamborel::documents {
+
+using nlohmann::json;
+
+namespace {
+
+// nlohmann stores floats as doubles; handing it the double nearest to the float's shortest
+// decimal text makes it print "1.1" rather than "1.100000023841858", and reading that text
+// back as a float gives the same float.
+double shortestDecimal(float value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    double widened = value;
+    std::from_chars(text, result.ptr, widened);
+    return widened;
+}
+
+// Objects are std::map-backed, so dump() sorts keys in byte order. The one rule nlohmann
+// does not follow is escaping the solidus; '/' can only occur inside strings in JSON text,
+// so it is safe to escape every one.
+std::optional<std::string> render(const json& document) {
+    std::string plain;
+    try {
+        plain = document.dump(2);
+    } catch (const json::exception&) {
+        return std::nullopt; // a string that is not valid UTF-8
+    }
+    std::string escaped;
+    escaped.reserve(plain.size() + plain.size() / 16);
+    for (char c : plain) {
+        if (c == '/')
+            escaped += '\\';
+        escaped += c;
+    }
+    escaped += '\n';
+    return escaped;
+}
+
+json padToJson(const DrumPad& pad) {
+    json object = {
+        {"muted", pad.muted},
+        {"notes", pad.notes},
+        {"pan", shortestDecimal(pad.pan)},
+        {"role", std::string(rawValue(pad.role))},
+        {"soloed", pad.soloed},
+        {"volume", shortestDecimal(pad.volume)},
+    };
+    if (pad.sampleURL)
+        object["sampleURL"] = pad.sampleURL->text;
+    return object;
+}
+
+// Depth of nesting of arrays and objects, counted without parsing; strings are skipped so
+// brackets inside them do not count.
+std::size_t nestingDepth(std::string_view text) {
+    std::size_t depth = 0, deepest = 0;
+    bool inString = false, escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"')
+            inString = true;
+        else if (c == '[' || c == '{')
+            deepest = std::max(deepest, ++depth);
+        else if ((c == ']' || c == '}') && depth > 0)
+            --depth;
+    }
+    return deepest;
+}
+
+// Reads members of one object, recording the first rule it breaks. Every accessor
+// returns a value even after a failure so callers can run straight through and check
+// `failed()` once.
+class ObjectReader {
+public:
+    ObjectReader(const json& object, std::string path, std::string& error)
+        : object_(object), path_(std::move(path)), error_(error) {}
+
+    const json* member(const char* key, bool required) {
+        auto it = object_.find(key);
+        if (it == object_.end() || (!required && it->is_null())) {
+            if (required)
+                fail(key, "missing");
+            return nullptr;
+        }
+        return &*it;
+    }
+
+    bool boolean(const char* key) {
+        const json* value = member(key, true);
+        if (value != nullptr && !value->is_boolean())
+            fail(key, "not true or false");
+        return value != nullptr && value->is_boolean() && value->get<bool>();
+    }
+
+    float float32(const char* key) {
+        const json* value = member(key, true);
+        if (value == nullptr)
+            return 0.0f;
+        if (!value->is_number()) {
+            fail(key, "not a number");
+            return 0.0f;
+        }
+        const double wide = value->get<double>();
+        if (!std::isfinite(wide) || std::fabs(wide) > std::numeric_limits<float>::max()) {
+            fail(key, "outside the 32-bit float range");
+            return 0.0f;
+        }
+        return static_cast<float>(wide);
+    }
+
+    double float64(const char* key) {
+        const json* value = member(key, true);
+        if (value != nullptr && !value->is_number())
+            fail(key, "not a number");
+        return value != nullptr && value->is_number() ? value->get<double>() : 0.0;
+    }
+
+    std::string string(const char* key) {
+        const json* value = member(key, true);
+        if (value != nullptr && !value->is_string())
+            fail(key, "not a string");
+        return value != nullptr && value->is_string() ? value->get<std::string>() : std::string{};
+    }
+
+    std::optional<std::string> optionalString(const char* key) {
+        const json* value = member(key, false);
+        if (value == nullptr)
+            return std::nullopt;
+        if (!value->is_string()) {
+            fail(key, "not a string");
+            return std::nullopt;
+        }
+        return value->get<std::string>();
+    }
+
+    void fail(std::string_view key, std::string_view why) {
+        if (!error_.empty())
+            return;
+        error_ = path_;
+        if (!key.empty())
+            error_ += (path_.empty() ? "" : ".") + std::string(key);
+        error_ += ": ";
+        error_ += why;
+    }
+
+    bool failed() const { return !error_.empty(); }
+    const std::string& path() const { return path_; }
+
+private:
+    const json& object_;
+    std::string path_;
+    std::string& error_;
+};
+
+// An integer of the given range: integral JSON numbers only (1 and 1.0, never 1.5).
+template <typename Int> std::optional<Int> integer(const json& value) {
+    if (value.is_number_unsigned()) {
+        const auto v = value.get<std::uint64_t>();
+        if (v > static_cast<std::uint64_t>(std::numeric_limits<Int>::max()))
+            return std::nullopt;
+        return static_cast<Int>(v);
+    }
+    if (value.is_number_integer()) {
+        const auto v = value.get<std::int64_t>();
+        if (std::cmp_less(v, std::numeric_limits<Int>::min()) ||
+            std::cmp_greater(v, std::numeric_limits<Int>::max()))
+            return std::nullopt;
+        return static_cast<Int>(v);
+    }
+    if (value.is_number_float()) {
+        const double v = value.get<double>();
+        // The bounds are powers of two, so the comparisons are exact.
+        const double low = static_cast<double>(std::numeric_limits<Int>::min());
+        const double high = std::ldexp(1.0, std::numeric_limits<Int>::digits);
+        if (!std::isfinite(v) || v != std::trunc(v) || v < low || v >= high)
+            return std::nullopt;
+        return static_cast<Int>(v);
+    }
+    return std::nullopt;
+}
+
+std::optional<DrumPad> readPad(const json& value, std::string path, std::string& error) {
+    ObjectReader reader(value, std::move(path), error);
+    if (!value.is_object()) {
+        reader.fail("", "not an object");
+        return std::nullopt;
+    }
+    DrumPad pad;
+    pad.muted = reader.boolean("muted");
+    if (const json* notes = reader.member("notes", true)) {
+        if (!notes->is_array())
+            reader.fail("notes", "not an array");
+        else
+            for (std::size_t i = 0; i < notes->size() && !reader.failed(); ++i) {
+                if (auto note = integer<std::int64_t>((*notes)[i]))
+                    pad.notes.push_back(*note);
+                else
+                    reader.fail("notes[" + std::to_string(i) + "]", "not an integer");
+            }
+    }
+    pad.pan = reader.float32("pan");
+    const std::string role = reader.string("role");
+    if (!reader.failed()) {
+        if (auto parsed = padRoleFromRawValue(role))
+            pad.role = *parsed;
+        else
+            reader.fail("role", "\"" + role + "\" is not a pad role");
+    }
+    if (auto url = reader.optionalString("sampleURL")) {
+        pad.sampleURL = FileUrl::parse(*url);
+        if (!pad.sampleURL)
+            reader.fail("sampleURL", "not URL text");
+    }
+    pad.soloed = reader.boolean("soloed");
+    pad.volume = reader.float32("volume");
+    if (reader.failed())
+        return std::nullopt;
+    return pad;
+}
+
+// Parses text into a top-level object, or says why not.
+std::optional<json> parseObject(std::string_view text, std::string& error) {
+    if (text.size() > maxDocumentBytes) {
+        error = "document larger than 16 MiB";
+        return std::nullopt;
+    }
+    if (nestingDepth(text) > maxNestingDepth) {
+        error = "document nested deeper than 64 levels";
+        return std::nullopt;
+    }
+    json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (document.is_discarded()) {
+        error = "not JSON";
+        return std::nullopt;
+    }
+    if (!document.is_object()) {
+        error = "top-level value is not an object";
+        return std::nullopt;
+    }
+    return document;
+}
+
+} // namespace
+
+std::optional<std::string> writeKit(const DrumKit& kit) {
+    json pads = json::array();
+    for (const DrumPad& pad : kit.pads)
+        pads.push_back(padToJson(pad));
+    const json document = {
+        {"id", kit.id.toString()},
+        {"masterVolume", shortestDecimal(kit.masterVolume)},
+        {"name", kit.name},
+        {"pads", std::move(pads)},
+    };
+    return render(document);
+}
+
+std::optional<std::string> writeSettings(const AudioSettings& settings) {
+    json document = {
+        {"bufferFrames", settings.bufferFrames},
+        {"sampleRate", settings.sampleRate},
+    };
+    if (settings.outputDeviceUID)
+        document["outputDeviceUID"] = *settings.outputDeviceUID;
+    return render(document);
+}
+
+ReadResult<DrumKit> readKit(std::string_view text) {
+    ReadResult<DrumKit> result;
+    const auto document = parseObject(text, result.error);
+    if (!document)
+        return result;
+    ObjectReader reader(*document, "", result.error);
+    DrumKit kit;
+    kit.pads.clear();
+    const std::string id = reader.string("id");
+    if (!reader.failed()) {
+        if (auto uuid = Uuid::parse(id))
+            kit.id = *uuid;
+        else
+            reader.fail("id", "not UUID text");
+    }
+    kit.masterVolume = reader.float32("masterVolume");
+    kit.name = reader.string("name");
+    if (const json* pads = reader.member("pads", true); pads != nullptr && !reader.failed()) {
+        if (!pads->is_array())
+            reader.fail("pads", "not an array");
+        else
+            for (std::size_t i = 0; i < pads->size() && !reader.failed(); ++i) {
+                if (auto pad = readPad((*pads)[i], "pads[" + std::to_string(i) + "]", result.error))
+                    kit.pads.push_back(std::move(*pad));
+            }
+    }
+    if (!reader.failed())
+        result.value = std::move(kit);
+    return result;
+}
+
+ReadResult<AudioSettings> readSettings(std::string_view text) {
+    ReadResult<AudioSettings> result;
+    const auto document = parseObject(text, result.error);
+    if (!document)
+        return result;
+    ObjectReader reader(*document, "", result.error);
+    AudioSettings settings;
+    if (const json* frames = reader.member("bufferFrames", true)) {
+        if (auto value = integer<std::uint32_t>(*frames))
+            settings.bufferFrames = *value;
+        else
+            reader.fail("bufferFrames", "not an integer from 0 to 4294967295");
+    }
+    settings.outputDeviceUID = reader.optionalString("outputDeviceUID");
+    settings.sampleRate = reader.float64("sampleRate");
+    if (!reader.failed())
+        result.value = std::move(settings);
+    return result;
+}
+
+} // namespace tamborel::documents

@@ -1,0 +1,61 @@
+#pragma once
+// The kit and settings records: plain values, copied on assignment.
+
+#include "model/FileUrl.h"
+#include "model/PadRole.h"
+#include "model/Uuid.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamborel {
+
+// The settings of one role within a kit.
+struct DrumPad {
+    PadRole role = PadRole::kick;
+    std::vector<std::int64_t> notes;
+    std::optional<FileUrl> sampleURL;
+    float volume = 1.0f; // linear gain, 1.0 = unity; above 1.0 is allowed
+    float pan = 0.0f;    // 0 = centre, negative = left, positive = right
+    bool muted = false;
+    bool soloed = false;
+
+    // A pad with the role's default notes, no sample, unity volume, centred.
+    explicit DrumPad(PadRole r);
+    DrumPad() : DrumPad(PadRole::kick) {}
+
+    std::string_view id() const { return rawValue(role); }
+    friend bool operator==(const DrumPad&, const DrumPad&) = default;
+};
+
+struct DrumKit {
+    Uuid id;
+    std::string name;
+    std::vector<DrumPad> pads; // a kit read from a file may lack roles or repeat them
+    float masterVolume = 1.0f;
+
+    // A new kit: a random id, the name as given, one default pad per role in table order.
+    explicit DrumKit(std::string kitName);
+    DrumKit() : DrumKit(std::string{}) {}
+
+    // A copy of the first pad with the role, or none.
+    std::optional<DrumPad> pad(PadRole role) const;
+    // The first pad with the role, for changing it in place; null when the kit lacks it.
+    DrumPad* findPad(PadRole role);
+    const DrumPad* findPad(PadRole role) const;
+
+    friend bool operator==(const DrumKit&, const DrumKit&) = default;
+};
+
+struct AudioSettings {
+    std::optional<std::string> outputDeviceUID; // none: the system's default output device
+    std::uint32_t bufferFrames = 256;
+    double sampleRate = 48000.0;
+
+    static AudioSettings defaults() { return {}; }
+    friend bool operator==(const AudioSettings&, const AudioSettings&) = default;
+};
+
+} // namespace tamborel

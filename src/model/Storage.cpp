@@ -1,0 +1,111 @@
+#include "model/Storage.h"
+
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace tamborel::storage {
+
+namespace {
+
+constexpr const char* lastKitName = "lastKit.json";
+constexpr const char* settingsName = "settings.json";
+
+bool writeDocument(const std::optional<std::string>& text, const fs::path& location,
+                   std::string& error) {
+    if (!text) {
+        error = "the kit holds text that is not valid UTF-8";
+        return false;
+    }
+    error = platform::writeFileAtomically(location, *text);
+    return error.empty();
+}
+
+} // namespace
+
+const fs::path& folder() {
+    static const fs::path location = [] {
+        // Without a home folder there is nowhere sensible to keep kits; the working folder
+        // is the least surprising fallback.
+        const fs::path base = platform::userDataDirectory().value_or(fs::current_path());
+        fs::path app = base / "Tamborel";
+        std::error_code ec;
+        fs::create_directories(app, ec);
+        fs::create_directories(app / "Kits", ec);
+        return app;
+    }();
+    return location;
+}
+
+fs::path kitsFolder() { return folder() / "Kits"; }
+
+std::vector<fs::path> savedKits() {
+    std::vector<fs::path> kits;
+    std::error_code ec;
+    fs::directory_iterator it(kitsFolder(), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() == ".json")
+            kits.push_back(it->path());
+    }
+    // UTF-8 byte order is Unicode scalar order.
+    std::stable_sort(kits.begin(), kits.end(), [](const fs::path& a, const fs::path& b) {
+        return a.filename().string() < b.filename().string();
+    });
+    return kits;
+}
+
+std::optional<fs::path> saveKit(const DrumKit& kit) {
+    if (kit.name.find('\0') != std::string::npos) {
+        // A NUL would silently cut the file name short and could overwrite another kit.
+        platform::logLine("saveKit failed: the kit name holds a NUL character");
+        return std::nullopt;
+    }
+    std::string fileName = kit.name;
+    std::replace(fileName.begin(), fileName.end(), '/', '-');
+    const fs::path target = kitsFolder() / (fileName + ".json");
+    if (!writeKit(kit, target))
+        return std::nullopt;
+    return target;
+}
+
+bool writeKit(const DrumKit& kit, const fs::path& location) {
+    std::string error;
+    if (writeDocument(documents::writeKit(kit), location, error))
+        return true;
+    platform::logLine("saveKit failed: " + error);
+    return false;
+}
+
+documents::ReadResult<DrumKit> readKitFile(const fs::path& location) {
+    const auto text = platform::readFile(location, documents::maxDocumentBytes);
+    if (!text)
+        return {std::nullopt, "cannot read the file"};
+    return documents::readKit(*text);
+}
+
+std::optional<DrumKit> loadKit(const fs::path& location) { return readKitFile(location).value; }
+
+void rememberLastKit(const DrumKit& kit) {
+    std::string ignored;
+    writeDocument(documents::writeKit(kit), folder() / lastKitName, ignored);
+}
+
+std::optional<DrumKit> lastKit() { return loadKit(folder() / lastKitName); }
+
+void saveSettings(const AudioSettings& settings) {
+    std::string ignored;
+    writeDocument(documents::writeSettings(settings), folder() / settingsName, ignored);
+}
+
+AudioSettings loadSettings() {
+    const auto text = platform::readFile(folder() / settingsName, documents::maxDocumentBytes);
+    if (!text)
+        return AudioSettings::defaults();
+    return documents::readSettings(*text).value.value_or(AudioSettings::defaults());
+}
+
+} // namespace tamborel::storage
