@@ -1,0 +1,27 @@
+#pragma once
+// What an audio driver pulls sound from. render() runs on the driver's real-time thread and
+// must not allocate, lock, log or block; the other calls come from non-real-time threads.
+
+#include <cstdint>
+
+namespace tamborel::audio {
+
+class AudioRenderer {
+public:
+    virtual ~AudioRenderer() = default;
+
+    // Before the first render, and whenever the device's rate or largest block changes,
+    // always while not rendering.
+    virtual void prepareToRender(double sampleRate, std::uint32_t maxFrames) = 0;
+
+    // Fills `frames` samples of each channel (overwriting, not adding).
+    virtual void render(float* left, float* right, std::uint32_t frames) noexcept = 0;
+
+    // The driver has started or stopped calling render (stopped also covers a lost server).
+    // May be called from any thread, including a driver's notification thread; they only
+    // change state.
+    virtual void renderingStarted() noexcept = 0;
+    virtual void renderingStopped() noexcept = 0;
+};
+
+} // namespace tamborel::audio
