@@ -14,8 +14,8 @@ namespace tamborel::autoMapper {
 using Mapping = std::map<PadRole, std::filesystem::path>;
 
 // Compared after lower-casing the file's extension.
-inline constexpr std::array<std::string_view, 7> audioExtensions{"wav",  "aif", "aiff", "flac",
-                                                                 "caf",  "mp3", "m4a"};
+inline constexpr std::array<std::string_view, 7> audioExtensions{"wav", "aif", "aiff", "flac",
+                                                                 "caf", "mp3", "m4a"};
 
 bool hasAudioExtension(const std::filesystem::path& file);
 

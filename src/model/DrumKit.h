@@ -24,7 +24,7 @@ struct DrumPad {
 
     // A pad with the role's default notes, no sample, unity volume, centred.
     explicit DrumPad(PadRole r);
-    DrumPad() : DrumPad(PadRole::kick) {}
+    DrumPad() = default; // an empty pad record, for readers that fill every field
 
     std::string_view id() const { return rawValue(role); }
     friend bool operator==(const DrumPad&, const DrumPad&) = default;

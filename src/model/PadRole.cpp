@@ -42,8 +42,8 @@ constexpr std::string_view closedWords[] = {"hh_closed"sv,  "hhclosed"sv,   "clo
                                             "closed"sv};
 constexpr std::string_view halfWords[] = {"hh_half"sv,  "hhhalf"sv,   "halfhat"sv,
                                           "half_hat"sv, "hat_half"sv, "half"sv};
-constexpr std::string_view openWords[] = {"hh_open"sv,  "hhopen"sv,   "openhat"sv, "open_hat"sv,
-                                          "hat_open"sv, "ohh"sv,      "open"sv};
+constexpr std::string_view openWords[] = {"hh_open"sv,  "hhopen"sv, "openhat"sv, "open_hat"sv,
+                                          "hat_open"sv, "ohh"sv,    "open"sv};
 constexpr std::string_view pedalWords[] = {"hh_pedal"sv, "hhpedal"sv, "pedalhat"sv,
                                            "foot"sv,     "chick"sv,   "splash_foot"sv};
 constexpr std::string_view crash1Words[] = {"crash1"sv, "crash_1"sv, "crash"sv};
@@ -68,15 +68,27 @@ constexpr std::array<RoleInfo, padRoleCount> table{{
     {"rideBell", "Ride Bell", false, bellNotes, bellWords},
 }};
 
-const RoleInfo& info(PadRole role) { return table[indexOf(role)]; }
+const RoleInfo& info(PadRole role) {
+    return table[indexOf(role)];
+}
 
 } // namespace
 
-std::string_view rawValue(PadRole role) { return info(role).raw; }
-std::string_view displayName(PadRole role) { return info(role).display; }
-bool isHiHat(PadRole role) { return info(role).hiHat; }
-std::span<const std::int64_t> defaultNotes(PadRole role) { return info(role).notes; }
-std::span<const std::string_view> matchKeywords(PadRole role) { return info(role).keywords; }
+std::string_view rawValue(PadRole role) {
+    return info(role).raw;
+}
+std::string_view displayName(PadRole role) {
+    return info(role).display;
+}
+bool isHiHat(PadRole role) {
+    return info(role).hiHat;
+}
+std::span<const std::int64_t> defaultNotes(PadRole role) {
+    return info(role).notes;
+}
+std::span<const std::string_view> matchKeywords(PadRole role) {
+    return info(role).keywords;
+}
 
 std::optional<PadRole> padRoleFromRawValue(std::string_view text) {
     for (PadRole role : allPadRoles) {

@@ -30,12 +30,14 @@ inline constexpr std::size_t padRoleCount = 14;
 
 // Every role in table order: the order of a new kit's pads and of every role listing.
 inline constexpr std::array<PadRole, padRoleCount> allPadRoles{
-    PadRole::kick,   PadRole::snare,    PadRole::snareRim, PadRole::tom1,   PadRole::tom2,
-    PadRole::tom3,   PadRole::hhClosed, PadRole::hhHalf,   PadRole::hhOpen, PadRole::hhPedal,
+    PadRole::kick,   PadRole::snare,    PadRole::snareRim, PadRole::tom1,     PadRole::tom2,
+    PadRole::tom3,   PadRole::hhClosed, PadRole::hhHalf,   PadRole::hhOpen,   PadRole::hhPedal,
     PadRole::crash1, PadRole::crash2,   PadRole::ride,     PadRole::rideBell,
 };
 
-constexpr std::size_t indexOf(PadRole role) { return static_cast<std::size_t>(role); }
+constexpr std::size_t indexOf(PadRole role) {
+    return static_cast<std::size_t>(role);
+}
 
 // The stored text of a role, which is also its id.
 std::string_view rawValue(PadRole role);

@@ -41,7 +41,9 @@ const fs::path& folder() {
     return location;
 }
 
-fs::path kitsFolder() { return folder() / "Kits"; }
+fs::path kitsFolder() {
+    return folder() / "Kits";
+}
 
 std::vector<fs::path> savedKits() {
     std::vector<fs::path> kits;
@@ -87,14 +89,18 @@ documents::ReadResult<DrumKit> readKitFile(const fs::path& location) {
     return documents::readKit(*text);
 }
 
-std::optional<DrumKit> loadKit(const fs::path& location) { return readKitFile(location).value; }
+std::optional<DrumKit> loadKit(const fs::path& location) {
+    return readKitFile(location).value;
+}
 
 void rememberLastKit(const DrumKit& kit) {
     std::string ignored;
     writeDocument(documents::writeKit(kit), folder() / lastKitName, ignored);
 }
 
-std::optional<DrumKit> lastKit() { return loadKit(folder() / lastKitName); }
+std::optional<DrumKit> lastKit() {
+    return loadKit(folder() / lastKitName);
+}
 
 void saveSettings(const AudioSettings& settings) {
     std::string ignored;

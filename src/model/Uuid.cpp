@@ -6,7 +6,9 @@ namespace tamborel {
 
 namespace {
 
-constexpr bool isHyphenPosition(std::size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
+constexpr bool isHyphenPosition(std::size_t i) {
+    return i == 8 || i == 13 || i == 18 || i == 23;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9')

@@ -4,7 +4,9 @@
 
 namespace tamborel::platform {
 
-void ManualMainQueue::post(Task task) { postAfter(Duration{0}, std::move(task)); }
+void ManualMainQueue::post(Task task) {
+    postAfter(Duration{0}, std::move(task));
+}
 
 void ManualMainQueue::postAfter(Duration delay, Task task) {
     std::lock_guard lock(mutex_);
@@ -24,7 +26,9 @@ bool ManualMainQueue::popDue(Duration until, Task& out) {
     return true;
 }
 
-std::size_t ManualMainQueue::runPending() { return advance(Duration{0}); }
+std::size_t ManualMainQueue::runPending() {
+    return advance(Duration{0});
+}
 
 std::size_t ManualMainQueue::advance(Duration by) {
     const Duration until = now() + by;

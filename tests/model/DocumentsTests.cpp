@@ -1,0 +1,211 @@
+#include "model/Documents.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace tamborel;
+using namespace tamborel::documents;
+
+namespace {
+
+const char* validPad =
+    R"({"muted":false,"notes":[36],"pan":0,"role":"kick","soloed":false,"volume":1})";
+
+std::string kitWithPad(const std::string& pad) {
+    return R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","masterVolume":1,"name":"K","pads":[)" +
+           pad + "]}";
+}
+
+DrumKit richKit() {
+    DrumKit kit("Prog Rock (Lanternfield style)");
+    kit.masterVolume = 0.95f;
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath("/home/me/My Samples/Kick 1.wav");
+    kit.findPad(PadRole::snare)->sampleURL =
+        FileUrl::fromPath("/home/me/Échantillons/caisse claire.wav");
+    kit.findPad(PadRole::tom1)->volume = 1.15f;
+    kit.findPad(PadRole::tom1)->pan = -0.3f;
+    kit.findPad(PadRole::ride)->pan = 0.4f;
+    kit.findPad(PadRole::crash2)->muted = true;
+    kit.findPad(PadRole::rideBell)->soloed = true;
+    kit.findPad(PadRole::hhOpen)->notes = {46, 26, -3, 1000};
+    std::swap(kit.pads[0], kit.pads[5]);
+    return kit;
+}
+
+} // namespace
+
+TEST(KitDocument, RoundTripKeepsEveryValue) {
+    const DrumKit kit = richKit();
+    const auto text = writeKit(kit);
+    ASSERT_TRUE(text);
+    const auto read = readKit(*text);
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(*read.value, kit);
+    EXPECT_EQ(read.value->pads[0].role, PadRole::tom3);
+    EXPECT_EQ(read.value->pad(PadRole::snare)->sampleURL->toPath(),
+              std::filesystem::path("/home/me/Échantillons/caisse claire.wav"));
+}
+
+TEST(KitDocument, WriterProducesSortedPrettyTextWithShortFloatsAndEscapedSolidus) {
+    DrumKit kit("A/B");
+    kit.masterVolume = 1.1f;
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath("/s/Kick 1.wav");
+    const std::string text = *writeKit(kit);
+
+    EXPECT_NE(text.find("\"masterVolume\": 1.1,"), std::string::npos) << text;
+    EXPECT_EQ(text.find("1.100000"), std::string::npos);
+    EXPECT_NE(text.find(R"("sampleURL": "file:\/\/\/s\/Kick%201.wav")"), std::string::npos);
+    EXPECT_NE(text.find(R"("name": "A\/B")"), std::string::npos);
+    EXPECT_NE(text.find("\n  \"id\": \"" + kit.id.toString() + "\""), std::string::npos);
+    // Upper-case UUID text.
+    EXPECT_EQ(kit.id.toString().find_first_of("abcdef"), std::string::npos);
+
+    // Keys in ascending order, at both levels.
+    const auto at = [&](const char* key) { return text.find(std::string("\"") + key + "\""); };
+    EXPECT_LT(at("id"), at("masterVolume"));
+    EXPECT_LT(at("masterVolume"), at("name"));
+    EXPECT_LT(at("name"), at("pads"));
+    EXPECT_LT(at("muted"), at("notes"));
+    EXPECT_LT(at("notes"), at("pan"));
+    EXPECT_LT(at("pan"), at("role"));
+    EXPECT_LT(at("role"), at("sampleURL"));
+    EXPECT_LT(at("sampleURL"), at("soloed"));
+    EXPECT_LT(at("soloed"), at("volume"));
+}
+
+TEST(KitDocument, PadWithoutSampleHasNoUrlMemberAndNullReadsAsNoSample) {
+    const std::string text = *writeKit(DrumKit("New"));
+    EXPECT_EQ(text.find("sampleURL"), std::string::npos);
+
+    std::string withNull = validPad;
+    withNull.insert(withNull.size() - 1, R"(,"sampleURL":null)");
+    const auto read = readKit(kitWithPad(withNull));
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_FALSE(read.value->pads[0].sampleURL);
+}
+
+TEST(KitDocument, ReaderAcceptsWhatTheRulesAllow) {
+    // Lower-case id, empty name, no pads, an unknown extra member, the unescaped solidus.
+    auto read = readKit(R"({"id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","masterVolume":2,"name":"",
+                            "pads":[],"colour":"red"})");
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_TRUE(read.value->pads.empty());
+    EXPECT_EQ(read.value->id.toString(), "6F9619FF-8B86-D011-B42D-00C04FC964FF");
+
+    std::string pad = validPad;
+    pad.insert(pad.size() - 1, R"(,"sampleURL":"file:///a/b.wav")");
+    read = readKit(kitWithPad(pad + "," + pad));
+    ASSERT_TRUE(read) << read.error;
+    ASSERT_EQ(read.value->pads.size(), 2u);
+    EXPECT_EQ(read.value->pads[1].sampleURL->text, "file:///a/b.wav");
+
+    // Whole-valued numbers written with a fraction are still integers.
+    read = readKit(kitWithPad(
+        R"({"muted":true,"notes":[36.0],"pan":-1,"role":"kick","soloed":true,"volume":1.2})"));
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(read.value->pads[0].notes, (std::vector<std::int64_t>{36}));
+    EXPECT_EQ(read.value->pads[0].volume, 1.2f);
+}
+
+TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
+    struct Case {
+        std::string text;
+        std::string reason;
+    };
+    const std::string pad = validPad;
+    auto replace = [&](const std::string& from, const std::string& to) {
+        std::string s = pad;
+        s.replace(s.find(from), from.size(), to);
+        return kitWithPad(pad + "," + s);
+    };
+    const std::vector<Case> cases = {
+        {replace(R"("role":"kick")", R"("role":"hihat")"), "pads[1].role"},
+        {replace(R"("pan":0,)", ""), "pads[1].pan: missing"},
+        {replace(R"("notes":[36])", R"("notes":[36.5])"), "pads[1].notes[0]"},
+        {replace(R"("notes":[36])", R"("notes":[1e300])"), "pads[1].notes[0]"},
+        {replace(R"("notes":[36])", R"("notes":"36")"), "pads[1].notes"},
+        {replace(R"("muted":false)", R"("muted":0)"), "pads[1].muted"},
+        {replace(R"("volume":1)", R"("volume":1e39)"), "pads[1].volume"},
+        {replace(R"("volume":1)", R"("volume":"1")"), "pads[1].volume"},
+        {replace(R"("role":"kick")", R"("role":"kick","sampleURL":"file:///a b.wav")"),
+         "pads[1].sampleURL"},
+        {replace(R"("role":"kick")", R"("role":"kick","sampleURL":"")"), "pads[1].sampleURL"},
+        {replace(R"("role":"kick")", R"("role":"kick","sampleURL":7)"), "pads[1].sampleURL"},
+        {kitWithPad("[]"), "pads[0]: not an object"},
+        {R"({"id":"not-a-uuid","masterVolume":1,"name":"K","pads":[]})", "id"},
+        {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"K","pads":[]})", "masterVolume"},
+        {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","masterVolume":1,"name":3,"pads":[]})",
+         "name"},
+        {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","masterVolume":1,"name":"K"})", "pads"},
+        {R"([1,2])", "not an object"},
+        {"{\"id\":", "not JSON"},
+        {"", "not JSON"},
+    };
+    for (const Case& c : cases) {
+        const auto read = readKit(c.text);
+        EXPECT_FALSE(read) << c.text;
+        EXPECT_NE(read.error.find(c.reason), std::string::npos) << c.text << " -> " << read.error;
+    }
+}
+
+TEST(KitDocument, HostileDocumentsAreRejectedWithoutExhaustingTheReader) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_FALSE(readKit(deep));
+    EXPECT_FALSE(readKit(std::string(maxDocumentBytes + 1, ' ')));
+
+    // Truncating a valid document at any byte never crashes and never yields a kit that
+    // differs from the original.
+    const std::string text = *writeKit(richKit());
+    for (std::size_t n = 0; n < text.size(); ++n) {
+        const auto read = readKit(std::string_view(text).substr(0, n));
+        if (read) {
+            EXPECT_EQ(*writeKit(*read.value), text);
+        }
+    }
+    // Random byte flips likewise never crash.
+    std::mt19937 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        std::string mutated = text;
+        mutated[random() % mutated.size()] = static_cast<char>(random());
+        (void)readKit(mutated);
+    }
+}
+
+TEST(KitDocument, NameThatIsNotUtf8CannotBeWritten) {
+    DrumKit kit(std::string("Bad \xff name"));
+    EXPECT_FALSE(writeKit(kit));
+}
+
+TEST(SettingsDocument, RoundTripAndFallbackRules) {
+    AudioSettings settings;
+    settings.outputDeviceUID = "alsa:hw:1";
+    settings.bufferFrames = 4294967295u;
+    settings.sampleRate = 44100.0;
+    const auto read = readSettings(*writeSettings(settings));
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(*read.value, settings);
+
+    EXPECT_EQ(writeSettings(AudioSettings::defaults())->find("outputDeviceUID"), std::string::npos);
+    EXPECT_EQ(readSettings(R"({"bufferFrames":128,"sampleRate":48000})").value->bufferFrames, 128u);
+    EXPECT_FALSE(readSettings(R"({"bufferFrames":128,"outputDeviceUID":null,"sampleRate":48000})")
+                     .value->outputDeviceUID);
+
+    for (const char* bad :
+         {R"({"sampleRate":48000})", R"({"bufferFrames":-1,"sampleRate":48000})",
+          R"({"bufferFrames":4294967296,"sampleRate":48000})",
+          R"({"bufferFrames":256.5,"sampleRate":48000})", R"({"bufferFrames":256})",
+          R"({"bufferFrames":256,"sampleRate":48000,"outputDeviceUID":5})"})
+        EXPECT_FALSE(readSettings(bad)) << bad;
+}
+
+TEST(FileUrlText, PathsBecomePercentEncodedFileUrlsAndBack) {
+    const FileUrl url = FileUrl::fromPath("/tmp/Kick 1 #2?.wav");
+    EXPECT_EQ(url.text, "file:///tmp/Kick%201%20%232%3F.wav");
+    EXPECT_EQ(url.toPath(), std::filesystem::path("/tmp/Kick 1 #2?.wav"));
+    EXPECT_EQ(url.fileName(), "Kick 1 #2?.wav");
+    EXPECT_EQ(FileUrl::parse("file://localhost/a/b%20c.wav")->toPath(),
+              std::filesystem::path("/a/b c.wav"));
+    EXPECT_FALSE(FileUrl::parse("https://example.org/a.wav")->toPath());
+    EXPECT_FALSE(FileUrl::parse("file:///a/%00b.wav")->toPath());
+}

@@ -1,0 +1,145 @@
+#include "AppFolder.h"
+
+#include "model/Storage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace tamborel;
+namespace fs = std::filesystem;
+
+namespace {
+
+class StorageTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::resetAppFolder(); }
+
+    std::vector<std::string> savedNames() {
+        std::vector<std::string> names;
+        for (const fs::path& kit : storage::savedKits())
+            names.push_back(kit.filename().string());
+        return names;
+    }
+
+    // Captures what a call writes to stderr, where the log lines go.
+    template <typename F> std::string stderrOf(F&& call) {
+        fflush(stderr);
+        char path[] = "/tmp/tamborel-stderr-XXXXXX";
+        const int fd = mkstemp(path);
+        const int saved = dup(2);
+        dup2(fd, 2);
+        call();
+        fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        close(fd);
+        const std::string text = test::readText(path);
+        unlink(path);
+        return text;
+    }
+};
+
+} // namespace
+
+TEST_F(StorageTest, FolderLivesUnderXdgDataHomeWithItsKitsSubfolder) {
+    EXPECT_EQ(storage::folder(), fs::path(getenv("XDG_DATA_HOME")) / "Tamborel");
+    EXPECT_TRUE(fs::is_directory(storage::kitsFolder()));
+}
+
+TEST_F(StorageTest, SavedKitsAreJsonFilesInByteOrder) {
+    for (const char* name : {"b.json", "A.json", "a.json", "notes.txt", "c.JSON", ".json"})
+        test::writeText(storage::kitsFolder() / name, "{}");
+    fs::create_directory(storage::kitsFolder() / "sub");
+    EXPECT_EQ(savedNames(), (std::vector<std::string>{"A.json", "a.json", "b.json"}));
+}
+
+TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
+    EXPECT_EQ(storage::saveKit(DrumKit("Live/Studio"))->filename(), "Live-Studio.json");
+    EXPECT_EQ(storage::saveKit(DrumKit("Live:Studio"))->filename(), "Live:Studio.json");
+    EXPECT_EQ(storage::saveKit(DrumKit(" Funk "))->filename(), " Funk .json");
+
+    DrumKit first("Funk"), second("Funk");
+    second.masterVolume = 0.5f;
+    storage::saveKit(first);
+    const auto path = storage::saveKit(second);
+    ASSERT_TRUE(path);
+    EXPECT_EQ(storage::loadKit(*path)->id, second.id);
+    EXPECT_EQ(savedNames(), (std::vector<std::string>{" Funk .json", "Funk.json",
+                                                      "Live-Studio.json", "Live:Studio.json"}));
+}
+
+TEST_F(StorageTest, KitNameWithNulIsRefusedAndTouchesNoFile) {
+    DrumKit victim("Live");
+    storage::saveKit(victim);
+    const std::string before = test::readText(storage::kitsFolder() / "Live.json");
+
+    std::string log =
+        stderrOf([] { EXPECT_FALSE(storage::saveKit(DrumKit(std::string("Live\0Studio", 11)))); });
+    EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
+    EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
+    EXPECT_EQ(savedNames(), std::vector<std::string>{"Live.json"});
+}
+
+TEST_F(StorageTest, FailedWriteLogsOneLineAndLeavesTheTargetAlone) {
+    std::string log = stderrOf([] {
+        EXPECT_FALSE(storage::writeKit(DrumKit("x"), storage::folder() / "missing" / "x.json"));
+    });
+    EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+
+    // A name too long for the file system fails the same way, with nothing left behind.
+    log = stderrOf([] { EXPECT_FALSE(storage::saveKit(DrumKit(std::string(300, 'k')))); });
+    EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
+    EXPECT_TRUE(fs::is_empty(storage::kitsFolder()));
+}
+
+TEST_F(StorageTest, ExportAndImportAnywhereRoundTrip) {
+    DrumKit kit("Export me");
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath("/x/Kick ü.wav");
+    const fs::path target = storage::folder() / "exported.json";
+    ASSERT_TRUE(storage::writeKit(kit, target));
+    EXPECT_EQ(storage::loadKit(target), kit);
+    EXPECT_FALSE(storage::loadKit(storage::folder() / "nothing.json"));
+    test::writeText(target, "{ broken");
+    EXPECT_FALSE(storage::loadKit(target));
+    EXPECT_EQ(storage::readKitFile(target).error, "not JSON");
+}
+
+TEST_F(StorageTest, LastKitHoldsAFullCopyOfTheKit) {
+    EXPECT_FALSE(storage::lastKit());
+    DrumKit kit("Current");
+    kit.findPad(PadRole::snare)->volume = 0.25f;
+    storage::rememberLastKit(kit);
+    EXPECT_EQ(storage::lastKit(), kit);
+    test::writeText(storage::folder() / "lastKit.json", "[]");
+    EXPECT_FALSE(storage::lastKit());
+}
+
+TEST_F(StorageTest, SettingsFallBackToDefaultsWhenMissingOrRejected) {
+    EXPECT_EQ(storage::loadSettings(), AudioSettings::defaults());
+
+    AudioSettings settings;
+    settings.outputDeviceUID = "jack";
+    settings.bufferFrames = 64;
+    storage::saveSettings(settings);
+    EXPECT_EQ(storage::loadSettings(), settings);
+
+    test::writeText(storage::folder() / "settings.json",
+                    R"({"bufferFrames":64,"outputDeviceUID":"jack"})");
+    EXPECT_EQ(storage::loadSettings(), AudioSettings::defaults());
+}
+
+TEST_F(StorageTest, SavingLeavesNoTemporaryFilesBehind) {
+    for (int i = 0; i < 5; ++i)
+        storage::saveKit(DrumKit("Same"));
+    storage::rememberLastKit(DrumKit("Same"));
+    storage::saveSettings(AudioSettings::defaults());
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(storage::folder()))
+        entries.push_back(entry.path().filename().string());
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries,
+              (std::vector<std::string>{"Kits", "Same.json", "lastKit.json", "settings.json"}));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Test helpers for the application folder, which each test binary points at its own
+// temporary XDG_DATA_HOME.
+
+#include "model/Storage.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace tamborel::test {
+
+// Empties the application folder but keeps it and its "Kits" subfolder, as a fresh start
+// after first use would see them.
+inline void resetAppFolder() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(storage::folder(), ec))
+        fs::remove_all(entry.path(), ec);
+    fs::create_directories(storage::kitsFolder(), ec);
+}
+
+inline void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace tamborel::test
