@@ -1,0 +1,225 @@
+#include "model/FactoryKits.h"
+
+#include "model/DrumKit.h"
+#include "model/Storage.h"
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tamborel;
+
+namespace {
+
+const std::vector<std::string> acousticFiles{
+    "kick.wav",     "snare.wav",     "sidestick.wav", "hightom.wav", "midtom.wav",
+    "floortom.wav", "hh_closed.wav", "hh_half.wav",   "hh_open.wav", "hh_pedal.wav",
+    "crash1.wav",   "crash2.wav",    "ride.wav",      "bell.wav"};
+
+const std::vector<std::string> machineFiles{
+    "808_kick.wav",    "808_snare.wav",    "808_rimshot.wav",   "808_hightom.wav",
+    "808_midtom.wav",  "808_floortom.wav", "808_hh_closed.wav", "808_hh_half.wav",
+    "808_hh_open.wav", "808_hh_pedal.wav", "808_crash1.wav",    "808_crash2.wav",
+    "808_ride.wav",    "808_bell.wav"};
+
+void writeText(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string readText(const fs::path& file) {
+    return platform::readFile(file, 1 << 20).value_or("<unreadable>");
+}
+
+std::vector<std::string> fileNames(const std::vector<fs::path>& paths) {
+    std::vector<std::string> names;
+    for (const fs::path& p : paths)
+        names.push_back(p.filename().string());
+    return names;
+}
+
+DrumKit savedKit(const std::string& name) {
+    auto kit = storage::loadKit(storage::kitsFolder() / (name + ".json"));
+    EXPECT_TRUE(kit.has_value()) << name;
+    return kit.value_or(DrumKit{});
+}
+
+// Every test starts from an application folder holding only an empty "Kits" folder, and
+// from a resources folder of its own (the audio content does not matter to the kits: only
+// names do).
+class FactoryKitsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(storage::folder()))
+            fs::remove_all(entry.path(), ec);
+        fs::create_directories(storage::kitsFolder());
+        resources = storage::folder().parent_path() / "factory-test-resources";
+        fs::remove_all(resources, ec);
+        fs::create_directories(resources);
+        setenv("TAMBOREL_RESOURCES", resources.c_str(), 1);
+    }
+
+    void TearDown() override {
+        unsetenv("TAMBOREL_RESOURCES");
+        std::error_code ec;
+        fs::remove_all(resources, ec);
+    }
+
+    void shipBothSampleFolders() {
+        for (const std::string& name : acousticFiles)
+            writeText(resources / "Samples" / name, "shipped " + name);
+        for (const std::string& name : machineFiles)
+            writeText(resources / "Samples-808" / name, "shipped " + name);
+    }
+
+    fs::path resources;
+};
+
+TEST_F(FactoryKitsTest, FirstStartInstallsFourKitsAndOpensClassicRock) {
+    shipBothSampleFolders();
+    factoryKits::installIfNeeded();
+
+    EXPECT_EQ(
+        fileNames(storage::savedKits()),
+        (std::vector<std::string>{"Classic Rock.json", "Prog Rock (Lanternfield style).json",
+                                  "Psychedelic (Glass Harbor style).json", "Techno 808.json"}));
+    const auto last = storage::lastKit();
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(last->name, "Classic Rock");
+
+    // The kits play the copies in the application folder, never the shipped resources.
+    EXPECT_EQ(factoryKits::samplesDir(), storage::folder() / "Samples");
+    EXPECT_EQ(factoryKits::techno808Dir(), storage::folder() / "Samples-808");
+    for (const char* name : {"Classic Rock", "Techno 808"}) {
+        const DrumKit kit = savedKit(name);
+        const fs::path copies = std::string(name) == "Classic Rock" ? factoryKits::samplesDir()
+                                                                    : factoryKits::techno808Dir();
+        ASSERT_EQ(kit.pads.size(), 14u);
+        for (std::size_t i = 0; i < kit.pads.size(); ++i) {
+            const DrumPad& pad = kit.pads[i];
+            ASSERT_TRUE(pad.sampleURL.has_value()) << name << " " << rawValue(pad.role);
+            const auto path = pad.sampleURL->toPath();
+            ASSERT_TRUE(path.has_value());
+            EXPECT_EQ(path->parent_path(), copies);
+            EXPECT_TRUE(fs::is_regular_file(*path)) << *path;
+            EXPECT_EQ(pad.notes, std::vector<std::int64_t>(defaultNotes(pad.role).begin(),
+                                                           defaultNotes(pad.role).end()));
+            EXPECT_FALSE(pad.muted || pad.soloed);
+        }
+        // Each role gets its own file.
+        EXPECT_EQ(kit.findPad(PadRole::kick)->sampleURL->fileName(),
+                  std::string(name) == "Classic Rock" ? "kick.wav" : "808_kick.wav");
+        EXPECT_NE(kit.findPad(PadRole::ride)->sampleURL, kit.findPad(PadRole::rideBell)->sampleURL);
+    }
+    EXPECT_FLOAT_EQ(savedKit("Classic Rock").masterVolume, 1.0f);
+    EXPECT_FLOAT_EQ(savedKit("Techno 808").masterVolume, 1.1f);
+}
+
+TEST_F(FactoryKitsTest, ProgAndPsychedelicKitsCarryTheirMixes) {
+    shipBothSampleFolders();
+    factoryKits::installIfNeeded();
+
+    const std::map<PadRole, std::pair<float, float>> prog{
+        {PadRole::kick, {1.1f, 0.0f}},       {PadRole::tom1, {1.15f, -0.3f}},
+        {PadRole::tom2, {1.15f, 0.0f}},      {PadRole::tom3, {1.2f, 0.3f}},
+        {PadRole::hhClosed, {1.0f, -0.35f}}, {PadRole::hhHalf, {1.0f, -0.35f}},
+        {PadRole::hhOpen, {1.0f, -0.35f}},   {PadRole::hhPedal, {1.0f, 0.0f}},
+        {PadRole::crash1, {1.0f, -0.5f}},    {PadRole::crash2, {1.0f, 0.5f}},
+        {PadRole::ride, {1.1f, 0.4f}},       {PadRole::rideBell, {1.0f, 0.0f}}};
+    const std::map<PadRole, std::pair<float, float>> psychedelic{
+        {PadRole::kick, {1.0f, 0.0f}},    {PadRole::snare, {0.9f, 0.0f}},
+        {PadRole::tom1, {1.0f, -0.4f}},   {PadRole::tom2, {1.0f, 0.0f}},
+        {PadRole::tom3, {1.0f, 0.45f}},   {PadRole::hhClosed, {0.8f, 0.0f}},
+        {PadRole::hhHalf, {1.0f, 0.0f}},  {PadRole::hhOpen, {0.8f, 0.0f}},
+        {PadRole::hhPedal, {1.0f, 0.0f}}, {PadRole::crash1, {0.85f, -0.6f}},
+        {PadRole::crash2, {0.85f, 0.6f}}, {PadRole::ride, {1.0f, 0.5f}},
+        {PadRole::rideBell, {1.0f, 0.0f}}};
+
+    const DrumKit progKit = savedKit("Prog Rock (Lanternfield style)");
+    const DrumKit psyKit = savedKit("Psychedelic (Glass Harbor style)");
+    EXPECT_FLOAT_EQ(progKit.masterVolume, 1.0f);
+    EXPECT_FLOAT_EQ(psyKit.masterVolume, 0.95f);
+    for (const auto& [role, mix] : prog) {
+        EXPECT_EQ(progKit.findPad(role)->volume, mix.first) << rawValue(role);
+        EXPECT_EQ(progKit.findPad(role)->pan, mix.second) << rawValue(role);
+    }
+    for (const auto& [role, mix] : psychedelic) {
+        EXPECT_EQ(psyKit.findPad(role)->volume, mix.first) << rawValue(role);
+        EXPECT_EQ(psyKit.findPad(role)->pan, mix.second) << rawValue(role);
+    }
+    // Same samples as Classic Rock; only the mix differs.
+    const DrumKit classic = savedKit("Classic Rock");
+    for (std::size_t i = 0; i < classic.pads.size(); ++i) {
+        EXPECT_EQ(progKit.pads[i].sampleURL, classic.pads[i].sampleURL);
+        EXPECT_EQ(psyKit.pads[i].sampleURL, classic.pads[i].sampleURL);
+    }
+}
+
+TEST_F(FactoryKitsTest, AnySavedKitMeansNothingIsInstalled) {
+    shipBothSampleFolders();
+    ASSERT_TRUE(storage::saveKit(DrumKit("My Kit")).has_value());
+
+    factoryKits::installIfNeeded();
+
+    EXPECT_EQ(fileNames(storage::savedKits()), std::vector<std::string>{"My Kit.json"});
+    EXPECT_FALSE(fs::exists(factoryKits::samplesDir()));
+    EXPECT_FALSE(fs::exists(factoryKits::techno808Dir()));
+    EXPECT_FALSE(storage::lastKit().has_value());
+}
+
+TEST_F(FactoryKitsTest, UserFilesAlreadyInTheSampleFolderAreNeverReplaced) {
+    shipBothSampleFolders();
+    writeText(factoryKits::samplesDir() / "kick.wav", "my own kick");
+    writeText(factoryKits::samplesDir() / "snare.wav", "my own snare");
+
+    factoryKits::installIfNeeded();
+
+    EXPECT_EQ(readText(factoryKits::samplesDir() / "kick.wav"), "my own kick");
+    EXPECT_EQ(readText(factoryKits::samplesDir() / "snare.wav"), "my own snare");
+    EXPECT_EQ(readText(factoryKits::samplesDir() / "ride.wav"), "shipped ride.wav");
+    EXPECT_EQ(readText(factoryKits::techno808Dir() / "808_kick.wav"), "shipped 808_kick.wav");
+}
+
+TEST_F(FactoryKitsTest, MissingResourcesStillGiveFourKitsWithoutSamples) {
+    factoryKits::installIfNeeded();
+
+    ASSERT_EQ(storage::savedKits().size(), 4u);
+    for (const fs::path& file : storage::savedKits()) {
+        const auto kit = storage::loadKit(file);
+        ASSERT_TRUE(kit.has_value()) << file;
+        EXPECT_EQ(kit->pads.size(), 14u);
+        for (const DrumPad& pad : kit->pads)
+            EXPECT_FALSE(pad.sampleURL.has_value()) << kit->name << " " << rawValue(pad.role);
+    }
+    EXPECT_EQ(storage::lastKit()->name, "Classic Rock");
+}
+
+TEST_F(FactoryKitsTest, DeletingEveryKitBringsTheFactoryKitsBackButKeepsTheCurrentKit) {
+    shipBothSampleFolders();
+    factoryKits::installIfNeeded();
+    writeText(factoryKits::samplesDir() / "kick.wav", "edited by the user");
+    DrumKit working("Unsaved Work");
+    working.masterVolume = 0.5f;
+    storage::rememberLastKit(working);
+    for (const fs::path& file : storage::savedKits())
+        fs::remove(file);
+
+    factoryKits::installIfNeeded();
+
+    EXPECT_EQ(storage::savedKits().size(), 4u);
+    EXPECT_EQ(readText(factoryKits::samplesDir() / "kick.wav"), "edited by the user");
+    const auto last = storage::lastKit();
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(last->name, "Unsaved Work");
+    EXPECT_EQ(last->id, working.id);
+}
+
+} // namespace
