@@ -1,0 +1,114 @@
+#pragma once
+// The one application state: owns the voice engine, the audio output and the MIDI input,
+// holds the kit and the settings, handles hits, learn, capture, kit, sample and mix
+// operations, and publishes what the pages show.
+//
+// Threads: everything here runs on the main thread, except handleNoteOn and
+// handleControlChange, which run on a MIDI receive thread (with JACK, the audio thread) and
+// are real-time safe: they read the note map and the mode flags lock-free, call the engine,
+// and hand everything they publish to the main thread through a lock-free queue.
+
+#include "controller/Published.h"
+#include "controller/ScrollRule.h"
+#include "model/DrumKit.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamborel::platform {
+class MainQueue;
+}
+namespace tamborel::audio {
+class AudioEngine;
+class AudioOutput;
+} // namespace tamborel::audio
+namespace tamborel::midi {
+class MIDIManager;
+}
+
+namespace tamborel::controller {
+
+struct AppStateOptions {
+    // Off for offline use (tests, tamborel-render): the engine is then rendered by the caller.
+    bool openAudioDevices = true;
+    bool openMidi = true;
+};
+
+class AppState {
+public:
+    explicit AppState(platform::MainQueue& mainQueue, AppStateOptions options = {});
+    ~AppState();
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    // Starts audio, loads the samples, connects MIDI. Called once the window is shown.
+    void boot();
+
+    // Published state. `setObserver`'s callback runs on the main thread after each change.
+    const Published& published() const { return published_; }
+    void setObserver(std::function<void(Field)> observer);
+
+    // Presentation fields the pages write directly.
+    void setHoveredRole(std::optional<PadRole> role);
+    void setCapturingForAssign(bool capturing);
+    void setCapturedRole(std::optional<PadRole> role);
+
+    // Hits
+    void triggerManual(PadRole role);
+
+    // MIDI learn and capture-for-assign
+    void startLearn(PadRole role);
+    void assignNote(std::int64_t note, PadRole role);
+    void armCaptureForAssign();
+    void cancelCapture();
+
+    // Kit and sample operations
+    void assignSample(const std::filesystem::path& file, PadRole role);
+    void clearSample(PadRole role);
+    void importFolder(const std::filesystem::path& folder);
+    void importFiles(const std::vector<std::filesystem::path>& files);
+    void saveKit();
+    void newKit();
+    void loadKit(const std::filesystem::path& file);
+    void importKit(const std::filesystem::path& file);
+    void exportKit(const std::filesystem::path& file);
+    void renameKit(const std::string& name);
+
+    // Mix controls
+    void setVolume(float volume, PadRole role);
+    void setPan(float pan, PadRole role);
+    void toggleMute(PadRole role);
+    void toggleSolo(PadRole role);
+    void setMaster(float volume);
+    // Scroll-to-volume over the hovered pad. True when the event was used and must not
+    // scroll anything else.
+    bool handleScroll(const ScrollEvent& event);
+
+    // Devices, MIDI sources and settings
+    void refreshDevices();
+    void refreshMIDISources();
+    void applySettings(const AudioSettings& settings);
+    // Whether the engine is producing sound right now (the status bar's "Running").
+    bool isEngineRunning() const;
+
+    // The MIDI handlers boot() installs; public so offline tools can feed events.
+    void handleNoteOn(int note, int velocity) noexcept;
+    void handleControlChange(int controller, int value, int channel) noexcept;
+    // Publishes what the MIDI thread has handed over. Runs by itself every few
+    // milliseconds on the main queue; tests may call it directly.
+    void drainRealtimeEvents();
+
+    audio::AudioEngine& audio();
+    midi::MIDIManager& midi();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    Published published_;
+};
+
+} // namespace tamborel::controller

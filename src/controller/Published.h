@@ -1,0 +1,61 @@
+#pragma once
+// The fields the pages show, written by AppState on the main thread only.
+
+#include "model/DrumKit.h"
+
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamborel::controller {
+
+// One entry per published field, for change notifications.
+enum class Field : std::uint8_t {
+    kit,
+    settings,
+    outputDevices,
+    midiSources,
+    td17Detected,
+    activeRoles,
+    heroRole,
+    hoveredRole,
+    lastHit,
+    latencyMs,
+    dirty,
+    learningRole,
+    capturingForAssign,
+    capturedRole,
+    engineRunning,
+};
+
+struct OutputDevice {
+    std::uint32_t id = 0;
+    std::string uid;
+    std::string name;
+    friend bool operator==(const OutputDevice&, const OutputDevice&) = default;
+};
+
+// A set of roles, indexed by indexOf(role).
+using RoleSet = std::bitset<padRoleCount>;
+
+struct Published {
+    DrumKit kit;
+    AudioSettings settings;
+    std::vector<OutputDevice> outputDevices;
+    std::vector<std::string> midiSources;
+    bool td17Detected = false;
+    RoleSet activeRoles;
+    std::optional<PadRole> heroRole;
+    std::optional<PadRole> hoveredRole;
+    std::string lastHit = "\u2014";
+    double latencyMs = 0;
+    bool dirty = false;
+    std::optional<PadRole> learningRole;
+    bool capturingForAssign = false;
+    std::optional<PadRole> capturedRole;
+    bool engineRunning = false;
+};
+
+} // namespace tamborel::controller
