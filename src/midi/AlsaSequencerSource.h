@@ -1,0 +1,77 @@
+#pragma once
+// The ALSA sequencer side of MIDI input: one client "Tamborel" with one input port
+// "Tamborel In", subscribed to every readable port of every other client. A receive thread
+// decodes events straight into the sink; announcements from the system client (a client or
+// port appeared, left or changed) are handed to a second, ordinary thread, which reports
+// each one through onSetupChanged so the receive thread never allocates.
+
+#include "midi/AlsaEventBytes.h"
+#include "midi/MidiDecoder.h"
+
+#include <alsa/asoundlib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tamborel::midi {
+
+class AlsaSequencerSource {
+public:
+    // onSetupChanged is called once per announcement, on a non-real-time thread of this
+    // source's own.
+    AlsaSequencerSource(MidiEventSink& sink, std::function<void()> onSetupChanged);
+    ~AlsaSequencerSource();
+    AlsaSequencerSource(const AlsaSequencerSource&) = delete;
+    AlsaSequencerSource& operator=(const AlsaSequencerSource&) = delete;
+
+    // Opens the client and port, connects every source and starts receiving. False, with
+    // nothing left open, where there is no sequencer (no /dev/snd/seq) or it refuses us.
+    bool open();
+    bool isOpen() const { return seq_ != nullptr; }
+
+    // Subscribes the port to every readable port of every other client. Ports already
+    // subscribed stay as they are. Non-real-time.
+    void connectAll();
+
+    // "client name: port name" of every port connectAll() subscribes to, in client and port
+    // order. Works before open() through a short-lived handle.
+    std::vector<std::string> sourceNames() const;
+
+    int clientId() const { return clientId_; }
+    int portId() const { return portId_; }
+
+    // What the receive thread does with each event: MIDI goes to the sink, carrying its
+    // arrival time (CLOCK_MONOTONIC, ns) as the event time; announcements are counted for
+    // the notifying thread.
+    void receive(const snd_seq_event_t& event, std::uint64_t arrivalNanos) noexcept;
+
+private:
+    void receiveLoop() noexcept;
+    void notifyLoop();
+    void stopThreads();
+
+    MidiEventSink& sink_;
+    std::function<void()> onSetupChanged_;
+    snd_seq_t* seq_ = nullptr;
+    int clientId_ = -1;
+    int portId_ = -1;
+    AlsaEventBytes bytes_;
+    int stopFd_ = -1;   // readable once the threads should end
+    int notifyFd_ = -1; // eventfd counting announcements not yet reported
+    std::thread receiver_;
+    std::thread notifier_;
+};
+
+// The sequencer device node; absent on machines without sound hardware.
+bool sequencerDevicePresent();
+
+// Whether an event from the system announce port means the set of sources may have changed:
+// a client or port of someone else started, exited or changed. Subscriptions do not count,
+// since every rescan makes some.
+bool isSetupAnnouncement(const snd_seq_event_t& event, int ownClient);
+
+} // namespace tamborel::midi

@@ -1,0 +1,159 @@
+#include "midi/JackMidiSource.h"
+
+#include "audio/EventTime.h"
+
+#include <jack/midiport.h>
+
+#include <cstring>
+#include <memory>
+
+namespace tamborel::midi {
+
+namespace {
+
+struct JackFree {
+    void operator()(const char** ports) const { jack_free(static_cast<void*>(ports)); }
+};
+using PortList = std::unique_ptr<const char*, JackFree>;
+
+PortList midiOutputPorts(jack_client_t* client) {
+    return PortList(jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput));
+}
+
+// A hardware port's JACK name ("system:midi_capture_1") says nothing about the device; its
+// first alias usually names it.
+std::string displayName(jack_port_t* port, const char* fullName) {
+    if ((jack_port_flags(port) & JackPortIsPhysical) == 0)
+        return fullName;
+    const auto size = static_cast<std::size_t>(jack_port_name_size());
+    std::string first(size, '\0');
+    std::string second(size, '\0');
+    char* aliases[2] = {first.data(), second.data()};
+    if (jack_port_get_aliases(port, aliases) < 1)
+        return fullName;
+    return std::string(first.c_str());
+}
+
+} // namespace
+
+JackMidiSource::JackMidiSource(MidiEventSink& sink, std::function<void()> onSetupChanged)
+    : sink_(sink), onSetupChanged_(std::move(onSetupChanged)) {}
+
+JackMidiSource::~JackMidiSource() = default;
+
+void JackMidiSource::clientOpened(jack_client_t* client) {
+    std::lock_guard lock(mutex_);
+    client_ = client;
+    active_ = false;
+    port_.store(
+        jack_port_register(client, "Tamborel In", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+        std::memory_order_release);
+    notifyingClient_.store(client, std::memory_order_release);
+    jack_set_port_registration_callback(client, &JackMidiSource::portRegistered, this);
+}
+
+void JackMidiSource::clientActivated(jack_client_t* client) {
+    {
+        std::lock_guard lock(mutex_);
+        if (client != client_)
+            return;
+        active_ = true;
+    }
+    if (!enabled_.load(std::memory_order_acquire))
+        return;
+    connectAll();
+    onSetupChanged_();
+}
+
+void JackMidiSource::clientClosed() {
+    {
+        std::lock_guard lock(mutex_);
+        if (client_ == nullptr)
+            return;
+        port_.store(nullptr, std::memory_order_release);
+        notifyingClient_.store(nullptr, std::memory_order_release);
+        client_ = nullptr;
+        active_ = false;
+    }
+    // Our JACK sources have just left the list.
+    if (enabled_.load(std::memory_order_acquire))
+        onSetupChanged_();
+}
+
+void JackMidiSource::processCycle(jack_nframes_t frames) noexcept {
+    jack_port_t* port = port_.load(std::memory_order_acquire);
+    if (port == nullptr || !enabled_.load(std::memory_order_acquire))
+        return;
+    void* buffer = jack_port_get_buffer(port, frames);
+    if (buffer == nullptr)
+        return;
+    const std::uint32_t count = jack_midi_get_event_count(buffer);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event{};
+        if (jack_midi_event_get(&event, buffer, i) != 0)
+            continue;
+        const audio::ScopedEventTime time({audio::EventTime::Kind::frameInCycle, event.time});
+        decodePacket({event.buffer, event.size}, sink_);
+    }
+}
+
+void JackMidiSource::enable() {
+    enabled_.store(true, std::memory_order_release);
+    connectAll();
+}
+
+void JackMidiSource::connectAll() {
+    std::lock_guard lock(mutex_);
+    jack_port_t* ours = port_.load(std::memory_order_acquire);
+    if (client_ == nullptr || !active_ || ours == nullptr)
+        return;
+    const std::string ourName = jack_port_name(ours);
+    const PortList ports = midiOutputPorts(client_);
+    for (const char** name = ports.get(); name != nullptr && *name != nullptr; ++name) {
+        jack_port_t* port = jack_port_by_name(client_, *name);
+        if (port == nullptr || jack_port_is_mine(client_, port) ||
+            jack_port_connected_to(ours, *name))
+            continue;
+        jack_connect(client_, *name, ourName.c_str());
+    }
+}
+
+std::vector<std::string> JackMidiSource::sourceNames() const {
+    std::vector<std::string> names;
+    std::lock_guard lock(mutex_);
+    if (client_ == nullptr)
+        return names;
+    const PortList ports = midiOutputPorts(client_);
+    for (const char** name = ports.get(); name != nullptr && *name != nullptr; ++name) {
+        jack_port_t* port = jack_port_by_name(client_, *name);
+        if (port != nullptr && !jack_port_is_mine(client_, port))
+            names.push_back(displayName(port, *name));
+    }
+    return names;
+}
+
+std::string JackMidiSource::portName() const {
+    jack_port_t* port = port_.load(std::memory_order_acquire);
+    return port == nullptr ? std::string() : std::string(jack_port_name(port));
+}
+
+void JackMidiSource::portRegistered(jack_port_id_t id, int registered, void* self) {
+    auto& source = *static_cast<JackMidiSource*>(self);
+    jack_client_t* client = source.notifyingClient_.load(std::memory_order_acquire);
+    if (client == nullptr || !source.enabled_.load(std::memory_order_acquire))
+        return;
+    // A port that is leaving has already lost its type and flags, so every departure counts;
+    // an arrival counts when it is someone else's MIDI output.
+    if (registered != 0) {
+        jack_port_t* port = jack_port_by_id(client, id);
+        if (port == nullptr || jack_port_is_mine(client, port))
+            return;
+        const char* type = jack_port_type(port);
+        if ((jack_port_flags(port) & JackPortIsOutput) == 0 || type == nullptr ||
+            std::strcmp(type, JACK_DEFAULT_MIDI_TYPE) != 0)
+            return;
+    }
+    source.onSetupChanged_();
+}
+
+} // namespace tamborel::midi

@@ -1,0 +1,82 @@
+#include "midi/MIDIManager.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tamborel::midi {
+
+MIDIManager::MIDIManager(platform::MainQueue& mainQueue)
+    : mainQueue_(mainQueue), self_(std::make_shared<MIDIManager*>(this)),
+      alsa_(*this, [this] { setupChanged(); }), jack_(*this, [this] { setupChanged(); }) {}
+
+MIDIManager::~MIDIManager() = default;
+
+bool MIDIManager::start() {
+    if (started_.exchange(true))
+        return alsa_.isOpen();
+    const bool alsaOpen = alsa_.open();
+    jack_.enable();
+    return alsaOpen;
+}
+
+std::vector<std::string> MIDIManager::availableSourceNames() const {
+    std::vector<std::string> names = alsa_.sourceNames();
+    std::vector<std::string> jackNames = jack_.sourceNames();
+    names.insert(names.end(), std::make_move_iterator(jackNames.begin()),
+                 std::make_move_iterator(jackNames.end()));
+    return names;
+}
+
+bool MIDIManager::detectedTD17() const {
+    return namesIncludeTD17(availableSourceNames());
+}
+
+std::uint32_t MIDIManager::client() const {
+    return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.clientId()) : 0;
+}
+
+std::uint32_t MIDIManager::inPort() const {
+    return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.portId()) : 0;
+}
+
+void MIDIManager::noteOn(int note, int velocity, int channel) noexcept {
+    if (onNoteOn)
+        onNoteOn(note, velocity, channel);
+}
+
+void MIDIManager::noteOff(int note, int channel) noexcept {
+    if (onNoteOff)
+        onNoteOff(note, channel);
+}
+
+void MIDIManager::controlChange(int controller, int value, int channel) noexcept {
+    if (onControlChange)
+        onControlChange(controller, value, channel);
+}
+
+void MIDIManager::setupChanged() {
+    if (!started_.load())
+        return;
+    std::weak_ptr<MIDIManager*> weak = self_;
+    mainQueue_.post([weak] {
+        if (auto self = weak.lock())
+            (*self)->rescan();
+    });
+}
+
+void MIDIManager::rescan() {
+    alsa_.connectAll();
+    jack_.connectAll();
+    if (onSourcesChanged)
+        onSourcesChanged();
+}
+
+bool namesIncludeTD17(const std::vector<std::string>& names) {
+    return std::any_of(names.begin(), names.end(), [](std::string name) {
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return name.find("td-17") != std::string::npos || name.find("td17") != std::string::npos;
+    });
+}
+
+} // namespace tamborel::midi

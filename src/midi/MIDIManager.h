@@ -1,0 +1,79 @@
+#pragma once
+// The program's one MIDI endpoint. It listens on the ALSA sequencer (where the machine has
+// one) and on the audio driver's JACK client (where JACK is in use), decodes note-on,
+// note-off and control change from every source, and reports changes of the sources.
+//
+// Receive path: onNoteOn, onNoteOff and onControlChange run on the receiving thread (the
+// ALSA receive thread, or the JACK process thread) without a queue hop, with the event's
+// timing set as audio::currentEventTime(). They must not allocate, lock, log or block.
+// Set the callbacks before start(); they are read without synchronisation afterwards.
+
+#include "midi/AlsaSequencerSource.h"
+#include "midi/JackMidiSource.h"
+#include "midi/MidiDecoder.h"
+#include "platform/MainQueue.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tamborel::midi {
+
+class MIDIManager final : private MidiEventSink {
+public:
+    explicit MIDIManager(platform::MainQueue& mainQueue);
+    // Detach jackHook() from the audio driver (or close its client) before this goes.
+    ~MIDIManager();
+    MIDIManager(const MIDIManager&) = delete;
+    MIDIManager& operator=(const MIDIManager&) = delete;
+
+    std::function<void(int note, int velocity, int channel)> onNoteOn;
+    std::function<void(int note, int channel)> onNoteOff;
+    std::function<void(int controller, int value, int channel)> onControlChange;
+    // Runs on the main queue after each rescan that a change of the sources caused.
+    std::function<void()> onSourcesChanged;
+
+    // Opens the sequencer client and connects every source. Call once, on the main thread,
+    // after setting the callbacks. Returns whether the ALSA sequencer is in use; without it
+    // JACK MIDI still works.
+    bool start();
+
+    // ALSA sources as "client name: port name", then JACK sources; nothing is connected.
+    std::vector<std::string> availableSourceNames() const;
+    // Whether a source looks like a Roland TD-17 module.
+    bool detectedTD17() const;
+
+    // The sequencer client and port ids once started with a sequencer, else 0.
+    std::uint32_t client() const;
+    std::uint32_t inPort() const;
+
+    // Hand this to the JACK audio driver so MIDI is read inside its process cycle.
+    audio::JackClientHook& jackHook() { return jack_; }
+
+private:
+    void noteOn(int note, int velocity, int channel) noexcept override;
+    void noteOff(int note, int channel) noexcept override;
+    void controlChange(int controller, int value, int channel) noexcept override;
+
+    // From non-real-time threads: schedules one rescan on the main queue.
+    void setupChanged();
+    void rescan();
+
+    platform::MainQueue& mainQueue_;
+    // Posted rescans hold this weakly, so a rescan arriving after the manager is gone does
+    // nothing.
+    std::shared_ptr<MIDIManager*> self_;
+    std::atomic<bool> started_{false};
+    // Declared after self_ so that its threads, which may still report a change, have ended
+    // before self_ goes.
+    AlsaSequencerSource alsa_;
+    JackMidiSource jack_;
+};
+
+// True when a name, lower-cased, contains "td-17" or "td17".
+bool namesIncludeTD17(const std::vector<std::string>& names);
+
+} // namespace tamborel::midi

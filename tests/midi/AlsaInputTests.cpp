@@ -1,0 +1,167 @@
+#include "RecordingSink.h"
+#include "audio/EventTime.h"
+#include "midi/AlsaEventBytes.h"
+#include "midi/AlsaSequencerSource.h"
+#include "midi/MIDIManager.h"
+#include "platform/ManualMainQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tamborel::midi {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Events = std::vector<std::string>;
+
+constexpr int otherClient = 24; // where a drum module would sit
+
+snd_seq_event_t fromModule(snd_seq_event_t event) {
+    event.source.client = otherClient;
+    event.source.port = 0;
+    return event;
+}
+
+snd_seq_event_t noteOn(int channel, int note, int velocity) {
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    snd_seq_ev_set_noteon(&event, channel, note, velocity);
+    return fromModule(event);
+}
+
+snd_seq_event_t controller(int channel, unsigned number, int value) {
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    snd_seq_ev_set_controller(&event, channel, number, value);
+    return fromModule(event);
+}
+
+snd_seq_event_t announcement(snd_seq_event_type_t type, int client) {
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    event.type = type;
+    event.source.client = SND_SEQ_CLIENT_SYSTEM;
+    event.source.port = SND_SEQ_PORT_SYSTEM_ANNOUNCE;
+    event.data.addr.client = static_cast<unsigned char>(client);
+    return event;
+}
+
+Bytes bytesOf(AlsaEventBytes& converter, const snd_seq_event_t& event) {
+    const auto bytes = converter.toBytes(event);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
+    AlsaEventBytes converter;
+    // The same note twice: a running-status encoder would drop the second status byte, and
+    // the decoder, which starts every packet afresh, would lose the second strike.
+    EXPECT_EQ(bytesOf(converter, noteOn(9, 36, 100)), (Bytes{0x99, 36, 100}));
+    EXPECT_EQ(bytesOf(converter, noteOn(9, 36, 90)), (Bytes{0x99, 36, 90}));
+    EXPECT_EQ(bytesOf(converter, controller(9, 4, 127)), (Bytes{0xB9, 4, 127}));
+    EXPECT_EQ(bytesOf(converter, controller(9, 4, 20)), (Bytes{0xB9, 4, 20}));
+
+    snd_seq_event_t off;
+    snd_seq_ev_clear(&off);
+    snd_seq_ev_set_noteoff(&off, 3, 38, 64);
+    EXPECT_EQ(bytesOf(converter, off), (Bytes{0x83, 38, 64}));
+}
+
+TEST(AlsaEventBytes, EventsWithoutAMessageGiveNoBytes) {
+    AlsaEventBytes converter;
+    EXPECT_TRUE(bytesOf(converter, announcement(SND_SEQ_EVENT_PORT_START, otherClient)).empty());
+
+    // System exclusive longer than the buffer is dropped whole rather than cut.
+    std::vector<std::uint8_t> sysex(300, 0x11);
+    sysex.front() = 0xF0;
+    sysex.back() = 0xF7;
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    snd_seq_ev_set_sysex(&event, static_cast<unsigned>(sysex.size()), sysex.data());
+    EXPECT_TRUE(bytesOf(converter, fromModule(event)).empty());
+    // ...and leaves the converter working.
+    EXPECT_EQ(bytesOf(converter, noteOn(0, 40, 1)), (Bytes{0x90, 40, 1}));
+}
+
+// Records events together with the timing the receive thread set around them.
+class TimedSink final : public MidiEventSink {
+public:
+    void noteOn(int note, int velocity, int channel) noexcept override {
+        record.noteOn(note, velocity, channel);
+        times.push_back(audio::currentEventTime());
+    }
+    void noteOff(int note, int channel) noexcept override {
+        record.noteOff(note, channel);
+        times.push_back(audio::currentEventTime());
+    }
+    void controlChange(int controller, int value, int channel) noexcept override {
+        record.controlChange(controller, value, channel);
+        times.push_back(audio::currentEventTime());
+    }
+    test::RecordingSink record;
+    std::vector<audio::EventTime> times;
+};
+
+TEST(AlsaSequencerSource, ReceivedEventsReachTheSinkStampedWithTheirArrival) {
+    TimedSink sink;
+    AlsaSequencerSource source(sink, [] {});
+    source.receive(noteOn(9, 36, 100), 1'000);
+    source.receive(noteOn(9, 36, 0), 2'000);
+    source.receive(controller(9, 4, 110), 3'000);
+    source.receive(announcement(SND_SEQ_EVENT_CLIENT_START, otherClient), 4'000);
+
+    EXPECT_EQ(sink.record.events, (Events{"on 36 100 ch9", "off 36 ch9", "cc 4 110 ch9"}));
+    ASSERT_EQ(sink.times.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(sink.times[i].kind, audio::EventTime::Kind::monotonicNanos);
+        EXPECT_EQ(sink.times[i].value, (i + 1) * 1'000);
+    }
+    // Outside an event, triggers carry no stale timing.
+    EXPECT_EQ(audio::currentEventTime().kind, audio::EventTime::Kind::nextBlock);
+}
+
+TEST(AlsaSequencerSource, OnlyOtherClientsComingAndGoingCountAsSetupChanges) {
+    constexpr int own = 130;
+    for (auto type :
+         {SND_SEQ_EVENT_CLIENT_START, SND_SEQ_EVENT_CLIENT_EXIT, SND_SEQ_EVENT_CLIENT_CHANGE,
+          SND_SEQ_EVENT_PORT_START, SND_SEQ_EVENT_PORT_EXIT, SND_SEQ_EVENT_PORT_CHANGE}) {
+        EXPECT_TRUE(isSetupAnnouncement(announcement(type, otherClient), own)) << int(type);
+        EXPECT_FALSE(isSetupAnnouncement(announcement(type, own), own)) << int(type);
+    }
+    // Each rescan subscribes to ports, which is announced in turn; those must not start
+    // another rescan.
+    EXPECT_FALSE(
+        isSetupAnnouncement(announcement(SND_SEQ_EVENT_PORT_SUBSCRIBED, otherClient), own));
+    EXPECT_FALSE(
+        isSetupAnnouncement(announcement(SND_SEQ_EVENT_PORT_UNSUBSCRIBED, otherClient), own));
+}
+
+TEST(MIDIManager, StartsQuietlyWithoutASequencer) {
+    if (sequencerDevicePresent())
+        GTEST_SKIP() << "this machine has an ALSA sequencer";
+    platform::ManualMainQueue queue;
+    MIDIManager manager(queue);
+    int calls = 0;
+    manager.onNoteOn = [&](int, int, int) { ++calls; };
+    manager.onSourcesChanged = [&] { ++calls; };
+
+    EXPECT_FALSE(manager.start());
+    EXPECT_FALSE(manager.start()); // a second start changes nothing
+    EXPECT_EQ(manager.client(), 0u);
+    EXPECT_EQ(manager.inPort(), 0u);
+    EXPECT_TRUE(manager.availableSourceNames().empty());
+    EXPECT_FALSE(manager.detectedTD17());
+    queue.runPending();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(MIDIManager, RecognisesATD17ByName) {
+    EXPECT_TRUE(namesIncludeTD17({"Midi Through: Port-0", "TD-17: TD-17 MIDI 1"}));
+    EXPECT_TRUE(namesIncludeTD17({"roland td-17"}));
+    EXPECT_TRUE(namesIncludeTD17({"Td17 module"}));
+    EXPECT_FALSE(namesIncludeTD17({"TD 17", "td-1 7", "TD-27: TD-27 MIDI 1"}));
+    EXPECT_FALSE(namesIncludeTD17({}));
+}
+
+} // namespace
+} // namespace tamborel::midi

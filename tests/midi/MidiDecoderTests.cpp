@@ -1,0 +1,118 @@
+#include "RecordingSink.h"
+#include "midi/MidiDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace tamborel::midi {
+namespace {
+
+using test::RecordingSink;
+using Events = std::vector<std::string>;
+
+Events decode(std::vector<std::uint8_t> bytes) {
+    RecordingSink sink;
+    decodePacket(bytes, sink);
+    return sink.events;
+}
+
+TEST(MidiDecoder, NotesAndControllersKeepTheirChannel) {
+    EXPECT_EQ(decode({0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
+    EXPECT_EQ(decode({0x90, 0x26, 0x01}), Events{"on 38 1 ch0"});
+    EXPECT_EQ(decode({0xB9, 0x04, 0x7F}), Events{"cc 4 127 ch9"});
+    EXPECT_EQ(decode({0xBF, 0x40, 0x00}), Events{"cc 64 0 ch15"});
+}
+
+TEST(MidiDecoder, NoteOffsIncludeNoteOnsWithVelocityZero) {
+    EXPECT_EQ(decode({0x99, 0x24, 0x00}), Events{"off 36 ch9"});
+    EXPECT_EQ(decode({0x89, 0x24, 0x40}), Events{"off 36 ch9"});
+    EXPECT_EQ(decode({0x89, 0x24, 0x00}), Events{"off 36 ch9"});
+}
+
+TEST(MidiDecoder, RunningStatusGivesOneEventPerMessage) {
+    EXPECT_EQ(decode({0x99, 0x24, 0x64, 0x26, 0x50}), (Events{"on 36 100 ch9", "on 38 80 ch9"}));
+    EXPECT_EQ(decode({0xB9, 0x04, 0x10, 0x04, 0x70, 0x99, 0x24, 0x64, 0x24, 0x00}),
+              (Events{"cc 4 16 ch9", "cc 4 112 ch9", "on 36 100 ch9", "off 36 ch9"}));
+}
+
+TEST(MidiDecoder, TruncatedMessagesEndThePacketSilently) {
+    EXPECT_TRUE(decode({0x99, 0x24}).empty());
+    EXPECT_TRUE(decode({0x99}).empty());
+    EXPECT_TRUE(decode({0xB9, 0x04}).empty());
+    // What came before the cut still counts.
+    EXPECT_EQ(decode({0x99, 0x24, 0x64, 0x26}), Events{"on 36 100 ch9"});
+    EXPECT_TRUE(decode({}).empty());
+}
+
+TEST(MidiDecoder, StatusIsNotCarriedFromOnePacketToTheNext) {
+    RecordingSink sink;
+    const std::vector<std::uint8_t> first{0x99, 0x24, 0x64};
+    const std::vector<std::uint8_t> second{0x26, 0x50};
+    decodePacket(first, sink);
+    decodePacket(second, sink);
+    EXPECT_EQ(sink.events, Events{"on 36 100 ch9"});
+}
+
+TEST(MidiDecoder, OtherMessagesAreSkippedByTheirLength) {
+    // Program change and channel pressure have one data byte.
+    EXPECT_EQ(decode({0xC9, 0x05, 0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
+    EXPECT_EQ(decode({0xD9, 0x30, 0xB9, 0x04, 0x20}), Events{"cc 4 32 ch9"});
+    // Polyphonic pressure and pitch bend have two.
+    EXPECT_EQ(decode({0xA9, 0x24, 0x10, 0x99, 0x26, 0x50}), Events{"on 38 80 ch9"});
+    EXPECT_EQ(decode({0xE0, 0x00, 0x40, 0x99, 0x26, 0x50}), Events{"on 38 80 ch9"});
+    // A packet that starts with data bytes has nothing to say.
+    EXPECT_TRUE(decode({0x24, 0x64}).empty());
+}
+
+TEST(MidiDecoder, SystemBytesSwallowTheDataThatFollowsThem) {
+    // A system byte counts as having one data byte: after 0xFE the note's status is taken
+    // as that data, and the note's own data bytes are skipped one at a time.
+    EXPECT_TRUE(decode({0xFE, 0x99, 0x24, 0x64}).empty());
+    EXPECT_EQ(decode({0xF8, 0x00, 0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
+    EXPECT_TRUE(decode({0xF0, 0x41, 0x10, 0x42, 0x12, 0xF7}).empty());
+    // The first channel status after system exclusive data starts decoding again.
+    EXPECT_EQ(decode({0xF0, 0x41, 0x10, 0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
+}
+
+TEST(MidiDecoder, DataBytesArePassedOnWithoutCheckingTheirTopBit) {
+    EXPECT_EQ(decode({0x99, 0x24, 0x99}), Events{"on 36 153 ch9"});
+    EXPECT_EQ(decode({0xB0, 0xFF, 0x80}), Events{"cc 255 128 ch0"});
+}
+
+// Random packets, including every kind of malformed one. Each is decoded from a buffer of
+// exactly its size (the address sanitizer catches a read past it) and again with different
+// bytes after its end: a decoder that peeked past the end would report different events.
+TEST(MidiDecoder, RandomPacketsNeverReadPastTheirEnd) {
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> lengths(0, 12);
+    std::uniform_int_distribution<int> bytes(0, 255);
+    for (int round = 0; round < 20000; ++round) {
+        const auto length = static_cast<std::size_t>(lengths(random));
+        std::vector<std::uint8_t> packet(length);
+        for (auto& byte : packet)
+            byte = static_cast<std::uint8_t>(random() % 3 == 0 ? 0x80 + bytes(random) % 128
+                                                               : bytes(random) % 128);
+        auto exact = std::make_unique<std::uint8_t[]>(length);
+        std::copy(packet.begin(), packet.end(), exact.get());
+        RecordingSink alone;
+        decodePacket({exact.get(), length}, alone);
+
+        for (const std::uint8_t tail : {std::uint8_t{0x00}, std::uint8_t{0x7F}}) {
+            std::vector<std::uint8_t> padded = packet;
+            padded.insert(padded.end(), 4, tail);
+            RecordingSink followed;
+            decodePacket({padded.data(), length}, followed);
+            ASSERT_EQ(followed.events, alone.events) << "round " << round;
+        }
+        // Each event needs at least a status or data pair; more events than that would mean
+        // bytes were read twice or made up.
+        ASSERT_LE(alone.events.size(), length / 2) << "round " << round;
+    }
+}
+
+} // namespace
+} // namespace tamborel::midi
