@@ -1,0 +1,240 @@
+// Checks the factory sample sets the build renders into build/resources: what a drummer
+// loading them would notice first (levels, clicks, silence, lengths, tuning), and that the
+// auto-mapper files every one under its own pad.
+
+#include "model/AutoMapper.h"
+
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using tamborel::PadRole;
+
+namespace {
+
+const fs::path resources = TAMBOREL_TEST_RESOURCES;
+
+struct Clip {
+    int rate = 0;
+    int channels = 0;
+    int format = 0;
+    std::vector<std::vector<double>> data; // per channel
+
+    std::size_t frames() const { return data.empty() ? 0 : data[0].size(); }
+    double seconds() const { return static_cast<double>(frames()) / rate; }
+    std::size_t at(double secondsIn) const {
+        return std::min(frames(), static_cast<std::size_t>(secondsIn * rate));
+    }
+    // Loudest absolute sample over all channels in [from, to).
+    double peak(std::size_t from, std::size_t to) const {
+        double p = 0.0;
+        for (const auto& ch : data)
+            for (std::size_t i = from; i < std::min(to, ch.size()); ++i)
+                p = std::max(p, std::abs(ch[i]));
+        return p;
+    }
+    double peak() const { return peak(0, frames()); }
+};
+
+Clip readClip(const fs::path& file) {
+    Clip clip;
+    SF_INFO info{};
+    SNDFILE* in = sf_open(file.c_str(), SFM_READ, &info);
+    if (in == nullptr) {
+        ADD_FAILURE() << "cannot open " << file << ": " << sf_strerror(nullptr);
+        return clip;
+    }
+    clip.rate = info.samplerate;
+    clip.channels = info.channels;
+    clip.format = info.format;
+    std::vector<double> interleaved(static_cast<std::size_t>(info.frames * info.channels));
+    const sf_count_t got = sf_readf_double(in, interleaved.data(), info.frames);
+    sf_close(in);
+    EXPECT_EQ(got, info.frames) << file;
+    clip.data.assign(static_cast<std::size_t>(info.channels),
+                     std::vector<double>(static_cast<std::size_t>(got)));
+    for (sf_count_t i = 0; i < got; ++i)
+        for (int c = 0; c < info.channels; ++c)
+            clip.data[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] =
+                interleaved[static_cast<std::size_t>(i * info.channels + c)];
+    return clip;
+}
+
+double dbfs(double linear) {
+    return 20.0 * std::log10(std::max(linear, 1e-12));
+}
+
+// The file each role is meant to get, without the set's prefix.
+const std::map<PadRole, std::string> intendedFiles{
+    {PadRole::kick, "kick.wav"},          {PadRole::snare, "snare.wav"},
+    {PadRole::snareRim, "sidestick.wav"}, {PadRole::tom1, "hightom.wav"},
+    {PadRole::tom2, "midtom.wav"},        {PadRole::tom3, "floortom.wav"},
+    {PadRole::hhClosed, "hh_closed.wav"}, {PadRole::hhHalf, "hh_half.wav"},
+    {PadRole::hhOpen, "hh_open.wav"},     {PadRole::hhPedal, "hh_pedal.wav"},
+    {PadRole::crash1, "crash1.wav"},      {PadRole::crash2, "crash2.wav"},
+    {PadRole::ride, "ride.wav"},          {PadRole::rideBell, "bell.wav"}};
+
+struct SampleSet {
+    std::string folder;
+    std::string prefix;
+    int rate;
+    int channels;
+    int subtype;
+};
+
+const std::vector<SampleSet> sets{{"Samples", "", 44100, 2, SF_FORMAT_PCM_24},
+                                  {"Samples-808", "808_", 48000, 1, SF_FORMAT_PCM_16}};
+
+std::string fileFor(const SampleSet& set, PadRole role) {
+    std::string name = set.prefix + intendedFiles.at(role);
+    if (role == PadRole::snareRim && set.prefix == "808_")
+        name = "808_rimshot.wav";
+    return name;
+}
+
+// Every generated clip, read once for the whole binary.
+const std::map<std::string, Clip>& clips() {
+    static const std::map<std::string, Clip> all = [] {
+        std::map<std::string, Clip> loaded;
+        for (const SampleSet& set : sets)
+            for (const auto& [role, name] : intendedFiles)
+                loaded[set.folder + "/" + fileFor(set, role)] =
+                    readClip(resources / set.folder / fileFor(set, role));
+        return loaded;
+    }();
+    return all;
+}
+
+const Clip& clip(const SampleSet& set, PadRole role) {
+    return clips().at(set.folder + "/" + fileFor(set, role));
+}
+
+// Dominant pitch from zero crossings in a window where a drum's fundamental rules.
+double pitchHz(const Clip& c, double from, double to) {
+    const auto& ch = c.data[0];
+    int crossings = 0;
+    for (std::size_t i = c.at(from) + 1; i < c.at(to); ++i)
+        if ((ch[i - 1] < 0.0) != (ch[i] < 0.0))
+            ++crossings;
+    return crossings / (2.0 * (to - from));
+}
+
+TEST(FactorySamples, EachSetIsInItsOwnFileFormat) {
+    for (const SampleSet& set : sets) {
+        std::size_t wavFiles = 0;
+        for (const auto& entry : fs::directory_iterator(resources / set.folder)) {
+            ++wavFiles;
+            SF_INFO info{};
+            SNDFILE* in = sf_open(entry.path().c_str(), SFM_READ, &info);
+            ASSERT_NE(in, nullptr) << entry.path();
+            sf_close(in);
+            EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV) << entry.path();
+            EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, set.subtype) << entry.path();
+            EXPECT_EQ(info.samplerate, set.rate) << entry.path();
+            EXPECT_EQ(info.channels, set.channels) << entry.path();
+        }
+        EXPECT_EQ(wavFiles, 14u) << set.folder;
+    }
+}
+
+TEST(FactorySamples, AutoMapperGivesEveryRoleItsOwnIntendedFile) {
+    for (const SampleSet& set : sets) {
+        const auto mapping = tamborel::autoMapper::map(resources / set.folder);
+        EXPECT_EQ(mapping.size(), tamborel::padRoleCount) << set.folder;
+        std::set<fs::path> distinct;
+        for (const auto& [role, file] : mapping) {
+            distinct.insert(file);
+            EXPECT_EQ(file.filename().string(), fileFor(set, role))
+                << set.folder << " " << tamborel::rawValue(role);
+        }
+        EXPECT_EQ(distinct.size(), mapping.size()) << set.folder;
+    }
+}
+
+TEST(FactorySamples, LevelsSitJustBelowFullScaleWithoutDcOffset) {
+    for (const auto& [name, c] : clips()) {
+        const double peak = dbfs(c.peak());
+        EXPECT_GE(peak, -3.0) << name;
+        EXPECT_LE(peak, -0.5) << name;
+        for (const auto& ch : c.data) {
+            double sum = 0.0;
+            for (double s : ch)
+                sum += s;
+            EXPECT_LT(std::abs(sum / static_cast<double>(ch.size())), 1e-3) << name;
+        }
+    }
+}
+
+TEST(FactorySamples, SoundsStartOnTheirAttackAndEndInSilenceWithoutAClick) {
+    for (const auto& [name, c] : clips()) {
+        ASSERT_GT(c.frames(), 0u) << name;
+        // No pre-silence: audible within the first millisecond, loudest early on.
+        EXPECT_GT(dbfs(c.peak(0, c.at(0.001))), -40.0) << name;
+        EXPECT_GT(dbfs(c.peak(0, c.at(0.06))), dbfs(c.peak()) - 1.0) << name;
+        // The tail has died away before the file ends, and the last frame is digital zero.
+        EXPECT_LT(dbfs(c.peak(c.frames() - c.at(0.01), c.frames())), -60.0) << name;
+        for (const auto& ch : c.data)
+            EXPECT_EQ(ch.back(), 0.0) << name;
+    }
+}
+
+TEST(FactorySamples, LengthsAreWhatADrummerExpects) {
+    for (const SampleSet& set : sets) {
+        EXPECT_LT(clip(set, PadRole::hhClosed).seconds(), 0.5) << set.folder;
+        EXPECT_LT(clip(set, PadRole::hhPedal).seconds(), 0.5) << set.folder;
+        EXPECT_LT(clip(set, PadRole::kick).seconds(), 1.5) << set.folder;
+        for (PadRole role : {PadRole::crash1, PadRole::crash2, PadRole::ride}) {
+            EXPECT_GE(clip(set, role).seconds(), 2.0) << set.folder << rawValue(role);
+            EXPECT_LE(clip(set, role).seconds(), 5.0) << set.folder << rawValue(role);
+        }
+        // The hat rings longer the further the pedal opens.
+        EXPECT_LT(clip(set, PadRole::hhClosed).seconds(), clip(set, PadRole::hhHalf).seconds());
+        EXPECT_LT(clip(set, PadRole::hhHalf).seconds(), clip(set, PadRole::hhOpen).seconds());
+    }
+}
+
+TEST(FactorySamples, TomsAreTunedApartAndSitAboveTheKick) {
+    for (const SampleSet& set : sets) {
+        const double high = pitchHz(clip(set, PadRole::tom1), 0.03, 0.23);
+        const double mid = pitchHz(clip(set, PadRole::tom2), 0.03, 0.23);
+        const double floor = pitchHz(clip(set, PadRole::tom3), 0.03, 0.23);
+        const double kick = pitchHz(clip(set, PadRole::kick), 0.05, 0.25);
+        EXPECT_GT(high, 1.15 * mid) << set.folder;
+        EXPECT_GT(mid, 1.15 * floor) << set.folder;
+        EXPECT_GT(floor, 1.3 * kick) << set.folder;
+        EXPECT_GT(kick, 35.0) << set.folder;
+    }
+}
+
+TEST(FactorySamples, RegeneratingGivesByteIdenticalFiles) {
+    const fs::path again =
+        fs::temp_directory_path() / ("tamborel-regen-" + std::to_string(getpid()));
+    const std::string command =
+        std::string("\"") + TAMBOREL_SAMPLE_GENERATOR + "\" \"" + again.string() + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (const SampleSet& set : sets) {
+        for (const auto& entry : fs::directory_iterator(resources / set.folder)) {
+            auto slurp = [](const fs::path& p) {
+                std::ifstream in(p, std::ios::binary);
+                return std::string(std::istreambuf_iterator<char>(in), {});
+            };
+            const fs::path twin = again / set.folder / entry.path().filename();
+            EXPECT_TRUE(slurp(entry.path()) == slurp(twin)) << twin;
+        }
+    }
+    fs::remove_all(again);
+}
+
+} // namespace
