@@ -11,6 +11,8 @@ namespace tamborel::midi {
 
 namespace {
 
+constexpr const char* portShortName = "Tamborel In";
+
 struct JackFree {
     void operator()(const char** ports) const { jack_free(static_cast<void*>(ports)); }
 };
@@ -45,9 +47,14 @@ void JackMidiSource::clientOpened(jack_client_t* client) {
     std::lock_guard lock(mutex_);
     client_ = client;
     active_ = false;
-    port_.store(
-        jack_port_register(client, "Tamborel In", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
-        std::memory_order_release);
+    // The driver may hand us the same client again (after replacing its hook); our port is
+    // then still there, and registering it twice would fail.
+    const std::string ourName = std::string(jack_get_client_name(client)) + ":" + portShortName;
+    jack_port_t* port = jack_port_by_name(client, ourName.c_str());
+    if (port == nullptr || !jack_port_is_mine(client, port))
+        port =
+            jack_port_register(client, portShortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    port_.store(port, std::memory_order_release);
     notifyingClient_.store(client, std::memory_order_release);
     jack_set_port_registration_callback(client, &JackMidiSource::portRegistered, this);
 }
