@@ -1,0 +1,99 @@
+#pragma once
+// The voice engine. Its real-time contract: render() never allocates, frees, locks, logs or
+// blocks, and every hand-off to it (hits, chokes, mix values, sample buffers) is lock-free.
+//
+// Fourteen role channels of six voices each, created once. A hit takes its role's next voice
+// in round-robin order at gain velocity/127 (clamped to 1..127); each role's voices are
+// summed, scaled by the role's mix gain and panned, then all roles are summed and scaled by
+// the master volume. Pan is a balance that leaves the centre at unity:
+//     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
+// So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
+// voice) fades out over 2 ms, and mix and master gains move over 5 ms; a stolen voice fades
+// in a spare tail slot, so the new hit starts on time at full level.
+//
+// Threads: trigger, choke and hasSample from any thread at any time; applyMix,
+// setMasterVolume and the sample operations from the main thread; prepareToRender and the
+// rendering notifications from the driver; render from the driver's audio thread.
+
+#include "audio/AudioRenderer.h"
+#include "audio/SampleBuffer.h"
+#include "model/DrumKit.h"
+#include "model/FileUrl.h"
+#include "model/PadRole.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <span>
+
+namespace tamborel::audio {
+
+class AudioEngine final : public AudioRenderer {
+public:
+    static constexpr int voicesPerPad = 6;
+    static constexpr double defaultSampleRate = 48000.0;
+
+    AudioEngine();
+    ~AudioEngine() override;
+    AudioEngine(const AudioEngine&) = delete;
+    AudioEngine& operator=(const AudioEngine&) = delete;
+
+    // Driver side. A new rate re-converts every loaded sample to it, on the calling thread.
+    void prepareToRender(double sampleRate, std::uint32_t maxFrames) override;
+    void render(float* left, float* right, std::uint32_t frames) noexcept override;
+    void renderingStarted() noexcept override;
+    void renderingStopped() noexcept override;
+    // True between renderingStarted and renderingStopped; hits are ignored otherwise.
+    bool isRunning() const noexcept;
+
+    // The gain a velocity plays at: min(max(velocity, 1), 127) / 127.
+    static float velocityGain(int velocity) noexcept;
+
+    // Plays the role's sample once on its next voice. Sounds when the current thread's event
+    // time says (see EventTime.h): by default at the start of the next rendered block. Does
+    // nothing, and leaves the round robin where it was, while not running or without a
+    // sample.
+    void trigger(PadRole role, int velocity) noexcept;
+    // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
+    void trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept;
+    // Fades out every sounding voice of the listed roles; the round robin stays.
+    void choke(std::span<const PadRole> roles) noexcept;
+    void choke(std::initializer_list<PadRole> roles) noexcept {
+        choke(std::span<const PadRole>(roles.begin(), roles.size()));
+    }
+    bool hasSample(PadRole role) const noexcept;
+
+    // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is
+    // soloed only soloed pads sound, else muted pads are silent), pan per listed pad, and
+    // the kit's master volume. Roles the kit lacks keep their gain and pan.
+    void applyMix(const DrumKit& kit);
+    void setMasterVolume(float volume);
+    float masterVolume() const;
+
+    // Decodes and converts the file into the internal format and makes it the role's
+    // sample; voices still playing the old one finish it. On failure logs "Failed to load
+    // sample: <file name>", returns false and keeps the previous sample.
+    bool loadSample(const FileUrl& url, PadRole role);
+    bool loadSample(const std::filesystem::path& file, PadRole role);
+    // Makes an already decoded buffer the role's sample (false for an empty one). It has no
+    // file, so a rate change converts it from memory.
+    bool setSample(PadRole role, SharedSampleBuffer buffer);
+    // Later hits of the role are silent; voices still playing finish.
+    void clearSample(PadRole role);
+    // Reads and converts a file; touches no engine state. See sampleLoader::loadBuffer.
+    static SharedSampleBuffer loadBuffer(const std::filesystem::path& file,
+                                         const AudioFormat& format);
+    // The rendering rate, two channels.
+    AudioFormat internalFormat() const;
+
+    // Frees replaced sample buffers that no voice can read any more. Sample operations do
+    // this too; the controller may call it now and then to return memory sooner.
+    void collectGarbage();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tamborel::audio

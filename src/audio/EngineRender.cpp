@@ -1,0 +1,271 @@
+// The audio thread's side of the engine: nothing here allocates, frees, locks or logs.
+
+#include "audio/EngineState.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+namespace tamborel::audio {
+
+static_assert(std::atomic<float>::is_always_lock_free);
+static_assert(std::atomic<double>::is_always_lock_free);
+static_assert(std::atomic<PlayableBuffer*>::is_always_lock_free);
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+
+namespace {
+
+// Fading tails decay into denormal numbers, which are very slow on x86; flush them to zero
+// for the duration of a render and restore the caller's mode after.
+class DenormalGuard {
+public:
+#if defined(__SSE__)
+    DenormalGuard() noexcept : saved_(_mm_getcsr()) {
+        _mm_setcsr(saved_ | 0x8040u);
+    }
+    ~DenormalGuard() {
+        _mm_setcsr(saved_);
+    }
+
+private:
+    unsigned saved_;
+#endif
+};
+
+std::int64_t monotonicNanos() noexcept {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+std::uint32_t framesFor(double rate, double seconds) {
+    return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::lround(rate * seconds)));
+}
+
+} // namespace
+
+void AudioEngine::render(float* left, float* right, std::uint32_t frames) noexcept {
+    DenormalGuard denormals;
+    Impl& s = *impl_;
+    s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
+    std::fill_n(left, frames, 0.0f);
+    std::fill_n(right, frames, 0.0f);
+    if (frames > 0)
+        s.renderBlock(left, right, frames);
+    s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
+}
+
+void AudioEngine::Impl::renderBlock(float* left, float* right, std::uint32_t frames) noexcept {
+    renderRate = sampleRate.load(std::memory_order_relaxed);
+    fadeFrames = framesFor(renderRate, fadeSeconds);
+    rampFrames = framesFor(renderRate, rampSeconds);
+    if (resetPending.exchange(false, std::memory_order_acq_rel))
+        releaseAll();
+    gatherEvents(frames);
+    updateGainTargets();
+
+    // Render up to each event's frame, apply it, carry on: hits land on their exact frame.
+    std::size_t next = 0;
+    std::uint32_t position = 0;
+    while (position < frames) {
+        while (next < pendingCount && pending[next].offset <= position)
+            apply(pending[next++].event);
+        std::uint32_t end = std::min(frames, position + chunkFrames);
+        if (next < pendingCount)
+            end = std::min(end, pending[next].offset);
+        mixSegment(left + position, right + position, end - position);
+        position = end;
+    }
+}
+
+void AudioEngine::Impl::gatherEvents(std::uint32_t frames) noexcept {
+    pendingCount = 0;
+    const std::uint32_t current = generation.load(std::memory_order_acquire);
+    std::int64_t blockStart = -1;
+    EngineEvent event;
+    while (pendingCount < maxEventsPerBlock && events.pop(event)) {
+        if (event.generation != current)
+            continue;
+        const std::uint32_t offset = offsetOf(event.time, frames, blockStart);
+        // Insertion keeps events of equal offset in arrival order (a choke before its hit).
+        std::size_t at = pendingCount++;
+        while (at > 0 && pending[at - 1].offset > offset) {
+            pending[at] = pending[at - 1];
+            --at;
+        }
+        pending[at] = {event, offset};
+    }
+}
+
+std::uint32_t AudioEngine::Impl::offsetOf(const EventTime& time, std::uint32_t frames,
+                                          std::int64_t& blockStart) const noexcept {
+    const std::uint32_t last = frames - 1;
+    switch (time.kind) {
+    case EventTime::Kind::nextBlock:
+        return 0;
+    case EventTime::Kind::frameInCycle:
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(time.value, last));
+    case EventTime::Kind::monotonicNanos: {
+        // Constant latency instead of jitter: an event sounds one period after it arrived,
+        // at the frame of this block that plays at that moment.
+        if (blockStart < 0)
+            blockStart = monotonicNanos();
+        const double periodNanos =
+            maxFrames.load(std::memory_order_relaxed) / renderRate * 1'000'000'000.0;
+        const double dueNanos =
+            static_cast<double>(static_cast<std::int64_t>(time.value) - blockStart) + periodNanos;
+        const double frame = std::floor(dueNanos * renderRate / 1'000'000'000.0);
+        if (!(frame > 0.0))
+            return 0;
+        return frame >= last ? last : static_cast<std::uint32_t>(frame);
+    }
+    }
+    return 0;
+}
+
+void AudioEngine::Impl::updateGainTargets() noexcept {
+    bool anyActive = false;
+    for (std::size_t r = 0; r < padRoleCount; ++r) {
+        RoleVoices& voices = roles[r];
+        const float gain = pads[r].gain.load(std::memory_order_relaxed);
+        const float pan = pads[r].pan.load(std::memory_order_relaxed);
+        const float leftGain = gain * std::min(1.0f, 1.0f - pan);
+        const float rightGain = gain * std::min(1.0f, 1.0f + pan);
+        // With nothing sounding a jump cannot click, and the next hit gets its gain at once.
+        if (voices.active == 0) {
+            voices.left.snap(leftGain);
+            voices.right.snap(rightGain);
+        } else {
+            voices.left.moveTo(leftGain, rampFrames);
+            voices.right.moveTo(rightGain, rampFrames);
+            anyActive = true;
+        }
+    }
+    const float masterTarget = masterGain.load(std::memory_order_relaxed);
+    if (anyActive)
+        master.moveTo(masterTarget, rampFrames);
+    else
+        master.snap(masterTarget);
+}
+
+void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
+    if (event.type == EngineEvent::Type::trigger)
+        startVoice(event.role, event.gain);
+    else
+        chokeRoles(event.chokeMask);
+}
+
+void AudioEngine::Impl::startVoice(std::size_t role, float gain) noexcept {
+    PlayableBuffer* buffer = pads[role].current.load(std::memory_order_seq_cst);
+    // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
+    if (buffer == nullptr || buffer->length == 0 || buffer->sampleRate != renderRate)
+        return;
+    RoleVoices& voices = roles[role];
+    Voice& voice = voices.slots[voices.roundRobin];
+    voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
+    if (voice.active())
+        moveToTail(voices, voice);
+    voice = Voice{buffer, 0, 0, gain};
+    buffer->voices.fetch_add(1, std::memory_order_relaxed);
+    ++voices.active;
+    if (voices.active == 1) {
+        // The role was silent until now: its gain may jump without a click.
+        voices.left.snap(voices.left.target());
+        voices.right.snap(voices.right.target());
+    }
+}
+
+void AudioEngine::Impl::moveToTail(RoleVoices& voices, Voice& voice) noexcept {
+    Voice* tail = nullptr;
+    for (std::size_t i = AudioEngine::voicesPerPad; i < voices.slots.size(); ++i) {
+        Voice& candidate = voices.slots[i];
+        if (!candidate.active()) {
+            tail = &candidate;
+            break;
+        }
+        if (tail == nullptr || candidate.fadeLeft < tail->fadeLeft)
+            tail = &candidate;
+    }
+    // Every tail busy: cut the one closest to silence anyway.
+    if (tail->active())
+        release(voices, *tail);
+    *tail = voice;
+    if (tail->fadeLeft == 0 || tail->fadeLeft > fadeFrames)
+        tail->fadeLeft = fadeFrames;
+    voice.source = nullptr; // its reading moved to the tail, with its count
+}
+
+void AudioEngine::Impl::chokeRoles(std::uint16_t mask) noexcept {
+    for (std::size_t r = 0; r < padRoleCount; ++r) {
+        if ((mask & (1u << r)) == 0)
+            continue;
+        for (int v = 0; v < AudioEngine::voicesPerPad; ++v) {
+            Voice& voice = roles[r].slots[static_cast<std::size_t>(v)];
+            if (voice.active() && voice.fadeLeft == 0)
+                voice.fadeLeft = fadeFrames;
+        }
+    }
+}
+
+void AudioEngine::Impl::release(RoleVoices& voices, Voice& voice) noexcept {
+    voice.source->voices.fetch_sub(1, std::memory_order_release);
+    voice.source = nullptr;
+    --voices.active;
+}
+
+void AudioEngine::Impl::releaseAll() noexcept {
+    for (RoleVoices& voices : roles)
+        for (Voice& voice : voices.slots)
+            if (voice.active())
+                release(voices, voice);
+}
+
+void AudioEngine::Impl::mixSegment(float* left, float* right, std::uint32_t frames) noexcept {
+    bool anyActive = false;
+    float* __restrict busLeft = scratchLeft.data();
+    float* __restrict busRight = scratchRight.data();
+    for (RoleVoices& voices : roles) {
+        if (voices.active == 0)
+            continue;
+        anyActive = true;
+        std::fill_n(busLeft, frames, 0.0f);
+        std::fill_n(busRight, frames, 0.0f);
+        for (Voice& voice : voices.slots)
+            if (voice.active() && !mixVoice(voice, busLeft, busRight, frames, fadeFrames))
+                release(voices, voice);
+        if (!voices.left.ramping() && !voices.right.ramping()) {
+            const float gainLeft = voices.left.current();
+            const float gainRight = voices.right.current();
+            for (std::uint32_t i = 0; i < frames; ++i) {
+                left[i] += busLeft[i] * gainLeft;
+                right[i] += busRight[i] * gainRight;
+            }
+        } else {
+            for (std::uint32_t i = 0; i < frames; ++i) {
+                left[i] += busLeft[i] * voices.left.next();
+                right[i] += busRight[i] * voices.right.next();
+            }
+        }
+    }
+    if (!anyActive)
+        return;
+    if (master.ramping()) {
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            const float gain = master.next();
+            left[i] *= gain;
+            right[i] *= gain;
+        }
+    } else if (master.current() != 1.0f) {
+        const float gain = master.current();
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            left[i] *= gain;
+            right[i] *= gain;
+        }
+    }
+}
+
+} // namespace tamborel::audio

@@ -1,0 +1,106 @@
+#pragma once
+// The engine's state, shared by its control side (AudioEngine.cpp) and its render side
+// (EngineRender.cpp). Internal to the audio layer.
+
+#include "audio/AudioEngine.h"
+#include "audio/EventQueue.h"
+#include "audio/EventTime.h"
+#include "audio/GainRamp.h"
+#include "audio/Voice.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace tamborel::audio {
+
+// A hit or a choke on its way to the audio thread.
+struct EngineEvent {
+    enum class Type : std::uint8_t { trigger, choke };
+    Type type = Type::trigger;
+    std::uint8_t role = 0;       // trigger
+    std::uint16_t chokeMask = 0; // choke: one bit per role index
+    float gain = 0.0f;           // trigger
+    std::uint32_t generation = 0;
+    EventTime time;
+};
+
+struct AudioEngine::Impl {
+    static constexpr std::size_t queueCapacity = 1024;
+    static constexpr std::size_t maxEventsPerBlock = 256;
+    static constexpr std::uint32_t chunkFrames = 512;
+    static constexpr int tailSlots = 4;
+    static constexpr double fadeSeconds = 0.002;
+    static constexpr double rampSeconds = 0.005;
+
+    // --- shared between threads ---
+    struct PadChannel {
+        std::atomic<PlayableBuffer*> current{nullptr};
+        std::atomic<float> gain{1.0f};
+        std::atomic<float> pan{0.0f};
+    };
+    std::array<PadChannel, padRoleCount> pads;
+    std::atomic<float> masterGain{1.0f};
+    std::atomic<float> masterSetting{1.0f};
+    std::atomic<bool> running{false};
+    // Bumped when rendering (re)starts: hits queued before that are stale and dropped.
+    std::atomic<std::uint32_t> generation{0};
+    std::atomic<bool> resetPending{false};
+    // Odd while a render is in progress; tells when a replaced buffer can no longer be
+    // picked up by the audio thread.
+    std::atomic<std::uint64_t> renderSequence{0};
+    std::atomic<double> sampleRate{AudioEngine::defaultSampleRate};
+    std::atomic<std::uint32_t> maxFrames{256};
+    EventQueue<EngineEvent, queueCapacity> events;
+
+    // --- non-real-time side, under samplesMutex ---
+    std::mutex samplesMutex;
+    std::array<std::optional<std::filesystem::path>, padRoleCount> sources;
+    std::vector<PlayableBuffer*> retired;
+
+    bool publishLocked(std::size_t role, SharedSampleBuffer buffer);
+    void collectLocked();
+    AudioFormat formatLocked() const { return {sampleRate.load(), 2}; }
+
+    // --- audio thread only ---
+    struct RoleVoices {
+        // The first voicesPerPad slots are the round-robin pool; the rest hold fading tails.
+        std::array<Voice, AudioEngine::voicesPerPad + tailSlots> slots{};
+        std::uint32_t roundRobin = 0;
+        std::uint32_t active = 0;
+        GainRamp left;
+        GainRamp right;
+    };
+    struct PendingEvent {
+        EngineEvent event;
+        std::uint32_t offset = 0;
+    };
+    std::array<RoleVoices, padRoleCount> roles;
+    GainRamp master;
+    std::array<PendingEvent, maxEventsPerBlock> pending{};
+    std::size_t pendingCount = 0;
+    std::array<float, chunkFrames> scratchLeft{};
+    std::array<float, chunkFrames> scratchRight{};
+    double renderRate = AudioEngine::defaultSampleRate;
+    std::uint32_t fadeFrames = 96;
+    std::uint32_t rampFrames = 240;
+
+    void renderBlock(float* left, float* right, std::uint32_t frames) noexcept;
+    void gatherEvents(std::uint32_t frames) noexcept;
+    std::uint32_t offsetOf(const EventTime& time, std::uint32_t frames,
+                           std::int64_t& blockStartNanos) const noexcept;
+    void updateGainTargets() noexcept;
+    void apply(const EngineEvent& event) noexcept;
+    void startVoice(std::size_t role, float gain) noexcept;
+    void chokeRoles(std::uint16_t mask) noexcept;
+    void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
+    void release(RoleVoices& voices, Voice& voice) noexcept;
+    void releaseAll() noexcept;
+    void mixSegment(float* left, float* right, std::uint32_t frames) noexcept;
+};
+
+} // namespace tamborel::audio

@@ -1,0 +1,70 @@
+#include "audio/Decoders.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace tamborel::audio::detail {
+
+namespace {
+
+struct SndfileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+constexpr sf_count_t chunkSamples = 1 << 16;
+
+} // namespace
+
+DecodeResult decodeWithSndfile(const std::filesystem::path& file) {
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, SndfileCloser> sndfile(sf_open(file.c_str(), SFM_READ, &info));
+    if (!sndfile)
+        return {DecodeStatus::notOpened, nullptr};
+    if (info.channels <= 0 || info.channels > maxFileChannels || info.samplerate <= 0 ||
+        info.samplerate > maxFileSampleRate || info.frames <= 0)
+        return {};
+
+    const auto channels = static_cast<std::uint32_t>(info.channels);
+    // Formats whose length is unknown up front report the largest count; read to the end.
+    const bool lengthKnown = info.frames != SF_COUNT_MAX;
+    const auto claimed = static_cast<std::uint64_t>(info.frames);
+    if (lengthKnown && !fitsBufferLimits(claimed, channels))
+        return {};
+
+    std::error_code error;
+    const std::uint64_t fileBytes = std::filesystem::file_size(file, error);
+    if (error)
+        return {};
+    BufferBuilder builder({static_cast<double>(info.samplerate), channels},
+                          plausibleFrames(lengthKnown ? claimed : 0, fileBytes, channels));
+
+    const sf_count_t chunkFrames = std::max<sf_count_t>(1, chunkSamples / info.channels);
+    std::vector<float> interleaved(static_cast<std::size_t>(chunkFrames) * channels);
+    for (;;) {
+        const sf_count_t read = sf_readf_float(sndfile.get(), interleaved.data(), chunkFrames);
+        if (read <= 0)
+            break;
+        if (!builder.reserveMore(static_cast<std::uint64_t>(read)))
+            return {};
+        const auto frames = static_cast<std::uint32_t>(read);
+        for (std::uint32_t c = 0; c < channels; ++c) {
+            float* out = builder.channelTail(c);
+            const float* in = interleaved.data() + c;
+            for (std::uint32_t i = 0; i < frames; ++i)
+                out[i] = in[std::size_t{i} * channels];
+        }
+        builder.commit(frames);
+    }
+    if (sf_error(sndfile.get()) != SF_ERR_NO_ERROR)
+        return {};
+    auto buffer = builder.finish();
+    if (!buffer)
+        return {};
+    return {DecodeStatus::decoded, std::move(buffer)};
+}
+
+} // namespace tamborel::audio::detail

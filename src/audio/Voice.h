@@ -1,0 +1,73 @@
+#pragma once
+// One sounding hit, and the published sample it reads. Audio thread only, except where a
+// field says otherwise.
+
+#include "audio/SampleBuffer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
+namespace tamborel::audio {
+
+// A sample as published to the audio thread. Immutable while published; the audio thread
+// counts the voices reading it, so a replaced one is freed only when none does.
+struct PlayableBuffer {
+    explicit PlayableBuffer(SharedSampleBuffer samples)
+        : buffer(std::move(samples)), left(buffer->channel(0)),
+          right(buffer->format().channelCount > 1 ? buffer->channel(1) : buffer->channel(0)),
+          length(buffer->frameLength()), sampleRate(buffer->format().sampleRate) {}
+
+    SharedSampleBuffer buffer;
+    const float* left;
+    const float* right; // the left channel again for a mono buffer
+    std::uint32_t length;
+    double sampleRate;
+    // Written by the audio thread, read by whoever frees retired buffers.
+    std::atomic<std::uint32_t> voices{0};
+    // Main thread: the render sequence number when it was replaced.
+    std::uint64_t retiredAt = 0;
+};
+
+struct Voice {
+    PlayableBuffer* source = nullptr; // null while idle
+    std::uint32_t position = 0;
+    std::uint32_t fadeLeft = 0; // frames of fade still to play; 0 while not fading
+    float gain = 0.0f;
+
+    bool active() const noexcept { return source != nullptr; }
+};
+
+// Adds up to `frames` frames of the voice into the two channels. False once the voice has
+// nothing more to play (its sample or its fade is over). A fade goes linearly from the
+// voice's gain to silence over `fadeFrames` frames.
+inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict right,
+                     std::uint32_t frames, std::uint32_t fadeFrames) noexcept {
+    const PlayableBuffer& source = *voice.source;
+    const std::uint32_t available = source.length - voice.position;
+    const float* __restrict inLeft = source.left + voice.position;
+    const float* __restrict inRight = source.right + voice.position;
+    if (voice.fadeLeft == 0) {
+        const std::uint32_t count = std::min(frames, available);
+        const float gain = voice.gain;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            left[i] += inLeft[i] * gain;
+            right[i] += inRight[i] * gain;
+        }
+        voice.position += count;
+        return voice.position < source.length;
+    }
+    const std::uint32_t fadeLeft = std::min(voice.fadeLeft, fadeFrames);
+    const std::uint32_t count = std::min({frames, available, fadeLeft});
+    const float step = voice.gain / static_cast<float>(fadeFrames);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float gain = step * static_cast<float>(fadeLeft - i);
+        left[i] += inLeft[i] * gain;
+        right[i] += inRight[i] * gain;
+    }
+    voice.position += count;
+    voice.fadeLeft = fadeLeft - count;
+    return voice.fadeLeft > 0 && voice.position < source.length;
+}
+
+} // namespace tamborel::audio
