@@ -1,0 +1,54 @@
+#pragma once
+// One way of getting sound out of the machine (a JACK client, an ALSA stream). The device
+// queries and start/stop are called from the main thread; a driver pulls audio from an
+// AudioRenderer on its own real-time thread and never calls anything else there.
+
+#include "audio/AudioRenderer.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamborel::audio {
+
+// An output device as a driver knows it: a persistent uid and the name shown to the user.
+struct AudioDriverDevice {
+    std::string uid;
+    std::string name;
+    friend bool operator==(const AudioDriverDevice&, const AudioDriverDevice&) = default;
+};
+
+class AudioDriver {
+public:
+    virtual ~AudioDriver() = default;
+
+    // Looks for devices again where that is costly enough to be done only on request.
+    virtual void rescan() {}
+    // The output devices the driver can play on right now, in the system's order.
+    virtual std::vector<AudioDriverDevice> outputDevices() = 0;
+    // The device this driver would pick when the user has not chosen one; none when it has
+    // no device at all.
+    virtual std::optional<std::string> defaultOutputDeviceUID() = 0;
+    // The rate the device runs at, in Hz; 0 when unknown.
+    virtual double nominalSampleRate(std::string_view uid) = 0;
+    // Asks the device for blocks of `frames` frames from now on (for a stream, from the next
+    // start). False when the device is gone or refuses.
+    virtual bool setBufferFrameSize(std::uint32_t frames, std::string_view uid) = 0;
+    // The device's own output latency in frames, beyond the buffer; none when unknown.
+    virtual std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) = 0;
+
+    // Starts pulling audio from `renderer` on the device. On failure returns false, leaves
+    // the driver stopped and puts a short reason in `failure`.
+    virtual bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) = 0;
+    // Stops pulling audio; the renderer is told before this returns. Harmless when stopped.
+    virtual void stop() = 0;
+    // Whether render is being called. Turns false on its own when the device or the server
+    // goes away. Any thread.
+    virtual bool isRunning() const noexcept = 0;
+    // The rate the renderer was last prepared at; 0 before the first start.
+    virtual double streamSampleRate() const noexcept = 0;
+};
+
+} // namespace tamborel::audio

@@ -1,0 +1,303 @@
+#include "audio/JackDriver.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace tamborel::audio {
+
+namespace {
+
+// libjack prints a paragraph to stderr every time it looks for a server that is not there,
+// which happens on every device query while JACK is not running. The program's log stays
+// reserved for its own few lines.
+void quietJackLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+    });
+}
+
+// JACK refuses periods above this size.
+constexpr std::uint32_t maxJackBufferFrames = 8192;
+
+void silence(float* buffer, std::uint32_t frames) noexcept {
+    std::memset(buffer, 0, frames * sizeof(float));
+}
+
+} // namespace
+
+JackDriver::JackDriver() : JackDriver(Options{}) {}
+
+JackDriver::JackDriver(Options options) : options_(std::move(options)) {
+    quietJackLibrary();
+}
+
+JackDriver::~JackDriver() {
+    closeClient();
+}
+
+std::string JackDriver::serverName() const {
+    if (options_.serverName)
+        return *options_.serverName;
+    if (const char* env = std::getenv("JACK_DEFAULT_SERVER"); env != nullptr && *env != '\0')
+        return env;
+    return "default";
+}
+
+void JackDriver::setClientHook(JackClientHook* hook) {
+    if (hook == hook_.load())
+        return;
+    AudioRenderer* renderer = renderer_.load();
+    const bool wasRunning = running_.load() && !lost_.load();
+    // JACK accepts callbacks only on an inactive client, so the hook gets the client the
+    // way it would at a fresh start.
+    if (active_)
+        stop();
+    if (JackClientHook* old = hook_.load(); old != nullptr && client_ != nullptr)
+        old->clientClosed();
+    hook_.store(hook);
+    if (hook != nullptr && client_ != nullptr && !lost_.load())
+        hook->clientOpened(client_);
+    if (wasRunning && renderer != nullptr) {
+        std::string ignored;
+        start(deviceUID, *renderer, ignored);
+    }
+}
+
+bool JackDriver::serverReachable() {
+    return ensureClient();
+}
+
+bool JackDriver::ensureClient() {
+    if (lost_.load())
+        closeClient();
+    if (client_ != nullptr)
+        return true;
+
+    jack_status_t status{};
+    if (options_.serverName) {
+        const auto opts = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
+        client_ = jack_client_open(options_.clientName.c_str(), opts, &status,
+                                   options_.serverName->c_str());
+    } else {
+        client_ = jack_client_open(options_.clientName.c_str(), JackNoStartServer, &status);
+    }
+    if (client_ == nullptr)
+        return false;
+
+    jack_set_process_callback(client_, &JackDriver::onProcess, this);
+    jack_set_buffer_size_callback(client_, &JackDriver::onBufferSize, this);
+    jack_on_info_shutdown(client_, &JackDriver::onShutdown, this);
+    ports_[0] = jack_port_register(client_, "out_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    ports_[1] = jack_port_register(client_, "out_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    if (ports_[0] == nullptr || ports_[1] == nullptr) {
+        jack_client_close(client_);
+        client_ = nullptr;
+        ports_[0] = ports_[1] = nullptr;
+        return false;
+    }
+    if (JackClientHook* hook = hook_.load())
+        hook->clientOpened(client_);
+    return true;
+}
+
+void JackDriver::closeClient() {
+    if (client_ == nullptr)
+        return;
+    // A client whose server died must not be deactivated, only closed.
+    if (active_ && !lost_.load())
+        deactivate();
+    active_ = false;
+    if (JackClientHook* hook = hook_.load())
+        hook->clientClosed();
+    const bool wasRunning = running_.exchange(false);
+    jack_client_close(client_);
+    client_ = nullptr;
+    ports_[0] = ports_[1] = nullptr;
+    lost_.store(false);
+    if (AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
+        renderer->renderingStopped();
+}
+
+std::vector<AudioDriverDevice> JackDriver::outputDevices() {
+    if (!ensureClient())
+        return {};
+    return {AudioDriverDevice{std::string(deviceUID), "JACK (" + serverName() + ")"}};
+}
+
+std::optional<std::string> JackDriver::defaultOutputDeviceUID() {
+    if (!ensureClient())
+        return std::nullopt;
+    return std::string(deviceUID);
+}
+
+double JackDriver::nominalSampleRate(std::string_view uid) {
+    if (uid != deviceUID || !ensureClient())
+        return 0.0;
+    return static_cast<double>(jack_get_sample_rate(client_));
+}
+
+bool JackDriver::setBufferFrameSize(std::uint32_t frames, std::string_view uid) {
+    if (uid != deviceUID || frames == 0 || frames > maxJackBufferFrames || !ensureClient())
+        return false;
+    if (jack_get_buffer_size(client_) == frames)
+        return true;
+    return jack_set_buffer_size(client_, frames) == 0;
+}
+
+std::optional<std::uint32_t> JackDriver::outputLatencyFrames(std::string_view uid) {
+    if (uid != deviceUID || !ensureClient())
+        return std::nullopt;
+    // Our own port only knows its latency once it is connected; the playback port it is
+    // (or will be) connected to knows it all along.
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(ports_[0], JackPlaybackLatency, &range);
+    std::uint32_t latency = range.max;
+    if (const char** physical = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                               JackPortIsPhysical | JackPortIsInput)) {
+        if (jack_port_t* port = jack_port_by_name(client_, physical[0])) {
+            jack_port_get_latency_range(port, JackPlaybackLatency, &range);
+            latency = std::max(latency, range.max);
+        }
+        jack_free(physical);
+    }
+    return latency;
+}
+
+bool JackDriver::start(std::string_view uid, AudioRenderer& renderer, std::string& failure) {
+    if (uid != deviceUID) {
+        failure = "no JACK device with uid " + std::string(uid);
+        return false;
+    }
+    if (lost_.load())
+        closeClient();
+    if (running_.load())
+        return true;
+    if (!ensureClient()) {
+        failure = "JACK server \"" + serverName() + "\" is not running";
+        return false;
+    }
+
+    const double rate = jack_get_sample_rate(client_);
+    const std::uint32_t frames = jack_get_buffer_size(client_);
+    renderer_.store(&renderer);
+    renderer.prepareToRender(rate, frames);
+    preparedRate_.store(rate);
+    preparedFrames_.store(frames);
+
+    if (!activate(failure))
+        return false;
+
+    renderer.renderingStarted();
+    running_.store(true);
+    // The server may have vanished while we were starting; whoever clears the flag first
+    // tells the renderer.
+    if (lost_.load()) {
+        if (running_.exchange(false))
+            renderer.renderingStopped();
+        failure = "JACK server \"" + serverName() + "\" went away";
+        return false;
+    }
+    return true;
+}
+
+bool JackDriver::activate(std::string& failure) {
+    if (jack_activate(client_) != 0) {
+        failure = "JACK refused to activate the client";
+        return false;
+    }
+    active_ = true;
+    if (JackClientHook* hook = hook_.load())
+        hook->clientActivated(client_);
+    connectToPlayback();
+    return true;
+}
+
+void JackDriver::connectToPlayback() {
+    const char** physical = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                           JackPortIsPhysical | JackPortIsInput);
+    if (physical == nullptr)
+        return;
+    // A mono playback device gets both channels.
+    const char* left = physical[0];
+    const char* right = physical[1] != nullptr ? physical[1] : physical[0];
+    jack_connect(client_, jack_port_name(ports_[0]), left);
+    jack_connect(client_, jack_port_name(ports_[1]), right);
+    jack_free(physical);
+}
+
+void JackDriver::deactivate() {
+    if (!active_)
+        return;
+    jack_deactivate(client_);
+    active_ = false;
+}
+
+void JackDriver::stop() {
+    if (lost_.load()) {
+        closeClient();
+        return;
+    }
+    if (client_ == nullptr || !active_)
+        return;
+    // Silence first, so the last cycles before deactivation no longer reach the renderer.
+    const bool wasRunning = running_.exchange(false);
+    deactivate();
+    if (AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
+        renderer->renderingStopped();
+}
+
+int JackDriver::onProcess(jack_nframes_t frames, void* self) noexcept {
+    static_cast<JackDriver*>(self)->renderCycle(frames);
+    return 0;
+}
+
+void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
+    if (JackClientHook* hook = hook_.load(std::memory_order_acquire))
+        hook->processCycle(frames);
+
+    auto* left = static_cast<float*>(jack_port_get_buffer(ports_[0], frames));
+    auto* right = static_cast<float*>(jack_port_get_buffer(ports_[1], frames));
+    AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
+    const std::uint32_t block = preparedFrames_.load(std::memory_order_relaxed);
+    if (!running_.load(std::memory_order_acquire) || renderer == nullptr || block == 0) {
+        silence(left, frames);
+        silence(right, frames);
+        return;
+    }
+    // The renderer was prepared for the server's period; should a cycle ever be longer,
+    // feed it in pieces it can take rather than overrun it.
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t n = std::min(block, frames - done);
+        renderer->render(left + done, right + done, n);
+        done += n;
+    }
+}
+
+int JackDriver::onBufferSize(jack_nframes_t frames, void* self) noexcept {
+    // JACK suspends processing while the period changes, so the renderer may be prepared
+    // here. An inactive client is prepared at its next start instead.
+    auto* driver = static_cast<JackDriver*>(self);
+    if (frames == driver->preparedFrames_.load())
+        return 0;
+    AudioRenderer* renderer = driver->renderer_.load();
+    if (!driver->running_.load() || renderer == nullptr)
+        return 0;
+    renderer->prepareToRender(driver->preparedRate_.load(), frames);
+    driver->preparedFrames_.store(frames);
+    return 0;
+}
+
+void JackDriver::onShutdown(jack_status_t, const char*, void* self) noexcept {
+    auto* driver = static_cast<JackDriver*>(self);
+    driver->lost_.store(true);
+    if (driver->running_.exchange(false)) {
+        if (AudioRenderer* renderer = driver->renderer_.load())
+            renderer->renderingStopped();
+    }
+}
+
+} // namespace tamborel::audio

@@ -1,0 +1,85 @@
+#pragma once
+// Plays through a JACK server as a native client named "Tamborel" with two output ports,
+// connected on start to the server's first two physical playback ports. The driver never
+// starts a server; when the server goes away the client is dropped, the renderer is told
+// that rendering stopped, and the next query or start connects again.
+//
+// The process callback calls only the client hook's processCycle and the renderer; it
+// allocates nothing, takes no lock and never blocks.
+
+#include "audio/AudioDriver.h"
+#include "audio/JackClientHook.h"
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+
+namespace tamborel::audio {
+
+class JackDriver final : public AudioDriver {
+public:
+    // The one device a JACK client offers: the server it is connected to.
+    static constexpr std::string_view deviceUID = "jack";
+
+    struct Options {
+        std::string clientName = "Tamborel";
+        // None: whatever JACK picks itself ($JACK_DEFAULT_SERVER, else "default").
+        std::optional<std::string> serverName;
+    };
+
+    JackDriver();
+    explicit JackDriver(Options options);
+    ~JackDriver() override;
+    JackDriver(const JackDriver&) = delete;
+    JackDriver& operator=(const JackDriver&) = delete;
+
+    // Shares this driver's client with another part of the program (MIDI input). The hook
+    // must outlive the driver or be replaced first; null removes it. If the client is
+    // running it is briefly stopped so that the hook can register its callbacks.
+    void setClientHook(JackClientHook* hook);
+
+    // The name of the server this driver connects to.
+    std::string serverName() const;
+    // Whether a server answers; keeps the client open when one does.
+    bool serverReachable();
+
+    void rescan() override {}
+    std::vector<AudioDriverDevice> outputDevices() override;
+    std::optional<std::string> defaultOutputDeviceUID() override;
+    double nominalSampleRate(std::string_view uid) override;
+    bool setBufferFrameSize(std::uint32_t frames, std::string_view uid) override;
+    std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) override;
+
+    bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) override;
+    void stop() override;
+    bool isRunning() const noexcept override { return running_.load(); }
+    double streamSampleRate() const noexcept override { return preparedRate_.load(); }
+
+private:
+    bool ensureClient();
+    void closeClient();
+    bool activate(std::string& failure);
+    void deactivate();
+    void connectToPlayback();
+    void renderCycle(jack_nframes_t frames) noexcept;
+
+    static int onProcess(jack_nframes_t frames, void* self) noexcept;
+    static int onBufferSize(jack_nframes_t frames, void* self) noexcept;
+    static void onShutdown(jack_status_t code, const char* reason, void* self) noexcept;
+
+    Options options_;
+    jack_client_t* client_ = nullptr;
+    jack_port_t* ports_[2] = {nullptr, nullptr};
+    bool active_ = false;
+
+    std::atomic<JackClientHook*> hook_{nullptr};
+    std::atomic<AudioRenderer*> renderer_{nullptr};
+    std::atomic<bool> running_{false};
+    std::atomic<bool> lost_{false};
+    std::atomic<std::uint32_t> preparedFrames_{0};
+    std::atomic<double> preparedRate_{0.0};
+};
+
+} // namespace tamborel::audio

@@ -1,0 +1,204 @@
+// The JACK path end to end: a private dummy server, the driver as the program uses it, and
+// a second client listening to what comes out.
+
+#include "JackRecorder.h"
+#include "JackServerFixture.h"
+#include "LevelRenderer.h"
+#include "audio/AudioDeviceOutput.h"
+#include "audio/JackClientHook.h"
+#include "audio/JackDriver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+using namespace tamborel;
+using namespace tamborel::testing;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+class RecordingHook final : public audio::JackClientHook {
+public:
+    std::vector<std::string> events; // main thread only
+    std::atomic<int> cycles{0};
+
+    void clientOpened(jack_client_t*) override { events.push_back("opened"); }
+    void clientActivated(jack_client_t*) override { events.push_back("activated"); }
+    void clientClosed() override { events.push_back("closed"); }
+    void processCycle(jack_nframes_t) noexcept override { ++cycles; }
+};
+
+std::vector<std::string> connectionsOf(jack_client_t* client, const std::string& port) {
+    std::vector<std::string> names;
+    jack_port_t* p = jack_port_by_name(client, port.c_str());
+    if (p == nullptr)
+        return names;
+    if (const char** list = jack_port_get_all_connections(client, p)) {
+        for (const char** c = list; *c != nullptr; ++c)
+            names.emplace_back(*c);
+        jack_free(list);
+    }
+    return names;
+}
+
+class JackOutputTest : public JackServerTest {
+protected:
+    void SetUp() override {
+        JackServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        auto driver = std::make_unique<audio::JackDriver>(
+            audio::JackDriver::Options{"Tamborel", server->name()});
+        jack = driver.get();
+        jack->setClientHook(&hook);
+        std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
+        drivers.push_back(std::move(driver));
+        output = std::make_unique<audio::AudioDeviceOutput>(renderer, std::move(drivers));
+    }
+    void TearDown() override {
+        output.reset();
+        JackServerTest::TearDown();
+    }
+
+    // Listens to the program's two outputs and returns once a quarter second is recorded.
+    std::unique_ptr<JackRecorder> listen() {
+        auto recorder = std::make_unique<JackRecorder>(*server, 48000);
+        EXPECT_TRUE(recorder->ok());
+        EXPECT_TRUE(recorder->connect("Tamborel:out_1", "Tamborel:out_2"));
+        recorder->rewind();
+        EXPECT_TRUE(recorder->waitForFrames(12000));
+        return recorder;
+    }
+
+    RecordingHook hook;
+    LevelRenderer renderer;
+    audio::JackDriver* jack = nullptr;
+    std::unique_ptr<audio::AudioDeviceOutput> output;
+};
+
+TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {
+    const auto devices = output->devices().outputDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].uid, "jack");
+    EXPECT_EQ(devices[0].name, "JACK (" + server->name() + ")");
+    EXPECT_EQ(output->devices().defaultOutputDeviceID(), devices[0].id);
+    EXPECT_TRUE(jack->serverReachable());
+    EXPECT_EQ(jack->serverName(), server->name());
+
+    ASSERT_TRUE(output->start());
+    EXPECT_TRUE(output->isRunning());
+    EXPECT_TRUE(renderer.running);
+    EXPECT_EQ(renderer.preparedRate, 48000.0);
+    EXPECT_EQ(renderer.preparedFrames, 128u);
+    EXPECT_THAT(hook.events, ElementsAre("opened", "activated"));
+
+    renderer.level = 0.5f;
+    auto recorder = listen();
+    EXPECT_THAT(connectionsOf(recorder->client(), "Tamborel:out_1"),
+                ::testing::Contains("system:playback_1"));
+    EXPECT_THAT(connectionsOf(recorder->client(), "Tamborel:out_2"),
+                ::testing::Contains("system:playback_2"));
+    const auto left = recorder->left();
+    const auto right = recorder->right();
+    EXPECT_EQ(*std::min_element(left.begin(), left.end()), 0.5f);
+    EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0.5f);
+    EXPECT_EQ(*std::max_element(right.begin(), right.end()), -0.5f);
+    EXPECT_GT(hook.cycles.load(), 0);
+
+    output->stop();
+    EXPECT_FALSE(output->isRunning());
+    EXPECT_FALSE(renderer.running);
+    // Stopped means silent, not a frozen last block.
+    recorder->rewind();
+    ASSERT_TRUE(recorder->waitForFrames(4800));
+    const auto after = recorder->left();
+    EXPECT_EQ(firstAbove(after, 0.0f), -1);
+
+    output.reset();
+    EXPECT_THAT(hook.events, ElementsAre("opened", "activated", "closed"));
+}
+
+TEST_F(JackOutputTest, BufferSizeChangeThroughSettingsReachesTheServer) {
+    ASSERT_TRUE(output->start());
+    AudioSettings settings;
+    settings.bufferFrames = 256;
+    output->applySettings(settings);
+
+    EXPECT_TRUE(output->isRunning());
+    jack_client_t* observer = server->openClient("observer");
+    ASSERT_NE(observer, nullptr);
+    EXPECT_EQ(jack_get_buffer_size(observer), 256u);
+    jack_client_close(observer);
+    EXPECT_EQ(renderer.preparedFrames, 256u);
+
+    renderer.level = 0.25f;
+    auto recorder = listen();
+    EXPECT_EQ(recorder->left().back(), 0.25f);
+    EXPECT_LE(renderer.largestBlock.load(), 256u);
+
+    const auto id = output->devices().deviceID("jack");
+    ASSERT_TRUE(id);
+    const double latencyFrames = output->devices().outputLatencyFrames(*id);
+    EXPECT_NEAR(output->estimatedLatencyMs(256, "jack"), (256 + latencyFrames) / 48.0, 1e-9);
+}
+
+TEST_F(JackOutputTest, ApplyingSettingsWhileStoppedTouchesOnlyTheServer) {
+    AudioSettings settings;
+    settings.bufferFrames = 512;
+    output->applySettings(settings);
+    EXPECT_FALSE(output->isRunning());
+    jack_client_t* observer = server->openClient("observer");
+    ASSERT_NE(observer, nullptr);
+    EXPECT_EQ(jack_get_buffer_size(observer), 512u);
+    jack_client_close(observer);
+
+    ASSERT_TRUE(output->start());
+    EXPECT_EQ(renderer.preparedFrames, 512u);
+}
+
+TEST_F(JackOutputTest, LostServerStopsTheOutputAndSettingsBringItBack) {
+    ASSERT_TRUE(output->start());
+    renderer.level = 0.5f;
+    listen();
+
+    server->kill();
+    EXPECT_TRUE(eventually([&] { return !output->isRunning(); }));
+    EXPECT_FALSE(renderer.running);
+    EXPECT_TRUE(output->devices().outputDevices().empty());
+    EXPECT_FALSE(output->devices().defaultOutputDeviceID());
+
+    ::testing::internal::CaptureStderr();
+    output->applySettings(AudioSettings::defaults());
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("AudioEngine start failed: "));
+    EXPECT_FALSE(output->isRunning());
+
+    ASSERT_TRUE(server->restart()) << server->failure();
+    output->applySettings(AudioSettings::defaults());
+    ASSERT_TRUE(output->isRunning());
+    EXPECT_TRUE(renderer.running);
+    renderer.level = 0.75f;
+    auto recorder = listen();
+    EXPECT_EQ(recorder->left().back(), 0.75f);
+    // The hook saw the old client go and the new one arrive.
+    EXPECT_THAT(hook.events, ElementsAre("opened", "activated", "closed", "opened", "activated"));
+}
+
+class JackAt44100Test : public JackOutputTest {
+protected:
+    JackServer::Options serverOptions() const override { return {44100, 128}; }
+};
+
+TEST_F(JackAt44100Test, RendererRunsAtTheServersRate) {
+    ASSERT_TRUE(output->start());
+    EXPECT_EQ(renderer.preparedRate, 44100.0);
+    const auto id = output->devices().deviceID("jack");
+    ASSERT_TRUE(id);
+    EXPECT_EQ(output->devices().nominalSampleRate(*id), 44100.0);
+    const double latencyFrames = output->devices().outputLatencyFrames(*id);
+    EXPECT_NEAR(output->estimatedLatencyMs(512, std::nullopt), (512 + latencyFrames) / 44.1, 1e-9);
+}
+
+} // namespace

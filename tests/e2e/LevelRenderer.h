@@ -1,0 +1,42 @@
+#pragma once
+// A stand-in for the voice engine: plays a constant level (left positive, right negated, so
+// a swapped channel shows) and remembers what the driver told it.
+
+#include "audio/AudioRenderer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
+namespace tamborel::testing {
+
+class LevelRenderer final : public audio::AudioRenderer {
+public:
+    std::atomic<float> level{0.0f};
+    std::atomic<double> preparedRate{0.0};
+    std::atomic<std::uint32_t> preparedFrames{0};
+    std::atomic<int> prepares{0};
+    std::atomic<bool> running{false};
+    std::atomic<int> stops{0};
+    std::atomic<std::uint32_t> largestBlock{0};
+
+    void prepareToRender(double sampleRate, std::uint32_t maxFrames) override {
+        preparedRate = sampleRate;
+        preparedFrames = maxFrames;
+        ++prepares;
+    }
+    void render(float* left, float* right, std::uint32_t frames) noexcept override {
+        const float value = level.load(std::memory_order_relaxed);
+        std::fill(left, left + frames, value);
+        std::fill(right, right + frames, -value);
+        if (frames > largestBlock.load(std::memory_order_relaxed))
+            largestBlock.store(frames, std::memory_order_relaxed);
+    }
+    void renderingStarted() noexcept override { running = true; }
+    void renderingStopped() noexcept override {
+        running = false;
+        ++stops;
+    }
+};
+
+} // namespace tamborel::testing

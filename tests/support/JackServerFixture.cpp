@@ -1,0 +1,204 @@
+#include "JackServerFixture.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tamborel::testing {
+
+namespace {
+
+std::string uniqueServerName() {
+    static std::atomic<int> counter{0};
+    return "tamborel-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+std::string findJackd() {
+    if (const char* path = std::getenv("PATH")) {
+        std::stringstream dirs(path);
+        std::string dir;
+        while (std::getline(dirs, dir, ':')) {
+            const std::filesystem::path candidate = std::filesystem::path(dir) / "jackd";
+            if (access(candidate.c_str(), X_OK) == 0)
+                return candidate.string();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+JackServer::JackServer() : JackServer(Options{}) {}
+
+JackServer::JackServer(Options options) : options_(options), name_(uniqueServerName()) {
+    // Waiting for the server means failing to connect a few times; libjack would print a
+    // paragraph to stderr for each attempt.
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+    logPath_ = (std::filesystem::temp_directory_path() / (name_ + ".log")).string();
+}
+
+JackServer::~JackServer() {
+    stop();
+    std::error_code ec;
+    std::filesystem::remove(logPath_, ec);
+    // A killed server leaves its sockets behind.
+    std::filesystem::remove_all(
+        std::filesystem::path("/dev/shm") / ("jack-" + std::to_string(getuid())) / name_, ec);
+}
+
+bool JackServer::available() {
+    return !findJackd().empty();
+}
+
+bool JackServer::start() {
+    if (pid_ > 0)
+        return true;
+    failure_.clear();
+    const std::string jackd = findJackd();
+    if (jackd.empty()) {
+        failure_ = "jackd is not installed";
+        return false;
+    }
+    // Everything the child needs is prepared before fork: after it, only async-signal-safe
+    // calls are allowed.
+    std::vector<std::string> args = {jackd, "-n",
+                                     name_, "--no-realtime",
+                                     "-d",  "dummy",
+                                     "-r",  std::to_string(options_.sampleRate),
+                                     "-p",  std::to_string(options_.periodFrames)};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    // No device reservation over D-Bus: the dummy driver has no device to reserve.
+    std::vector<std::string> env = {"JACK_NO_AUDIO_RESERVATION=1"};
+    for (char** e = environ; *e != nullptr; ++e)
+        env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const int log = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const pid_t parent = getpid();
+
+    const pid_t pid = fork();
+    if (pid < 0) {
+        failure_ = "fork failed";
+        if (log >= 0)
+            close(log);
+        return false;
+    }
+    if (pid == 0) {
+        // The server must not outlive a test binary that crashes or is killed.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(1);
+        if (log >= 0) {
+            dup2(log, STDOUT_FILENO);
+            dup2(log, STDERR_FILENO);
+        }
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    if (log >= 0)
+        close(log);
+    pid_ = pid;
+    if (!waitUntilReady(std::chrono::seconds(10))) {
+        if (failure_.empty())
+            failure_ = "jackd did not accept clients in time";
+        kill();
+        return false;
+    }
+    return true;
+}
+
+bool JackServer::waitUntilReady(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            failure_ = "jackd exited during start-up";
+            return false;
+        }
+        if (jack_client_t* probe = openClient("fixture-probe")) {
+            jack_client_close(probe);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+void JackServer::reap(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (pid_ > 0) {
+        int status = 0;
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_ || done < 0) {
+            pid_ = -1;
+            return;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void JackServer::stop() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    reap(std::chrono::seconds(5));
+}
+
+void JackServer::kill() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    reap(std::chrono::seconds(5));
+}
+
+bool JackServer::restart() {
+    stop();
+    return start();
+}
+
+std::string JackServer::failure() const {
+    std::ifstream in(logPath_);
+    std::stringstream text;
+    text << failure_ << "\n--- jackd output ---\n" << in.rdbuf();
+    return text.str();
+}
+
+jack_client_t* JackServer::openClient(const std::string& clientName) const {
+    const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
+    jack_status_t status{};
+    return jack_client_open(clientName.c_str(), options, &status, name_.c_str());
+}
+
+void JackServerTest::SetUp() {
+    if (!JackServer::available())
+        GTEST_SKIP() << "jackd is not installed (scripts/install-deps installs jackd2)";
+    server = std::make_unique<JackServer>(serverOptions());
+    ASSERT_TRUE(server->start()) << server->failure();
+}
+
+void JackServerTest::TearDown() {
+    server.reset();
+}
+
+} // namespace tamborel::testing

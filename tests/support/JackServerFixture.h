@@ -1,0 +1,89 @@
+#pragma once
+// A private JACK server for end-to-end tests: `jackd --no-realtime -d dummy` under a name of
+// its own, so that test binaries can run side by side without touching a real server.
+// start() returns once a client can connect; kill() simulates a crash; restart() brings it
+// back under the same name. The server dies with the test process.
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+
+namespace tamborel::testing {
+
+class JackServer {
+public:
+    struct Options {
+        std::uint32_t sampleRate = 48000;
+        std::uint32_t periodFrames = 128;
+    };
+
+    JackServer();
+    explicit JackServer(Options options);
+    ~JackServer();
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    // Whether jackd is installed at all.
+    static bool available();
+
+    // Starts the server and waits until a client can connect. False (with the reason in
+    // failure()) if it does not come up within a few seconds.
+    bool start();
+    // Asks the server to quit and waits for it; kills it if it will not.
+    void stop();
+    // Kills the server outright, as a crash would, and waits for it to be gone.
+    void kill();
+    // start() again under the same name, after stop() or kill().
+    bool restart();
+
+    bool isRunning() const { return pid_ > 0; }
+    const std::string& name() const { return name_; }
+    const Options& options() const { return options_; }
+    // Why start() failed, with the server's own output.
+    std::string failure() const;
+
+    // A client of this server (never starting one); null when it cannot connect.
+    jack_client_t* openClient(const std::string& clientName) const;
+
+private:
+    bool waitUntilReady(std::chrono::milliseconds timeout);
+    void reap(std::chrono::milliseconds timeout);
+
+    Options options_;
+    std::string name_;
+    std::string logPath_;
+    std::string failure_;
+    pid_t pid_ = -1;
+};
+
+// GoogleTest fixture: a fresh server per test, at 48000 Hz with 128-frame periods unless a
+// derived fixture overrides serverOptions().
+class JackServerTest : public ::testing::Test {
+protected:
+    virtual JackServer::Options serverOptions() const { return {}; }
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<JackServer> server;
+};
+
+// Polls `condition` until it holds or `timeout` passes; returns its last value.
+template <typename Condition>
+bool eventually(Condition condition,
+                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+} // namespace tamborel::testing
