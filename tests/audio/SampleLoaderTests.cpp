@@ -1,0 +1,147 @@
+// Decoding every supported container, converting to the engine's format, and refusing bad
+// files. Test files are written here, with libsndfile and FFmpeg.
+
+#include "AudioTestSupport.h"
+
+#include "audio/SampleLoader.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <fstream>
+
+namespace tamborel::audio {
+namespace {
+
+using testing::interleave;
+using testing::measuredFrequency;
+using testing::sine;
+
+const AudioFormat internal{48000.0, 2};
+
+void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+struct Container {
+    const char* name;
+    int sndfileFormat; // 0: written with FFmpeg
+    const char* ffmpegCodec;
+};
+
+class Containers : public ::testing::TestWithParam<Container> {};
+
+TEST_P(Containers, DecodeToTheInternalFormatAtTheRightPitchAndLength) {
+    const Container& container = GetParam();
+    const auto folder = testing::scratchFolder(container.name);
+    const auto file = folder / (std::string("tone.") + container.name);
+    const auto tone = interleave(sine(1000.0, 44100.0, 22050), 2);
+    const bool written =
+        container.sndfileFormat != 0
+            ? testing::writeWithSndfile(file, container.sndfileFormat, 44100, 2, tone)
+            : testing::writeM4a(file, container.ffmpegCodec, 44100, 2, tone);
+    ASSERT_TRUE(written);
+
+    const auto buffer = sampleLoader::loadBuffer(file, internal);
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(buffer->format(), internal);
+    // Half a second, give or take an encoder's padding.
+    EXPECT_NEAR(buffer->frameLength(), 24000.0, 2400.0);
+    for (std::uint32_t c = 0; c < 2; ++c)
+        EXPECT_NEAR(measuredFrequency(buffer->channel(c), buffer->frameLength(), 48000.0), 1000.0,
+                    1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Audio, Containers,
+    ::testing::Values(Container{"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, nullptr},
+                      Container{"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, nullptr},
+                      Container{"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, nullptr},
+                      Container{"caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, nullptr},
+                      Container{"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, nullptr},
+                      Container{"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, nullptr},
+                      Container{"m4a", 0, "aac"}, Container{"alac.m4a", 0, "alac"}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
+
+TEST(SampleConversion, SizesFollowTheRateRatioPlusRoom) {
+    const auto folder = testing::scratchFolder("conversion");
+    struct Case {
+        int rate;
+        int channels;
+        std::uint32_t frames;
+    };
+    for (const Case& c : {Case{44100, 2, 44100}, Case{96000, 2, 96000}, Case{48000, 1, 48000}}) {
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.channels) + " ch");
+        const auto file = folder / (std::to_string(c.rate) + "-" + std::to_string(c.channels));
+        ASSERT_TRUE(
+            testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, c.rate, c.channels,
+                                      interleave(sine(440.0, c.rate, c.frames), c.channels)));
+        const auto buffer = sampleLoader::loadBuffer(file, internal);
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(buffer->format(), internal);
+        EXPECT_EQ(buffer->frameCapacity(), 48000u + 2048u);
+        EXPECT_NEAR(buffer->frameLength(), 48000.0, 2.0);
+        EXPECT_NEAR(measuredFrequency(buffer->channel(0), buffer->frameLength(), 48000.0), 440.0,
+                    0.05);
+        // Both sides carry the same signal, at its own level.
+        EXPECT_NEAR(buffer->channel(1)[12345], buffer->channel(0)[12345], 1e-6f);
+        EXPECT_NEAR(*std::max_element(buffer->channel(1), buffer->channel(1) + 48000), 0.5f, 0.01f);
+    }
+
+    // Already in the internal format: used as read.
+    const auto file = folder / "native.wav";
+    ASSERT_TRUE(testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                          interleave(sine(440.0, 48000, 1000), 2)));
+    const auto native = sampleLoader::loadBuffer(file, internal);
+    ASSERT_TRUE(native);
+    EXPECT_EQ(native->frameLength(), 1000u);
+    EXPECT_EQ(native->frameCapacity(), 1000u);
+    EXPECT_FLOAT_EQ(native->channel(0)[100], sine(440.0, 48000, 101)[100]);
+}
+
+TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {
+    const auto folder = testing::scratchFolder("bad");
+    const auto good = folder / "good.wav";
+    ASSERT_TRUE(testing::writeWithSndfile(good, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
+                                          interleave(sine(440.0, 48000, 4800), 2)));
+    const auto empty = folder / "empty.wav";
+    ASSERT_TRUE(testing::writeWithSndfile(empty, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, {}));
+    writeBytes(folder / "zero.wav", "");
+    writeBytes(folder / "notes.wav", "These are my drum notes, not a sound.\n");
+    std::string header;
+    {
+        std::ifstream in(good, std::ios::binary);
+        header.assign(30, '\0');
+        in.read(header.data(), 30);
+    }
+    writeBytes(folder / "cut.wav", header);
+    std::filesystem::create_directory(folder / "folder.wav");
+
+    AudioEngine engine;
+    ASSERT_TRUE(engine.loadSample(good, PadRole::kick));
+    for (const char* name :
+         {"missing.wav", "empty.wav", "zero.wav", "notes.wav", "cut.wav", "folder.wav"}) {
+        SCOPED_TRACE(name);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(engine.loadSample(FileUrl::fromPath(folder / name), PadRole::kick));
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find(std::string("Failed to load sample: ") + name), std::string::npos)
+            << log;
+        EXPECT_TRUE(engine.hasSample(PadRole::kick));
+    }
+    EXPECT_FALSE(engine.loadSample(FileUrl{"https://example.com/kick.wav"}, PadRole::snare));
+    EXPECT_FALSE(engine.hasSample(PadRole::snare));
+}
+
+TEST(SampleLoading, DevicesAreNotSamples) {
+    // /dev/zero would decode forever as raw audio if anything tried.
+    EXPECT_FALSE(sampleLoader::loadBuffer("/dev/zero", internal));
+    EXPECT_FALSE(sampleLoader::loadBuffer("/dev/urandom", internal));
+}
+
+} // namespace
+} // namespace tamborel::audio

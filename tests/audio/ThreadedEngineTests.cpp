@@ -1,0 +1,67 @@
+// Hits from two threads while the main thread swaps samples and mix, and a third thread
+// renders: run under ThreadSanitizer, this is where a race would show.
+
+#include "AudioTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+namespace tamborel::audio {
+namespace {
+
+using testing::constantBuffer;
+
+TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
+    AudioEngine engine;
+    testing::startOffline(engine);
+    for (PadRole role : allPadRoles)
+        ASSERT_TRUE(engine.setSample(role, constantBuffer(0.05f, 1500)));
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> sane{true};
+    std::thread renderer([&] {
+        std::vector<float> left(128);
+        std::vector<float> right(128);
+        while (!stop.load()) {
+            engine.render(left.data(), right.data(), 128);
+            for (std::size_t i = 0; i < left.size(); ++i)
+                if (!std::isfinite(left[i]) || std::abs(right[i]) > 20.0f)
+                    sane.store(false);
+        }
+    });
+    auto drummer = [&](unsigned seed) {
+        for (int hit = 0; hit < 4000 && !stop.load(); ++hit) {
+            const PadRole role = allPadRoles[(seed + static_cast<unsigned>(hit) * 7) % 14];
+            engine.trigger(role, hit % 128);
+            if (hit % 5 == 0)
+                engine.choke({PadRole::hhOpen, PadRole::hhHalf});
+            if (engine.hasSample(role) && hit % 50 == 0)
+                std::this_thread::yield();
+        }
+    };
+    std::thread first(drummer, 1u);
+    std::thread second(drummer, 5u);
+
+    DrumKit kit("Threads");
+    for (int round = 0; round < 300; ++round) {
+        const PadRole role = allPadRoles[static_cast<std::size_t>(round) % padRoleCount];
+        if (round % 3 == 0)
+            engine.clearSample(role);
+        else
+            engine.setSample(role, constantBuffer(0.05f * static_cast<float>(round % 4), 1000));
+        kit.findPad(role)->volume = static_cast<float>(round % 5) * 0.3f;
+        engine.applyMix(kit);
+        engine.collectGarbage();
+    }
+    first.join();
+    second.join();
+    stop.store(true);
+    renderer.join();
+    EXPECT_TRUE(sane.load());
+}
+
+} // namespace
+} // namespace tamborel::audio

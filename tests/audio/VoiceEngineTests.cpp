@@ -1,0 +1,272 @@
+// Offline renders of the voice engine with constant-level samples, so every gain stage can
+// be checked to the sample.
+
+#include "AudioTestSupport.h"
+
+#include "audio/EventTime.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <ctime>
+
+namespace tamborel::audio {
+namespace {
+
+using testing::constantBuffer;
+using testing::renderFrames;
+using testing::startOffline;
+
+constexpr std::uint32_t fadeFrames = 96;  // 2 ms at 48 kHz
+constexpr std::uint32_t rampFrames = 240; // 5 ms at 48 kHz
+
+class VoiceEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startOffline(engine);
+        for (PadRole role : allPadRoles)
+            ASSERT_TRUE(engine.setSample(role, constantBuffer(1.0f, 48000)));
+    }
+
+    // The level one hit plays at, read well inside the sample.
+    std::pair<float, float> hitLevel(PadRole role, int velocity) {
+        engine.trigger(role, velocity);
+        const auto out = renderFrames(engine, 512);
+        engine.choke({role});
+        renderFrames(engine, 256);
+        return {out.left[300], out.right[300]};
+    }
+
+    AudioEngine engine;
+};
+
+TEST_F(VoiceEngine, VelocityMapsLinearlyWithTheEndsClamped) {
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.0f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 64).first, 64.0f / 127.0f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 110).first, 0.8661417f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 1).first, 1.0f / 127.0f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 0).first, 1.0f / 127.0f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, -20).first, 1.0f / 127.0f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 500).first, 1.0f);
+}
+
+TEST_F(VoiceEngine, HitLevelIsSampleTimesVelocityTimesPadTimesMaster) {
+    DrumKit kit("Levels");
+    kit.findPad(PadRole::snare)->volume = 0.5f;
+    kit.masterVolume = 0.8f;
+    engine.applyMix(kit);
+    EXPECT_FLOAT_EQ(engine.masterVolume(), 0.8f);
+    const auto [left, right] = hitLevel(PadRole::snare, 64);
+    EXPECT_FLOAT_EQ(left, 64.0f / 127.0f * 0.5f * 0.8f);
+    EXPECT_FLOAT_EQ(right, left);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 0.8f);
+
+    engine.setMasterVolume(1.5f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.5f);
+}
+
+TEST_F(VoiceEngine, PanIsABalanceWithUnityCentre) {
+    DrumKit kit("Pan");
+    kit.findPad(PadRole::tom1)->pan = -1.0f;
+    kit.findPad(PadRole::tom2)->pan = 0.5f;
+    engine.applyMix(kit);
+    EXPECT_EQ(hitLevel(PadRole::tom1, 127), std::make_pair(1.0f, 0.0f));
+    EXPECT_EQ(hitLevel(PadRole::tom2, 127), std::make_pair(0.5f, 1.0f));
+    EXPECT_EQ(hitLevel(PadRole::tom3, 127), std::make_pair(1.0f, 1.0f));
+}
+
+TEST_F(VoiceEngine, MuteAndSoloDecideWhichPadsSound) {
+    DrumKit kit("Solo");
+    DrumPad& snare = *kit.findPad(PadRole::snare);
+    snare.volume = 0.7f;
+    snare.soloed = true;
+    snare.muted = true;
+    kit.findPad(PadRole::tom1)->muted = true;
+    engine.applyMix(kit);
+    // While anything is soloed only soloed pads sound, and muting is ignored.
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::snare, 127).first, 0.7f);
+    EXPECT_EQ(hitLevel(PadRole::kick, 127).first, 0.0f);
+    EXPECT_EQ(hitLevel(PadRole::tom1, 127).first, 0.0f);
+
+    snare.soloed = false;
+    engine.applyMix(kit);
+    EXPECT_EQ(hitLevel(PadRole::snare, 127).first, 0.0f);
+    EXPECT_EQ(hitLevel(PadRole::tom1, 127).first, 0.0f);
+    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.0f);
+}
+
+TEST_F(VoiceEngine, RolesMissingFromTheKitKeepTheirMix) {
+    DrumKit kit("Full");
+    kit.findPad(PadRole::ride)->volume = 0.25f;
+    kit.findPad(PadRole::ride)->pan = -1.0f;
+    engine.applyMix(kit);
+    DrumKit partial("Partial");
+    partial.pads = {DrumPad(PadRole::kick)};
+    engine.applyMix(partial);
+    EXPECT_EQ(hitLevel(PadRole::ride, 127), std::make_pair(0.25f, 0.0f));
+}
+
+TEST_F(VoiceEngine, CorruptMixValuesStayBounded) {
+    DrumKit kit("Corrupt");
+    kit.findPad(PadRole::kick)->volume = std::nanf("");
+    kit.findPad(PadRole::snare)->pan = std::nanf("");
+    kit.findPad(PadRole::tom1)->volume = -2.0f;
+    engine.applyMix(kit);
+    EXPECT_EQ(hitLevel(PadRole::kick, 127).first, 0.0f);
+    EXPECT_EQ(hitLevel(PadRole::snare, 127), std::make_pair(1.0f, 1.0f));
+    EXPECT_EQ(hitLevel(PadRole::tom1, 127).first, 0.0f);
+}
+
+TEST_F(VoiceEngine, MixChangesGlideOnSoundingVoices) {
+    engine.trigger(PadRole::crash1, 127);
+    renderFrames(engine, 256);
+    DrumKit kit("Glide");
+    kit.findPad(PadRole::crash1)->pan = -1.0f;
+    engine.applyMix(kit);
+    const auto out = renderFrames(engine, 512);
+    // The sounding voice follows the new pan, without a step: a click would be one jump.
+    EXPECT_EQ(out.right[rampFrames + 10], 0.0f);
+    EXPECT_EQ(out.left[rampFrames + 10], 1.0f);
+    float largestStep = 0.0f;
+    for (std::size_t i = 1; i < out.right.size(); ++i)
+        largestStep = std::max(largestStep, std::abs(out.right[i] - out.right[i - 1]));
+    EXPECT_LT(largestStep, 2.0f / rampFrames);
+}
+
+TEST_F(VoiceEngine, SeventhHitCutsOnlyTheFirst) {
+    // Seven hits ten frames apart on a 1000-frame sample.
+    ASSERT_TRUE(engine.setSample(PadRole::kick, constantBuffer(1.0f, 1000)));
+    for (std::uint32_t hit = 0; hit < 7; ++hit)
+        engine.trigger(PadRole::kick, 127, hit * 10);
+    const auto out = renderFrames(engine, 2048, 2048);
+    EXPECT_FLOAT_EQ(out.left[59], 6.0f);
+    // The seventh hit starts on time at full level while the first fades out beside it.
+    EXPECT_GT(out.left[60], 6.9f);
+    for (std::uint32_t i = 61; i < 60 + fadeFrames; ++i)
+        ASSERT_LT(out.left[i], out.left[i - 1]) << "frame " << i;
+    // Then hits two to seven sound on, and end one after the other.
+    for (std::uint32_t i = 60 + fadeFrames; i < 1010; ++i)
+        ASSERT_FLOAT_EQ(out.left[i], 6.0f) << "frame " << i;
+    EXPECT_FLOAT_EQ(out.left[1015], 5.0f);
+    EXPECT_EQ(out.left[1070], 0.0f);
+}
+
+TEST_F(VoiceEngine, RolesNeverShareVoices) {
+    for (int hit = 0; hit < 6; ++hit) {
+        engine.trigger(PadRole::kick, 127);
+        engine.trigger(PadRole::snare, 127);
+    }
+    EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 12.0f);
+}
+
+TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
+    engine.trigger(PadRole::hhOpen, 127);
+    engine.trigger(PadRole::hhOpen, 127);
+    engine.trigger(PadRole::snare, 64);
+    renderFrames(engine, 256);
+    const ScopedEventTime at({EventTime::Kind::frameInCycle, 100});
+    engine.choke({PadRole::hhOpen, PadRole::hhHalf});
+    const auto out = renderFrames(engine, 512);
+    const float snare = 64.0f / 127.0f;
+    EXPECT_FLOAT_EQ(out.left[99], 2.0f + snare);
+    EXPECT_FLOAT_EQ(out.left[100 + fadeFrames], snare);
+    EXPECT_FLOAT_EQ(out.left[500], snare);
+
+    // Nothing to choke, or nothing listed: nothing changes.
+    engine.choke({PadRole::hhOpen});
+    engine.choke({});
+    EXPECT_FLOAT_EQ(renderFrames(engine, 256).left[200], snare);
+}
+
+TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
+    engine.trigger(PadRole::kick, 127, 100);
+    auto out = renderFrames(engine, 256);
+    EXPECT_EQ(out.left[99], 0.0f);
+    EXPECT_EQ(out.left[100], 1.0f);
+    engine.choke({PadRole::kick});
+    renderFrames(engine, 256);
+
+    // An offset past the block is clamped to its last frame.
+    engine.trigger(PadRole::kick, 127, 5000);
+    out = renderFrames(engine, 256);
+    EXPECT_EQ(out.left[254], 0.0f);
+    EXPECT_EQ(out.left[255], 1.0f);
+}
+
+TEST_F(VoiceEngine, TimestampedHitsSoundOnePeriodAfterArrival) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto nanos = static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
+                       static_cast<std::uint64_t>(now.tv_nsec);
+    {
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, nanos});
+        engine.trigger(PadRole::kick, 127);
+    }
+    EXPECT_EQ(currentEventTime().kind, EventTime::Kind::nextBlock);
+    const auto out = renderFrames(engine, 256);
+    const auto onset = std::find(out.left.begin(), out.left.end(), 1.0f) - out.left.begin();
+    // Just arrived: close to a full period (256 frames) later, never before the block.
+    EXPECT_GT(onset, 128);
+    EXPECT_LT(onset, 256);
+}
+
+TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
+    engine.clearSample(PadRole::kick);
+    EXPECT_FALSE(engine.hasSample(PadRole::kick));
+    EXPECT_TRUE(engine.hasSample(PadRole::snare));
+    engine.trigger(PadRole::kick, 127);
+    EXPECT_EQ(renderFrames(engine, 256).left[100], 0.0f);
+
+    engine.renderingStopped();
+    EXPECT_FALSE(engine.isRunning());
+    engine.trigger(PadRole::snare, 127);
+    engine.choke({PadRole::snare});
+    engine.renderingStarted();
+    EXPECT_TRUE(engine.isRunning());
+    EXPECT_EQ(renderFrames(engine, 256).left[100], 0.0f);
+}
+
+TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlays) {
+    ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.5f, 2000)));
+    engine.trigger(PadRole::snare, 127);
+    renderFrames(engine, 512);
+    ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.25f, 4000)));
+    engine.collectGarbage();
+    engine.trigger(PadRole::snare, 127, 10);
+    auto out = renderFrames(engine, 256);
+    EXPECT_FLOAT_EQ(out.left[5], 0.5f);
+    EXPECT_FLOAT_EQ(out.left[20], 0.75f);
+
+    engine.clearSample(PadRole::snare);
+    engine.collectGarbage();
+    engine.trigger(PadRole::snare, 127);
+    out = renderFrames(engine, 1536);
+    EXPECT_FLOAT_EQ(out.left[100], 0.75f);
+    EXPECT_FLOAT_EQ(out.left[1300], 0.25f); // the first sample ended at its frame 2000
+}
+
+TEST_F(VoiceEngine, RateChangeKeepsPitch) {
+    const auto folder = testing::scratchFolder("rate-change");
+    const auto file = folder / "tone.wav";
+    ASSERT_TRUE(testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                          testing::sine(1000.0, 48000.0, 24000)));
+    ASSERT_TRUE(engine.loadSample(FileUrl::fromPath(file), PadRole::ride));
+    engine.renderingStopped();
+    engine.prepareToRender(44100.0, 256);
+    EXPECT_EQ(engine.internalFormat().sampleRate, 44100.0);
+    engine.renderingStarted();
+
+    engine.trigger(PadRole::ride, 127);
+    const auto out = renderFrames(engine, 22050);
+    EXPECT_NEAR(testing::measuredFrequency(out.left.data(), out.left.size(), 44100.0), 1000.0, 0.5);
+    // A buffer that came without a file is converted from memory: same length in seconds.
+    engine.trigger(PadRole::kick, 127);
+    const auto kick = renderFrames(engine, 48000);
+    EXPECT_NEAR(kick.left[22050], 1.0f, 1e-4f);
+    EXPECT_NEAR(kick.left[44000], 1.0f, 1e-3f);
+    EXPECT_EQ(kick.left[44200], 0.0f);
+}
+
+} // namespace
+} // namespace tamborel::audio
