@@ -1,5 +1,6 @@
 #include "audio/PortAudioDriver.h"
 
+#include <alsa/asoundlib.h>
 #include <portaudio.h>
 
 #include <algorithm>
@@ -13,10 +14,22 @@ namespace {
 constexpr double preferredSampleRate = 48000.0;
 constexpr std::uint32_t maxBufferFrames = 8192;
 
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// PortAudio opens every ALSA device it can think of while it initialises, and alsa-lib
+// prints a line for each one that is not there: dozens on a machine without a sound card.
+// Those lines say nothing the device list does not.
+PaError initialisePortAudio() {
+    snd_lib_error_set_handler(&ignoreAlsaError);
+    const PaError error = Pa_Initialize();
+    snd_lib_error_set_handler(nullptr);
+    return error;
+}
+
 // PortAudio counts initialisations; each successful one is paired with one termination.
 class PortAudioSession {
 public:
-    PortAudioSession() : ok_(Pa_Initialize() == paNoError) {}
+    PortAudioSession() : ok_(initialisePortAudio() == paNoError) {}
     ~PortAudioSession() {
         if (ok_)
             Pa_Terminate();
@@ -161,7 +174,7 @@ bool PortAudioDriver::start(std::string_view uid, AudioRenderer& renderer, std::
         failure = "no ALSA device with uid " + std::string(uid);
         return false;
     }
-    if (Pa_Initialize() != paNoError) {
+    if (initialisePortAudio() != paNoError) {
         failure = "PortAudio could not be initialised";
         return false;
     }

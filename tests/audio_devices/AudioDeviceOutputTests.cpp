@@ -1,0 +1,211 @@
+// Device choice, settings and the latency figure, over drivers whose devices the tests set.
+
+#include "FakeDriver.h"
+#include "audio/AudioDeviceOutput.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace tamborel;
+using tamborel::testing::FakeDriver;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+class SilentRenderer final : public audio::AudioRenderer {
+public:
+    void prepareToRender(double, std::uint32_t) override {}
+    void render(float* left, float* right, std::uint32_t frames) noexcept override {
+        std::fill(left, left + frames, 0.0f);
+        std::fill(right, right + frames, 0.0f);
+    }
+    void renderingStarted() noexcept override {}
+    void renderingStopped() noexcept override {}
+};
+
+AudioSettings settingsFor(std::optional<std::string> uid, std::uint32_t frames) {
+    AudioSettings s;
+    s.outputDeviceUID = std::move(uid);
+    s.bufferFrames = frames;
+    return s;
+}
+
+class AudioDeviceOutputTest : public ::testing::Test {
+protected:
+    AudioDeviceOutputTest() {
+        auto j = std::make_unique<FakeDriver>();
+        auto a = std::make_unique<FakeDriver>();
+        jack = j.get();
+        alsa = a.get();
+        jack->journal = alsa->journal = &journal;
+        jack->devices = {{"jack", "JACK (default)", 48000.0, 128}};
+        jack->defaultUID = "jack";
+        alsa->devices = {{"alsa:default", "default", 44100.0, std::nullopt},
+                         {"alsa:hw", "HDA Intel PCH", 48000.0, 48}};
+        alsa->defaultUID = "alsa:default";
+        std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
+        drivers.push_back(std::move(j));
+        drivers.push_back(std::move(a));
+        output = std::make_unique<audio::AudioDeviceOutput>(renderer, std::move(drivers));
+    }
+
+    std::uint32_t idOf(const std::string& uid) { return output->devices().deviceID(uid).value(); }
+    void serverGone() {
+        jack->devices.clear();
+        jack->defaultUID.reset();
+    }
+
+    std::vector<std::string> journal;
+    SilentRenderer renderer;
+    FakeDriver* jack = nullptr;
+    FakeDriver* alsa = nullptr;
+    std::unique_ptr<audio::AudioDeviceOutput> output;
+};
+
+TEST_F(AudioDeviceOutputTest, ListsJackFirstAndKeepsEachDevicesIdForTheLifeOfTheProcess) {
+    auto& devices = output->devices();
+    const auto list = devices.outputDevices();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].uid, "jack");
+    EXPECT_EQ(list[1].uid, "alsa:default");
+    EXPECT_EQ(list[2].name, "HDA Intel PCH");
+    EXPECT_EQ(devices.defaultOutputDeviceID(), list[0].id);
+    EXPECT_NE(list[0].id, list[1].id);
+    EXPECT_NE(list[1].id, list[2].id);
+
+    // The server stops: ALSA's default takes over, and nothing else is renumbered.
+    const auto jackDevice = list[0];
+    serverGone();
+    EXPECT_EQ(devices.defaultOutputDeviceID(), list[1].id);
+    EXPECT_THAT(devices.outputDevices(), ElementsAre(list[1], list[2]));
+    EXPECT_FALSE(devices.deviceID("jack"));
+
+    jack->devices = {{"jack", "JACK (default)", 48000.0, 128}};
+    jack->defaultUID = "jack";
+    EXPECT_EQ(devices.deviceID("jack"), jackDevice.id);
+    EXPECT_EQ(devices.outputDevices(), list);
+}
+
+TEST_F(AudioDeviceOutputTest, NoDeviceAnywhereMeansNoListAndNoDefault) {
+    serverGone();
+    alsa->devices.clear();
+    alsa->defaultUID.reset();
+    EXPECT_THAT(output->devices().outputDevices(), IsEmpty());
+    EXPECT_FALSE(output->devices().defaultOutputDeviceID());
+    EXPECT_FALSE(output->devices().deviceID("alsa:hw"));
+    EXPECT_EQ(output->devices().nominalSampleRate(12345), 0.0);
+    EXPECT_EQ(output->devices().outputLatencyFrames(12345), 0u);
+}
+
+TEST_F(AudioDeviceOutputTest, LatencyIsBufferPlusDeviceLatencyOverTheDevicesRate) {
+    // 32 frames of latency and 16 of safety offset, reported together.
+    EXPECT_NEAR(output->estimatedLatencyMs(256, "alsa:hw"), 6.333, 5e-4);
+    // A device whose latency cannot be read counts it as 0.
+    alsa->devices[0].rate = 44100.0;
+    EXPECT_NEAR(output->estimatedLatencyMs(512, "alsa:default"), 11.610, 5e-4);
+    // A stored device that has gone is measured as the default device (JACK here).
+    EXPECT_NEAR(output->estimatedLatencyMs(256, "alsa:usb"), (256 + 128) / 48.0, 1e-9);
+
+    serverGone();
+    alsa->devices.clear();
+    alsa->defaultUID.reset();
+    EXPECT_NEAR(output->estimatedLatencyMs(128, std::nullopt), 2.667, 5e-4);
+}
+
+TEST_F(AudioDeviceOutputTest, UnknownDeviceRateFallsBackToTheRateTheStreamRan) {
+    alsa->devices[1].rate = 0.0;
+    alsa->devices[1].latency.reset();
+    ASSERT_TRUE(output->start());
+    EXPECT_NEAR(output->estimatedLatencyMs(480, "alsa:hw"), 480 / 48.0, 1e-9);
+}
+
+TEST_F(AudioDeviceOutputTest, ApplyingSettingsWhileStoppedChoosesTheDeviceButStaysStopped) {
+    output->applySettings(settingsFor("alsa:hw", 512));
+    EXPECT_FALSE(output->isRunning());
+    EXPECT_EQ(output->currentDeviceID(), idOf("alsa:hw"));
+    EXPECT_THAT(journal, ElementsAre("buffer 512 alsa:hw"));
+
+    ASSERT_TRUE(output->start());
+    EXPECT_THAT(journal, ElementsAre("buffer 512 alsa:hw", "start alsa:hw"));
+}
+
+TEST_F(AudioDeviceOutputTest, ApplyingSettingsWhileRunningStopsSetsTheBufferAndRestarts) {
+    ASSERT_TRUE(output->start());
+    output->applySettings(settingsFor("alsa:hw", 128));
+    EXPECT_TRUE(output->isRunning());
+    EXPECT_TRUE(alsa->running);
+    EXPECT_FALSE(jack->running);
+    EXPECT_THAT(journal, ElementsAre("start jack", "stop", "buffer 128 alsa:hw", "start alsa:hw"));
+}
+
+TEST_F(AudioDeviceOutputTest, StoredDeviceThatIsGoneFallsBackToTheDefaultWithoutForgettingIt) {
+    const AudioSettings settings = settingsFor("alsa:usb", 64);
+    output->applySettings(settings);
+    EXPECT_EQ(output->currentDeviceID(), idOf("jack"));
+    EXPECT_THAT(journal, ElementsAre("buffer 64 jack"));
+
+    // Only the stored rate differs: same device, same figure.
+    AudioSettings otherRate = settings;
+    otherRate.sampleRate = 96000.0;
+    const double before = output->estimatedLatencyMs(64, settings.outputDeviceUID);
+    output->applySettings(otherRate);
+    EXPECT_EQ(output->currentDeviceID(), idOf("jack"));
+    EXPECT_EQ(output->estimatedLatencyMs(64, otherRate.outputDeviceUID), before);
+}
+
+TEST_F(AudioDeviceOutputTest, NoDeviceAtAllLeavesTheOutputStoppedAndLogsWhy) {
+    serverGone();
+    alsa->devices.clear();
+    alsa->defaultUID.reset();
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(output->start());
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                HasSubstr("AudioEngine start failed: no audio output device"));
+    EXPECT_FALSE(output->isRunning());
+
+    // Neither a buffer size nor a device is touched; the restart fails the same way.
+    ::testing::internal::CaptureStderr();
+    output->applySettings(settingsFor(std::nullopt, 512));
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(), HasSubstr("AudioEngine start failed: "));
+    EXPECT_THAT(journal, IsEmpty());
+    EXPECT_FALSE(output->isRunning());
+}
+
+TEST_F(AudioDeviceOutputTest, DriverRefusingToStartIsLoggedWithItsReason) {
+    jack->startFailure = "JACK refused to activate the client";
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(output->start());
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_THAT(log, HasSubstr("AudioEngine start failed: JACK refused to activate the client"));
+    EXPECT_FALSE(output->isRunning());
+}
+
+TEST_F(AudioDeviceOutputTest, OutputThatLostItsDeviceComesBackOnTheNextSettings) {
+    ASSERT_TRUE(output->start());
+    jack->loseDevice("jack");
+    EXPECT_FALSE(output->isRunning());
+
+    // The server is gone: the output moves to ALSA's default rather than staying silent.
+    output->applySettings(AudioSettings::defaults());
+    EXPECT_TRUE(alsa->running);
+    EXPECT_EQ(output->currentDeviceID(), idOf("alsa:default"));
+
+    // The server is back: the default is JACK again.
+    jack->devices = {{"jack", "JACK (default)", 48000.0, 128}};
+    jack->defaultUID = "jack";
+    output->applySettings(AudioSettings::defaults());
+    EXPECT_TRUE(jack->running);
+    EXPECT_FALSE(alsa->running);
+}
+
+TEST_F(AudioDeviceOutputTest, StoppedOnPurposeStaysStoppedThroughSettings) {
+    ASSERT_TRUE(output->start());
+    output->stop();
+    output->applySettings(AudioSettings::defaults());
+    EXPECT_FALSE(output->isRunning());
+}
+
+} // namespace

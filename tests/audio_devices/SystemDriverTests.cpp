@@ -1,0 +1,113 @@
+// The real drivers where there is nothing to play on: no JACK server under the name asked
+// for, and (on build machines) no sound card. They must say so and carry on.
+
+#include "audio/AudioDeviceOutput.h"
+#include "audio/JackDriver.h"
+#include "audio/PortAudioDriver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace tamborel;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+namespace {
+
+class CountingRenderer final : public audio::AudioRenderer {
+public:
+    int prepares = 0;
+    std::atomic<int> started{0};
+    std::atomic<int> stopped{0};
+    void prepareToRender(double, std::uint32_t) override { ++prepares; }
+    void render(float* left, float* right, std::uint32_t frames) noexcept override {
+        std::fill(left, left + frames, 0.0f);
+        std::fill(right, right + frames, 0.0f);
+    }
+    void renderingStarted() noexcept override { ++started; }
+    void renderingStopped() noexcept override { ++stopped; }
+};
+
+std::string absentServer() {
+    return "tamborel-absent-" + std::to_string(getpid());
+}
+
+TEST(JackDriverWithoutServer, OffersNoDeviceAndFailsToStartWithAReason) {
+    audio::JackDriver driver({"Tamborel", absentServer()});
+    EXPECT_FALSE(driver.serverReachable());
+    EXPECT_EQ(driver.serverName(), absentServer());
+    EXPECT_THAT(driver.outputDevices(), IsEmpty());
+    EXPECT_FALSE(driver.defaultOutputDeviceUID());
+    EXPECT_EQ(driver.nominalSampleRate("jack"), 0.0);
+    EXPECT_FALSE(driver.setBufferFrameSize(256, "jack"));
+    EXPECT_FALSE(driver.outputLatencyFrames("jack"));
+
+    CountingRenderer renderer;
+    std::string failure;
+    EXPECT_FALSE(driver.start("jack", renderer, failure));
+    EXPECT_THAT(failure, HasSubstr("not running"));
+    EXPECT_FALSE(driver.isRunning());
+    EXPECT_EQ(renderer.started, 0);
+    driver.stop();
+}
+
+TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
+    audio::PortAudioDriver driver;
+    driver.rescan();
+    const auto devices = driver.outputDevices();
+    for (const auto& device : devices) {
+        EXPECT_THAT(device.uid, StartsWith("alsa:"));
+        EXPECT_EQ(device.uid.substr(5), device.name);
+    }
+    if (const auto uid = driver.defaultOutputDeviceUID()) {
+        EXPECT_TRUE(std::any_of(devices.begin(), devices.end(),
+                                [&](const auto& d) { return d.uid == *uid; }));
+    }
+
+    CountingRenderer renderer;
+    std::string failure;
+    EXPECT_FALSE(driver.start("alsa:no such device", renderer, failure));
+    EXPECT_FALSE(failure.empty());
+    EXPECT_FALSE(driver.start("jack", renderer, failure));
+    EXPECT_FALSE(driver.isRunning());
+    EXPECT_FALSE(driver.setBufferFrameSize(0, devices.empty() ? "alsa:x" : devices[0].uid));
+
+    // Whatever PortAudio finds here either plays or says why not; nothing is left half open.
+    for (const auto& device : devices) {
+        failure.clear();
+        if (driver.start(device.uid, renderer, failure)) {
+            EXPECT_TRUE(driver.isRunning());
+            EXPECT_GT(driver.streamSampleRate(), 0.0);
+            driver.stop();
+        } else {
+            EXPECT_FALSE(failure.empty()) << device.uid;
+        }
+        EXPECT_FALSE(driver.isRunning());
+    }
+    EXPECT_EQ(renderer.started.load(), renderer.stopped.load());
+}
+
+TEST(SystemOutputWithoutSoundHardware, RunsOnSilentlyWhenNothingCanPlay) {
+    if (access("/dev/snd", F_OK) == 0)
+        GTEST_SKIP() << "this machine has sound hardware";
+    CountingRenderer renderer;
+    std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
+    drivers.push_back(std::make_unique<audio::JackDriver>(
+        audio::JackDriver::Options{"Tamborel", absentServer()}));
+    drivers.push_back(std::make_unique<audio::PortAudioDriver>());
+    audio::AudioDeviceOutput output(renderer, std::move(drivers));
+
+    ::testing::internal::CaptureStderr();
+    output.applySettings(AudioSettings::defaults());
+    const bool started = output.start();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(output.isRunning());
+    EXPECT_THAT(log, HasSubstr("AudioEngine start failed: "));
+    EXPECT_GT(output.estimatedLatencyMs(256, std::nullopt), 0.0);
+}
+
+} // namespace
