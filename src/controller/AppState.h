@@ -105,8 +105,10 @@ public:
     audio::AudioEngine& audio();
     midi::MIDIManager& midi();
 
-private:
+    // The private state, named here so the files that implement each concern can share it.
     struct Impl;
+
+private:
     std::unique_ptr<Impl> impl_;
     Published published_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The fields the pages show, written by AppState on the main thread only.
 
+#include "audio/AudioDeviceManager.h"
 #include "model/DrumKit.h"
 
 #include <bitset>
@@ -30,20 +31,13 @@ enum class Field : std::uint8_t {
     engineRunning,
 };
 
-struct OutputDevice {
-    std::uint32_t id = 0;
-    std::string uid;
-    std::string name;
-    friend bool operator==(const OutputDevice&, const OutputDevice&) = default;
-};
-
 // A set of roles, indexed by indexOf(role).
 using RoleSet = std::bitset<padRoleCount>;
 
 struct Published {
     DrumKit kit;
     AudioSettings settings;
-    std::vector<OutputDevice> outputDevices;
+    std::vector<audio::AudioOutputDevice> outputDevices;
     std::vector<std::string> midiSources;
     bool td17Detected = false;
     RoleSet activeRoles;

@@ -1,0 +1,141 @@
+#include "controller/AppStateImpl.h"
+
+#include "model/FactoryKits.h"
+#include "model/Storage.h"
+
+namespace tamborel::controller {
+
+AppState::Impl::Impl(AppState& owner, platform::MainQueue& queue, AppStateOptions opts)
+    : self(owner), mainQueue(queue), options(opts), midi(queue),
+      alive(std::make_shared<Impl*>(this)) {
+    if (options.openAudioDevices)
+        output = std::make_unique<audio::AudioDeviceOutput>(
+            engine, audio::AudioDeviceOutput::systemDrivers(&midi.jackHook()));
+}
+
+void AppState::Impl::notify(Field field) const {
+    if (observer)
+        observer(field);
+}
+
+void AppState::Impl::commitKitChange(bool dirty) {
+    rebuildNoteMap();
+    self.published_.dirty = dirty;
+    notify(Field::kit);
+    notify(Field::dirty);
+    storage::rememberLastKit(self.published_.kit);
+}
+
+void AppState::Impl::loadAllSamples() {
+    for (const DrumPad& pad : self.published_.kit.pads) {
+        if (pad.sampleURL)
+            engine.loadSample(*pad.sampleURL, pad.role);
+    }
+}
+
+void AppState::Impl::clearAllSamples() {
+    for (PadRole role : allPadRoles)
+        engine.clearSample(role);
+}
+
+void AppState::Impl::updateLatency() {
+    const AudioSettings& settings = self.published_.settings;
+    self.published_.latencyMs =
+        output ? output->estimatedLatencyMs(settings.bufferFrames, settings.outputDeviceUID)
+               : settings.bufferFrames * 1000.0 / audio::AudioEngine::defaultSampleRate;
+    notify(Field::latencyMs);
+}
+
+AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
+    : impl_(std::make_unique<Impl>(*this, mainQueue, options)) {
+    factoryKits::installIfNeeded();
+    published_.settings = storage::loadSettings();
+    if (auto last = storage::lastKit())
+        published_.kit = std::move(*last);
+    else if (auto rock = storage::loadKit(storage::kitsFolder() / "Classic Rock.json"))
+        published_.kit = std::move(*rock);
+    else
+        published_.kit = DrumKit("Default Kit");
+    impl_->rebuildNoteMap();
+    impl_->scheduleDrain();
+}
+
+AppState::~AppState() = default;
+
+void AppState::boot() {
+    Impl& d = *impl_;
+    if (d.output) {
+        d.output->applySettings(published_.settings);
+        d.output->start();
+    }
+    d.loadAllSamples();
+    d.engine.applyMix(published_.kit);
+    refreshDevices();
+    d.updateLatency();
+
+    d.midi.onNoteOn = [this](int note, int velocity, int) { handleNoteOn(note, velocity); };
+    d.midi.onControlChange = [this](int controller, int value, int channel) {
+        handleControlChange(controller, value, channel);
+    };
+    d.midi.onSourcesChanged = [this] { refreshMIDISources(); };
+    if (d.options.openMidi)
+        d.midi.start();
+    refreshMIDISources();
+    drainRealtimeEvents();
+}
+
+void AppState::setObserver(std::function<void(Field)> observer) {
+    impl_->observer = std::move(observer);
+}
+
+void AppState::setHoveredRole(std::optional<PadRole> role) {
+    published_.hoveredRole = role;
+    impl_->notify(Field::hoveredRole);
+}
+
+void AppState::setCapturingForAssign(bool capturing) {
+    published_.capturingForAssign = capturing;
+    impl_->capturing.store(capturing);
+    impl_->notify(Field::capturingForAssign);
+}
+
+void AppState::setCapturedRole(std::optional<PadRole> role) {
+    published_.capturedRole = role;
+    impl_->notify(Field::capturedRole);
+}
+
+void AppState::refreshDevices() {
+    published_.outputDevices = impl_->output ? impl_->output->devices().outputDevices()
+                                             : std::vector<audio::AudioOutputDevice>{};
+    impl_->notify(Field::outputDevices);
+}
+
+void AppState::refreshMIDISources() {
+    published_.midiSources = impl_->midi.availableSourceNames();
+    impl_->notify(Field::midiSources);
+    published_.td17Detected = impl_->midi.detectedTD17();
+    impl_->notify(Field::td17Detected);
+}
+
+void AppState::applySettings(const AudioSettings& settings) {
+    published_.settings = settings;
+    impl_->notify(Field::settings);
+    if (impl_->output)
+        impl_->output->applySettings(settings);
+    storage::saveSettings(settings);
+    impl_->updateLatency();
+    drainRealtimeEvents();
+}
+
+bool AppState::isEngineRunning() const {
+    return impl_->engine.isRunning();
+}
+
+audio::AudioEngine& AppState::audio() {
+    return impl_->engine;
+}
+midi::MIDIManager& AppState::midi() {
+    return impl_->midi;
+}
+
+} // namespace tamborel::controller

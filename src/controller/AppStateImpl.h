@@ -1,0 +1,98 @@
+#pragma once
+// AppState's private parts, shared by the files that implement its concerns.
+
+#include "audio/AudioDeviceOutput.h"
+#include "audio/AudioEngine.h"
+#include "controller/AppState.h"
+#include "midi/MIDIManager.h"
+#include "platform/BoundedQueue.h"
+#include "platform/MainQueue.h"
+#include "platform/RcuCell.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+
+namespace tamborel::controller {
+
+// Which role each MIDI note plays; immutable once published.
+struct NoteMap {
+    static constexpr int noRole = -1;
+    std::array<std::int8_t, 128> roles;
+
+    NoteMap() { roles.fill(noRole); }
+    static NoteMap fromKit(const DrumKit& kit);
+    std::optional<PadRole> find(int note) const noexcept;
+};
+
+// What the MIDI thread hands to the main thread.
+struct RealtimeEvent {
+    enum class Kind : std::uint8_t { hit, learn, capture };
+    Kind kind = Kind::hit;
+    PadRole role = PadRole::kick;
+    std::int16_t note = 0;
+    std::int16_t velocity = 0;
+};
+
+inline constexpr std::chrono::milliseconds drainInterval{5};
+inline constexpr std::chrono::duration<double> flashDuration{0.12};
+inline constexpr int hhClosedThreshold = 100;
+inline constexpr int hhHalfThreshold = 40;
+inline constexpr int manualVelocity = 110;
+inline constexpr int noRoleValue = -1;
+
+struct AppState::Impl {
+    Impl(AppState& owner, platform::MainQueue& queue, AppStateOptions options);
+
+    AppState& self;
+    platform::MainQueue& mainQueue;
+    AppStateOptions options;
+
+    // Declared in dependency order: the output (which runs the engine and hosts the MIDI
+    // JACK hook) goes first on destruction, then the MIDI input, then the engine.
+    audio::AudioEngine engine;
+    midi::MIDIManager midi;
+    std::unique_ptr<audio::AudioDeviceOutput> output;
+
+    platform::RcuCell<NoteMap> noteMap{std::make_unique<const NoteMap>()};
+    std::atomic<int> learningRole{noRoleValue};
+    std::atomic<bool> capturing{false};
+    std::atomic<int> lastCC4{0};
+    platform::BoundedQueue<RealtimeEvent, 1024> events;
+
+    std::function<void(Field)> observer;
+    // Tasks posted to the main queue hold this weakly and do nothing once the state is gone.
+    std::shared_ptr<Impl*> alive;
+
+    // Helpers used across the concerns.
+    void notify(Field field) const;
+    void rebuildNoteMap();
+    void commitKitChange(bool dirty);
+    void loadAllSamples();
+    void clearAllSamples();
+    void updateLatency();
+    void flash(PadRole role, std::string text);
+    void publishRealtimeEvent(const RealtimeEvent& event);
+    void scheduleDrain();
+    template <typename F> void postWeak(F&& task);
+    template <typename F> void postWeakAfter(std::chrono::duration<double> delay, F&& task);
+};
+
+template <typename F> void AppState::Impl::postWeak(F&& task) {
+    postWeakAfter(std::chrono::duration<double>{0}, std::forward<F>(task));
+}
+
+template <typename F>
+void AppState::Impl::postWeakAfter(std::chrono::duration<double> delay, F&& task) {
+    std::weak_ptr<Impl*> weak = alive;
+    mainQueue.postAfter(delay, [weak, task = std::forward<F>(task)]() mutable {
+        if (auto strong = weak.lock())
+            task(**strong);
+    });
+}
+
+inline int roleValue(std::optional<PadRole> role) {
+    return role ? static_cast<int>(indexOf(*role)) : noRoleValue;
+}
+
+} // namespace tamborel::controller

@@ -1,0 +1,54 @@
+#include "controller/AppStateImpl.h"
+
+namespace tamborel::controller {
+
+namespace {
+
+// Changes one field of the role's pad and reapplies the whole mix; a role the kit lacks
+// changes nothing but still reapplies it.
+template <typename Change>
+void changePad(AppState::Impl& d, DrumKit& kit, PadRole role, Change&& change) {
+    if (DrumPad* pad = kit.findPad(role)) {
+        change(*pad);
+        d.commitKitChange(true);
+    }
+    d.engine.applyMix(kit);
+}
+
+} // namespace
+
+void AppState::setVolume(float volume, PadRole role) {
+    changePad(*impl_, published_.kit, role, [volume](DrumPad& pad) { pad.volume = volume; });
+}
+
+void AppState::setPan(float pan, PadRole role) {
+    changePad(*impl_, published_.kit, role, [pan](DrumPad& pad) { pad.pan = pan; });
+}
+
+void AppState::toggleMute(PadRole role) {
+    changePad(*impl_, published_.kit, role, [](DrumPad& pad) { pad.muted = !pad.muted; });
+}
+
+void AppState::toggleSolo(PadRole role) {
+    changePad(*impl_, published_.kit, role, [](DrumPad& pad) { pad.soloed = !pad.soloed; });
+}
+
+void AppState::setMaster(float volume) {
+    published_.kit.masterVolume = volume;
+    impl_->engine.setMasterVolume(volume);
+    impl_->commitKitChange(true);
+}
+
+bool AppState::handleScroll(const ScrollEvent& event) {
+    const auto role = published_.hoveredRole;
+    if (!role)
+        return false;
+    const DrumPad* pad = published_.kit.findPad(*role);
+    const auto volume = scrolledVolume(pad ? pad->volume : 1.0f, event);
+    if (!volume)
+        return false;
+    setVolume(*volume, *role);
+    return true;
+}
+
+} // namespace tamborel::controller

@@ -1,0 +1,127 @@
+#include "ControllerFixture.h"
+
+using namespace tamborel;
+using namespace std::chrono_literals;
+using test::levelOf;
+
+namespace {
+
+class HitHandling : public test::ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        bootedState();
+        assignTestSamples(
+            {PadRole::kick, PadRole::snare, PadRole::hhClosed, PadRole::hhOpen, PadRole::hhPedal});
+    }
+
+    // The level the open-hat note 46 plays at after the pedal reached `pedal`.
+    float openHatAt(int pedal) {
+        silence();
+        state->handleControlChange(4, pedal, 0);
+        state->handleNoteOn(46, 127);
+        return levelNow();
+    }
+};
+
+} // namespace
+
+TEST_F(HitHandling, PedalPositionRefinesTheOpenHat) {
+    EXPECT_FLOAT_EQ(openHatAt(0), levelOf(PadRole::hhOpen));
+    EXPECT_FLOAT_EQ(openHatAt(39), levelOf(PadRole::hhOpen));
+    // Without a half-open sample, a half-closed pedal plays the closed hat.
+    EXPECT_FLOAT_EQ(openHatAt(40), levelOf(PadRole::hhClosed));
+    EXPECT_FLOAT_EQ(openHatAt(99), levelOf(PadRole::hhClosed));
+    EXPECT_FLOAT_EQ(openHatAt(100), levelOf(PadRole::hhClosed));
+
+    assignTestSamples({PadRole::hhHalf});
+    EXPECT_FLOAT_EQ(openHatAt(40), levelOf(PadRole::hhHalf));
+    EXPECT_FLOAT_EQ(openHatAt(99), levelOf(PadRole::hhHalf));
+    EXPECT_FLOAT_EQ(openHatAt(100), levelOf(PadRole::hhClosed));
+}
+
+TEST_F(HitHandling, ClosingTheHatChokesTheOpenHat) {
+    state->handleNoteOn(46, 127);
+    EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::hhOpen));
+    // The pedal closing cuts it within the 2 ms fade.
+    state->handleControlChange(4, 127, 9);
+    EXPECT_FLOAT_EQ(levelNow(200), 0.0f);
+
+    // A closed-hat strike cuts a ringing open hat and sounds alone.
+    state->handleControlChange(4, 0, 9);
+    state->handleNoteOn(46, 127);
+    levelNow();
+    state->handleNoteOn(42, 127);
+    EXPECT_FLOAT_EQ(levelNow(200), levelOf(PadRole::hhClosed));
+
+    // So does the pedal chick; a half-closed pedal message cuts nothing.
+    silence();
+    state->handleNoteOn(46, 127);
+    state->handleControlChange(4, 99, 0);
+    state->handleControlChange(64, 127, 0);
+    EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::hhOpen));
+    state->handleNoteOn(44, 127);
+    EXPECT_FLOAT_EQ(levelNow(200), levelOf(PadRole::hhPedal));
+}
+
+TEST_F(HitHandling, HitsArePublishedWithTheirTextAndLightForAFixedTime) {
+    EXPECT_EQ(state->published().lastHit, "\u2014");
+    state->handleNoteOn(36, 100);
+    EXPECT_EQ(state->published().lastHit, "\u2014"); // nothing published from the MIDI thread
+    settle();
+    EXPECT_EQ(state->published().lastHit, "Kick  \u2022  note 36  \u2022  vel 100");
+    EXPECT_EQ(state->published().heroRole, PadRole::kick);
+    EXPECT_TRUE(state->published().activeRoles.test(indexOf(PadRole::kick)));
+
+    // A second hit 50 ms later does not extend the first hit's highlight.
+    queue.advance(0.05s);
+    state->handleNoteOn(36, 90);
+    settle();
+    queue.advance(0.071s);
+    EXPECT_FALSE(state->published().activeRoles.test(indexOf(PadRole::kick)));
+
+    // An open-hat note refined to closed is reported as the closed hat.
+    state->handleControlChange(4, 100, 0);
+    state->handleNoteOn(46, 64);
+    settle();
+    EXPECT_EQ(state->published().lastHit, "HH Closed  \u2022  note 46  \u2022  vel 64");
+    EXPECT_TRUE(state->published().activeRoles.test(indexOf(PadRole::hhClosed)));
+    EXPECT_FALSE(state->published().activeRoles.test(indexOf(PadRole::hhOpen)));
+}
+
+TEST_F(HitHandling, UnmappedNotesAreIgnoredAndLaterPadsWinSharedNotes) {
+    state->handleNoteOn(100, 127);
+    settle();
+    EXPECT_EQ(levelNow(), 0.0f);
+    EXPECT_EQ(state->published().lastHit, "\u2014");
+
+    // Both the kick and the snare list note 60: the snare comes later in the kit.
+    state->assignNote(60, PadRole::kick);
+    DrumKit kit = state->published().kit;
+    kit.findPad(PadRole::snare)->notes.push_back(60);
+    const auto file = storage::folder() / "shared.json";
+    storage::writeKit(kit, file);
+    state->loadKit(file);
+    silence();
+    state->handleNoteOn(60, 127);
+    EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::snare));
+}
+
+TEST_F(HitHandling, ManualStrikesPlayAtVelocity110WithoutPedalRefinement) {
+    state->handleControlChange(4, 127, 0);
+    state->triggerManual(PadRole::hhOpen);
+    EXPECT_NEAR(levelNow(), levelOf(PadRole::hhOpen) * 110.0f / 127.0f, 1e-6);
+    queue.runPending();
+    EXPECT_EQ(state->published().lastHit, "HH Open  \u2022  manual");
+
+    state->triggerManual(PadRole::hhClosed);
+    EXPECT_NEAR(levelNow(200), levelOf(PadRole::hhClosed) * 110.0f / 127.0f, 1e-6);
+}
+
+TEST_F(HitHandling, VelocityPadAndMasterMultiply) {
+    state->setVolume(0.5f, PadRole::kick);
+    state->setMaster(0.8f);
+    silence();
+    state->handleNoteOn(36, 64);
+    EXPECT_NEAR(levelNow(), levelOf(PadRole::kick) * 64.0f / 127.0f * 0.5f * 0.8f, 1e-6);
+}

@@ -1,0 +1,186 @@
+#include "ControllerFixture.h"
+
+using namespace tamborel;
+using test::levelOf;
+namespace fs = std::filesystem;
+
+namespace {
+
+class KitOperations : public test::ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        bootedState();
+    }
+    const controller::Published& p() { return state->published(); }
+    fs::path savedFile() { return storage::kitsFolder() / (p().kit.name + ".json"); }
+    fs::path corruptFile(const std::string& name) {
+        const auto file = storage::folder() / "samples" / name;
+        fs::create_directories(file.parent_path());
+        test::writeText(file, "RIFF not really a wave file");
+        return file;
+    }
+    float playedLevel(int note) {
+        silence();
+        state->handleNoteOn(note, 127);
+        return levelNow();
+    }
+};
+
+} // namespace
+
+TEST_F(KitOperations, FirstStartOpensTheFactoryKitAndARememberedKitWinsLater) {
+    EXPECT_EQ(p().kit.name, "Classic Rock");
+    EXPECT_FALSE(p().dirty);
+    EXPECT_EQ(p().lastHit, "\u2014");
+
+    state->renameKit("Gig");
+    state->setVolume(0.3f, PadRole::snare); // unsaved, but remembered
+    state.reset();
+    makeState();
+    EXPECT_EQ(p().kit.name, "Gig");
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->volume, 0.3f);
+    EXPECT_FALSE(p().dirty);
+
+    test::resetAppFolder();
+    fs::remove_all(storage::kitsFolder()); // nowhere to install factory kits
+    test::writeText(storage::folder() / "Kits", "a file in the way");
+    state.reset();
+    makeState();
+    EXPECT_EQ(p().kit.name, "Default Kit");
+    fs::remove(storage::folder() / "Kits");
+}
+
+TEST_F(KitOperations, AssigningASampleSavesTheKitButABadFileChangesNothing) {
+    state->renameKit("Assign");
+    state->assignSample(sampleFile(PadRole::snare), PadRole::snare);
+    EXPECT_FALSE(p().dirty);
+    EXPECT_EQ(storage::loadKit(savedFile())->pad(PadRole::snare)->sampleURL,
+              FileUrl::fromPath(sampleFile(PadRole::snare)));
+    EXPECT_FLOAT_EQ(playedLevel(38), levelOf(PadRole::snare));
+
+    state->setPan(0.1f, PadRole::kick);
+    ASSERT_TRUE(p().dirty);
+    state->assignSample(corruptFile("snare2.wav"), PadRole::snare);
+    EXPECT_TRUE(p().dirty);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->sampleURL,
+              FileUrl::fromPath(sampleFile(PadRole::snare)));
+    EXPECT_FLOAT_EQ(playedLevel(38), levelOf(PadRole::snare));
+
+    // A role the kit has no pad for still gets saved and clean.
+    DrumKit kit = p().kit;
+    std::erase_if(kit.pads, [](const DrumPad& pad) { return pad.role == PadRole::ride; });
+    storage::writeKit(kit, storage::folder() / "noride.json");
+    state->loadKit(storage::folder() / "noride.json");
+    state->setVolume(0.9f, PadRole::kick);
+    state->assignSample(sampleFile(PadRole::ride), PadRole::ride);
+    EXPECT_FALSE(p().dirty);
+    EXPECT_FALSE(p().kit.pad(PadRole::ride));
+}
+
+TEST_F(KitOperations, ClearingASampleSilencesTheRoleAndKeepsItsMix) {
+    state->assignSample(sampleFile(PadRole::kick), PadRole::kick);
+    state->setVolume(0.5f, PadRole::kick);
+    state->clearSample(PadRole::kick);
+    EXPECT_FALSE(p().dirty);
+    EXPECT_FALSE(p().kit.pad(PadRole::kick)->sampleURL);
+    EXPECT_EQ(p().kit.pad(PadRole::kick)->volume, 0.5f);
+    EXPECT_EQ(playedLevel(36), 0.0f);
+}
+
+TEST_F(KitOperations, ImportsReportTheirCountsAndAddToTheKit) {
+    const fs::path folder = storage::folder() / "drop";
+    fs::create_directories(folder);
+    fs::copy_file(sampleFile(PadRole::kick), folder / "Kick.wav");
+    fs::copy_file(sampleFile(PadRole::snare), folder / "snare.wav");
+    fs::copy_file(corruptFile("x.wav"), folder / "ride.wav");
+    state->assignSample(sampleFile(PadRole::tom1), PadRole::tom1);
+
+    state->importFolder(folder);
+    EXPECT_EQ(p().lastHit, "Auto-mapped 3 sample(s)");
+    EXPECT_FALSE(p().dirty);
+    EXPECT_TRUE(p().kit.pad(PadRole::kick)->sampleURL);
+    EXPECT_FALSE(p().kit.pad(PadRole::ride)->sampleURL); // corrupt: skipped, still counted
+    EXPECT_TRUE(p().kit.pad(PadRole::tom1)->sampleURL);  // untouched roles keep theirs
+    EXPECT_FLOAT_EQ(playedLevel(36), levelOf(PadRole::kick));
+
+    state->importFiles({folder / "snare.wav", folder / "notes.txt", folder / "unknown.WAV"});
+    EXPECT_EQ(p().lastHit, "Mapped 1 of 2 file(s)");
+    state->importFiles({});
+    EXPECT_EQ(p().lastHit, "Mapped 0 of 0 file(s)");
+    EXPECT_TRUE(fs::exists(savedFile()));
+}
+
+TEST_F(KitOperations, NewLoadImportExportAndRenameFollowTheDirtyRules) {
+    state->assignSample(sampleFile(PadRole::kick), PadRole::kick);
+    const DrumKit original = p().kit;
+    const fs::path exported = storage::folder() / "exported.json";
+
+    state->setMaster(0.7f);
+    state->exportKit(exported);
+    EXPECT_TRUE(p().dirty); // exporting does not save the kit
+
+    state->newKit();
+    EXPECT_EQ(p().kit.name, "New Kit");
+    EXPECT_FALSE(p().dirty);
+    EXPECT_EQ(playedLevel(36), 0.0f);
+    EXPECT_FALSE(fs::exists(storage::kitsFolder() / "New Kit.json"));
+    EXPECT_EQ(storage::lastKit()->name, "New Kit");
+
+    state->renameKit("");
+    EXPECT_EQ(p().kit.name, "");
+    EXPECT_TRUE(p().dirty);
+
+    state->loadKit(storage::folder() / "missing.json");
+    EXPECT_EQ(p().kit.name, "");
+    EXPECT_TRUE(p().dirty);
+
+    state->importKit(exported);
+    EXPECT_TRUE(p().dirty);
+    EXPECT_NE(p().kit.id, original.id);
+    EXPECT_EQ(p().kit.masterVolume, 0.7f);
+    EXPECT_EQ(p().kit.pads, original.pads);
+    EXPECT_FLOAT_EQ(playedLevel(36), levelOf(PadRole::kick) * 0.7f);
+
+    state->loadKit(exported);
+    EXPECT_FALSE(p().dirty);
+    EXPECT_EQ(p().kit.id, original.id);
+    state->saveKit();
+    EXPECT_FALSE(p().dirty);
+}
+
+TEST_F(KitOperations, AKitThatCannotBeWrittenStaysMarkedUnsaved) {
+    state->renameKit(std::string("bad\0name", 8));
+    state->saveKit();
+    EXPECT_TRUE(p().dirty);
+}
+
+TEST_F(KitOperations, MixChangesMarkTheKitUnsavedAndScrollingClamps) {
+    state->toggleSolo(PadRole::kick);
+    state->toggleSolo(PadRole::snare);
+    EXPECT_TRUE(p().kit.pad(PadRole::kick)->soloed && p().kit.pad(PadRole::snare)->soloed);
+    assignTestSamples({PadRole::kick, PadRole::snare, PadRole::tom1});
+    EXPECT_EQ(playedLevel(48), 0.0f); // not soloed
+    state->toggleMute(PadRole::kick);
+    EXPECT_FLOAT_EQ(playedLevel(36), levelOf(PadRole::kick)); // solo beats mute
+    state->toggleSolo(PadRole::kick);
+    state->toggleSolo(PadRole::snare);
+    EXPECT_EQ(playedLevel(36), 0.0f);
+
+    state->setVolume(2.0f, PadRole::kick);
+    EXPECT_EQ(p().kit.pad(PadRole::kick)->volume, 2.0f);
+
+    using controller::ScrollEvent;
+    EXPECT_FALSE(state->handleScroll({.precise = false, .coarseDeltaY = 1}));
+    state->setHoveredRole(PadRole::snare);
+    state->setVolume(1.45f, PadRole::snare);
+    EXPECT_TRUE(state->handleScroll({.precise = false, .coarseDeltaY = 1}));
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->volume, 1.5f);
+    state->setVolume(0.005f, PadRole::snare);
+    EXPECT_TRUE(state->handleScroll({.precise = true, .preciseDeltaY = -10}));
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->volume, 0.0f);
+    state->setVolume(1.0f, PadRole::snare);
+    EXPECT_TRUE(state->handleScroll({.precise = true, .preciseDeltaY = 10}));
+    EXPECT_FLOAT_EQ(p().kit.pad(PadRole::snare)->volume, 1.12f);
+    EXPECT_FALSE(state->handleScroll({.precise = true, .preciseDeltaY = 0}));
+}

@@ -1,0 +1,101 @@
+#include "ControllerFixture.h"
+
+using namespace tamborel;
+using test::levelOf;
+
+namespace {
+
+class LearnAndCapture : public test::ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        bootedState();
+        assignTestSamples({PadRole::kick, PadRole::snare});
+    }
+    std::vector<std::int64_t> notesOf(PadRole role) {
+        return state->published().kit.pad(role)->notes;
+    }
+};
+
+} // namespace
+
+TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheRoleAndOffEveryOtherPad) {
+    state->assignNote(38, PadRole::snareRim); // the rim now shares 38 with the snare's list
+    state->startLearn(PadRole::snare);
+    state->handleNoteOn(38, 127);
+    EXPECT_EQ(levelNow(), 0.0f); // learning makes no sound
+    settle();
+    EXPECT_EQ(notesOf(PadRole::snare), (std::vector<std::int64_t>{38}));
+    EXPECT_EQ(notesOf(PadRole::snareRim), (std::vector<std::int64_t>{40, 37}));
+    EXPECT_FALSE(state->published().learningRole);
+    EXPECT_TRUE(state->published().dirty);
+    EXPECT_EQ(state->published().lastHit, "\u2014"); // and shows no hit
+
+    // Re-learning a note the role already has moves it to the end.
+    state->assignNote(40, PadRole::snareRim);
+    EXPECT_EQ(notesOf(PadRole::snareRim), (std::vector<std::int64_t>{37, 40}));
+
+    silence();
+    state->handleNoteOn(38, 127);
+    EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::snare));
+}
+
+TEST_F(LearnAndCapture, TheLastArmedRoleLearnsAndTwoQuickStrikesBothLearn) {
+    state->startLearn(PadRole::kick);
+    state->startLearn(PadRole::snare);
+    state->handleNoteOn(70, 127);
+    state->handleNoteOn(71, 127); // before the main queue ran the first one's work
+    settle();
+    EXPECT_EQ(notesOf(PadRole::snare), (std::vector<std::int64_t>{38, 70, 71}));
+    EXPECT_EQ(notesOf(PadRole::kick), (std::vector<std::int64_t>{36}));
+}
+
+TEST_F(LearnAndCapture, CaptureSelectsARoleSilentlyAndIgnoresUnknownNotes) {
+    state->setCapturedRole(PadRole::ride);
+    state->armCaptureForAssign();
+    EXPECT_FALSE(state->published().capturedRole);
+    EXPECT_TRUE(state->published().capturingForAssign);
+
+    state->handleNoteOn(99, 127); // neither mapped nor anyone's default: ignored
+    settle();
+    EXPECT_TRUE(state->published().capturingForAssign);
+
+    state->handleNoteOn(36, 127);
+    EXPECT_EQ(levelNow(), 0.0f);
+    settle();
+    EXPECT_EQ(state->published().capturedRole, PadRole::kick);
+    EXPECT_FALSE(state->published().capturingForAssign);
+}
+
+TEST_F(LearnAndCapture, CaptureWinsOverLearnAndTheLaterOfTwoStrikesWins) {
+    state->startLearn(PadRole::ride);
+    state->armCaptureForAssign();
+    state->handleNoteOn(36, 127);
+    state->handleNoteOn(38, 127);
+    settle();
+    EXPECT_EQ(state->published().capturedRole, PadRole::snare);
+    EXPECT_EQ(state->published().learningRole, PadRole::ride);
+    EXPECT_EQ(notesOf(PadRole::ride), (std::vector<std::int64_t>{51, 59}));
+
+    state->armCaptureForAssign();
+    state->cancelCapture();
+    EXPECT_FALSE(state->published().capturingForAssign);
+    state->setCapturedRole(PadRole::tom1);
+    state->cancelCapture();
+    EXPECT_EQ(state->published().capturedRole, PadRole::tom1);
+}
+
+TEST_F(LearnAndCapture, CaptureUsesTheDefaultNotesForANoteNoPadLists) {
+    state->assignNote(49, PadRole::ride); // the crash no longer lists 49...
+    state->assignNote(49, PadRole::kick); // ...nor does the ride
+    DrumKit kit = state->published().kit;
+    std::erase(kit.findPad(PadRole::kick)->notes, 49);
+    const auto file = storage::folder() / "no49.json";
+    storage::writeKit(kit, file);
+    state->loadKit(file);
+
+    state->armCaptureForAssign();
+    state->handleNoteOn(49, 127);
+    settle();
+    EXPECT_EQ(state->published().capturedRole, PadRole::crash1);
+}
