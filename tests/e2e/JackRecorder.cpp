@@ -25,9 +25,14 @@ JackRecorder::~JackRecorder() {
 }
 
 bool JackRecorder::connect(const std::string& left, const std::string& right) {
-    return client_ != nullptr &&
-           jack_connect(client_, left.c_str(), jack_port_name(inputs_[0])) == 0 &&
-           jack_connect(client_, right.c_str(), jack_port_name(inputs_[1])) == 0;
+    if (client_ == nullptr ||
+        jack_connect(client_, left.c_str(), jack_port_name(inputs_[0])) != 0 ||
+        jack_connect(client_, right.c_str(), jack_port_name(inputs_[1])) != 0)
+        return false;
+    // The server switches to a new graph at a cycle boundary, so the cycle running now may
+    // not carry the connections yet.
+    const std::uint64_t now = cycles_.load();
+    return eventually([&] { return cycles_.load() >= now + 3; });
 }
 
 void JackRecorder::rewind() {
@@ -50,6 +55,7 @@ std::vector<float> JackRecorder::right() const {
 
 int JackRecorder::onProcess(jack_nframes_t frames, void* self) {
     auto* r = static_cast<JackRecorder*>(self);
+    r->cycles_.fetch_add(1);
     if (r->rewind_.load()) {
         r->written_.store(0);
         r->rewind_.store(false);

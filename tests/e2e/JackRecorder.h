@@ -18,7 +18,8 @@ public:
     JackRecorder& operator=(const JackRecorder&) = delete;
 
     bool ok() const { return client_ != nullptr; }
-    // Connects the two sources (full port names) to the recorder's inputs.
+    // Connects the two sources (full port names) to the recorder's inputs, and returns once
+    // the connections carry sound.
     bool connect(const std::string& left, const std::string& right);
     // Forgets what was recorded and records from the next cycle on.
     void rewind();
@@ -40,6 +41,7 @@ private:
     std::vector<float> right_;
     std::atomic<std::size_t> written_{0};
     std::atomic<bool> rewind_{false};
+    std::atomic<std::uint64_t> cycles_{0};
 };
 
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.

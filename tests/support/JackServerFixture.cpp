@@ -70,11 +70,19 @@ bool JackServer::start() {
     }
     // Everything the child needs is prepared before fork: after it, only async-signal-safe
     // calls are allowed.
-    std::vector<std::string> args = {jackd, "-n",
-                                     name_, "--no-realtime",
-                                     "-d",  "dummy",
-                                     "-r",  std::to_string(options_.sampleRate),
-                                     "-p",  std::to_string(options_.periodFrames)};
+    // Synchronous mode: each cycle waits for every client, so a test client that is slow
+    // on a busy machine delays the cycle instead of missing it.
+    std::vector<std::string> args = {jackd,
+                                     "--sync",
+                                     "-n",
+                                     name_,
+                                     "--no-realtime",
+                                     "-d",
+                                     "dummy",
+                                     "-r",
+                                     std::to_string(options_.sampleRate),
+                                     "-p",
+                                     std::to_string(options_.periodFrames)};
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
