@@ -4,26 +4,16 @@
 #include "audio/AudioDeviceOutput.h"
 #include "audio/AudioEngine.h"
 #include "controller/AppState.h"
+#include "controller/HitRouter.h"
 #include "midi/MIDIManager.h"
 #include "platform/BoundedQueue.h"
 #include "platform/MainQueue.h"
-#include "platform/RcuCell.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
 
 namespace tamborel::controller {
-
-// Which role each MIDI note plays; immutable once published.
-struct NoteMap {
-    static constexpr int noRole = -1;
-    std::array<std::int8_t, 128> roles;
-
-    NoteMap() { roles.fill(noRole); }
-    static NoteMap fromKit(const DrumKit& kit);
-    std::optional<PadRole> find(int note) const noexcept;
-};
 
 // What the MIDI thread hands to the main thread.
 struct RealtimeEvent {
@@ -36,8 +26,6 @@ struct RealtimeEvent {
 
 inline constexpr std::chrono::milliseconds drainInterval{5};
 inline constexpr std::chrono::duration<double> flashDuration{0.12};
-inline constexpr int hhClosedThreshold = 100;
-inline constexpr int hhHalfThreshold = 40;
 inline constexpr int manualVelocity = 110;
 inline constexpr int noRoleValue = -1;
 
@@ -54,10 +42,9 @@ struct AppState::Impl {
     midi::MIDIManager midi;
     std::unique_ptr<audio::AudioDeviceOutput> output;
 
-    platform::RcuCell<NoteMap> noteMap{std::make_unique<const NoteMap>()};
+    HitRouter router{engine};
     std::atomic<int> learningRole{noRoleValue};
     std::atomic<bool> capturing{false};
-    std::atomic<int> lastCC4{0};
     platform::BoundedQueue<RealtimeEvent, 1024> events;
 
     std::function<void(Field)> observer;
