@@ -73,7 +73,8 @@ public:
 
     // Decodes and converts the file into the internal format and makes it the role's
     // sample; voices still playing the old one finish it. On failure logs "Failed to load
-    // sample: <file name>", returns false and keeps the previous sample.
+    // sample: <file name>", returns false and keeps the previous sample. A sample whose
+    // conversion failed is kept at its own rate but stays silent rather than play off pitch.
     bool loadSample(const FileUrl& url, PadRole role);
     bool loadSample(const std::filesystem::path& file, PadRole role);
     // Makes an already decoded buffer the role's sample (false for an empty one). It has no
