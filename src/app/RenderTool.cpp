@@ -1,0 +1,204 @@
+#include "app/RenderTool.h"
+
+#include "app/MidiFile.h"
+#include "audio/AudioEngine.h"
+#include "audio/EventTime.h"
+#include "controller/HitRouter.h"
+#include "model/Storage.h"
+#include "platform/Files.h"
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <ostream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace tamborel::app {
+
+namespace {
+
+constexpr double renderRate = 48000.0;
+constexpr std::uint32_t blockFrames = 256;
+// After the last event, rendering stops once this much output in a row is digital silence.
+constexpr std::uint64_t silenceToStop = 48000;
+// Nothing in a drum kit rings this long after the last strike.
+constexpr std::uint64_t longestTail = 48000 * 120;
+
+// Streams blocks to a temporary file beside the target and drops trailing digital silence,
+// so the file ends where the last sound died away. The target appears only when finished.
+class WavWriter {
+public:
+    explicit WavWriter(const fs::path& target) : target_(target) {
+        temp_ = (target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
+                (".tamborel-render-" + std::to_string(getpid()) + ".wav");
+        SF_INFO info{};
+        info.samplerate = static_cast<int>(renderRate);
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        file_ = sf_open(temp_.c_str(), SFM_WRITE, &info);
+    }
+    ~WavWriter() {
+        if (file_ != nullptr)
+            sf_close(file_);
+        std::error_code ec;
+        fs::remove(temp_, ec); // a no-op after a successful finish
+    }
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    bool ok() const { return file_ != nullptr && !failed_; }
+    std::string error() const { return file_ ? "cannot write the output" : sf_strerror(nullptr); }
+
+    // Returns whether the block held any sound.
+    bool write(const float* left, const float* right, std::uint32_t frames) {
+        std::uint32_t last = frames;
+        for (std::uint32_t i = 0; i < frames; ++i)
+            if (left[i] != 0.0f || right[i] != 0.0f)
+                last = i;
+        if (last == frames) {
+            pendingSilence_ += frames;
+            return false;
+        }
+        writeSilence();
+        interleaved_.resize(std::size_t{last + 1} * 2);
+        for (std::uint32_t i = 0; i <= last; ++i) {
+            interleaved_[2 * i] = left[i];
+            interleaved_[2 * i + 1] = right[i];
+        }
+        put(interleaved_.data(), last + 1);
+        pendingSilence_ = frames - last - 1;
+        return true;
+    }
+
+    bool finish() {
+        if (!ok())
+            return false;
+        sf_close(file_);
+        file_ = nullptr;
+        std::error_code ec;
+        fs::rename(temp_, target_, ec);
+        return !ec;
+    }
+
+private:
+    void writeSilence() {
+        const std::vector<float> zeros(2 * blockFrames, 0.0f);
+        while (pendingSilence_ > 0) {
+            const auto n = std::min<std::uint64_t>(pendingSilence_, blockFrames);
+            put(zeros.data(), n);
+            pendingSilence_ -= n;
+        }
+    }
+    void put(const float* frames, std::uint64_t count) {
+        if (file_ != nullptr && sf_writef_float(file_, frames, static_cast<sf_count_t>(count)) !=
+                                    static_cast<sf_count_t>(count))
+            failed_ = true;
+    }
+
+    fs::path target_, temp_;
+    SNDFILE* file_ = nullptr;
+    bool failed_ = false;
+    std::uint64_t pendingSilence_ = 0;
+    std::vector<float> interleaved_;
+};
+
+struct Performance {
+    DrumKit kit;
+    std::vector<MidiFileEvent> events;
+};
+
+std::optional<Performance> readInputs(const std::string& kitPath, const std::string& midiPath,
+                                      std::ostream& err) {
+    auto kit = storage::readKitFile(kitPath);
+    if (!kit) {
+        err << "tamborel-render: cannot use kit " << kitPath << ": " << kit.error << '\n';
+        return std::nullopt;
+    }
+    auto bytes = platform::readFile(midiPath, maxMidiFileBytes);
+    if (!bytes) {
+        err << "tamborel-render: cannot read " << midiPath << '\n';
+        return std::nullopt;
+    }
+    auto midi = readMidiFile(*bytes);
+    if (!midi.events) {
+        err << "tamborel-render: " << midiPath << ": " << midi.error << '\n';
+        return std::nullopt;
+    }
+    return Performance{std::move(*kit.value), std::move(*midi.events)};
+}
+
+} // namespace
+
+int runRenderTool(const std::vector<std::string>& args, std::ostream& err) {
+    if (args.size() != 3) {
+        err << "usage: tamborel-render KIT.json INPUT.mid OUTPUT.wav\n";
+        return 2;
+    }
+    auto performance = readInputs(args[0], args[1], err);
+    if (!performance)
+        return 1;
+
+    audio::AudioEngine engine;
+    engine.prepareToRender(renderRate, blockFrames);
+    for (const DrumPad& pad : performance->kit.pads)
+        if (pad.sampleURL)
+            engine.loadSample(*pad.sampleURL, pad.role);
+    engine.applyMix(performance->kit);
+    controller::HitRouter router(engine);
+    router.setKit(performance->kit);
+    engine.renderingStarted();
+
+    WavWriter out(args[2]);
+    if (!out.ok()) {
+        err << "tamborel-render: cannot write " << args[2] << '\n';
+        return 1;
+    }
+    const auto& events = performance->events;
+    const std::uint64_t lastEventFrame =
+        events.empty()
+            ? 0
+            : static_cast<std::uint64_t>(std::llround(events.back().seconds * renderRate));
+    const bool showProgress = lastEventFrame > 5 * static_cast<std::uint64_t>(renderRate);
+    int shownPercent = -1;
+
+    std::vector<float> left(blockFrames), right(blockFrames);
+    std::size_t next = 0;
+    std::uint64_t silentFrames = 0;
+    for (std::uint64_t start = 0;; start += blockFrames) {
+        for (; next < events.size(); ++next) {
+            const auto at =
+                static_cast<std::uint64_t>(std::llround(events[next].seconds * renderRate));
+            if (at >= start + blockFrames)
+                break;
+            const MidiFileEvent& e = events[next];
+            const audio::ScopedEventTime time({audio::EventTime::Kind::frameInCycle, at - start});
+            if (e.kind == MidiFileEvent::Kind::noteOn)
+                router.strike(e.number, e.value);
+            else
+                router.controlChange(e.number, e.value);
+        }
+        engine.render(left.data(), right.data(), blockFrames);
+        silentFrames =
+            out.write(left.data(), right.data(), blockFrames) ? 0 : silentFrames + blockFrames;
+        if (next == events.size() &&
+            (silentFrames >= silenceToStop || start > lastEventFrame + longestTail))
+            break;
+        if (showProgress) {
+            const int percent =
+                static_cast<int>(std::min<std::uint64_t>(100, start * 100 / lastEventFrame));
+            if (percent / 10 != shownPercent / 10) {
+                err << "tamborel-render: " << percent << "%\n";
+                shownPercent = percent;
+            }
+        }
+    }
+    if (!out.finish()) {
+        err << "tamborel-render: cannot write " << args[2] << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tamborel::app

@@ -1,0 +1,174 @@
+#include "AppFolder.h"
+#include "AudioTestSupport.h"
+
+#include "app/MidiFile.h"
+#include "app/RenderTool.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <sstream>
+
+using namespace tamborel;
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+// Builds Standard MIDI File bytes.
+struct Smf {
+    static std::string be(std::uint32_t v, int n) {
+        std::string s;
+        for (int i = n - 1; i >= 0; --i)
+            s += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return s;
+    }
+    static std::string vlq(std::uint32_t v) {
+        std::string s(1, static_cast<char>(v & 0x7F));
+        while (v >>= 7)
+            s.insert(s.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+        return s;
+    }
+    static std::string track(const std::string& events) {
+        const std::string body = events + vlq(0) + "\xFF\x2F\x00"s;
+        return "MTrk" + be(static_cast<std::uint32_t>(body.size()), 4) + body;
+    }
+    static std::string file(int format, const std::vector<std::string>& tracks, int division) {
+        std::string s = "MThd" + be(6, 4) + be(format, 2) +
+                        be(static_cast<std::uint32_t>(tracks.size()), 2) + be(division, 2);
+        for (const auto& t : tracks)
+            s += track(t);
+        return s;
+    }
+    static std::string tempo(std::uint32_t microsPerQuarter) {
+        return "\xFF\x51\x03"s + be(microsPerQuarter, 3);
+    }
+};
+class RenderTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::resetAppFolder();
+        dir = storage::folder();
+        // A kick of constant level 0.5 for 100 frames, so onsets and ends are exact.
+        const fs::path kick = dir / "kick.wav";
+        audio::testing::writeWithSndfile(kick, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                         std::vector<float>(200, 0.5f));
+        const fs::path open = dir / "open.wav";
+        audio::testing::writeWithSndfile(open, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                         std::vector<float>(9600, 0.5f));
+        DrumKit kit("Bounce");
+        kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(kick);
+        kit.findPad(PadRole::hhOpen)->sampleURL = FileUrl::fromPath(open);
+        storage::writeKit(kit, dir / "kit.json");
+    }
+
+    int render(const std::string& midiBytes, std::string* errors = nullptr) {
+        test::writeText(dir / "in.mid", midiBytes);
+        std::ostringstream err;
+        const int status = app::runRenderTool(
+            {(dir / "kit.json").string(), (dir / "in.mid").string(), (dir / "out.wav").string()},
+            err);
+        if (errors)
+            *errors = err.str();
+        return status;
+    }
+
+    std::vector<float> leftOfOutput() {
+        SF_INFO info{};
+        SNDFILE* f = sf_open((dir / "out.wav").c_str(), SFM_READ, &info);
+        EXPECT_NE(f, nullptr);
+        EXPECT_EQ(info.samplerate, 48000);
+        EXPECT_EQ(info.channels, 2);
+        std::vector<float> frames(static_cast<std::size_t>(info.frames) * 2);
+        sf_readf_float(f, frames.data(), info.frames);
+        sf_close(f);
+        std::vector<float> left;
+        for (std::size_t i = 0; i < frames.size(); i += 2)
+            left.push_back(frames[i]);
+        return left;
+    }
+
+    static std::vector<std::size_t> onsets(const std::vector<float>& left) {
+        std::vector<std::size_t> at;
+        for (std::size_t i = 0; i < left.size(); ++i)
+            if (left[i] != 0.0f && (i == 0 || left[i - 1] == 0.0f))
+                at.push_back(i);
+        return at;
+    }
+
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
+    // 480 ticks per quarter at 120 bpm: one tick is 50 frames. The tempo halves at tick 960.
+    const std::string conductor =
+        Smf::vlq(0) + Smf::tempo(500000) + Smf::vlq(960) + Smf::tempo(1000000);
+    const std::string drums = Smf::vlq(1) + "\x99\x24\x64"s +   // tick 1: kick
+                              Smf::vlq(479) + "\x24\x7F"s +     // tick 480, running status
+                              Smf::vlq(100) + "\x89\x24\x00"s + // a note-off: no sound
+                              Smf::vlq(860) + "\x99\x24\x40"s;  // tick 1440
+    ASSERT_EQ(render(Smf::file(1, {conductor, drums}, 480)), 0);
+    const auto left = leftOfOutput();
+    // tick 1440 = 960 ticks at 50 frames + 480 ticks at 100 frames.
+    EXPECT_EQ(onsets(left), (std::vector<std::size_t>{50, 24000, 96000}));
+    EXPECT_FLOAT_EQ(left[60], 0.5f * 100.0f / 127.0f);
+    EXPECT_FLOAT_EQ(left[24010], 0.5f);
+    // The file ends where the last hit's sound ends.
+    EXPECT_EQ(left.size(), 96000u + 100u);
+}
+
+TEST_F(RenderTool, ThePedalClosesTheOpenHatAsItWouldLive) {
+    // 96 ticks per quarter at 120 bpm: one tick is 250 frames.
+    const std::string events = Smf::vlq(0) + "\x99\x2E\x7F"s + // open hat at 0
+                               Smf::vlq(1) + "\xB9\x04\x7F"s + // pedal shut at frame 250
+                               Smf::vlq(1) + "\x99\x2E\x7F"s;  // open note again: closed hat
+    ASSERT_EQ(render(Smf::file(0, {events}, 96)), 0);
+    const auto left = leftOfOutput();
+    // The open hat fades out within 2 ms of the pedal, and the closed hat has no sample.
+    EXPECT_FLOAT_EQ(left[249], 0.5f);
+    EXPECT_GT(left.size(), 250u);
+    EXPECT_LE(left.size(), 250u + 96u);
+}
+
+TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {
+    std::string errors;
+    for (const std::string& bad : {"not midi"s, Smf::file(2, {""}, 96),
+                                   Smf::file(0, {Smf::vlq(0) + "\x99\x24"s}, 96).substr(0, 30)}) {
+        EXPECT_EQ(render(bad, &errors), 1);
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_FALSE(fs::exists(dir / "out.wav"));
+    }
+    fs::remove(dir / "kit.json");
+    EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
+    EXPECT_NE(errors.find("kit.json"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
+
+    std::ostringstream usage;
+    EXPECT_EQ(app::runRenderTool({"only-one"}, usage), 2);
+    // Nothing but the requested file is ever left in the folder.
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().rfind(".tamborel", 0), std::string::npos);
+}
+
+TEST(MidiFileReader, TruncatedOrCorruptedFilesNeverReadOutOfBounds) {
+    const std::string events = Smf::vlq(0) + Smf::tempo(400000) + Smf::vlq(5) + "\x99\x24\x64"s +
+                               Smf::vlq(0) + "\xF0\x03\x01\x02\xF7"s + Smf::vlq(7) +
+                               "\xB0\x04\x50"s;
+    const std::string file = Smf::file(0, {events}, 96);
+    const auto whole = app::readMidiFile(file);
+    ASSERT_TRUE(whole.events) << whole.error;
+    ASSERT_EQ(whole.events->size(), 2u);
+    EXPECT_DOUBLE_EQ((*whole.events)[0].seconds, 5 * 0.4 / 96);
+    EXPECT_EQ((*whole.events)[1].kind, app::MidiFileEvent::Kind::controlChange);
+
+    for (std::size_t n = 0; n < file.size(); ++n)
+        EXPECT_FALSE(app::readMidiFile(file.substr(0, n)).events) << n;
+    std::string flipped = file;
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        flipped[i] = static_cast<char>(~file[i]);
+        (void)app::readMidiFile(flipped);
+        flipped[i] = file[i];
+    }
+}
