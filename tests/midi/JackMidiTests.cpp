@@ -2,6 +2,7 @@
 // second one stands in for the audio driver that carries the MIDI hook, and a third records
 // what the driver's output port plays.
 #include "JackServerFixture.h"
+#include "JackTestClients.h"
 #include "audio/EventTime.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
@@ -22,95 +23,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr jack_nframes_t periodFrames = 256;
-
 constexpr std::chrono::milliseconds patience = 10s;
 
+using test::DrumModule;
+using test::GraphOrder;
+using test::periodFrames;
+using test::Recorder;
 using testing::eventually;
 using testing::JackServer;
-
-// JACK runs the clients of one cycle in graph order and hands port buffers from one to the
-// next through shared memory and futexes that ThreadSanitizer cannot see. Each test client's
-// process callback is bracketed by this, which tells it about that ordering.
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-class GraphOrder {
-public:
-    GraphOrder() { __tsan_acquire(&token); }
-    ~GraphOrder() { __tsan_release(&token); }
-
-private:
-    static inline char token = 0;
-};
-#else
-struct GraphOrder {};
-#endif
-
-// The drum module: plays a fixed set of messages, each at a chosen frame of one cycle.
-class DrumModule {
-public:
-    struct Message {
-        jack_nframes_t frame;
-        std::array<jack_midi_data_t, 3> bytes;
-    };
-    static constexpr std::array<Message, 5> strikes{{
-        {10, {0x99, 36, 100}},
-        {50, {0xB9, 4, 127}},
-        {60, {0x89, 36, 64}},
-        {100, {0x99, 38, 80}},
-        {periodFrames - 1, {0x93, 42, 1}},
-    }};
-
-    explicit DrumModule(const JackServer& server) : client_(server.openClient("drums")) {
-        if (client_ == nullptr)
-            return;
-        jack_set_process_callback(client_, &DrumModule::process, this);
-        jack_activate(client_);
-    }
-    ~DrumModule() {
-        if (client_ != nullptr)
-            jack_client_close(client_);
-    }
-
-    jack_port_t* addPort(const char* portName) {
-        jack_port_t* port =
-            jack_port_register(client_, portName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        port_.store(port);
-        return port;
-    }
-    void removePort(jack_port_t* port) {
-        port_.store(nullptr);
-        jack_port_unregister(client_, port);
-    }
-    void strike() { pending_.store(true); }
-    bool struck() const { return !pending_.load(); }
-    jack_nframes_t cycleStart() const { return cycleStart_.load(); }
-    bool valid() const { return client_ != nullptr; }
-
-private:
-    static int process(jack_nframes_t frames, void* self) {
-        [[maybe_unused]] const GraphOrder order;
-        auto& module = *static_cast<DrumModule*>(self);
-        jack_port_t* port = module.port_.load();
-        if (port == nullptr)
-            return 0;
-        void* buffer = jack_port_get_buffer(port, frames);
-        jack_midi_clear_buffer(buffer);
-        if (!module.pending_.load())
-            return 0;
-        for (const Message& message : strikes)
-            jack_midi_event_write(buffer, message.frame, message.bytes.data(), 3);
-        module.cycleStart_.store(jack_last_frame_time(module.client_));
-        module.pending_.store(false);
-        return 0;
-    }
-
-    jack_client_t* client_;
-    std::atomic<jack_port_t*> port_{nullptr};
-    std::atomic<bool> pending_{false};
-    std::atomic<jack_nframes_t> cycleStart_{0};
-};
 
 // Stands in for the audio driver and engine: carries the MIDI hook, and plays a one-sample
 // click at the frame each note-on asks for, as a triggered voice would start there.
@@ -129,7 +49,6 @@ public:
         hook_.clientOpened(client_);
         out_ = jack_port_register(client_, "out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         jack_set_process_callback(client_, &DriverStandIn::process, this);
-        jack_set_xrun_callback(client_, &DriverStandIn::xrun, this);
         jack_activate(client_);
         hook_.clientActivated(client_);
     }
@@ -157,7 +76,6 @@ public:
     int hitCount() const { return hitCount_.load(std::memory_order_acquire); }
     // Only while no notes are on their way.
     void forgetHits() { hitCount_.store(0); }
-    int xruns() const { return xruns_.load(); }
     const Hit& hit(int index) const { return hits_[static_cast<std::size_t>(index)]; }
     bool valid() const { return client_ != nullptr; }
 
@@ -175,62 +93,13 @@ private:
         return 0;
     }
 
-    static int xrun(void* self) {
-        static_cast<DriverStandIn*>(self)->xruns_.fetch_add(1);
-        return 0;
-    }
-
     audio::JackClientHook& hook_;
     jack_client_t* client_;
-    std::atomic<int> xruns_{0};
     jack_port_t* out_ = nullptr;
     std::array<Hit, 16> hits_{};
     std::atomic<int> hitCount_{0};
     std::array<jack_nframes_t, 16> clickFrames_{}; // process thread only
     std::size_t clicks_ = 0;
-};
-
-// Records the absolute frame of every non-silent sample on its input.
-class Recorder {
-public:
-    explicit Recorder(const JackServer& server) : client_(server.openClient("recorder")) {
-        if (client_ == nullptr)
-            return;
-        in_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-        jack_set_process_callback(client_, &Recorder::process, this);
-        jack_activate(client_);
-        jack_connect(client_, "host:out", "recorder:in");
-    }
-    ~Recorder() {
-        if (client_ != nullptr)
-            jack_client_close(client_);
-    }
-    // Only while nothing is playing.
-    void forget() { count_.store(0); }
-    std::vector<jack_nframes_t> frames() const {
-        const int count = count_.load(std::memory_order_acquire);
-        return {frames_.begin(), frames_.begin() + count};
-    }
-
-private:
-    static int process(jack_nframes_t frames, void* self) {
-        [[maybe_unused]] const GraphOrder order;
-        auto& recorder = *static_cast<Recorder*>(self);
-        const auto* in = static_cast<const float*>(jack_port_get_buffer(recorder.in_, frames));
-        const jack_nframes_t start = jack_last_frame_time(recorder.client_);
-        int count = recorder.count_.load(std::memory_order_relaxed);
-        for (jack_nframes_t i = 0; i < frames && count < static_cast<int>(recorder.frames_.size());
-             ++i)
-            if (in[i] != 0.0f)
-                recorder.frames_[static_cast<std::size_t>(count++)] = start + i;
-        recorder.count_.store(count, std::memory_order_release);
-        return 0;
-    }
-
-    jack_client_t* client_;
-    jack_port_t* in_ = nullptr;
-    std::array<jack_nframes_t, 16> frames_{};
-    std::atomic<int> count_{0};
 };
 
 class JackMidi : public testing::JackServerTest {
@@ -283,7 +152,7 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
         if (note == 36 && channel == 9)
             noteOffs.fetch_add(1);
     };
-    Recorder recorder(*server);
+    Recorder recorder(*server, "host:out");
     manager_->start();
     ASSERT_TRUE(
         eventually([&] { return jack_port_connected_to(pads, "host:Tamborel In") != 0; }, patience))
@@ -296,7 +165,7 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
     // strike is repeated.
     jack_nframes_t cycle = 0;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const int xruns = host_->xruns();
+        const int xruns = recorder.xruns();
         host_->forgetHits();
         recorder.forget();
         controllers = 0;
@@ -308,10 +177,10 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
         cycle = drums_->cycleStart();
         const bool inTime =
             recorded && host_->hit(0).cycleStart == cycle && host_->hit(2).cycleStart == cycle;
-        if (inTime || !eventually([&] { return host_->xruns() != xruns; }, 300ms))
+        if (inTime || !eventually([&] { return recorder.xruns() != xruns; }, 300ms))
             break;
     }
-    ASSERT_EQ(recorder.frames().size(), 3u) << host_->xruns() << " xruns";
+    ASSERT_EQ(recorder.frames().size(), 3u) << recorder.xruns() << " xruns";
 
     const std::array<std::array<int, 4>, 3> expected{{
         {36, 100, 9, 10},
