@@ -1,3 +1,4 @@
+#include "HeapWatch.h"
 #include "RecordingSink.h"
 #include "audio/EventTime.h"
 #include "midi/AlsaEventBytes.h"
@@ -118,6 +119,32 @@ TEST(AlsaSequencerSource, ReceivedEventsReachTheSinkStampedWithTheirArrival) {
     }
     // Outside an event, triggers carry no stale timing.
     EXPECT_EQ(audio::currentEventTime().kind, audio::EventTime::Kind::nextBlock);
+}
+
+TEST(AlsaSequencerSource, TheReceivePathLeavesTheHeapAlone) {
+    struct CountingSink final : MidiEventSink {
+        void noteOn(int, int, int) noexcept override { ++events; }
+        void noteOff(int, int) noexcept override { ++events; }
+        void controlChange(int, int, int) noexcept override { ++events; }
+        int events = 0;
+    } sink;
+    AlsaSequencerSource source(sink, [] {});
+    std::vector<std::uint8_t> sysex(300, 0x11);
+    sysex.front() = 0xF0;
+    sysex.back() = 0xF7;
+    snd_seq_event_t longSysex;
+    snd_seq_ev_clear(&longSysex);
+    snd_seq_ev_set_sysex(&longSysex, static_cast<unsigned>(sysex.size()), sysex.data());
+    {
+        const test::HeapWatch watch;
+        source.receive(noteOn(9, 36, 100), 1);
+        source.receive(controller(9, 4, 127), 2);
+        source.receive(noteOn(9, 36, 0), 3);
+        source.receive(fromModule(longSysex), 4);
+        source.receive(announcement(SND_SEQ_EVENT_PORT_START, otherClient), 5);
+    }
+    EXPECT_EQ(sink.events, 3);
+    EXPECT_EQ(test::heapCallsOnWatchedThreads(), 0);
 }
 
 TEST(AlsaSequencerSource, OnlyOtherClientsComingAndGoingCountAsSetupChanges) {

@@ -1,6 +1,7 @@
 // MIDI through a real JACK server (dummy driver): a test client plays the drum module, a
 // second one stands in for the audio driver that carries the MIDI hook, and a third records
 // what the driver's output port plays.
+#include "HeapWatch.h"
 #include "JackServerFixture.h"
 #include "JackTestClients.h"
 #include "audio/EventTime.h"
@@ -84,7 +85,10 @@ private:
         [[maybe_unused]] const GraphOrder order;
         auto& driver = *static_cast<DriverStandIn*>(self);
         driver.clicks_ = 0;
-        driver.hook_.processCycle(frames);
+        {
+            const test::HeapWatch watch;
+            driver.hook_.processCycle(frames);
+        }
         auto* out = static_cast<float*>(jack_port_get_buffer(driver.out_, frames));
         std::fill(out, out + frames, 0.0f);
         for (std::size_t i = 0; i < driver.clicks_; ++i)
@@ -201,6 +205,8 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
               (std::vector<jack_nframes_t>{cycle + 10, cycle + 100, cycle + periodFrames - 1}));
     EXPECT_EQ(controllers.load(), 1);
     EXPECT_EQ(noteOffs.load(), 1);
+    // From the port buffer to the trigger, nothing touched the heap.
+    EXPECT_EQ(test::heapCallsOnWatchedThreads(), 0);
 }
 
 TEST_F(JackMidi, PortsThatComeAndGoAreConnectedAndReported) {
