@@ -54,6 +54,7 @@ public:
         if (client_ == nullptr)
             return;
         jack_set_process_callback(client_, &DrumModule::process, this);
+        jack_set_xrun_callback(client_, &DrumModule::xrun, this);
         jack_activate(client_);
     }
     ~DrumModule() {
@@ -74,6 +75,8 @@ public:
     void strike() { pending_.store(true); }
     bool struck() const { return !pending_.load(); }
     jack_nframes_t cycleStart() const { return cycleStart_.load(); }
+    // Cycles that overran anywhere in the graph, as JACK reports them.
+    int xruns() const { return xruns_.load(); }
     bool valid() const { return client_ != nullptr; }
 
 private:
@@ -94,7 +97,13 @@ private:
         return 0;
     }
 
+    static int xrun(void* self) {
+        static_cast<DrumModule*>(self)->xruns_.fetch_add(1);
+        return 0;
+    }
+
     jack_client_t* client_;
+    std::atomic<int> xruns_{0};
     std::atomic<jack_port_t*> port_{nullptr};
     std::atomic<bool> pending_{false};
     std::atomic<jack_nframes_t> cycleStart_{0};
@@ -109,7 +118,6 @@ public:
             return;
         in_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         jack_set_process_callback(client_, &Recorder::process, this);
-        jack_set_xrun_callback(client_, &Recorder::xrun, this);
         jack_activate(client_);
         jack_connect(client_, source, jack_port_name(in_));
     }
@@ -119,8 +127,6 @@ public:
     }
     // Only while nothing is playing.
     void forget() { count_.store(0); }
-    // Cycles that overran anywhere in the graph, as JACK reports them.
-    int xruns() const { return xruns_.load(); }
     std::vector<jack_nframes_t> frames() const {
         const int count =
             std::clamp(count_.load(std::memory_order_acquire), 0, static_cast<int>(frames_.size()));
@@ -145,14 +151,8 @@ private:
         return 0;
     }
 
-    static int xrun(void* self) {
-        static_cast<Recorder*>(self)->xruns_.fetch_add(1);
-        return 0;
-    }
-
     jack_client_t* client_;
     jack_port_t* in_ = nullptr;
-    std::atomic<int> xruns_{0};
     std::array<jack_nframes_t, 16> frames_{};
     std::atomic<int> count_{0};
 };
