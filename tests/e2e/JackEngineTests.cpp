@@ -124,6 +124,12 @@ protected:
 
 TEST_F(JackEngineAt44100Test, HitKeepsItsPitchAndLengthAtTheServersRate) {
     ASSERT_TRUE(output->start());
+    const auto id = output->devices().deviceID("jack");
+    ASSERT_TRUE(id);
+    EXPECT_EQ(output->devices().nominalSampleRate(*id), 44100.0);
+    const double latencyFrames = output->devices().outputLatencyFrames(*id);
+    EXPECT_NEAR(output->estimatedLatencyMs(512, std::nullopt), (512 + latencyFrames) / 44.1, 1e-9);
+
     const Heard heard = analyse(strike(127), 0.01f);
     ASSERT_GE(heard.first, 0) << "the hit was not heard";
     // 100 ms of a 1 kHz tone: 4410 frames and 200 zero crossings at 44.1 kHz.

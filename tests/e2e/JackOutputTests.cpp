@@ -145,20 +145,6 @@ TEST_F(JackOutputTest, BufferSizeChangeThroughSettingsReachesTheServer) {
     EXPECT_NEAR(output->estimatedLatencyMs(256, "jack"), (256 + latencyFrames) / 48.0, 1e-9);
 }
 
-TEST_F(JackOutputTest, ApplyingSettingsWhileStoppedTouchesOnlyTheServer) {
-    AudioSettings settings;
-    settings.bufferFrames = 512;
-    output->applySettings(settings);
-    EXPECT_FALSE(output->isRunning());
-    jack_client_t* observer = server->openClient("observer");
-    ASSERT_NE(observer, nullptr);
-    EXPECT_EQ(jack_get_buffer_size(observer), 512u);
-    jack_client_close(observer);
-
-    ASSERT_TRUE(output->start());
-    EXPECT_EQ(renderer.preparedFrames, 512u);
-}
-
 TEST_F(JackOutputTest, LostServerStopsTheOutputAndSettingsBringItBack) {
     ASSERT_TRUE(output->start());
     renderer.level = 0.5f;
@@ -184,21 +170,6 @@ TEST_F(JackOutputTest, LostServerStopsTheOutputAndSettingsBringItBack) {
     EXPECT_EQ(recorder->left().back(), 0.75f);
     // The hook saw the old client go and the new one arrive.
     EXPECT_THAT(hook.events, ElementsAre("opened", "activated", "closed", "opened", "activated"));
-}
-
-class JackAt44100Test : public JackOutputTest {
-protected:
-    JackServer::Options serverOptions() const override { return {44100, 128}; }
-};
-
-TEST_F(JackAt44100Test, RendererRunsAtTheServersRate) {
-    ASSERT_TRUE(output->start());
-    EXPECT_EQ(renderer.preparedRate, 44100.0);
-    const auto id = output->devices().deviceID("jack");
-    ASSERT_TRUE(id);
-    EXPECT_EQ(output->devices().nominalSampleRate(*id), 44100.0);
-    const double latencyFrames = output->devices().outputLatencyFrames(*id);
-    EXPECT_NEAR(output->estimatedLatencyMs(512, std::nullopt), (512 + latencyFrames) / 44.1, 1e-9);
 }
 
 } // namespace
