@@ -36,20 +36,21 @@ struct AppState::Impl {
     platform::MainQueue& mainQueue;
     AppStateOptions options;
 
-    // Declared in dependency order: the output (which runs the engine and hosts the MIDI
-    // JACK hook) goes first on destruction, then the MIDI input, then the engine.
+    // Everything a real-time thread touches is declared before `output`, which is
+    // therefore destroyed first: once it is gone no driver thread calls into the rest.
     audio::AudioEngine engine;
-    midi::MIDIManager midi;
-    std::unique_ptr<audio::AudioDeviceOutput> output;
-
     HitRouter router{engine};
     std::atomic<int> learningRole{noRoleValue};
     std::atomic<bool> capturing{false};
     platform::BoundedQueue<RealtimeEvent, 1024> events;
+    midi::MIDIManager midi;
 
     std::function<void(Field)> observer;
     // Tasks posted to the main queue hold this weakly and do nothing once the state is gone.
     std::shared_ptr<Impl*> alive;
+
+    // Runs the engine and hosts the MIDI input's JACK hook; see above.
+    std::unique_ptr<audio::AudioDeviceOutput> output;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
