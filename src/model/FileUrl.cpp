@@ -107,7 +107,14 @@ std::optional<std::filesystem::path> FileUrl::toPath() const {
 std::string FileUrl::fileName() const {
     if (auto path = toPath())
         return path->filename().string();
-    return {};
+    // Not a local file: the last segment of the URL, decoded where possible, so a log line
+    // still names what failed.
+    ParsedUri parsed(text);
+    if (parsed.ok() && parsed.uri().pathTail != nullptr) {
+        const std::string last = rangeText(parsed.uri().pathTail->text);
+        return decodeSegment(last).value_or(last);
+    }
+    return text;
 }
 
 } // namespace tamborel

@@ -20,7 +20,8 @@ struct FileUrl {
 
     // The local path of a "file" URL; none for other schemes or undecodable text.
     std::optional<std::filesystem::path> toPath() const;
-    // The last path component, decoded ("Kick 1.wav"); empty when there is none.
+    // The last path component, decoded ("Kick 1.wav"); for text that is not a file URL, its
+    // last segment or the whole text.
     std::string fileName() const;
 
     friend auto operator<=>(const FileUrl&, const FileUrl&) = default;

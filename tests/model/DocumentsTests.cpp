@@ -207,5 +207,6 @@ TEST(FileUrlText, PathsBecomePercentEncodedFileUrlsAndBack) {
     EXPECT_EQ(FileUrl::parse("file://localhost/a/b%20c.wav")->toPath(),
               std::filesystem::path("/a/b c.wav"));
     EXPECT_FALSE(FileUrl::parse("https://example.org/a.wav")->toPath());
+    EXPECT_EQ(FileUrl::parse("https://example.org/My%20Kick.wav")->fileName(), "My Kick.wav");
     EXPECT_FALSE(FileUrl::parse("file:///a/%00b.wav")->toPath());
 }
