@@ -139,11 +139,6 @@ std::vector<std::string> JackMidiSource::sourceNames() const {
     return names;
 }
 
-std::string JackMidiSource::portName() const {
-    jack_port_t* port = port_.load(std::memory_order_acquire);
-    return port == nullptr ? std::string() : std::string(jack_port_name(port));
-}
-
 void JackMidiSource::portRegistered(jack_port_id_t id, int registered, void* self) {
     auto& source = *static_cast<JackMidiSource*>(self);
     jack_client_t* client = source.notifyingClient_.load(std::memory_order_acquire);

@@ -43,9 +43,6 @@ public:
     // device), any other by its full JACK name.
     std::vector<std::string> sourceNames() const;
 
-    // The full name of our input port, empty while there is no client.
-    std::string portName() const;
-
 private:
     static void portRegistered(jack_port_id_t id, int registered, void* self);
 
