@@ -86,8 +86,11 @@ void AudioEngine::Impl::gatherEvents(std::uint32_t frames) noexcept {
     pendingCount = 0;
     const std::uint32_t current = generation.load(std::memory_order_acquire);
     std::int64_t blockStart = -1;
-    EngineEvent event;
-    while (pendingCount < maxEventsPerBlock && events.pop(event)) {
+    while (pendingCount < maxEventsPerBlock) {
+        const auto popped = events.pop();
+        if (!popped)
+            break;
+        const EngineEvent& event = *popped;
         if (event.generation != current)
             continue;
         const std::uint32_t offset = offsetOf(event.time, frames, blockStart);

@@ -3,10 +3,10 @@
 // (EngineRender.cpp). Internal to the audio layer.
 
 #include "audio/AudioEngine.h"
-#include "audio/EventQueue.h"
 #include "audio/EventTime.h"
 #include "audio/GainRamp.h"
 #include "audio/Voice.h"
+#include "platform/BoundedQueue.h"
 
 #include <array>
 #include <atomic>
@@ -55,7 +55,7 @@ struct AudioEngine::Impl {
     std::atomic<std::uint64_t> renderSequence{0};
     std::atomic<double> sampleRate{AudioEngine::defaultSampleRate};
     std::atomic<std::uint32_t> maxFrames{256};
-    EventQueue<EngineEvent, queueCapacity> events;
+    platform::BoundedQueue<EngineEvent, queueCapacity> events;
 
     // --- non-real-time side, under samplesMutex ---
     std::mutex samplesMutex;
