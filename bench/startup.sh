@@ -66,7 +66,8 @@ for run in $(seq 1 "$runs"); do
   t1=$(now_ms)
   sleep 2 # samples load during boot; let the first frames settle
   rss_kb=$(awk '/^VmRSS:/ {print $2}' "/proc/$app_pid/status")
-  printf '%3d  %12d  %13.1f\n' "$run" $((t1 - t0)) "$(echo "$rss_kb / 1024" | bc -l)"
+  awk -v run="$run" -v ms=$((t1 - t0)) -v kb="$rss_kb" \
+    'BEGIN { printf "%3d  %12d  %13.1f\n", run, ms, kb / 1024 }'
   kill "$app_pid"
   wait "$app_pid" 2>/dev/null || true
   app_pid=""

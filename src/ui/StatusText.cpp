@@ -1,0 +1,52 @@
+#include "ui/StatusText.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tamborel::ui::statusText {
+
+std::string_view midiLight(bool td17Detected, const std::vector<std::string>& sources) {
+    if (td17Detected)
+        return "good";
+    return sources.empty() ? "hot" : "warn";
+}
+
+std::string midiText(bool td17Detected, const std::vector<std::string>& sources) {
+    if (td17Detected)
+        return "TD-17 connected";
+    return sources.empty() ? std::string("No MIDI input") : sources.front();
+}
+
+std::string kitTitle(std::string_view name, bool dirty) {
+    std::string title(name);
+    if (dirty)
+        title += " \u2022";
+    return title;
+}
+
+std::string savedKitTitle(const std::filesystem::path& file) {
+    return file.stem().string();
+}
+
+std::string latencyText(double latencyMs) {
+    // A device that reports nonsense must not print "nan ms" into the bar.
+    if (!std::isfinite(latencyMs))
+        latencyMs = 0;
+    // to_chars, unlike printf, ignores the user's locale: always "5.8 ms", never "5,8 ms".
+    char text[64];
+    const auto end =
+        std::to_chars(text, text + sizeof text, latencyMs, std::chars_format::fixed, 1);
+    if (end.ec != std::errc{})
+        return "0.0 ms";
+    return std::string(text, end.ptr) + " ms";
+}
+
+std::string_view engineLight(bool running) {
+    return running ? "good" : "hot";
+}
+
+std::string_view engineText(bool running) {
+    return running ? "Audio" : "Stopped";
+}
+
+} // namespace tamborel::ui::statusText

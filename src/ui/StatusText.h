@@ -1,0 +1,25 @@
+#pragma once
+// What the status bar says about the MIDI input, the kit, the latency and the engine.
+// Lights are named by the theme colour they use: "good", "warn" or "hot".
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamborel::ui::statusText {
+
+std::string_view midiLight(bool td17Detected, const std::vector<std::string>& sources);
+std::string midiText(bool td17Detected, const std::vector<std::string>& sources);
+
+// The kit menu's face: the name, with a bullet when there are unsaved changes.
+std::string kitTitle(std::string_view name, bool dirty);
+// A saved kit's menu title: its file name without the extension.
+std::string savedKitTitle(const std::filesystem::path& file);
+
+std::string latencyText(double latencyMs);
+
+std::string_view engineLight(bool running);
+std::string_view engineText(bool running);
+
+} // namespace tamborel::ui::statusText

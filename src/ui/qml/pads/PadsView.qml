@@ -1,0 +1,17 @@
+import QtQuick
+import Tamborel
+
+// The Pads page. It reads and changes the application state it is given.
+Item {
+    id: page
+
+    property var appState
+
+    Text {
+        anchors.centerIn: parent
+        text: "Pads"
+        color: Theme.tertiaryLabel
+        font.pixelSize: 28
+        font.weight: Font.DemiBold
+    }
+}

@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import Tamborel
+
+// The one main window: dark, titled "Tamborel", with the File menu's kit commands.
+ApplicationWindow {
+    id: window
+
+    required property var appState
+    readonly property alias content: content
+
+    title: "Tamborel"
+    color: Theme.windowColor
+    minimumWidth: 1360
+    minimumHeight: 840 + (menuBar ? menuBar.implicitHeight : 0)
+    width: minimumWidth
+    height: minimumHeight
+
+    palette {
+        window: Qt.rgba(0.11, 0.115, 0.15, 1)
+        windowText: Theme.label
+        base: Qt.rgba(0.14, 0.145, 0.19, 1)
+        text: Theme.label
+        button: Qt.rgba(0.16, 0.17, 0.22, 1)
+        buttonText: Theme.label
+        highlight: Theme.accent
+        highlightedText: "white"
+        light: Qt.rgba(0.22, 0.23, 0.29, 1)
+        mid: Qt.rgba(0.3, 0.31, 0.38, 1)
+        dark: Qt.rgba(0.06, 0.06, 0.08, 1)
+        placeholderText: Theme.tertiaryLabel
+        toolTipBase: Qt.rgba(0.16, 0.17, 0.22, 1)
+        toolTipText: Theme.label
+    }
+
+    menuBar: MenuBar {
+        Menu {
+            title: "File"
+            MenuItem { action: content.newKitAction }
+            MenuItem { action: content.saveKitAction }
+        }
+    }
+
+    ContentView {
+        id: content
+        anchors.fill: parent
+        appState: window.appState
+    }
+}

@@ -1,0 +1,10 @@
+import QtQuick
+import Tamborel
+
+// The status bar's capsule: thin translucent material with a faint white rim.
+Rectangle {
+    radius: height / 2
+    color: Theme.ultraThin
+    border.width: 1
+    border.color: Qt.rgba(1, 1, 1, 0.08)
+}

@@ -1,0 +1,81 @@
+import QtQuick
+import QtQuick.Controls
+import Tamborel
+
+// The kit pill: the kit's name (with a bullet while there are unsaved changes) and a menu
+// of the saved kits plus "New Kit". The saved kits are listed afresh each time the menu
+// opens, so it always shows what is in the kits folder.
+Item {
+    id: kitMenu
+
+    property var appState
+    readonly property string title: appState ? StatusText.kitTitle(appState.kit.name, appState.dirty) : ""
+    property var savedKits: []
+    readonly property alias menu: menu
+
+    implicitWidth: face.implicitWidth + 22
+    implicitHeight: face.implicitHeight + 12
+
+    function open() {
+        savedKits = appState ? appState.savedKits() : [];
+        menu.popup(kitMenu, 0, kitMenu.height + 4);
+    }
+
+    Capsule {
+        anchors.fill: parent
+    }
+
+    Row {
+        id: face
+        anchors.centerIn: parent
+        spacing: 6
+
+        Icon {
+            anchors.verticalCenter: parent.verticalCenter
+            name: "pianokeys"
+            size: 11
+            color: Theme.secondaryLabel
+        }
+        Text {
+            objectName: "kitTitle"
+            anchors.verticalCenter: parent.verticalCenter
+            text: kitMenu.title
+            color: Theme.label
+            font.pixelSize: 12
+            font.weight: Font.Medium
+        }
+        Icon {
+            anchors.verticalCenter: parent.verticalCenter
+            name: "chevron.down"
+            size: 8
+            color: Theme.tertiaryLabel
+        }
+    }
+
+    MouseArea {
+        objectName: "face"
+        anchors.fill: parent
+        cursorShape: Qt.PointingHandCursor
+        onClicked: kitMenu.open()
+    }
+
+    Menu {
+        id: menu
+
+        Instantiator {
+            model: kitMenu.savedKits
+            delegate: MenuItem {
+                required property var modelData
+                text: modelData.title
+                onTriggered: kitMenu.appState.loadKit(modelData.path)
+            }
+            onObjectAdded: (index, object) => menu.insertItem(index, object)
+            onObjectRemoved: (index, object) => menu.removeItem(object)
+        }
+        MenuSeparator {}
+        MenuItem {
+            text: "New Kit"
+            onTriggered: kitMenu.appState.newKit()
+        }
+    }
+}

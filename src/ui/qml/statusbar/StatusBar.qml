@@ -1,0 +1,53 @@
+import QtQuick
+import QtQuick.Layouts
+import Tamborel
+
+// The top row: MIDI input, kit menu, last hit, latency and engine state.
+Item {
+    id: bar
+
+    property var appState
+
+    implicitHeight: row.implicitHeight + 22
+
+    RowLayout {
+        id: row
+        anchors.fill: parent
+        anchors.leftMargin: 16
+        anchors.rightMargin: 16
+        anchors.topMargin: 11
+        anchors.bottomMargin: 11
+        spacing: 14
+
+        StatusPill {
+            objectName: "midiPill"
+            dot: Theme[StatusText.midiLight(bar.appState.td17Detected, bar.appState.midiSources)]
+            text: StatusText.midiText(bar.appState.td17Detected, bar.appState.midiSources)
+        }
+        KitMenu {
+            objectName: "kitMenu"
+            appState: bar.appState
+        }
+        Text {
+            objectName: "lastHit"
+            Layout.fillWidth: true
+            text: bar.appState.lastHit
+            color: Theme.secondaryLabel
+            font.family: Theme.monospaceFamily
+            font.pixelSize: 11 // 11.5 points, in whole pixels
+            horizontalAlignment: Text.AlignLeft
+            elide: Text.ElideRight
+            maximumLineCount: 1
+        }
+        StatusPill {
+            objectName: "latencyPill"
+            icon: "speaker.wave.2.fill"
+            text: StatusText.latencyText(bar.appState.latencyMs)
+        }
+        StatusPill {
+            objectName: "enginePill"
+            dot: Theme[StatusText.engineLight(bar.appState.engineRunning)]
+            text: StatusText.engineText(bar.appState.engineRunning)
+        }
+    }
+}

@@ -1,0 +1,37 @@
+pragma Singleton
+import QtQuick
+
+// The colours, radius and motions every page shares. Sizes are logical pixels, which we
+// treat as points.
+QtObject {
+    readonly property color accent: Qt.rgba(0.4, 0.6, 1.0, 1)
+    readonly property color accentSoft: Qt.rgba(0.55, 0.72, 1.0, 1)
+    readonly property color good: Qt.rgba(0.3, 0.86, 0.55, 1)
+    readonly property color warn: Qt.rgba(1.0, 0.71, 0.28, 1)
+    readonly property color hot: Qt.rgba(1.0, 0.4, 0.42, 1)
+    readonly property real cardRadius: 22
+
+    // The window itself, also under the title bar.
+    readonly property color windowColor: Qt.rgba(0.05, 0.05, 0.07, 1)
+    readonly property color backdropTop: Qt.rgba(0.09, 0.10, 0.14, 1)
+    readonly property color backdropBottom: Qt.rgba(0.045, 0.05, 0.075, 1)
+
+    // Label colours of a dark desktop appearance.
+    readonly property color label: "white"
+    readonly property color secondaryLabel: Qt.rgba(1, 1, 1, 0.55)
+    readonly property color tertiaryLabel: Qt.rgba(1, 1, 1, 0.25)
+    // The thinnest translucent material, without the blur.
+    readonly property color ultraThin: Qt.rgba(0.55, 0.6, 0.75, 0.10)
+    readonly property string monospaceFamily: "monospace"
+
+    readonly property Spring spring: Spring {
+        response: 0.42
+        dampingFraction: 0.8
+        blendDuration: 0.25
+    }
+    readonly property Spring microSpring: Spring {
+        response: 0.28
+        dampingFraction: 0.7
+        blendDuration: 0
+    }
+}

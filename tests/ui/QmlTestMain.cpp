@@ -1,0 +1,89 @@
+// Qt Quick Test runner for the QML components. Each run gets its own data folder and a
+// resources folder holding two drum pictures: "kick" in drums/ and "ride" at the top.
+
+#include "ui/ImageProviders.h"
+
+#include <QColor>
+#include <QDir>
+#include <QImage>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <QtQuickTest/quicktest.h>
+
+#include <cstdlib>
+
+Q_IMPORT_QML_PLUGIN(TamborelPlugin)
+
+// Drives the pointer through QTest's window functions, which stamp each event with a clock
+// that advances by the given delay without waiting: release speeds, and so the pager's
+// decisions, come out the same on a loaded machine as on an idle one.
+class Pointer : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    Q_INVOKABLE void press(QQuickItem* item, qreal x, qreal y, int delayMs = 1) {
+        if (QWindow* w = windowOf(item))
+            QTest::mousePress(w, Qt::LeftButton, {}, at(item, x, y), delayMs);
+    }
+    Q_INVOKABLE void move(QQuickItem* item, qreal x, qreal y, int delayMs = 1) {
+        if (QWindow* w = windowOf(item))
+            QTest::mouseMove(w, at(item, x, y), delayMs);
+    }
+    Q_INVOKABLE void release(QQuickItem* item, qreal x, qreal y, int delayMs = 1) {
+        if (QWindow* w = windowOf(item))
+            QTest::mouseRelease(w, Qt::LeftButton, {}, at(item, x, y), delayMs);
+    }
+    Q_INVOKABLE void click(QQuickItem* item) {
+        if (QWindow* w = windowOf(item))
+            QTest::mouseClick(w, Qt::LeftButton, {},
+                              at(item, item->width() / 2, item->height() / 2));
+    }
+
+private:
+    static QWindow* windowOf(QQuickItem* item) { return item ? item->window() : nullptr; }
+    static QPoint at(QQuickItem* item, qreal x, qreal y) {
+        return item->mapToScene(QPointF(x, y)).toPoint();
+    }
+};
+
+class Setup : public QObject {
+    Q_OBJECT
+public slots:
+    void qmlEngineAvailable(QQmlEngine* engine) {
+        if (!prepared_)
+            prepare();
+        engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        tamborel::ui::installImageProviders(*engine);
+        engine->rootContext()->setContextProperty(QStringLiteral("pointer"), &pointer_);
+    }
+
+private:
+    void prepare() {
+        prepared_ = true;
+        qputenv("XDG_DATA_HOME", QDir(folder_.path()).filePath("data").toUtf8());
+        const QString resources = QDir(folder_.path()).filePath("resources");
+        QDir().mkpath(resources + "/drums");
+        QImage picture(16, 16, QImage::Format_ARGB32);
+        picture.fill(QColor(200, 120, 40));
+        picture.save(resources + "/drums/kick.png", "PNG");
+        picture.save(resources + "/ride.png", "PNG");
+        qputenv("TAMBOREL_RESOURCES", resources.toUtf8());
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
+        tamborel::ui::useIconTheme();
+    }
+
+    bool prepared_ = false;
+    Pointer pointer_;
+    QTemporaryDir folder_;
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(tamborel_ui, Setup)
+
+#include "QmlTestMain.moc"
