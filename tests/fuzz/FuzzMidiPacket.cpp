@@ -1,0 +1,76 @@
+// MIDI packets as any device might send them, through the decoder and on into the hit router
+// and a running voice engine, the way the receive path drives them. Whatever the bytes, the
+// events stay within their ranges and the engine keeps producing finite sound.
+#include "FuzzCheck.h"
+
+#include "audio/AudioEngine.h"
+#include "controller/HitRouter.h"
+#include "midi/MidiDecoder.h"
+
+#include <cmath>
+#include <span>
+#include <vector>
+
+using namespace tamborel;
+
+namespace {
+
+constexpr std::uint32_t blockFrames = 64;
+
+class RouterSink final : public midi::MidiEventSink {
+public:
+    explicit RouterSink(controller::HitRouter& router) : router_(router) {}
+
+    void noteOn(int note, int velocity, int channel) noexcept override {
+        FUZZ_CHECK(note >= 0 && note <= 255);
+        FUZZ_CHECK(velocity >= 1 && velocity <= 255);
+        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        router_.strike(note, velocity);
+    }
+    void noteOff(int note, int channel) noexcept override {
+        FUZZ_CHECK(note >= 0 && note <= 255);
+        FUZZ_CHECK(channel >= 0 && channel <= 15);
+    }
+    void controlChange(int controller, int value, int channel) noexcept override {
+        FUZZ_CHECK(controller >= 0 && controller <= 255);
+        FUZZ_CHECK(value >= 0 && value <= 255);
+        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        router_.controlChange(controller, value);
+    }
+
+private:
+    controller::HitRouter& router_;
+};
+
+struct Rig {
+    audio::AudioEngine engine;
+    controller::HitRouter router{engine};
+    RouterSink sink{router};
+    std::vector<float> left = std::vector<float>(blockFrames);
+    std::vector<float> right = std::vector<float>(blockFrames);
+
+    Rig() {
+        engine.prepareToRender(48000.0, blockFrames);
+        engine.renderingStarted();
+        for (PadRole role : allPadRoles) {
+            auto buffer = audio::SampleBuffer::allocate({48000.0, 2}, 512);
+            for (std::uint32_t c = 0; c < 2; ++c)
+                for (std::uint32_t i = 0; i < 512; ++i)
+                    buffer->channel(c)[i] = 0.25f;
+            buffer->setFrameLength(512);
+            engine.setSample(role, std::move(buffer));
+        }
+        router.setKit(DrumKit("Fuzz"));
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Rig rig;
+    midi::decodePacket(std::span<const std::uint8_t>(data, size), rig.sink);
+    rig.engine.render(rig.left.data(), rig.right.data(), blockFrames);
+    for (std::uint32_t i = 0; i < blockFrames; ++i)
+        FUZZ_CHECK(std::isfinite(rig.left[i]) && std::isfinite(rig.right[i]));
+    return 0;
+}

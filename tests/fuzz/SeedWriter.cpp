@@ -1,0 +1,181 @@
+// Writes a starting corpus for each fuzz target: documents from the program's own writer,
+// short sample files in every format libsndfile writes, MIDI files and MIDI packets. Seeds
+// close to valid input get the fuzzers past the first checks quickly.
+//
+//     tamborel-fuzz-seeds OUTPUT_FOLDER
+
+#include "model/Documents.h"
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tamborel;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+bool writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+    return static_cast<bool>(out);
+}
+
+bool writeBytes(const fs::path& file, const Bytes& bytes) {
+    return writeBytes(file, std::string(bytes.begin(), bytes.end()));
+}
+
+bool writeDocuments(const fs::path& folder) {
+    DrumKit plain("Seed Kit");
+    DrumKit full("Live/Studio \"quoted\" \u00e9");
+    full.masterVolume = 0.8f;
+    for (DrumPad& pad : full.pads) {
+        pad.sampleURL = FileUrl::fromPath("/samples/" + std::string(rawValue(pad.role)) + " 1.wav");
+        pad.volume = 0.1f * static_cast<float>(indexOf(pad.role));
+        pad.pan = -0.5f;
+        pad.notes.push_back(200);
+        pad.notes.push_back(-1);
+    }
+    full.pads[2].muted = true;
+    full.pads[3].soloed = true;
+    DrumKit extremes("");
+    extremes.pads.resize(2);
+    extremes.masterVolume = std::numeric_limits<float>::max();
+    extremes.pads[0].volume = std::numeric_limits<float>::denorm_min();
+    extremes.pads[1].pan = -std::numeric_limits<float>::max();
+    extremes.pads[1].notes = {std::numeric_limits<std::int64_t>::min(),
+                              std::numeric_limits<std::int64_t>::max()};
+
+    AudioSettings withDevice = AudioSettings::defaults();
+    withDevice.outputDeviceUID = "hw:CARD=PCH,DEV=0";
+    withDevice.bufferFrames = 4294967295u;
+    withDevice.sampleRate = 44100.0;
+
+    bool ok = true;
+    int index = 0;
+    for (const DrumKit* kit : {&plain, &full, &extremes}) {
+        const auto text = documents::writeKit(*kit);
+        ok = ok && text && writeBytes(folder / ("kit-" + std::to_string(index++) + ".json"), *text);
+    }
+    for (const AudioSettings& settings : {AudioSettings::defaults(), withDevice}) {
+        const auto text = documents::writeSettings(settings);
+        ok = ok && text &&
+             writeBytes(folder / ("settings-" + std::to_string(index++) + ".json"), *text);
+    }
+    return ok && writeBytes(folder / "padless.json",
+                            std::string(R"({"id":"0b6e4bd4-1a3c-4a7e-9c1e-2f5d7f0a8e11",)"
+                                        R"("masterVolume":1,"name":"x","pads":[null]})"));
+}
+
+bool writeSample(const fs::path& file, int format, int channels, int rate) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+    if (out == nullptr)
+        return false;
+    std::vector<float> frames(static_cast<std::size_t>(48 * channels));
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i] = 0.5f * static_cast<float>(std::sin(0.3 * static_cast<double>(i)));
+    const sf_count_t written = sf_writef_float(out, frames.data(), 48);
+    return sf_close(out) == 0 && written == 48;
+}
+
+bool writeSamples(const fs::path& folder) {
+    struct Kind {
+        const char* name;
+        int format, channels, rate;
+    };
+    const Kind kinds[] = {
+        {"pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000},
+        {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100},
+        {"pcm24.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 2, 96000},
+        {"ulaw.wav", SF_FORMAT_WAV | SF_FORMAT_ULAW, 1, 8000},
+        {"pcm16.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 44100},
+        {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, 22050},
+        {"alac.caf", SF_FORMAT_CAF | SF_FORMAT_ALAC_16, 2, 48000},
+        {"float.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 1, 32000},
+    };
+    bool ok = true;
+    for (const Kind& kind : kinds)
+        ok = writeSample(folder / kind.name, kind.format, kind.channels, kind.rate) && ok;
+    return ok;
+}
+
+// A Standard MIDI File: header then one chunk per track.
+Bytes midiFile(std::uint16_t format, std::uint16_t division, const std::vector<Bytes>& tracks) {
+    Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6};
+    for (std::uint16_t v : {format, static_cast<std::uint16_t>(tracks.size()), division}) {
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+        out.push_back(static_cast<std::uint8_t>(v));
+    }
+    for (const Bytes& track : tracks) {
+        const auto length = static_cast<std::uint32_t>(track.size());
+        out.insert(out.end(), {'M', 'T', 'r', 'k'});
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<std::uint8_t>(length >> shift));
+        out.insert(out.end(), track.begin(), track.end());
+    }
+    return out;
+}
+
+bool writeMidiFiles(const fs::path& folder) {
+    const Bytes end{0x00, 0xFF, 0x2F, 0x00};
+    auto withEnd = [&](Bytes track) {
+        track.insert(track.end(), end.begin(), end.end());
+        return track;
+    };
+    // Tempo, a kick, running status, a pedal controller, a note-off as velocity 0, sysex.
+    const Bytes groove =
+        withEnd({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0x99, 36,   100,
+                 0x60, 38,   90,   0x83, 0x60, 0xB9, 0x04, 0x7F, 0x00, 0x99, 36,
+                 0x00, 0x81, 0x00, 0xF0, 0x03, 0x43, 0x12, 0xF7, 0x00, 0xC9, 0x05});
+    const Bytes tempoChange = withEnd({0x00, 0x99, 42,   80,   0x8F, 0x00, 0xFF, 0x51, 0x03, 0x03,
+                                       0x0D, 0x40, 0x00, 0x99, 46,   127,  0x40, 0x89, 46,   0});
+    return writeBytes(folder / "format0.mid", midiFile(0, 480, {groove})) &&
+           writeBytes(folder / "format1.mid", midiFile(1, 96, {tempoChange, groove})) &&
+           writeBytes(folder / "smpte.mid", midiFile(1, 0xE728, {groove}));
+}
+
+bool writePackets(const fs::path& folder) {
+    const std::vector<Bytes> packets{
+        {0x99, 36, 100},
+        {0x99, 36, 100, 38, 90, 42, 0},
+        {0xB9, 4, 127, 0x99, 46, 127, 0xB9, 4, 0},
+        {0xF0, 0x41, 0x10, 0xF7, 0x90, 60, 64},
+        {0xF8, 0x99, 0xFE, 40, 0xF8, 64},
+        {0xC0, 5, 0xE0, 0, 64, 0x89, 36, 0x40},
+        {0x99, 36},
+    };
+    bool ok = true;
+    for (std::size_t i = 0; i < packets.size(); ++i)
+        ok = writeBytes(folder / ("packet-" + std::to_string(i)), packets[i]) && ok;
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: tamborel-fuzz-seeds OUTPUT_FOLDER\n";
+        return 2;
+    }
+    const fs::path root(argv[1]);
+    for (const char* target : {"documents", "sample_loader", "midi_file", "midi_packet"})
+        fs::create_directories(root / target);
+    const bool ok = writeDocuments(root / "documents") && writeSamples(root / "sample_loader") &&
+                    writeMidiFiles(root / "midi_file") && writePackets(root / "midi_packet");
+    if (!ok)
+        std::cerr << "tamborel-fuzz-seeds: could not write every seed\n";
+    return ok ? 0 : 1;
+}
