@@ -117,7 +117,9 @@ public:
             return 0.0f;
         }
         const double wide = value->get<double>();
-        if (!std::isfinite(wide) || std::fabs(wide) > std::numeric_limits<float>::max()) {
+        // The range ends where the nearest float would be infinite, half a step past the
+        // largest float: the writer prints that float as 3.4028235e+38, which lies above it.
+        if (!std::isfinite(wide) || std::fabs(wide) >= 0x1.ffffffp+127) {
             fail(key, "outside the 32-bit float range");
             return 0.0f;
         }
