@@ -114,7 +114,11 @@ void JackDriver::closeClient() {
     if (JackClientHook* hook = hook_.load())
         hook->clientClosed();
     const bool wasRunning = running_.exchange(false);
-    jack_client_close(client_);
+    // Closing a client whose server died crashes inside libjack once PortAudio has opened
+    // and closed its own JACK client in this process (it does on every device scan). The
+    // dead client's threads are gone with the server; its handle is left behind instead.
+    if (!lost_.load())
+        jack_client_close(client_);
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
     lost_.store(false);
