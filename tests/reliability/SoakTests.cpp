@@ -1,0 +1,271 @@
+// A night's playing squeezed into seconds: a MIDI thread pours random strikes, pedal moves
+// and line noise through the real packet decoder into the application, an audio thread
+// renders without pause, and the main thread keeps replacing kits, assigning and clearing
+// samples and moving the mix. Nothing may crash, race or leak, and afterwards the kit on
+// screen, the kit on disk and the sound must still agree.
+//
+// TAMBOREL_SOAK_EVENTS sets how many MIDI events to send (the default depends on the build
+// of this test: a million, or fewer for the ThreadSanitizer run).
+#include "ControllerFixture.h"
+
+#include "midi/MidiDecoder.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <random>
+#include <stdlib.h>
+#include <thread>
+
+#ifndef TAMBOREL_SOAK_DEFAULT_EVENTS
+#define TAMBOREL_SOAK_DEFAULT_EVENTS 1000000
+#endif
+
+using namespace tamborel;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::size_t eventCount() {
+    if (const char* text = std::getenv("TAMBOREL_SOAK_EVENTS")) {
+        const long long count = std::atoll(text);
+        if (count > 0)
+            return static_cast<std::size_t>(count);
+    }
+    return TAMBOREL_SOAK_DEFAULT_EVENTS;
+}
+
+// Hands decoded events to the application the way the MIDI input does: note-ons and
+// controllers, no note-off handler.
+class AppSink final : public midi::MidiEventSink {
+public:
+    explicit AppSink(controller::AppState& state) : state_(state) {}
+    void noteOn(int note, int velocity, int) noexcept override {
+        state_.handleNoteOn(note, velocity);
+    }
+    void noteOff(int, int) noexcept override {}
+    void controlChange(int controller, int value, int channel) noexcept override {
+        state_.handleControlChange(controller, value, channel);
+    }
+
+private:
+    controller::AppState& state_;
+};
+
+// What a drum module on a flaky cable sends: mostly strikes on the kit's notes, the hi-hat
+// pedal, note-offs, and now and then bytes of garbage, a few events to a packet, sometimes
+// under running status.
+class DrumModuleNoise {
+public:
+    explicit DrumModuleNoise(unsigned seed) : random_(seed) {}
+
+    // Fills the packet and returns how many bytes it holds; `events` grows by the events put in.
+    std::size_t next(std::array<std::uint8_t, 32>& packet, std::size_t& events) {
+        static constexpr std::uint8_t kitNotes[] = {36, 38, 40, 48, 45, 43, 42, 44,
+                                                    46, 26, 49, 57, 51, 53, 22, 0};
+        std::size_t length = 0;
+        std::uint8_t lastStatus = 0;
+        const auto put = [&](std::uint8_t status, std::uint8_t a, std::uint8_t b) {
+            if (status != lastStatus || pick(4) == 0)
+                packet[length++] = status;
+            packet[length++] = a;
+            packet[length++] = b;
+            lastStatus = status;
+        };
+        const std::size_t count = 1 + pick(4);
+        for (std::size_t i = 0; i < count; ++i, ++events) {
+            const std::uint8_t channel = pick(8) == 0 ? static_cast<std::uint8_t>(pick(16)) : 9;
+            const std::size_t kind = pick(20);
+            if (kind < 11) {
+                const std::uint8_t note = pick(5) == 0 ? static_cast<std::uint8_t>(pick(128))
+                                                       : kitNotes[pick(sizeof kitNotes)];
+                put(0x90 | channel, note, static_cast<std::uint8_t>(pick(128)));
+            } else if (kind < 15) {
+                put(0xB0 | channel, 4, static_cast<std::uint8_t>(pick(128)));
+            } else if (kind < 17) {
+                put(0x80 | channel, static_cast<std::uint8_t>(pick(128)), 64);
+            } else {
+                lastStatus = 0;
+                for (std::size_t n = 1 + pick(6); n > 0; --n)
+                    packet[length++] = static_cast<std::uint8_t>(pick(256));
+            }
+        }
+        return length;
+    }
+
+private:
+    std::size_t pick(std::size_t below) {
+        return std::uniform_int_distribution<std::size_t>(0, below - 1)(random_);
+    }
+    std::mt19937 random_;
+};
+
+class Soak : public test::ControllerTest {
+protected:
+    // Every kit edit saves with fsync; on a disk that makes edits so slow that the storm
+    // would see only a handful. The application folder goes to memory where there is one.
+    void SetUp() override {
+        std::string folder = "/dev/shm/tamborel-soak-XXXXXX";
+        if (std::filesystem::is_directory("/dev/shm") && mkdtemp(folder.data()) != nullptr) {
+            memoryFolder_ = folder;
+            setenv("XDG_DATA_HOME", folder.c_str(), 1);
+        }
+        ControllerTest::SetUp();
+    }
+    void TearDown() override {
+        state.reset();
+        std::error_code ignored;
+        if (!memoryFolder_.empty())
+            std::filesystem::remove_all(memoryFolder_, ignored);
+    }
+
+    // One random edit of the kit, the samples, the mix or the modes, as a user might make.
+    void edit(std::mt19937& random, const std::filesystem::path& savedKit) {
+        auto& s = *state;
+        const auto pick = [&](int below) {
+            return std::uniform_int_distribution<int>(0, below - 1)(random);
+        };
+        const auto amount = [&](float low, float high) {
+            return std::uniform_real_distribution<float>(low, high)(random);
+        };
+        const PadRole role = allPadRoles[static_cast<std::size_t>(pick(padRoleCount))];
+        switch (pick(16)) {
+        case 0:
+            s.newKit();
+            break;
+        case 1:
+            s.loadKit(savedKit);
+            break;
+        case 2:
+            s.importKit(savedKit);
+            break;
+        case 3:
+        case 4:
+            s.assignSample(sampleFile(role), role);
+            break;
+        case 5:
+            s.clearSample(role);
+            break;
+        case 6:
+            s.setVolume(amount(0.0f, 1.5f), role);
+            break;
+        case 7:
+            s.setPan(amount(-1.0f, 1.0f), role);
+            break;
+        case 8:
+            s.toggleMute(role);
+            break;
+        case 9:
+            s.toggleSolo(role);
+            break;
+        case 10:
+            s.setMaster(amount(0.0f, 1.0f));
+            break;
+        case 11:
+            s.startLearn(role);
+            break;
+        case 12:
+            s.armCaptureForAssign();
+            break;
+        case 13:
+            s.cancelCapture();
+            break;
+        case 14:
+            s.importFolder(sampleFile(role).parent_path());
+            break;
+        default:
+            s.triggerManual(role);
+            break;
+        }
+    }
+
+private:
+    std::filesystem::path memoryFolder_;
+};
+
+TEST_F(Soak, MillionMidiEventsWhileTheKitIsEditedLeaveKitDiskAndSoundInAgreement) {
+    auto& state = bootedState();
+    for (PadRole role : allPadRoles)
+        state.assignSample(sampleFile(role), role);
+    const auto savedKit = storage::folder() / "stage.json";
+    ASSERT_TRUE(storage::writeKit(state.published().kit, savedKit));
+    int hitsShown = 0;
+    state.setObserver([&](controller::Field field) {
+        if (field == controller::Field::heroRole)
+            ++hitsShown;
+    });
+
+    // The two threads keep step: an edit per stretch of MIDI events, and the MIDI thread
+    // never a stretch ahead, so the edits are spread over the whole storm however the threads
+    // are scheduled.
+    const std::size_t total = eventCount();
+    constexpr int stretches = 500;
+    const std::size_t stretch = std::max<std::size_t>(1, total / stretches);
+    std::atomic<bool> midiDone{false}, stopRendering{false};
+    std::atomic<int> edits{0};
+    std::atomic<std::size_t> progress{0};
+    std::thread renderer([&] {
+        std::vector<float> left(256), right(256);
+        while (!stopRendering.load())
+            state.audio().render(left.data(), right.data(), 256);
+    });
+    std::thread midiThread([&] {
+        AppSink sink(state);
+        DrumModuleNoise module(20240611);
+        std::array<std::uint8_t, 32> packet{};
+        std::size_t sent = 0;
+        while (sent < total) {
+            const std::size_t length = module.next(packet, sent);
+            midi::decodePacket(std::span<const std::uint8_t>(packet.data(), length), sink);
+            progress.store(sent);
+            while (static_cast<std::size_t>(edits.load()) < sent / stretch)
+                std::this_thread::yield();
+        }
+        midiDone = true;
+    });
+
+    std::mt19937 random(7);
+    while (!midiDone.load()) {
+        if (static_cast<std::size_t>(edits.load()) <= progress.load() / stretch) {
+            edit(random, savedKit);
+            ++edits;
+        } else {
+            std::this_thread::sleep_for(100us);
+        }
+        state.drainRealtimeEvents();
+        queue.advance(3ms);
+    }
+    midiThread.join();
+    stopRendering = true;
+    renderer.join();
+    settle();
+    queue.advance(1s);
+
+    EXPECT_GE(edits.load(), std::min<int>(stretches, static_cast<int>(total)));
+    EXPECT_GT(hitsShown, 0) << "no strike reached the pages";
+    EXPECT_TRUE(state.published().activeRoles.none()) << "a pad stayed lit";
+
+    // The kit on screen is the kit that reopens, and every pad that shows a sample plays one.
+    const auto& kit = state.published().kit;
+    EXPECT_EQ(storage::lastKit(), kit);
+    for (const DrumPad& pad : kit.pads)
+        EXPECT_EQ(pad.sampleURL.has_value(), state.audio().hasSample(pad.role))
+            << rawValue(pad.role);
+
+    // The drummer can still play: a known kit sounds at its level and nothing else rings.
+    AppSink sink(state);
+    const std::uint8_t kick[] = {0x99, 36, 127};
+    state.cancelCapture();
+    if (state.published().learningRole) {
+        midi::decodePacket(kick, sink); // an armed learn takes the next strike
+        settle();
+    }
+    state.loadKit(savedKit);
+    settle();
+    silence();
+    EXPECT_EQ(levelNow(), 0.0f) << "a voice kept sounding after the storm";
+    midi::decodePacket(kick, sink);
+    EXPECT_NEAR(levelNow(), test::levelOf(PadRole::kick), 1e-5);
+}
+
+} // namespace
