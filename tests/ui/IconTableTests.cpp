@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -21,19 +21,42 @@ using namespace tamborel::ui;
 
 namespace {
 
+// The quoted text after `key:`, when it looks like a system icon name ("speaker.wave.2.fill").
+void collectIconNames(const std::string& source, std::string_view key,
+                      std::set<std::string>& names) {
+    const auto isNameChar = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.';
+    };
+    for (std::size_t at = source.find(key); at != std::string::npos;
+         at = source.find(key, at + 1)) {
+        if (at > 0 && isNameChar(source[at - 1]))
+            continue; // part of a longer word, such as "fallbackIcon:"
+        std::size_t i = at + key.size();
+        while (i < source.size() && source[i] == ' ')
+            ++i;
+        if (i >= source.size() || source[i] != '"')
+            continue;
+        const std::size_t close = source.find('"', i + 1);
+        if (close == std::string::npos)
+            continue;
+        const std::string text = source.substr(i + 1, close - i - 1);
+        if (!text.empty() && text.find('.') != std::string::npos &&
+            std::all_of(text.begin(), text.end(), isNameChar))
+            names.insert(text);
+    }
+}
+
 // Icon names written in the QML, as `name: "…"` or `icon: "…"`.
 std::set<std::string> iconNamesUsedByTheQml() {
     std::set<std::string> names;
-    const std::regex pattern(R"((?:\bname|\bicon)\s*:\s*"([a-z0-9]+(?:\.[a-z0-9]+)+)\")");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(TAMBOREL_QML_DIR)) {
         if (entry.path().extension() != ".qml")
             continue;
         std::ifstream in(entry.path());
         std::stringstream text;
         text << in.rdbuf();
-        const std::string source = text.str();
-        for (std::sregex_iterator it(source.begin(), source.end(), pattern), end; it != end; ++it)
-            names.insert((*it)[1]);
+        collectIconNames(text.str(), "name:", names);
+        collectIconNames(text.str(), "icon:", names);
     }
     return names;
 }
