@@ -1,17 +1,253 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
 import Tamborel
 
-// The Mapping page. It reads and changes the application state it is given.
+// The Mapping page: the kit's actions in the header and one row per role.
 Item {
     id: page
 
     property var appState
+    property bool renaming: false
+    property string newName: ""
+    property var savedKits: []
+    readonly property alias loadMenu: loadMenu
+    readonly property alias renameDialog: renameDialog
+    readonly property alias exportDialog: exportDialog
+    readonly property alias importDialog: importDialog
+    readonly property alias picker: picker
+    readonly property alias rows: rows
 
-    Text {
+    // Read afresh each time so a kit saved a moment ago is listed.
+    function openLoadMenu() {
+        savedKits = appState ? appState.savedKits() : [];
+        loadMenu.popup(loadButton, 0, loadButton.height);
+    }
+
+    onRenamingChanged: renaming ? renameDialog.open() : renameDialog.close()
+
+    function startRename() {
+        newName = appState.kit.name;
+        renaming = true;
+    }
+
+    SamplePicker {
+        id: picker
+    }
+
+    FileDialog {
+        id: importDialog
+        title: "Import Kit"
+        fileMode: FileDialog.OpenFile
+        nameFilters: ["JSON (*.json)"]
+        onAccepted: if (selectedFile.toString() !== "") page.appState.importKit(selectedFile)
+    }
+    FileDialog {
+        id: exportDialog
+        title: "Export Kit"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["JSON (*.json)"]
+        defaultSuffix: "json"
+        onAccepted: if (selectedFile.toString() !== "") page.appState.exportKit(selectedFile)
+    }
+
+    Dialog {
+        id: renameDialog
+        objectName: "renameDialog"
+        parent: Overlay.overlay
         anchors.centerIn: parent
-        text: "Mapping"
-        color: Theme.tertiaryLabel
-        font.pixelSize: 28
-        font.weight: Font.DemiBold
+        modal: true
+        title: "Rename Kit"
+        onClosed: page.renaming = false
+        onOpened: nameField.forceActiveFocus()
+        footer: DialogButtonBox {
+            Button {
+                text: "Cancel"
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+            Button {
+                objectName: "renameButton"
+                text: "Rename"
+                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+            }
+        }
+        onAccepted: page.appState.renameKit(page.newName)
+        TextField {
+            id: nameField
+            objectName: "nameField"
+            width: 260
+            placeholderText: "Kit name"
+            text: page.newName
+            onTextEdited: page.newName = text
+            onAccepted: renameDialog.accept()
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: 12
+            spacing: 8
+
+            Text {
+                objectName: "kitName"
+                text: page.appState ? page.appState.kit.name : ""
+                color: Theme.label
+                font.pixelSize: 15
+                font.weight: Font.DemiBold
+            }
+            MappingHeaderButton {
+                objectName: "renameKitButton"
+                iconName: "pencil"
+                help: "Rename kit"
+                small: true
+                onClicked: page.startRename()
+            }
+            Item { Layout.fillWidth: true }
+            MappingHeaderButton {
+                text: "New"
+                iconName: "doc.badge.plus"
+                help: "Start a new empty kit"
+                onClicked: page.appState.newKit()
+            }
+            MappingHeaderButton {
+                text: "Save"
+                iconName: "tray.and.arrow.down"
+                help: "Save this kit"
+                onClicked: page.appState.saveKit()
+            }
+            MappingHeaderButton {
+                id: loadButton
+                objectName: "loadButton"
+                text: "Load"
+                iconName: "folder"
+                help: "Load a saved kit"
+                onClicked: page.openLoadMenu()
+            }
+            MappingHeaderButton {
+                text: "Import"
+                iconName: "square.and.arrow.down.on.square"
+                help: "Import a kit from a .json file"
+                onClicked: importDialog.open()
+            }
+            MappingHeaderButton {
+                objectName: "exportButton"
+                text: "Export"
+                iconName: "square.and.arrow.up"
+                help: "Export this kit to a .json file"
+                onClicked: {
+                    exportDialog.selectedFile = exportDialog.currentFolder + "/"
+                        + encodeURIComponent(PageText.exportFileName(page.appState.kit.name));
+                    exportDialog.open();
+                }
+            }
+            MappingHeaderButton {
+                text: "Auto-Map"
+                iconName: "wand.and.stars"
+                help: "Auto-map a folder of samples by filename"
+                onClicked: picker.pickFolder(function (folder) {
+                    if (folder)
+                        page.appState.importFolder(folder);
+                })
+            }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 1
+            color: Qt.rgba(1, 1, 1, 0.1)
+        }
+
+        Flickable {
+            id: flick
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            contentWidth: width
+            contentHeight: rows.height
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+            Column {
+                id: rows
+                width: flick.width
+                Repeater {
+                    model: PageText.roles
+                    delegate: Column {
+                        required property var modelData
+                        width: rows.width
+                        MappingRow {
+                            objectName: "row-" + modelData.role
+                            width: parent.width
+                            appState: page.appState
+                            role: modelData.role
+                            displayName: modelData.displayName
+                        }
+                        Rectangle {
+                            width: parent.width
+                            height: 1
+                            color: Qt.rgba(1, 1, 1, 0.08)
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Menu {
+        id: loadMenu
+        objectName: "loadMenu"
+
+        MenuItem {
+            objectName: "noSavedKits"
+            text: "No saved kits"
+            enabled: false
+            visible: page.savedKits.length === 0
+            height: visible ? implicitHeight : 0
+        }
+        Instantiator {
+            model: page.savedKits
+            delegate: MenuItem {
+                required property var modelData
+                text: modelData.title
+                onTriggered: page.appState.loadKit(modelData.path)
+            }
+            onObjectAdded: (index, object) => loadMenu.insertItem(index + 1, object)
+            onObjectRemoved: (index, object) => loadMenu.removeItem(object)
+        }
+    }
+
+    component MappingHeaderButton: Button {
+        id: headerButton
+        property string iconName
+        property string help
+        property bool small: false
+        font.pixelSize: small ? 11 : 13
+        padding: small ? 4 : 6
+        leftPadding: small ? 6 : 10
+        rightPadding: small ? 6 : 10
+        contentItem: Row {
+            spacing: 5
+            Icon {
+                anchors.verticalCenter: parent.verticalCenter
+                name: headerButton.iconName
+                size: headerButton.font.pixelSize
+                color: Theme.label
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: headerButton.text !== ""
+                text: headerButton.text
+                font: headerButton.font
+                color: Theme.label
+            }
+        }
+        ToolTip.visible: hovered
+        ToolTip.delay: 600
+        ToolTip.text: help
     }
 }

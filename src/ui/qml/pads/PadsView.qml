@@ -1,17 +1,192 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 import Tamborel
 
-// The Pads page. It reads and changes the application state it is given.
+// The Pads page: a grid of pad cards that reflows with the width, a drop area for samples
+// and folders, the capture flow's button and sheets, and the hero panel's place below.
 Item {
     id: page
 
     property var appState
+    property bool dropTargeted: false
+    readonly property real cardWidth: 172
+    readonly property real gridSpacing: 16
+    readonly property int perRow: PageText.padGridColumns(gridArea.width)
+    readonly property alias picker: picker
+    readonly property alias grid: grid
+    readonly property alias captureSheet: captureSheet
+    readonly property alias assignSheet: assignSheet
+    readonly property alias heroPlace: heroPlace
 
-    Text {
-        anchors.centerIn: parent
-        text: "Pads"
-        color: Theme.tertiaryLabel
-        font.pixelSize: 28
-        font.weight: Font.DemiBold
+    // One folder is imported as a folder; anything else goes through the file mapper.
+    function handleDrop(urls) {
+        const files = PageText.localFiles(urls);
+        const action = PageText.dropAction(urls);
+        if (action === "folder")
+            appState.importFolder(files[0]);
+        else if (action === "files")
+            appState.importFiles(files);
+    }
+
+    SamplePicker {
+        id: picker
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            Layout.bottomMargin: 12
+
+            Text {
+                Layout.fillWidth: true
+                text: "Tap a pad to play \u00b7 drag a sample or folder onto a pad to assign"
+                color: Theme.secondaryLabel
+                font.pixelSize: 12
+                elide: Text.ElideRight
+            }
+            AbstractButton {
+                id: assignButton
+                objectName: "hitPadToAssign"
+                leftPadding: 12
+                rightPadding: 12
+                topPadding: 7
+                bottomPadding: 7
+                hoverEnabled: true
+                background: Rectangle {
+                    radius: height / 2
+                    color: Theme.ultraThin
+                    border.width: 1
+                    border.color: Qt.rgba(1, 1, 1, 0.12)
+                }
+                contentItem: Row {
+                    spacing: 6
+                    Icon {
+                        anchors.verticalCenter: parent.verticalCenter
+                        name: "target"
+                        size: 12
+                        color: Theme.label
+                    }
+                    Text {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "Hit Pad to Assign"
+                        color: Theme.label
+                        font.pixelSize: 12
+                        font.weight: Font.Medium
+                    }
+                }
+                ToolTip.visible: hovered
+                ToolTip.delay: 600
+                ToolTip.text: "Strike a pad on your kit, then choose a sample to assign to it"
+                onClicked: page.appState.armCaptureForAssign()
+            }
+        }
+
+        Item {
+            id: gridArea
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            Flickable {
+                id: flick
+                anchors.fill: parent
+                clip: true
+                contentWidth: width
+                contentHeight: grid.height + 36
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+                Column {
+                    id: grid
+                    objectName: "padGrid"
+                    x: 18
+                    y: 18
+                    width: flick.width - 36
+                    spacing: page.gridSpacing
+
+                    readonly property var rows: {
+                        const all = PageText.roles;
+                        const out = [];
+                        for (let i = 0; i < all.length; i += page.perRow)
+                            out.push(all.slice(i, i + page.perRow));
+                        return out;
+                    }
+
+                    Repeater {
+                        model: grid.rows
+                        delegate: Row {
+                            required property var modelData
+                            anchors.horizontalCenter: parent ? parent.horizontalCenter : undefined
+                            spacing: page.gridSpacing
+
+                            Repeater {
+                                model: modelData
+                                delegate: PadCell {
+                                    required property var modelData
+                                    objectName: "pad-" + modelData.role
+                                    width: page.cardWidth
+                                    height: 204
+                                    appState: page.appState
+                                    role: modelData.role
+                                    displayName: modelData.displayName
+                                    isHiHat: modelData.isHiHat
+                                    picker: page.picker
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+
+            DropArea {
+                id: dropArea
+                objectName: "dropArea"
+                anchors.fill: parent
+                onEntered: drag => {
+                    page.dropTargeted = drag.hasUrls;
+                    if (drag.hasUrls)
+                        drag.accept(Qt.CopyAction);
+                }
+                onExited: page.dropTargeted = false
+                onDropped: drop => {
+                    page.dropTargeted = false;
+                    if (!drop.hasUrls)
+                        return;
+                    drop.accept(Qt.CopyAction);
+                    page.handleDrop(drop.urls);
+                }
+            }
+
+            DashedOutline {
+                objectName: "dropOutline"
+                anchors.fill: parent
+                anchors.margins: 8
+                visible: page.dropTargeted
+            }
+        }
+
+        // The hero panel goes here, with 16 points below it.
+        Item {
+            id: heroPlace
+            objectName: "heroPlace"
+            Layout.fillWidth: true
+            Layout.preferredHeight: childrenRect.height
+            Layout.bottomMargin: 16
+        }
+    }
+
+    CaptureSheet {
+        id: captureSheet
+        appState: page.appState
+    }
+    AssignAfterCaptureSheet {
+        id: assignSheet
+        appState: page.appState
+        picker: page.picker
     }
 }

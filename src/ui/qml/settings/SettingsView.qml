@@ -1,17 +1,267 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 import Tamborel
 
-// The Settings page. It reads and changes the application state it is given.
+// The Settings page: audio output, MIDI input and how the hi-hat follows the pedal.
+// Every picker applies at once through `applySettings`.
 Item {
     id: page
 
     property var appState
+    readonly property var settings: appState ? appState.settings : ({})
+    readonly property var deviceOptions: PageText.deviceOptions(appState ? appState.outputDevices : [])
+    readonly property alias devicePicker: devicePicker
+    readonly property alias bufferPicker: bufferPicker
+    readonly property alias ratePicker: ratePicker
 
-    Text {
-        anchors.centerIn: parent
-        text: "Settings"
-        color: Theme.tertiaryLabel
-        font.pixelSize: 28
-        font.weight: Font.DemiBold
+    function apply(field, value) {
+        const change = {};
+        change[field] = value;
+        appState.applySettings(change);
+    }
+
+    Flickable {
+        id: flick
+        anchors.fill: parent
+        clip: true
+        contentWidth: width
+        contentHeight: cards.height + 36
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+
+        ColumnLayout {
+            id: cards
+            y: 18
+            width: Math.min(720, flick.width - 40)
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 16
+
+            SettingsCard {
+                title: "Audio Output"
+
+                SettingsRow {
+                    label: "Output Device"
+                    ComboBox {
+                        id: devicePicker
+                        objectName: "devicePicker"
+                        Layout.preferredWidth: 230
+                        model: page.deviceOptions
+                        textRole: "title"
+                        valueRole: "value"
+                        // Follows the stored value, also after the user picked an entry.
+                        readonly property int storedIndex: PageText.deviceIndex(page.deviceOptions, page.settings.outputDeviceUID)
+                        onStoredIndexChanged: currentIndex = storedIndex
+                        Component.onCompleted: currentIndex = storedIndex
+                        displayText: currentIndex < 0 ? "" : currentText
+                        onActivated: index => {
+                            page.apply("outputDeviceUID", index === 0 ? null : page.deviceOptions[index].value);
+                            currentIndex = storedIndex;
+                        }
+                    }
+                }
+                SettingsDivider {}
+                SettingsRow {
+                    label: "Buffer Size"
+                    ComboBox {
+                        id: bufferPicker
+                        objectName: "bufferPicker"
+                        Layout.preferredWidth: 140
+                        model: PageText.bufferOptions
+                        textRole: "title"
+                        valueRole: "value"
+                        // Follows the stored value, also after the user picked an entry.
+                        readonly property int storedIndex: PageText.optionIndex(PageText.bufferOptions, page.settings.bufferFrames)
+                        onStoredIndexChanged: currentIndex = storedIndex
+                        Component.onCompleted: currentIndex = storedIndex
+                        displayText: currentIndex < 0 ? "" : currentText
+                        onActivated: index => {
+                            page.apply("bufferFrames", PageText.bufferOptions[index].value);
+                            currentIndex = storedIndex;
+                        }
+                    }
+                }
+                SettingsDivider {}
+                SettingsRow {
+                    label: "Sample Rate"
+                    ComboBox {
+                        id: ratePicker
+                        objectName: "ratePicker"
+                        Layout.preferredWidth: 140
+                        model: PageText.sampleRateOptions
+                        textRole: "title"
+                        valueRole: "value"
+                        // Follows the stored value, also after the user picked an entry.
+                        readonly property int storedIndex: PageText.optionIndex(PageText.sampleRateOptions, page.settings.sampleRate)
+                        onStoredIndexChanged: currentIndex = storedIndex
+                        Component.onCompleted: currentIndex = storedIndex
+                        displayText: currentIndex < 0 ? "" : currentText
+                        onActivated: index => {
+                            page.apply("sampleRate", PageText.sampleRateOptions[index].value);
+                            currentIndex = storedIndex;
+                        }
+                    }
+                }
+                SettingsDivider {}
+                SettingsRow {
+                    label: "Estimated Latency"
+                    SettingsValue {
+                        objectName: "latencyValue"
+                        text: StatusText.latencyText(page.appState ? page.appState.latencyMs : 0)
+                        color: Theme.secondaryLabel
+                    }
+                }
+                SettingsDivider {}
+                SettingsRow {
+                    label: "Engine"
+                    SettingsValue {
+                        objectName: "engineValue"
+                        readonly property bool running: page.appState ? page.appState.engineRunning : false
+                        text: running ? "Running" : "Stopped"
+                        color: running ? Theme.good : Theme.hot
+                    }
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+                    Layout.topMargin: 4
+                    Item { Layout.fillWidth: true }
+                    ThemedButton {
+                        objectName: "refreshDevices"
+                        text: "Refresh Devices"
+                        iconName: "arrow.clockwise"
+                        onClicked: page.appState.refreshDevices()
+                    }
+                }
+            }
+
+            SettingsCard {
+                title: "MIDI Input"
+
+                SettingsRow {
+                    label: "Roland TD-17"
+                    SettingsValue {
+                        objectName: "td17Value"
+                        readonly property bool detected: page.appState ? page.appState.td17Detected : false
+                        text: detected ? "Detected" : "Not detected"
+                        color: detected ? Theme.good : Theme.secondaryLabel
+                    }
+                }
+                SettingsDivider {}
+                SettingsRow {
+                    objectName: "noSources"
+                    visible: sources.count === 0
+                    label: "Sources"
+                    SettingsValue {
+                        text: "None found"
+                        color: Theme.secondaryLabel
+                    }
+                }
+                Repeater {
+                    id: sources
+                    model: page.appState ? page.appState.midiSources : []
+                    delegate: ColumnLayout {
+                        required property string modelData
+                        required property int index
+                        objectName: "source-" + index
+                        Layout.fillWidth: true
+                        spacing: 0
+                        SettingsDivider { visible: index > 0 }
+                        RowLayout {
+                            Layout.fillWidth: true
+                            Layout.topMargin: 7
+                            Layout.bottomMargin: 7
+                            spacing: 6
+                            Icon {
+                                name: "pianokeys.inverse"
+                                size: 13
+                                color: Theme.secondaryLabel
+                            }
+                            Text {
+                                text: modelData
+                                color: Theme.secondaryLabel
+                                font.pixelSize: 13
+                            }
+                            Item { Layout.fillWidth: true }
+                        }
+                    }
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+                    Layout.topMargin: 4
+                    Item { Layout.fillWidth: true }
+                    ThemedButton {
+                        objectName: "rescanMidi"
+                        text: "Rescan MIDI"
+                        iconName: "arrow.clockwise"
+                        onClicked: page.appState.refreshMIDISources()
+                    }
+                }
+            }
+
+            SettingsCard {
+                title: "Hi-Hat"
+
+                Text {
+                    Layout.fillWidth: true
+                    text: "Open-hat strikes are refined by the pedal position (CC4): fully open \u2192 Open, partly closed \u2192 Half, pressed \u2192 Closed. Closing the pedal chokes a ringing open hat."
+                    color: Theme.secondaryLabel
+                    font.pixelSize: 13 // 12.5; pixel sizes are whole
+                    wrapMode: Text.WordWrap
+                }
+            }
+        }
+    }
+
+    component SettingsCard: GlassCard {
+        id: settingsCard
+        property string title
+        default property alias rows: body.data
+        Layout.fillWidth: true
+        implicitHeight: body.implicitHeight + header.implicitHeight + 4 + 6 + 32
+        radius: 18
+
+        Text {
+            id: header
+            x: 16
+            y: 16
+            text: settingsCard.title.toUpperCase()
+            color: Theme.secondaryLabel
+            font.pixelSize: 11
+            font.bold: true
+            font.letterSpacing: 0.8
+        }
+        ColumnLayout {
+            id: body
+            x: 16
+            y: header.y + header.implicitHeight + 4 + 6
+            width: settingsCard.width - 32
+            spacing: 0
+        }
+    }
+
+    component SettingsRow: RowLayout {
+        id: settingsRow
+        property string label
+        Layout.fillWidth: true
+        Layout.topMargin: 6
+        Layout.bottomMargin: 6
+        Text {
+            text: settingsRow.label
+            color: Theme.label
+            font.pixelSize: 13
+        }
+        Item { Layout.fillWidth: true }
+    }
+
+    component SettingsDivider: Rectangle {
+        Layout.fillWidth: true
+        Layout.preferredHeight: 1
+        color: Qt.rgba(1, 1, 1, 0.06)
+    }
+
+    component SettingsValue: Text {
+        font.family: Theme.monospaceFamily
+        font.pixelSize: 13
+        font.weight: Font.Medium
     }
 }

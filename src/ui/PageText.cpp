@@ -1,0 +1,198 @@
+#include "ui/PageText.h"
+
+#include "model/AutoMapper.h"
+#include "model/PadRole.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tamborel::ui::pageText {
+
+namespace {
+
+constexpr int roleCount = 14;
+
+QString joinedNotes(const QVariantList& notes) {
+    QStringList parts;
+    for (const QVariant& note : notes)
+        parts.append(QString::number(note.toLongLong()));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString unmappedText(const QString& role) {
+    return role == QStringLiteral("hhHalf") ? QStringLiteral("via CC4")
+                                            : QStringLiteral("unmapped");
+}
+
+double finiteOr(double value, double fallback) {
+    return std::isfinite(value) ? value : fallback;
+}
+
+// The pad's solo and role fields, tolerating maps that lack them.
+bool isSoloed(const QVariant& pad) {
+    return pad.toMap().value(QStringLiteral("soloed")).toBool();
+}
+
+} // namespace
+
+QVariantList roles() {
+    QVariantList out;
+    for (PadRole role : allPadRoles) {
+        const std::string_view raw = rawValue(role);
+        const std::string_view name = displayName(role);
+        out.append(QVariantMap{
+            {QStringLiteral("role"), QString::fromUtf8(raw.data(), qsizetype(raw.size()))},
+            {QStringLiteral("displayName"), QString::fromUtf8(name.data(), qsizetype(name.size()))},
+            {QStringLiteral("isHiHat"), isHiHat(role)}});
+    }
+    return out;
+}
+
+QVariantMap padFor(const QVariantMap& kit, const QString& role) {
+    for (const QVariant& pad : kit.value(QStringLiteral("pads")).toList()) {
+        QVariantMap map = pad.toMap();
+        if (map.value(QStringLiteral("role")).toString() == role)
+            return map;
+    }
+    return {};
+}
+
+int padGridColumns(double width) {
+    const double perRow =
+        (finiteOr(width, 0) - 2 * padGridPadding) / (padCardWidth + padGridSpacing);
+    // The quotient, not the width, is truncated; clamping before the cast keeps huge or
+    // negative widths away from an out-of-range conversion.
+    return static_cast<int>(std::clamp(std::trunc(perRow), 1.0, double(roleCount)));
+}
+
+int mixerColumns(double width) {
+    const double available = std::min(finiteOr(width, 0), 1720.0) - 32;
+    const double fit = std::floor((available + 10) / (98 + 10));
+    return static_cast<int>(std::clamp(fit, 1.0, double(roleCount + 1)));
+}
+
+QString padNoteSummary(const QVariantList& notes, const QString& role) {
+    return notes.isEmpty() ? unmappedText(role) : QStringLiteral("MIDI ") + joinedNotes(notes);
+}
+
+QString mappingNoteSummary(const QVariantList& notes, const QString& role) {
+    return notes.isEmpty() ? unmappedText(role) : joinedNotes(notes);
+}
+
+QString captureNoteText(const QVariantList& notes) {
+    return notes.isEmpty() ? QString() : QStringLiteral("MIDI note ") + joinedNotes(notes);
+}
+
+QString panLabel(double pan) {
+    if (!std::isfinite(pan) || std::abs(pan) < 0.02)
+        return QStringLiteral("C");
+    const double percent = std::trunc(std::min(std::abs(pan), 1.0) * 100);
+    return (pan < 0 ? QStringLiteral("L") : QStringLiteral("R")) +
+           QString::number(static_cast<int>(percent));
+}
+
+QString mixerPercent(double volume) {
+    return QString::asprintf("%.0f%%", std::clamp(finiteOr(volume, 0), 0.0, 1.5) * 100);
+}
+
+QString padPercent(double volume) {
+    const double v = std::clamp(finiteOr(volume, 0), 0.0, 1.5);
+    return QString::number(static_cast<int>(std::trunc(v * 100))) + QStringLiteral("%");
+}
+
+double volumeFill(double trackWidth, double volume) {
+    const double track = std::max(0.0, finiteOr(trackWidth, 0));
+    const double v = std::clamp(finiteOr(volume, 0), 0.0, 1.5);
+    return std::max(4.0, track * v / 1.5);
+}
+
+double stripOpacity(const QVariantList& pads, const QString& role) {
+    bool anySoloed = false;
+    bool thisSoloed = false;
+    for (const QVariant& pad : pads) {
+        if (!isSoloed(pad))
+            continue;
+        anySoloed = true;
+        if (pad.toMap().value(QStringLiteral("role")).toString() == role)
+            thisSoloed = true;
+    }
+    return anySoloed && !thisSoloed ? 0.45 : 1.0;
+}
+
+QList<QUrl> localFiles(const QList<QUrl>& urls) {
+    QList<QUrl> out;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            out.append(url);
+    return out;
+}
+
+QString dropAction(const QList<QUrl>& urls) {
+    const QList<QUrl> files = localFiles(urls);
+    if (files.isEmpty())
+        return {};
+    if (files.size() == 1 && QFileInfo(files.front().toLocalFile()).isDir())
+        return QStringLiteral("folder");
+    return QStringLiteral("files");
+}
+
+QStringList audioNameFilters() {
+    QStringList patterns;
+    for (std::string_view ext : autoMapper::audioExtensions)
+        patterns.append(QStringLiteral("*.") +
+                        QString::fromLatin1(ext.data(), qsizetype(ext.size())));
+    return {QStringLiteral("Audio files (%1)").arg(patterns.join(QLatin1Char(' '))),
+            QStringLiteral("WAV (*.wav)"), QStringLiteral("AIFF (*.aif *.aiff)"),
+            QStringLiteral("FLAC (*.flac)")};
+}
+
+QString exportFileName(const QString& kitName) {
+    return kitName + QStringLiteral(".json");
+}
+
+QVariantList deviceOptions(const QVariantList& devices) {
+    QVariantList out{QVariantMap{{QStringLiteral("title"), QStringLiteral("System Default")},
+                                 {QStringLiteral("value"), QString()}}};
+    for (const QVariant& device : devices) {
+        const QVariantMap d = device.toMap();
+        out.append(QVariantMap{{QStringLiteral("title"), d.value(QStringLiteral("name"))},
+                               {QStringLiteral("value"), d.value(QStringLiteral("uid"))}});
+    }
+    return out;
+}
+
+int deviceIndex(const QVariantList& options, const QVariant& storedUid) {
+    const QString uid = storedUid.isNull() ? QString() : storedUid.toString();
+    for (qsizetype i = 0; i < options.size(); ++i)
+        if (options[i].toMap().value(QStringLiteral("value")).toString() == uid)
+            return static_cast<int>(i);
+    return -1;
+}
+
+QVariantList bufferOptions() {
+    QVariantList out;
+    for (unsigned frames : {32u, 64u, 128u, 256u, 512u, 1024u})
+        out.append(QVariantMap{{QStringLiteral("title"), QString::asprintf("%u frames", frames)},
+                               {QStringLiteral("value"), double(frames)}});
+    return out;
+}
+
+QVariantList sampleRateOptions() {
+    QVariantList out;
+    for (double rate : {44100.0, 48000.0, 88200.0, 96000.0})
+        out.append(QVariantMap{
+            {QStringLiteral("title"), QString::asprintf("%lld Hz", static_cast<long long>(rate))},
+            {QStringLiteral("value"), rate}});
+    return out;
+}
+
+int optionIndex(const QVariantList& options, double value) {
+    for (qsizetype i = 0; i < options.size(); ++i)
+        if (options[i].toMap().value(QStringLiteral("value")).toDouble() == value)
+            return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace tamborel::ui::pageText

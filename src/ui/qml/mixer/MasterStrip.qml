@@ -1,0 +1,86 @@
+import QtQuick
+import QtQuick.Layouts
+import Qt5Compat.GraphicalEffects
+import Tamborel
+
+// The master fader, as the last strip of the mixer.
+Item {
+    id: strip
+
+    property var appState
+    readonly property real volume: appState && appState.kit.masterVolume !== undefined
+                                   ? appState.kit.masterVolume : 1.0
+    readonly property alias fader: fader
+
+    implicitWidth: 96
+    implicitHeight: column.implicitHeight + 24
+
+    GlassCard {
+        anchors.fill: parent
+        radius: 16
+        glow: Theme.accent
+        glowStrength: 0.25
+    }
+
+    ColumnLayout {
+        id: column
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.top: parent.top
+        anchors.topMargin: 12
+        spacing: 9
+
+        Item {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.preferredWidth: 30
+            Layout.preferredHeight: 30
+            Icon {
+                id: wave
+                anchors.centerIn: parent
+                visible: false
+                name: "waveform"
+                size: 18
+                color: "white"
+            }
+            LinearGradient {
+                anchors.fill: wave
+                source: wave
+                start: Qt.point(0, 0)
+                end: Qt.point(0, height)
+                gradient: Gradient {
+                    GradientStop { position: 0; color: Theme.accentSoft }
+                    GradientStop { position: 1; color: Theme.accent }
+                }
+            }
+        }
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.preferredWidth: 82
+            horizontalAlignment: Text.AlignHCenter
+            text: "MASTER"
+            color: Theme.label
+            font.pixelSize: 11 // 10.5; pixel sizes are whole
+            font.bold: true
+        }
+        VSlider {
+            id: fader
+            objectName: "masterFader"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.preferredWidth: 38
+            Layout.preferredHeight: 150
+            from: 0
+            to: 1.5
+            value: strip.volume
+            onChanged: v => strip.appState.setMaster(v)
+        }
+        Text {
+            objectName: "volumeText"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.preferredHeight: 52
+            verticalAlignment: Text.AlignTop
+            text: PageText.mixerPercent(strip.volume)
+            color: Theme.secondaryLabel
+            font.family: Theme.monospaceFamily
+            font.pixelSize: 9
+        }
+    }
+}

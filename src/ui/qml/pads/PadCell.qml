@@ -1,0 +1,274 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Tamborel
+
+// One pad's card: plays on click, lights on hits, shows the sample and notes, and offers
+// load, remove and learn. Scrolling over it changes its volume; the card only says it is
+// under the pointer, the scroll rule does the rest.
+Item {
+    id: cell
+
+    property var appState
+    property string role
+    property string displayName
+    property bool isHiHat: false
+    property var picker
+
+    readonly property var pad: appState ? PageText.padFor(appState.kit, role) : ({})
+    readonly property bool active: appState ? appState.activeRoles.indexOf(role) >= 0 : false
+    readonly property bool learning: appState ? appState.learningRole === role : false
+    readonly property bool hasSample: pad.hasSample === true
+    readonly property string sampleName: hasSample ? pad.sampleName : "No sample"
+    readonly property real volume: pad.volume !== undefined ? pad.volume : 1.0
+    readonly property string noteSummary: PageText.padNoteSummary(pad.notes || [], role)
+    readonly property bool hovering: hover.hovered
+    readonly property color rimColor: learning ? Theme.warn
+                                    : active ? Theme.accentSoft
+                                    : hasSample ? Qt.rgba(Theme.good.r, Theme.good.g, Theme.good.b, 0.35)
+                                    : Qt.rgba(1, 1, 1, 0.06)
+    readonly property real rimWidth: learning ? 2 : active ? 1.5 : 0
+
+    implicitWidth: 172
+    implicitHeight: 204
+    scale: active ? 0.975 : hovering ? 1.012 : 1
+    Behavior on scale { SpringMotion { curve: Theme.microSpring } }
+
+    ToolTip.visible: hovering && !buttons.hovered
+    ToolTip.delay: 900
+    ToolTip.text: "Click to play \u00b7 scroll to set volume"
+
+    HoverHandler {
+        id: hover
+        onHoveredChanged: {
+            if (!cell.appState)
+                return;
+            if (hovered)
+                cell.appState.hoveredRole = cell.role;
+            else if (cell.appState.hoveredRole === cell.role)
+                cell.appState.hoveredRole = ""; // a card entered meanwhile keeps its claim
+        }
+    }
+
+    GlassCard {
+        anchors.fill: parent
+        radius: 22
+        glow: Theme.accent
+        glowStrength: cell.active ? 0.85 : 0
+    }
+
+    Rectangle {
+        objectName: "rim"
+        anchors.fill: parent
+        radius: Theme.cardRadius
+        color: "transparent"
+        border.color: cell.rimColor
+        border.width: cell.rimWidth
+    }
+
+    MouseArea {
+        objectName: "playArea"
+        anchors.fill: parent
+        cursorShape: Qt.PointingHandCursor
+        onClicked: if (cell.appState) cell.appState.triggerManual(cell.role)
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 14
+        spacing: 9
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 7
+
+            Item {
+                Layout.fillWidth: true
+                Layout.preferredHeight: 66
+                DrumImage {
+                    anchors.centerIn: parent
+                    role: cell.role
+                    size: 60
+                    scale: cell.active ? 1.12 : 1
+                    Behavior on scale { SpringMotion { curve: Theme.microSpring } }
+                }
+                Icon {
+                    objectName: "hiHatBadge"
+                    visible: cell.isHiHat
+                    anchors.top: parent.top
+                    anchors.right: parent.right
+                    name: "circle.lefthalf.filled"
+                    size: 11
+                    color: Theme.secondaryLabel
+                    HoverHandler { id: badgeHover }
+                    ToolTip.visible: badgeHover.hovered
+                    ToolTip.delay: 600
+                    ToolTip.text: "Hi-hat openness follows the CC4 pedal"
+                }
+            }
+            Text {
+                Layout.fillWidth: true
+                text: cell.displayName
+                color: Theme.label
+                font.pixelSize: 14 // 13.5; pixel sizes are whole
+                font.weight: Font.DemiBold
+                elide: Text.ElideRight
+            }
+            Text {
+                objectName: "sampleName"
+                Layout.fillWidth: true
+                text: cell.sampleName
+                color: cell.hasSample ? Theme.secondaryLabel : Theme.tertiaryLabel
+                font.family: Theme.monospaceFamily
+                font.pixelSize: 10
+                elide: Text.ElideMiddle
+                maximumLineCount: 1
+            }
+            Rectangle {
+                implicitWidth: noteText.implicitWidth + 16
+                implicitHeight: noteText.implicitHeight + 4
+                Layout.maximumWidth: parent.width
+                radius: height / 2
+                color: Qt.rgba(1, 1, 1, 0.07)
+                Text {
+                    id: noteText
+                    objectName: "noteSummary"
+                    anchors.centerIn: parent
+                    width: Math.min(implicitWidth, parent.width - 16)
+                    text: cell.noteSummary
+                    color: Theme.secondaryLabel
+                    font.pixelSize: 9
+                    font.weight: Font.Medium
+                    elide: Text.ElideRight
+                }
+            }
+        }
+
+        Item { Layout.fillHeight: true }
+
+        RowLayout {
+            id: buttons
+            readonly property bool hovered: folderButton.hovered || trashButton.hovered || learnButton.hovered
+            Layout.fillWidth: true
+            spacing: 14
+
+            PadIconButton {
+                id: folderButton
+                objectName: "folderButton"
+                icon.name: "folder"
+                help: cell.hasSample ? "Replace sample\u2026" : "Load sample\u2026"
+                onClicked: {
+                    if (!cell.picker)
+                        return;
+                    const target = cell.role;
+                    cell.picker.pickOne(function (file) {
+                        if (file)
+                            cell.appState.assignSample(file, target);
+                    });
+                }
+            }
+            PadIconButton {
+                id: trashButton
+                objectName: "trashButton"
+                icon.name: "trash"
+                help: "Remove sample"
+                enabled: cell.hasSample
+                onClicked: cell.appState.clearSample(cell.role)
+            }
+            Item { Layout.fillWidth: true }
+            PadIconButton {
+                id: learnButton
+                objectName: "learnButton"
+                icon.name: cell.learning ? "ear.fill" : "ear"
+                tint: cell.learning ? Theme.warn : Theme.secondaryLabel
+                help: "MIDI Learn \u2014 strike this pad on your kit"
+                onClicked: cell.appState.startLearn(cell.role)
+            }
+        }
+    }
+
+    // The volume under the pointer, 0 to 150 %.
+    Rectangle {
+        id: volumeBar
+        objectName: "volumeBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.leftMargin: 12
+        anchors.rightMargin: 12
+        anchors.bottomMargin: 42
+        height: barRow.implicitHeight + 12
+        radius: height / 2
+        color: Theme.ultraThin
+        border.width: 1
+        border.color: Qt.rgba(1, 1, 1, 0.1)
+        opacity: cell.hovering ? 1 : 0
+        visible: opacity > 0
+        Behavior on opacity { NumberAnimation { duration: 160 } }
+
+        RowLayout {
+            id: barRow
+            anchors.fill: parent
+            anchors.leftMargin: 10
+            anchors.rightMargin: 10
+            anchors.topMargin: 6
+            anchors.bottomMargin: 6
+            spacing: 6
+
+            Icon {
+                name: "speaker.wave.2.fill"
+                size: 9
+                color: Theme.secondaryLabel
+            }
+            Item {
+                id: track
+                Layout.fillWidth: true
+                Layout.preferredHeight: 5
+                Rectangle {
+                    anchors.fill: parent
+                    radius: height / 2
+                    color: Qt.rgba(1, 1, 1, 0.16)
+                }
+                Rectangle {
+                    objectName: "volumeFill"
+                    width: PageText.volumeFill(track.width, cell.volume)
+                    height: parent.height
+                    radius: height / 2
+                    gradient: Gradient {
+                        orientation: Gradient.Horizontal
+                        GradientStop { position: 0; color: Theme.accentSoft }
+                        GradientStop { position: 1; color: Theme.accent }
+                    }
+                }
+            }
+            Text {
+                objectName: "volumeText"
+                Layout.preferredWidth: 34
+                horizontalAlignment: Text.AlignRight
+                text: PageText.padPercent(cell.volume)
+                color: Theme.secondaryLabel
+                font.family: Theme.monospaceFamily
+                font.pixelSize: 9
+            }
+        }
+    }
+
+    component PadIconButton: ToolButton {
+        id: iconButton
+        property string help
+        property color tint: Theme.secondaryLabel
+        padding: 2
+        flat: true
+        font.pixelSize: 13
+        background: Item {}
+        contentItem: Icon {
+            name: iconButton.icon.name
+            size: 13
+            color: iconButton.tint
+            opacity: iconButton.enabled ? 1 : 0.35
+        }
+        ToolTip.visible: hovered
+        ToolTip.delay: 600
+        ToolTip.text: help
+    }
+}

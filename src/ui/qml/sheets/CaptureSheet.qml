@@ -1,0 +1,65 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Tamborel
+
+// "Hit a drum now…": open while capture for assigning is armed. Dismissing it with Escape
+// only clears the flag, as closing a sheet does.
+Popup {
+    id: sheet
+
+    property var appState
+    readonly property bool shown: appState ? appState.capturingForAssign : false
+
+    parent: Overlay.overlay
+    anchors.centerIn: parent
+    modal: true
+    closePolicy: Popup.CloseOnEscape
+    width: 380
+    padding: 40
+    background: Rectangle {
+        color: Theme.windowColor
+        radius: 14
+        border.width: 1
+        border.color: Qt.rgba(1, 1, 1, 0.1)
+    }
+
+    onShownChanged: shown ? open() : close()
+    Component.onCompleted: if (shown) open()
+    onClosed: if (appState && appState.capturingForAssign) appState.capturingForAssign = false
+
+    contentItem: ColumnLayout {
+        spacing: 18
+
+        Icon {
+            Layout.alignment: Qt.AlignHCenter
+            name: "target"
+            size: 42
+            color: Theme.warn
+        }
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            text: "Hit a drum now\u2026"
+            color: Theme.label
+            font.pixelSize: 22
+            font.weight: Font.DemiBold
+        }
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.maximumWidth: 300
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.WordWrap
+            text: "Strike the pad you want to assign a sample to."
+            color: Theme.secondaryLabel
+            font.pixelSize: 13
+        }
+        Button {
+            objectName: "cancelButton"
+            Layout.alignment: Qt.AlignHCenter
+            text: "Cancel"
+            font.pixelSize: 15
+            padding: 10
+            onClicked: sheet.appState.cancelCapture()
+        }
+    }
+}

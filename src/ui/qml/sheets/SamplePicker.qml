@@ -1,0 +1,48 @@
+import QtQuick
+import QtQuick.Dialogs
+import Tamborel
+
+// The two open dialogs for a sample file or a folder. They answer through a callback: the
+// chosen location, or null when the user cancelled.
+Item {
+    id: picker
+
+    property var pending: null
+    readonly property alias fileDialog: fileDialog
+    readonly property alias folderDialog: folderDialog
+
+    function finish(location) {
+        const callback = pending;
+        pending = null;
+        if (callback)
+            callback(location);
+    }
+
+    // One audio file; folders cannot be chosen.
+    function pickOne(callback) {
+        pending = callback;
+        fileDialog.open();
+    }
+
+    // One folder; files cannot be chosen.
+    function pickFolder(callback) {
+        pending = callback;
+        folderDialog.open();
+    }
+
+    FileDialog {
+        id: fileDialog
+        title: "Choose Sample"
+        fileMode: FileDialog.OpenFile
+        nameFilters: PageText.audioNameFilters
+        onAccepted: picker.finish(selectedFile.toString() === "" ? null : selectedFile)
+        onRejected: picker.finish(null)
+    }
+
+    FolderDialog {
+        id: folderDialog
+        title: "Choose Folder"
+        onAccepted: picker.finish(selectedFolder.toString() === "" ? null : selectedFolder)
+        onRejected: picker.finish(null)
+    }
+}
