@@ -22,7 +22,7 @@ namespace {
 
 constexpr const char* kitName = "Big Stage Kit";
 
-// About half a megabyte of document; the generation number rides in the first note.
+// About a quarter of a megabyte of document; the generation number rides in the first note.
 DrumKit largeKit(std::int64_t generation) {
     DrumKit kit(kitName);
     kit.id = *Uuid::parse("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8");
@@ -31,7 +31,7 @@ DrumKit largeKit(std::int64_t generation) {
             FileUrl::fromPath("/home/drummer/Samples/Big Stage/" + std::string(150, 'x') +
                               std::string(rawValue(pad.role)) + ".wav");
         pad.notes.clear();
-        for (std::int64_t n = 0; n < 3000; ++n)
+        for (std::int64_t n = 0; n < 1500; ++n)
             pad.notes.push_back(generation * 10000 + n);
         pad.volume = 0.5f + 0.001f * static_cast<float>(generation % 100);
     }

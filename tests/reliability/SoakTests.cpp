@@ -183,7 +183,7 @@ private:
     std::filesystem::path memoryFolder_;
 };
 
-TEST_F(Soak, MillionMidiEventsWhileTheKitIsEditedLeaveKitDiskAndSoundInAgreement) {
+TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement) {
     auto& state = bootedState();
     for (PadRole role : allPadRoles)
         state.assignSample(sampleFile(role), role);
