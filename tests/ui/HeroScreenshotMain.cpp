@@ -57,14 +57,15 @@ struct Counts {
     int bronze = 0; // the cymbal
 };
 
-// Only the model's stage inside the card, so the card's own tint does not count.
+// Only the model's stage inside the card, and only colours well beyond the card's own blue
+// tint.
 Counts countColours(const QImage& image) {
     Counts counts;
     const QRect stage(48 + 12, 32 + 12, 200, 188);
     for (int y = stage.top(); y <= stage.bottom(); ++y) {
         for (int x = stage.left(); x <= stage.right(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (c.blue() > c.red() + 35 && c.blue() > 60)
+            if (c.blue() > c.red() + 60 && c.blue() > 120)
                 ++counts.blue;
             if (c.red() > c.blue() + 60 && c.green() > c.blue() + 20)
                 ++counts.bronze;
