@@ -9,6 +9,7 @@ QtObject {
     property var activeRoles: []
     property string learningRole: ""
     property string hoveredRole: ""
+    property string heroRole: ""
     property bool capturingForAssign: false
     property string capturedRole: ""
     property var settings: ({ outputDeviceUID: null, bufferFrames: 256, sampleRate: 48000 })

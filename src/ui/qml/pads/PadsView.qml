@@ -170,22 +170,31 @@ Item {
             }
         }
 
-        // The hero panel goes here, with 16 points below it.
         Item {
             id: heroPlace
             objectName: "heroPlace"
             Layout.fillWidth: true
-            Layout.preferredHeight: childrenRect.height
+            Layout.preferredHeight: hero.implicitHeight
             Layout.bottomMargin: 16
+
+            HeroPanel {
+                id: hero
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: implicitWidth
+                height: implicitHeight
+                bridge: page.appState
+            }
         }
     }
 
     CaptureSheet {
         id: captureSheet
+        objectName: "captureSheet"
         appState: page.appState
     }
     AssignAfterCaptureSheet {
         id: assignSheet
+        objectName: "assignSheet"
         appState: page.appState
         picker: page.picker
     }
