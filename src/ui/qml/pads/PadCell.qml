@@ -125,7 +125,7 @@ Item {
                 maximumLineCount: 1
             }
             Rectangle {
-                implicitWidth: noteText.implicitWidth + 16
+                implicitWidth: noteText.width + 16
                 implicitHeight: noteText.implicitHeight + 4
                 Layout.maximumWidth: parent.width
                 radius: height / 2
@@ -134,7 +134,7 @@ Item {
                     id: noteText
                     objectName: "noteSummary"
                     anchors.centerIn: parent
-                    width: Math.min(implicitWidth, parent.width - 16)
+                    width: Math.min(implicitWidth, cell.width - 28 - 16)
                     text: cell.noteSummary
                     color: Theme.secondaryLabel
                     font.pixelSize: 9
