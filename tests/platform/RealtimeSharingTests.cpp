@@ -60,8 +60,14 @@ TEST(RcuCell, ReadersAlwaysSeeAWholeValueWhileTheWriterReplacesIt) {
                 reads.fetch_add(1);
             }
         });
+    // Publish while the readers are demonstrably reading, however the threads are scheduled.
+    while (reads.load() == 0)
+        std::this_thread::yield();
     for (int i = 1; i <= 20000; ++i)
         cell.publish(std::make_unique<const Pair>(Pair{i, i}));
+    const long before = reads.load();
+    while (reads.load() < before + 100)
+        std::this_thread::yield();
     stop = true;
     for (auto& t : readers)
         t.join();
