@@ -1,9 +1,11 @@
 #include "audio/JackDriver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace tamborel::audio {
 
@@ -28,6 +30,24 @@ void silence(float* buffer, std::uint32_t frames) noexcept {
 }
 
 } // namespace
+
+// Holds a callback inside the gate for as long as it runs. Two atomic operations each way,
+// nothing that can block.
+class JackDriver::GateEntry {
+public:
+    explicit GateEntry(void* gate) noexcept : gate_(*static_cast<CallbackGate*>(gate)) {
+        gate_.inside.fetch_add(1);
+        driver_ = gate_.driver.load();
+    }
+    ~GateEntry() { gate_.inside.fetch_sub(1); }
+    GateEntry(const GateEntry&) = delete;
+    GateEntry& operator=(const GateEntry&) = delete;
+    JackDriver* driver() const noexcept { return driver_; }
+
+private:
+    CallbackGate& gate_;
+    JackDriver* driver_ = nullptr;
+};
 
 JackDriver::JackDriver() : JackDriver(Options{}) {}
 
@@ -88,14 +108,17 @@ bool JackDriver::ensureClient() {
     if (client_ == nullptr)
         return false;
 
-    jack_set_process_callback(client_, &JackDriver::onProcess, this);
-    jack_set_buffer_size_callback(client_, &JackDriver::onBufferSize, this);
-    jack_on_info_shutdown(client_, &JackDriver::onShutdown, this);
+    gate_ = new CallbackGate{this};
+    jack_set_process_callback(client_, &JackDriver::onProcess, gate_);
+    jack_set_buffer_size_callback(client_, &JackDriver::onBufferSize, gate_);
+    jack_on_info_shutdown(client_, &JackDriver::onShutdown, gate_);
     ports_[0] = jack_port_register(client_, "out_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     ports_[1] = jack_port_register(client_, "out_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     if (ports_[0] == nullptr || ports_[1] == nullptr) {
         jack_client_close(client_);
         client_ = nullptr;
+        delete gate_;
+        gate_ = nullptr;
         ports_[0] = ports_[1] = nullptr;
         return false;
     }
@@ -115,10 +138,20 @@ void JackDriver::closeClient() {
         hook->clientClosed();
     const bool wasRunning = running_.exchange(false);
     // Closing a client whose server died crashes inside libjack once PortAudio has opened
-    // and closed its own JACK client in this process (it does on every device scan). The
-    // dead client's threads are gone with the server; its handle is left behind instead.
-    if (!lost_.load())
+    // and closed its own JACK client in this process (it does on every device scan). Its
+    // handle is left behind instead, and since nothing then joins its threads, the driver is
+    // detached from their callbacks first.
+    if (lost_.load()) {
+        gate_->driver.store(nullptr);
+        // Our callbacks never block, so this lasts at most one render cycle; the bound only
+        // makes sure a stop can never hang on a library thread.
+        for (int waited = 0; gate_->inside.load() != 0 && waited < 1000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } else {
         jack_client_close(client_);
+        delete gate_;
+    }
+    gate_ = nullptr;
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
     lost_.store(false);
@@ -254,8 +287,10 @@ void JackDriver::stop() {
         renderer->renderingStopped();
 }
 
-int JackDriver::onProcess(jack_nframes_t frames, void* self) noexcept {
-    static_cast<JackDriver*>(self)->renderCycle(frames);
+int JackDriver::onProcess(jack_nframes_t frames, void* gate) noexcept {
+    const GateEntry entry(gate);
+    if (JackDriver* driver = entry.driver())
+        driver->renderCycle(frames);
     return 0;
 }
 
@@ -281,11 +316,12 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
     }
 }
 
-int JackDriver::onBufferSize(jack_nframes_t frames, void* self) noexcept {
+int JackDriver::onBufferSize(jack_nframes_t frames, void* gate) noexcept {
     // JACK suspends processing while the period changes, so the renderer may be prepared
     // here. An inactive client is prepared at its next start instead.
-    auto* driver = static_cast<JackDriver*>(self);
-    if (frames == driver->preparedFrames_.load())
+    const GateEntry entry(gate);
+    JackDriver* driver = entry.driver();
+    if (driver == nullptr || frames == driver->preparedFrames_.load())
         return 0;
     AudioRenderer* renderer = driver->renderer_.load();
     if (!driver->running_.load() || renderer == nullptr)
@@ -295,8 +331,11 @@ int JackDriver::onBufferSize(jack_nframes_t frames, void* self) noexcept {
     return 0;
 }
 
-void JackDriver::onShutdown(jack_status_t, const char*, void* self) noexcept {
-    auto* driver = static_cast<JackDriver*>(self);
+void JackDriver::onShutdown(jack_status_t, const char*, void* gate) noexcept {
+    const GateEntry entry(gate);
+    JackDriver* driver = entry.driver();
+    if (driver == nullptr)
+        return;
     driver->lost_.store(true);
     if (driver->running_.exchange(false)) {
         if (AudioRenderer* renderer = driver->renderer_.load())

@@ -65,12 +65,23 @@ private:
     void connectToPlayback();
     void renderCycle(jack_nframes_t frames) noexcept;
 
-    static int onProcess(jack_nframes_t frames, void* self) noexcept;
-    static int onBufferSize(jack_nframes_t frames, void* self) noexcept;
-    static void onShutdown(jack_status_t code, const char* reason, void* self) noexcept;
+    static int onProcess(jack_nframes_t frames, void* gate) noexcept;
+    static int onBufferSize(jack_nframes_t frames, void* gate) noexcept;
+    static void onShutdown(jack_status_t code, const char* reason, void* gate) noexcept;
+
+    // What the client's callbacks reach the driver through. A client lost with its server
+    // cannot be closed, so its threads may still be in (or about to enter) a callback when
+    // the driver lets go of it: closeClient() detaches the driver, waits out a callback in
+    // flight, and leaves the gate behind with the client handle.
+    struct CallbackGate {
+        std::atomic<JackDriver*> driver;
+        std::atomic<int> inside{0};
+    };
+    class GateEntry;
 
     Options options_;
     jack_client_t* client_ = nullptr;
+    CallbackGate* gate_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};
     bool active_ = false;
 
