@@ -47,6 +47,10 @@ JackServer::JackServer(Options options) : options_(options), name_(uniqueServerN
 }
 
 JackServer::~JackServer() {
+    // A killed server keeps its slot in JACK's shared registry, which has only eight, until a
+    // server of the same name registers again; so one is started briefly to stop cleanly.
+    if (killed_)
+        start();
     stop();
     std::error_code ec;
     std::filesystem::remove(logPath_, ec);
@@ -126,6 +130,7 @@ bool JackServer::start() {
         kill();
         return false;
     }
+    killed_ = false;
     return true;
 }
 
@@ -178,6 +183,7 @@ void JackServer::kill() {
         return;
     ::kill(pid_, SIGKILL);
     reap(std::chrono::seconds(5));
+    killed_ = true;
 }
 
 bool JackServer::restart() {

@@ -37,7 +37,8 @@ public:
     bool start();
     // Asks the server to quit and waits for it; kills it if it will not.
     void stop();
-    // Kills the server outright, as a crash would, and waits for it to be gone.
+    // Kills the server outright, as a crash would, and waits for it to be gone. Unless it is
+    // restarted, the destructor starts and stops it once more to free its registry slot.
     void kill();
     // start() again under the same name, after stop() or kill().
     bool restart();
@@ -60,6 +61,7 @@ private:
     std::string logPath_;
     std::string failure_;
     pid_t pid_ = -1;
+    bool killed_ = false;
 };
 
 // GoogleTest fixture: a fresh server per test, at 48000 Hz with 128-frame periods unless a
