@@ -5,6 +5,8 @@
 #include "platform/Paths.h"
 
 #include <algorithm>
+#include <chrono>
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -14,6 +16,15 @@ namespace {
 
 constexpr const char* lastKitName = "lastKit.json";
 constexpr const char* settingsName = "settings.json";
+
+void removeInterruptedSavesIn(const fs::path& app) {
+    constexpr std::chrono::seconds minimumAge(60);
+    const int removed = platform::removeInterruptedWrites(app, minimumAge) +
+                        platform::removeInterruptedWrites(app / "Kits", minimumAge);
+    if (removed > 0)
+        platform::logLine("Removed " + std::to_string(removed) +
+                          " unfinished file(s) left by interrupted saves");
+}
 
 bool writeDocument(const std::optional<std::string>& text, const fs::path& location,
                    std::string& error) {
@@ -36,9 +47,14 @@ const fs::path& folder() {
         std::error_code ec;
         fs::create_directories(app, ec);
         fs::create_directories(app / "Kits", ec);
+        removeInterruptedSavesIn(app);
         return app;
     }();
     return location;
+}
+
+void removeInterruptedSaves() {
+    removeInterruptedSavesIn(folder());
 }
 
 fs::path kitsFolder() {

@@ -12,9 +12,15 @@
 namespace tamborel::storage {
 
 // The application folder ($XDG_DATA_HOME/Tamborel), created with its "Kits" subfolder on
-// first use, once per process; creation failures are ignored.
+// first use, once per process; creation failures are ignored. First use also clears away
+// what saves cut short by a crash left behind (see removeInterruptedSaves).
 const std::filesystem::path& folder();
 std::filesystem::path kitsFolder();
+
+// Deletes the temporary files of saves cut short by a crash or a kill from both folders,
+// logging how many when there were any. Files younger than a minute are left alone, as
+// another running instance may be writing them.
+void removeInterruptedSaves();
 
 // The kits folder's "*.json" entries (exact, case-sensitive extension), sorted by file name
 // in byte order; empty when the folder cannot be listed.

@@ -11,6 +11,10 @@ namespace tamborel::platform {
 
 namespace {
 
+// mkstemp fills in the six X's.
+constexpr std::string_view temporaryPrefix = ".tamborel-";
+constexpr std::string_view temporaryPattern = ".tamborel-XXXXXX";
+
 std::string describe(std::string_view what, const std::filesystem::path& path, int error) {
     return std::string(what) + " " + path.string() + ": " + std::strerror(error);
 }
@@ -60,7 +64,7 @@ std::string writeFileAtomically(const std::filesystem::path& target, std::string
     const std::filesystem::path dir =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     // A short temporary name, so a target whose name is near the length limit still fits.
-    std::string temp = (dir / ".tamborel-XXXXXX").string();
+    std::string temp = (dir / temporaryPattern).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return describe("cannot create a file in", dir, errno);
@@ -83,6 +87,25 @@ std::string writeFileAtomically(const std::filesystem::path& target, std::string
     }
     syncDirectory(dir);
     return {};
+}
+
+int removeInterruptedWrites(const std::filesystem::path& dir, std::chrono::seconds minimumAge) {
+    namespace fs = std::filesystem;
+    const auto cutoff = fs::file_time_type::clock::now() - minimumAge;
+    int removed = 0;
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != temporaryPattern.size() || !name.starts_with(temporaryPrefix))
+            continue;
+        std::error_code fileError;
+        if (!it->is_symlink(fileError) && it->is_regular_file(fileError) &&
+            it->last_write_time(fileError) <= cutoff && !fileError &&
+            fs::remove(it->path(), fileError))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace tamborel::platform

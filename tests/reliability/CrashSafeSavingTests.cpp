@@ -39,6 +39,16 @@ DrumKit largeKit(std::int64_t generation) {
     return kit;
 }
 
+// The temporary files that killed saves left in the application's folders.
+std::vector<std::filesystem::path> unfinishedSaves() {
+    std::vector<std::filesystem::path> found;
+    for (const auto& dir : {storage::folder(), storage::kitsFolder()})
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().filename().string().starts_with(".tamborel-"))
+                found.push_back(entry.path());
+    return found;
+}
+
 std::int64_t generationOf(const DrumKit& kit) {
     return kit.pads.at(0).notes.at(0) / 10000;
 }
@@ -105,6 +115,25 @@ TEST(CrashSafeSaving, KillingASaveAtAnyMomentLeavesTheOldOrTheNewDocumentWhole) 
     // What the application reads back: the newest kit, and no stray file in the kit menu.
     EXPECT_EQ(storage::lastKit(), largeKit(lastKitGeneration));
     EXPECT_EQ(storage::savedKits(), std::vector<std::filesystem::path>{kitFile});
+
+    // The next start clears away the unfinished files of the killed saves, once they are old
+    // enough that no other instance can still be writing them, and nothing else.
+    const auto leftovers = unfinishedSaves();
+    ASSERT_FALSE(leftovers.empty()) << "no kill landed inside a write";
+    const auto twoMinutesAgo =
+        std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2);
+    for (const auto& file : leftovers)
+        std::filesystem::last_write_time(file, twoMinutesAgo);
+    const auto beingWritten = storage::kitsFolder() / ".tamborel-Ab12Cd";
+    const auto usersOwn = storage::kitsFolder() / ".tamborel-notes.txt";
+    test::writeText(beingWritten, "{");
+    test::writeText(usersOwn, "snare tuning");
+    std::filesystem::last_write_time(usersOwn, twoMinutesAgo);
+    storage::removeInterruptedSaves();
+    EXPECT_EQ(unfinishedSaves().size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(beingWritten));
+    EXPECT_TRUE(std::filesystem::exists(usersOwn));
+    EXPECT_EQ(storage::lastKit(), largeKit(lastKitGeneration));
 }
 
 } // namespace
