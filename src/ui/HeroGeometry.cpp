@@ -40,6 +40,19 @@ void HeroGeometry::setResourcesFolder(const QString& folder) {
 
 void HeroGeometry::build() {
     clear();
+    // The layout is set even when there is nothing to draw: Qt Quick 3D divides the vertex
+    // data by the stride of every geometry it uploads, visible or not, and a stride of zero
+    // takes the whole program down.
+    constexpr int stride = sizeof(hero::Vertex);
+    setStride(stride);
+    setPrimitiveType(PrimitiveType::Triangles);
+    addAttribute(Attribute::PositionSemantic, offsetof(hero::Vertex, x),
+                 Attribute::ComponentType::F32Type);
+    addAttribute(Attribute::NormalSemantic, offsetof(hero::Vertex, nx),
+                 Attribute::ComponentType::F32Type);
+    addAttribute(Attribute::ColorSemantic, offsetof(hero::Vertex, r),
+                 Attribute::ComponentType::F32Type);
+
     const auto mesh = hero::loadMesh(hero::findModelFile(resourcesFolder_, modelName_));
     loaded_ = mesh.has_value();
     if (mesh) {
@@ -48,19 +61,9 @@ void HeroGeometry::build() {
         centre_ = framing.centre;
         boundsMin_ = mesh->boundsMin;
         boundsMax_ = mesh->boundsMax;
-
-        constexpr int stride = sizeof(hero::Vertex);
         setVertexData(QByteArray(reinterpret_cast<const char*>(mesh->vertices.data()),
                                  static_cast<qsizetype>(mesh->vertices.size() * stride)));
-        setStride(stride);
-        setPrimitiveType(PrimitiveType::Triangles);
         setBounds(mesh->boundsMin, mesh->boundsMax);
-        addAttribute(Attribute::PositionSemantic, offsetof(hero::Vertex, x),
-                     Attribute::ComponentType::F32Type);
-        addAttribute(Attribute::NormalSemantic, offsetof(hero::Vertex, nx),
-                     Attribute::ComponentType::F32Type);
-        addAttribute(Attribute::ColorSemantic, offsetof(hero::Vertex, r),
-                     Attribute::ComponentType::F32Type);
     } else {
         framingScale_ = 1.0f;
         centre_ = boundsMin_ = boundsMax_ = QVector3D();
