@@ -57,6 +57,7 @@ int JackRecorder::onProcess(jack_nframes_t frames, void* self) {
     auto* r = static_cast<JackRecorder*>(self);
     r->cycles_.fetch_add(1);
     if (r->rewind_.load()) {
+        r->startFrame_.store(jack_last_frame_time(r->client_));
         r->written_.store(0);
         r->rewind_.store(false);
     }

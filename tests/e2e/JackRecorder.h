@@ -24,6 +24,8 @@ public:
     // Forgets what was recorded and records from the next cycle on.
     void rewind();
     std::size_t framesRecorded() const { return written_.load(); }
+    // The server's frame time of the first frame recorded since the last rewind.
+    jack_nframes_t startFrame() const { return startFrame_.load(); }
     // Waits until at least `frames` frames have been recorded since the last rewind.
     bool waitForFrames(std::size_t frames) const;
 
@@ -42,6 +44,7 @@ private:
     std::atomic<std::size_t> written_{0};
     std::atomic<bool> rewind_{false};
     std::atomic<std::uint64_t> cycles_{0};
+    std::atomic<jack_nframes_t> startFrame_{0};
 };
 
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.

@@ -1,8 +1,7 @@
 // MIDI through a real JACK server (dummy driver): a test client plays the drum module and
 // a second one stands in for the audio driver that carries the MIDI hook.
 #include "HeapWatch.h"
-#include "JackServerFixture.h"
-#include "JackTestClients.h"
+#include "JackClients.h"
 #include "audio/EventTime.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
@@ -24,11 +23,11 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds patience = 10s;
+constexpr jack_nframes_t periodFrames = 256;
 
-using test::DrumModule;
-using test::GraphOrder;
-using test::periodFrames;
+using testing::DrumModule;
 using testing::eventually;
+using testing::GraphOrder;
 using testing::JackServer;
 
 // Stands in for the audio driver: carries the MIDI hook and notes what each note-on saw.
@@ -78,7 +77,7 @@ private:
     static int process(jack_nframes_t frames, void* self) {
         [[maybe_unused]] const GraphOrder order;
         auto& driver = *static_cast<DriverStandIn*>(self);
-        const test::HeapWatch watch;
+        const tamborel::test::HeapWatch watch;
         driver.hook_.processCycle(frames);
         return 0;
     }
@@ -155,7 +154,11 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
         host_->forgetHits();
         controllers = 0;
         noteOffs = 0;
-        drums_->strike();
+        drums_->strike({{10, {0x99, 36, 100}},
+                        {50, {0xB9, 4, 127}},
+                        {60, {0x89, 36, 64}},
+                        {100, {0x99, 38, 80}},
+                        {periodFrames - 1, {0x93, 42, 1}}});
         ASSERT_TRUE(
             eventually([&] { return drums_->struck() && host_->hitCount() == 3; }, patience));
         cycle = drums_->cycleStart();
@@ -182,7 +185,7 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
     EXPECT_EQ(controllers.load(), 1);
     EXPECT_EQ(noteOffs.load(), 1);
     // From the port buffer to the trigger, nothing touched the heap.
-    EXPECT_EQ(test::heapCallsOnWatchedThreads(), 0);
+    EXPECT_EQ(tamborel::test::heapCallsOnWatchedThreads(), 0);
 }
 
 TEST_F(JackMidi, PortsThatComeAndGoAreConnectedAndReported) {

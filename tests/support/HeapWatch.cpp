@@ -8,15 +8,22 @@ namespace {
 
 thread_local bool watched = false;
 std::atomic<long> calls{0};
+std::atomic<std::size_t> largest{0};
 
-void note() noexcept {
+void noteCall() noexcept {
     if (watched)
         calls.fetch_add(1, std::memory_order_relaxed);
 }
 
+void noteSize(std::size_t size) noexcept {
+    std::size_t seen = largest.load(std::memory_order_relaxed);
+    while (size > seen && !largest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+    }
+}
+
 } // namespace
 
-namespace tamborel::midi::test {
+namespace tamborel::test {
 
 void watchThisThread(bool watch) noexcept {
     watched = watch;
@@ -24,8 +31,14 @@ void watchThisThread(bool watch) noexcept {
 long heapCallsOnWatchedThreads() noexcept {
     return calls.load();
 }
+void resetLargestAllocation() noexcept {
+    largest.store(0);
+}
+std::size_t largestAllocation() noexcept {
+    return largest.load();
+}
 
-} // namespace tamborel::midi::test
+} // namespace tamborel::test
 
 // Replacing the global allocation functions makes malloc and free the matching pair here,
 // whatever GCC infers from inlined new and delete expressions.
@@ -33,7 +46,8 @@ long heapCallsOnWatchedThreads() noexcept {
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 void* operator new(std::size_t size) {
-    note();
+    noteCall();
+    noteSize(size);
     if (void* memory = std::malloc(size == 0 ? 1 : size))
         return memory;
     throw std::bad_alloc();
@@ -41,7 +55,7 @@ void* operator new(std::size_t size) {
 
 void operator delete(void* memory) noexcept {
     if (memory != nullptr)
-        note();
+        noteCall();
     std::free(memory);
 }
 

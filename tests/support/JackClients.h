@@ -1,0 +1,121 @@
+#pragma once
+// A drum module for tests against a private JACK server: a client that sends a chosen set of
+// MIDI messages, each at its own frame of one cycle, on the output port added last.
+
+#include "JackServerFixture.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <initializer_list>
+
+namespace tamborel::testing {
+
+// JACK runs the clients of one cycle in graph order and hands port buffers from one to the
+// next through shared memory and futexes that ThreadSanitizer cannot see. Each test client's
+// process callback is bracketed by this, which tells it about that ordering.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+class GraphOrder {
+public:
+    GraphOrder() { __tsan_acquire(&token); }
+    ~GraphOrder() { __tsan_release(&token); }
+
+private:
+    static inline char token = 0;
+};
+#else
+struct GraphOrder {};
+#endif
+
+class DrumModule {
+public:
+    struct Message {
+        jack_nframes_t frame;
+        std::array<jack_midi_data_t, 3> bytes;
+    };
+
+    explicit DrumModule(const JackServer& server, const char* name = "drums")
+        : client_(server.openClient(name)) {
+        if (client_ == nullptr)
+            return;
+        jack_set_process_callback(client_, &DrumModule::process, this);
+        jack_set_xrun_callback(client_, &DrumModule::xrun, this);
+        jack_activate(client_);
+    }
+    ~DrumModule() {
+        if (client_ != nullptr)
+            jack_client_close(client_);
+    }
+    DrumModule(const DrumModule&) = delete;
+    DrumModule& operator=(const DrumModule&) = delete;
+
+    bool valid() const { return client_ != nullptr; }
+    jack_port_t* addPort(const char* portName) {
+        jack_port_t* port =
+            jack_port_register(client_, portName, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        port_.store(port);
+        return port;
+    }
+    void removePort(jack_port_t* port) {
+        port_.store(nullptr);
+        jack_port_unregister(client_, port);
+    }
+
+    // Sends up to eight messages in the next cycle. Only while nothing is pending: the
+    // process thread reads them after it sees the flag.
+    void strike(std::initializer_list<Message> messages) {
+        count_ = std::min(messages.size(), messages_.size());
+        std::copy_n(messages.begin(), count_, messages_.begin());
+        pending_.store(true);
+    }
+    bool struck() const { return !pending_.load(); }
+    // Strikes and returns once the messages are out.
+    bool send(std::initializer_list<Message> messages) {
+        strike(messages);
+        return eventually([this] { return struck(); });
+    }
+    // The first frame of the cycle the last messages went out in.
+    jack_nframes_t cycleStart() const { return cycleStart_.load(); }
+    // Cycles that overran anywhere in the graph, as JACK reports them. Such a cycle may run
+    // the graph out of order, so tests that check timing repeat an attempt spoilt by one.
+    int xruns() const { return xruns_.load(); }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        [[maybe_unused]] const GraphOrder order;
+        auto& module = *static_cast<DrumModule*>(self);
+        jack_port_t* port = module.port_.load();
+        if (port == nullptr)
+            return 0;
+        void* buffer = jack_port_get_buffer(port, frames);
+        jack_midi_clear_buffer(buffer);
+        if (!module.pending_.load())
+            return 0;
+        for (std::size_t i = 0; i < module.count_; ++i)
+            jack_midi_event_write(buffer, module.messages_[i].frame,
+                                  module.messages_[i].bytes.data(), 3);
+        module.cycleStart_.store(jack_last_frame_time(module.client_));
+        module.pending_.store(false);
+        return 0;
+    }
+
+    static int xrun(void* self) {
+        static_cast<DrumModule*>(self)->xruns_.fetch_add(1);
+        return 0;
+    }
+
+    jack_client_t* client_;
+    std::array<Message, 8> messages_{};
+    std::size_t count_ = 0;
+    std::atomic<int> xruns_{0};
+    std::atomic<jack_port_t*> port_{nullptr};
+    std::atomic<bool> pending_{false};
+    std::atomic<jack_nframes_t> cycleStart_{0};
+};
+
+} // namespace tamborel::testing
