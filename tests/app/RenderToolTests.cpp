@@ -15,35 +15,8 @@ using namespace std::string_literals;
 
 namespace {
 
-// Builds Standard MIDI File bytes.
-struct Smf {
-    static std::string be(std::uint32_t v, int n) {
-        std::string s;
-        for (int i = n - 1; i >= 0; --i)
-            s += static_cast<char>((v >> (8 * i)) & 0xFF);
-        return s;
-    }
-    static std::string vlq(std::uint32_t v) {
-        std::string s(1, static_cast<char>(v & 0x7F));
-        while (v >>= 7)
-            s.insert(s.begin(), static_cast<char>(0x80 | (v & 0x7F)));
-        return s;
-    }
-    static std::string track(const std::string& events) {
-        const std::string body = events + vlq(0) + "\xFF\x2F\x00"s;
-        return "MTrk" + be(static_cast<std::uint32_t>(body.size()), 4) + body;
-    }
-    static std::string file(int format, const std::vector<std::string>& tracks, int division) {
-        std::string s = "MThd" + be(6, 4) + be(format, 2) +
-                        be(static_cast<std::uint32_t>(tracks.size()), 2) + be(division, 2);
-        for (const auto& t : tracks)
-            s += track(t);
-        return s;
-    }
-    static std::string tempo(std::uint32_t microsPerQuarter) {
-        return "\xFF\x51\x03"s + be(microsPerQuarter, 3);
-    }
-};
+namespace Smf = test::smf;
+
 class RenderTool : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,7 +1,5 @@
 #include "AudioTestSupport.h"
 
-#include <sndfile.h>
-
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -68,20 +66,6 @@ std::filesystem::path scratchFolder(const std::string& name) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
-}
-
-bool writeWithSndfile(const std::filesystem::path& file, int format, int rate, int channels,
-                      const std::vector<float>& interleaved) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-    if (out == nullptr)
-        return false;
-    const auto frames = static_cast<sf_count_t>(interleaved.size()) / channels;
-    const bool written = sf_writef_float(out, interleaved.data(), frames) == frames;
-    return sf_close(out) == 0 && written;
 }
 
 namespace {

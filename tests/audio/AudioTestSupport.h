@@ -1,6 +1,7 @@
 #pragma once
 // Signals, files and offline rendering for the audio tests.
 
+#include "SoundFiles.h"
 #include "audio/AudioEngine.h"
 #include "audio/SampleBuffer.h"
 
@@ -33,10 +34,6 @@ void startOffline(AudioEngine& engine);
 
 // A fresh folder under the test binary's temporary data folder.
 std::filesystem::path scratchFolder(const std::string& name);
-
-// Writes interleaved float samples with libsndfile in the given SF_FORMAT_* major/sub type.
-bool writeWithSndfile(const std::filesystem::path& file, int format, int rate, int channels,
-                      const std::vector<float>& interleaved);
 
 // Writes an M4A file with FFmpeg's encoder for `codecName` ("aac" or "alac").
 bool writeM4a(const std::filesystem::path& file, const char* codecName, int rate, int channels,

@@ -2,6 +2,7 @@
 // files. Test files are written here, with libsndfile and FFmpeg.
 
 #include "AudioTestSupport.h"
+#include "HeapWatch.h"
 
 #include "audio/SampleLoader.h"
 
@@ -137,6 +138,20 @@ TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {
     EXPECT_FALSE(engine.hasSample(PadRole::snare));
     // A device would feed a decoder forever.
     EXPECT_FALSE(engine.loadSample("/dev/zero", PadRole::snare));
+
+    // A WAV whose header claims four gigabytes of data but carries eight bytes of it must not
+    // get a buffer reserved for what it claims.
+    std::string wav = std::string("RIFF\xF0\xFF\xFF\xFF", 8) + "WAVEfmt ";
+    const unsigned char format[] = {16, 0, 0,    0,    1, 0, 2, 0, 0x44, 0xAC,
+                                    0,  0, 0x10, 0xB1, 2, 0, 4, 0, 16,   0};
+    wav.append(reinterpret_cast<const char*>(format), sizeof format);
+    wav += std::string("data\xF0\xFF\xFF\xFF", 8) + std::string(8, '\x01');
+    writeBytes(folder / "huge.wav", wav);
+    test::resetLargestAllocation();
+    if (const auto buffer = sampleLoader::decodeFile(folder / "huge.wav")) {
+        EXPECT_LE(buffer->frameLength(), 2u);
+    }
+    EXPECT_LT(test::largestAllocation(), std::size_t{16} << 20);
 }
 
 } // namespace

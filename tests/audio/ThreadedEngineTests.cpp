@@ -1,7 +1,9 @@
 // Hits from two threads while the main thread swaps samples and mix, and a third thread
-// renders: run under ThreadSanitizer, this is where a race would show.
+// renders: run under ThreadSanitizer, this is where a race would show. Meanwhile the render
+// thread must not touch the heap at all.
 
 #include "AudioTestSupport.h"
+#include "HeapWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -22,20 +24,23 @@ TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
 
     std::atomic<bool> stop{false};
     std::atomic<bool> sane{true};
+    std::atomic<int> blocks{0};
     std::thread renderer([&] {
         std::vector<float> left(128);
         std::vector<float> right(128);
+        const test::HeapWatch watch;
         while (!stop.load()) {
             engine.render(left.data(), right.data(), 128);
             for (std::size_t i = 0; i < left.size(); ++i)
                 if (!std::isfinite(left[i]) || std::abs(right[i]) > 20.0f)
                     sane.store(false);
+            blocks.fetch_add(1);
         }
     });
     auto drummer = [&](unsigned seed) {
         for (int hit = 0; hit < 4000 && !stop.load(); ++hit) {
             const PadRole role = allPadRoles[(seed + static_cast<unsigned>(hit) * 7) % 14];
-            engine.trigger(role, hit % 128);
+            engine.trigger(role, hit % 128, static_cast<std::uint32_t>(hit % 200));
             if (hit % 5 == 0)
                 engine.choke({PadRole::hhOpen, PadRole::hhHalf});
             if (engine.hasSample(role) && hit % 50 == 0)
@@ -53,14 +58,21 @@ TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
         else
             engine.setSample(role, constantBuffer(0.05f * static_cast<float>(round % 4), 1000));
         kit.findPad(role)->volume = static_cast<float>(round % 5) * 0.3f;
+        kit.findPad(role)->pan = static_cast<float>(round % 3 - 1) * 0.7f;
+        kit.masterVolume = round % 2 ? 0.9f : 1.1f;
         engine.applyMix(kit);
         engine.collectGarbage();
+        // Let the renderer take in each change.
+        const int target = blocks.load() + 2;
+        while (blocks.load() < target)
+            std::this_thread::yield();
     }
     first.join();
     second.join();
     stop.store(true);
     renderer.join();
     EXPECT_TRUE(sane.load());
+    EXPECT_EQ(test::heapCallsOnWatchedThreads(), 0);
 }
 
 } // namespace

@@ -4,9 +4,8 @@
 //
 //     tamborel-fuzz-seeds OUTPUT_FOLDER
 
+#include "SoundFiles.h"
 #include "model/Documents.h"
-
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -76,21 +75,6 @@ bool writeDocuments(const fs::path& folder) {
                                         R"("masterVolume":1,"name":"x","pads":[null]})"));
 }
 
-bool writeSample(const fs::path& file, int format, int channels, int rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-    if (out == nullptr)
-        return false;
-    std::vector<float> frames(static_cast<std::size_t>(48 * channels));
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        frames[i] = 0.5f * static_cast<float>(std::sin(0.3 * static_cast<double>(i)));
-    const sf_count_t written = sf_writef_float(out, frames.data(), 48);
-    return sf_close(out) == 0 && written == 48;
-}
-
 bool writeSamples(const fs::path& folder) {
     struct Kind {
         const char* name;
@@ -107,44 +91,29 @@ bool writeSamples(const fs::path& folder) {
         {"float.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT, 1, 32000},
     };
     bool ok = true;
-    for (const Kind& kind : kinds)
-        ok = writeSample(folder / kind.name, kind.format, kind.channels, kind.rate) && ok;
+    for (const Kind& kind : kinds) {
+        std::vector<float> frames(static_cast<std::size_t>(48 * kind.channels));
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            frames[i] = 0.5f * static_cast<float>(std::sin(0.3 * static_cast<double>(i)));
+        ok = audio::testing::writeWithSndfile(folder / kind.name, kind.format, kind.rate,
+                                              kind.channels, frames) &&
+             ok;
+    }
     return ok;
 }
 
-// A Standard MIDI File: header then one chunk per track.
-Bytes midiFile(std::uint16_t format, std::uint16_t division, const std::vector<Bytes>& tracks) {
-    Bytes out{'M', 'T', 'h', 'd', 0, 0, 0, 6};
-    for (std::uint16_t v : {format, static_cast<std::uint16_t>(tracks.size()), division}) {
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-        out.push_back(static_cast<std::uint8_t>(v));
-    }
-    for (const Bytes& track : tracks) {
-        const auto length = static_cast<std::uint32_t>(track.size());
-        out.insert(out.end(), {'M', 'T', 'r', 'k'});
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<std::uint8_t>(length >> shift));
-        out.insert(out.end(), track.begin(), track.end());
-    }
-    return out;
-}
-
 bool writeMidiFiles(const fs::path& folder) {
-    const Bytes end{0x00, 0xFF, 0x2F, 0x00};
-    auto withEnd = [&](Bytes track) {
-        track.insert(track.end(), end.begin(), end.end());
-        return track;
-    };
+    using namespace test::smf;
     // Tempo, a kick, running status, a pedal controller, a note-off as velocity 0, sysex.
-    const Bytes groove =
-        withEnd({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0x99, 36,   100,
-                 0x60, 38,   90,   0x83, 0x60, 0xB9, 0x04, 0x7F, 0x00, 0x99, 36,
-                 0x00, 0x81, 0x00, 0xF0, 0x03, 0x43, 0x12, 0xF7, 0x00, 0xC9, 0x05});
-    const Bytes tempoChange = withEnd({0x00, 0x99, 42,   80,   0x8F, 0x00, 0xFF, 0x51, 0x03, 0x03,
-                                       0x0D, 0x40, 0x00, 0x99, 46,   127,  0x40, 0x89, 46,   0});
-    return writeBytes(folder / "format0.mid", midiFile(0, 480, {groove})) &&
-           writeBytes(folder / "format1.mid", midiFile(1, 96, {tempoChange, groove})) &&
-           writeBytes(folder / "smpte.mid", midiFile(1, 0xE728, {groove}));
+    const Bytes groove{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0x99, 36,   100,
+                       0x60, 38,   90,   0x83, 0x60, 0xB9, 0x04, 0x7F, 0x00, 0x99, 36,
+                       0x00, 0x81, 0x00, 0xF0, 0x03, 0x43, 0x12, 0xF7, 0x00, 0xC9, 0x05};
+    const Bytes tempoChange{0x00, 0x99, 42,   80,   0x8F, 0x00, 0xFF, 0x51, 0x03, 0x03,
+                            0x0D, 0x40, 0x00, 0x99, 46,   127,  0x40, 0x89, 46,   0};
+    const std::string a(groove.begin(), groove.end()), b(tempoChange.begin(), tempoChange.end());
+    return writeBytes(folder / "format0.mid", file(0, {a}, 480)) &&
+           writeBytes(folder / "format1.mid", file(1, {b, a}, 96)) &&
+           writeBytes(folder / "smpte.mid", file(1, {a}, 0xE728));
 }
 
 bool writePackets(const fs::path& folder) {
