@@ -1,6 +1,7 @@
 // The real drivers where there is nothing to play on: no JACK server under the name asked
 // for, and (on build machines) no sound card. They must say so and carry on.
 
+#include "LevelRenderer.h"
 #include "audio/AudioDeviceOutput.h"
 #include "audio/JackDriver.h"
 #include "audio/PortAudioDriver.h"
@@ -17,20 +18,6 @@ using ::testing::StartsWith;
 
 namespace {
 
-class CountingRenderer final : public audio::AudioRenderer {
-public:
-    int prepares = 0;
-    std::atomic<int> started{0};
-    std::atomic<int> stopped{0};
-    void prepareToRender(double, std::uint32_t) override { ++prepares; }
-    void render(float* left, float* right, std::uint32_t frames) noexcept override {
-        std::fill(left, left + frames, 0.0f);
-        std::fill(right, right + frames, 0.0f);
-    }
-    void renderingStarted() noexcept override { ++started; }
-    void renderingStopped() noexcept override { ++stopped; }
-};
-
 std::string absentServer() {
     return "tamborel-absent-" + std::to_string(getpid());
 }
@@ -45,12 +32,12 @@ TEST(JackDriverWithoutServer, OffersNoDeviceAndFailsToStartWithAReason) {
     EXPECT_FALSE(driver.setBufferFrameSize(256, "jack"));
     EXPECT_FALSE(driver.outputLatencyFrames("jack"));
 
-    CountingRenderer renderer;
+    tamborel::testing::LevelRenderer renderer;
     std::string failure;
     EXPECT_FALSE(driver.start("jack", renderer, failure));
     EXPECT_THAT(failure, HasSubstr("not running"));
     EXPECT_FALSE(driver.isRunning());
-    EXPECT_EQ(renderer.started, 0);
+    EXPECT_FALSE(renderer.running);
     driver.stop();
 }
 
@@ -67,7 +54,7 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
                                 [&](const auto& d) { return d.uid == *uid; }));
     }
 
-    CountingRenderer renderer;
+    tamborel::testing::LevelRenderer renderer;
     std::string failure;
     EXPECT_FALSE(driver.start("alsa:no such device", renderer, failure));
     EXPECT_FALSE(failure.empty());
@@ -87,13 +74,13 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
         }
         EXPECT_FALSE(driver.isRunning());
     }
-    EXPECT_EQ(renderer.started.load(), renderer.stopped.load());
+    EXPECT_FALSE(renderer.running);
 }
 
 TEST(SystemOutputWithoutSoundHardware, RunsOnSilentlyWhenNothingCanPlay) {
     if (access("/dev/snd", F_OK) == 0)
         GTEST_SKIP() << "this machine has sound hardware";
-    CountingRenderer renderer;
+    tamborel::testing::LevelRenderer renderer;
     std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
     drivers.push_back(std::make_unique<audio::JackDriver>(
         audio::JackDriver::Options{"Tamborel", absentServer()}));

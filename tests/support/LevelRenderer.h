@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in for the voice engine: plays a constant level (left positive, right negated, so
-// a swapped channel shows) and remembers what the driver told it.
+// a swapped channel shows; silence by default) and remembers what the driver told it.
 
 #include "audio/AudioRenderer.h"
 
