@@ -1,7 +1,9 @@
-// Checks the factory sample sets the build renders into build/resources: what a drummer
-// loading them would notice first (levels, clicks, silence, lengths, tuning), and that the
-// auto-mapper files every one under its own pad.
+// Checks the factory sample sets the build renders into build/resources, read through the
+// program's own loader: what a drummer loading them would notice first (levels, clicks,
+// silence, lengths, tuning), that they convert to the other playback rate without losing
+// level, and that the auto-mapper files every one under its own pad.
 
+#include "audio/SampleLoader.h"
 #include "model/AutoMapper.h"
 
 #include <gtest/gtest.h>
@@ -26,51 +28,29 @@ namespace {
 
 const fs::path resources = TAMBOREL_TEST_RESOURCES;
 
-struct Clip {
-    int rate = 0;
-    int channels = 0;
-    int format = 0;
-    std::vector<std::vector<double>> data; // per channel
+using tamborel::audio::SampleBuffer;
 
-    std::size_t frames() const { return data.empty() ? 0 : data[0].size(); }
-    double seconds() const { return static_cast<double>(frames()) / rate; }
+struct Clip {
+    std::shared_ptr<const SampleBuffer> buffer;
+
+    std::size_t frames() const { return buffer ? buffer->frameLength() : 0; }
+    double rate() const { return buffer->format().sampleRate; }
+    double seconds() const { return static_cast<double>(frames()) / rate(); }
     std::size_t at(double secondsIn) const {
-        return std::min(frames(), static_cast<std::size_t>(secondsIn * rate));
+        return std::min(frames(), static_cast<std::size_t>(secondsIn * rate()));
     }
+    const float* channel(std::uint32_t c) const { return buffer->channel(c); }
+    std::uint32_t channels() const { return buffer->format().channelCount; }
     // Loudest absolute sample over all channels in [from, to).
     double peak(std::size_t from, std::size_t to) const {
         double p = 0.0;
-        for (const auto& ch : data)
-            for (std::size_t i = from; i < std::min(to, ch.size()); ++i)
-                p = std::max(p, std::abs(ch[i]));
+        for (std::uint32_t c = 0; c < channels(); ++c)
+            for (std::size_t i = from; i < std::min(to, frames()); ++i)
+                p = std::max(p, static_cast<double>(std::abs(channel(c)[i])));
         return p;
     }
     double peak() const { return peak(0, frames()); }
 };
-
-Clip readClip(const fs::path& file) {
-    Clip clip;
-    SF_INFO info{};
-    SNDFILE* in = sf_open(file.c_str(), SFM_READ, &info);
-    if (in == nullptr) {
-        ADD_FAILURE() << "cannot open " << file << ": " << sf_strerror(nullptr);
-        return clip;
-    }
-    clip.rate = info.samplerate;
-    clip.channels = info.channels;
-    clip.format = info.format;
-    std::vector<double> interleaved(static_cast<std::size_t>(info.frames * info.channels));
-    const sf_count_t got = sf_readf_double(in, interleaved.data(), info.frames);
-    sf_close(in);
-    EXPECT_EQ(got, info.frames) << file;
-    clip.data.assign(static_cast<std::size_t>(info.channels),
-                     std::vector<double>(static_cast<std::size_t>(got)));
-    for (sf_count_t i = 0; i < got; ++i)
-        for (int c = 0; c < info.channels; ++c)
-            clip.data[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] =
-                interleaved[static_cast<std::size_t>(i * info.channels + c)];
-    return clip;
-}
 
 double dbfs(double linear) {
     return 20.0 * std::log10(std::max(linear, 1e-12));
@@ -104,14 +84,15 @@ std::string fileFor(const SampleSet& set, PadRole role) {
     return name;
 }
 
-// Every generated clip, read once for the whole binary.
+// Every generated clip, decoded once for the whole binary.
 const std::map<std::string, Clip>& clips() {
     static const std::map<std::string, Clip> all = [] {
         std::map<std::string, Clip> loaded;
         for (const SampleSet& set : sets)
             for (const auto& [role, name] : intendedFiles)
-                loaded[set.folder + "/" + fileFor(set, role)] =
-                    readClip(resources / set.folder / fileFor(set, role));
+                loaded[set.folder + "/" + fileFor(set, role)] = {
+                    tamborel::audio::sampleLoader::decodeFile(resources / set.folder /
+                                                              fileFor(set, role))};
         return loaded;
     }();
     return all;
@@ -123,10 +104,10 @@ const Clip& clip(const SampleSet& set, PadRole role) {
 
 // Dominant pitch from zero crossings in a window where a drum's fundamental rules.
 double pitchHz(const Clip& c, double from, double to) {
-    const auto& ch = c.data[0];
+    const float* ch = c.channel(0);
     int crossings = 0;
     for (std::size_t i = c.at(from) + 1; i < c.at(to); ++i)
-        if ((ch[i - 1] < 0.0) != (ch[i] < 0.0))
+        if ((ch[i - 1] < 0.0f) != (ch[i] < 0.0f))
             ++crossings;
     return crossings / (2.0 * (to - from));
 }
@@ -165,14 +146,15 @@ TEST(FactorySamples, AutoMapperGivesEveryRoleItsOwnIntendedFile) {
 
 TEST(FactorySamples, LevelsSitJustBelowFullScaleWithoutDcOffset) {
     for (const auto& [name, c] : clips()) {
+        ASSERT_GT(c.frames(), 0u) << name << " did not decode";
         const double peak = dbfs(c.peak());
         EXPECT_GE(peak, -3.0) << name;
         EXPECT_LE(peak, -0.5) << name;
-        for (const auto& ch : c.data) {
+        for (std::uint32_t ch = 0; ch < c.channels(); ++ch) {
             double sum = 0.0;
-            for (double s : ch)
-                sum += s;
-            EXPECT_LT(std::abs(sum / static_cast<double>(ch.size())), 1e-3) << name;
+            for (std::size_t i = 0; i < c.frames(); ++i)
+                sum += c.channel(ch)[i];
+            EXPECT_LT(std::abs(sum / static_cast<double>(c.frames())), 1e-3) << name;
         }
     }
 }
@@ -185,8 +167,8 @@ TEST(FactorySamples, SoundsStartOnTheirAttackAndEndInSilenceWithoutAClick) {
         EXPECT_GT(dbfs(c.peak(0, c.at(0.06))), dbfs(c.peak()) - 1.0) << name;
         // The tail has died away before the file ends, and the last frame is digital zero.
         EXPECT_LT(dbfs(c.peak(c.frames() - c.at(0.01), c.frames())), -60.0) << name;
-        for (const auto& ch : c.data)
-            EXPECT_EQ(ch.back(), 0.0) << name;
+        for (std::uint32_t ch = 0; ch < c.channels(); ++ch)
+            EXPECT_EQ(c.channel(ch)[c.frames() - 1], 0.0f) << name;
     }
 }
 
@@ -215,6 +197,26 @@ TEST(FactorySamples, TomsAreTunedApartAndSitAboveTheKick) {
         EXPECT_GT(mid, 1.15 * floor) << set.folder;
         EXPECT_GT(floor, 1.3 * kick) << set.folder;
         EXPECT_GT(kick, 35.0) << set.folder;
+    }
+}
+
+// The acoustic set from 44.1 kHz up to 48 kHz, the analogue set from 48 kHz mono down to
+// 44.1 kHz stereo: the length scales, and no clipping nor loss of a few dB.
+TEST(FactorySamples, ConversionToTheOtherPlaybackRateKeepsLengthAndLevel) {
+    for (const SampleSet& set : sets) {
+        const tamborel::audio::AudioFormat playback{set.rate == 48000 ? 44100.0 : 48000.0, 2};
+        for (const auto& [role, name] : intendedFiles) {
+            const Clip& decoded = clip(set, role);
+            const auto loaded = tamborel::audio::sampleLoader::loadBuffer(
+                resources / set.folder / fileFor(set, role), playback);
+            ASSERT_NE(loaded, nullptr) << name;
+            EXPECT_EQ(loaded->format(), playback) << name;
+            const double expected = decoded.seconds() * playback.sampleRate;
+            EXPECT_NEAR(loaded->frameLength(), expected, 0.01 * expected) << name;
+            const double peak = dbfs(Clip{loaded}.peak());
+            EXPECT_GT(peak, -3.5) << name;
+            EXPECT_LT(peak, 0.0) << name;
+        }
     }
 }
 
