@@ -76,26 +76,6 @@ TEST_F(VoiceEngine, PanIsABalanceWithUnityCentre) {
     EXPECT_EQ(hitLevel(PadRole::tom3, 127), std::make_pair(1.0f, 1.0f));
 }
 
-TEST_F(VoiceEngine, MuteAndSoloDecideWhichPadsSound) {
-    DrumKit kit("Solo");
-    DrumPad& snare = *kit.findPad(PadRole::snare);
-    snare.volume = 0.7f;
-    snare.soloed = true;
-    snare.muted = true;
-    kit.findPad(PadRole::tom1)->muted = true;
-    engine.applyMix(kit);
-    // While anything is soloed only soloed pads sound, and muting is ignored.
-    EXPECT_FLOAT_EQ(hitLevel(PadRole::snare, 127).first, 0.7f);
-    EXPECT_EQ(hitLevel(PadRole::kick, 127).first, 0.0f);
-    EXPECT_EQ(hitLevel(PadRole::tom1, 127).first, 0.0f);
-
-    snare.soloed = false;
-    engine.applyMix(kit);
-    EXPECT_EQ(hitLevel(PadRole::snare, 127).first, 0.0f);
-    EXPECT_EQ(hitLevel(PadRole::tom1, 127).first, 0.0f);
-    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.0f);
-}
-
 TEST_F(VoiceEngine, PartialOrCorruptKitsLeaveASaneMix) {
     DrumKit kit("Full");
     kit.findPad(PadRole::ride)->volume = 0.25f;

@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <cstdlib>
-
 namespace tamborel::test {
 
 // Each role's test sample plays at its own level: 0.01 for kick up to 0.14 for rideBell.
@@ -27,10 +25,7 @@ class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetAppFolder();
-        // No factory resources unless a test asks for them: it keeps start-up fast.
-        const auto empty = storage::folder().parent_path() / "no-resources";
-        std::filesystem::create_directories(empty);
-        setenv("TAMBOREL_RESOURCES", empty.c_str(), 1);
+        useEmptyResources();
     }
 
     controller::AppState& makeState() {

@@ -117,11 +117,3 @@ TEST_F(HitHandling, ManualStrikesPlayAtVelocity110WithoutPedalRefinement) {
     state->triggerManual(PadRole::hhClosed);
     EXPECT_NEAR(levelNow(200), levelOf(PadRole::hhClosed) * 110.0f / 127.0f, 1e-6);
 }
-
-TEST_F(HitHandling, VelocityPadAndMasterMultiply) {
-    state->setVolume(0.5f, PadRole::kick);
-    state->setMaster(0.8f);
-    silence();
-    state->handleNoteOn(36, 64);
-    EXPECT_NEAR(levelNow(), levelOf(PadRole::kick) * 64.0f / 127.0f * 0.5f * 0.8f, 1e-6);
-}

@@ -20,67 +20,52 @@ Events decode(std::vector<std::uint8_t> bytes) {
     return sink.events;
 }
 
-TEST(MidiDecoder, NotesAndControllersKeepTheirChannel) {
-    EXPECT_EQ(decode({0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
-    EXPECT_EQ(decode({0x90, 0x26, 0x01}), Events{"on 38 1 ch0"});
-    EXPECT_EQ(decode({0xB9, 0x04, 0x7F}), Events{"cc 4 127 ch9"});
-    EXPECT_EQ(decode({0xBF, 0x40, 0x00}), Events{"cc 64 0 ch15"});
-}
+TEST(MidiDecoder, PacketsGiveOneEventPerCompleteChannelMessage) {
+    const std::vector<std::pair<std::vector<std::uint8_t>, Events>> cases{
+        // Notes and controllers keep their channel.
+        {{0x99, 0x24, 0x64}, {"on 36 100 ch9"}},
+        {{0x90, 0x26, 0x01}, {"on 38 1 ch0"}},
+        {{0xB9, 0x04, 0x7F}, {"cc 4 127 ch9"}},
+        {{0xBF, 0x40, 0x00}, {"cc 64 0 ch15"}},
+        // Note-offs include note-ons with velocity 0.
+        {{0x99, 0x24, 0x00}, {"off 36 ch9"}},
+        {{0x89, 0x24, 0x40}, {"off 36 ch9"}},
+        // Running status.
+        {{0x99, 0x24, 0x64, 0x26, 0x50}, {"on 36 100 ch9", "on 38 80 ch9"}},
+        {{0xB9, 0x04, 0x10, 0x04, 0x70, 0x99, 0x24, 0x64, 0x24, 0x00},
+         {"cc 4 16 ch9", "cc 4 112 ch9", "on 36 100 ch9", "off 36 ch9"}},
+        // A truncated message ends the packet silently; what came before it still counts.
+        {{0x99, 0x24}, {}},
+        {{0xB9}, {}},
+        {{0x99, 0x24, 0x64, 0x26}, {"on 36 100 ch9"}},
+        {{}, {}},
+        // Other messages are skipped by their length: program change and channel pressure
+        // have one data byte, polyphonic pressure and pitch bend two.
+        {{0xC9, 0x05, 0x99, 0x24, 0x64}, {"on 36 100 ch9"}},
+        {{0xD9, 0x30, 0xB9, 0x04, 0x20}, {"cc 4 32 ch9"}},
+        {{0xA9, 0x24, 0x10, 0x99, 0x26, 0x50}, {"on 38 80 ch9"}},
+        {{0xE0, 0x00, 0x40, 0x99, 0x26, 0x50}, {"on 38 80 ch9"}},
+        // A packet that starts with data bytes has nothing to say.
+        {{0x24, 0x64}, {}},
+        // A system byte counts as having one data byte: after 0xFE the note's status is
+        // taken as that data, and the note's own data bytes are skipped one at a time.
+        {{0xFE, 0x99, 0x24, 0x64}, {}},
+        {{0xF8, 0x00, 0x99, 0x24, 0x64}, {"on 36 100 ch9"}},
+        {{0xF0, 0x41, 0x10, 0x42, 0x12, 0xF7}, {}},
+        // The first channel status after system exclusive data starts decoding again.
+        {{0xF0, 0x41, 0x10, 0x99, 0x24, 0x64}, {"on 36 100 ch9"}},
+        // Data bytes are passed on without checking their top bit.
+        {{0x99, 0x24, 0x99}, {"on 36 153 ch9"}},
+        {{0xB0, 0xFF, 0x80}, {"cc 255 128 ch0"}},
+    };
+    for (const auto& [bytes, events] : cases)
+        EXPECT_EQ(decode(bytes), events) << ::testing::PrintToString(bytes);
 
-TEST(MidiDecoder, NoteOffsIncludeNoteOnsWithVelocityZero) {
-    EXPECT_EQ(decode({0x99, 0x24, 0x00}), Events{"off 36 ch9"});
-    EXPECT_EQ(decode({0x89, 0x24, 0x40}), Events{"off 36 ch9"});
-    EXPECT_EQ(decode({0x89, 0x24, 0x00}), Events{"off 36 ch9"});
-}
-
-TEST(MidiDecoder, RunningStatusGivesOneEventPerMessage) {
-    EXPECT_EQ(decode({0x99, 0x24, 0x64, 0x26, 0x50}), (Events{"on 36 100 ch9", "on 38 80 ch9"}));
-    EXPECT_EQ(decode({0xB9, 0x04, 0x10, 0x04, 0x70, 0x99, 0x24, 0x64, 0x24, 0x00}),
-              (Events{"cc 4 16 ch9", "cc 4 112 ch9", "on 36 100 ch9", "off 36 ch9"}));
-}
-
-TEST(MidiDecoder, TruncatedMessagesEndThePacketSilently) {
-    EXPECT_TRUE(decode({0x99, 0x24}).empty());
-    EXPECT_TRUE(decode({0x99}).empty());
-    EXPECT_TRUE(decode({0xB9, 0x04}).empty());
-    // What came before the cut still counts.
-    EXPECT_EQ(decode({0x99, 0x24, 0x64, 0x26}), Events{"on 36 100 ch9"});
-    EXPECT_TRUE(decode({}).empty());
-}
-
-TEST(MidiDecoder, StatusIsNotCarriedFromOnePacketToTheNext) {
+    // Status is not carried from one packet to the next.
     RecordingSink sink;
-    const std::vector<std::uint8_t> first{0x99, 0x24, 0x64};
-    const std::vector<std::uint8_t> second{0x26, 0x50};
-    decodePacket(first, sink);
-    decodePacket(second, sink);
+    decodePacket(std::vector<std::uint8_t>{0x99, 0x24, 0x64}, sink);
+    decodePacket(std::vector<std::uint8_t>{0x26, 0x50}, sink);
     EXPECT_EQ(sink.events, Events{"on 36 100 ch9"});
-}
-
-TEST(MidiDecoder, OtherMessagesAreSkippedByTheirLength) {
-    // Program change and channel pressure have one data byte.
-    EXPECT_EQ(decode({0xC9, 0x05, 0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
-    EXPECT_EQ(decode({0xD9, 0x30, 0xB9, 0x04, 0x20}), Events{"cc 4 32 ch9"});
-    // Polyphonic pressure and pitch bend have two.
-    EXPECT_EQ(decode({0xA9, 0x24, 0x10, 0x99, 0x26, 0x50}), Events{"on 38 80 ch9"});
-    EXPECT_EQ(decode({0xE0, 0x00, 0x40, 0x99, 0x26, 0x50}), Events{"on 38 80 ch9"});
-    // A packet that starts with data bytes has nothing to say.
-    EXPECT_TRUE(decode({0x24, 0x64}).empty());
-}
-
-TEST(MidiDecoder, SystemBytesSwallowTheDataThatFollowsThem) {
-    // A system byte counts as having one data byte: after 0xFE the note's status is taken
-    // as that data, and the note's own data bytes are skipped one at a time.
-    EXPECT_TRUE(decode({0xFE, 0x99, 0x24, 0x64}).empty());
-    EXPECT_EQ(decode({0xF8, 0x00, 0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
-    EXPECT_TRUE(decode({0xF0, 0x41, 0x10, 0x42, 0x12, 0xF7}).empty());
-    // The first channel status after system exclusive data starts decoding again.
-    EXPECT_EQ(decode({0xF0, 0x41, 0x10, 0x99, 0x24, 0x64}), Events{"on 36 100 ch9"});
-}
-
-TEST(MidiDecoder, DataBytesArePassedOnWithoutCheckingTheirTopBit) {
-    EXPECT_EQ(decode({0x99, 0x24, 0x99}), Events{"on 36 153 ch9"});
-    EXPECT_EQ(decode({0xB0, 0xFF, 0x80}), Events{"cc 255 128 ch0"});
 }
 
 // Random packets, including every kind of malformed one. Each is decoded from a buffer of

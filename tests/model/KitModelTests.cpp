@@ -39,10 +39,3 @@ TEST(KitModel, RolesAreFoundOnlyByTheirExactStoredText) {
     for (PadRole role : allPadRoles)
         EXPECT_EQ(padRoleFromRawValue(rawValue(role)), role);
 }
-
-TEST(KitModel, DefaultSettingsUseTheSystemDeviceAt256FramesAnd48kHz) {
-    const AudioSettings settings = AudioSettings::defaults();
-    EXPECT_FALSE(settings.outputDeviceUID);
-    EXPECT_EQ(settings.bufferFrames, 256u);
-    EXPECT_EQ(settings.sampleRate, 48000.0);
-}

@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <unistd.h>
+#include <functional>
 
 using namespace tamborel;
 namespace fs = std::filesystem;
 
 namespace {
+
+// What a call writes to stderr, where the log lines go.
+std::string stderrOf(const std::function<void()>& call) {
+    ::testing::internal::CaptureStderr();
+    call();
+    return ::testing::internal::GetCapturedStderr();
+}
 
 class StorageTest : public ::testing::Test {
 protected:
@@ -21,23 +27,6 @@ protected:
         for (const fs::path& kit : storage::savedKits())
             names.push_back(kit.filename().string());
         return names;
-    }
-
-    // Captures what a call writes to stderr, where the log lines go.
-    template <typename F> std::string stderrOf(F&& call) {
-        fflush(stderr);
-        char path[] = "/tmp/tamborel-stderr-XXXXXX";
-        const int fd = mkstemp(path);
-        const int saved = dup(2);
-        dup2(fd, 2);
-        call();
-        fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-        close(fd);
-        const std::string text = test::readText(path);
-        unlink(path);
-        return text;
     }
 };
 

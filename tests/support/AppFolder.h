@@ -4,6 +4,7 @@
 
 #include "model/Storage.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,14 @@ inline void resetAppFolder() {
     for (const auto& entry : fs::directory_iterator(storage::folder(), ec))
         fs::remove_all(entry.path(), ec);
     fs::create_directories(storage::kitsFolder(), ec);
+}
+
+// Points the program at an empty resources folder: no factory samples, which keeps start-up
+// fast and the factory kits silent.
+inline void useEmptyResources() {
+    const auto empty = storage::folder().parent_path() / "no-resources";
+    std::filesystem::create_directories(empty);
+    setenv("TAMBOREL_RESOURCES", empty.c_str(), 1);
 }
 
 inline void writeText(const std::filesystem::path& path, const std::string& text) {
