@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 using namespace tamborel;
@@ -20,9 +19,7 @@ class AppBridgeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::resetAppFolder();
-        const auto empty = storage::folder().parent_path() / "no-resources";
-        std::filesystem::create_directories(empty);
-        setenv("TAMBOREL_RESOURCES", empty.c_str(), 1);
+        test::useEmptyResources();
         state = std::make_unique<controller::AppState>(
             queue, controller::AppStateOptions{.openAudioDevices = false, .openMidi = false});
         bridge = std::make_unique<AppBridge>(*state);
@@ -122,16 +119,4 @@ TEST_F(AppBridgeTest, SettingsKeepWhatTheMapDoesNotValidlySay) {
 
     bridge->applySettings({{"outputDeviceUID", QVariant::fromValue(nullptr)}});
     EXPECT_TRUE(bridge->settings().value("outputDeviceUID").isNull());
-}
-
-TEST_F(AppBridgeTest, NewKitAndSaveKitClearTheUnsavedMark) {
-    bridge->renameKit("Funk");
-    EXPECT_TRUE(bridge->dirty());
-    bridge->saveKit();
-    EXPECT_FALSE(bridge->dirty());
-    EXPECT_TRUE(std::filesystem::exists(storage::kitsFolder() / "Funk.json"));
-    bridge->setMaster(0.7);
-    bridge->newKit();
-    EXPECT_FALSE(bridge->dirty());
-    EXPECT_NE(bridge->kit().value("name").toString(), "Funk");
 }

@@ -42,44 +42,32 @@ protected:
 
 } // namespace
 
-TEST_F(DrumArtTest, MissingPicturesYieldNothingAndAreNotCached) {
+TEST_F(DrumArtTest, MissingOrUnreadablePicturesYieldNothingAndAreRetried) {
     DrumArtCache cache;
     for (PadRole role : allPadRoles)
         EXPECT_TRUE(cache.image(role).isNull()) << rawValue(role);
+    test::writeText(resources / "drums" / "crash.png", "not a png");
+    EXPECT_TRUE(cache.image(PadRole::crash1).isNull());
     EXPECT_EQ(cache.size(), 0u);
 
-    // A picture that appears later is found on the next lookup.
+    // Pictures that appear later are found on the next lookup.
     writePng(resources / "drums" / "kick.png", Qt::red);
+    writePng(resources / "drums" / "crash.png", Qt::red);
     EXPECT_FALSE(cache.image(PadRole::kick).isNull());
+    EXPECT_FALSE(cache.image(PadRole::crash1).isNull());
 }
 
-TEST_F(DrumArtTest, LooksInTheDrumsFolderFirstThenAtTheTop) {
+TEST_F(DrumArtTest, LooksInTheDrumsFolderFirstThenAtTheTopAndSharesPictures) {
     writePng(resources / "drums" / "snare.png", Qt::red);
     writePng(resources / "snare.png", Qt::blue);
     writePng(resources / "ride.png", Qt::green);
-    DrumArtCache cache;
-    EXPECT_EQ(cache.image(PadRole::snare).pixelColor(0, 0), QColor(Qt::red));
-    EXPECT_EQ(cache.image(PadRole::rideBell).pixelColor(0, 0), QColor(Qt::green));
-}
-
-TEST_F(DrumArtTest, RolesSharingAPictureShareOneCacheEntry) {
     writePng(resources / "drums" / "tom.png", Qt::red);
     writePng(resources / "drums" / "floortom.png", Qt::blue);
     DrumArtCache cache;
+    EXPECT_EQ(cache.image(PadRole::snare).pixelColor(0, 0), QColor(Qt::red));
+    EXPECT_EQ(cache.image(PadRole::rideBell).pixelColor(0, 0), QColor(Qt::green));
     EXPECT_EQ(cache.image(PadRole::tom1).pixelColor(0, 0), QColor(Qt::red));
     EXPECT_EQ(cache.image(PadRole::tom2).pixelColor(0, 0), QColor(Qt::red));
     EXPECT_EQ(cache.image(PadRole::tom3).pixelColor(0, 0), QColor(Qt::blue));
-    EXPECT_EQ(cache.size(), 2u);
-    EXPECT_EQ(drumArt::imageName(PadRole::snareRim), "snare");
-    EXPECT_EQ(drumArt::imageName(PadRole::hhPedal), "hihat");
-    EXPECT_EQ(drumArt::imageName(PadRole::crash2), "crash");
-}
-
-TEST_F(DrumArtTest, AnUnreadablePictureFallsBackAndIsRetried) {
-    test::writeText(resources / "drums" / "crash.png", "not a png");
-    DrumArtCache cache;
-    EXPECT_TRUE(cache.image(PadRole::crash1).isNull());
-    EXPECT_EQ(cache.size(), 0u);
-    writePng(resources / "drums" / "crash.png", Qt::red);
-    EXPECT_FALSE(cache.image(PadRole::crash1).isNull());
+    EXPECT_EQ(cache.size(), 4u); // the first two toms share one entry
 }

@@ -13,7 +13,7 @@ TestCase {
     when: windowShown
     visible: true // a TestCase hides itself, and with it everything made inside it
 
-    Component { id: stateComponent; PageMockState {} }
+    Component { id: stateComponent; MockState {} }
     Component { id: padsComponent; PadsView {} }
     Component { id: mixerComponent; MixerView {} }
     Component { id: mappingComponent; MappingView {} }
@@ -143,7 +143,7 @@ TestCase {
         const state = makeState();
         const page = makePage(padsComponent, state);
         const folder = Qt.resolvedUrl(".");
-        const file = Qt.resolvedUrl("PageMockState.qml");
+        const file = Qt.resolvedUrl("MockState.qml");
         page.handleDrop([folder]);
         compare(state.calls.length, 1);
         compare(state.calls[0][0], "importFolder");

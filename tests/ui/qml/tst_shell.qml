@@ -135,8 +135,8 @@ TestCase {
             pager.selectPage(page);
             keySequence("Ctrl+N");
             keySequence("Ctrl+S");
-            compare(content.appState.newKitCalls, page + 1);
-            compare(content.appState.saveKitCalls, page + 1);
+            compare(content.appState.callsTo("newKit").length, page + 1);
+            compare(content.appState.callsTo("saveKit").length, page + 1);
         }
     }
 }

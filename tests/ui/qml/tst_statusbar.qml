@@ -75,22 +75,19 @@ TestCase {
         compare(title.text, "Funk");
     }
 
-    function test_lastHitFollowsTheState() {
+    function test_kitMenuReadsTheSavedKitsEachTimeThenOffersNewKit() {
         const bar = makeBar();
-        const line = findChild(bar, "lastHit");
-        compare(line.text, "\u2014");
-        bar.appState.lastHit = "Snare  vel 101";
-        compare(line.text, "Snare  vel 101");
-        compare(line.font.family, Theme.monospaceFamily);
-    }
+        const kitMenu = findChild(bar, "kitMenu");
+        const menu = kitMenu.menu;
+        kitMenu.open();
+        tryCompare(menu, "opened", true);
+        compare(menu.count, 2, "an empty kits folder leaves the separator and New Kit");
+        menu.close();
+        tryCompare(menu, "opened", false);
 
-    function test_kitMenuListsSavedKitsThenNewKit() {
-        const bar = makeBar();
         bar.appState.kits = [{ title: "A", path: "file:///k/A.json" },
                              { title: "b", path: "file:///k/b.json" }];
-        const kitMenu = findChild(bar, "kitMenu");
         pointer.click(findChild(kitMenu, "face"));
-        const menu = kitMenu.menu;
         tryCompare(menu, "opened", true);
         compare(menu.count, 4);
         compare(menu.itemAt(0).text, "A");
@@ -99,26 +96,9 @@ TestCase {
         compare(menu.itemAt(3).text, "New Kit");
 
         menu.itemAt(1).triggered();
-        compare(bar.appState.loaded, ["file:///k/b.json"]);
+        compare(bar.appState.callsTo("loadKit"), [["loadKit", "file:///k/b.json"]]);
         menu.itemAt(3).triggered();
-        compare(bar.appState.newKitCalls, 1);
+        compare(bar.appState.callsTo("newKit").length, 1);
         menu.close();
-    }
-
-    function test_kitMenuReadsTheFolderAgainEachTime() {
-        const bar = makeBar();
-        const kitMenu = findChild(bar, "kitMenu");
-        kitMenu.open();
-        tryCompare(kitMenu.menu, "opened", true);
-        compare(kitMenu.menu.count, 2, "an empty kits folder leaves the separator and New Kit");
-        kitMenu.menu.close();
-        tryCompare(kitMenu.menu, "opened", false);
-
-        bar.appState.kits = [{ title: "Jazz", path: "file:///k/Jazz.json" }];
-        kitMenu.open();
-        tryCompare(kitMenu.menu, "opened", true);
-        compare(kitMenu.menu.count, 3);
-        compare(kitMenu.menu.itemAt(0).text, "Jazz");
-        kitMenu.menu.close();
     }
 }

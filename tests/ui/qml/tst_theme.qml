@@ -14,13 +14,6 @@ TestCase {
         id: drumComponent
         DrumImage {}
     }
-    Component {
-        id: cardComponent
-        GlassCard {
-            width: 120
-            height: 80
-        }
-    }
 
     function test_drumPicturesAndFallbacks() {
         // The runner's resources hold drums/kick.png and ride.png at the top level only.
@@ -42,26 +35,5 @@ TestCase {
         compare(hat.fallbackSymbol, "circle.lefthalf.filled");
         compare(findChild(hat, "fallbackIcon").size, 36);
         compare(hat.width, 72);
-    }
-
-    function test_roleArtIsShared() {
-        compare(DrumArt.imageName("tom1"), "tom");
-        compare(DrumArt.imageName("tom2"), "tom");
-        compare(DrumArt.imageName("tom3"), "floortom");
-        compare(DrumArt.fallbackSymbol("crash2"), "rays");
-        compare(DrumArt.imageName("cowbell"), "");
-    }
-
-    function test_glassCardGlowsOnlyWithColourAndStrength() {
-        const plain = createTemporaryObject(cardComponent, testCase);
-        compare(plain.radius, Theme.cardRadius);
-        verify(!findChild(plain, "glow").visible);
-
-        const zero = createTemporaryObject(cardComponent, testCase, { glow: Theme.accent, glowStrength: 0 });
-        verify(!findChild(zero, "glow").visible);
-
-        const lit = createTemporaryObject(cardComponent, testCase, { glow: Theme.warn, glowStrength: 0.6 });
-        verify(findChild(lit, "glow").visible);
-        compare(findChild(lit, "glow").opacity, 0.6);
     }
 }
