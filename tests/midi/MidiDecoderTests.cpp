@@ -1,4 +1,3 @@
-#include "RecordingSink.h"
 #include "midi/MidiDecoder.h"
 
 #include <gtest/gtest.h>
@@ -6,13 +5,31 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace tamborel::midi {
 namespace {
 
-using test::RecordingSink;
 using Events = std::vector<std::string>;
+
+// Collects decoded events as text, which reads well in failure messages.
+class RecordingSink final : public MidiEventSink {
+public:
+    void noteOn(int note, int velocity, int channel) noexcept override {
+        events.push_back("on " + std::to_string(note) + " " + std::to_string(velocity) + " ch" +
+                         std::to_string(channel));
+    }
+    void noteOff(int note, int channel) noexcept override {
+        events.push_back("off " + std::to_string(note) + " ch" + std::to_string(channel));
+    }
+    void controlChange(int controller, int value, int channel) noexcept override {
+        events.push_back("cc " + std::to_string(controller) + " " + std::to_string(value) + " ch" +
+                         std::to_string(channel));
+    }
+
+    Events events;
+};
 
 Events decode(std::vector<std::uint8_t> bytes) {
     RecordingSink sink;
