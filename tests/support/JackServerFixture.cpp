@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -143,7 +144,10 @@ bool JackServer::waitUntilReady(std::chrono::milliseconds timeout) {
             failure_ = "jackd exited during start-up";
             return false;
         }
-        if (jack_client_t* probe = openClient("fixture-probe")) {
+        const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
+        jack_status_t openStatus{};
+        if (jack_client_t* probe =
+                jack_client_open("fixture-probe", options, &openStatus, name_.c_str())) {
             jack_client_close(probe);
             return true;
         }
@@ -200,8 +204,21 @@ std::string JackServer::failure() const {
 
 jack_client_t* JackServer::openClient(const std::string& clientName) const {
     const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
+    // On a loaded machine, and under the sanitizers, the server can be slow to take a new
+    // client; a test needs its clients, so a refusal gets a second and a third chance.
     jack_status_t status{};
-    return jack_client_open(clientName.c_str(), options, &status, name_.c_str());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (jack_client_t* client =
+                jack_client_open(clientName.c_str(), options, &status, name_.c_str()))
+            return client;
+        if (pid_ <= 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (pid_ > 0)
+        std::fprintf(stderr, "JACK client \"%s\" could not open on %s (status 0x%x)\n",
+                     clientName.c_str(), name_.c_str(), static_cast<unsigned>(status));
+    return nullptr;
 }
 
 void JackServerTest::SetUp() {
