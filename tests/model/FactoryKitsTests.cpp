@@ -1,6 +1,7 @@
 #include "model/FactoryKits.h"
 
 #include "AppFolder.h"
+#include "FactorySampleFiles.h"
 #include "model/DrumKit.h"
 
 #include <gtest/gtest.h>
@@ -13,17 +14,6 @@ namespace fs = std::filesystem;
 using namespace tamborel;
 
 namespace {
-
-const std::vector<std::string> acousticFiles{
-    "kick.wav",     "snare.wav",     "sidestick.wav", "hightom.wav", "midtom.wav",
-    "floortom.wav", "hh_closed.wav", "hh_half.wav",   "hh_open.wav", "hh_pedal.wav",
-    "crash1.wav",   "crash2.wav",    "ride.wav",      "bell.wav"};
-
-const std::vector<std::string> machineFiles{
-    "808_kick.wav",    "808_snare.wav",    "808_rimshot.wav",   "808_hightom.wav",
-    "808_midtom.wav",  "808_floortom.wav", "808_hh_closed.wav", "808_hh_half.wav",
-    "808_hh_open.wav", "808_hh_pedal.wav", "808_crash1.wav",    "808_crash2.wav",
-    "808_ride.wav",    "808_bell.wav"};
 
 void writeText(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -65,10 +55,13 @@ protected:
     }
 
     void shipBothSampleFolders() {
-        for (const std::string& name : acousticFiles)
-            writeText(resources / "Samples" / name, "shipped " + name);
-        for (const std::string& name : machineFiles)
-            writeText(resources / "Samples-808" / name, "shipped " + name);
+        for (PadRole role : allPadRoles) {
+            for (bool analogue : {false, true}) {
+                const std::string name = test::factorySampleFile(role, analogue);
+                writeText(resources / (analogue ? "Samples-808" : "Samples") / name,
+                          "shipped " + name);
+            }
+        }
     }
 
     fs::path resources;

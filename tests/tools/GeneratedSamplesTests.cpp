@@ -3,6 +3,8 @@
 // silence, lengths, tuning), that they convert to the other playback rate without losing
 // level, and that the auto-mapper files every one under its own pad.
 
+#include "AppFolder.h"
+#include "FactorySampleFiles.h"
 #include "audio/SampleLoader.h"
 #include "model/AutoMapper.h"
 
@@ -14,8 +16,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -56,32 +56,19 @@ double dbfs(double linear) {
     return 20.0 * std::log10(std::max(linear, 1e-12));
 }
 
-// The file each role is meant to get, without the set's prefix.
-const std::map<PadRole, std::string> intendedFiles{
-    {PadRole::kick, "kick.wav"},          {PadRole::snare, "snare.wav"},
-    {PadRole::snareRim, "sidestick.wav"}, {PadRole::tom1, "hightom.wav"},
-    {PadRole::tom2, "midtom.wav"},        {PadRole::tom3, "floortom.wav"},
-    {PadRole::hhClosed, "hh_closed.wav"}, {PadRole::hhHalf, "hh_half.wav"},
-    {PadRole::hhOpen, "hh_open.wav"},     {PadRole::hhPedal, "hh_pedal.wav"},
-    {PadRole::crash1, "crash1.wav"},      {PadRole::crash2, "crash2.wav"},
-    {PadRole::ride, "ride.wav"},          {PadRole::rideBell, "bell.wav"}};
-
 struct SampleSet {
     std::string folder;
-    std::string prefix;
+    bool analogue;
     int rate;
     int channels;
     int subtype;
 };
 
-const std::vector<SampleSet> sets{{"Samples", "", 44100, 2, SF_FORMAT_PCM_24},
-                                  {"Samples-808", "808_", 48000, 1, SF_FORMAT_PCM_16}};
+const std::vector<SampleSet> sets{{"Samples", false, 44100, 2, SF_FORMAT_PCM_24},
+                                  {"Samples-808", true, 48000, 1, SF_FORMAT_PCM_16}};
 
 std::string fileFor(const SampleSet& set, PadRole role) {
-    std::string name = set.prefix + intendedFiles.at(role);
-    if (role == PadRole::snareRim && set.prefix == "808_")
-        name = "808_rimshot.wav";
-    return name;
+    return tamborel::test::factorySampleFile(role, set.analogue);
 }
 
 // Every generated clip, decoded once for the whole binary.
@@ -89,7 +76,7 @@ const std::map<std::string, Clip>& clips() {
     static const std::map<std::string, Clip> all = [] {
         std::map<std::string, Clip> loaded;
         for (const SampleSet& set : sets)
-            for (const auto& [role, name] : intendedFiles)
+            for (PadRole role : tamborel::allPadRoles)
                 loaded[set.folder + "/" + fileFor(set, role)] = {
                     tamborel::audio::sampleLoader::decodeFile(resources / set.folder /
                                                               fileFor(set, role))};
@@ -205,7 +192,8 @@ TEST(FactorySamples, TomsAreTunedApartAndSitAboveTheKick) {
 TEST(FactorySamples, ConversionToTheOtherPlaybackRateKeepsLengthAndLevel) {
     for (const SampleSet& set : sets) {
         const tamborel::audio::AudioFormat playback{set.rate == 48000 ? 44100.0 : 48000.0, 2};
-        for (const auto& [role, name] : intendedFiles) {
+        for (PadRole role : tamborel::allPadRoles) {
+            const std::string name = fileFor(set, role);
             const Clip& decoded = clip(set, role);
             const auto loaded = tamborel::audio::sampleLoader::loadBuffer(
                 resources / set.folder / fileFor(set, role), playback);
@@ -228,12 +216,9 @@ TEST(FactorySamples, RegeneratingGivesByteIdenticalFiles) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     for (const SampleSet& set : sets) {
         for (const auto& entry : fs::directory_iterator(resources / set.folder)) {
-            auto slurp = [](const fs::path& p) {
-                std::ifstream in(p, std::ios::binary);
-                return std::string(std::istreambuf_iterator<char>(in), {});
-            };
             const fs::path twin = again / set.folder / entry.path().filename();
-            EXPECT_TRUE(slurp(entry.path()) == slurp(twin)) << twin;
+            EXPECT_TRUE(tamborel::test::readText(entry.path()) == tamborel::test::readText(twin))
+                << twin;
         }
     }
     fs::remove_all(again);
