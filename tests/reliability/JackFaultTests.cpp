@@ -2,9 +2,9 @@
 // middle of a performance, and a storm of MIDI ports coming and going.
 #include "AppFolder.h"
 #include "AudioTestSupport.h"
+#include "JackClients.h"
 #include "JackRecorder.h"
 #include "JackServerFixture.h"
-#include "JackTestClients.h"
 
 #include "audio/AudioEngine.h"
 #include "controller/AppState.h"
@@ -29,72 +29,8 @@ namespace {
 
 constexpr float kickLevel = 0.25f;
 
-// A drum module with any number of MIDI output ports. While playing it strikes the kick on
-// one chosen port every few cycles; strikeOnce sends a single kick.
-class Module {
-public:
-    explicit Module(const JackServer& server, const char* name = "module")
-        : client_(server.openClient(name)) {
-        if (client_ == nullptr)
-            return;
-        jack_set_process_callback(client_, &Module::process, this);
-        jack_on_shutdown(
-            client_, [](void* self) { static_cast<Module*>(self)->serverGone_ = true; }, this);
-        jack_activate(client_);
-    }
-    // Like the program's driver, a module outliving its server leaves the dead client alone:
-    // libjack crashes closing it.
-    ~Module() {
-        if (client_ != nullptr && !serverGone_.load())
-            jack_client_close(client_);
-    }
-    bool valid() const { return client_ != nullptr; }
-
-    jack_port_t* addPort(const std::string& name) {
-        return jack_port_register(client_, name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput,
-                                  0);
-    }
-    void removePort(jack_port_t* port) {
-        jack_port_t* expected = port;
-        playingPort_.compare_exchange_strong(expected, nullptr);
-        jack_port_unregister(client_, port);
-    }
-    // The port strikes go out on; pass null to fall silent.
-    void play(jack_port_t* port, int everyCycles) {
-        every_.store(everyCycles);
-        playingPort_.store(port);
-    }
-    void strikeOnce(jack_port_t* port) {
-        once_.store(true);
-        every_.store(1 << 30);
-        playingPort_.store(port);
-    }
-    bool struck() const { return !once_.load(); }
-
-private:
-    static int process(jack_nframes_t frames, void* self) {
-        [[maybe_unused]] const midi::test::GraphOrder order;
-        auto& module = *static_cast<Module*>(self);
-        jack_port_t* port = module.playingPort_.load();
-        if (port == nullptr)
-            return 0;
-        void* buffer = jack_port_get_buffer(port, frames);
-        jack_midi_clear_buffer(buffer);
-        const bool now = module.once_.exchange(false) || ++module.cycle_ % module.every_ == 0;
-        if (now) {
-            const jack_midi_data_t kick[] = {0x99, 36, 127};
-            jack_midi_event_write(buffer, 0, kick, 3);
-        }
-        return 0;
-    }
-
-    jack_client_t* client_;
-    std::atomic<jack_port_t*> playingPort_{nullptr};
-    std::atomic<int> every_{8};
-    std::atomic<bool> once_{false};
-    std::atomic<bool> serverGone_{false};
-    int cycle_ = 0; // process thread only
-};
+// The module's strike: note 36 on channel 10 at full velocity.
+constexpr DrumModule::Message kickStrike{0, {0x99, 36, 127}};
 
 class JackFaults : public JackServerTest {
 protected:
@@ -103,9 +39,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         test::resetAppFolder();
-        const auto noResources = storage::folder() / "no-resources";
-        std::filesystem::create_directories(noResources);
-        setenv("TAMBOREL_RESOURCES", noResources.c_str(), 1);
+        test::useEmptyResources();
         setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
 
         const auto kick = storage::folder() / "kick.wav";
@@ -162,11 +96,11 @@ TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAg
     state->drainRealtimeEvents();
     ASSERT_TRUE(state->published().engineRunning);
 
-    auto module = std::make_unique<Module>(*server);
+    auto module = std::make_unique<DrumModule>(*server);
     ASSERT_TRUE(module->valid());
     jack_port_t* pads = module->addPort("pads");
     ASSERT_TRUE(connectedToUs(pads));
-    module->play(pads, 8); // 1024 frames apart: each 480-frame kick ends before the next
+    module->play(8); // 1024 frames apart: each 480-frame kick ends before the next
     EXPECT_NEAR(loudestHeard(), kickLevel, 1e-4) << "the performance was not heard";
 
     server->kill(); // while the module is still striking
@@ -196,20 +130,17 @@ TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAg
     EXPECT_TRUE(state->published().engineRunning);
     EXPECT_THAT(runningShown, ::testing::ElementsAre(false, true));
 
-    module = std::make_unique<Module>(*server);
+    module = std::make_unique<DrumModule>(*server);
     ASSERT_TRUE(module->valid());
     pads = module->addPort("pads");
     ASSERT_TRUE(connectedToUs(pads)) << "the returning module was not connected";
     std::this_thread::sleep_for(50ms); // a new connection carries data from the next cycle
-    const float heard = loudestHeard([&] {
-        module->strikeOnce(pads);
-        EXPECT_TRUE(eventually([&] { return module->struck(); }));
-    });
+    const float heard = loudestHeard([&] { EXPECT_TRUE(module->send({kickStrike})); });
     EXPECT_NEAR(heard, kickLevel * 0.5f, 1e-4) << "the kick did not play after the restart";
 }
 
 TEST_F(JackFaults, TwoHundredPortsComingAndGoingWithinASecondLeaveTheRightSources) {
-    Module storm(*server, "storm");
+    DrumModule storm(*server, "storm");
     ASSERT_TRUE(storm.valid());
 
     // Each port lives until the next one arrives, except every fiftieth, which stays. The
@@ -265,8 +196,8 @@ TEST_F(JackFaults, TwoHundredPortsComingAndGoingWithinASecondLeaveTheRightSource
     // And the kit still answers the last port standing.
     std::this_thread::sleep_for(50ms);
     const float heard = loudestHeard([&] {
-        storm.strikeOnce(survivors.back());
-        EXPECT_TRUE(eventually([&] { return storm.struck(); }));
+        storm.useOutput(survivors.back());
+        EXPECT_TRUE(storm.send({kickStrike}));
     });
     EXPECT_NEAR(heard, kickLevel, 1e-4);
 }

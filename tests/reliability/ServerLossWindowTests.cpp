@@ -73,9 +73,7 @@ protected:
             return;
         app();
         test::resetAppFolder();
-        const auto noResources = storage::folder() / "no-resources";
-        std::filesystem::create_directories(noResources);
-        setenv("TAMBOREL_RESOURCES", noResources.c_str(), 1);
+        test::useEmptyResources();
         setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
 
         state = std::make_unique<controller::AppState>(queue);

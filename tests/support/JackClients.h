@@ -1,6 +1,7 @@
 #pragma once
 // A drum module for tests against a private JACK server: a client that sends a chosen set of
-// MIDI messages, each at its own frame of one cycle, on the output port added last.
+// MIDI messages, each at its own frame of one cycle, or keeps striking the kick every few
+// cycles, on the output port added or chosen last.
 
 #include "JackServerFixture.h"
 
@@ -45,10 +46,14 @@ public:
             return;
         jack_set_process_callback(client_, &DrumModule::process, this);
         jack_set_xrun_callback(client_, &DrumModule::xrun, this);
+        jack_on_shutdown(
+            client_, [](void* self) { static_cast<DrumModule*>(self)->serverGone_ = true; }, this);
         jack_activate(client_);
     }
+    // Like the program's driver, a module outliving its server leaves the dead client alone:
+    // libjack can crash closing it.
     ~DrumModule() {
-        if (client_ != nullptr)
+        if (client_ != nullptr && !serverGone_.load())
             jack_client_close(client_);
     }
     DrumModule(const DrumModule&) = delete;
@@ -62,9 +67,14 @@ public:
         return port;
     }
     void removePort(jack_port_t* port) {
-        port_.store(nullptr);
+        jack_port_t* expected = port;
+        port_.compare_exchange_strong(expected, nullptr);
         jack_port_unregister(client_, port);
     }
+    // Sends from now on through this port.
+    void useOutput(jack_port_t* port) { port_.store(port); }
+    // Strikes the kick at full velocity every `everyCycles` cycles; 0 stops.
+    void play(int everyCycles) { every_.store(everyCycles); }
 
     // Sends up to eight messages in the next cycle. Only while nothing is pending: the
     // process thread reads them after it sees the flag.
@@ -94,6 +104,10 @@ private:
             return 0;
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
+        if (const int every = module.every_.load(); every > 0 && ++module.cycle_ % every == 0) {
+            const jack_midi_data_t kick[] = {0x99, 36, 127};
+            jack_midi_event_write(buffer, 0, kick, 3);
+        }
         if (!module.pending_.load())
             return 0;
         for (std::size_t i = 0; i < module.count_; ++i)
@@ -116,6 +130,9 @@ private:
     std::atomic<jack_port_t*> port_{nullptr};
     std::atomic<bool> pending_{false};
     std::atomic<jack_nframes_t> cycleStart_{0};
+    std::atomic<int> every_{0};
+    int cycle_ = 0; // process thread only
+    std::atomic<bool> serverGone_{false};
 };
 
 } // namespace tamborel::testing
