@@ -53,6 +53,17 @@ std::vector<float> JackRecorder::right() const {
     return {right_.begin(), right_.begin() + static_cast<long>(written_.load())};
 }
 
+float loudestOnTheLeft(const JackServer& server, const std::function<void()>& during) {
+    constexpr std::size_t quarterSecond = 12000;
+    JackRecorder recorder(server, quarterSecond);
+    EXPECT_TRUE(recorder.connect("Tamborel:out_1", "Tamborel:out_2"));
+    recorder.rewind();
+    during();
+    EXPECT_TRUE(recorder.waitForFrames(quarterSecond));
+    const auto left = recorder.left();
+    return left.empty() ? 0.0f : *std::max_element(left.begin(), left.end());
+}
+
 int JackRecorder::onProcess(jack_nframes_t frames, void* self) {
     auto* r = static_cast<JackRecorder*>(self);
     r->cycles_.fetch_add(1);

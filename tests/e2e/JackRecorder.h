@@ -5,6 +5,7 @@
 #include "JackServerFixture.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ private:
     std::atomic<std::uint64_t> cycles_{0};
     std::atomic<jack_nframes_t> startFrame_{0};
 };
+
+// The loudest sample of the program's left output ("Tamborel:out_1") over the next quarter
+// second at 48 kHz, recorded while `during` runs.
+float loudestOnTheLeft(const JackServer& server, const std::function<void()>& during);
 
 // Index of the first sample whose magnitude exceeds `threshold`, or -1.
 long firstAbove(const std::vector<float>& samples, float threshold);

@@ -72,17 +72,6 @@ protected:
             [&] { return jack_port_connected_to(port, "Tamborel:Tamborel In") != 0; });
     }
 
-    // The loudest sample of the program's left output over the next quarter second.
-    float loudestHeard(const std::function<void()>& during = [] {}) {
-        JackRecorder recorder(*server, 12000);
-        EXPECT_TRUE(recorder.connect("Tamborel:out_1", "Tamborel:out_2"));
-        recorder.rewind();
-        during();
-        EXPECT_TRUE(recorder.waitForFrames(12000));
-        const auto left = recorder.left();
-        return left.empty() ? 0.0f : *std::max_element(left.begin(), left.end());
-    }
-
     platform::ManualMainQueue queue;
     std::unique_ptr<controller::AppState> state;
 };
@@ -101,7 +90,8 @@ TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAg
     jack_port_t* pads = module->addPort("pads");
     ASSERT_TRUE(connectedToUs(pads));
     module->play(8); // 1024 frames apart: each 480-frame kick ends before the next
-    EXPECT_NEAR(loudestHeard(), kickLevel, 1e-4) << "the performance was not heard";
+    EXPECT_NEAR(loudestOnTheLeft(*server, [] {}), kickLevel, 1e-4)
+        << "the performance was not heard";
 
     server->kill(); // while the module is still striking
     ASSERT_TRUE(eventually([&] { return !state->isEngineRunning(); }));
@@ -135,7 +125,7 @@ TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAg
     pads = module->addPort("pads");
     ASSERT_TRUE(connectedToUs(pads)) << "the returning module was not connected";
     std::this_thread::sleep_for(50ms); // a new connection carries data from the next cycle
-    const float heard = loudestHeard([&] { EXPECT_TRUE(module->send({kickStrike})); });
+    const float heard = loudestOnTheLeft(*server, [&] { EXPECT_TRUE(module->send({kickStrike})); });
     EXPECT_NEAR(heard, kickLevel * 0.5f, 1e-4) << "the kick did not play after the restart";
 }
 
@@ -195,7 +185,7 @@ TEST_F(JackFaults, TwoHundredPortsComingAndGoingWithinASecondLeaveTheRightSource
 
     // And the kit still answers the last port standing.
     std::this_thread::sleep_for(50ms);
-    const float heard = loudestHeard([&] {
+    const float heard = loudestOnTheLeft(*server, [&] {
         storm.useOutput(survivors.back());
         EXPECT_TRUE(storm.send({kickStrike}));
     });
