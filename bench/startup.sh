@@ -63,7 +63,7 @@ for run in $(seq 1 "$runs"); do
       cat "$work/app-$run.log" >&2
       exit 1
     fi
-    sleep 0.005
+    sleep 0.02
   done
   t1=$(now_ms)
   sleep 2 # samples load during boot; let the first frames settle
