@@ -16,7 +16,7 @@ runs=${2:-5}
 app=$(realpath "$build/bin/tamborel")
 
 if [ -z "${TAMBOREL_IN_XVFB:-}" ]; then
-  exec env TAMBOREL_IN_XVFB=1 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
+  exec env TAMBOREL_IN_XVFB=1 tests/support/with-xvfb 1600x1000 \
     "$0" "$build" "$runs"
 fi
 

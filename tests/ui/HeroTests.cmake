@@ -18,7 +18,7 @@ target_link_libraries(hero-screenshot PRIVATE tamborel_ui tamborel_uiplugin Qt6:
   Qt6::QuickControls2)
 add_dependencies(hero-screenshot tamborel_models)
 add_test(NAME ui_hero_screenshot
-  COMMAND xvfb-run -a -s "-screen 0 640x480x24 -nolisten tcp"
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/support/with-xvfb 640x480
     $<TARGET_FILE:hero-screenshot> ${CMAKE_BINARY_DIR}/ui-screenshots)
 set_tests_properties(ui_hero_screenshot PROPERTIES
   LABELS "ui;xvfb" TIMEOUT 120

@@ -10,7 +10,7 @@ shot=$2
 out=$3
 
 if [ -z "${TAMBOREL_IN_XVFB:-}" ]; then
-  exec env TAMBOREL_IN_XVFB=1 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" "$0" "$@"
+  exec env TAMBOREL_IN_XVFB=1 "$(dirname "$0")/../support/with-xvfb" 1600x1000 "$0" "$@"
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tamborel-ui-XXXXXX")
