@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace tamborel::audio {
 
@@ -20,6 +21,15 @@ void quietJackLibrary() {
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
     });
+}
+
+// The gates of clients lost with their servers: a late callback of such a client may still
+// come through one, so they are kept for the life of the process, a few bytes per loss.
+void abandonGate(void* gate) {
+    static std::mutex mutex;
+    static auto* abandoned = new std::vector<void*>;
+    const std::lock_guard lock(mutex);
+    abandoned->push_back(gate);
 }
 
 // JACK refuses periods above this size.
@@ -147,6 +157,7 @@ void JackDriver::closeClient() {
         // makes sure a stop can never hang on a library thread.
         for (int waited = 0; gate_->inside.load() != 0 && waited < 1000; ++waited)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        abandonGate(gate_);
     } else {
         jack_client_close(client_);
         delete gate_;
