@@ -2,7 +2,10 @@ import QtQuick
 import Tamborel
 
 // The four pages side by side, one page wide on screen, shifted by the selected page and
-// the drag in progress; it springs to rest whenever nobody is dragging it.
+// the drag in progress; it springs to rest whenever nobody is dragging it. The pads page
+// is built with the window; each other page is built, a slice at a time between frames,
+// once the page before it has been shown, so the page a drag reveals is always ready and
+// pages nobody has gone near cost neither start-up time nor memory.
 SwipePager {
     id: pager
 
@@ -10,6 +13,9 @@ SwipePager {
     readonly property alias strip: strip
 
     count: 4
+    // Pages up to this index are built (or being built).
+    property int builtUpTo: 1
+    onCurrentIndexChanged: builtUpTo = Math.max(builtUpTo, Math.min(currentIndex + 1, count - 1))
 
     Item {
         id: strip
@@ -29,23 +35,35 @@ SwipePager {
             height: pager.height
             appState: pager.appState
         }
-        MixerView {
+        Loader {
             x: pager.width
             width: pager.width
             height: pager.height
-            appState: pager.appState
+            asynchronous: true
+            active: pager.builtUpTo >= 1
+            sourceComponent: MixerView {
+                appState: pager.appState
+            }
         }
-        MappingView {
+        Loader {
             x: pager.width * 2
             width: pager.width
             height: pager.height
-            appState: pager.appState
+            asynchronous: true
+            active: pager.builtUpTo >= 2
+            sourceComponent: MappingView {
+                appState: pager.appState
+            }
         }
-        SettingsView {
+        Loader {
             x: pager.width * 3
             width: pager.width
             height: pager.height
-            appState: pager.appState
+            asynchronous: true
+            active: pager.builtUpTo >= 3
+            sourceComponent: SettingsView {
+                appState: pager.appState
+            }
         }
     }
 }
