@@ -1,7 +1,7 @@
 #pragma once
-// One per live 3-D view of the hero card: remembers the last `pulse` it acted on and asks
-// for a pop when the panel's count moves on. A fresh view starts from 0, so a view made
-// after hits pops once as it appears. Nothing pops while the view has no model to show.
+// One per hero card's 3-D view: remembers the last `pulse` it acted on and asks
+// for a pop when the panel's count moves on. The view starts from 0, so when it is made
+// at the first hit it pops once as it appears. Nothing pops while it has no model to show.
 
 #include <QObject>
 #include <QQmlParserStatus>

@@ -1,7 +1,8 @@
 #pragma once
 // A drum module for tests against a private JACK server: a client that sends a chosen set of
-// MIDI messages, each at its own frame of one cycle, or keeps striking the kick every few
-// cycles, on the output port added or chosen last.
+// MIDI messages, each at its own frame of one cycle, keeps striking the kick every few
+// cycles, or plays a groove (notes in turn at a fixed spacing, at any frame of a cycle), on
+// the output port added or chosen last.
 
 #include "JackServerFixture.h"
 
@@ -11,7 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 namespace tamborel::testing {
 
@@ -76,6 +79,19 @@ public:
     // Strikes the kick at full velocity every `everyCycles` cycles; 0 stops.
     void play(int everyCycles) { every_.store(everyCycles); }
 
+    // Strikes the notes in turn at velocity 100, one every `spacing` frames, from the next
+    // cycle on, until stopGroove(). Once per module. The server's frame time of each strike
+    // is kept.
+    void groove(const std::vector<jack_midi_data_t>& notes, jack_nframes_t spacing) {
+        grooveCount_ = std::min(notes.size(), grooveNotes_.size());
+        std::copy_n(notes.begin(), grooveCount_, grooveNotes_.begin());
+        grooveSpacing_.store(grooveCount_ > 0 ? spacing : 0);
+    }
+    void stopGroove() { grooveSpacing_.store(0); }
+    // The frame times of the groove's strikes so far (the first `strikeCount()` entries).
+    std::size_t strikeCount() const { return strikeCount_.load(); }
+    jack_nframes_t strikeFrame(std::size_t i) const { return strikeFrames_[i]; }
+
     // Sends up to eight messages in the next cycle. Only while nothing is pending: the
     // process thread reads them after it sees the flag.
     void strike(std::initializer_list<Message> messages) {
@@ -108,6 +124,7 @@ private:
             const jack_midi_data_t kick[] = {0x99, 36, 127};
             jack_midi_event_write(buffer, 0, kick, 3);
         }
+        module.playGroove(buffer, frames);
         if (!module.pending_.load())
             return 0;
         for (std::size_t i = 0; i < module.count_; ++i)
@@ -116,6 +133,25 @@ private:
         module.cycleStart_.store(jack_last_frame_time(module.client_));
         module.pending_.store(false);
         return 0;
+    }
+
+    // Writes the groove's strikes that fall in this cycle.
+    void playGroove(void* buffer, jack_nframes_t frames) {
+        const jack_nframes_t spacing = grooveSpacing_.load();
+        if (spacing == 0)
+            return;
+        const jack_nframes_t start = jack_last_frame_time(client_);
+        // A strike that fell into cycles this client missed plays at the start of this one.
+        if (strikeCount_.load() == 0 || static_cast<std::int32_t>(nextStrike_ - start) < 0)
+            nextStrike_ = start;
+        for (std::size_t n = strikeCount_.load();
+             nextStrike_ - start < frames && n < strikeFrames_.size(); ++n) {
+            const jack_midi_data_t note[] = {0x99, grooveNotes_[n % grooveCount_], 100};
+            jack_midi_event_write(buffer, nextStrike_ - start, note, 3);
+            strikeFrames_[n] = nextStrike_;
+            strikeCount_.store(n + 1);
+            nextStrike_ += spacing;
+        }
     }
 
     static int xrun(void* self) {
@@ -132,6 +168,12 @@ private:
     std::atomic<jack_nframes_t> cycleStart_{0};
     std::atomic<int> every_{0};
     int cycle_ = 0; // process thread only
+    std::array<jack_midi_data_t, 16> grooveNotes_{};
+    std::size_t grooveCount_ = 0;
+    std::atomic<jack_nframes_t> grooveSpacing_{0};
+    jack_nframes_t nextStrike_ = 0; // process thread only
+    std::array<jack_nframes_t, 1024> strikeFrames_{};
+    std::atomic<std::size_t> strikeCount_{0};
     std::atomic<bool> serverGone_{false};
 };
 

@@ -76,19 +76,18 @@ TestCase {
         compare(panel.pulse, 7);
     }
 
-    function test_sameModelKeepsItsViewAndAnotherModelGetsANewOne() {
+    function test_oneViewFollowsEveryModelChange() {
         const { state, panel } = makePanel();
         state.hit("snare");
-        const drumView = panel.sceneView;
-        state.release("snare");
-        state.hit("tom1");
-        verify(panel.sceneView === drumView, "tom1 is also a drum");
-        compare(drumView.pulse, panel.pulse);
-
+        const view = panel.sceneView;
         state.hit("crash1");
-        verify(panel.sceneView !== drumView);
-        compare(panel.sceneView.modelName, "cymbal");
-        compare(findChild(panel, "roleName").text, "Crash 1");
+        state.hit("tom1");
+        state.hit("ride");
+        verify(panel.sceneView === view, "a drummer's groove must not rebuild the 3-D view");
+        compare(view.modelName, "cymbal");
+        compare(view.pulse, panel.pulse);
+        compare(findChild(panel, "roleName").text, "Ride");
+        verify(findChild(view, "cymbalModel").shown && !findChild(view, "drumModel").shown);
     }
 
     function test_aMissingModelLeavesAnEmptyCardWithTheName() {

@@ -10,8 +10,8 @@ GlassCard {
     property var bridge
     readonly property alias pulse: heroModel.pulse
     readonly property alias modelName: heroModel.modelName
-    // The 3-D view on show, if any.
-    readonly property Item sceneView: sceneRepeater.count > 0 ? sceneRepeater.itemAt(0) : null
+    // The 3-D view, once there has been a hit.
+    readonly property Item sceneView: sceneLoader.item
 
     implicitWidth: 224
     implicitHeight: 236
@@ -54,16 +54,16 @@ GlassCard {
                 }
             }
 
-            // The model name is the view's identity: a new model gets a fresh view, another
-            // role of the same model keeps the one that is spinning.
-            Repeater {
-                id: sceneRepeater
-                model: heroModel.modelName === "" ? [] : [heroModel.modelName]
-                delegate: HeroSceneView {
-                    required property string modelData
+            // One view for the life of the card, made at the first hit. Tearing views down
+            // and building new ones as a groove moves between drums and cymbals raced the
+            // render thread, which was still preparing the old view's scene.
+            Loader {
+                id: sceneLoader
+                active: heroModel.modelName !== "" || item !== null
+                sourceComponent: HeroSceneView {
                     width: stage.width
                     height: stage.height
-                    modelName: modelData
+                    modelName: heroModel.modelName
                     pulse: heroModel.pulse
                 }
             }

@@ -3,16 +3,20 @@ import QtQuick3D
 import QtQuick3D.Helpers
 import Tamborel
 
-// One model in a 3-D view: framed to 2.2 units around the origin, turning once every 9 s,
-// popping to 1.18 times its size and back when the panel's hit count moves on. The mouse
-// orbits and zooms the camera. The scene is built once, for the model the view was made for.
+// The hero card's one 3-D view: both models framed to 2.2 units around the origin, the one
+// named by `modelName` shown, turning once every 9 s and popping to 1.18 times its size and
+// back when the panel's hit count moves on. The mouse orbits and zooms the camera.
+// The scene is built once and never torn down: a drummer switches between drum and cymbal
+// many times a second, and only the models' visibility follows that.
 View3D {
     id: view
 
     property string modelName
     property int pulse
     readonly property alias coordinator: coordinator
-    readonly property alias geometry: heroGeometry
+    // The geometry of the model on show.
+    readonly property HeroGeometry geometry: modelName === "cymbal" ? cymbal.geometry
+                                                                     : drum.geometry
     readonly property alias spinner: spinner
 
     camera: camera
@@ -25,33 +29,50 @@ View3D {
     HeroCoordinator {
         id: coordinator
         pulse: view.pulse
-        hasModel: heroGeometry.loaded
+        hasModel: view.geometry.loaded
         onPopRequested: pop.restart()
+    }
+
+    // A model scaled and moved so that its bounds sit framed around the origin. Its geometry
+    // is read once, with the view.
+    component FramedModel: Node {
+        id: framed
+        required property string name
+        readonly property bool shown: view.modelName === name
+        readonly property alias geometry: framedGeometry
+        readonly property real framing: framedGeometry.framingScale
+
+        scale: Qt.vector3d(framing, framing, framing)
+        position: framedGeometry.centre.times(-framing)
+        visible: shown && framedGeometry.loaded
+
+        Model {
+            geometry: HeroGeometry {
+                id: framedGeometry
+                modelName: framed.name
+            }
+            materials: DefaultMaterial {
+                vertexColorsEnabled: true
+                diffuseColor: "white"
+                specularAmount: 0.35
+                specularRoughness: 0.3
+                cullMode: Material.NoCulling
+            }
+        }
     }
 
     Node {
         id: spinner
 
-        Node {
-            objectName: "container"
-            readonly property real framing: heroGeometry.framingScale
-            scale: Qt.vector3d(framing, framing, framing)
-            position: heroGeometry.centre.times(-framing)
-
-            Model {
-                visible: heroGeometry.loaded
-                geometry: HeroGeometry {
-                    id: heroGeometry
-                    modelName: view.modelName
-                }
-                materials: DefaultMaterial {
-                    vertexColorsEnabled: true
-                    diffuseColor: "white"
-                    specularAmount: 0.35
-                    specularRoughness: 0.3
-                    cullMode: Material.NoCulling
-                }
-            }
+        FramedModel {
+            id: drum
+            objectName: "drumModel"
+            name: "drum"
+        }
+        FramedModel {
+            id: cymbal
+            objectName: "cymbalModel"
+            name: "cymbal"
         }
 
         NumberAnimation on eulerRotation.y {
@@ -59,7 +80,7 @@ View3D {
             to: 360
             duration: 9000
             loops: Animation.Infinite
-            running: heroGeometry.loaded
+            running: view.geometry.loaded
         }
 
         // A new pop restarts from whatever scale the last one had reached.

@@ -1,0 +1,237 @@
+// The real window over the real state on a private JACK server, as a drummer meets it: a
+// groove on every pad for half a minute, and the server dying while the drummer plays.
+
+#include "AppFolder.h"
+#include "AudioTestSupport.h"
+#include "JackClients.h"
+#include "JackRecorder.h"
+#include "JackServerFixture.h"
+#include "MainWindowHarness.h"
+
+#include "controller/AppState.h"
+#include "model/Storage.h"
+#include "ui/QtMainQueue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+Q_IMPORT_QML_PLUGIN(TamborelPlugin)
+
+using namespace tamborel;
+using namespace tamborel::testing;
+
+namespace {
+
+constexpr float kickLevel = 0.25f;
+
+class JackWindow : public JackServerTest {
+protected:
+    // With the program's own resources (factory samples, drum images and the hero's models),
+    // or with none, which starts faster.
+    virtual bool withResources() const { return false; }
+
+    void SetUp() override {
+        JackServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        windowTestApp();
+        test::resetAppFolder();
+        if (withResources())
+            unsetenv("TAMBOREL_RESOURCES");
+        else
+            test::useEmptyResources();
+        setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
+
+        state = std::make_unique<controller::AppState>(queue);
+        bridge = std::make_unique<ui::AppBridge>(*state);
+        window = harness.show(*bridge);
+        ASSERT_NE(window, nullptr);
+        state->boot();
+
+        const auto kick = storage::folder() / "kick.wav";
+        ASSERT_TRUE(audio::testing::writeWithSndfile(kick, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000,
+                                                     2, std::vector<float>(960, kickLevel)));
+        state->assignSample(kick, PadRole::kick);
+    }
+
+    void TearDown() override {
+        harness.close();
+        bridge.reset();
+        state.reset();
+        JackServerTest::TearDown();
+    }
+
+    ui::QtMainQueue queue;
+    std::unique_ptr<controller::AppState> state;
+    std::unique_ptr<ui::AppBridge> bridge;
+    MainWindowHarness harness;
+    QQuickWindow* window = nullptr;
+};
+
+using ServerLossWindow = JackWindow;
+
+// The window carries on, the status bar and the Settings page say "Stopped", and once the
+// server is back, choosing the output device again in Settings brings the sound back.
+TEST_F(ServerLossWindow, WindowCarriesOnShowsStoppedAndChoosingTheDeviceAgainPlays) {
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("enginePill"), QStringLiteral("Audio"), 5000);
+    const float before = loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); });
+    ASSERT_GT(before, kickLevel / 4) << "a click on the kick card was not heard";
+
+    // The drummer keeps playing through the crash.
+    QTimer strikes;
+    QObject::connect(&strikes, &QTimer::timeout, [&] { state->triggerManual(PadRole::kick); });
+    strikes.start(10);
+    QTest::qWait(100);
+    server->kill();
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("enginePill"), QStringLiteral("Stopped"), 5000);
+    QTest::qWait(200);
+    strikes.stop();
+
+    // Without its server, the window still answers at once: a pad click reaches the status
+    // bar and the Settings page opens and says why there is no sound.
+    harness.click("pad-snare");
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("lastHit"), QString::fromUtf8("Snare  \u2022  manual"),
+                              5000);
+    harness.click("tab-Settings");
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("engineValue"), QStringLiteral("Stopped"), 5000);
+    QQuickItem* picker = harness.item("devicePicker");
+    ASSERT_NE(picker, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(picker), 5000);
+
+    // The server is back. The drummer opens the device list and takes the same entry again.
+    ASSERT_TRUE(server->restart()) << server->failure();
+    harness.click("devicePicker");
+    QTRY_VERIFY_WITH_TIMEOUT(
+        picker->property("popup").value<QObject*>()->property("opened").toBool(), 5000);
+    QTest::keyClick(window, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("engineValue"), QStringLiteral("Running"), 5000);
+    EXPECT_EQ(harness.text("enginePill"), QStringLiteral("Audio"));
+
+    harness.click("tab-Pads");
+    QQuickItem* kickCard = harness.item("pad-kick");
+    ASSERT_NE(kickCard, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(kickCard), 5000);
+    QTest::qWait(300); // let the page settle so the click lands on the card
+    EXPECT_NEAR(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), before, 1e-4)
+        << "the kick did not play after the device was chosen again";
+}
+
+// Kick, snare, hi-hat, toms and cymbals taking turns at sixteen strikes a second, with the
+// hero card's 3-D models following every strike, as the drummer's first minute does.
+class GrooveWindow : public JackWindow {
+protected:
+    JackServer::Options serverOptions() const override { return {48000, 256}; }
+    bool withResources() const override { return true; }
+};
+
+// CPU time per thread name of this process, in clock ticks.
+std::map<std::string, long> cpuTicksByThread() {
+    std::map<std::string, long> ticks;
+    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (task.startsWith(u'.') || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QString line = QString::fromLatin1(stat.readAll());
+        const auto open = line.indexOf(u'('), close = line.lastIndexOf(u')');
+        const QStringList fields = line.mid(close + 2).split(u' ');
+        if (open < 0 || fields.size() < 13)
+            continue;
+        ticks[line.mid(open + 1, close - open - 1).toStdString()] +=
+            fields[11].toLong() + fields[12].toLong();
+    }
+    return ticks;
+}
+
+TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFrame) {
+    // A 10 ms click on every pad: each strike is heard from its own frame on, after silence.
+    const auto click = storage::folder() / "click.wav";
+    ASSERT_TRUE(audio::testing::writeWithSndfile(click, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                                 std::vector<float>(960, 0.2f)));
+    for (PadRole role : allPadRoles)
+        state->assignSample(click, role);
+    // Drums and cymbals alternate, so the hero card changes model on nearly every strike.
+    // (The half-open hat has no note of its own: the pedal makes it.)
+    std::vector<jack_midi_data_t> notes;
+    for (PadRole role :
+         {PadRole::kick, PadRole::hhClosed, PadRole::snare, PadRole::hhOpen, PadRole::snareRim,
+          PadRole::hhPedal, PadRole::tom1, PadRole::crash1, PadRole::tom2, PadRole::crash2,
+          PadRole::tom3, PadRole::ride, PadRole::rideBell, PadRole::hhHalf}) {
+        const auto pad = state->published().kit.pad(role);
+        if (pad && !pad->notes.empty())
+            notes.push_back(static_cast<jack_midi_data_t>(pad->notes.front()));
+    }
+    ASSERT_GE(notes.size(), 13u);
+
+    DrumModule module(*server, "module");
+    ASSERT_TRUE(module.valid());
+    jack_port_t* pads = module.addPort("pads");
+    QTRY_VERIFY_WITH_TIMEOUT(jack_port_connected_to(pads, "Tamborel:Tamborel In") != 0, 5000);
+    QTest::qWait(100); // new connections take effect at a cycle boundary
+
+    JackRecorder recorder(*server, 48000 * 36);
+    ASSERT_TRUE(recorder.connect("Tamborel:out_1", "Tamborel:out_2"));
+    recorder.rewind();
+    ASSERT_TRUE(recorder.waitForFrames(256));
+    const auto before = cpuTicksByThread();
+    module.groove(notes, 3000);
+    // Most of it on the pads page, under the hero card; then past every other page, each of
+    // which follows the strikes too.
+    QTest::qWait(20000);
+    for (const char* tab : {"tab-Mixer", "tab-Mapping", "tab-Settings", "tab-Pads"}) {
+        harness.click(tab);
+        QTest::qWait(3000);
+    }
+    module.stopGroove();
+    const auto after = cpuTicksByThread();
+    ASSERT_TRUE(recorder.waitForFrames(module.strikeFrame(module.strikeCount() - 1) -
+                                       recorder.startFrame() + 4800));
+
+    // Every strike starts at its own frame, out of silence. A cycle that overran anywhere in
+    // the graph may run it out of order, so each such cycle may spoil a strike or two.
+    const auto left = recorder.left(), right = recorder.right();
+    const auto level = [&](std::size_t i) {
+        return std::max(std::fabs(left[i]), std::fabs(right[i]));
+    };
+    const std::size_t strikes = module.strikeCount();
+    EXPECT_GE(strikes, 30u * 16u);
+    std::size_t misplaced = 0;
+    for (std::size_t n = 0; n < strikes; ++n) {
+        const std::size_t at = module.strikeFrame(n) - recorder.startFrame();
+        if (at == 0 || at >= left.size() || level(at - 1) != 0.0f || level(at) < 0.01f)
+            ++misplaced;
+    }
+    EXPECT_LE(misplaced, 2u * static_cast<std::size_t>(module.xruns()))
+        << misplaced << " of " << strikes << " strikes were not heard at their own frame";
+
+    // What the window cost while the groove played.
+    const long perSecond = sysconf(_SC_CLK_TCK);
+    const double seconds = static_cast<double>(strikes) / 16.0;
+    for (const auto& [thread, ticks] : after) {
+        const long used = ticks - (before.contains(thread) ? before.at(thread) : 0);
+        if (used > 0)
+            std::printf("cpu %-20s %5.1f %%\n", thread.c_str(),
+                        100.0 * static_cast<double>(used) / static_cast<double>(perSecond) /
+                            seconds);
+    }
+
+    // The window still answers: a pad click is heard and reaches the status bar.
+    QQuickItem* kickCard = harness.item("pad-kick");
+    ASSERT_NE(kickCard, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(kickCard), 5000);
+    QTest::qWait(300); // let the page settle so the click lands on the card
+    EXPECT_GT(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), 0.01f);
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("lastHit"), QString::fromUtf8("Kick  \u2022  manual"),
+                              5000);
+}
+
+} // namespace
