@@ -41,8 +41,15 @@ bool writeDocument(const std::optional<std::string>& text, const fs::path& locat
 const fs::path& folder() {
     static const fs::path location = [] {
         // Without a home folder there is nowhere sensible to keep kits; the working folder
-        // is the least surprising fallback.
-        const fs::path base = platform::userDataDirectory().value_or(fs::current_path());
+        // is the least surprising fallback. It is asked for only then, and without throwing:
+        // a working folder that has been deleted must not stop a program that never needs it.
+        fs::path base;
+        if (auto data = platform::userDataDirectory()) {
+            base = *data;
+        } else {
+            std::error_code ec;
+            base = fs::current_path(ec);
+        }
         fs::path app = base / "Tamborel";
         std::error_code ec;
         fs::create_directories(app, ec);
