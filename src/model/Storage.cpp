@@ -89,7 +89,11 @@ std::optional<fs::path> saveKit(const DrumKit& kit) {
         platform::logLine("saveKit failed: the kit name holds a NUL character");
         return std::nullopt;
     }
+    // A blank name would give ".json", which the kit list cannot see (a hidden file with no
+    // extension), or a list entry of spaces; the kit keeps its name, only the file gets one.
     std::string fileName = kit.name;
+    if (fileName.find_first_not_of(" \t\n\v\f\r") == std::string::npos)
+        fileName = "Untitled";
     std::replace(fileName.begin(), fileName.end(), '/', '-');
     const fs::path target = kitsFolder() / (fileName + ".json");
     if (!writeKit(kit, target))

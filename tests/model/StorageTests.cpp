@@ -48,6 +48,10 @@ TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
     EXPECT_EQ(storage::saveKit(DrumKit("Live/Studio"))->filename(), "Live-Studio.json");
     EXPECT_EQ(storage::saveKit(DrumKit("Live:Studio"))->filename(), "Live:Studio.json");
     EXPECT_EQ(storage::saveKit(DrumKit(" Funk "))->filename(), " Funk .json");
+    EXPECT_EQ(storage::saveKit(DrumKit(" "))->filename(), "Untitled.json");
+    const auto blank = storage::saveKit(DrumKit(""));
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(storage::loadKit(*blank)->name, ""); // the file is named, the kit is not
 
     DrumKit first("Funk"), second("Funk");
     second.masterVolume = 0.5f;
@@ -55,8 +59,9 @@ TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
     const auto path = storage::saveKit(second);
     ASSERT_TRUE(path);
     EXPECT_EQ(storage::loadKit(*path)->id, second.id);
-    EXPECT_EQ(savedNames(), (std::vector<std::string>{" Funk .json", "Funk.json",
-                                                      "Live-Studio.json", "Live:Studio.json"}));
+    EXPECT_EQ(savedNames(),
+              (std::vector<std::string>{" Funk .json", "Funk.json", "Live-Studio.json",
+                                        "Live:Studio.json", "Untitled.json"}));
 }
 
 TEST_F(StorageTest, KitNameWithNulIsRefusedAndTouchesNoFile) {
