@@ -26,14 +26,14 @@ void removeInterruptedSavesIn(const fs::path& app) {
                           " unfinished file(s) left by interrupted saves");
 }
 
-bool writeDocument(const std::optional<std::string>& text, const fs::path& location,
-                   std::string& error) {
-    if (!text) {
-        error = "the kit holds text that is not valid UTF-8";
-        return false;
-    }
-    error = platform::writeFileAtomically(location, *text);
-    return error.empty();
+// Writes one document; empty on success, otherwise why the file was left untouched.
+template <typename Record>
+std::string writeDocument(const Record& record,
+                          std::optional<std::string> (*toText)(const Record&, std::string*),
+                          const fs::path& location) {
+    std::string whyNot;
+    const auto text = toText(record, &whyNot);
+    return text ? platform::writeFileAtomically(location, *text) : whyNot;
 }
 
 } // namespace
@@ -102,8 +102,8 @@ std::optional<fs::path> saveKit(const DrumKit& kit) {
 }
 
 bool writeKit(const DrumKit& kit, const fs::path& location) {
-    std::string error;
-    if (writeDocument(documents::writeKit(kit), location, error))
+    const std::string error = writeDocument(kit, documents::writeKit, location);
+    if (error.empty())
         return true;
     platform::logLine("saveKit failed: " + error);
     return false;
@@ -121,8 +121,7 @@ std::optional<DrumKit> loadKit(const fs::path& location) {
 }
 
 void rememberLastKit(const DrumKit& kit) {
-    std::string ignored;
-    writeDocument(documents::writeKit(kit), folder() / lastKitName, ignored);
+    writeDocument(kit, documents::writeKit, folder() / lastKitName);
 }
 
 std::optional<DrumKit> lastKit() {
@@ -130,8 +129,7 @@ std::optional<DrumKit> lastKit() {
 }
 
 void saveSettings(const AudioSettings& settings) {
-    std::string ignored;
-    writeDocument(documents::writeSettings(settings), folder() / settingsName, ignored);
+    writeDocument(settings, documents::writeSettings, folder() / settingsName);
 }
 
 AudioSettings loadSettings() {

@@ -1,5 +1,7 @@
 #include "ControllerFixture.h"
 
+#include <cmath>
+
 using namespace tamborel;
 using test::levelOf;
 namespace fs = std::filesystem;
@@ -150,6 +152,13 @@ TEST_F(KitOperations, NewLoadImportExportAndRenameFollowTheDirtyRules) {
 }
 
 TEST_F(KitOperations, AKitThatCannotBeWrittenStaysMarkedUnsaved) {
+    state->saveKit();
+    const std::string saved = test::readText(savedFile());
+    state->setVolume(NAN, PadRole::snare);
+    state->saveKit();
+    EXPECT_TRUE(p().dirty);
+    EXPECT_EQ(test::readText(savedFile()), saved);
+
     state->renameKit(std::string("bad\0name", 8));
     state->saveKit();
     EXPECT_TRUE(p().dirty);

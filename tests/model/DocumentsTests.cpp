@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 using namespace tamborel;
@@ -172,9 +173,20 @@ TEST(KitDocument, HostileDocumentsAreRejectedWithoutExhaustingTheReader) {
     }
 }
 
-TEST(KitDocument, NameThatIsNotUtf8CannotBeWritten) {
-    DrumKit kit(std::string("Bad \xff name"));
-    EXPECT_FALSE(writeKit(kit));
+TEST(KitDocument, RecordsThatCouldNotBeReadBackAreNotWritten) {
+    std::vector<DrumKit> kits(4, DrumKit("Bad"));
+    kits[0].name = "Bad \xff name";
+    kits[1].masterVolume = INFINITY;
+    kits[2].findPad(PadRole::ride)->volume = NAN;
+    kits[3].findPad(PadRole::kick)->pan = -INFINITY;
+    for (const DrumKit& kit : kits) {
+        std::string whyNot;
+        EXPECT_FALSE(writeKit(kit, &whyNot)) << kit.name;
+        EXPECT_FALSE(whyNot.empty());
+    }
+    AudioSettings settings;
+    settings.sampleRate = NAN;
+    EXPECT_FALSE(writeSettings(settings));
 }
 
 TEST(SettingsDocument, RoundTripAndFallbackRules) {

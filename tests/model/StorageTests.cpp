@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 using namespace tamborel;
@@ -64,15 +65,20 @@ TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
                                         "Live:Studio.json", "Untitled.json"}));
 }
 
-TEST_F(StorageTest, KitNameWithNulIsRefusedAndTouchesNoFile) {
+TEST_F(StorageTest, KitsThatCouldNotBeReadBackAreRefusedAndTouchNoFile) {
     DrumKit victim("Live");
     storage::saveKit(victim);
     const std::string before = test::readText(storage::kitsFolder() / "Live.json");
 
-    std::string log =
-        stderrOf([] { EXPECT_FALSE(storage::saveKit(DrumKit(std::string("Live\0Studio", 11)))); });
-    EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
-    EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
+    // A NUL would cut the file name short; a number that is not finite has no JSON text.
+    std::vector<DrumKit> unwritable{DrumKit(std::string("Live\0Studio", 11)), victim, victim};
+    unwritable[1].masterVolume = NAN;
+    unwritable[2].findPad(PadRole::snare)->pan = INFINITY;
+    for (const DrumKit& kit : unwritable) {
+        const std::string log = stderrOf([&] { EXPECT_FALSE(storage::saveKit(kit)); });
+        EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
+        EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
+    }
     EXPECT_EQ(savedNames(), std::vector<std::string>{"Live.json"});
 }
 
