@@ -126,7 +126,15 @@ public:
             fail(key, "outside the 32-bit float range");
             return 0.0f;
         }
-        return static_cast<float>(wide);
+        // Through a double the text is rounded twice, which can land one step off the float
+        // it was written from (7.038531e-26 is one): take the neighbour that the writer would
+        // have printed as this very number, if there is one.
+        const float nearest = static_cast<float>(wide);
+        for (const float candidate :
+             {nearest, std::nextafter(nearest, -INFINITY), std::nextafter(nearest, INFINITY)})
+            if (shortestDecimal(candidate) == wide)
+                return candidate;
+        return nearest;
     }
 
     double float64(const char* key) {
