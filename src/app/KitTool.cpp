@@ -41,9 +41,10 @@ int mapFolder(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (auto file = mapping.find(pad.role); file != mapping.end())
             pad.sampleURL = FileUrl::fromPath(file->second);
     }
-    const auto text = documents::writeKit(kit);
+    std::string whyNot;
+    const auto text = documents::writeKit(kit, &whyNot);
     if (!text) {
-        err << "tamborel-kit: the kit name is not valid UTF-8\n";
+        err << "tamborel-kit: " << whyNot << '\n';
         return 2;
     }
     out << *text;

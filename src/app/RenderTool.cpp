@@ -10,6 +10,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <csignal>
 #include <ostream>
 #include <unistd.h>
 
@@ -25,6 +26,37 @@ constexpr std::uint32_t blockFrames = 256;
 constexpr std::uint64_t silenceToStop = 48000;
 // Nothing in a drum kit rings this long after the last strike.
 constexpr std::uint64_t longestTail = 48000 * 120;
+// A day is already 33 GB of output; a later note is a damaged file (one delta time alone can
+// place a note 142 years out), which would render for ever.
+constexpr double longestPerformanceSeconds = 24.0 * 60 * 60;
+
+// The signal that asked the render to stop, or 0. Written only by the handler.
+volatile std::sig_atomic_t stopSignal = 0;
+
+// Turns SIGINT and SIGTERM into a request to stop, for as long as it lives, so an interrupted
+// render returns through the writer, which removes its temporary file.
+class StopOnSignals {
+public:
+    StopOnSignals() {
+        stopSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = [](int signal) { stopSignal = signal; };
+        action.sa_flags = SA_RESTART; // a write in progress completes rather than fails
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~StopOnSignals() {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
 
 // Streams blocks to a temporary file beside the target and drops trailing digital silence,
 // so the file ends where the last sound died away. The target appears only when finished.
@@ -126,6 +158,10 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
         err << "tamborel-render: " << midiPath << ": " << midi.error << '\n';
         return std::nullopt;
     }
+    if (!midi.events->empty() && midi.events->back().seconds > longestPerformanceSeconds) {
+        err << "tamborel-render: " << midiPath << ": the performance lasts longer than 24 hours\n";
+        return std::nullopt;
+    }
     return Performance{std::move(*kit.value), std::move(*midi.events)};
 }
 
@@ -136,6 +172,7 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err) {
         err << "usage: tamborel-render KIT.json INPUT.mid OUTPUT.wav\n";
         return 2;
     }
+    const StopOnSignals stopOnSignals; // before the writer, so it outlives the clean-up
     auto performance = readInputs(args[0], args[1], err);
     if (!performance)
         return 1;
@@ -182,6 +219,10 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err) {
         engine.render(left.data(), right.data(), blockFrames);
         silentFrames =
             out.write(left.data(), right.data(), blockFrames) ? 0 : silentFrames + blockFrames;
+        if (stopSignal != 0) {
+            err << "tamborel-render: stopped, nothing written\n";
+            return 128 + stopSignal;
+        }
         if (next == events.size() &&
             (silentFrames >= silenceToStop || start > lastEventFrame + longestTail))
             break;

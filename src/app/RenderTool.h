@@ -8,7 +8,9 @@
 
 namespace tamborel::app {
 
-// Exit codes: 0 written, 1 bad input (nothing written), 2 bad arguments.
+// Exit codes: 0 written, 1 bad input (nothing written), 2 bad arguments, 128 + the signal's
+// number when SIGINT or SIGTERM stopped it (nothing written). It handles those two signals
+// while it runs.
 int runRenderTool(const std::vector<std::string>& args, std::ostream& err);
 
 } // namespace tamborel::app

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -26,12 +27,14 @@ double shortestDecimal(float value) {
 // Objects are std::map-backed, so dump() sorts keys in byte order. The one rule nlohmann
 // does not follow is escaping the solidus; '/' can only occur inside strings in JSON text,
 // so it is safe to escape every one.
-std::optional<std::string> render(const json& document) {
+std::optional<std::string> render(const json& document, std::string* whyNot) {
     std::string plain;
     try {
         plain = document.dump(2);
     } catch (const json::exception&) {
-        return std::nullopt; // a string that is not valid UTF-8
+        if (whyNot != nullptr)
+            *whyNot = "the document holds text that is not valid UTF-8";
+        return std::nullopt;
     }
     std::string escaped;
     escaped.reserve(plain.size() + plain.size() / 16);
@@ -123,7 +126,15 @@ public:
             fail(key, "outside the 32-bit float range");
             return 0.0f;
         }
-        return static_cast<float>(wide);
+        // Through a double the text is rounded twice, which can land one step off the float
+        // it was written from (7.038531e-26 is one): take the neighbour that the writer would
+        // have printed as this very number, if there is one.
+        const float nearest = static_cast<float>(wide);
+        for (const float candidate :
+             {nearest, std::nextafter(nearest, -INFINITY), std::nextafter(nearest, INFINITY)})
+            if (shortestDecimal(candidate) == wide)
+                return candidate;
+        return nearest;
     }
 
     double float64(const char* key) {
@@ -258,9 +269,23 @@ std::optional<json> parseObject(std::string_view text, std::string& error) {
     return document;
 }
 
+// JSON has no infinity or NaN: nlohmann writes them as null, which no reader takes back, so
+// such a record is refused rather than saved as a file that can never be opened again.
+bool allFinite(const DrumKit& kit) {
+    return std::isfinite(kit.masterVolume) &&
+           std::all_of(kit.pads.begin(), kit.pads.end(), [](const DrumPad& pad) {
+               return std::isfinite(pad.volume) && std::isfinite(pad.pan);
+           });
+}
+
 } // namespace
 
-std::optional<std::string> writeKit(const DrumKit& kit) {
+std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
+    if (!allFinite(kit)) {
+        if (whyNot != nullptr)
+            *whyNot = "the kit holds a volume or pan that is not a finite number";
+        return std::nullopt;
+    }
     json pads = json::array();
     for (const DrumPad& pad : kit.pads)
         pads.push_back(padToJson(pad));
@@ -270,17 +295,22 @@ std::optional<std::string> writeKit(const DrumKit& kit) {
         {"name", kit.name},
         {"pads", std::move(pads)},
     };
-    return render(document);
+    return render(document, whyNot);
 }
 
-std::optional<std::string> writeSettings(const AudioSettings& settings) {
+std::optional<std::string> writeSettings(const AudioSettings& settings, std::string* whyNot) {
+    if (!std::isfinite(settings.sampleRate)) {
+        if (whyNot != nullptr)
+            *whyNot = "the sample rate is not a finite number";
+        return std::nullopt;
+    }
     json document = {
         {"bufferFrames", settings.bufferFrames},
         {"sampleRate", settings.sampleRate},
     };
     if (settings.outputDeviceUID)
         document["outputDeviceUID"] = *settings.outputDeviceUID;
-    return render(document);
+    return render(document, whyNot);
 }
 
 ReadResult<DrumKit> readKit(std::string_view text) {

@@ -23,9 +23,11 @@ template <typename T> struct ReadResult {
     explicit operator bool() const { return value.has_value(); }
 };
 
-// The document's text; none only when a string in the record is not valid UTF-8.
-std::optional<std::string> writeKit(const DrumKit& kit);
-std::optional<std::string> writeSettings(const AudioSettings& settings);
+// The document's text; none when it could not be read back: a string that is not valid
+// UTF-8, or a number that is not finite. whyNot, if given, then receives the reason.
+std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot = nullptr);
+std::optional<std::string> writeSettings(const AudioSettings& settings,
+                                         std::string* whyNot = nullptr);
 
 ReadResult<DrumKit> readKit(std::string_view text);
 ReadResult<AudioSettings> readSettings(std::string_view text);

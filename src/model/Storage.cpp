@@ -26,14 +26,14 @@ void removeInterruptedSavesIn(const fs::path& app) {
                           " unfinished file(s) left by interrupted saves");
 }
 
-bool writeDocument(const std::optional<std::string>& text, const fs::path& location,
-                   std::string& error) {
-    if (!text) {
-        error = "the kit holds text that is not valid UTF-8";
-        return false;
-    }
-    error = platform::writeFileAtomically(location, *text);
-    return error.empty();
+// Writes one document; empty on success, otherwise why the file was left untouched.
+template <typename Record>
+std::string writeDocument(const Record& record,
+                          std::optional<std::string> (*toText)(const Record&, std::string*),
+                          const fs::path& location) {
+    std::string whyNot;
+    const auto text = toText(record, &whyNot);
+    return text ? platform::writeFileAtomically(location, *text) : whyNot;
 }
 
 } // namespace
@@ -41,8 +41,15 @@ bool writeDocument(const std::optional<std::string>& text, const fs::path& locat
 const fs::path& folder() {
     static const fs::path location = [] {
         // Without a home folder there is nowhere sensible to keep kits; the working folder
-        // is the least surprising fallback.
-        const fs::path base = platform::userDataDirectory().value_or(fs::current_path());
+        // is the least surprising fallback. It is asked for only then, and without throwing:
+        // a working folder that has been deleted must not stop a program that never needs it.
+        fs::path base;
+        if (auto data = platform::userDataDirectory()) {
+            base = *data;
+        } else {
+            std::error_code ec;
+            base = fs::current_path(ec);
+        }
         fs::path app = base / "Tamborel";
         std::error_code ec;
         fs::create_directories(app, ec);
@@ -82,7 +89,11 @@ std::optional<fs::path> saveKit(const DrumKit& kit) {
         platform::logLine("saveKit failed: the kit name holds a NUL character");
         return std::nullopt;
     }
+    // A blank name would give ".json", which the kit list cannot see (a hidden file with no
+    // extension), or a list entry of spaces; the kit keeps its name, only the file gets one.
     std::string fileName = kit.name;
+    if (fileName.find_first_not_of(" \t\n\v\f\r") == std::string::npos)
+        fileName = "Untitled";
     std::replace(fileName.begin(), fileName.end(), '/', '-');
     const fs::path target = kitsFolder() / (fileName + ".json");
     if (!writeKit(kit, target))
@@ -91,8 +102,8 @@ std::optional<fs::path> saveKit(const DrumKit& kit) {
 }
 
 bool writeKit(const DrumKit& kit, const fs::path& location) {
-    std::string error;
-    if (writeDocument(documents::writeKit(kit), location, error))
+    const std::string error = writeDocument(kit, documents::writeKit, location);
+    if (error.empty())
         return true;
     platform::logLine("saveKit failed: " + error);
     return false;
@@ -110,8 +121,7 @@ std::optional<DrumKit> loadKit(const fs::path& location) {
 }
 
 void rememberLastKit(const DrumKit& kit) {
-    std::string ignored;
-    writeDocument(documents::writeKit(kit), folder() / lastKitName, ignored);
+    writeDocument(kit, documents::writeKit, folder() / lastKitName);
 }
 
 std::optional<DrumKit> lastKit() {
@@ -119,8 +129,7 @@ std::optional<DrumKit> lastKit() {
 }
 
 void saveSettings(const AudioSettings& settings) {
-    std::string ignored;
-    writeDocument(documents::writeSettings(settings), folder() / settingsName, ignored);
+    writeDocument(settings, documents::writeSettings, folder() / settingsName);
 }
 
 AudioSettings loadSettings() {

@@ -26,7 +26,8 @@ void removeInterruptedSaves();
 // in byte order; empty when the folder cannot be listed.
 std::vector<std::filesystem::path> savedKits();
 
-// Saves under the kit's name with "/" replaced by "-", plus ".json". The file, or none.
+// Saves under the kit's name with "/" replaced by "-", plus ".json"; a kit whose name is
+// empty or only spaces goes in "Untitled.json". The file, or none.
 std::optional<std::filesystem::path> saveKit(const DrumKit& kit);
 // Writes one kit document atomically; on failure logs "saveKit failed: ..." and returns false.
 bool writeKit(const DrumKit& kit, const std::filesystem::path& location);

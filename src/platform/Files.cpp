@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,9 +12,20 @@ namespace tamborel::platform {
 
 namespace {
 
-// mkstemp fills in the six X's.
+// mkstemp fills in the six X's, each with a letter or a digit.
 constexpr std::string_view temporaryPrefix = ".tamborel-";
 constexpr std::string_view temporaryPattern = ".tamborel-XXXXXX";
+
+// Only a name mkstemp could have made from the pattern: a kit the user named ".tamborel-X"
+// is saved as ".tamborel-X.json", just as long, and must never be taken for one.
+bool isTemporaryName(std::string_view name) {
+    if (name.size() != temporaryPattern.size() || !name.starts_with(temporaryPrefix))
+        return false;
+    name.remove_prefix(temporaryPrefix.size());
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
 
 std::string describe(std::string_view what, const std::filesystem::path& path, int error) {
     return std::string(what) + " " + path.string() + ": " + std::strerror(error);
@@ -97,7 +109,7 @@ int removeInterruptedWrites(const std::filesystem::path& dir, std::chrono::secon
     fs::directory_iterator it(dir, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() != temporaryPattern.size() || !name.starts_with(temporaryPrefix))
+        if (!isTemporaryName(name))
             continue;
         std::error_code fileError;
         if (!it->is_symlink(fileError) && it->is_regular_file(fileError) &&

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <csignal>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tamborel;
 namespace fs = std::filesystem;
@@ -38,12 +41,22 @@ protected:
     int render(const std::string& midiBytes, std::string* errors = nullptr) {
         test::writeText(dir / "in.mid", midiBytes);
         std::ostringstream err;
-        const int status = app::runRenderTool(
-            {(dir / "kit.json").string(), (dir / "in.mid").string(), (dir / "out.wav").string()},
-            err);
+        const int status = app::runRenderTool(arguments(), err);
         if (errors)
             *errors = err.str();
         return status;
+    }
+
+    std::vector<std::string> arguments() const {
+        return {(dir / "kit.json").string(), (dir / "in.mid").string(), (dir / "out.wav").string()};
+    }
+
+    // Whether a render's temporary file is in the folder.
+    bool unfinishedOutput() const {
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename().string().starts_with(".tamborel"))
+                return true;
+        return false;
     }
 
     std::vector<float> leftOfOutput() {
@@ -107,8 +120,12 @@ TEST_F(RenderTool, ThePedalClosesTheOpenHatAsItWouldLive) {
 
 TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {
     std::string errors;
-    for (const std::string& bad : {"not midi"s, Smf::file(2, {""}, 96),
-                                   Smf::file(0, {Smf::vlq(0) + "\x99\x24"s}, 96).substr(0, 30)}) {
+    // The last: 40 bytes whose one note lies 142 years out, at the slowest tempo.
+    for (const std::string& bad :
+         {"not midi"s, Smf::file(2, {""}, 96),
+          Smf::file(0, {Smf::vlq(0) + "\x99\x24"s}, 96).substr(0, 30),
+          Smf::file(0, {Smf::vlq(0) + Smf::tempo(0xFFFFFF) + Smf::vlq(0xFFFFFFF) + "\x99\x24\x64"s},
+                    1)}) {
         EXPECT_EQ(render(bad, &errors), 1);
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(fs::exists(dir / "out.wav"));
@@ -121,8 +138,31 @@ TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {
     std::ostringstream usage;
     EXPECT_EQ(app::runRenderTool({"only-one"}, usage), 2);
     // Nothing but the requested file is ever left in the folder.
-    for (const auto& entry : fs::directory_iterator(dir))
-        EXPECT_EQ(entry.path().filename().string().rfind(".tamborel", 0), std::string::npos);
+    EXPECT_FALSE(unfinishedOutput());
+}
+
+TEST_F(RenderTool, ASignalStopsTheRenderAndLeavesNoFile) {
+    // One note 20 hours out, at the slowest tempo: a render long enough to be stopped.
+    test::writeText(
+        dir / "in.mid",
+        Smf::file(0, {Smf::vlq(0) + Smf::tempo(0xFFFFFF) + Smf::vlq(4300) + "\x99\x24\x64"s}, 1));
+    for (int signal : {SIGINT, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            std::ostringstream err;
+            _exit(app::runRenderTool(arguments(), err));
+        }
+        int status = 0;
+        pid_t ended = 0;
+        while (!unfinishedOutput() && (ended = waitpid(child, &status, WNOHANG)) == 0)
+            usleep(1000);
+        ASSERT_EQ(ended, 0) << "the render ended before it could be stopped";
+        kill(child, signal);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << status;
+        EXPECT_FALSE(unfinishedOutput());
+        EXPECT_FALSE(fs::exists(dir / "out.wav"));
+    }
 }
 
 TEST(MidiFileReader, TruncatedOrCorruptedFilesNeverReadOutOfBounds) {

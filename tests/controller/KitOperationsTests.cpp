@@ -1,5 +1,8 @@
 #include "ControllerFixture.h"
 
+#include <cmath>
+#include <functional>
+
 using namespace tamborel;
 using test::levelOf;
 namespace fs = std::filesystem;
@@ -150,12 +153,19 @@ TEST_F(KitOperations, NewLoadImportExportAndRenameFollowTheDirtyRules) {
 }
 
 TEST_F(KitOperations, AKitThatCannotBeWrittenStaysMarkedUnsaved) {
+    state->saveKit();
+    const std::string saved = test::readText(savedFile());
+    state->setVolume(NAN, PadRole::snare);
+    state->saveKit();
+    EXPECT_TRUE(p().dirty);
+    EXPECT_EQ(test::readText(savedFile()), saved);
+
     state->renameKit(std::string("bad\0name", 8));
     state->saveKit();
     EXPECT_TRUE(p().dirty);
 }
 
-TEST_F(KitOperations, MixChangesMarkTheKitUnsavedAndScrollingClamps) {
+TEST_F(KitOperations, SoloBeatsMuteAndScrollingClamps) {
     state->toggleSolo(PadRole::kick);
     state->toggleSolo(PadRole::snare);
     EXPECT_TRUE(p().kit.pad(PadRole::kick)->soloed && p().kit.pad(PadRole::snare)->soloed);
@@ -183,4 +193,34 @@ TEST_F(KitOperations, MixChangesMarkTheKitUnsavedAndScrollingClamps) {
     EXPECT_TRUE(state->handleScroll({.precise = true, .preciseDeltaY = 10}));
     EXPECT_FLOAT_EQ(p().kit.pad(PadRole::snare)->volume, 1.12f);
     EXPECT_FALSE(state->handleScroll({.precise = true, .preciseDeltaY = 0}));
+}
+
+TEST_F(KitOperations, MixChangesMarkTheKitUnsavedButARoleWithoutAPadOrNewSettingsChangeNothing) {
+    DrumKit noRide = p().kit;
+    std::erase_if(noRide.pads, [](const DrumPad& pad) { return pad.role == PadRole::ride; });
+    storage::writeKit(noRide, storage::folder() / "noride.json");
+    const std::vector<std::function<void(PadRole)>> mixChanges = {
+        [&](PadRole role) { state->setVolume(0.5f, role); },
+        [&](PadRole role) { state->setPan(-0.5f, role); },
+        [&](PadRole role) { state->toggleMute(role); },
+        [&](PadRole role) { state->toggleSolo(role); }};
+    for (const auto& change : mixChanges) {
+        state->loadKit(storage::folder() / "noride.json");
+        change(PadRole::ride);
+        EXPECT_EQ(p().kit, noRide);
+        EXPECT_FALSE(p().dirty);
+        change(PadRole::snare);
+        EXPECT_NE(p().kit, noRide);
+        EXPECT_TRUE(p().dirty);
+    }
+
+    state->loadKit(storage::folder() / "noride.json");
+    AudioSettings settings;
+    settings.bufferFrames = 64;
+    settings.outputDeviceUID = "hw:2";
+    state->applySettings(settings);
+    EXPECT_EQ(p().settings, settings);
+    EXPECT_EQ(storage::loadSettings(), settings);
+    EXPECT_EQ(p().kit, noRide);
+    EXPECT_FALSE(p().dirty);
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <iomanip>
 #include <random>
 
 using namespace tamborel;
@@ -172,9 +175,45 @@ TEST(KitDocument, HostileDocumentsAreRejectedWithoutExhaustingTheReader) {
     }
 }
 
-TEST(KitDocument, NameThatIsNotUtf8CannotBeWritten) {
-    DrumKit kit(std::string("Bad \xff name"));
-    EXPECT_FALSE(writeKit(kit));
+TEST(KitDocument, RecordsThatCouldNotBeReadBackAreNotWritten) {
+    std::vector<DrumKit> kits(4, DrumKit("Bad"));
+    kits[0].name = "Bad \xff name";
+    kits[1].masterVolume = INFINITY;
+    kits[2].findPad(PadRole::ride)->volume = NAN;
+    kits[3].findPad(PadRole::kick)->pan = -INFINITY;
+    for (const DrumKit& kit : kits) {
+        std::string whyNot;
+        EXPECT_FALSE(writeKit(kit, &whyNot)) << kit.name;
+        EXPECT_FALSE(whyNot.empty());
+    }
+    AudioSettings settings;
+    settings.sampleRate = NAN;
+    EXPECT_FALSE(writeSettings(settings));
+}
+
+TEST(KitDocument, EveryFiniteFloatReadsBackExactly) {
+    // The neighbourhood of a value that once read back one step off, then random bit patterns,
+    // each as one pad's volume.
+    DrumKit kit("Floats");
+    kit.pads.clear();
+    const auto add = [&](float x) { kit.pads.emplace_back().volume = x; };
+    for (float x : {-7.038531e-26f, 7.038531e-26f}) {
+        for (int i = 0; i < 300; ++i)
+            x = std::nextafter(x, -INFINITY);
+        for (int i = 0; i < 600; ++i, x = std::nextafter(x, INFINITY))
+            add(x);
+    }
+    std::mt19937 random(11);
+    while (kit.pads.size() < 60000)
+        if (const auto x = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+            std::isfinite(x))
+            add(x);
+    const auto read = readKit(*writeKit(kit));
+    ASSERT_TRUE(read) << read.error;
+    for (std::size_t i = 0; i < kit.pads.size(); ++i)
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(read.value->pads[i].volume),
+                  std::bit_cast<std::uint32_t>(kit.pads[i].volume))
+            << std::setprecision(9) << kit.pads[i].volume;
 }
 
 TEST(SettingsDocument, RoundTripAndFallbackRules) {

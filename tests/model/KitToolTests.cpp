@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 using namespace tamborel;
@@ -79,4 +80,12 @@ TEST(KitTool, ListShowsSavedKitsInOrderAndBadArgumentsGiveUsage) {
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.err.rfind("usage: tamborel-kit", 0), 0u);
     }
+}
+
+TEST(KitTool, ListRunsFromAWorkingFolderThatWasDeleted) {
+    const fs::path gone = storage::folder().parent_path() / "gone";
+    fs::create_directories(gone);
+    const std::string command = "cd '" + gone.string() +
+                                "' && rmdir \"$PWD\" && '" TAMBOREL_KIT_PROGRAM "' list >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 using namespace tamborel;
@@ -48,6 +49,10 @@ TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
     EXPECT_EQ(storage::saveKit(DrumKit("Live/Studio"))->filename(), "Live-Studio.json");
     EXPECT_EQ(storage::saveKit(DrumKit("Live:Studio"))->filename(), "Live:Studio.json");
     EXPECT_EQ(storage::saveKit(DrumKit(" Funk "))->filename(), " Funk .json");
+    EXPECT_EQ(storage::saveKit(DrumKit(" "))->filename(), "Untitled.json");
+    const auto blank = storage::saveKit(DrumKit(""));
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(storage::loadKit(*blank)->name, ""); // the file is named, the kit is not
 
     DrumKit first("Funk"), second("Funk");
     second.masterVolume = 0.5f;
@@ -55,19 +60,25 @@ TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
     const auto path = storage::saveKit(second);
     ASSERT_TRUE(path);
     EXPECT_EQ(storage::loadKit(*path)->id, second.id);
-    EXPECT_EQ(savedNames(), (std::vector<std::string>{" Funk .json", "Funk.json",
-                                                      "Live-Studio.json", "Live:Studio.json"}));
+    EXPECT_EQ(savedNames(),
+              (std::vector<std::string>{" Funk .json", "Funk.json", "Live-Studio.json",
+                                        "Live:Studio.json", "Untitled.json"}));
 }
 
-TEST_F(StorageTest, KitNameWithNulIsRefusedAndTouchesNoFile) {
+TEST_F(StorageTest, KitsThatCouldNotBeReadBackAreRefusedAndTouchNoFile) {
     DrumKit victim("Live");
     storage::saveKit(victim);
     const std::string before = test::readText(storage::kitsFolder() / "Live.json");
 
-    std::string log =
-        stderrOf([] { EXPECT_FALSE(storage::saveKit(DrumKit(std::string("Live\0Studio", 11)))); });
-    EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
-    EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
+    // A NUL would cut the file name short; a number that is not finite has no JSON text.
+    std::vector<DrumKit> unwritable{DrumKit(std::string("Live\0Studio", 11)), victim, victim};
+    unwritable[1].masterVolume = NAN;
+    unwritable[2].findPad(PadRole::snare)->pan = INFINITY;
+    for (const DrumKit& kit : unwritable) {
+        const std::string log = stderrOf([&] { EXPECT_FALSE(storage::saveKit(kit)); });
+        EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
+        EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
+    }
     EXPECT_EQ(savedNames(), std::vector<std::string>{"Live.json"});
 }
 
@@ -131,4 +142,15 @@ TEST_F(StorageTest, SavingLeavesNoTemporaryFilesBehind) {
     std::sort(entries.begin(), entries.end());
     EXPECT_EQ(entries,
               (std::vector<std::string>{"Kits", "Same.json", "lastKit.json", "settings.json"}));
+}
+
+TEST_F(StorageTest, ClearingUnfinishedSavesSparesKitsNamedLikeThem) {
+    const auto kit = storage::saveKit(DrumKit(".tamborel-X"));
+    const auto unfinished = storage::kitsFolder() / ".tamborel-Ab12Cd";
+    test::writeText(unfinished, "{");
+    for (const fs::path& file : {*kit, unfinished})
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    storage::removeInterruptedSaves();
+    EXPECT_EQ(savedNames(), std::vector<std::string>{".tamborel-X.json"});
+    EXPECT_FALSE(fs::exists(unfinished));
 }
