@@ -209,8 +209,6 @@ TEST_F(JackMidi, PortsThatComeAndGoAreConnectedAndReported) {
     ASSERT_TRUE(
         runMainQueueUntil([&] { return jack_port_connected_to(module, "host:Tamborel In") != 0; }));
     EXPECT_GT(changes.load(), before);
-    const auto names = manager_->availableSourceNames();
-    EXPECT_NE(std::find(names.begin(), names.end(), "drums:Roland TD-17 MIDI 1"), names.end());
     EXPECT_TRUE(manager_->detectedTD17());
 
     const int plugged = changes.load();
