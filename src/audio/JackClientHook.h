@@ -16,6 +16,9 @@ public:
     virtual void clientOpened(jack_client_t* client) = 0;
     // Non-real-time: the client has been activated; connections may be made now.
     virtual void clientActivated(jack_client_t* client) = 0;
+    // Non-real-time: the client has been deactivated (the output left JACK, or is about to
+    // close); its connections are gone and no cycles run until the next clientActivated.
+    virtual void clientDeactivated() {}
     // Non-real-time: the client is about to be closed, or the server has gone away. Forget
     // every port of the old client.
     virtual void clientClosed() = 0;

@@ -282,6 +282,8 @@ void JackDriver::deactivate() {
         return;
     jack_deactivate(client_);
     active_ = false;
+    if (JackClientHook* hook = hook_.load())
+        hook->clientDeactivated();
 }
 
 void JackDriver::stop() {

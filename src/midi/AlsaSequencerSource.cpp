@@ -18,7 +18,7 @@ namespace {
 
 constexpr unsigned readableCaps = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
 
-// Calls visit(client, port, "client name: port name") for every port that counts as a
+// Calls visit(source, port, "client name: port name") for every port that counts as a
 // source: readable, exported, and owned by neither the system client nor ourselves.
 template <typename Visit> void forEachSourcePort(snd_seq_t* seq, int ownClient, Visit&& visit) {
     snd_seq_client_info_t* client = nullptr;
@@ -30,16 +30,16 @@ template <typename Visit> void forEachSourcePort(snd_seq_t* seq, int ownClient, 
         const int clientId = snd_seq_client_info_get_client(client);
         if (clientId == SND_SEQ_CLIENT_SYSTEM || clientId == ownClient)
             continue;
+        const AlsaSourcePort source{clientId, snd_seq_client_info_get_card(client),
+                                    snd_seq_client_info_get_name(client)};
         snd_seq_port_info_set_client(port, clientId);
         snd_seq_port_info_set_port(port, -1);
         while (snd_seq_query_next_port(seq, port) >= 0) {
             const unsigned caps = snd_seq_port_info_get_capability(port);
             if ((caps & readableCaps) != readableCaps || (caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0)
                 continue;
-            std::string name = snd_seq_client_info_get_name(client);
-            name += ": ";
-            name += snd_seq_port_info_get_name(port);
-            visit(clientId, snd_seq_port_info_get_port(port), std::move(name));
+            visit(source, snd_seq_port_info_get_port(port),
+                  source.clientName + ": " + snd_seq_port_info_get_name(port));
         }
     }
 }
@@ -95,7 +95,7 @@ AlsaSequencerSource::~AlsaSequencerSource() {
         close(notifyFd_);
 }
 
-bool AlsaSequencerSource::open() {
+bool AlsaSequencerSource::open(const std::vector<BridgedDevice>& heardThroughJack) {
     if (seq_ != nullptr)
         return true;
     // alsa-lib prints its own complaint when the device node is missing; asking first
@@ -125,25 +125,32 @@ bool AlsaSequencerSource::open() {
     stopFd_ = stopFd;
     notifyFd_ = notifyFd;
     snd_seq_connect_from(seq_, portId_, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
-    connectAll();
+    connectAll(heardThroughJack);
     receiver_ = std::thread([this] { receiveLoop(); });
     raisePriority(receiver_);
     notifier_ = std::thread([this] { notifyLoop(); });
     return true;
 }
 
-void AlsaSequencerSource::connectAll() {
+void AlsaSequencerSource::connectAll(const std::vector<BridgedDevice>& heardThroughJack) {
     if (seq_ == nullptr)
         return;
-    forEachSourcePort(seq_, clientId_, [this](int client, int port, std::string&&) {
-        // Fails harmlessly (busy) for ports we already hear.
-        snd_seq_connect_from(seq_, portId_, client, port);
+    forEachSourcePort(seq_, clientId_, [&](const AlsaSourcePort& source, int port, std::string&&) {
+        // Each fails harmlessly for a port already as wanted.
+        if (reachesJackThroughBridge(source, heardThroughJack))
+            snd_seq_disconnect_from(seq_, portId_, source.client, port);
+        else
+            snd_seq_connect_from(seq_, portId_, source.client, port);
     });
 }
 
-std::vector<std::string> AlsaSequencerSource::sourceNames() const {
+std::vector<std::string>
+AlsaSequencerSource::sourceNames(const std::vector<BridgedDevice>& heardThroughJack) const {
     std::vector<std::string> names;
-    auto collect = [&names](int, int, std::string&& name) { names.push_back(std::move(name)); };
+    auto collect = [&](const AlsaSourcePort& source, int, std::string&& name) {
+        if (!reachesJackThroughBridge(source, heardThroughJack))
+            names.push_back(std::move(name));
+    };
     if (seq_ != nullptr) {
         forEachSourcePort(seq_, clientId_, collect);
         return names;

@@ -6,6 +6,7 @@
 // each one through onSetupChanged so the receive thread never allocates.
 
 #include "midi/AlsaEventBytes.h"
+#include "midi/JackBridges.h"
 #include "midi/MidiDecoder.h"
 
 #include <alsa/asoundlib.h>
@@ -28,18 +29,20 @@ public:
     AlsaSequencerSource(const AlsaSequencerSource&) = delete;
     AlsaSequencerSource& operator=(const AlsaSequencerSource&) = delete;
 
-    // Opens the client and port, connects every source and starts receiving. False, with
-    // nothing left open, where there is no sequencer (no /dev/snd/seq) or it refuses us.
-    bool open();
+    // Opens the client and port, connects the sources as connectAll() does and starts
+    // receiving. False, with nothing left open, where there is no sequencer (no
+    // /dev/snd/seq) or it refuses us.
+    bool open(const std::vector<BridgedDevice>& heardThroughJack);
     bool isOpen() const { return seq_ != nullptr; }
 
-    // Subscribes the port to every readable port of every other client. Ports already
-    // subscribed stay as they are. Non-real-time.
-    void connectAll();
+    // Subscribes the port to every readable port of every other client, except the ports of
+    // devices heard through a JACK bridge, whose subscriptions are dropped: each strike is
+    // heard once, from JACK. Non-real-time.
+    void connectAll(const std::vector<BridgedDevice>& heardThroughJack);
 
     // "client name: port name" of every port connectAll() subscribes to, in client and port
     // order. Works before open() through a short-lived handle.
-    std::vector<std::string> sourceNames() const;
+    std::vector<std::string> sourceNames(const std::vector<BridgedDevice>& heardThroughJack) const;
 
     int clientId() const { return clientId_; }
     int portId() const { return portId_; }

@@ -22,18 +22,28 @@ PortList midiOutputPorts(jack_client_t* client) {
     return PortList(jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput));
 }
 
-// A hardware port's JACK name ("system:midi_capture_1") says nothing about the device; its
-// first alias usually names it.
-std::string displayName(jack_port_t* port, const char* fullName) {
-    if ((jack_port_flags(port) & JackPortIsPhysical) == 0)
-        return fullName;
+std::vector<std::string> aliasesOf(jack_port_t* port) {
     const auto size = static_cast<std::size_t>(jack_port_name_size());
     std::string first(size, '\0');
     std::string second(size, '\0');
-    char* aliases[2] = {first.data(), second.data()};
-    if (jack_port_get_aliases(port, aliases) < 1)
-        return fullName;
-    return std::string(first.c_str());
+    char* buffers[2] = {first.data(), second.data()};
+    const int count = jack_port_get_aliases(port, buffers);
+    std::vector<std::string> aliases;
+    for (int i = 0; i < count && i < 2; ++i)
+        aliases.emplace_back(buffers[i]);
+    return aliases;
+}
+
+// Bridges and hardware ports have JACK names that say little about the device
+// ("system:midi_capture_1", "Midi-Bridge:...:(capture_0) ...").
+std::string displayName(jack_port_t* port, const char* fullName,
+                        const std::vector<std::string>& aliases) {
+    const auto device = bridgedDevice(fullName, aliases);
+    if (device && !device->clientName.empty() && !device->portName.empty())
+        return device->clientName + ": " + device->portName;
+    if ((device || (jack_port_flags(port) & JackPortIsPhysical) != 0) && !aliases.empty())
+        return aliases.front();
+    return fullName;
 }
 
 } // namespace
@@ -70,6 +80,19 @@ void JackMidiSource::clientActivated(jack_client_t* client) {
         return;
     connectAll();
     onSetupChanged_();
+}
+
+void JackMidiSource::clientDeactivated() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!active_)
+            return;
+        active_ = false;
+    }
+    // Our JACK sources are no longer heard: they leave the list, and the devices bridged to
+    // JACK go back to the ALSA side.
+    if (enabled_.load(std::memory_order_acquire))
+        onSetupChanged_();
 }
 
 void JackMidiSource::clientClosed() {
@@ -125,18 +148,35 @@ void JackMidiSource::connectAll() {
     }
 }
 
-std::vector<std::string> JackMidiSource::sourceNames() const {
-    std::vector<std::string> names;
-    std::lock_guard lock(mutex_);
-    if (client_ == nullptr)
-        return names;
+template <typename Visit> void JackMidiSource::forEachSource(Visit&& visit) const {
+    if (client_ == nullptr || !active_)
+        return;
     const PortList ports = midiOutputPorts(client_);
     for (const char** name = ports.get(); name != nullptr && *name != nullptr; ++name) {
         jack_port_t* port = jack_port_by_name(client_, *name);
         if (port != nullptr && !jack_port_is_mine(client_, port))
-            names.push_back(displayName(port, *name));
+            visit(port, *name, aliasesOf(port));
     }
+}
+
+std::vector<std::string> JackMidiSource::sourceNames() const {
+    std::vector<std::string> names;
+    std::lock_guard lock(mutex_);
+    forEachSource(
+        [&](jack_port_t* port, const char* name, const std::vector<std::string>& aliases) {
+            names.push_back(displayName(port, name, aliases));
+        });
     return names;
+}
+
+std::vector<BridgedDevice> JackMidiSource::bridgedDevices() const {
+    std::vector<BridgedDevice> devices;
+    std::lock_guard lock(mutex_);
+    forEachSource([&](jack_port_t*, const char* name, const std::vector<std::string>& aliases) {
+        if (auto device = bridgedDevice(name, aliases))
+            devices.push_back(std::move(*device));
+    });
+    return devices;
 }
 
 void JackMidiSource::portRegistered(jack_port_id_t id, int registered, void* self) {

@@ -2,9 +2,11 @@
 // The JACK side of MIDI input. It rides on the audio driver's JACK client as a hook: a MIDI
 // input port "Tamborel In" on that client, connected to every MIDI output port of other
 // clients, read at the start of each process cycle so that every note carries its frame
-// within the cycle it arrived in.
+// within the cycle it arrived in. Its sources count only while that client is active: an
+// inactive client hears nothing.
 
 #include "audio/JackClientHook.h"
+#include "midi/JackBridges.h"
 #include "midi/MidiDecoder.h"
 
 #include <jack/jack.h>
@@ -20,7 +22,8 @@ namespace tamborel::midi {
 class JackMidiSource final : public audio::JackClientHook {
 public:
     // onSetupChanged is called from JACK's notification thread (never the process thread)
-    // and from whichever thread activates the client, once per change of the MIDI ports.
+    // and from whichever thread activates, deactivates or closes the client, once per change
+    // of the MIDI ports.
     JackMidiSource(MidiEventSink& sink, std::function<void()> onSetupChanged);
     ~JackMidiSource() override;
     JackMidiSource(const JackMidiSource&) = delete;
@@ -28,6 +31,7 @@ public:
 
     void clientOpened(jack_client_t* client) override;
     void clientActivated(jack_client_t* client) override;
+    void clientDeactivated() override;
     void clientClosed() override;
     void processCycle(jack_nframes_t frames) noexcept override;
 
@@ -39,11 +43,18 @@ public:
     // Non-real-time; does nothing without an active client.
     void connectAll();
 
-    // The names of those ports: a hardware port by its first alias (which names the
-    // device), any other by its full JACK name.
+    // The names of those ports while the client is active: a bridged ALSA port as "client:
+    // port" where the bridge names both, else a bridged or hardware port by its first alias
+    // (which names the device), any other port by its full JACK name.
     std::vector<std::string> sourceNames() const;
 
+    // The ALSA devices that those ports bridge, while the client is active.
+    std::vector<BridgedDevice> bridgedDevices() const;
+
 private:
+    // Calls visit(port, full name, aliases) for every MIDI output of other clients; with
+    // mutex_ held and the client active.
+    template <typename Visit> void forEachSource(Visit&& visit) const;
     static void portRegistered(jack_port_id_t id, int registered, void* self);
 
     MidiEventSink& sink_;

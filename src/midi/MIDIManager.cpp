@@ -14,13 +14,13 @@ MIDIManager::~MIDIManager() = default;
 bool MIDIManager::start() {
     if (started_.exchange(true))
         return alsa_.isOpen();
-    const bool alsaOpen = alsa_.open();
     jack_.enable();
+    const bool alsaOpen = alsa_.open(jack_.bridgedDevices());
     return alsaOpen;
 }
 
 std::vector<std::string> MIDIManager::availableSourceNames() const {
-    std::vector<std::string> names = alsa_.sourceNames();
+    std::vector<std::string> names = alsa_.sourceNames(jack_.bridgedDevices());
     std::vector<std::string> jackNames = jack_.sourceNames();
     names.insert(names.end(), std::make_move_iterator(jackNames.begin()),
                  std::make_move_iterator(jackNames.end()));
@@ -65,7 +65,7 @@ void MIDIManager::setupChanged() {
 }
 
 void MIDIManager::rescan() {
-    alsa_.connectAll();
+    alsa_.connectAll(jack_.bridgedDevices());
     jack_.connectAll();
     if (onSourcesChanged)
         onSourcesChanged();

@@ -1,7 +1,9 @@
 #pragma once
 // The program's one MIDI endpoint. It listens on the ALSA sequencer (where the machine has
-// one) and on the audio driver's JACK client (where JACK is in use), decodes note-on,
-// note-off and control change from every source, and reports changes of the sources.
+// one) and on the audio driver's JACK client (while JACK plays), decodes note-on, note-off
+// and control change from every source, and reports changes of the sources. A device that
+// reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI drivers) is heard and
+// listed once: from JACK while JACK plays, else from ALSA.
 //
 // Receive path: onNoteOn, onNoteOff and onControlChange run on the receiving thread (the
 // ALSA receive thread, or the JACK process thread) without a queue hop, with the event's
@@ -42,6 +44,7 @@ public:
     bool start();
 
     // ALSA sources as "client name: port name", then JACK sources; nothing is connected.
+    // JACK sources count only while the JACK client runs.
     std::vector<std::string> availableSourceNames() const;
     // Whether a source looks like a Roland TD-17 module.
     bool detectedTD17() const;
@@ -51,7 +54,7 @@ public:
     std::uint32_t inPort() const;
 
     // Hand this to the JACK audio driver so MIDI is read inside its process cycle.
-    audio::JackClientHook& jackHook() { return jack_; }
+    JackMidiSource& jackHook() { return jack_; }
 
 private:
     void noteOn(int note, int velocity, int channel) noexcept override;

@@ -2,7 +2,9 @@
 // a second one stands in for the audio driver that carries the MIDI hook.
 #include "HeapWatch.h"
 #include "JackClients.h"
+#include "LevelRenderer.h"
 #include "audio/EventTime.h"
+#include "audio/JackDriver.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
 
@@ -207,8 +209,6 @@ TEST_F(JackMidi, PortsThatComeAndGoAreConnectedAndReported) {
     ASSERT_TRUE(
         runMainQueueUntil([&] { return jack_port_connected_to(module, "host:Tamborel In") != 0; }));
     EXPECT_GT(changes.load(), before);
-    const auto names = manager_->availableSourceNames();
-    EXPECT_NE(std::find(names.begin(), names.end(), "drums:Roland TD-17 MIDI 1"), names.end());
     EXPECT_TRUE(manager_->detectedTD17());
 
     const int plugged = changes.load();
@@ -216,6 +216,69 @@ TEST_F(JackMidi, PortsThatComeAndGoAreConnectedAndReported) {
     ASSERT_TRUE(runMainQueueUntil([&] { return changes.load() > plugged; }));
     EXPECT_FALSE(manager_->detectedTD17());
     EXPECT_TRUE(onMainThread);
+}
+
+TEST_F(JackMidi, BridgedDevicesAreListedOnceUnderTheirOwnNames) {
+    // The three kinds of bridge, faked with the names and aliases they give their ports.
+    DrumModule a2j(*server, "a2j");
+    DrumModule pipeWire(*server, "Midi-Bridge");
+    ASSERT_TRUE(a2j.valid() && pipeWire.valid());
+    manager_->start();
+    a2j.addPort("TD-17 [24] (capture): TD-17 MIDI 1");
+    jack_port_set_alias(pipeWire.addPort("Midi Through:(capture_0) Midi Through Port-0"),
+                        "alsa:seq:default:client_14:capture_0");
+    jack_port_set_alias(drums_->addPort("midi_capture_1"), "alsa_pcm:TD-27/midi_capture_1");
+
+    const std::vector<std::string> expected{"Midi Through: Midi Through Port-0",
+                                            "TD-17: TD-17 MIDI 1", "alsa_pcm:TD-27/midi_capture_1"};
+    std::vector<std::string> names;
+    EXPECT_TRUE(runMainQueueUntil([&] {
+        names = manager_->availableSourceNames();
+        std::sort(names.begin(), names.end());
+        return names == expected;
+    })) << ::testing::PrintToString(names);
+    EXPECT_TRUE(manager_->detectedTD17());
+
+    // Their ALSA ports are the ones the ALSA side leaves to JACK; nothing else is.
+    const auto bridged = manager_->jackHook().bridgedDevices();
+    for (const AlsaSourcePort& port :
+         {AlsaSourcePort{24, 1, "TD-17"}, {14, -1, "Midi Through"}, {30, 3, "TD-27"}})
+        EXPECT_TRUE(reachesJackThroughBridge(port, bridged)) << port.clientName;
+    EXPECT_FALSE(reachesJackThroughBridge({28, 2, "TD-30"}, bridged));
+}
+
+// Choosing an ALSA output stops the JACK driver, which deactivates the client that carries the
+// JACK MIDI input: its sources are deaf then, so they leave the list (and the TD-17 check),
+// and devices bridged to JACK go back to the ALSA side until JACK plays again.
+TEST_F(JackMidi, JackSourcesCountOnlyWhileJackPlays) {
+    host_.reset(); // the program's own driver carries the hook here
+    audio::JackDriver driver({"Tamborel", server->name()});
+    driver.setClientHook(&manager_->jackHook());
+    std::atomic<int> changes{0};
+    manager_->onSourcesChanged = [&] { ++changes; };
+    manager_->start();
+    jack_port_t* module = drums_->addPort("midi_capture_1");
+    jack_port_set_alias(module, "alsa_pcm:TD-17/midi_capture_1");
+    const auto leftToJack = [this] {
+        return reachesJackThroughBridge({24, 1, "TD-17"}, manager_->jackHook().bridgedDevices());
+    };
+
+    testing::LevelRenderer renderer;
+    for (int round = 0; round < 2; ++round) {
+        std::string failure;
+        ASSERT_TRUE(driver.start(audio::JackDriver::deviceUID, renderer, failure)) << failure;
+        ASSERT_TRUE(runMainQueueUntil(
+            [&] { return jack_port_connected_to(module, "Tamborel:Tamborel In") != 0; }));
+        EXPECT_TRUE(manager_->detectedTD17());
+        EXPECT_TRUE(leftToJack());
+
+        const int before = changes.load();
+        driver.stop();
+        EXPECT_TRUE(runMainQueueUntil([&] { return changes.load() > before; }));
+        EXPECT_TRUE(manager_->availableSourceNames().empty());
+        EXPECT_FALSE(manager_->detectedTD17());
+        EXPECT_FALSE(leftToJack());
+    }
 }
 
 } // namespace
