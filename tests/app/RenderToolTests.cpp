@@ -165,7 +165,7 @@ TEST_F(RenderTool, ASignalStopsTheRenderAndLeavesNoFile) {
     }
 }
 
-TEST(MidiFileReader, TruncatedOrCorruptedFilesNeverReadOutOfBounds) {
+TEST(MidiFileReader, SkipsSystemExclusiveAndRefusesEveryTruncatedFile) {
     const std::string events = Smf::vlq(0) + Smf::tempo(400000) + Smf::vlq(5) + "\x99\x24\x64"s +
                                Smf::vlq(0) + "\xF0\x03\x01\x02\xF7"s + Smf::vlq(7) +
                                "\xB0\x04\x50"s;
@@ -178,10 +178,4 @@ TEST(MidiFileReader, TruncatedOrCorruptedFilesNeverReadOutOfBounds) {
 
     for (std::size_t n = 0; n < file.size(); ++n)
         EXPECT_FALSE(app::readMidiFile(file.substr(0, n)).events) << n;
-    std::string flipped = file;
-    for (std::size_t i = 0; i < file.size(); ++i) {
-        flipped[i] = static_cast<char>(~file[i]);
-        (void)app::readMidiFile(flipped);
-        flipped[i] = file[i];
-    }
 }

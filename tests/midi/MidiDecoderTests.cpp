@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -83,37 +81,6 @@ TEST(MidiDecoder, PacketsGiveOneEventPerCompleteChannelMessage) {
     decodePacket(std::vector<std::uint8_t>{0x99, 0x24, 0x64}, sink);
     decodePacket(std::vector<std::uint8_t>{0x26, 0x50}, sink);
     EXPECT_EQ(sink.events, Events{"on 36 100 ch9"});
-}
-
-// Random packets, including every kind of malformed one. Each is decoded from a buffer of
-// exactly its size (the address sanitizer catches a read past it) and again with different
-// bytes after its end: a decoder that peeked past the end would report different events.
-TEST(MidiDecoder, RandomPacketsNeverReadPastTheirEnd) {
-    std::mt19937 random(20240611);
-    std::uniform_int_distribution<int> lengths(0, 12);
-    std::uniform_int_distribution<int> bytes(0, 255);
-    for (int round = 0; round < 20000; ++round) {
-        const auto length = static_cast<std::size_t>(lengths(random));
-        std::vector<std::uint8_t> packet(length);
-        for (auto& byte : packet)
-            byte = static_cast<std::uint8_t>(random() % 3 == 0 ? 0x80 + bytes(random) % 128
-                                                               : bytes(random) % 128);
-        auto exact = std::make_unique<std::uint8_t[]>(length);
-        std::copy(packet.begin(), packet.end(), exact.get());
-        RecordingSink alone;
-        decodePacket({exact.get(), length}, alone);
-
-        for (const std::uint8_t tail : {std::uint8_t{0x00}, std::uint8_t{0x7F}}) {
-            std::vector<std::uint8_t> padded = packet;
-            padded.insert(padded.end(), 4, tail);
-            RecordingSink followed;
-            decodePacket({padded.data(), length}, followed);
-            ASSERT_EQ(followed.events, alone.events) << "round " << round;
-        }
-        // Each event needs at least a status or data pair; more events than that would mean
-        // bytes were read twice or made up.
-        ASSERT_LE(alone.events.size(), length / 2) << "round " << round;
-    }
 }
 
 } // namespace

@@ -21,17 +21,6 @@ TEST(KitModel, NewKitHasOneDefaultPadPerRoleInTableOrder) {
     EXPECT_NE(DrumKit("a").id, DrumKit("a").id);
 }
 
-TEST(KitModel, PadLookupTakesTheFirstPadOfARoleAndNoneWhenMissing) {
-    DrumKit kit("k");
-    kit.pads.clear();
-    EXPECT_FALSE(kit.pad(PadRole::kick));
-    DrumPad first(PadRole::kick), second(PadRole::kick);
-    first.volume = 0.5f;
-    second.volume = 0.7f;
-    kit.pads = {first, second};
-    EXPECT_EQ(kit.pad(PadRole::kick)->volume, 0.5f);
-}
-
 TEST(KitModel, RolesAreFoundOnlyByTheirExactStoredText) {
     EXPECT_EQ(padRoleFromRawValue("rideBell"), PadRole::rideBell);
     for (const char* text : {"ride_bell", "Kick", "KICK", "hh_closed", ""})

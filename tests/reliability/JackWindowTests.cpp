@@ -13,7 +13,9 @@
 #include "ui/QtMainQueue.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -183,6 +185,8 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     recorder.rewind();
     ASSERT_TRUE(recorder.waitForFrames(256));
     const auto before = cpuTicksByThread();
+    QElapsedTimer clock;
+    clock.start();
     module.groove(notes, 3000);
     // Most of it on the pads page, under the hero card; then past every other page, each of
     // which follows the strikes too.
@@ -191,8 +195,11 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
         harness.click(tab);
         QTest::qWait(3000);
     }
+    // The server's clock may run a little slow on a busy machine: thirty seconds of its time.
+    QTRY_VERIFY_WITH_TIMEOUT(module.strikeCount() >= 30 * 16, 30000);
     module.stopGroove();
     const auto after = cpuTicksByThread();
+    const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
     ASSERT_TRUE(recorder.waitForFrames(module.strikeFrame(module.strikeCount() - 1) -
                                        recorder.startFrame() + 4800));
 
@@ -203,7 +210,6 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
         return std::max(std::fabs(left[i]), std::fabs(right[i]));
     };
     const std::size_t strikes = module.strikeCount();
-    EXPECT_GE(strikes, 30u * 16u);
     std::size_t misplaced = 0;
     for (std::size_t n = 0; n < strikes; ++n) {
         const std::size_t at = module.strikeFrame(n) - recorder.startFrame();
@@ -215,7 +221,6 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
 
     // What the window cost while the groove played.
     const long perSecond = sysconf(_SC_CLK_TCK);
-    const double seconds = static_cast<double>(strikes) / 16.0;
     for (const auto& [thread, ticks] : after) {
         const long used = ticks - (before.contains(thread) ? before.at(thread) : 0);
         if (used > 0)
@@ -232,6 +237,31 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     EXPECT_GT(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), 0.01f);
     QTRY_COMPARE_WITH_TIMEOUT(harness.text("lastHit"), QString::fromUtf8("Kick  \u2022  manual"),
                               5000);
+
+    // The hero card's one view still shows whichever model was struck last, by its colours:
+    // the drum's blue shell, the cymbal's bronze.
+    for (const auto& [role, model] :
+         {std::pair{PadRole::snare, "drum"}, {PadRole::crash1, "cymbal"}}) {
+        state->triggerManual(role);
+        QTest::qWait(1500);
+        const QImage shot = window->grabWindow();
+        const QQuickItem* card = harness.item("heroPlace")->childItems().constFirst();
+        const QRectF stage = card->mapRectToScene(QRectF(0, 0, card->width(), card->height()));
+        if (const char* dir = std::getenv("TAMBOREL_SCREENSHOT_DIR"); dir != nullptr) {
+            QDir().mkpath(QString::fromLocal8Bit(dir));
+            shot.copy(stage.toRect()).save(QStringLiteral("%1/hero-%2.png").arg(dir, model));
+        }
+        int blue = 0, bronze = 0;
+        for (int y = static_cast<int>(stage.top()); y < static_cast<int>(stage.bottom()); ++y)
+            for (int x = static_cast<int>(stage.left()); x < static_cast<int>(stage.right()); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                blue += c.blue() > c.red() + 60 && c.blue() > 120 ? 1 : 0;
+                bronze += c.red() > c.blue() + 60 && c.green() > c.blue() + 20 ? 1 : 0;
+            }
+        const bool drum = std::string(model) == "drum";
+        EXPECT_GT(drum ? blue : bronze, 300) << model << " not seen";
+        EXPECT_LT(drum ? bronze : blue, 50) << model << " shown with the other model";
+    }
 }
 
 } // namespace
