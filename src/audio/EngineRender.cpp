@@ -1,6 +1,7 @@
 // The audio thread's side of the engine: nothing here allocates, frees, locks or logs.
 
 #include "audio/EngineState.h"
+#include "audio/SafetyLimiter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,8 +55,12 @@ void AudioEngine::render(float* left, float* right, std::uint32_t frames) noexce
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
     std::fill_n(left, frames, 0.0f);
     std::fill_n(right, frames, 0.0f);
-    if (frames > 0)
+    if (frames > 0) {
         s.renderBlock(left, right, frames);
+        // Each side on its own: a loud left must not dip the right.
+        safetyLimiter::apply(left, frames);
+        safetyLimiter::apply(right, frames);
+    }
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
 }
 

@@ -56,6 +56,10 @@ struct AudioEngine::Impl {
     std::atomic<double> sampleRate{AudioEngine::defaultSampleRate};
     std::atomic<std::uint32_t> maxFrames{256};
     platform::BoundedQueue<EngineEvent, queueCapacity> events;
+    // Hits and chokes that found the queue full, since maintain() last reported them.
+    std::atomic<std::uint64_t> droppedEvents{0};
+    // retired.size(), readable without the mutex so that maintain() need not take it.
+    std::atomic<std::size_t> retiredCount{0};
 
     // --- non-real-time side, under samplesMutex ---
     std::mutex samplesMutex;

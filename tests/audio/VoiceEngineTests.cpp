@@ -4,6 +4,7 @@
 #include "AudioTestSupport.h"
 
 #include "audio/EventTime.h"
+#include "audio/SafetyLimiter.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -20,22 +21,25 @@ using testing::startOffline;
 
 constexpr std::uint32_t fadeFrames = 96;  // 2 ms at 48 kHz
 constexpr std::uint32_t rampFrames = 240; // 5 ms at 48 kHz
+// The fixture's sample level: a power of two, so every gain product stays exact, and small
+// enough that a dozen voices stay below the safety stage's knee.
+constexpr float unit = 1.0f / 16.0f;
 
 class VoiceEngine : public ::testing::Test {
 protected:
     void SetUp() override {
         startOffline(engine);
         for (PadRole role : allPadRoles)
-            ASSERT_TRUE(engine.setSample(role, constantBuffer(1.0f, 48000)));
+            ASSERT_TRUE(engine.setSample(role, constantBuffer(unit, 48000)));
     }
 
-    // The level one hit plays at, read well inside the sample.
+    // The level one hit plays at, read well inside the sample, in units of the sample level.
     std::pair<float, float> hitLevel(PadRole role, int velocity) {
         engine.trigger(role, velocity);
         const auto out = renderFrames(engine, 512);
         engine.choke({role});
         renderFrames(engine, 256);
-        return {out.left[300], out.right[300]};
+        return {out.left[300] / unit, out.right[300] / unit};
     }
 
     AudioEngine engine;
@@ -64,6 +68,45 @@ TEST_F(VoiceEngine, HitLevelIsSampleTimesVelocityTimesPadTimesMaster) {
 
     engine.setMasterVolume(1.5f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.5f);
+}
+
+TEST_F(VoiceEngine, OverloadBendsUnderFullScaleOnItsOwnSideOnly) {
+    // Two full hits at pad and master volume 1.5, both hard left; a quiet tom in the centre.
+    DrumKit kit("Loud");
+    for (PadRole role : {PadRole::kick, PadRole::snare}) {
+        ASSERT_TRUE(engine.setSample(role, constantBuffer(1.0f, 48000)));
+        kit.findPad(role)->volume = 1.5f;
+        kit.findPad(role)->pan = -1.0f;
+    }
+    kit.masterVolume = 1.5f;
+    engine.applyMix(kit);
+    engine.trigger(PadRole::kick, 127);
+    engine.trigger(PadRole::snare, 127);
+    engine.trigger(PadRole::tom1, 127);
+    const auto out = renderFrames(engine, 1024);
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        ASSERT_GT(out.left[i], safetyLimiter::kneeStart) << i;
+        ASSERT_LE(out.left[i], 1.0f) << i;
+        ASSERT_EQ(out.right[i], 1.5f * unit) << i; // untouched: no pumping across sides
+    }
+}
+
+TEST(SafetyLimiter, QuietSamplesPassExactlyAndLoudOnesRiseSmoothlyBelowFullScale) {
+    using safetyLimiter::limit;
+    for (float quiet : {0.0f, 0.5f, -0.89f, safetyLimiter::kneeStart})
+        EXPECT_EQ(limit(quiet), quiet);
+    float previous = safetyLimiter::kneeStart;
+    for (float loud : {0.892f, 0.95f, 1.0f, 1.2f}) {
+        EXPECT_GT(limit(loud), previous) << loud;
+        EXPECT_LT(limit(loud), 1.0f) << loud;
+        EXPECT_EQ(limit(-loud), -limit(loud));
+        previous = limit(loud);
+    }
+    // Just past the knee the slope is still about 1: no audible corner.
+    EXPECT_NEAR(limit(0.9f) - safetyLimiter::kneeStart, 0.009f, 0.001f);
+    EXPECT_LE(limit(1e30f), 1.0f);
+    EXPECT_LE(limit(INFINITY), 1.0f);
+    EXPECT_EQ(limit(NAN), 0.0f);
 }
 
 TEST_F(VoiceEngine, PanIsABalanceWithUnityCentre) {
@@ -104,28 +147,28 @@ TEST_F(VoiceEngine, MixChangesGlideOnSoundingVoices) {
     const auto out = renderFrames(engine, 512);
     // The sounding voice follows the new pan, without a step: a click would be one jump.
     EXPECT_EQ(out.right[rampFrames + 10], 0.0f);
-    EXPECT_EQ(out.left[rampFrames + 10], 1.0f);
+    EXPECT_EQ(out.left[rampFrames + 10], unit);
     float largestStep = 0.0f;
     for (std::size_t i = 1; i < out.right.size(); ++i)
         largestStep = std::max(largestStep, std::abs(out.right[i] - out.right[i - 1]));
-    EXPECT_LT(largestStep, 2.0f / rampFrames);
+    EXPECT_LT(largestStep, 2.0f * unit / rampFrames);
 }
 
 TEST_F(VoiceEngine, SeventhHitCutsOnlyTheFirst) {
     // Seven hits ten frames apart on a 1000-frame sample.
-    ASSERT_TRUE(engine.setSample(PadRole::kick, constantBuffer(1.0f, 1000)));
+    ASSERT_TRUE(engine.setSample(PadRole::kick, constantBuffer(unit, 1000)));
     for (std::uint32_t hit = 0; hit < 7; ++hit)
         engine.trigger(PadRole::kick, 127, hit * 10);
     const auto out = renderFrames(engine, 2048, 2048);
-    EXPECT_FLOAT_EQ(out.left[59], 6.0f);
+    EXPECT_FLOAT_EQ(out.left[59], 6.0f * unit);
     // The seventh hit starts on time at full level while the first fades out beside it.
-    EXPECT_GT(out.left[60], 6.9f);
+    EXPECT_GT(out.left[60], 6.9f * unit);
     for (std::uint32_t i = 61; i < 60 + fadeFrames; ++i)
         ASSERT_LT(out.left[i], out.left[i - 1]) << "frame " << i;
     // Then hits two to seven sound on, and end one after the other.
     for (std::uint32_t i = 60 + fadeFrames; i < 1010; ++i)
-        ASSERT_FLOAT_EQ(out.left[i], 6.0f) << "frame " << i;
-    EXPECT_FLOAT_EQ(out.left[1015], 5.0f);
+        ASSERT_FLOAT_EQ(out.left[i], 6.0f * unit) << "frame " << i;
+    EXPECT_FLOAT_EQ(out.left[1015], 5.0f * unit);
     EXPECT_EQ(out.left[1070], 0.0f);
 }
 
@@ -134,7 +177,7 @@ TEST_F(VoiceEngine, RolesNeverShareVoices) {
         engine.trigger(PadRole::kick, 127);
         engine.trigger(PadRole::snare, 127);
     }
-    EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 12.0f);
+    EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 12.0f * unit);
 }
 
 TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
@@ -145,8 +188,8 @@ TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
     const ScopedEventTime at({EventTime::Kind::frameInCycle, 100});
     engine.choke({PadRole::hhOpen, PadRole::hhHalf});
     const auto out = renderFrames(engine, 512);
-    const float snare = 64.0f / 127.0f;
-    EXPECT_FLOAT_EQ(out.left[99], 2.0f + snare);
+    const float snare = 64.0f / 127.0f * unit;
+    EXPECT_FLOAT_EQ(out.left[99], 2.0f * unit + snare);
     EXPECT_FLOAT_EQ(out.left[100 + fadeFrames], snare);
     EXPECT_FLOAT_EQ(out.left[500], snare);
 
@@ -160,7 +203,7 @@ TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
     engine.trigger(PadRole::kick, 127, 100);
     auto out = renderFrames(engine, 256);
     EXPECT_EQ(out.left[99], 0.0f);
-    EXPECT_EQ(out.left[100], 1.0f);
+    EXPECT_EQ(out.left[100], unit);
     engine.choke({PadRole::kick});
     renderFrames(engine, 256);
 
@@ -168,7 +211,7 @@ TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
     engine.trigger(PadRole::kick, 127, 5000);
     out = renderFrames(engine, 256);
     EXPECT_EQ(out.left[254], 0.0f);
-    EXPECT_EQ(out.left[255], 1.0f);
+    EXPECT_EQ(out.left[255], unit);
 }
 
 TEST_F(VoiceEngine, TimestampedHitsSoundOnePeriodAfterArrival) {
@@ -182,7 +225,7 @@ TEST_F(VoiceEngine, TimestampedHitsSoundOnePeriodAfterArrival) {
     }
     EXPECT_EQ(currentEventTime().kind, EventTime::Kind::nextBlock);
     const auto out = renderFrames(engine, 256);
-    const auto onset = std::find(out.left.begin(), out.left.end(), 1.0f) - out.left.begin();
+    const auto onset = std::find(out.left.begin(), out.left.end(), unit) - out.left.begin();
     // Just arrived: close to a full period (256 frames) later, never before the block.
     EXPECT_GT(onset, 128);
     EXPECT_LT(onset, 256);
@@ -204,12 +247,15 @@ TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
     EXPECT_EQ(renderFrames(engine, 256).left[100], 0.0f);
 }
 
-TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlays) {
-    ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.5f, 2000)));
+TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlaysAndIsFreedAfter) {
+    SharedSampleBuffer first = constantBuffer(0.5f, 2000);
+    const std::weak_ptr<const SampleBuffer> firstAlive = first;
+    ASSERT_TRUE(engine.setSample(PadRole::snare, std::move(first)));
     engine.trigger(PadRole::snare, 127);
     renderFrames(engine, 512);
     ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.25f, 4000)));
-    engine.collectGarbage();
+    engine.maintain();
+    EXPECT_FALSE(firstAlive.expired());
     engine.trigger(PadRole::snare, 127, 10);
     auto out = renderFrames(engine, 256);
     EXPECT_FLOAT_EQ(out.left[5], 0.5f);
@@ -221,6 +267,20 @@ TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlays) {
     out = renderFrames(engine, 1536);
     EXPECT_FLOAT_EQ(out.left[100], 0.75f);
     EXPECT_FLOAT_EQ(out.left[1300], 0.25f); // the first sample ended at its frame 2000
+    // Its memory goes back at the next housekeeping, with no further sample operation.
+    engine.maintain();
+    EXPECT_TRUE(firstAlive.expired());
+}
+
+TEST_F(VoiceEngine, HitsBeyondAFullQueueAreCountedAndReportedOnce) {
+    for (int hit = 0; hit < 1024 + 3; ++hit)
+        engine.trigger(PadRole::kick, 127);
+    engine.choke({PadRole::kick});
+    ::testing::internal::CaptureStderr();
+    engine.maintain();
+    engine.maintain();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log, "Dropped 4 strikes or chokes: the event queue was full\n");
 }
 
 TEST_F(VoiceEngine, RateChangeKeepsPitch) {
@@ -240,8 +300,8 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
     // A buffer that came without a file is converted from memory: same length in seconds.
     engine.trigger(PadRole::kick, 127);
     const auto kick = renderFrames(engine, 48000);
-    EXPECT_NEAR(kick.left[22050], 1.0f, 1e-4f);
-    EXPECT_NEAR(kick.left[44000], 1.0f, 1e-3f);
+    EXPECT_NEAR(kick.left[22050], unit, 1e-4f * unit);
+    EXPECT_NEAR(kick.left[44000], unit, 1e-3f * unit);
     EXPECT_EQ(kick.left[44200], 0.0f);
 }
 
