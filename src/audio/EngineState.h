@@ -32,6 +32,7 @@ struct EngineEvent {
 struct AudioEngine::Impl {
     static constexpr std::size_t queueCapacity = 1024;
     static constexpr std::size_t maxEventsPerBlock = 256;
+    static constexpr std::size_t maxHeldEvents = 64;
     static constexpr std::uint32_t chunkFrames = 512;
     static constexpr int tailSlots = 4;
     static constexpr double fadeSeconds = 0.002;
@@ -87,6 +88,9 @@ struct AudioEngine::Impl {
     GainRamp master;
     std::array<PendingEvent, maxEventsPerBlock> pending{};
     std::size_t pendingCount = 0;
+    // Time-stamped events due after this block, placed again at the start of the next.
+    std::array<EngineEvent, maxHeldEvents> held{};
+    std::size_t heldCount = 0;
     std::array<float, chunkFrames> scratchLeft{};
     std::array<float, chunkFrames> scratchRight{};
     double renderRate = AudioEngine::defaultSampleRate;
@@ -95,8 +99,8 @@ struct AudioEngine::Impl {
 
     void renderBlock(float* left, float* right, std::uint32_t frames) noexcept;
     void gatherEvents(std::uint32_t frames) noexcept;
-    std::uint32_t offsetOf(const EventTime& time, std::uint32_t frames,
-                           std::int64_t& blockStartNanos) const noexcept;
+    void schedule(const EngineEvent& event, std::uint32_t frames,
+                  std::int64_t& blockStartNanos) noexcept;
     void updateGainTargets() noexcept;
     void apply(const EngineEvent& event) noexcept;
     void startVoice(std::size_t role, float gain) noexcept;

@@ -10,7 +10,6 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <ctime>
 
 namespace tamborel::audio {
 namespace {
@@ -214,21 +213,63 @@ TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
     EXPECT_EQ(out.left[255], unit);
 }
 
-TEST_F(VoiceEngine, TimestampedHitsSoundOnePeriodAfterArrival) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto nanos = static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
-                       static_cast<std::uint64_t>(now.tv_nsec);
+TEST(EventPlacement, ATimestampedEventSoundsOnePeriodAfterItArrived) {
+    constexpr std::int64_t start = 5'000'000'000; // the block's start, ns
+    constexpr std::int64_t frame = 1'000'000'000 / 48'000;
+    struct Case {
+        std::int64_t arrival;
+        std::uint32_t block;
+        EventPlacement placed;
+    };
+    for (const Case& c :
+         {Case{start - 256 * frame, 256, {0, false}},        // a whole period before
+          Case{start - 100 * frame - 1, 256, {156, false}},  // to the nearest frame
+          Case{start - 1, 256, {0, true}},                   // due in the next block
+          Case{start - 400 * frame, 256, {0, false}},        // late: no earlier than 0
+          Case{start - 100 * frame, 64, {0, true}},          // a smaller block
+          Case{start + 10 * frame, 256, {0, true}},          // after the period began
+          Case{start + 5 * 256 * frame, 256, {255, false}}}) // clocks disagree: no wait
     {
-        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, nanos});
+        EXPECT_EQ(placeTimestamped(c.arrival, start, 48000.0, 256, c.block), c.placed)
+            << (c.arrival - start) / frame;
+    }
+
+    // Stream times on either system clock land on the monotonic one; a blank one nowhere.
+    const std::int64_t mono = 100'000'000'000;
+    const std::int64_t real = 1'700'000'000'000'000'000;
+    EXPECT_EQ(streamTimeToMonotonic(100.25, mono, real), mono + 250'000'000);
+    EXPECT_NEAR(static_cast<double>(*streamTimeToMonotonic(1'700'000'000.25, mono, real)),
+                mono + 250'000'000, 1000.0);
+    EXPECT_FALSE(streamTimeToMonotonic(0.0, mono, real));
+    EXPECT_FALSE(streamTimeToMonotonic(3.0, mono, real));
+}
+
+TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
+    constexpr std::int64_t start = 7'000'000'000;
+    constexpr double nanosPerFrame = 1e9 / 48000.0;
+    auto at = [&](double frames) {
+        return static_cast<std::uint64_t>(start + frames * nanosPerFrame);
+    };
+    {
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(-100)});
         engine.trigger(PadRole::kick, 127);
     }
+    {
+        // Arrived after this block's period began: sounds in the next one, not at its end.
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(10)});
+        engine.trigger(PadRole::snare, 127);
+    }
     EXPECT_EQ(currentEventTime().kind, EventTime::Kind::nextBlock);
-    const auto out = renderFrames(engine, 256);
-    const auto onset = std::find(out.left.begin(), out.left.end(), unit) - out.left.begin();
-    // Just arrived: close to a full period (256 frames) later, never before the block.
-    EXPECT_GT(onset, 128);
-    EXPECT_LT(onset, 256);
+    testing::Stereo out{std::vector<float>(512), std::vector<float>(512)};
+    for (std::uint32_t block = 0; block < 2; ++block) {
+        setRenderBlockStart(static_cast<std::int64_t>(at(256.0 * block)));
+        engine.render(out.left.data() + 256 * block, out.right.data() + 256 * block, 256);
+    }
+    setRenderBlockStart(0);
+    EXPECT_EQ(out.left[155], 0.0f);
+    EXPECT_EQ(out.left[156], unit);
+    EXPECT_EQ(out.left[265], unit);
+    EXPECT_EQ(out.left[266], 2.0f * unit);
 }
 
 TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
