@@ -1,6 +1,7 @@
 #include "audio/EventTime.h"
 
 #include <cmath>
+#include <ctime>
 
 namespace tamborel::audio {
 
@@ -57,6 +58,16 @@ std::optional<std::int64_t> streamTimeToMonotonic(double streamSeconds,
     if (std::abs(stream - static_cast<double>(realtimeNowNanos)) < nanosPerSecond)
         return static_cast<std::int64_t>(stream) - (realtimeNowNanos - monotonicNowNanos);
     return std::nullopt;
+}
+
+std::int64_t streamTimeToMonotonicNow(double streamSeconds) noexcept {
+    auto read = [](clockid_t clock) {
+        timespec now{};
+        clock_gettime(clock, &now);
+        return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+    };
+    return streamTimeToMonotonic(streamSeconds, read(CLOCK_MONOTONIC), read(CLOCK_REALTIME))
+        .value_or(0);
 }
 
 } // namespace tamborel::audio

@@ -49,6 +49,8 @@ EventPlacement placeTimestamped(std::int64_t arrivalNanos, std::int64_t blockSta
 std::optional<std::int64_t> streamTimeToMonotonic(double streamSeconds,
                                                   std::int64_t monotonicNowNanos,
                                                   std::int64_t realtimeNowNanos) noexcept;
+// The same with both clocks read now; 0 when the stream time is on neither.
+std::int64_t streamTimeToMonotonicNow(double streamSeconds) noexcept;
 
 // Sets the current thread's event time for its lifetime, restoring the previous one after.
 class ScopedEventTime {

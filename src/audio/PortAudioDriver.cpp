@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 #include <thread>
 
 namespace tamborel::audio {
@@ -76,12 +75,6 @@ PaDeviceIndex alsaOutputDevice(std::string_view name) {
             return index;
     }
     return paNoDevice;
-}
-
-std::int64_t clockNanos(clockid_t clock) noexcept {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
 
 std::string stableUID(const char* portAudioName) {
@@ -343,12 +336,12 @@ void PortAudioDriver::renderBlock(float** out, std::uint32_t frames, double dacT
     // When this callback's first frame is heard, on the stream's clock, less the latency
     // behind it: when the period starts, free of the jitter of this thread's wake-up.
     const double rate = streamRate_.load(std::memory_order_relaxed);
-    const auto dac =
-        streamTimeToMonotonic(dacTime, clockNanos(CLOCK_MONOTONIC), clockNanos(CLOCK_REALTIME));
+    const std::int64_t dac = streamTimeToMonotonicNow(dacTime);
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(block, frames - done);
-        setRenderBlockStart(
-            dac && rate > 0.0 ? *dac - outputLatencyNanos_ + std::llround(done * 1e9 / rate) : 0);
+        setRenderBlockStart(dac != 0 && rate > 0.0
+                                ? dac - outputLatencyNanos_ + std::llround(done * 1e9 / rate)
+                                : 0);
         if (channels_ == 2) {
             renderer->render(out[0] + done, out[1] + done, n);
         } else {
