@@ -96,18 +96,18 @@ void AudioEngine::Impl::gatherEvents(std::uint32_t frames) noexcept {
     heldCount = 0;
     for (std::size_t i = 0; i < carried; ++i)
         if (held[i].generation == current)
-            schedule(held[i], frames, blockStart);
+            schedule(held[i], frames, blockStart, true);
     while (pendingCount < maxEventsPerBlock) {
         const auto popped = events.pop();
         if (!popped)
             break;
         if (popped->generation == current)
-            schedule(*popped, frames, blockStart);
+            schedule(*popped, frames, blockStart, false);
     }
 }
 
 void AudioEngine::Impl::schedule(const EngineEvent& event, std::uint32_t frames,
-                                 std::int64_t& blockStart) noexcept {
+                                 std::int64_t& blockStart, bool heldBefore) noexcept {
     const std::uint32_t last = frames - 1;
     std::uint32_t offset = 0;
     switch (event.time.kind) {
@@ -123,11 +123,13 @@ void AudioEngine::Impl::schedule(const EngineEvent& event, std::uint32_t frames,
         const EventPlacement placed =
             placeTimestamped(static_cast<std::int64_t>(event.time.value), blockStart, renderRate,
                              maxFrames.load(std::memory_order_relaxed), frames);
-        if (placed.nextBlock && heldCount < maxHeldEvents) {
+        // Held once, an event is due within this block; should the block times stall, it
+        // plays now rather than never.
+        if (placed.nextBlock && !heldBefore && heldCount < maxHeldEvents) {
             held[heldCount++] = event;
             return;
         }
-        offset = placed.nextBlock ? last : placed.frame;
+        offset = placed.nextBlock ? (heldBefore ? 0 : last) : placed.frame;
         break;
     }
     }

@@ -99,8 +99,8 @@ struct AudioEngine::Impl {
 
     void renderBlock(float* left, float* right, std::uint32_t frames) noexcept;
     void gatherEvents(std::uint32_t frames) noexcept;
-    void schedule(const EngineEvent& event, std::uint32_t frames,
-                  std::int64_t& blockStartNanos) noexcept;
+    void schedule(const EngineEvent& event, std::uint32_t frames, std::int64_t& blockStartNanos,
+                  bool heldBefore) noexcept;
     void updateGainTargets() noexcept;
     void apply(const EngineEvent& event) noexcept;
     void startVoice(std::size_t role, float gain) noexcept;

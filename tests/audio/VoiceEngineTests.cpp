@@ -260,16 +260,28 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
         engine.trigger(PadRole::snare, 127);
     }
     EXPECT_EQ(currentEventTime().kind, EventTime::Kind::nextBlock);
-    testing::Stereo out{std::vector<float>(512), std::vector<float>(512)};
-    for (std::uint32_t block = 0; block < 2; ++block) {
-        setRenderBlockStart(static_cast<std::int64_t>(at(256.0 * block)));
+    testing::Stereo out{std::vector<float>(1024), std::vector<float>(1024)};
+    auto renderBlock = [&](std::uint32_t block, double startFrame) {
+        setRenderBlockStart(static_cast<std::int64_t>(at(startFrame)));
         engine.render(out.left.data() + 256 * block, out.right.data() + 256 * block, 256);
-    }
-    setRenderBlockStart(0);
+    };
+    renderBlock(0, 0.0);
+    renderBlock(1, 256.0);
     EXPECT_EQ(out.left[155], 0.0f);
     EXPECT_EQ(out.left[156], unit);
     EXPECT_EQ(out.left[265], unit);
     EXPECT_EQ(out.left[266], 2.0f * unit);
+
+    // Should the driver's block times stall, a held hit still plays, at the next block.
+    {
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(512 + 10)});
+        engine.trigger(PadRole::tom1, 127);
+    }
+    renderBlock(2, 512.0);
+    renderBlock(3, 512.0);
+    setRenderBlockStart(0);
+    EXPECT_EQ(out.left[767], out.left[700]);
+    EXPECT_EQ(out.left[768], out.left[700] + unit);
 }
 
 TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
