@@ -48,9 +48,22 @@ std::optional<std::uint32_t> AudioDeviceManager::defaultOutputDeviceID() {
 }
 
 std::optional<std::uint32_t> AudioDeviceManager::deviceID(std::string_view uid) {
-    for (const AudioOutputDevice& device : listDevices()) {
-        if (device.uid == uid)
-            return device.id;
+    const std::vector<AudioOutputDevice> devices = listDevices();
+    auto find = [&](std::string_view wanted) -> std::optional<std::uint32_t> {
+        for (const AudioOutputDevice& device : devices) {
+            if (device.uid == wanted)
+                return device.id;
+        }
+        return std::nullopt;
+    };
+    if (auto id = find(uid))
+        return id;
+    // A uid saved in an older form.
+    for (AudioDriver* driver : drivers_) {
+        if (const std::string canonical = driver->canonicalUID(uid); canonical != uid) {
+            if (auto id = find(canonical))
+                return id;
+        }
     }
     return std::nullopt;
 }

@@ -31,7 +31,7 @@ public:
     std::vector<AudioOutputDevice> outputDevices();
     // The first driver's default device: JACK's server when one runs, else ALSA's default.
     std::optional<std::uint32_t> defaultOutputDeviceID();
-    // The present output device with this uid.
+    // The present output device with this uid (or that a uid saved in an older form means).
     std::optional<std::uint32_t> deviceID(std::string_view uid);
     // 0 when the device is unknown or its rate cannot be had.
     double nominalSampleRate(std::uint32_t id);

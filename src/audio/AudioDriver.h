@@ -31,6 +31,9 @@ public:
     // The device this driver would pick when the user has not chosen one; none when it has
     // no device at all.
     virtual std::optional<std::string> defaultOutputDeviceUID() = 0;
+    // The uid a saved uid stands for now: drivers whose uids changed form map the old form
+    // to the present one.
+    virtual std::string canonicalUID(std::string_view uid) { return std::string(uid); }
     // The rate the device runs at, in Hz; 0 when unknown.
     virtual double nominalSampleRate(std::string_view uid) = 0;
     // Asks the device for blocks of `frames` frames from now on (for a stream, from the next

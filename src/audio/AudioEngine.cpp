@@ -114,8 +114,10 @@ void AudioEngine::trigger(PadRole role, int velocity) noexcept {
     event.gain = velocityGain(velocity);
     event.generation = s.generation.load();
     event.time = currentEventTime();
-    // A full queue means a flood far beyond any drummer; the surplus hits are dropped.
-    s.events.push(event);
+    // A full queue means a flood far beyond any drummer; the surplus hits are dropped, and
+    // counted for maintain() to report (nothing here may log).
+    if (!s.events.push(event))
+        s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
 }
 
 void AudioEngine::trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept {
@@ -133,7 +135,8 @@ void AudioEngine::choke(std::span<const PadRole> roles) noexcept {
     event.chokeMask = mask;
     event.generation = s.generation.load();
     event.time = currentEventTime();
-    s.events.push(event);
+    if (!s.events.push(event))
+        s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool AudioEngine::hasSample(PadRole role) const noexcept {
@@ -176,6 +179,7 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, SharedSampleBuffer buffe
         if (old != nullptr) {
             old->retiredAt = renderSequence.load(std::memory_order_seq_cst);
             retired.push_back(old);
+            retiredCount.store(retired.size());
         }
     } catch (const std::exception&) {
         return false;
@@ -194,6 +198,7 @@ void AudioEngine::Impl::collectLocked() {
         delete buffer;
         return true;
     });
+    retiredCount.store(retired.size());
 }
 
 bool AudioEngine::loadSample(const FileUrl& url, PadRole role) {
@@ -254,6 +259,19 @@ AudioFormat AudioEngine::internalFormat() const {
 void AudioEngine::collectGarbage() {
     std::lock_guard lock(impl_->samplesMutex);
     impl_->collectLocked();
+}
+
+void AudioEngine::maintain() {
+    Impl& s = *impl_;
+    if (const std::uint64_t dropped = s.droppedEvents.exchange(0, std::memory_order_relaxed))
+        platform::logLine("Dropped " + std::to_string(dropped) +
+                          " strikes or chokes: the event queue was full");
+    // A load in progress holds the lock for a while; the next call will do.
+    if (s.retiredCount.load() > 0) {
+        std::unique_lock lock(s.samplesMutex, std::try_to_lock);
+        if (lock.owns_lock())
+            s.collectLocked();
+    }
 }
 
 } // namespace tamborel::audio

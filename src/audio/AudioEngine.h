@@ -5,7 +5,9 @@
 // Fourteen role channels of six voices each, created once. A hit takes its role's next voice
 // in round-robin order at gain velocity/127 (clamped to 1..127); each role's voices are
 // summed, scaled by the role's mix gain and panned, then all roles are summed and scaled by
-// the master volume. Pan is a balance that leaves the centre at unity:
+// the master volume; last, a stateless safety stage (SafetyLimiter.h) bends anything above
+// about -1 dBFS softly under full scale and leaves the rest untouched. Pan is a balance that
+// leaves the centre at unity:
 //     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
 // So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
 // voice) fades out over 2 ms, and mix and master gains move over 5 ms; a stolen voice fades
@@ -89,8 +91,13 @@ public:
     AudioFormat internalFormat() const;
 
     // Frees replaced sample buffers that no voice can read any more. Sample operations do
-    // this too; the controller may call it now and then to return memory sooner.
+    // this too.
     void collectGarbage();
+    // Main-thread housekeeping, for a timer every few milliseconds; never waits. Logs
+    // "Dropped N strikes or chokes: the event queue was full" when any were dropped since
+    // the last call, and frees replaced buffers once their last voice has ended (skipped
+    // while a sample operation holds the samples).
+    void maintain();
 
 private:
     struct Impl;

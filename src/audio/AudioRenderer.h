@@ -14,7 +14,9 @@ public:
     // always while not rendering.
     virtual void prepareToRender(double sampleRate, std::uint32_t maxFrames) = 0;
 
-    // Fills `frames` samples of each channel (overwriting, not adding).
+    // Fills `frames` samples of each channel (overwriting, not adding). A driver that knows
+    // when the block starts by its stream's clock says so first (setRenderBlockStart in
+    // EventTime.h), so that time-stamped hits land on the right frame.
     virtual void render(float* left, float* right, std::uint32_t frames) noexcept = 0;
 
     // The driver has started or stopped calling render (stopped also covers a lost server).

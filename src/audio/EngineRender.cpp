@@ -1,6 +1,7 @@
 // The audio thread's side of the engine: nothing here allocates, frees, locks or logs.
 
 #include "audio/EngineState.h"
+#include "audio/SafetyLimiter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,8 +55,12 @@ void AudioEngine::render(float* left, float* right, std::uint32_t frames) noexce
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
     std::fill_n(left, frames, 0.0f);
     std::fill_n(right, frames, 0.0f);
-    if (frames > 0)
+    if (frames > 0) {
         s.renderBlock(left, right, frames);
+        // Each side on its own: a loud left must not dip the right.
+        safetyLimiter::apply(left, frames);
+        safetyLimiter::apply(right, frames);
+    }
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
 }
 
@@ -85,49 +90,56 @@ void AudioEngine::Impl::renderBlock(float* left, float* right, std::uint32_t fra
 void AudioEngine::Impl::gatherEvents(std::uint32_t frames) noexcept {
     pendingCount = 0;
     const std::uint32_t current = generation.load(std::memory_order_acquire);
-    std::int64_t blockStart = -1;
+    std::int64_t blockStart = renderBlockStart();
+    // Events held back from the last block first: they arrived before anything queued now.
+    const std::size_t carried = heldCount;
+    heldCount = 0;
+    for (std::size_t i = 0; i < carried; ++i)
+        if (held[i].generation == current)
+            schedule(held[i], frames, blockStart, true);
     while (pendingCount < maxEventsPerBlock) {
         const auto popped = events.pop();
         if (!popped)
             break;
-        const EngineEvent& event = *popped;
-        if (event.generation != current)
-            continue;
-        const std::uint32_t offset = offsetOf(event.time, frames, blockStart);
-        // Insertion keeps events of equal offset in arrival order (a choke before its hit).
-        std::size_t at = pendingCount++;
-        while (at > 0 && pending[at - 1].offset > offset) {
-            pending[at] = pending[at - 1];
-            --at;
-        }
-        pending[at] = {event, offset};
+        if (popped->generation == current)
+            schedule(*popped, frames, blockStart, false);
     }
 }
 
-std::uint32_t AudioEngine::Impl::offsetOf(const EventTime& time, std::uint32_t frames,
-                                          std::int64_t& blockStart) const noexcept {
+void AudioEngine::Impl::schedule(const EngineEvent& event, std::uint32_t frames,
+                                 std::int64_t& blockStart, bool heldBefore) noexcept {
     const std::uint32_t last = frames - 1;
-    switch (time.kind) {
+    std::uint32_t offset = 0;
+    switch (event.time.kind) {
     case EventTime::Kind::nextBlock:
-        return 0;
+        break;
     case EventTime::Kind::frameInCycle:
-        return static_cast<std::uint32_t>(std::min<std::uint64_t>(time.value, last));
+        offset = static_cast<std::uint32_t>(std::min<std::uint64_t>(event.time.value, last));
+        break;
     case EventTime::Kind::monotonicNanos: {
-        // Constant latency instead of jitter: an event sounds one period after it arrived,
-        // at the frame of this block that plays at that moment.
-        if (blockStart < 0)
+        // Without the driver's word on when this block starts, now will have to do.
+        if (blockStart == 0)
             blockStart = monotonicNanos();
-        const double periodNanos =
-            maxFrames.load(std::memory_order_relaxed) / renderRate * 1'000'000'000.0;
-        const double dueNanos =
-            static_cast<double>(static_cast<std::int64_t>(time.value) - blockStart) + periodNanos;
-        const double frame = std::floor(dueNanos * renderRate / 1'000'000'000.0);
-        if (!(frame > 0.0))
-            return 0;
-        return frame >= last ? last : static_cast<std::uint32_t>(frame);
+        const EventPlacement placed =
+            placeTimestamped(static_cast<std::int64_t>(event.time.value), blockStart, renderRate,
+                             maxFrames.load(std::memory_order_relaxed), frames);
+        // Held once, an event is due within this block; should the block times stall, it
+        // plays now rather than never.
+        if (placed.nextBlock && !heldBefore && heldCount < maxHeldEvents) {
+            held[heldCount++] = event;
+            return;
+        }
+        offset = placed.nextBlock ? (heldBefore ? 0 : last) : placed.frame;
+        break;
     }
     }
-    return 0;
+    // Insertion keeps events of equal offset in arrival order (a choke before its hit).
+    std::size_t at = pendingCount++;
+    while (at > 0 && pending[at - 1].offset > offset) {
+        pending[at] = pending[at - 1];
+        --at;
+    }
+    pending[at] = {event, offset};
 }
 
 void AudioEngine::Impl::updateGainTargets() noexcept {

@@ -32,6 +32,7 @@ struct EngineEvent {
 struct AudioEngine::Impl {
     static constexpr std::size_t queueCapacity = 1024;
     static constexpr std::size_t maxEventsPerBlock = 256;
+    static constexpr std::size_t maxHeldEvents = 64;
     static constexpr std::uint32_t chunkFrames = 512;
     static constexpr int tailSlots = 4;
     static constexpr double fadeSeconds = 0.002;
@@ -56,6 +57,10 @@ struct AudioEngine::Impl {
     std::atomic<double> sampleRate{AudioEngine::defaultSampleRate};
     std::atomic<std::uint32_t> maxFrames{256};
     platform::BoundedQueue<EngineEvent, queueCapacity> events;
+    // Hits and chokes that found the queue full, since maintain() last reported them.
+    std::atomic<std::uint64_t> droppedEvents{0};
+    // retired.size(), readable without the mutex so that maintain() need not take it.
+    std::atomic<std::size_t> retiredCount{0};
 
     // --- non-real-time side, under samplesMutex ---
     std::mutex samplesMutex;
@@ -83,6 +88,9 @@ struct AudioEngine::Impl {
     GainRamp master;
     std::array<PendingEvent, maxEventsPerBlock> pending{};
     std::size_t pendingCount = 0;
+    // Time-stamped events due after this block, placed again at the start of the next.
+    std::array<EngineEvent, maxHeldEvents> held{};
+    std::size_t heldCount = 0;
     std::array<float, chunkFrames> scratchLeft{};
     std::array<float, chunkFrames> scratchRight{};
     double renderRate = AudioEngine::defaultSampleRate;
@@ -91,8 +99,8 @@ struct AudioEngine::Impl {
 
     void renderBlock(float* left, float* right, std::uint32_t frames) noexcept;
     void gatherEvents(std::uint32_t frames) noexcept;
-    std::uint32_t offsetOf(const EventTime& time, std::uint32_t frames,
-                           std::int64_t& blockStartNanos) const noexcept;
+    void schedule(const EngineEvent& event, std::uint32_t frames, std::int64_t& blockStartNanos,
+                  bool heldBefore) noexcept;
     void updateGainTargets() noexcept;
     void apply(const EngineEvent& event) noexcept;
     void startVoice(std::size_t role, float gain) noexcept;

@@ -4,6 +4,7 @@
 // event's timing without changing their signatures. Thread-local, real-time safe.
 
 #include <cstdint>
+#include <optional>
 
 namespace tamborel::audio {
 
@@ -19,6 +20,37 @@ struct EventTime {
 
 // The timing that triggers made on this thread carry right now.
 EventTime currentEventTime() noexcept;
+
+// When the block about to be rendered on this thread starts, in CLOCK_MONOTONIC
+// nanoseconds, as the driver knows it from its stream's own clock; 0 when the driver does
+// not say, and the engine then reads the clock as it renders. A driver that sets it sets it
+// before every render on its audio thread.
+void setRenderBlockStart(std::int64_t monotonicNanos) noexcept;
+std::int64_t renderBlockStart() noexcept;
+
+// Where a time-stamped event lands. It sounds one period after it arrived, at the frame of
+// the block that plays at that moment (rounded to the nearest frame): constant latency
+// instead of jitter. Before the block it takes frame 0; within the period after the block
+// it waits for the next block; further out the clocks disagree and it takes the last frame
+// rather than wait for ever.
+struct EventPlacement {
+    std::uint32_t frame = 0;
+    bool nextBlock = false;
+    friend bool operator==(const EventPlacement&, const EventPlacement&) = default;
+};
+EventPlacement placeTimestamped(std::int64_t arrivalNanos, std::int64_t blockStartNanos,
+                                double rate, std::uint32_t periodFrames,
+                                std::uint32_t blockFrames) noexcept;
+
+// A stream time in seconds on an unknown system clock (ALSA stamps with the wall clock or
+// the monotonic one, by configuration) as CLOCK_MONOTONIC nanoseconds, given both clocks
+// read now. The clock within a second of it is taken for its own; none when neither is
+// (a plugin that leaves the stamp at 0).
+std::optional<std::int64_t> streamTimeToMonotonic(double streamSeconds,
+                                                  std::int64_t monotonicNowNanos,
+                                                  std::int64_t realtimeNowNanos) noexcept;
+// The same with both clocks read now; 0 when the stream time is on neither.
+std::int64_t streamTimeToMonotonicNow(double streamSeconds) noexcept;
 
 // Sets the current thread's event time for its lifetime, restoring the previous one after.
 class ScopedEventTime {

@@ -1,7 +1,10 @@
 #include "audio/JackDriver.h"
 
+#include "audio/EventTime.h"
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -320,10 +323,22 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
         silence(right, frames);
         return;
     }
+    // When the cycle began by the server's smoothed clock, free of this thread's wake-up
+    // jitter: the time line for hits the ALSA sequencer stamped.
+    std::int64_t cycleStart = 0;
+    jack_nframes_t cycleFrames = 0;
+    jack_time_t cycleMicros = 0;
+    jack_time_t nextMicros = 0;
+    float periodMicros = 0.0f;
+    if (jack_get_cycle_times(client_, &cycleFrames, &cycleMicros, &nextMicros, &periodMicros) == 0)
+        cycleStart = streamTimeToMonotonicNow(static_cast<double>(cycleMicros) * 1e-6);
+    const double rate = preparedRate_.load(std::memory_order_relaxed);
     // The renderer was prepared for the server's period; should a cycle ever be longer,
     // feed it in pieces it can take rather than overrun it.
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(block, frames - done);
+        setRenderBlockStart(
+            cycleStart != 0 && rate > 0.0 ? cycleStart + std::llround(done * 1e9 / rate) : 0);
         renderer->render(left + done, right + done, n);
         done += n;
     }

@@ -5,7 +5,8 @@
 // that rendering stopped, and the next query or start connects again.
 //
 // The process callback calls only the client hook's processCycle and the renderer; it
-// allocates nothing, takes no lock and never blocks.
+// allocates nothing, takes no lock and never blocks. It tells the renderer when each block
+// starts by the server's cycle clock (EventTime.h).
 
 #include "audio/AudioDriver.h"
 #include "audio/JackClientHook.h"

@@ -1,11 +1,20 @@
 #include "audio/PortAudioDriver.h"
 
+#include "audio/AlsaDeviceNames.h"
+#include "audio/EventTime.h"
+#include "platform/Log.h"
+
 #include <alsa/asoundlib.h>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 
+#include <sched.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace tamborel::audio {
 
@@ -68,13 +77,22 @@ PaDeviceIndex alsaOutputDevice(std::string_view name) {
     return paNoDevice;
 }
 
+std::string stableUID(const char* portAudioName) {
+    return std::string(PortAudioDriver::uidPrefix) +
+           alsaNames::stableName(portAudioName, &alsaNames::systemCardId);
+}
+
+// How long start() waits for the first callback to see how its thread is scheduled.
+constexpr auto firstCallbackWait = std::chrono::milliseconds(250);
+
 } // namespace
 
 struct PortAudioCallbacks {
     static int stream(const void*, void* output, unsigned long frames,
-                      const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* self) {
-        static_cast<PortAudioDriver*>(self)->renderBlock(static_cast<float**>(output),
-                                                         static_cast<std::uint32_t>(frames));
+                      const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* self) {
+        static_cast<PortAudioDriver*>(self)->renderBlock(
+            static_cast<float**>(output), static_cast<std::uint32_t>(frames),
+            time != nullptr ? time->outputBufferDacTime : 0.0);
         return paContinue;
     }
     static void finished(void* self) { static_cast<PortAudioDriver*>(self)->streamFinished(); }
@@ -107,7 +125,7 @@ void PortAudioDriver::scan() {
         const PaDeviceInfo* info = index >= 0 ? Pa_GetDeviceInfo(index) : nullptr;
         if (info == nullptr || info->maxOutputChannels <= 0 || info->name == nullptr)
             continue;
-        Device device{std::string(uidPrefix) + info->name, info->name, info->defaultSampleRate};
+        Device device{stableUID(info->name), info->name, info->defaultSampleRate};
         if (index == api->defaultOutputDevice)
             defaultUID_ = device.uid;
         devices_.push_back(std::move(device));
@@ -115,9 +133,22 @@ void PortAudioDriver::scan() {
 }
 
 const PortAudioDriver::Device* PortAudioDriver::findDevice(std::string_view uid) const {
-    auto it = std::find_if(devices_.begin(), devices_.end(),
-                           [&](const Device& d) { return d.uid == uid; });
-    return it == devices_.end() ? nullptr : &*it;
+    auto find = [&](std::string_view wanted) {
+        auto it = std::find_if(devices_.begin(), devices_.end(),
+                               [&](const Device& d) { return d.uid == wanted; });
+        return it == devices_.end() ? nullptr : &*it;
+    };
+    if (const Device* device = find(uid))
+        return device;
+    const std::string canonical = const_cast<PortAudioDriver*>(this)->canonicalUID(uid);
+    return canonical != uid ? find(canonical) : nullptr;
+}
+
+std::string PortAudioDriver::canonicalUID(std::string_view uid) {
+    if (!uid.starts_with(uidPrefix))
+        return std::string(uid);
+    return std::string(uidPrefix) +
+           alsaNames::stableName(uid.substr(uidPrefix.size()), &alsaNames::systemCardId);
 }
 
 std::vector<AudioDriverDevice> PortAudioDriver::outputDevices() {
@@ -185,6 +216,7 @@ bool PortAudioDriver::start(std::string_view uid, AudioRenderer& renderer, std::
     }
     renderer.renderingStarted();
     running_.store(true);
+    callbackThreadKnown_.store(false);
     if (const PaError error = Pa_StartStream(static_cast<PaStream*>(stream_)); error != paNoError) {
         failure = "cannot start " + streamUID_.substr(uidPrefix.size()) + ": " + describe(error);
         if (running_.exchange(false))
@@ -192,11 +224,34 @@ bool PortAudioDriver::start(std::string_view uid, AudioRenderer& renderer, std::
         closeStream();
         return false;
     }
+    reportScheduling();
     return true;
 }
 
+void PortAudioDriver::reportScheduling() {
+    const auto deadline = std::chrono::steady_clock::now() + firstCallbackWait;
+    while (!callbackThreadKnown_.load(std::memory_order_acquire)) {
+        if (!running_.load() || std::chrono::steady_clock::now() > deadline)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // The thread is joined only when this thread stops the stream, so its handle is good.
+    int policy = SCHED_OTHER;
+    sched_param parameters{};
+    if (pthread_getschedparam(callbackThread_, &policy, &parameters) == 0 &&
+        (policy == SCHED_FIFO || policy == SCHED_RR))
+        return;
+    platform::logLine("ALSA output runs without real-time scheduling (the system refused it; "
+                      "allow this user real-time priority, e.g. through the audio group's "
+                      "rtprio limit): small buffers may drop out under load");
+}
+
 bool PortAudioDriver::openStream(std::string_view uid, std::string& failure) {
-    const std::string name(uid.substr(uidPrefix.size()));
+    // The card's present number for a stable name; an old numbered name means the card now
+    // at that number.
+    const std::string stable = canonicalUID(uid).substr(uidPrefix.size());
+    const std::string name =
+        alsaNames::portAudioName(stable, &alsaNames::systemCardIndex).value_or(stable);
     const PaDeviceIndex index = alsaOutputDevice(name);
     if (index == paNoDevice) {
         failure = "ALSA output device \"" + name + "\" not found";
@@ -227,10 +282,17 @@ bool PortAudioDriver::openStream(std::string_view uid, std::string& failure) {
         failure = "cannot open " + name + ": " + describe(error);
         return false;
     }
-    if (const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
-        streamInfo != nullptr && streamInfo->sampleRate > 0.0)
-        rate = streamInfo->sampleRate;
+    outputLatencyNanos_ = 0;
+    if (const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream); streamInfo != nullptr) {
+        if (streamInfo->sampleRate > 0.0)
+            rate = streamInfo->sampleRate;
+        if (streamInfo->outputLatency > 0.0)
+            outputLatencyNanos_ = std::llround(streamInfo->outputLatency * 1e9);
+    }
     Pa_SetStreamFinishedCallback(stream, &PortAudioCallbacks::finished);
+    // Small buffers drop out under load without it. PortAudio carries on with normal
+    // scheduling when the system refuses; start() reports that.
+    PaAlsa_EnableRealtimeScheduling(stream, 1);
 
     monoScratch_.assign(channels_ == 1 ? bufferFrames_ : 0, 0.0f);
     if (AudioRenderer* renderer = renderer_.load())
@@ -259,7 +321,11 @@ void PortAudioDriver::closeStream() {
     Pa_Terminate();
 }
 
-void PortAudioDriver::renderBlock(float** out, std::uint32_t frames) noexcept {
+void PortAudioDriver::renderBlock(float** out, std::uint32_t frames, double dacTime) noexcept {
+    if (!callbackThreadKnown_.load(std::memory_order_relaxed)) {
+        callbackThread_ = pthread_self();
+        callbackThreadKnown_.store(true, std::memory_order_release);
+    }
     AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
     const std::uint32_t block = preparedFrames_.load(std::memory_order_relaxed);
     if (!running_.load(std::memory_order_acquire) || renderer == nullptr || block == 0) {
@@ -267,8 +333,15 @@ void PortAudioDriver::renderBlock(float** out, std::uint32_t frames) noexcept {
             std::memset(out[c], 0, frames * sizeof(float));
         return;
     }
+    // When this callback's first frame is heard, on the stream's clock, less the latency
+    // behind it: when the period starts, free of the jitter of this thread's wake-up.
+    const double rate = streamRate_.load(std::memory_order_relaxed);
+    const std::int64_t dac = streamTimeToMonotonicNow(dacTime);
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(block, frames - done);
+        setRenderBlockStart(dac != 0 && rate > 0.0
+                                ? dac - outputLatencyNanos_ + std::llround(done * 1e9 / rate)
+                                : 0);
         if (channels_ == 2) {
             renderer->render(out[0] + done, out[1] + done, n);
         } else {

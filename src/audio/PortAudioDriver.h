@@ -5,8 +5,18 @@
 // PortAudio is initialised only while scanning for devices and while a stream is open, so
 // that its other host APIs (its own JACK client among them) do not linger. The stream
 // callback calls only the renderer; it allocates nothing, takes no lock and never blocks.
+// It asks for real-time scheduling, and logs once per start when the system refuses it.
+//
+// A device's uid is "alsa:" and its PortAudio name with the card's id string in place of
+// its number (see AlsaDeviceNames.h), so a saved choice outlives reboots and re-plugs; a uid
+// saved with the card number still finds the card now at that number.
+//
+// Each block tells the renderer when it starts (EventTime.h), from the stream's own clock:
+// the time its first frame reaches the converter, less the stream's output latency.
 
 #include "audio/AudioDriver.h"
+
+#include <pthread.h>
 
 #include <atomic>
 #include <vector>
@@ -28,6 +38,7 @@ public:
     double nominalSampleRate(std::string_view uid) override;
     bool setBufferFrameSize(std::uint32_t frames, std::string_view uid) override;
     std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) override;
+    std::string canonicalUID(std::string_view uid) override;
 
     bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) override;
     void stop() override;
@@ -37,7 +48,7 @@ public:
 private:
     struct Device {
         std::string uid;
-        std::string name;
+        std::string name; // PortAudio's, shown to the user
         double defaultSampleRate = 0.0;
     };
 
@@ -45,8 +56,9 @@ private:
     const Device* findDevice(std::string_view uid) const;
     bool openStream(std::string_view uid, std::string& failure);
     void closeStream();
-    void renderBlock(float** out, std::uint32_t frames) noexcept;
+    void renderBlock(float** out, std::uint32_t frames, double dacTime) noexcept;
     void streamFinished() noexcept;
+    void reportScheduling();
     friend struct PortAudioCallbacks;
 
     bool scanned_ = false;
@@ -63,6 +75,11 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<double> streamRate_{0.0};
     std::atomic<std::uint32_t> preparedFrames_{0};
+    std::int64_t outputLatencyNanos_ = 0;
+    // The callback's thread, recorded on its first run, so that the main thread can see
+    // whether it got real-time scheduling.
+    std::atomic<bool> callbackThreadKnown_{false};
+    pthread_t callbackThread_{};
 };
 
 } // namespace tamborel::audio

@@ -71,6 +71,23 @@ std::optional<std::uint32_t> resample(const SampleBuffer& source, SampleBuffer& 
 
 } // namespace
 
+std::uint64_t cleanSamples(SampleBuffer& buffer) noexcept {
+    std::uint64_t changed = 0;
+    for (std::uint32_t c = 0; c < buffer.format().channelCount; ++c) {
+        float* samples = buffer.channel(c);
+        for (std::uint32_t i = 0; i < buffer.frameLength(); ++i) {
+            const float value = samples[i];
+            const float clean =
+                std::isfinite(value) ? std::clamp(value, -largestSample, largestSample) : 0.0f;
+            if (clean != value) { // true for NaN too
+                samples[i] = clean;
+                ++changed;
+            }
+        }
+    }
+    return changed;
+}
+
 std::uint64_t convertedCapacity(std::uint32_t frames, double sourceRate, double targetRate) {
     const double scaled = std::trunc(static_cast<double>(frames) * (targetRate / sourceRate));
     if (!std::isfinite(scaled) || scaled >= static_cast<double>(maxBufferFrames))
@@ -87,7 +104,16 @@ std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file) {
         auto result = detail::decodeWithSndfile(file);
         if (result.status == detail::DecodeStatus::notOpened)
             result = detail::decodeWithFfmpeg(file);
-        return result.status == detail::DecodeStatus::decoded ? std::move(result.buffer) : nullptr;
+        if (result.status != detail::DecodeStatus::decoded)
+            return nullptr;
+        // Before any conversion: a resampler would smear one bad value into a burst of
+        // full-scale noise around it.
+        if (const std::uint64_t changed = cleanSamples(*result.buffer); changed > 0)
+            platform::logLine("Cleaned " + std::to_string(changed) +
+                              " unplayable sample values (not a number, infinite or far "
+                              "beyond full scale) in " +
+                              file.filename().string());
+        return std::move(result.buffer);
     } catch (const std::exception&) {
         return nullptr;
     }

@@ -15,6 +15,13 @@ namespace tamborel::audio::sampleLoader {
 // whatever else libsndfile cannot open.
 std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file);
 
+// Float files can hold values no sound has: NaN, infinities, or numbers far beyond full
+// scale (a corrupt or badly exported file). decodeFile turns NaN and infinities into 0 and
+// clamps the rest to +-largestSample, and logs one line per file that needed it: "Cleaned N
+// unplayable sample values ... in <file name>". cleanSamples does the work and returns N.
+inline constexpr float largestSample = 4.0f;
+std::uint64_t cleanSamples(SampleBuffer& buffer) noexcept;
+
 // Room made for a conversion: the frames scaled by the rate ratio, truncated, plus 2048.
 std::uint64_t convertedCapacity(std::uint32_t frames, double sourceRate, double targetRate);
 

@@ -86,6 +86,7 @@ void AppState::drainRealtimeEvents() {
     Impl& d = *impl_;
     while (auto event = d.events.pop())
         d.publishRealtimeEvent(*event);
+    d.engine.maintain();
     const bool running = d.engine.isRunning();
     if (running != published_.engineRunning) {
         published_.engineRunning = running;

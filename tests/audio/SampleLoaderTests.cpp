@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cmath>
 #include <fstream>
 
 namespace tamborel::audio {
@@ -102,6 +103,34 @@ TEST(SampleConversion, SizesFollowTheRateRatioPlusRoom) {
     EXPECT_EQ(native->frameLength(), 1000u);
     EXPECT_EQ(native->frameCapacity(), 1000u);
     EXPECT_FLOAT_EQ(native->channel(0)[100], sine(440.0, 48000, 101)[100]);
+}
+
+TEST(SampleLoading, UnplayableFloatValuesAreCleanedBeforeConversionAndLogged) {
+    const auto file = testing::scratchFolder("unplayable") / "glitch.wav";
+    auto samples = sine(440.0, 44100.0, 4410);
+    samples[100] = NAN;
+    samples[200] = INFINITY;
+    samples[300] = -1e30f;
+    samples[400] = 7.0f;
+    ASSERT_TRUE(
+        testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, samples));
+
+    ::testing::internal::CaptureStderr();
+    const auto decoded = sampleLoader::decodeFile(file);
+    const auto converted = sampleLoader::loadBuffer(file, internal);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Cleaned 4 unplayable sample values"), std::string::npos) << log;
+    EXPECT_NE(log.find("glitch.wav"), std::string::npos) << log;
+    ASSERT_TRUE(decoded && converted);
+    EXPECT_EQ(decoded->channel(0)[100], 0.0f);
+    EXPECT_EQ(decoded->channel(0)[200], 0.0f);
+    EXPECT_EQ(decoded->channel(0)[300], -sampleLoader::largestSample);
+    EXPECT_EQ(decoded->channel(0)[400], sampleLoader::largestSample);
+    EXPECT_EQ(decoded->channel(0)[500], samples[500]);
+    // Resampled, the bad values leave no noise burst: every value finite and bounded.
+    for (std::uint32_t c = 0; c < 2; ++c)
+        for (std::uint32_t i = 0; i < converted->frameLength(); ++i)
+            ASSERT_LE(std::fabs(converted->channel(c)[i]), 4.5f) << i;
 }
 
 TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {

@@ -61,7 +61,7 @@ TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
         kit.findPad(role)->pan = static_cast<float>(round % 3 - 1) * 0.7f;
         kit.masterVolume = round % 2 ? 0.9f : 1.1f;
         engine.applyMix(kit);
-        engine.collectGarbage();
+        engine.maintain();
         // Let the renderer take in each change.
         const int target = blocks.load() + 2;
         while (blocks.load() < target)

@@ -4,12 +4,12 @@
 #include "AudioTestSupport.h"
 
 #include "audio/EventTime.h"
+#include "audio/SafetyLimiter.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <cmath>
-#include <ctime>
 
 namespace tamborel::audio {
 namespace {
@@ -20,22 +20,25 @@ using testing::startOffline;
 
 constexpr std::uint32_t fadeFrames = 96;  // 2 ms at 48 kHz
 constexpr std::uint32_t rampFrames = 240; // 5 ms at 48 kHz
+// The fixture's sample level: a power of two, so every gain product stays exact, and small
+// enough that a dozen voices stay below the safety stage's knee.
+constexpr float unit = 1.0f / 16.0f;
 
 class VoiceEngine : public ::testing::Test {
 protected:
     void SetUp() override {
         startOffline(engine);
         for (PadRole role : allPadRoles)
-            ASSERT_TRUE(engine.setSample(role, constantBuffer(1.0f, 48000)));
+            ASSERT_TRUE(engine.setSample(role, constantBuffer(unit, 48000)));
     }
 
-    // The level one hit plays at, read well inside the sample.
+    // The level one hit plays at, read well inside the sample, in units of the sample level.
     std::pair<float, float> hitLevel(PadRole role, int velocity) {
         engine.trigger(role, velocity);
         const auto out = renderFrames(engine, 512);
         engine.choke({role});
         renderFrames(engine, 256);
-        return {out.left[300], out.right[300]};
+        return {out.left[300] / unit, out.right[300] / unit};
     }
 
     AudioEngine engine;
@@ -64,6 +67,45 @@ TEST_F(VoiceEngine, HitLevelIsSampleTimesVelocityTimesPadTimesMaster) {
 
     engine.setMasterVolume(1.5f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.5f);
+}
+
+TEST_F(VoiceEngine, OverloadBendsUnderFullScaleOnItsOwnSideOnly) {
+    // Two full hits at pad and master volume 1.5, both hard left; a quiet tom in the centre.
+    DrumKit kit("Loud");
+    for (PadRole role : {PadRole::kick, PadRole::snare}) {
+        ASSERT_TRUE(engine.setSample(role, constantBuffer(1.0f, 48000)));
+        kit.findPad(role)->volume = 1.5f;
+        kit.findPad(role)->pan = -1.0f;
+    }
+    kit.masterVolume = 1.5f;
+    engine.applyMix(kit);
+    engine.trigger(PadRole::kick, 127);
+    engine.trigger(PadRole::snare, 127);
+    engine.trigger(PadRole::tom1, 127);
+    const auto out = renderFrames(engine, 1024);
+    for (std::size_t i = 0; i < out.left.size(); ++i) {
+        ASSERT_GT(out.left[i], safetyLimiter::kneeStart) << i;
+        ASSERT_LE(out.left[i], 1.0f) << i;
+        ASSERT_EQ(out.right[i], 1.5f * unit) << i; // untouched: no pumping across sides
+    }
+}
+
+TEST(SafetyLimiter, QuietSamplesPassExactlyAndLoudOnesRiseSmoothlyBelowFullScale) {
+    using safetyLimiter::limit;
+    for (float quiet : {0.0f, 0.5f, -0.89f, safetyLimiter::kneeStart})
+        EXPECT_EQ(limit(quiet), quiet);
+    float previous = safetyLimiter::kneeStart;
+    for (float loud : {0.892f, 0.95f, 1.0f, 1.2f}) {
+        EXPECT_GT(limit(loud), previous) << loud;
+        EXPECT_LT(limit(loud), 1.0f) << loud;
+        EXPECT_EQ(limit(-loud), -limit(loud));
+        previous = limit(loud);
+    }
+    // Just past the knee the slope is still about 1: no audible corner.
+    EXPECT_NEAR(limit(0.9f) - safetyLimiter::kneeStart, 0.009f, 0.001f);
+    EXPECT_LE(limit(1e30f), 1.0f);
+    EXPECT_LE(limit(INFINITY), 1.0f);
+    EXPECT_EQ(limit(NAN), 0.0f);
 }
 
 TEST_F(VoiceEngine, PanIsABalanceWithUnityCentre) {
@@ -104,28 +146,28 @@ TEST_F(VoiceEngine, MixChangesGlideOnSoundingVoices) {
     const auto out = renderFrames(engine, 512);
     // The sounding voice follows the new pan, without a step: a click would be one jump.
     EXPECT_EQ(out.right[rampFrames + 10], 0.0f);
-    EXPECT_EQ(out.left[rampFrames + 10], 1.0f);
+    EXPECT_EQ(out.left[rampFrames + 10], unit);
     float largestStep = 0.0f;
     for (std::size_t i = 1; i < out.right.size(); ++i)
         largestStep = std::max(largestStep, std::abs(out.right[i] - out.right[i - 1]));
-    EXPECT_LT(largestStep, 2.0f / rampFrames);
+    EXPECT_LT(largestStep, 2.0f * unit / rampFrames);
 }
 
 TEST_F(VoiceEngine, SeventhHitCutsOnlyTheFirst) {
     // Seven hits ten frames apart on a 1000-frame sample.
-    ASSERT_TRUE(engine.setSample(PadRole::kick, constantBuffer(1.0f, 1000)));
+    ASSERT_TRUE(engine.setSample(PadRole::kick, constantBuffer(unit, 1000)));
     for (std::uint32_t hit = 0; hit < 7; ++hit)
         engine.trigger(PadRole::kick, 127, hit * 10);
     const auto out = renderFrames(engine, 2048, 2048);
-    EXPECT_FLOAT_EQ(out.left[59], 6.0f);
+    EXPECT_FLOAT_EQ(out.left[59], 6.0f * unit);
     // The seventh hit starts on time at full level while the first fades out beside it.
-    EXPECT_GT(out.left[60], 6.9f);
+    EXPECT_GT(out.left[60], 6.9f * unit);
     for (std::uint32_t i = 61; i < 60 + fadeFrames; ++i)
         ASSERT_LT(out.left[i], out.left[i - 1]) << "frame " << i;
     // Then hits two to seven sound on, and end one after the other.
     for (std::uint32_t i = 60 + fadeFrames; i < 1010; ++i)
-        ASSERT_FLOAT_EQ(out.left[i], 6.0f) << "frame " << i;
-    EXPECT_FLOAT_EQ(out.left[1015], 5.0f);
+        ASSERT_FLOAT_EQ(out.left[i], 6.0f * unit) << "frame " << i;
+    EXPECT_FLOAT_EQ(out.left[1015], 5.0f * unit);
     EXPECT_EQ(out.left[1070], 0.0f);
 }
 
@@ -134,7 +176,7 @@ TEST_F(VoiceEngine, RolesNeverShareVoices) {
         engine.trigger(PadRole::kick, 127);
         engine.trigger(PadRole::snare, 127);
     }
-    EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 12.0f);
+    EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 12.0f * unit);
 }
 
 TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
@@ -145,8 +187,8 @@ TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
     const ScopedEventTime at({EventTime::Kind::frameInCycle, 100});
     engine.choke({PadRole::hhOpen, PadRole::hhHalf});
     const auto out = renderFrames(engine, 512);
-    const float snare = 64.0f / 127.0f;
-    EXPECT_FLOAT_EQ(out.left[99], 2.0f + snare);
+    const float snare = 64.0f / 127.0f * unit;
+    EXPECT_FLOAT_EQ(out.left[99], 2.0f * unit + snare);
     EXPECT_FLOAT_EQ(out.left[100 + fadeFrames], snare);
     EXPECT_FLOAT_EQ(out.left[500], snare);
 
@@ -160,7 +202,7 @@ TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
     engine.trigger(PadRole::kick, 127, 100);
     auto out = renderFrames(engine, 256);
     EXPECT_EQ(out.left[99], 0.0f);
-    EXPECT_EQ(out.left[100], 1.0f);
+    EXPECT_EQ(out.left[100], unit);
     engine.choke({PadRole::kick});
     renderFrames(engine, 256);
 
@@ -168,24 +210,78 @@ TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
     engine.trigger(PadRole::kick, 127, 5000);
     out = renderFrames(engine, 256);
     EXPECT_EQ(out.left[254], 0.0f);
-    EXPECT_EQ(out.left[255], 1.0f);
+    EXPECT_EQ(out.left[255], unit);
 }
 
-TEST_F(VoiceEngine, TimestampedHitsSoundOnePeriodAfterArrival) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto nanos = static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
-                       static_cast<std::uint64_t>(now.tv_nsec);
+TEST(EventPlacement, ATimestampedEventSoundsOnePeriodAfterItArrived) {
+    constexpr std::int64_t start = 5'000'000'000; // the block's start, ns
+    constexpr std::int64_t frame = 1'000'000'000 / 48'000;
+    struct Case {
+        std::int64_t arrival;
+        std::uint32_t block;
+        EventPlacement placed;
+    };
+    for (const Case& c :
+         {Case{start - 256 * frame, 256, {0, false}},        // a whole period before
+          Case{start - 100 * frame - 1, 256, {156, false}},  // to the nearest frame
+          Case{start - 1, 256, {0, true}},                   // due in the next block
+          Case{start - 400 * frame, 256, {0, false}},        // late: no earlier than 0
+          Case{start - 100 * frame, 64, {0, true}},          // a smaller block
+          Case{start + 10 * frame, 256, {0, true}},          // after the period began
+          Case{start + 5 * 256 * frame, 256, {255, false}}}) // clocks disagree: no wait
     {
-        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, nanos});
+        EXPECT_EQ(placeTimestamped(c.arrival, start, 48000.0, 256, c.block), c.placed)
+            << (c.arrival - start) / frame;
+    }
+
+    // Stream times on either system clock land on the monotonic one; a blank one nowhere.
+    const std::int64_t mono = 100'000'000'000;
+    const std::int64_t real = 1'700'000'000'000'000'000;
+    EXPECT_EQ(streamTimeToMonotonic(100.25, mono, real), mono + 250'000'000);
+    EXPECT_NEAR(static_cast<double>(*streamTimeToMonotonic(1'700'000'000.25, mono, real)),
+                mono + 250'000'000, 1000.0);
+    EXPECT_FALSE(streamTimeToMonotonic(0.0, mono, real));
+    EXPECT_FALSE(streamTimeToMonotonic(3.0, mono, real));
+}
+
+TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
+    constexpr std::int64_t start = 7'000'000'000;
+    constexpr double nanosPerFrame = 1e9 / 48000.0;
+    auto at = [&](double frames) {
+        return static_cast<std::uint64_t>(start + frames * nanosPerFrame);
+    };
+    {
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(-100)});
         engine.trigger(PadRole::kick, 127);
     }
+    {
+        // Arrived after this block's period began: sounds in the next one, not at its end.
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(10)});
+        engine.trigger(PadRole::snare, 127);
+    }
     EXPECT_EQ(currentEventTime().kind, EventTime::Kind::nextBlock);
-    const auto out = renderFrames(engine, 256);
-    const auto onset = std::find(out.left.begin(), out.left.end(), 1.0f) - out.left.begin();
-    // Just arrived: close to a full period (256 frames) later, never before the block.
-    EXPECT_GT(onset, 128);
-    EXPECT_LT(onset, 256);
+    testing::Stereo out{std::vector<float>(1024), std::vector<float>(1024)};
+    auto renderBlock = [&](std::uint32_t block, double startFrame) {
+        setRenderBlockStart(static_cast<std::int64_t>(at(startFrame)));
+        engine.render(out.left.data() + 256 * block, out.right.data() + 256 * block, 256);
+    };
+    renderBlock(0, 0.0);
+    renderBlock(1, 256.0);
+    EXPECT_EQ(out.left[155], 0.0f);
+    EXPECT_EQ(out.left[156], unit);
+    EXPECT_EQ(out.left[265], unit);
+    EXPECT_EQ(out.left[266], 2.0f * unit);
+
+    // Should the driver's block times stall, a held hit still plays, at the next block.
+    {
+        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(512 + 10)});
+        engine.trigger(PadRole::tom1, 127);
+    }
+    renderBlock(2, 512.0);
+    renderBlock(3, 512.0);
+    setRenderBlockStart(0);
+    EXPECT_EQ(out.left[767], out.left[700]);
+    EXPECT_EQ(out.left[768], out.left[700] + unit);
 }
 
 TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
@@ -204,12 +300,15 @@ TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
     EXPECT_EQ(renderFrames(engine, 256).left[100], 0.0f);
 }
 
-TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlays) {
-    ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.5f, 2000)));
+TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlaysAndIsFreedAfter) {
+    SharedSampleBuffer first = constantBuffer(0.5f, 2000);
+    const std::weak_ptr<const SampleBuffer> firstAlive = first;
+    ASSERT_TRUE(engine.setSample(PadRole::snare, std::move(first)));
     engine.trigger(PadRole::snare, 127);
     renderFrames(engine, 512);
     ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.25f, 4000)));
-    engine.collectGarbage();
+    engine.maintain();
+    EXPECT_FALSE(firstAlive.expired());
     engine.trigger(PadRole::snare, 127, 10);
     auto out = renderFrames(engine, 256);
     EXPECT_FLOAT_EQ(out.left[5], 0.5f);
@@ -221,6 +320,20 @@ TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlays) {
     out = renderFrames(engine, 1536);
     EXPECT_FLOAT_EQ(out.left[100], 0.75f);
     EXPECT_FLOAT_EQ(out.left[1300], 0.25f); // the first sample ended at its frame 2000
+    // Its memory goes back at the next housekeeping, with no further sample operation.
+    engine.maintain();
+    EXPECT_TRUE(firstAlive.expired());
+}
+
+TEST_F(VoiceEngine, HitsBeyondAFullQueueAreCountedAndReportedOnce) {
+    for (int hit = 0; hit < 1024 + 3; ++hit)
+        engine.trigger(PadRole::kick, 127);
+    engine.choke({PadRole::kick});
+    ::testing::internal::CaptureStderr();
+    engine.maintain();
+    engine.maintain();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log, "Dropped 4 strikes or chokes: the event queue was full\n");
 }
 
 TEST_F(VoiceEngine, RateChangeKeepsPitch) {
@@ -240,8 +353,8 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
     // A buffer that came without a file is converted from memory: same length in seconds.
     engine.trigger(PadRole::kick, 127);
     const auto kick = renderFrames(engine, 48000);
-    EXPECT_NEAR(kick.left[22050], 1.0f, 1e-4f);
-    EXPECT_NEAR(kick.left[44000], 1.0f, 1e-3f);
+    EXPECT_NEAR(kick.left[22050], unit, 1e-4f * unit);
+    EXPECT_NEAR(kick.left[44000], unit, 1e-3f * unit);
     EXPECT_EQ(kick.left[44200], 0.0f);
 }
 

@@ -129,6 +129,11 @@ TEST_F(AudioDeviceOutputTest, StoredDeviceThatIsGoneFallsBackToTheDefaultWithout
     output->applySettings(otherRate);
     EXPECT_EQ(output->currentDeviceID(), idOf("jack"));
     EXPECT_EQ(output->estimatedLatencyMs(64, otherRate.outputDeviceUID), before);
+
+    // A uid saved in the driver's older form is not gone: it means a present device.
+    alsa->oldUIDs = {{"alsa:hw:0,0", "alsa:hw"}};
+    output->applySettings(settingsFor("alsa:hw:0,0", 64));
+    EXPECT_EQ(output->currentDeviceID(), idOf("alsa:hw"));
 }
 
 TEST_F(AudioDeviceOutputTest, FailedStartIsLoggedWithItsReasonAndLeavesTheOutputStopped) {

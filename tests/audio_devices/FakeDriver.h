@@ -21,6 +21,7 @@ public:
 
     std::vector<Device> devices;
     std::optional<std::string> defaultUID;
+    std::map<std::string, std::string, std::less<>> oldUIDs; // old form -> present uid
     std::string startFailure; // non-empty: start fails with this reason
     std::vector<std::string>* journal = nullptr;
     bool running = false;
@@ -34,6 +35,10 @@ public:
         return list;
     }
     std::optional<std::string> defaultOutputDeviceUID() override { return defaultUID; }
+    std::string canonicalUID(std::string_view uid) override {
+        const auto it = oldUIDs.find(uid);
+        return it != oldUIDs.end() ? it->second : std::string(uid);
+    }
     double nominalSampleRate(std::string_view uid) override {
         const Device* d = find(uid);
         return d != nullptr ? d->rate : 0.0;

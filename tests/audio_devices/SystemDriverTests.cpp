@@ -2,6 +2,7 @@
 // for, and (on build machines) no sound card. They must say so and carry on.
 
 #include "LevelRenderer.h"
+#include "audio/AlsaDeviceNames.h"
 #include "audio/AudioDeviceOutput.h"
 #include "audio/JackDriver.h"
 #include "audio/PortAudioDriver.h"
@@ -9,12 +10,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <unistd.h>
 
 using namespace tamborel;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::StartsWith;
+using namespace tamborel::audio::alsaNames;
 
 namespace {
 
@@ -45,10 +48,8 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
     audio::PortAudioDriver driver;
     driver.rescan();
     const auto devices = driver.outputDevices();
-    for (const auto& device : devices) {
-        EXPECT_THAT(device.uid, StartsWith("alsa:"));
-        EXPECT_EQ(device.uid.substr(5), device.name);
-    }
+    for (const auto& device : devices)
+        EXPECT_EQ(device.uid, "alsa:" + stableName(device.name, &systemCardId));
     if (const auto uid = driver.defaultOutputDeviceUID()) {
         EXPECT_TRUE(std::any_of(devices.begin(), devices.end(),
                                 [&](const auto& d) { return d.uid == *uid; }));
@@ -57,6 +58,9 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
     tamborel::testing::LevelRenderer renderer;
     std::string failure;
     EXPECT_FALSE(driver.start("alsa:no such device", renderer, failure));
+    EXPECT_FALSE(failure.empty());
+    failure.clear();
+    EXPECT_FALSE(driver.start("alsa:Unplugged: USB Audio (hw:CARD=Gone,DEV=0)", renderer, failure));
     EXPECT_FALSE(failure.empty());
     EXPECT_FALSE(driver.start("jack", renderer, failure));
     EXPECT_FALSE(driver.isRunning());
@@ -75,6 +79,40 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
         EXPECT_FALSE(driver.isRunning());
     }
     EXPECT_FALSE(renderer.running);
+}
+
+TEST(AlsaDeviceNames, CardsAreNamedByTheirIdAndFoundAgainUnderANewNumber) {
+    // This boot: the onboard card came first, the drum module second.
+    const std::map<int, std::string> ids{{0, "PCH"}, {1, "TD17"}};
+    auto cardId = [&](int index) -> std::optional<std::string> {
+        const auto it = ids.find(index);
+        return it != ids.end() ? std::optional(it->second) : std::nullopt;
+    };
+    const std::pair<const char*, const char*> names[] = {
+        {"HDA Intel PCH: ALC892 Analog (hw:0,0)",
+         "HDA Intel PCH: ALC892 Analog (hw:CARD=PCH,DEV=0)"},
+        {"TD-17: USB Audio (hw:1,3)", "TD-17: USB Audio (hw:CARD=TD17,DEV=3)"},
+        {"TD-17: USB Audio (hw:CARD=TD17,DEV=3)", "TD-17: USB Audio (hw:CARD=TD17,DEV=3)"},
+        {"default", "default"},
+        {"Unplugged (hw:5,0)", "Unplugged (hw:5,0)"},
+        {"Odd (hw:x,0)", "Odd (hw:x,0)"},
+    };
+    for (const auto& [portAudio, stable] : names)
+        EXPECT_EQ(stableName(portAudio, cardId), stable);
+
+    // Next boot the module is found first: its saved name opens it at its new number.
+    auto cardIndex = [](std::string_view id) -> std::optional<int> {
+        return id == "TD17" ? std::optional(0) : id == "PCH" ? std::optional(1) : std::nullopt;
+    };
+    EXPECT_EQ(portAudioName("TD-17: USB Audio (hw:CARD=TD17,DEV=3)", cardIndex),
+              "TD-17: USB Audio (hw:0,3)");
+    EXPECT_EQ(portAudioName("default", cardIndex), "default");
+    EXPECT_FALSE(portAudioName("Unplugged (hw:CARD=Gone,DEV=0)", cardIndex));
+    // No sound hardware here: the system lookups find nothing and say so.
+    if (access("/dev/snd", F_OK) != 0) {
+        EXPECT_FALSE(systemCardId(0));
+        EXPECT_FALSE(systemCardIndex("PCH"));
+    }
 }
 
 TEST(SystemOutputWithoutSoundHardware, RunsOnSilentlyWhenNothingCanPlay) {
