@@ -77,7 +77,8 @@ TEST_F(JackEngineAt44100Test, HitKeepsItsPitchAndLengthAtTheServersRate) {
     ASSERT_TRUE(id);
     EXPECT_EQ(output->devices().nominalSampleRate(*id), 44100.0);
     const double latencyFrames = output->devices().outputLatencyFrames(*id);
-    EXPECT_NEAR(output->estimatedLatencyMs(512, std::nullopt), (512 + latencyFrames) / 44.1, 1e-9);
+    // The server runs at 128 frames whatever is asked for here.
+    EXPECT_NEAR(output->estimatedLatencyMs(512, std::nullopt), (128 + latencyFrames) / 44.1, 1e-9);
 
     // 100 ms of a 1 kHz tone: 4410 frames at 44.1 kHz.
     const auto heard = strike(127);
