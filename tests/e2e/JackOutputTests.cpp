@@ -84,8 +84,6 @@ TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {
     const std::string serverName = JackServer::pipeWire() ? "PipeWire" : server->name();
     EXPECT_EQ(devices[0].name, "JACK (" + serverName + ")");
     EXPECT_EQ(output->devices().defaultOutputDeviceID(), devices[0].id);
-    EXPECT_TRUE(jack->serverReachable());
-    EXPECT_EQ(jack->serverName(), serverName);
 
     ASSERT_TRUE(output->start());
     EXPECT_TRUE(output->isRunning());

@@ -1,6 +1,5 @@
 #include "JackServerFixture.h"
 
-#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -125,7 +124,7 @@ std::vector<std::string> JackServer::pipeWireEnvironment() {
     setenv("PIPEWIRE_RUNTIME_DIR", runtime.c_str(), 1);
     unsetenv("PIPEWIRE_REMOTE");
     // The system's pipewire.conf with our drop-in, found through XDG_CONFIG_HOME; no session
-    // bus, and no X display for its bell module ("NAME=" leaves NAME out).
+    // bus, and no X display for its bell module.
     return {"XDG_CONFIG_HOME=" + (folder / "config").string(),
             "DBUS_SESSION_BUS_ADDRESS=", "DISPLAY="};
 }
@@ -164,16 +163,9 @@ bool JackServer::start() {
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    // Our settings come first and win over the inherited ones of the same name.
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string_view entry(*e);
-        if (std::none_of(env.begin(), env.end(), [&](const std::string& ours) {
-                return entry.starts_with(ours.substr(0, ours.find('=') + 1));
-            }))
-            env.emplace_back(entry);
-    }
-    // "NAME=" only keeps the inherited NAME out.
-    std::erase_if(env, [](const std::string& e) { return e.back() == '='; });
+    // Ours come first, and getenv takes the first of a name.
+    for (char** e = environ; *e != nullptr; ++e)
+        env.emplace_back(*e);
     std::vector<char*> envp;
     for (std::string& entry : env)
         envp.push_back(entry.data());
