@@ -88,6 +88,13 @@ std::uint32_t AudioDeviceManager::outputLatencyFrames(std::uint32_t id) {
     return it->second.driver->outputLatencyFrames(it->second.uid).value_or(0);
 }
 
+std::optional<std::uint32_t> AudioDeviceManager::bufferFramesInForce(std::uint32_t id) {
+    auto it = known_.find(id);
+    if (it == known_.end())
+        return std::nullopt;
+    return it->second.driver->bufferFramesInForce(it->second.uid);
+}
+
 AudioDriver* AudioDeviceManager::driverFor(std::uint32_t id) const {
     auto it = known_.find(id);
     return it == known_.end() ? nullptr : it->second.driver;

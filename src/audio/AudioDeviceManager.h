@@ -38,6 +38,8 @@ public:
     bool setBufferFrameSize(std::uint32_t frames, std::uint32_t id);
     // 0 when it cannot be read.
     std::uint32_t outputLatencyFrames(std::uint32_t id);
+    // The block size the device really runs at, when its driver knows it; never rescans.
+    std::optional<std::uint32_t> bufferFramesInForce(std::uint32_t id);
 
     // The driver that plays a device and the device's uid, for a device seen before.
     AudioDriver* driverFor(std::uint32_t id) const;

@@ -126,7 +126,18 @@ double AudioDeviceOutput::estimatedLatencyMs(std::uint32_t bufferFrames,
     if (!(rate > 0.0))
         rate = fallbackSampleRate;
     const double latencyFrames = device ? devices_.outputLatencyFrames(*device) : 0.0;
+    if (const auto inForce = device ? devices_.bufferFramesInForce(*device) : std::nullopt)
+        bufferFrames = *inForce;
     return (static_cast<double>(bufferFrames) + latencyFrames) / rate * 1000.0;
+}
+
+std::optional<std::uint32_t> AudioDeviceOutput::bufferFramesInForce() {
+    return current_ ? devices_.bufferFramesInForce(*current_) : std::nullopt;
+}
+
+bool AudioDeviceOutput::bufferSharedWithDesktop() const {
+    return current_ && devices_.uidFor(*current_) == JackDriver::deviceUID &&
+           JackDriver::pipeWireLibrary();
 }
 
 } // namespace tamborel::audio

@@ -45,10 +45,18 @@ public:
     // sets its buffer size, makes it current and starts again if it was meant to run.
     void applySettings(const AudioSettings& settings);
 
-    // (bufferFrames + the device's own latency) / the device's rate, in milliseconds; the
-    // device chosen as applySettings would choose it.
+    // (the buffer + the device's own latency) / the device's rate, in milliseconds; the
+    // device chosen as applySettings would choose it. The buffer is the size the device
+    // really runs at where it tells, else `bufferFrames`.
     double estimatedLatencyMs(std::uint32_t bufferFrames,
                               const std::optional<std::string>& deviceUID);
+
+    // The block size the current device really runs at, where its driver knows it. Cheap
+    // enough to poll: never rescans or connects.
+    std::optional<std::uint32_t> bufferFramesInForce();
+    // Whether the current device's buffer size is the quantum of the whole desktop's audio
+    // graph (JACK through PipeWire), so that a request changes other programs' latency too.
+    bool bufferSharedWithDesktop() const;
 
     // The device the output plays on (or would, once started).
     std::optional<std::uint32_t> currentDeviceID() const { return current_; }

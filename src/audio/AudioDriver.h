@@ -39,6 +39,10 @@ public:
     // Asks the device for blocks of `frames` frames from now on (for a stream, from the next
     // start). False when the device is gone or refuses.
     virtual bool setBufferFrameSize(std::uint32_t frames, std::string_view uid) = 0;
+    // The block size the device really runs at, where that can differ from the request (a
+    // JACK server shared with other programs); none when the driver cannot tell, and the
+    // request is then taken to be in force. Cheap: never connects to anything.
+    virtual std::optional<std::uint32_t> bufferFramesInForce(std::string_view) { return {}; }
     // The device's own output latency in frames, beyond the buffer; none when unknown.
     virtual std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) = 0;
 

@@ -11,7 +11,9 @@ public:
     virtual ~AudioRenderer() = default;
 
     // Before the first render, and whenever the device's rate or largest block changes,
-    // always while not rendering.
+    // always while not rendering. A change of the block size alone (at the rate last
+    // prepared) may also come from the real-time thread between two renders, when a server
+    // changes its period under the driver; it must then be real-time safe.
     virtual void prepareToRender(double sampleRate, std::uint32_t maxFrames) = 0;
 
     // Fills `frames` samples of each channel (overwriting, not adding). A driver that knows

@@ -72,7 +72,18 @@ JackDriver::~JackDriver() {
     closeClient();
 }
 
+bool JackDriver::pipeWireLibrary() {
+    // PipeWire's libjack says so in its version ("3.0.0.0 (using PipeWire 0.3.65)").
+    static const bool pipeWire = [] {
+        const char* version = jack_get_version_string();
+        return version != nullptr && std::strstr(version, "PipeWire") != nullptr;
+    }();
+    return pipeWire;
+}
+
 std::string JackDriver::serverName() const {
+    if (pipeWireLibrary())
+        return "PipeWire";
     if (options_.serverName)
         return *options_.serverName;
     if (const char* env = std::getenv("JACK_DEFAULT_SERVER"); env != nullptr && *env != '\0')
@@ -124,7 +135,10 @@ bool JackDriver::ensureClient() {
     gate_ = new CallbackGate{this};
     jack_set_process_callback(client_, &JackDriver::onProcess, gate_);
     jack_set_buffer_size_callback(client_, &JackDriver::onBufferSize, gate_);
-    jack_on_info_shutdown(client_, &JackDriver::onShutdown, gate_);
+    // jackd calls the info variant, PipeWire only the plain one.
+    jack_on_info_shutdown(client_, &JackDriver::onInfoShutdown, gate_);
+    jack_on_shutdown(client_, &JackDriver::onShutdown, gate_);
+    serverFrames_.store(jack_get_buffer_size(client_));
     ports_[0] = jack_port_register(client_, "out_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     ports_[1] = jack_port_register(client_, "out_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     if (ports_[0] == nullptr || ports_[1] == nullptr) {
@@ -168,6 +182,8 @@ void JackDriver::closeClient() {
     gate_ = nullptr;
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
+    serverFrames_.store(0);
+    desktopQuantum_.reset();
     lost_.store(false);
     if (AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
         renderer->renderingStopped();
@@ -194,9 +210,29 @@ double JackDriver::nominalSampleRate(std::string_view uid) {
 bool JackDriver::setBufferFrameSize(std::uint32_t frames, std::string_view uid) {
     if (uid != deviceUID || frames == 0 || frames > maxJackBufferFrames || !ensureClient())
         return false;
+    if (pipeWireLibrary()) {
+        // PipeWire makes the request the quantum of the whole desktop's graph, every other
+        // program's included, and applies it a cycle or so later. A lower latency is the
+        // drummer's to choose; raising a quantum that the desktop runs at is not.
+        const std::uint32_t inForce = serverFrames_.load();
+        if (!desktopQuantum_)
+            desktopQuantum_ = inForce;
+        frames = std::min(frames, *desktopQuantum_);
+        return frames == inForce || jack_set_buffer_size(client_, frames) == 0;
+    }
     if (jack_get_buffer_size(client_) == frames)
         return true;
-    return jack_set_buffer_size(client_, frames) == 0;
+    if (jack_set_buffer_size(client_, frames) != 0)
+        return false;
+    serverFrames_.store(jack_get_buffer_size(client_));
+    return true;
+}
+
+std::optional<std::uint32_t> JackDriver::bufferFramesInForce(std::string_view uid) {
+    const std::uint32_t frames = serverFrames_.load();
+    if (uid != deviceUID || client_ == nullptr || frames == 0)
+        return std::nullopt;
+    return frames;
 }
 
 std::optional<std::uint32_t> JackDriver::outputLatencyFrames(std::string_view uid) {
@@ -232,6 +268,8 @@ bool JackDriver::start(std::string_view uid, AudioRenderer& renderer, std::strin
         return false;
     }
 
+    // The period read now may change a moment after activation (PipeWire applies a pending
+    // request then); each cycle prepares the renderer again for its own size if it must.
     const double rate = jack_get_sample_rate(client_);
     const std::uint32_t frames = jack_get_buffer_size(client_);
     renderer_.store(&renderer);
@@ -316,9 +354,10 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
 
     auto* left = static_cast<float*>(jack_port_get_buffer(ports_[0], frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(ports_[1], frames));
+    if (serverFrames_.load(std::memory_order_relaxed) != frames)
+        serverFrames_.store(frames, std::memory_order_relaxed);
     AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
-    const std::uint32_t block = preparedFrames_.load(std::memory_order_relaxed);
-    if (!running_.load(std::memory_order_acquire) || renderer == nullptr || block == 0) {
+    if (!running_.load(std::memory_order_acquire) || renderer == nullptr) {
         silence(left, frames);
         silence(right, frames);
         return;
@@ -332,34 +371,32 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
     float periodMicros = 0.0f;
     if (jack_get_cycle_times(client_, &cycleFrames, &cycleMicros, &nextMicros, &periodMicros) == 0)
         cycleStart = streamTimeToMonotonicNow(static_cast<double>(cycleMicros) * 1e-6);
-    const double rate = preparedRate_.load(std::memory_order_relaxed);
-    // The renderer was prepared for the server's period; should a cycle ever be longer,
-    // feed it in pieces it can take rather than overrun it.
-    for (std::uint32_t done = 0; done < frames;) {
-        const std::uint32_t n = std::min(block, frames - done);
-        setRenderBlockStart(
-            cycleStart != 0 && rate > 0.0 ? cycleStart + std::llround(done * 1e9 / rate) : 0);
-        renderer->render(left + done, right + done, n);
-        done += n;
+    // The whole cycle goes to the renderer in one block, so that an event keeps its frame in
+    // the cycle. A period that changed without the buffer-size callback reaching a running
+    // driver (PipeWire's can land between activation and start) is caught up with here; at
+    // an unchanged rate, preparing only records the size.
+    if (preparedFrames_.load(std::memory_order_relaxed) != frames) {
+        renderer->prepareToRender(preparedRate_.load(std::memory_order_relaxed), frames);
+        preparedFrames_.store(frames, std::memory_order_relaxed);
     }
+    setRenderBlockStart(cycleStart);
+    renderer->render(left, right, frames);
 }
 
 int JackDriver::onBufferSize(jack_nframes_t frames, void* gate) noexcept {
-    // JACK suspends processing while the period changes, so the renderer may be prepared
-    // here. An inactive client is prepared at its next start instead.
+    // Only noted here: the renderer is prepared by the first cycle of the new size, which
+    // also covers a change that arrives while the driver is still starting.
     const GateEntry entry(gate);
-    JackDriver* driver = entry.driver();
-    if (driver == nullptr || frames == driver->preparedFrames_.load())
-        return 0;
-    AudioRenderer* renderer = driver->renderer_.load();
-    if (!driver->running_.load() || renderer == nullptr)
-        return 0;
-    renderer->prepareToRender(driver->preparedRate_.load(), frames);
-    driver->preparedFrames_.store(frames);
+    if (JackDriver* driver = entry.driver())
+        driver->serverFrames_.store(frames);
     return 0;
 }
 
-void JackDriver::onShutdown(jack_status_t, const char*, void* gate) noexcept {
+void JackDriver::onInfoShutdown(jack_status_t, const char*, void* gate) noexcept {
+    onShutdown(gate);
+}
+
+void JackDriver::onShutdown(void* gate) noexcept {
     const GateEntry entry(gate);
     JackDriver* driver = entry.driver();
     if (driver == nullptr)

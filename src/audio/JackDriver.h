@@ -1,8 +1,10 @@
 #pragma once
 // Plays through a JACK server as a native client named "Tamborel" with two output ports,
-// connected on start to the server's first two physical playback ports. The driver never
-// starts a server; when the server goes away the client is dropped, the renderer is told
-// that rendering stopped, and the next query or start connects again.
+// connected on start to the server's first two physical playback ports, whatever their
+// names. The driver never starts a server; when the server goes away the client is dropped,
+// the renderer is told that rendering stopped, and the next query or start connects again.
+// It works the same with jackd and with PipeWire's libjack, whose differences (a shared
+// quantum, buffer sizes that change a cycle late, only the plain shutdown callback) it hides.
 //
 // The process callback calls only the client hook's processCycle and the renderer; it
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
@@ -41,7 +43,10 @@ public:
     // running it is briefly stopped so that the hook can register its callbacks.
     void setClientHook(JackClientHook* hook);
 
-    // The name of the server this driver connects to.
+    // Whether the process runs PipeWire's libjack rather than jackd's.
+    static bool pipeWireLibrary();
+    // The name of the server this driver connects to ("PipeWire" for PipeWire's libjack,
+    // which connects to the desktop's PipeWire whatever name it is given).
     std::string serverName() const;
     // Whether a server answers; keeps the client open when one does.
     bool serverReachable();
@@ -52,6 +57,7 @@ public:
     double nominalSampleRate(std::string_view uid) override;
     bool setBufferFrameSize(std::uint32_t frames, std::string_view uid) override;
     std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) override;
+    std::optional<std::uint32_t> bufferFramesInForce(std::string_view uid) override;
 
     bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) override;
     void stop() override;
@@ -68,7 +74,8 @@ private:
 
     static int onProcess(jack_nframes_t frames, void* gate) noexcept;
     static int onBufferSize(jack_nframes_t frames, void* gate) noexcept;
-    static void onShutdown(jack_status_t code, const char* reason, void* gate) noexcept;
+    static void onInfoShutdown(jack_status_t code, const char* reason, void* gate) noexcept;
+    static void onShutdown(void* gate) noexcept;
 
     // What the client's callbacks reach the driver through. A client lost with its server
     // cannot be closed, so its threads may still be in (or about to enter) a callback when
@@ -92,6 +99,10 @@ private:
     std::atomic<bool> lost_{false};
     std::atomic<std::uint32_t> preparedFrames_{0};
     std::atomic<double> preparedRate_{0.0};
+    // The period the server runs at, as its callback and its cycles tell it.
+    std::atomic<std::uint32_t> serverFrames_{0};
+    // PipeWire: the desktop's quantum before this client first asked for another one.
+    std::optional<std::uint32_t> desktopQuantum_;
 };
 
 } // namespace tamborel::audio

@@ -43,6 +43,8 @@ void AppState::Impl::updateLatency() {
     self.published_.latencyMs =
         output ? output->estimatedLatencyMs(settings.bufferFrames, settings.outputDeviceUID)
                : settings.bufferFrames * 1000.0 / audio::AudioEngine::defaultSampleRate;
+    self.published_.bufferFramesInForce = output ? output->bufferFramesInForce().value_or(0) : 0;
+    self.published_.bufferSharedWithDesktop = output && output->bufferSharedWithDesktop();
     notify(Field::latencyMs);
 }
 

@@ -92,6 +92,10 @@ void AppState::drainRealtimeEvents() {
         published_.engineRunning = running;
         d.notify(Field::engineRunning);
     }
+    // A JACK server may change its period on its own (PipeWire applies a request a cycle
+    // late, and other programs can change it); the latency follows.
+    if (d.output && d.output->bufferFramesInForce().value_or(0) != published_.bufferFramesInForce)
+        d.updateLatency();
 }
 
 void AppState::Impl::scheduleDrain() {

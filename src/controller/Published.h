@@ -45,6 +45,10 @@ struct Published {
     std::optional<PadRole> hoveredRole;
     std::string lastHit = "\u2014";
     double latencyMs = 0;
+    // Published with latencyMs: the buffer size the output really runs at (0 when its driver
+    // cannot tell), and whether that size is the whole desktop's (JACK on PipeWire).
+    std::uint32_t bufferFramesInForce = 0;
+    bool bufferSharedWithDesktop = false;
     bool dirty = false;
     std::optional<PadRole> learningRole;
     bool capturingForAssign = false;

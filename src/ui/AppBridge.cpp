@@ -1,6 +1,7 @@
 #include "ui/AppBridge.h"
 
 #include "model/Storage.h"
+#include "ui/PageText.h"
 #include "ui/StatusText.h"
 
 #include <cmath>
@@ -205,6 +206,12 @@ QString AppBridge::lastHit() const {
 
 double AppBridge::latencyMs() const {
     return published().latencyMs;
+}
+
+QString AppBridge::bufferNote() const {
+    const controller::Published& p = published();
+    return pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
+                                p.bufferSharedWithDesktop);
 }
 
 bool AppBridge::dirty() const {

@@ -31,6 +31,8 @@ class AppBridge : public QObject {
     Q_PROPERTY(QString hoveredRole READ hoveredRole WRITE setHoveredRole NOTIFY hoveredRoleChanged)
     Q_PROPERTY(QString lastHit READ lastHit NOTIFY lastHitChanged)
     Q_PROPERTY(double latencyMs READ latencyMs NOTIFY latencyMsChanged)
+    // What the buffer size really is and does, where that is not simply the request.
+    Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
     Q_PROPERTY(bool dirty READ dirty NOTIFY dirtyChanged)
     Q_PROPERTY(QString learningRole READ learningRole NOTIFY learningRoleChanged)
     Q_PROPERTY(bool capturingForAssign READ capturingForAssign WRITE setCapturingForAssign NOTIFY
@@ -54,6 +56,7 @@ public:
     void setHoveredRole(const QString& role);
     QString lastHit() const;
     double latencyMs() const;
+    QString bufferNote() const;
     bool dirty() const;
     QString learningRole() const;
     bool capturingForAssign() const;

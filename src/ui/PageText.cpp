@@ -179,6 +179,18 @@ QVariantList bufferOptions() {
     return out;
 }
 
+QString bufferNote(std::uint32_t requested, std::uint32_t inForce, bool sharedWithDesktop) {
+    QString note;
+    if (sharedWithDesktop)
+        note = QStringLiteral("Through PipeWire this is the quantum of every program on the "
+                              "desktop while Tamborel plays: a smaller size lowers their latency "
+                              "too, and a size above the desktop's own is not applied.");
+    if (inForce != 0 && inForce != requested)
+        note += (note.isEmpty() ? QString() : QStringLiteral(" ")) +
+                QString::asprintf("Running at %u frames.", inForce);
+    return note;
+}
+
 QVariantList sampleRateOptions() {
     QVariantList out;
     for (double rate : {44100.0, 48000.0, 88200.0, 96000.0})

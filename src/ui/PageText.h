@@ -11,6 +11,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
+#include <cstdint>
 
 namespace tamborel::ui::pageText {
 
@@ -66,6 +67,10 @@ QVariantList deviceOptions(const QVariantList& devices);
 // Position of the stored device among the entries; -1 when it is no longer listed.
 int deviceIndex(const QVariantList& options, const QVariant& storedUid);
 QVariantList bufferOptions();
+// Under the buffer size: the size in force when it is not the one asked for (0: unknown), and
+// what a request does when the size is the whole desktop's quantum; empty when there is
+// nothing to say.
+QString bufferNote(std::uint32_t requested, std::uint32_t inForce, bool sharedWithDesktop);
 QVariantList sampleRateOptions();
 // Position of a stored value among the options; -1 when it is not one of them.
 int optionIndex(const QVariantList& options, double value);

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr std::uint32_t period = 128;
+constexpr std::uint32_t period = 256;
 
 struct Placed {
     long start = -1; // recorded frame at which the sample's first frame sounds
@@ -105,6 +105,7 @@ protected:
 
 TEST_F(ControllerJack, StrikesSoundAtTheirOwnFrameWithVelocityPadAndMasterGain) {
     ASSERT_EQ(state->published().kit.name, "Classic Rock");
+    EXPECT_EQ(state->published().bufferFramesInForce, period); // what Settings shows
     const auto kick = sampleOf(PadRole::kick);
     ASSERT_TRUE(kick) << "the factory kick did not load";
 
@@ -116,8 +117,8 @@ TEST_F(ControllerJack, StrikesSoundAtTheirOwnFrameWithVelocityPadAndMasterGain) 
     state->setVolume(0.5f, PadRole::kick);
     state->setMaster(0.8f);
     std::this_thread::sleep_for(20ms); // past the gain ramps
-    Placed soft = locate(play({{100, {0x99, 36, 64}}}, 48000), *kick);
-    EXPECT_EQ(soft.start, 100);
+    Placed soft = locate(play({{250, {0x99, 36, 64}}}, 48000), *kick);
+    EXPECT_EQ(soft.start, 250);
     EXPECT_NEAR(soft.gain, 64.0f / 127.0f * 0.5f * 0.8f, 1e-4);
 
     // The hit reaches the pages as well.

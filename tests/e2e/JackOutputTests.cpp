@@ -80,10 +80,10 @@ TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {
     const auto devices = output->devices().outputDevices();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].uid, "jack");
-    EXPECT_EQ(devices[0].name, "JACK (" + server->name() + ")");
+    // PipeWire's libjack reaches the desktop's PipeWire whatever server name it is given.
+    const std::string serverName = JackServer::pipeWire() ? "PipeWire" : server->name();
+    EXPECT_EQ(devices[0].name, "JACK (" + serverName + ")");
     EXPECT_EQ(output->devices().defaultOutputDeviceID(), devices[0].id);
-    EXPECT_TRUE(jack->serverReachable());
-    EXPECT_EQ(jack->serverName(), server->name());
 
     ASSERT_TRUE(output->start());
     EXPECT_TRUE(output->isRunning());
@@ -94,10 +94,15 @@ TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {
 
     renderer.level = 0.5f;
     auto recorder = listen();
+    // jackd's "system:playback_1", PipeWire's "Null Output:playback_FL".
+    const char** physical = jack_get_ports(recorder->client(), nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                           JackPortIsPhysical | JackPortIsInput);
+    ASSERT_TRUE(physical != nullptr && physical[0] != nullptr && physical[1] != nullptr);
     EXPECT_THAT(connectionsOf(recorder->client(), "Tamborel:out_1"),
-                ::testing::Contains("system:playback_1"));
+                ::testing::Contains(physical[0]));
     EXPECT_THAT(connectionsOf(recorder->client(), "Tamborel:out_2"),
-                ::testing::Contains("system:playback_2"));
+                ::testing::Contains(physical[1]));
+    jack_free(physical);
     const auto left = recorder->left();
     const auto right = recorder->right();
     EXPECT_EQ(*std::min_element(left.begin(), left.end()), 0.5f);
@@ -118,28 +123,34 @@ TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {
     EXPECT_THAT(hook.events, ElementsAre("opened", "activated", "closed"));
 }
 
-TEST_F(JackOutputTest, BufferSizeChangeThroughSettingsReachesTheServer) {
+// A request reaches the server, the renderer follows the size in force with each whole cycle
+// in one block, and the latency counts that size. PipeWire applies a request a moment later
+// (for a stopped client, once it starts) and never raises the desktop's quantum (128 here).
+TEST_F(JackOutputTest, BufferSizeFollowsTheServerAndTheLatencyCountsIt) {
     ASSERT_TRUE(output->start());
-    AudioSettings settings;
-    settings.bufferFrames = 256;
-    output->applySettings(settings);
-
-    EXPECT_TRUE(output->isRunning());
-    jack_client_t* observer = server->openClient("observer");
-    ASSERT_NE(observer, nullptr);
-    EXPECT_EQ(jack_get_buffer_size(observer), 256u);
-    jack_client_close(observer);
-    EXPECT_EQ(renderer.preparedFrames, 256u);
-
-    renderer.level = 0.25f;
-    auto recorder = listen();
-    EXPECT_EQ(recorder->left().back(), 0.25f);
-    EXPECT_LE(renderer.largestBlock.load(), 256u);
-
     const auto id = output->devices().deviceID("jack");
     ASSERT_TRUE(id);
-    const double latencyFrames = output->devices().outputLatencyFrames(*id);
-    EXPECT_NEAR(output->estimatedLatencyMs(256, "jack"), (256 + latencyFrames) / 48.0, 1e-9);
+    for (const std::uint32_t asked : {256u, 64u}) {
+        const std::uint32_t expected = JackServer::pipeWire() ? std::min(asked, 128u) : asked;
+        AudioSettings settings;
+        settings.bufferFrames = asked;
+        output->applySettings(settings);
+        EXPECT_TRUE(output->isRunning());
+        ASSERT_TRUE(eventually([&] {
+            return output->bufferFramesInForce() == expected &&
+                   renderer.preparedFrames.load() == expected;
+        })) << asked
+            << " frames asked, " << renderer.preparedFrames.load() << " prepared";
+
+        renderer.level = 0.25f;
+        renderer.largestBlock = 0;
+        auto recorder = listen();
+        EXPECT_EQ(recorder->left().back(), 0.25f);
+        EXPECT_EQ(renderer.largestBlock.load(), expected);
+        const double latencyFrames = output->devices().outputLatencyFrames(*id);
+        EXPECT_NEAR(output->estimatedLatencyMs(asked, "jack"), (expected + latencyFrames) / 48.0,
+                    1e-9);
+    }
 }
 
 } // namespace

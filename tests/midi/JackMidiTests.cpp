@@ -227,10 +227,15 @@ TEST_F(JackMidi, BridgedDevicesAreListedOnceUnderTheirOwnNames) {
     a2j.addPort("TD-17 [24] (capture): TD-17 MIDI 1");
     jack_port_set_alias(pipeWire.addPort("Midi Through:(capture_0) Midi Through Port-0"),
                         "alsa:seq:default:client_14:capture_0");
-    jack_port_set_alias(drums_->addPort("midi_capture_1"), "alsa_pcm:TD-27/midi_capture_1");
+    // jackd's own ALSA MIDI driver does not exist on PipeWire, whose libjack moreover shows
+    // other clients only the aliases a port had when they first saw it.
+    const bool jackdDriver = !JackServer::pipeWire();
+    if (jackdDriver)
+        jack_port_set_alias(drums_->addPort("midi_capture_1"), "alsa_pcm:TD-27/midi_capture_1");
 
-    const std::vector<std::string> expected{"Midi Through: Midi Through Port-0",
-                                            "TD-17: TD-17 MIDI 1", "alsa_pcm:TD-27/midi_capture_1"};
+    std::vector<std::string> expected{"Midi Through: Midi Through Port-0", "TD-17: TD-17 MIDI 1"};
+    if (jackdDriver)
+        expected.push_back("alsa_pcm:TD-27/midi_capture_1");
     std::vector<std::string> names;
     EXPECT_TRUE(runMainQueueUntil([&] {
         names = manager_->availableSourceNames();
@@ -241,9 +246,9 @@ TEST_F(JackMidi, BridgedDevicesAreListedOnceUnderTheirOwnNames) {
 
     // Their ALSA ports are the ones the ALSA side leaves to JACK; nothing else is.
     const auto bridged = manager_->jackHook().bridgedDevices();
-    for (const AlsaSourcePort& port :
-         {AlsaSourcePort{24, 1, "TD-17"}, {14, -1, "Midi Through"}, {30, 3, "TD-27"}})
+    for (const AlsaSourcePort& port : {AlsaSourcePort{24, 1, "TD-17"}, {14, -1, "Midi Through"}})
         EXPECT_TRUE(reachesJackThroughBridge(port, bridged)) << port.clientName;
+    EXPECT_EQ(reachesJackThroughBridge({30, 3, "TD-27"}, bridged), jackdDriver);
     EXPECT_FALSE(reachesJackThroughBridge({28, 2, "TD-30"}, bridged));
 }
 

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -22,12 +23,13 @@ std::string uniqueServerName() {
     return "tamborel-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
 }
 
-std::string findJackd() {
+std::string findServer() {
+    const char* program = JackServer::pipeWire() ? "pipewire" : "jackd";
     if (const char* path = std::getenv("PATH")) {
         std::stringstream dirs(path);
         std::string dir;
         while (std::getline(dirs, dir, ':')) {
-            const std::filesystem::path candidate = std::filesystem::path(dir) / "jackd";
+            const std::filesystem::path candidate = std::filesystem::path(dir) / program;
             if (access(candidate.c_str(), X_OK) == 0)
                 return candidate.string();
         }
@@ -35,49 +37,112 @@ std::string findJackd() {
     return {};
 }
 
+// The drop-in that makes a desktop's PipeWire a test server: the rate and quantum asked for
+// (a client may still move the quantum between 16 and 8192), and a null output that clocks
+// the graph from a timer, its ports marked physical as a sound card's would be.
+std::string pipeWireConfiguration(const JackServer::Options& options) {
+    std::string text = R"(context.properties = {
+    default.clock.rate = RATE
+    default.clock.allowed-rates = [ RATE ]
+    default.clock.quantum = QUANTUM
+    default.clock.min-quantum = 16
+    default.clock.max-quantum = 8192
+}
+context.objects = [
+    { factory = adapter args = {
+        factory.name = support.null-audio-sink
+        node.name = null-output
+        node.description = "Null Output"
+        media.class = Audio/Sink
+        audio.position = [ FL FR ]
+        node.driver = true
+        priority.driver = 30000
+        adapter.auto-port-config = { mode = dsp monitor = false position = preserve }
+    } }
+]
+)";
+    for (const auto& [key, value] :
+         {std::pair{"RATE", options.sampleRate}, std::pair{"QUANTUM", options.periodFrames}})
+        for (auto at = text.find(key); at != std::string::npos; at = text.find(key))
+            text.replace(at, std::strlen(key), std::to_string(value));
+    return text;
+}
+
 } // namespace
 
 JackServer::JackServer() : JackServer(Options{}) {}
 
-JackServer::JackServer(Options options) : options_(options), name_(uniqueServerName()) {
+JackServer::JackServer(Options options)
+    // PipeWire's libjack connects to the server "default" only.
+    : options_(options), name_(pipeWire() ? "default" : uniqueServerName()) {
     // Waiting for the server means failing to connect a few times; libjack would print a
     // paragraph to stderr for each attempt.
     jack_set_error_function([](const char*) {});
     jack_set_info_function([](const char*) {});
-    logPath_ = (std::filesystem::temp_directory_path() / (name_ + ".log")).string();
+    folder_ = (std::filesystem::temp_directory_path() / uniqueServerName()).string();
+    std::filesystem::create_directories(folder_);
+    logPath_ = folder_ + "/server.log";
+}
+
+bool JackServer::pipeWire() {
+    // PipeWire's libjack says so in its version; loading it is what makes a test run on
+    // PipeWire.
+    static const bool pipeWire = [] {
+        const char* version = jack_get_version_string();
+        return version != nullptr && std::strstr(version, "PipeWire") != nullptr;
+    }();
+    return pipeWire;
 }
 
 JackServer::~JackServer() {
-    // A killed server keeps its slot in JACK's shared registry, which has only eight, until a
+    // A killed jackd keeps its slot in JACK's shared registry, which has only eight, until a
     // server of the same name registers again; so one is started briefly to stop cleanly.
-    if (killed_)
+    if (killed_ && !pipeWire())
         start();
     stop();
     std::error_code ec;
-    std::filesystem::remove(logPath_, ec);
-    // A killed server leaves its sockets behind.
-    std::filesystem::remove_all(
-        std::filesystem::path("/dev/shm") / ("jack-" + std::to_string(getuid())) / name_, ec);
+    std::filesystem::remove_all(folder_, ec);
+    // A killed jackd leaves its sockets behind.
+    if (!pipeWire())
+        std::filesystem::remove_all(
+            std::filesystem::path("/dev/shm") / ("jack-" + std::to_string(getuid())) / name_, ec);
 }
 
 bool JackServer::available() {
-    return !findJackd().empty();
+    return !findServer().empty();
+}
+
+std::vector<std::string> JackServer::pipeWireEnvironment() {
+    const std::filesystem::path folder(folder_);
+    const auto runtime = folder / "runtime";
+    const auto dropIns = folder / "config" / "pipewire" / "pipewire.conf.d";
+    std::error_code ec;
+    std::filesystem::create_directories(runtime, ec);
+    std::filesystem::create_directories(dropIns, ec);
+    std::ofstream(dropIns / "tamborel-test.conf") << pipeWireConfiguration(options_);
+    // This process's JACK clients find the daemon's socket in its runtime folder.
+    setenv("PIPEWIRE_RUNTIME_DIR", runtime.c_str(), 1);
+    unsetenv("PIPEWIRE_REMOTE");
+    // The system's pipewire.conf with our drop-in, found through XDG_CONFIG_HOME; no session
+    // bus, and no X display for its bell module.
+    return {"XDG_CONFIG_HOME=" + (folder / "config").string(),
+            "DBUS_SESSION_BUS_ADDRESS=", "DISPLAY="};
 }
 
 bool JackServer::start() {
     if (pid_ > 0)
         return true;
     failure_.clear();
-    const std::string jackd = findJackd();
-    if (jackd.empty()) {
-        failure_ = "jackd is not installed";
+    const std::string program = findServer();
+    if (program.empty()) {
+        failure_ = pipeWire() ? "pipewire is not installed" : "jackd is not installed";
         return false;
     }
     // Everything the child needs is prepared before fork: after it, only async-signal-safe
     // calls are allowed.
     // Synchronous mode: each cycle waits for every client, so a test client that is slow
     // on a busy machine delays the cycle instead of missing it.
-    std::vector<std::string> args = {jackd,
+    std::vector<std::string> args = {program,
                                      "--sync",
                                      "-n",
                                      name_,
@@ -88,12 +153,17 @@ bool JackServer::start() {
                                      std::to_string(options_.sampleRate),
                                      "-p",
                                      std::to_string(options_.periodFrames)};
+    // No device reservation over D-Bus: the dummy driver has no device to reserve.
+    std::vector<std::string> env = {"JACK_NO_AUDIO_RESERVATION=1"};
+    if (pipeWire()) {
+        args.resize(1);
+        env = pipeWireEnvironment();
+    }
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    // No device reservation over D-Bus: the dummy driver has no device to reserve.
-    std::vector<std::string> env = {"JACK_NO_AUDIO_RESERVATION=1"};
+    // Ours come first, and getenv takes the first of a name.
     for (char** e = environ; *e != nullptr; ++e)
         env.emplace_back(*e);
     std::vector<char*> envp;
@@ -127,7 +197,7 @@ bool JackServer::start() {
     pid_ = pid;
     if (!waitUntilReady(std::chrono::seconds(10))) {
         if (failure_.empty())
-            failure_ = "jackd did not accept clients in time";
+            failure_ = "the server did not accept clients in time";
         kill();
         return false;
     }
@@ -141,7 +211,7 @@ bool JackServer::waitUntilReady(std::chrono::milliseconds timeout) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            failure_ = "jackd exited during start-up";
+            failure_ = "the server exited during start-up";
             return false;
         }
         const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
@@ -198,7 +268,7 @@ bool JackServer::restart() {
 std::string JackServer::failure() const {
     std::ifstream in(logPath_);
     std::stringstream text;
-    text << failure_ << "\n--- jackd output ---\n" << in.rdbuf();
+    text << failure_ << "\n--- server output ---\n" << in.rdbuf();
     return text.str();
 }
 
@@ -223,9 +293,22 @@ jack_client_t* JackServer::openClient(const std::string& clientName) const {
 
 void JackServerTest::SetUp() {
     if (!JackServer::available())
-        GTEST_SKIP() << "jackd is not installed (scripts/install-deps installs jackd2)";
-    server = std::make_unique<JackServer>(serverOptions());
+        GTEST_SKIP() << (JackServer::pipeWire() ? "pipewire is not installed"
+                                                : "jackd is not installed")
+                     << " (scripts/install-deps installs it)";
+    static std::shared_ptr<JackServer> shared;
+    const JackServer::Options options = serverOptions();
+    if (JackServer::pipeWire() && shared && shared->options().sampleRate == options.sampleRate &&
+        shared->options().periodFrames == options.periodFrames) {
+        server = shared;
+        ASSERT_TRUE(server->start()) << server->failure();
+        return;
+    }
+    shared.reset();
+    server = std::make_shared<JackServer>(options);
     ASSERT_TRUE(server->start()) << server->failure();
+    if (JackServer::pipeWire())
+        shared = server;
 }
 
 void JackServerTest::TearDown() {

@@ -1,6 +1,10 @@
 #pragma once
 // A private JACK server for end-to-end tests: `jackd --no-realtime -d dummy` under a name of
-// its own, so that test binaries can run side by side without touching a real server.
+// its own, so that test binaries can run side by side without touching a real server. In a
+// process that loaded PipeWire's libjack (LD_LIBRARY_PATH) it is a headless PipeWire
+// instead: a timer-clocked null output, its own runtime and configuration folders, no
+// session bus and no session manager; PipeWire's libjack knows only the server "default",
+// which start() points at this daemon through PIPEWIRE_RUNTIME_DIR.
 // start() returns once a client can connect; kill() simulates a crash; restart() brings it
 // back under the same name. The server dies with the test process.
 
@@ -13,6 +17,7 @@
 #include <string>
 #include <sys/types.h>
 #include <thread>
+#include <vector>
 
 namespace tamborel::testing {
 
@@ -29,7 +34,9 @@ public:
     JackServer(const JackServer&) = delete;
     JackServer& operator=(const JackServer&) = delete;
 
-    // Whether jackd is installed at all.
+    // Whether the tests run against PipeWire (its libjack is loaded) rather than jackd.
+    static bool pipeWire();
+    // Whether that server is installed at all.
     static bool available();
 
     // Starts the server and waits until a client can connect. False (with the reason in
@@ -56,23 +63,29 @@ private:
     bool waitUntilReady(std::chrono::milliseconds timeout);
     void reap(std::chrono::milliseconds timeout);
 
+    // Writes PipeWire's configuration, points this process at its socket, and returns the
+    // daemon's own environment settings.
+    std::vector<std::string> pipeWireEnvironment();
+
     Options options_;
     std::string name_;
+    std::string folder_; // logs, and PipeWire's runtime and configuration
     std::string logPath_;
     std::string failure_;
     pid_t pid_ = -1;
     bool killed_ = false;
 };
 
-// GoogleTest fixture: a fresh server per test, at 48000 Hz with 128-frame periods unless a
-// derived fixture overrides serverOptions().
+// GoogleTest fixture: a server at 48000 Hz with 128-frame periods unless a derived fixture
+// overrides serverOptions(); a fresh jackd per test, while one PipeWire serves every test of
+// the binary that wants the same options (it is far slower to start).
 class JackServerTest : public ::testing::Test {
 protected:
     virtual JackServer::Options serverOptions() const { return {}; }
     void SetUp() override;
     void TearDown() override;
 
-    std::unique_ptr<JackServer> server;
+    std::shared_ptr<JackServer> server;
 };
 
 // Polls `condition` until it holds or `timeout` passes; returns its last value.

@@ -42,6 +42,10 @@ TEST(PageText, LabelsClampAndRound) {
     EXPECT_DOUBLE_EQ(volumeFill(120, 3.0), 120);
     EXPECT_DOUBLE_EQ(volumeFill(120, 0.75), 60);
     EXPECT_DOUBLE_EQ(volumeFill(120, 0), 4);
+    // The buffer note speaks only of a size in force that is not the request, or a PipeWire.
+    EXPECT_EQ(bufferNote(256, 256, false) + bufferNote(256, 0, false), "");
+    EXPECT_EQ(bufferNote(1024, 256, false), "Running at 256 frames.");
+    EXPECT_TRUE(bufferNote(1024, 256, true).endsWith(" Running at 256 frames."));
 }
 
 TEST(PageText, DropsKeepOnlyLocalFilesAndAudioFiltersIncludeFlac) {

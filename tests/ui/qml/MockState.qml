@@ -17,6 +17,7 @@ QtObject {
     property var midiSources: []
     property bool td17Detected: false
     property real latencyMs: 0
+    property string bufferNote: ""
     property bool engineRunning: false
     property bool dirty: false
     property string lastHit: "\u2014"

@@ -81,6 +81,15 @@ Item {
                         }
                     }
                 }
+                Text {
+                    objectName: "bufferNote"
+                    Layout.fillWidth: true
+                    visible: text !== ""
+                    text: page.appState ? page.appState.bufferNote : ""
+                    color: Theme.secondaryLabel
+                    font.pixelSize: 13
+                    wrapMode: Text.WordWrap
+                }
                 SettingsDivider {}
                 SettingsRow {
                     label: "Sample Rate"
