@@ -74,6 +74,7 @@ public:
     void noteOn(int note, int, int) noexcept override { add(0x90, note); }
     void noteOff(int note, int) noexcept override { add(0x80, note); }
     void controlChange(int controller, int, int) noexcept override { add(0xB0, controller); }
+    void polyPressure(int note, int, int) noexcept override { add(0xA0, note); }
 
     struct Event {
         int type, number;
