@@ -16,7 +16,6 @@ void AppState::Impl::commitExpression(const AudioSettings& settings) {
     router.setExpression(settings);
     p.velocityCurve = settings.velocity.table();
     notify(Field::settings);
-    notify(Field::velocityCurve);
     storage::saveSettings(settings);
 }
 
@@ -50,7 +49,7 @@ void AppState::Impl::setCalibrationStep(PedalCalibrationStep step) {
     p.pedalCalibrationStep = step;
     if (step != PedalCalibrationStep::liftOpen)
         p.pedalReading.reset();
-    notify(Field::pedalCalibration);
+    notify(Field::settings);
 }
 
 void AppState::startPedalCalibration() {
@@ -99,7 +98,7 @@ void AppState::Impl::pedalReading(int value) {
     if (p.pedalCalibrationStep == PedalCalibrationStep::idle)
         return;
     p.pedalReading = std::clamp(value, 0, 127);
-    notify(Field::pedalCalibration);
+    notify(Field::settings);
     // A pedal held at its end sends nothing more: once it has rested, the step is done.
     const std::uint64_t reading = ++pedalReadings;
     postWeakAfter(pedalRestTime, [reading](Impl& d) {

@@ -81,7 +81,7 @@ void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
         postWeak([event](Impl& d) {
             d.self.published_.lastIncomingVelocity = event.incomingVelocity;
             d.self.published_.lastResultingVelocity = event.velocity;
-            d.notify(Field::lastVelocity);
+            d.notify(Field::lastHit);
         });
         break;
     case RealtimeEvent::Kind::pedal:

@@ -13,7 +13,9 @@
 
 namespace tamborel::controller {
 
-// One entry per published field, for change notifications.
+// One entry per published field, for change notifications. Fields that belong together
+// share one: `settings` also covers velocityCurve and the pedal calibration's step and
+// reading, `lastHit` the last strike's velocities.
 enum class Field : std::uint8_t {
     kit,
     settings,
@@ -30,9 +32,6 @@ enum class Field : std::uint8_t {
     capturingForAssign,
     capturedRole,
     engineRunning,
-    velocityCurve,
-    lastVelocity,
-    pedalCalibration,
 };
 
 // Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
