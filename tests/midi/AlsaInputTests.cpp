@@ -65,6 +65,11 @@ TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
     snd_seq_ev_clear(&off);
     snd_seq_ev_set_noteoff(&off, 3, 38, 64);
     EXPECT_EQ(bytesOf(converter, off), (Bytes{0x83, 38, 64}));
+    // A grabbed cymbal.
+    snd_seq_event_t grab;
+    snd_seq_ev_clear(&grab);
+    snd_seq_ev_set_keypress(&grab, 9, 49, 127);
+    EXPECT_EQ(bytesOf(converter, grab), (Bytes{0xA9, 49, 127}));
 }
 
 // Notes each event's channel message and the timing the receive thread set around it, in
