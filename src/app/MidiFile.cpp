@@ -135,6 +135,8 @@ std::string readTrack(std::string_view data, Timeline& timeline) {
             event.kind = MidiFileEvent::Kind::noteOn;
         } else if (kind == 0xB0) {
             event.kind = MidiFileEvent::Kind::controlChange;
+        } else if (kind == 0xA0) {
+            event.kind = MidiFileEvent::Kind::polyPressure;
         } else {
             continue;
         }

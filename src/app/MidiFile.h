@@ -1,7 +1,7 @@
 #pragma once
 // A reader for Standard MIDI Files (formats 0 and 1) that keeps what a drum performance
-// needs: note-ons and controller messages, at their times in seconds. Bounded: it never
-// reads past the data it is given and refuses files it cannot make sense of.
+// needs: note-ons, key pressure and controller messages, at their times in seconds. Bounded: it
+// never reads past the data it is given and refuses files it cannot make sense of.
 
 #include <cstdint>
 #include <optional>
@@ -12,12 +12,12 @@
 namespace tamborel::app {
 
 struct MidiFileEvent {
-    enum class Kind : std::uint8_t { noteOn, controlChange };
+    enum class Kind : std::uint8_t { noteOn, controlChange, polyPressure };
     double seconds = 0;
     Kind kind = Kind::noteOn;
     std::uint8_t channel = 0;
     std::uint8_t number = 0; // note or controller
-    std::uint8_t value = 0;  // velocity (above 0) or controller value
+    std::uint8_t value = 0;  // velocity (above 0), pressure or controller value
 };
 
 struct MidiFileResult {

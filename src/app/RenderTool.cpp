@@ -9,6 +9,7 @@
 
 #include <sndfile.h>
 
+#include <charconv>
 #include <cmath>
 #include <csignal>
 #include <ostream>
@@ -141,6 +142,75 @@ struct Performance {
     std::vector<MidiFileEvent> events;
 };
 
+constexpr const char* usage = "usage: tamborel-render [--settings FILE] [--velocity-curve "
+                              "linear|soft|hard|fixed] [--lowest-velocity N] [--fixed-velocity "
+                              "N] KIT.json INPUT.mid OUTPUT.wav\n";
+
+std::optional<int> velocityArgument(const std::string& text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 127)
+        return std::nullopt;
+    return value;
+}
+
+// Splits the options from the three file names; none, with the reason in `err`, when the
+// arguments make no sense. Options may come anywhere, each followed by its value.
+std::optional<std::vector<std::string>> parseOptions(const std::vector<std::string>& args,
+                                                     AudioSettings& settings, std::ostream& err) {
+    std::vector<std::string> files;
+    std::optional<std::string> settingsFile;
+    std::optional<VelocityCurve> curve;
+    std::optional<int> lowest, fixed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!arg.starts_with("--")) {
+            files.push_back(arg);
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            err << "tamborel-render: " << arg << " needs a value\n" << usage;
+            return std::nullopt;
+        }
+        const std::string& value = args[++i];
+        bool good = true;
+        if (arg == "--settings")
+            settingsFile = value;
+        else if (arg == "--velocity-curve")
+            good = (curve = velocityCurveFromRawValue(value)).has_value();
+        else if (arg == "--lowest-velocity")
+            good = (lowest = velocityArgument(value)).has_value();
+        else if (arg == "--fixed-velocity")
+            good = (fixed = velocityArgument(value)).has_value();
+        else
+            good = false;
+        if (!good) {
+            err << "tamborel-render: cannot use " << arg << " " << value << '\n' << usage;
+            return std::nullopt;
+        }
+    }
+    if (files.size() != 3) {
+        err << usage;
+        return std::nullopt;
+    }
+    if (settingsFile) {
+        const auto text = platform::readFile(*settingsFile, documents::maxDocumentBytes);
+        auto read = text ? documents::readSettings(*text) : documents::ReadResult<AudioSettings>{};
+        if (!read) {
+            err << "tamborel-render: cannot use settings " << *settingsFile << ": "
+                << (text ? read.error : "cannot read the file") << '\n';
+            return std::nullopt;
+        }
+        settings = *read.value;
+    } else {
+        settings = storage::loadSettings();
+    }
+    settings.velocity.curve = curve.value_or(settings.velocity.curve);
+    settings.velocity.lowest = lowest.value_or(settings.velocity.lowest);
+    settings.velocity.fixed = fixed.value_or(settings.velocity.fixed);
+    return files;
+}
+
 std::optional<Performance> readInputs(const std::string& kitPath, const std::string& midiPath,
                                       std::ostream& err) {
     auto kit = storage::readKitFile(kitPath);
@@ -167,11 +237,12 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
 
 } // namespace
 
-int runRenderTool(const std::vector<std::string>& args, std::ostream& err) {
-    if (args.size() != 3) {
-        err << "usage: tamborel-render KIT.json INPUT.mid OUTPUT.wav\n";
+int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) {
+    AudioSettings settings;
+    const auto files = parseOptions(arguments, settings, err);
+    if (!files)
         return 2;
-    }
+    const std::vector<std::string>& args = *files;
     const StopOnSignals stopOnSignals; // before the writer, so it outlives the clean-up
     auto performance = readInputs(args[0], args[1], err);
     if (!performance)
@@ -185,6 +256,7 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err) {
     engine.applyMix(performance->kit);
     controller::HitRouter router(engine);
     router.setKit(performance->kit);
+    router.setExpression(settings);
     engine.renderingStarted();
 
     WavWriter out(args[2]);
@@ -211,10 +283,17 @@ int runRenderTool(const std::vector<std::string>& args, std::ostream& err) {
                 break;
             const MidiFileEvent& e = events[next];
             const audio::ScopedEventTime time({audio::EventTime::Kind::frameInCycle, at - start});
-            if (e.kind == MidiFileEvent::Kind::noteOn)
+            switch (e.kind) {
+            case MidiFileEvent::Kind::noteOn:
                 router.strike(e.number, e.value);
-            else
+                break;
+            case MidiFileEvent::Kind::controlChange:
                 router.controlChange(e.number, e.value);
+                break;
+            case MidiFileEvent::Kind::polyPressure:
+                router.polyPressure(e.number, e.value);
+                break;
+            }
         }
         engine.render(left.data(), right.data(), blockFrames);
         silentFrames =

@@ -1,6 +1,9 @@
 #pragma once
-// `tamborel-render KIT.json INPUT.mid OUTPUT.wav`: bounces a MIDI performance through a kit
-// with the application's own hit handling, offline, into a 48 kHz stereo float WAV file.
+// `tamborel-render [OPTIONS] KIT.json INPUT.mid OUTPUT.wav`: bounces a MIDI performance
+// through a kit with the application's own hit handling, offline, into a 48 kHz stereo float
+// WAV file. The velocity curve and the hi-hat pedal's setup come from the application's
+// settings, or from a settings file given with --settings; --velocity-curve NAME,
+// --lowest-velocity N and --fixed-velocity N override them.
 
 #include <iosfwd>
 #include <string>
@@ -8,8 +11,8 @@
 
 namespace tamborel::app {
 
-// Exit codes: 0 written, 1 bad input (nothing written), 2 bad arguments, 128 + the signal's
-// number when SIGINT or SIGTERM stopped it (nothing written). It handles those two signals
+// Exit codes: 0 written, 1 bad input (nothing written), 2 bad arguments or settings file, 128 + the
+// signal's number when SIGINT or SIGTERM stopped it (nothing written). It handles those two signals
 // while it runs.
 int runRenderTool(const std::vector<std::string>& args, std::ostream& err);
 

@@ -126,12 +126,20 @@ void AudioEngine::trigger(PadRole role, int velocity, std::uint32_t frameOffset)
 }
 
 void AudioEngine::choke(std::span<const PadRole> roles) noexcept {
+    fadeOut(roles, false);
+}
+
+void AudioEngine::damp(std::span<const PadRole> roles) noexcept {
+    fadeOut(roles, true);
+}
+
+void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped) noexcept {
     Impl& s = *impl_;
     const std::uint16_t mask = maskOf(roles);
     if (mask == 0 || !s.running.load())
         return;
     EngineEvent event;
-    event.type = EngineEvent::Type::choke;
+    event.type = damped ? EngineEvent::Type::damp : EngineEvent::Type::choke;
     event.chokeMask = mask;
     event.generation = s.generation.load();
     event.time = currentEventTime();

@@ -10,10 +10,10 @@
 // leaves the centre at unity:
 //     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
 // So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
-// voice) fades out over 2 ms, and mix and master gains move over 5 ms; a stolen voice fades
-// in a spare tail slot, so the new hit starts on time at full level.
+// voice) fades out over 2 ms (a damped one over 50 ms), and mix and master gains move over 5 ms; a
+// stolen voice fades in a spare tail slot, so the new hit starts on time at full level.
 //
-// Threads: trigger, choke and hasSample from any thread at any time; applyMix,
+// Threads: trigger, choke, damp and hasSample from any thread at any time; applyMix,
 // setMasterVolume and the sample operations from the main thread; prepareToRender and the
 // rendering notifications from the driver; render from the driver's audio thread.
 
@@ -64,6 +64,9 @@ public:
     void choke(std::initializer_list<PadRole> roles) noexcept {
         choke(std::span<const PadRole>(roles.begin(), roles.size()));
     }
+    // Damps every sounding voice of the listed roles as a hand on a cymbal does: a 50 ms
+    // fade, long enough not to sound like a gate. A later choke still cuts it short.
+    void damp(std::span<const PadRole> roles) noexcept;
     bool hasSample(PadRole role) const noexcept;
 
     // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is
@@ -100,6 +103,8 @@ public:
     void maintain();
 
 private:
+    void fadeOut(std::span<const PadRole> roles, bool damped) noexcept;
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -67,6 +67,7 @@ void AudioEngine::render(float* left, float* right, std::uint32_t frames) noexce
 void AudioEngine::Impl::renderBlock(float* left, float* right, std::uint32_t frames) noexcept {
     renderRate = sampleRate.load(std::memory_order_relaxed);
     fadeFrames = framesFor(renderRate, fadeSeconds);
+    dampFrames = framesFor(renderRate, dampSeconds);
     rampFrames = framesFor(renderRate, rampSeconds);
     if (resetPending.exchange(false, std::memory_order_acq_rel))
         releaseAll();
@@ -171,7 +172,8 @@ void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
     if (event.type == EngineEvent::Type::trigger)
         startVoice(event.role, event.gain);
     else
-        chokeRoles(event.chokeMask);
+        chokeRoles(event.chokeMask,
+                   event.type == EngineEvent::Type::damp ? dampFrames : fadeFrames);
 }
 
 void AudioEngine::Impl::startVoice(std::size_t role, float gain) noexcept {
@@ -209,19 +211,18 @@ void AudioEngine::Impl::moveToTail(RoleVoices& voices, Voice& voice) noexcept {
     if (tail->active())
         release(voices, *tail);
     *tail = voice;
-    if (tail->fadeLeft == 0 || tail->fadeLeft > fadeFrames)
-        tail->fadeLeft = fadeFrames;
+    startFade(*tail, fadeFrames, fadeFrames);
     voice.source = nullptr; // its reading moved to the tail, with its count
 }
 
-void AudioEngine::Impl::chokeRoles(std::uint16_t mask) noexcept {
+void AudioEngine::Impl::chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept {
     for (std::size_t r = 0; r < padRoleCount; ++r) {
         if ((mask & (1u << r)) == 0)
             continue;
         for (int v = 0; v < AudioEngine::voicesPerPad; ++v) {
             Voice& voice = roles[r].slots[static_cast<std::size_t>(v)];
-            if (voice.active() && voice.fadeLeft == 0)
-                voice.fadeLeft = fadeFrames;
+            if (voice.active())
+                startFade(voice, frames, fadeFrames);
         }
     }
 }

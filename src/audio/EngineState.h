@@ -20,10 +20,10 @@ namespace tamborel::audio {
 
 // A hit or a choke on its way to the audio thread.
 struct EngineEvent {
-    enum class Type : std::uint8_t { trigger, choke };
+    enum class Type : std::uint8_t { trigger, choke, damp };
     Type type = Type::trigger;
     std::uint8_t role = 0;       // trigger
-    std::uint16_t chokeMask = 0; // choke: one bit per role index
+    std::uint16_t chokeMask = 0; // choke and damp: one bit per role index
     float gain = 0.0f;           // trigger
     std::uint32_t generation = 0;
     EventTime time;
@@ -36,6 +36,7 @@ struct AudioEngine::Impl {
     static constexpr std::uint32_t chunkFrames = 512;
     static constexpr int tailSlots = 4;
     static constexpr double fadeSeconds = 0.002;
+    static constexpr double dampSeconds = 0.05;
     static constexpr double rampSeconds = 0.005;
 
     // --- shared between threads ---
@@ -95,6 +96,7 @@ struct AudioEngine::Impl {
     std::array<float, chunkFrames> scratchRight{};
     double renderRate = AudioEngine::defaultSampleRate;
     std::uint32_t fadeFrames = 96;
+    std::uint32_t dampFrames = 2400;
     std::uint32_t rampFrames = 240;
 
     void renderBlock(float* left, float* right, std::uint32_t frames) noexcept;
@@ -104,7 +106,7 @@ struct AudioEngine::Impl {
     void updateGainTargets() noexcept;
     void apply(const EngineEvent& event) noexcept;
     void startVoice(std::size_t role, float gain) noexcept;
-    void chokeRoles(std::uint16_t mask) noexcept;
+    void chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept;
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;
     void releaseAll() noexcept;

@@ -34,13 +34,16 @@ struct Voice {
     std::uint32_t position = 0;
     std::uint32_t fadeLeft = 0; // frames of fade still to play; 0 while not fading
     float gain = 0.0f;
+    // The length of the fade in progress when it is not the engine's short one (a damped
+    // cymbal); 0 for the short fade.
+    std::uint32_t fadeLength = 0;
 
     bool active() const noexcept { return source != nullptr; }
 };
 
 // Adds up to `frames` frames of the voice into the two channels. False once the voice has
 // nothing more to play (its sample or its fade is over). A fade goes linearly from the
-// voice's gain to silence over `fadeFrames` frames.
+// voice's gain to silence over its own length, or `fadeFrames` frames.
 inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict right,
                      std::uint32_t frames, std::uint32_t fadeFrames) noexcept {
     const PlayableBuffer& source = *voice.source;
@@ -57,9 +60,10 @@ inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict rig
         voice.position += count;
         return voice.position < source.length;
     }
-    const std::uint32_t fadeLeft = std::min(voice.fadeLeft, fadeFrames);
+    const std::uint32_t length = voice.fadeLength != 0 ? voice.fadeLength : fadeFrames;
+    const std::uint32_t fadeLeft = std::min(voice.fadeLeft, length);
     const std::uint32_t count = std::min({frames, available, fadeLeft});
-    const float step = voice.gain / static_cast<float>(fadeFrames);
+    const float step = voice.gain / static_cast<float>(length);
     for (std::uint32_t i = 0; i < count; ++i) {
         const float gain = step * static_cast<float>(fadeLeft - i);
         left[i] += inLeft[i] * gain;
@@ -68,6 +72,20 @@ inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict rig
     voice.position += count;
     voice.fadeLeft = fadeLeft - count;
     return voice.fadeLeft > 0 && voice.position < source.length;
+}
+
+// Starts a fade of `frames` frames from the voice's present level, unless a fade already
+// under way ends sooner: a choke cuts short a damping, never the other way round.
+inline void startFade(Voice& voice, std::uint32_t frames, std::uint32_t fadeFrames) noexcept {
+    if (voice.fadeLeft != 0) {
+        const std::uint32_t length = voice.fadeLength != 0 ? voice.fadeLength : fadeFrames;
+        const std::uint32_t left = std::min(voice.fadeLeft, length);
+        if (left <= frames)
+            return;
+        voice.gain *= static_cast<float>(left) / static_cast<float>(length);
+    }
+    voice.fadeLeft = frames;
+    voice.fadeLength = frames == fadeFrames ? 0 : frames;
 }
 
 } // namespace tamborel::audio

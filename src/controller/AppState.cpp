@@ -59,6 +59,8 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     else
         published_.kit = DrumKit("Default Kit");
     impl_->rebuildNoteMap();
+    impl_->router.setExpression(published_.settings);
+    published_.velocityCurve = published_.settings.velocity.table();
     impl_->scheduleDrain();
 }
 
@@ -78,6 +80,9 @@ void AppState::boot() {
     d.midi.onNoteOn = [this](int note, int velocity, int) { handleNoteOn(note, velocity); };
     d.midi.onControlChange = [this](int controller, int value, int channel) {
         handleControlChange(controller, value, channel);
+    };
+    d.midi.onPolyPressure = [this](int note, int pressure, int) {
+        handlePolyPressure(note, pressure);
     };
     d.midi.onSourcesChanged = [this] { refreshMIDISources(); };
     if (d.options.openMidi)
@@ -120,11 +125,9 @@ void AppState::refreshMIDISources() {
 }
 
 void AppState::applySettings(const AudioSettings& settings) {
-    published_.settings = settings;
-    impl_->notify(Field::settings);
+    impl_->commitExpression(settings);
     if (impl_->output)
         impl_->output->applySettings(settings);
-    storage::saveSettings(settings);
     impl_->updateLatency();
     drainRealtimeEvents();
 }

@@ -3,10 +3,10 @@
 // holds the kit and the settings, handles hits, learn, capture, kit, sample and mix
 // operations, and publishes what the pages show.
 //
-// Threads: everything here runs on the main thread, except handleNoteOn and
-// handleControlChange, which run on a MIDI receive thread (with JACK, the audio thread) and
-// are real-time safe: they read the note map and the mode flags lock-free, call the engine,
-// and hand everything they publish to the main thread through a lock-free queue.
+// Threads: everything here runs on the main thread, except handleNoteOn,
+// handleControlChange and handlePolyPressure, which run on a MIDI receive thread (with JACK, the
+// audio thread) and are real-time safe: they read the note map and the mode flags lock-free, call
+// the engine, and hand everything they publish to the main thread through a lock-free queue.
 
 #include "controller/Published.h"
 #include "controller/ScrollRule.h"
@@ -92,12 +92,26 @@ public:
     void refreshDevices();
     void refreshMIDISources();
     void applySettings(const AudioSettings& settings);
+
+    // The module's expression: stored with the settings and applied at once, without
+    // touching the audio output. Values outside 1..127 (controller: 0..127) are clamped.
+    void setVelocityCurve(VelocityCurve curve);
+    void setLowestVelocity(int velocity);
+    void setFixedVelocity(int velocity);
+    void setPedalController(int controller);
+    // Hi-hat pedal calibration; see PedalCalibrationStep. Cancelling keeps the previous
+    // calibration; clearing takes the pedal's values as they come again.
+    void startPedalCalibration();
+    void advancePedalCalibration();
+    void cancelPedalCalibration();
+    void clearPedalCalibration();
     // Whether the engine is producing sound right now (the status bar's "Running").
     bool isEngineRunning() const;
 
     // The MIDI handlers boot() installs; public so offline tools can feed events.
     void handleNoteOn(int note, int velocity) noexcept;
     void handleControlChange(int controller, int value, int channel) noexcept;
+    void handlePolyPressure(int note, int pressure) noexcept;
     // Publishes what the MIDI thread has handed over. Runs by itself every few
     // milliseconds on the main queue; tests may call it directly.
     void drainRealtimeEvents();

@@ -17,17 +17,20 @@ namespace tamborel::controller {
 
 // What the MIDI thread hands to the main thread.
 struct RealtimeEvent {
-    enum class Kind : std::uint8_t { hit, learn, capture };
+    enum class Kind : std::uint8_t { hit, learn, capture, pedal };
     Kind kind = Kind::hit;
     PadRole role = PadRole::kick;
     std::int16_t note = 0;
-    std::int16_t velocity = 0;
+    std::int16_t velocity = 0; // hit: as played; pedal: the pedal's value
+    std::int16_t incomingVelocity = 0;
 };
 
 inline constexpr std::chrono::milliseconds drainInterval{5};
 inline constexpr std::chrono::duration<double> flashDuration{0.12};
 inline constexpr int manualVelocity = 110;
 inline constexpr int noRoleValue = -1;
+// A calibration step ends once the pedal has sent nothing for this long.
+inline constexpr std::chrono::duration<double> pedalRestTime{0.8};
 
 struct AppState::Impl {
     Impl(AppState& owner, platform::MainQueue& queue, AppStateOptions options);
@@ -42,12 +45,17 @@ struct AppState::Impl {
     HitRouter router{engine};
     std::atomic<int> learningRole{noRoleValue};
     std::atomic<bool> capturing{false};
+    std::atomic<bool> calibratingPedal{false};
     platform::BoundedQueue<RealtimeEvent, 1024> events;
     midi::MIDIManager midi;
 
     std::function<void(Field)> observer;
     // Tasks posted to the main queue hold this weakly and do nothing once the state is gone.
     std::shared_ptr<Impl*> alive;
+    // Main thread: the closed value a calibration has taken, and a count of the pedal's
+    // readings, which tells a rest timer whether the pedal moved since it was set.
+    int calibratedClosed = 0;
+    std::uint64_t pedalReadings = 0;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;
@@ -55,6 +63,10 @@ struct AppState::Impl {
     // Helpers used across the concerns.
     void notify(Field field) const;
     void rebuildNoteMap();
+    // Stores, publishes and applies settings that leave the audio output alone.
+    void commitExpression(const AudioSettings& settings);
+    void pedalReading(int value);
+    void setCalibrationStep(PedalCalibrationStep step);
     void commitKitChange(bool dirty);
     void loadAllSamples();
     void clearAllSamples();

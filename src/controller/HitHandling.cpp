@@ -37,11 +37,20 @@ void AppState::handleNoteOn(int note, int velocity) noexcept {
     // only the highlight is lost.
     if (auto role = d.router.strike(note, velocity))
         d.events.push({RealtimeEvent::Kind::hit, *role, static_cast<std::int16_t>(note),
+                       static_cast<std::int16_t>(d.router.shapedVelocity(velocity)),
                        static_cast<std::int16_t>(velocity)});
 }
 
 void AppState::handleControlChange(int controller, int value, int) noexcept {
-    impl_->router.controlChange(controller, value);
+    Impl& d = *impl_;
+    if (d.calibratingPedal.load() && d.router.isPedalController(controller))
+        d.events.push(
+            {RealtimeEvent::Kind::pedal, PadRole::hhPedal, 0, static_cast<std::int16_t>(value), 0});
+    d.router.controlChange(controller, value);
+}
+
+void AppState::handlePolyPressure(int note, int pressure) noexcept {
+    impl_->router.polyPressure(note, pressure);
 }
 
 void AppState::triggerManual(PadRole role) {
@@ -69,6 +78,14 @@ void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
     switch (event.kind) {
     case RealtimeEvent::Kind::hit:
         flash(event.role, hitText(event.role, event.note, event.velocity));
+        postWeak([event](Impl& d) {
+            d.self.published_.lastIncomingVelocity = event.incomingVelocity;
+            d.self.published_.lastResultingVelocity = event.velocity;
+            d.notify(Field::lastHit);
+        });
+        break;
+    case RealtimeEvent::Kind::pedal:
+        pedalReading(event.velocity);
         break;
     case RealtimeEvent::Kind::learn:
         postWeak([event](Impl& d) { d.self.assignNote(event.note, event.role); });

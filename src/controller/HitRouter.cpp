@@ -6,7 +6,13 @@ namespace tamborel::controller {
 
 namespace {
 constexpr PadRole chokedByClosing[] = {PadRole::hhOpen, PadRole::hhHalf};
+constexpr PadRole rideCymbal[] = {PadRole::ride, PadRole::rideBell};
+
+// Data bytes arrive as they stand (0..255); the tables cover what MIDI can send.
+std::size_t tableIndex(int value) noexcept {
+    return static_cast<std::size_t>(std::clamp(value, 0, 127));
 }
+} // namespace
 
 NoteMap NoteMap::fromKit(const DrumKit& kit) {
     NoteMap map;
@@ -28,6 +34,30 @@ std::optional<PadRole> NoteMap::find(int note) const noexcept {
     if (role == noRole)
         return std::nullopt;
     return allPadRoles[static_cast<std::size_t>(role)];
+}
+
+HitShaping HitShaping::fromSettings(const AudioSettings& settings) {
+    HitShaping shaping;
+    shaping.velocity = settings.velocity.table();
+    for (std::size_t v = 0; v < shaping.pedal.size(); ++v) {
+        const int value = static_cast<int>(v);
+        shaping.pedal[v] = static_cast<std::uint8_t>(
+            settings.pedalRange ? settings.pedalRange->standardize(value) : value);
+    }
+    shaping.pedalController = settings.pedalController;
+    return shaping;
+}
+
+void HitRouter::setExpression(const AudioSettings& settings) {
+    shaping_.publish(std::make_unique<const HitShaping>(HitShaping::fromSettings(settings)));
+}
+
+int HitRouter::shapedVelocity(int velocity) const noexcept {
+    return shaping_.read()->velocity[tableIndex(velocity)];
+}
+
+bool HitRouter::isPedalController(int controller) const noexcept {
+    return controller == shaping_.read()->pedalController;
 }
 
 void HitRouter::setKit(const DrumKit& kit) {
@@ -52,25 +82,40 @@ std::optional<PadRole> HitRouter::strike(int note, int velocity) noexcept {
     if (!role)
         return std::nullopt;
     if (*role == PadRole::hhOpen) {
-        const int pedal = lastCC4_.load();
+        const int pedal = pedalPosition_.load();
         if (pedal >= hhClosedThreshold)
             role = PadRole::hhClosed;
         else if (pedal >= hhHalfThreshold)
             role = engine_.hasSample(PadRole::hhHalf) ? PadRole::hhHalf : PadRole::hhClosed;
     }
     chokeIfClosing(*role);
-    engine_.trigger(*role, velocity);
+    engine_.trigger(*role, shapedVelocity(velocity));
     return role;
 }
 
 void HitRouter::controlChange(int controller, int value) noexcept {
-    if (controller != 4)
+    const auto shaping = shaping_.read();
+    if (controller != shaping->pedalController)
         return;
-    lastCC4_.store(value);
+    const int position = shaping->pedal[tableIndex(value)];
+    pedalPosition_.store(position);
     // Every closed reading cuts again, not only the crossing: a pedal held shut keeps the
     // open hat quiet.
-    if (value >= hhClosedThreshold)
+    if (position >= hhClosedThreshold)
         engine_.choke(chokedByClosing);
+}
+
+void HitRouter::polyPressure(int note, int pressure) noexcept {
+    if (pressure < grabPressure)
+        return;
+    const auto role = mappedRole(note);
+    if (!role)
+        return;
+    // The bell rings on the ride's own cymbal: the hand that grabs one stops both.
+    if (*role == PadRole::ride || *role == PadRole::rideBell)
+        engine_.damp(rideCymbal);
+    else
+        engine_.damp({&*role, 1});
 }
 
 void HitRouter::strikeManual(PadRole role, int velocity) noexcept {

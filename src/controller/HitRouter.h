@@ -1,7 +1,8 @@
 #pragma once
-// Turns MIDI strikes and pedal messages into engine hits: the note map, the hi-hat pedal
-// refinement and the chokes of a closing hat. strike, controlChange and mappedRole are
-// real-time safe and may run on any thread; setKit runs on one (the main) thread.
+// Turns MIDI strikes, pedal and key pressure messages into engine hits: the note map, the
+// hi-hat pedal refinement, the chokes of a closing hat and the damping of a grabbed cymbal.
+// strike, controlChange, polyPressure and mappedRole are real-time safe and may run on any
+// thread; setKit and setExpression run on one (the main) thread.
 
 #include "audio/AudioEngine.h"
 #include "model/DrumKit.h"
@@ -25,8 +26,19 @@ struct NoteMap {
     std::optional<PadRole> find(int note) const noexcept;
 };
 
+// The settings that fit the module to the player, as tables the hit path reads in one step.
+struct HitShaping {
+    std::array<std::uint8_t, 128> velocity; // incoming velocity -> velocity played
+    std::array<std::uint8_t, 128> pedal;    // pedal value -> standard position
+    int pedalController = defaultPedalController;
+
+    static HitShaping fromSettings(const AudioSettings& settings);
+};
+
+// Thresholds on the pedal's standard position (0 open, 127 closed).
 inline constexpr int hhClosedThreshold = 100;
 inline constexpr int hhHalfThreshold = 40;
+inline constexpr int grabPressure = 64;
 
 class HitRouter {
 public:
@@ -34,11 +46,20 @@ public:
 
     // Publishes the kit's note map.
     void setKit(const DrumKit& kit);
+    // Publishes the velocity curve, the pedal's controller and its calibration.
+    void setExpression(const AudioSettings& settings);
 
-    // Plays a strike; returns the role that sounded, or none for an unmapped note.
+    // Plays a strike at its shaped velocity; returns the role that sounded, or none for an
+    // unmapped note.
     std::optional<PadRole> strike(int note, int velocity) noexcept;
-    // Follows the hi-hat pedal (controller 4); other controllers are ignored.
+    // The velocity a strike of `velocity` plays at.
+    int shapedVelocity(int velocity) const noexcept;
+    // Follows the hi-hat pedal (controller 4 unless set otherwise); other controllers are
+    // ignored.
     void controlChange(int controller, int value) noexcept;
+    bool isPedalController(int controller) const noexcept;
+    // A grabbed cymbal: pressure of grabPressure or more damps what the note's pad rings.
+    void polyPressure(int note, int pressure) noexcept;
     // A strike from the screen: no pedal refinement, but a closing hat still chokes.
     void strikeManual(PadRole role, int velocity) noexcept;
 
@@ -51,7 +72,9 @@ private:
 
     audio::AudioEngine& engine_;
     platform::RcuCell<NoteMap> noteMap_{std::make_unique<const NoteMap>()};
-    std::atomic<int> lastCC4_{0};
+    platform::RcuCell<HitShaping> shaping_{
+        std::make_unique<const HitShaping>(HitShaping::fromSettings({}))};
+    std::atomic<int> pedalPosition_{0}; // standard position, 0 open .. 127 closed
 };
 
 } // namespace tamborel::controller

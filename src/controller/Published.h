@@ -4,6 +4,7 @@
 #include "audio/AudioDeviceManager.h"
 #include "model/DrumKit.h"
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <optional>
@@ -12,7 +13,9 @@
 
 namespace tamborel::controller {
 
-// One entry per published field, for change notifications.
+// One entry per published field, for change notifications. Fields that belong together
+// share one: `settings` also covers velocityCurve and the pedal calibration's step and
+// reading, `lastHit` the last strike's velocities.
 enum class Field : std::uint8_t {
     kit,
     settings,
@@ -30,6 +33,11 @@ enum class Field : std::uint8_t {
     capturedRole,
     engineRunning,
 };
+
+// Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
+// then lifts it fully open; each step ends once the pedal has rested for a moment, or on
+// advancePedalCalibration().
+enum class PedalCalibrationStep : std::uint8_t { idle, pressClosed, liftOpen };
 
 // A set of roles, indexed by indexOf(role).
 using RoleSet = std::bitset<padRoleCount>;
@@ -54,6 +62,15 @@ struct Published {
     bool capturingForAssign = false;
     std::optional<PadRole> capturedRole;
     bool engineRunning = false;
+    // The settings' velocity curve for every incoming velocity 0..127, for drawing it.
+    std::array<std::uint8_t, 128> velocityCurve{};
+    // The last strike from the module: the velocity it sent and the one it played at; 0 before
+    // the first.
+    int lastIncomingVelocity = 0;
+    int lastResultingVelocity = 0;
+    PedalCalibrationStep pedalCalibrationStep = PedalCalibrationStep::idle;
+    // The pedal's latest value while calibrating, as it comes from the module.
+    std::optional<int> pedalReading;
 };
 
 } // namespace tamborel::controller

@@ -54,6 +54,11 @@ void MIDIManager::controlChange(int controller, int value, int channel) noexcept
         onControlChange(controller, value, channel);
 }
 
+void MIDIManager::polyPressure(int note, int pressure, int channel) noexcept {
+    if (onPolyPressure)
+        onPolyPressure(note, pressure, channel);
+}
+
 void MIDIManager::setupChanged() {
     if (!started_.load())
         return;

@@ -1,14 +1,14 @@
 #pragma once
 // The program's one MIDI endpoint. It listens on the ALSA sequencer (where the machine has
 // one) and on the audio driver's JACK client (while JACK plays), decodes note-on, note-off
-// and control change from every source, and reports changes of the sources. A device that
-// reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI drivers) is heard and
+// key pressure and control change from every source, and reports changes of the sources. A device
+// that reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI drivers) is heard and
 // listed once: from JACK while JACK plays, else from ALSA.
 //
-// Receive path: onNoteOn, onNoteOff and onControlChange run on the receiving thread (the
-// ALSA receive thread, or the JACK process thread) without a queue hop, with the event's
-// timing set as audio::currentEventTime(). They must not allocate, lock, log or block.
-// Set the callbacks before start(); they are read without synchronisation afterwards.
+// Receive path: onNoteOn, onNoteOff, onControlChange and onPolyPressure run on the receiving
+// thread (the ALSA receive thread, or the JACK process thread) without a queue hop, with the
+// event's timing set as audio::currentEventTime(). They must not allocate, lock, log or block. Set
+// the callbacks before start(); they are read without synchronisation afterwards.
 
 #include "midi/AlsaSequencerSource.h"
 #include "midi/JackMidiSource.h"
@@ -35,6 +35,7 @@ public:
     std::function<void(int note, int velocity, int channel)> onNoteOn;
     std::function<void(int note, int channel)> onNoteOff;
     std::function<void(int controller, int value, int channel)> onControlChange;
+    std::function<void(int note, int pressure, int channel)> onPolyPressure;
     // Runs on the main queue after each rescan that a change of the sources caused.
     std::function<void()> onSourcesChanged;
 
@@ -60,6 +61,7 @@ private:
     void noteOn(int note, int velocity, int channel) noexcept override;
     void noteOff(int note, int channel) noexcept override;
     void controlChange(int controller, int value, int channel) noexcept override;
+    void polyPressure(int note, int pressure, int channel) noexcept override;
 
     // From non-real-time threads: schedules one rescan on the main queue.
     void setupChanged();

@@ -30,13 +30,16 @@ void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink) noe
                 sink.noteOff(note, channel);
             break;
         }
+        case 0xA0:
         case 0xB0:
             if (d + 1 >= length)
                 return;
             i = d + 2;
-            sink.controlChange(packet[d], packet[d + 1], channel);
+            if (type == 0xA0)
+                sink.polyPressure(packet[d], packet[d + 1], channel);
+            else
+                sink.controlChange(packet[d], packet[d + 1], channel);
             break;
-        case 0xA0:
         case 0xE0:
             i = d + 2;
             break;

@@ -1,5 +1,5 @@
 #pragma once
-// Turns the raw bytes of one MIDI packet into note and controller events. Pure and
+// Turns the raw bytes of one MIDI packet into note, key pressure and controller events. Pure and
 // allocation-free: it runs on the MIDI receive path (an ALSA thread or the JACK process
 // thread) and calls straight into the sink, in the order of the bytes.
 
@@ -15,6 +15,8 @@ public:
     virtual void noteOn(int note, int velocity, int channel) noexcept = 0;
     virtual void noteOff(int note, int channel) noexcept = 0;
     virtual void controlChange(int controller, int value, int channel) noexcept = 0;
+    // Polyphonic key pressure: modules send it on a cymbal's note while its edge is grabbed.
+    virtual void polyPressure(int note, int pressure, int channel) noexcept = 0;
 
 protected:
     ~MidiEventSink() = default;

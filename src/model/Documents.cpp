@@ -310,6 +310,20 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
     };
     if (settings.outputDeviceUID)
         document["outputDeviceUID"] = *settings.outputDeviceUID;
+    // What the player never changed is left out, so older settings files stay as they were.
+    const AudioSettings defaults;
+    if (settings.velocity.curve != defaults.velocity.curve)
+        document["velocityCurve"] = std::string(rawValue(settings.velocity.curve));
+    if (settings.velocity.lowest != defaults.velocity.lowest)
+        document["lowestVelocity"] = settings.velocity.lowest;
+    if (settings.velocity.fixed != defaults.velocity.fixed)
+        document["fixedVelocity"] = settings.velocity.fixed;
+    if (settings.pedalController != defaults.pedalController)
+        document["pedalController"] = settings.pedalController;
+    if (settings.pedalRange) {
+        document["pedalClosed"] = settings.pedalRange->closed;
+        document["pedalOpen"] = settings.pedalRange->open;
+    }
     return render(document, whyNot);
 }
 
@@ -359,6 +373,34 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
     }
     settings.outputDeviceUID = reader.optionalString("outputDeviceUID");
     settings.sampleRate = reader.float64("sampleRate");
+    if (auto curve = reader.optionalString("velocityCurve")) {
+        if (auto parsed = velocityCurveFromRawValue(*curve))
+            settings.velocity.curve = *parsed;
+        else
+            reader.fail("velocityCurve", "\"" + *curve + "\" is not a velocity curve");
+    }
+    const auto midiValue = [&](const char* key, int lowest, int& field) {
+        if (const json* value = reader.member(key, false)) {
+            if (auto v = integer<int>(*value); v && *v >= lowest && *v <= 127)
+                field = *v;
+            else
+                reader.fail(key, "not an integer from " + std::to_string(lowest) + " to 127");
+        }
+    };
+    midiValue("lowestVelocity", 1, settings.velocity.lowest);
+    midiValue("fixedVelocity", 1, settings.velocity.fixed);
+    midiValue("pedalController", 0, settings.pedalController);
+    // The two ends of a calibration come together or not at all.
+    if (reader.member("pedalClosed", false) || reader.member("pedalOpen", false)) {
+        PedalRange range;
+        if (reader.member("pedalClosed", true) && reader.member("pedalOpen", true)) {
+            midiValue("pedalClosed", 0, range.closed);
+            midiValue("pedalOpen", 0, range.open);
+            if (!reader.failed() && !range.usable())
+                reader.fail("pedalOpen", "closer than 10 to pedalClosed");
+        }
+        settings.pedalRange = range;
+    }
     if (!reader.failed())
         result.value = std::move(settings);
     return result;

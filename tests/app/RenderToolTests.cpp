@@ -35,13 +35,17 @@ protected:
         DrumKit kit("Bounce");
         kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(kick);
         kit.findPad(PadRole::hhOpen)->sampleURL = FileUrl::fromPath(open);
+        kit.findPad(PadRole::crash1)->sampleURL = FileUrl::fromPath(open);
         storage::writeKit(kit, dir / "kit.json");
     }
 
-    int render(const std::string& midiBytes, std::string* errors = nullptr) {
+    int render(const std::string& midiBytes, std::string* errors = nullptr,
+               std::vector<std::string> options = {}) {
         test::writeText(dir / "in.mid", midiBytes);
         std::ostringstream err;
-        const int status = app::runRenderTool(arguments(), err);
+        const auto files = arguments();
+        options.insert(options.end(), files.begin(), files.end());
+        const int status = app::runRenderTool(options, err);
         if (errors)
             *errors = err.str();
         return status;
@@ -116,6 +120,48 @@ TEST_F(RenderTool, ThePedalClosesTheOpenHatAsItWouldLive) {
     EXPECT_FLOAT_EQ(left[249], 0.5f);
     EXPECT_GT(left.size(), 250u);
     EXPECT_LE(left.size(), 250u + 96u);
+}
+
+TEST_F(RenderTool, AGrabbedCymbalIsDampedOverTensOfMilliseconds) {
+    // 96 ticks per quarter at 120 bpm: one tick is 250 frames. The crash's sample lasts
+    // 4800 frames at 0.5.
+    for (const auto& [pressure, length] : {std::pair{127u, 250u + 2400u}, std::pair{63u, 4800u}}) {
+        const std::string events =
+            Smf::vlq(0) + "\x99\x31\x7F"s + Smf::vlq(1) + "\xA9\x31"s + static_cast<char>(pressure);
+        ASSERT_EQ(render(Smf::file(0, {events}, 96)), 0);
+        const auto left = leftOfOutput();
+        EXPECT_EQ(left.size(), length) << pressure;
+        // Halfway through the damping, half the level: a fade, not a cut.
+        if (pressure >= 64) {
+            EXPECT_NEAR(left[250 + 1200], 0.25f, 0.001f);
+        }
+    }
+}
+
+TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
+    const auto level = [](const VelocityShaping& shaping) {
+        return 0.5f * static_cast<float>(shaping.apply(64)) / 127.0f;
+    };
+    AudioSettings soft;
+    soft.velocity.curve = VelocityCurve::soft;
+    storage::saveSettings(soft);
+    AudioSettings hard;
+    hard.velocity = {VelocityCurve::hard, 20, 100};
+    test::writeText(dir / "hard.json", *documents::writeSettings(hard));
+    const std::vector<std::pair<std::vector<std::string>, float>> cases{
+        {{}, level(soft.velocity)},
+        {{"--settings", (dir / "hard.json").string()}, level(hard.velocity)},
+        {{"--velocity-curve", "fixed", "--fixed-velocity", "90"}, 0.5f * 90 / 127},
+    };
+    for (const auto& [options, expected] : cases) {
+        ASSERT_EQ(render(Smf::file(0, {Smf::vlq(0) + "\x99\x24\x40"s}, 96), nullptr, options), 0);
+        EXPECT_FLOAT_EQ(leftOfOutput()[10], expected) << ::testing::PrintToString(options);
+    }
+    EXPECT_NE(level(soft.velocity), 0.5f * 64 / 127);
+    for (const auto& bad : {std::vector<std::string>{"--velocity-curve", "loud"},
+                            {"--lowest-velocity", "0"},
+                            {"--settings", "/nonexistent"}})
+        EXPECT_EQ(render(Smf::file(0, {""}, 96), nullptr, bad), 2);
 }
 
 TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {

@@ -144,4 +144,26 @@ TEST_F(ControllerJack, ClosingThePedalSilencesARingingOpenHatWithin2ms) {
         ASSERT_EQ(left[i], 0.0f) << "still sounding " << i - placed.start << " frames in";
 }
 
+TEST_F(ControllerJack, GrabbingACymbalDampsItWithinAFewTensOfMilliseconds) {
+    const auto rms = [](const std::vector<float>& x, std::size_t from, std::size_t count) {
+        double sum = 0;
+        for (std::size_t i = from; i < from + count && i < x.size(); ++i)
+            sum += double{x[i]} * x[i];
+        return std::sqrt(sum / static_cast<double>(count));
+    };
+    // The crash rings; pressure on its note comes 64 frames after the strike. The level is
+    // compared between the first 50 ms and 50 ms starting 150 ms after the grab.
+    for (const auto& [pressure, damped] : {std::pair{127, true}, std::pair{10, false}}) {
+        const auto left =
+            play({{0, {0x99, 49, 127}}, {64, {0xA9, 49, static_cast<jack_midi_data_t>(pressure)}}},
+                 12000);
+        const double ringing = rms(left, 0, 2400);
+        const double later = rms(left, 64 + 7200, 2400);
+        ASSERT_GT(ringing, 0.0) << "the crash was not heard";
+        const double dropDb = 20 * std::log10(ringing / std::max(later, 1e-12));
+        EXPECT_EQ(dropDb >= 40, damped) << "pressure " << pressure << ": " << dropDb << " dB";
+        std::this_thread::sleep_for(1s); // the undamped crash dies away before the next attempt
+    }
+}
+
 } // namespace

@@ -22,6 +22,16 @@ protected:
         state->handleNoteOn(46, 127);
         return levelNow();
     }
+
+    // Presses the pedal to `closed` and lifts it to `open`, resting at each end.
+    void calibrate(std::initializer_list<int> readings) {
+        state->startPedalCalibration();
+        for (int value : readings) {
+            state->handleControlChange(4, value, 0);
+            settle();
+            queue.advance(1s);
+        }
+    }
 };
 
 } // namespace
@@ -38,6 +48,61 @@ TEST_F(HitHandling, PedalPositionRefinesTheOpenHat) {
     EXPECT_FLOAT_EQ(openHatAt(40), levelOf(PadRole::hhHalf));
     EXPECT_FLOAT_EQ(openHatAt(99), levelOf(PadRole::hhHalf));
     EXPECT_FLOAT_EQ(openHatAt(100), levelOf(PadRole::hhClosed));
+}
+
+TEST_F(HitHandling, ACalibratedPedalDecidesAndChokesAsAStandardOne) {
+    using Step = controller::PedalCalibrationStep;
+    assignTestSamples({PadRole::hhHalf});
+    // {closed, open} as the pedal sends them; none for a standard pedal left uncalibrated.
+    for (const auto& [closed, open] : {std::pair{127, 0}, std::pair{0, 127}, std::pair{90, 10}}) {
+        if (closed != 127)
+            calibrate({closed, open});
+        EXPECT_EQ(state->published().pedalCalibrationStep, Step::idle);
+        EXPECT_EQ(storage::loadSettings().pedalRange.has_value(), closed != 127);
+        EXPECT_FLOAT_EQ(openHatAt(closed), levelOf(PadRole::hhClosed)) << closed;
+        EXPECT_FLOAT_EQ(openHatAt((closed + open) / 2), levelOf(PadRole::hhHalf)) << closed;
+        EXPECT_FLOAT_EQ(openHatAt(open), levelOf(PadRole::hhOpen)) << closed;
+        state->handleControlChange(4, closed, 0);
+        EXPECT_FLOAT_EQ(levelNow(200), 0.0f) << closed;
+    }
+
+    // Steps: the closed reading is taken once the pedal rests; a lift too small to be the open
+    // end is not taken; cancelling keeps the calibration there was.
+    state->startPedalCalibration();
+    EXPECT_EQ(state->published().pedalCalibrationStep, Step::pressClosed);
+    state->handleControlChange(4, 100, 0);
+    settle();
+    EXPECT_EQ(state->published().pedalReading, 100);
+    queue.advance(1s);
+    EXPECT_EQ(state->published().pedalCalibrationStep, Step::liftOpen);
+    state->handleControlChange(4, 95, 0);
+    settle();
+    queue.advance(1s);
+    EXPECT_EQ(state->published().pedalCalibrationStep, Step::liftOpen);
+    state->cancelPedalCalibration();
+    EXPECT_EQ(state->published().settings.pedalRange, (PedalRange{90, 10}));
+    state->clearPedalCalibration();
+    EXPECT_FALSE(storage::loadSettings().pedalRange);
+
+    // Another controller number moves the pedal instead of controller 4.
+    state->setPedalController(11);
+    state->handleControlChange(11, 127, 0);
+    EXPECT_FLOAT_EQ(openHatAt(0), levelOf(PadRole::hhClosed));
+}
+
+TEST_F(HitHandling, TheVelocityCurveShapesStrikesAndThePagesSeeBothVelocities) {
+    state->setVelocityCurve(VelocityCurve::fixed);
+    state->setFixedVelocity(90);
+    EXPECT_EQ(state->published().velocityCurve[30], 90);
+    state->handleNoteOn(36, 30);
+    EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::kick) * 90.0f / 127.0f);
+    settle();
+    EXPECT_EQ(state->published().lastIncomingVelocity, 30);
+    EXPECT_EQ(state->published().lastResultingVelocity, 90);
+    // Stored, and read back by the next start.
+    makeState();
+    EXPECT_EQ(state->published().settings.velocity, (VelocityShaping{VelocityCurve::fixed, 1, 90}));
+    EXPECT_EQ(state->published().velocityCurve[127], 90);
 }
 
 TEST_F(HitHandling, ClosingTheHatChokesTheOpenHat) {

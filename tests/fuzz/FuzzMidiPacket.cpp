@@ -37,6 +37,12 @@ public:
         FUZZ_CHECK(channel >= 0 && channel <= 15);
         router_.controlChange(controller, value);
     }
+    void polyPressure(int note, int pressure, int channel) noexcept override {
+        FUZZ_CHECK(note >= 0 && note <= 255);
+        FUZZ_CHECK(pressure >= 0 && pressure <= 255);
+        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        router_.polyPressure(note, pressure);
+    }
 
 private:
     controller::HitRouter& router_;

@@ -65,6 +65,11 @@ TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
     snd_seq_ev_clear(&off);
     snd_seq_ev_set_noteoff(&off, 3, 38, 64);
     EXPECT_EQ(bytesOf(converter, off), (Bytes{0x83, 38, 64}));
+    // A grabbed cymbal.
+    snd_seq_event_t grab;
+    snd_seq_ev_clear(&grab);
+    snd_seq_ev_set_keypress(&grab, 9, 49, 127);
+    EXPECT_EQ(bytesOf(converter, grab), (Bytes{0xA9, 49, 127}));
 }
 
 // Notes each event's channel message and the timing the receive thread set around it, in
@@ -74,6 +79,7 @@ public:
     void noteOn(int note, int, int) noexcept override { add(0x90, note); }
     void noteOff(int note, int) noexcept override { add(0x80, note); }
     void controlChange(int controller, int, int) noexcept override { add(0xB0, controller); }
+    void polyPressure(int note, int, int) noexcept override { add(0xA0, note); }
 
     struct Event {
         int type, number;

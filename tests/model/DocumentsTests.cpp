@@ -221,11 +221,16 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.outputDeviceUID = "alsa:hw:1";
     settings.bufferFrames = 4294967295u;
     settings.sampleRate = 44100.0;
+    settings.velocity = {VelocityCurve::fixed, 20, 90};
+    settings.pedalController = 11;
+    settings.pedalRange = PedalRange{0, 127};
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, settings);
 
-    EXPECT_EQ(writeSettings(AudioSettings::defaults())->find("outputDeviceUID"), std::string::npos);
+    // Settings left at their defaults are written exactly as before they existed.
+    EXPECT_EQ(*writeSettings(AudioSettings::defaults()),
+              "{\n  \"bufferFrames\": 256,\n  \"sampleRate\": 48000.0\n}\n");
     EXPECT_EQ(readSettings(R"({"bufferFrames":128,"sampleRate":48000})").value->bufferFrames, 128u);
     EXPECT_FALSE(readSettings(R"({"bufferFrames":128,"outputDeviceUID":null,"sampleRate":48000})")
                      .value->outputDeviceUID);
@@ -234,7 +239,12 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
          {R"({"sampleRate":48000})", R"({"bufferFrames":-1,"sampleRate":48000})",
           R"({"bufferFrames":4294967296,"sampleRate":48000})",
           R"({"bufferFrames":256.5,"sampleRate":48000})", R"({"bufferFrames":256})",
-          R"({"bufferFrames":256,"sampleRate":48000,"outputDeviceUID":5})"})
+          R"({"bufferFrames":256,"sampleRate":48000,"outputDeviceUID":5})",
+          R"({"bufferFrames":256,"sampleRate":48000,"velocityCurve":"loud"})",
+          R"({"bufferFrames":256,"sampleRate":48000,"lowestVelocity":0})",
+          R"({"bufferFrames":256,"sampleRate":48000,"pedalController":128})",
+          R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90})",
+          R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90,"pedalOpen":85})"})
         EXPECT_FALSE(readSettings(bad)) << bad;
 }
 

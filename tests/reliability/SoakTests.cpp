@@ -38,8 +38,8 @@ std::size_t eventCount() {
     return defaultEvents;
 }
 
-// Hands decoded events to the application the way the MIDI input does: note-ons and
-// controllers, no note-off handler.
+// Hands decoded events to the application the way the MIDI input does: note-ons, key
+// pressure and controllers, no note-off handler.
 class AppSink final : public midi::MidiEventSink {
 public:
     explicit AppSink(controller::AppState& state) : state_(state) {}
@@ -49,6 +49,9 @@ public:
     void noteOff(int, int) noexcept override {}
     void controlChange(int controller, int value, int channel) noexcept override {
         state_.handleControlChange(controller, value, channel);
+    }
+    void polyPressure(int note, int pressure, int) noexcept override {
+        state_.handlePolyPressure(note, pressure);
     }
 
 private:
