@@ -41,7 +41,12 @@ void AppViewModel::publish(const QVariantMap& fields) {
 }
 
 void AppViewModel::publishPad(PadRole role, const QVariantMap& fields) {
-    pad(role).publish(fields);
+    PadViewModel& changed = pad(role);
+    const bool wasSoloed = changed.soloed();
+    changed.publish(fields);
+    // Only a solo changes what is silenced; a fader step stays with its pad.
+    if (changed.soloed() == wasSoloed)
+        return;
     bool anySoloed = false;
     for (const PadViewModel* p : pads_)
         anySoloed = anySoloed || p->soloed();
