@@ -20,15 +20,12 @@ QString roleText(const std::optional<PadRole>& role) {
     return role ? qs(rawValue(*role)) : QString();
 }
 
-std::optional<PadRole> roleOf(const QString& text) {
-    return padRoleFromRawValue(text.toStdString());
-}
-
 std::filesystem::path toPath(const QString& local) {
     return std::filesystem::path(local.toStdString());
 }
 
-// A local file or folder named by a file URL or by an absolute path; none otherwise.
+// A local file or folder named by a file URL or by an absolute path; none
+// otherwise.
 std::optional<std::filesystem::path> localPath(const QUrl& url) {
     if (url.isLocalFile()) {
         const QString local = url.toLocalFile();
@@ -41,16 +38,12 @@ std::optional<std::filesystem::path> localPath(const QUrl& url) {
     return std::nullopt;
 }
 
-QVariantMap padMap(const DrumPad& pad) {
+QVariantMap padFields(const DrumPad& pad) {
     QVariantList notes;
     for (std::int64_t note : pad.notes)
         notes.append(QVariant::fromValue(static_cast<qlonglong>(note)));
     return {
-        {QStringLiteral("role"), qs(rawValue(pad.role))},
-        {QStringLiteral("displayName"), qs(displayName(pad.role))},
         {QStringLiteral("notes"), notes},
-        {QStringLiteral("sampleURL"),
-         pad.sampleURL ? QString::fromStdString(pad.sampleURL->text) : QString()},
         {QStringLiteral("sampleName"),
          pad.sampleURL ? QString::fromStdString(pad.sampleURL->fileName()) : QString()},
         {QStringLiteral("hasSample"), pad.sampleURL.has_value()},
@@ -61,15 +54,13 @@ QVariantMap padMap(const DrumPad& pad) {
     };
 }
 
-QVariantMap kitMap(const DrumKit& kit) {
-    QVariantList pads;
-    for (const DrumPad& pad : kit.pads)
-        pads.append(padMap(pad));
+QVariantMap settingsMap(const AudioSettings& s) {
     return {
-        {QStringLiteral("id"), QString::fromStdString(kit.id.toString())},
-        {QStringLiteral("name"), QString::fromStdString(kit.name)},
-        {QStringLiteral("masterVolume"), static_cast<double>(kit.masterVolume)},
-        {QStringLiteral("pads"), pads},
+        {QStringLiteral("outputDeviceUID"),
+         s.outputDeviceUID ? QVariant(QString::fromStdString(*s.outputDeviceUID))
+                           : QVariant::fromValue(nullptr)},
+        {QStringLiteral("bufferFrames"), static_cast<qlonglong>(s.bufferFrames)},
+        {QStringLiteral("sampleRate"), s.sampleRate},
     };
 }
 
@@ -85,161 +76,78 @@ std::optional<double> finiteNumber(const QVariant& value) {
 } // namespace
 
 AppBridge::AppBridge(controller::AppState& state, QObject* parent)
-    : QObject(parent), state_(state), kit_(kitMap(state.published().kit)) {
-    state_.setObserver([this](controller::Field field) { onFieldChanged(field); });
+    : AppViewModel(parent), state_(state) {
+    for (auto f = static_cast<int>(controller::Field::kit);
+         f <= static_cast<int>(controller::Field::engineRunning); ++f)
+        publishField(static_cast<controller::Field>(f));
+    state_.setObserver([this](controller::Field field) { publishField(field); });
 }
 
 AppBridge::~AppBridge() {
     state_.setObserver(nullptr);
 }
 
-void AppBridge::onFieldChanged(controller::Field field) {
+void AppBridge::publishField(controller::Field field) {
     using controller::Field;
+    const controller::Published& p = state_.published();
     switch (field) {
     case Field::kit:
-        kit_ = kitMap(published().kit);
-        emit kitChanged();
-        break;
+        publish({{QStringLiteral("kitName"), QString::fromStdString(p.kit.name)},
+                 {QStringLiteral("masterVolume"), static_cast<double>(p.kit.masterVolume)}});
+        for (PadRole role : allPadRoles) {
+            const auto found = p.kit.pad(role);
+            publishPad(role, found ? padFields(*found) : PadViewModel::freshFields());
+        }
+        return;
     case Field::settings:
-        emit settingsChanged();
-        break;
-    case Field::outputDevices:
-        emit outputDevicesChanged();
-        break;
-    case Field::midiSources:
-        emit midiSourcesChanged();
-        break;
-    case Field::td17Detected:
-        emit td17DetectedChanged();
-        break;
-    case Field::activeRoles:
-        emit activeRolesChanged();
-        break;
-    case Field::heroRole:
-        emit heroRoleChanged();
-        break;
-    case Field::hoveredRole:
-        emit hoveredRoleChanged();
-        break;
-    case Field::lastHit:
-        emit lastHitChanged();
-        break;
-    case Field::latencyMs:
-        emit latencyMsChanged();
-        break;
-    case Field::dirty:
-        emit dirtyChanged();
-        break;
-    case Field::learningRole:
-        emit learningRoleChanged();
-        break;
-    case Field::capturingForAssign:
-        emit capturingForAssignChanged();
-        break;
-    case Field::capturedRole:
-        emit capturedRoleChanged();
-        break;
-    case Field::engineRunning:
-        emit engineRunningChanged();
-        break;
+        return publish({{QStringLiteral("settings"), settingsMap(p.settings)}});
+    case Field::outputDevices: {
+        QVariantList devices;
+        for (const auto& device : p.outputDevices)
+            devices.append(QVariantMap{
+                {QStringLiteral("id"), static_cast<qlonglong>(device.id)},
+                {QStringLiteral("uid"), QString::fromStdString(device.uid)},
+                {QStringLiteral("name"), QString::fromStdString(device.name)},
+            });
+        return publish({{QStringLiteral("outputDevices"), devices}});
     }
-}
-
-QVariantMap AppBridge::settings() const {
-    const AudioSettings& s = published().settings;
-    return {
-        {QStringLiteral("outputDeviceUID"),
-         s.outputDeviceUID ? QVariant(QString::fromStdString(*s.outputDeviceUID))
-                           : QVariant::fromValue(nullptr)},
-        {QStringLiteral("bufferFrames"), static_cast<qlonglong>(s.bufferFrames)},
-        {QStringLiteral("sampleRate"), s.sampleRate},
-    };
-}
-
-QVariantList AppBridge::outputDevices() const {
-    QVariantList list;
-    for (const auto& device : published().outputDevices)
-        list.append(QVariantMap{
-            {QStringLiteral("id"), static_cast<qlonglong>(device.id)},
-            {QStringLiteral("uid"), QString::fromStdString(device.uid)},
-            {QStringLiteral("name"), QString::fromStdString(device.name)},
-        });
-    return list;
-}
-
-QStringList AppBridge::midiSources() const {
-    QStringList list;
-    for (const auto& name : published().midiSources)
-        list.append(QString::fromStdString(name));
-    return list;
-}
-
-bool AppBridge::td17Detected() const {
-    return published().td17Detected;
-}
-
-QStringList AppBridge::activeRoles() const {
-    QStringList list;
-    for (PadRole role : allPadRoles)
-        if (published().activeRoles.test(indexOf(role)))
-            list.append(qs(rawValue(role)));
-    return list;
-}
-
-QString AppBridge::heroRole() const {
-    return roleText(published().heroRole);
-}
-
-QString AppBridge::hoveredRole() const {
-    return roleText(published().hoveredRole);
-}
-
-void AppBridge::setHoveredRole(const QString& role) {
-    // Leaving a pad is written as "", which clears the hover; unknown text does too, so a
-    // stale role can never keep scroll-to-volume pointed at the wrong pad.
-    state_.setHoveredRole(roleOf(role));
-}
-
-QString AppBridge::lastHit() const {
-    return QString::fromStdString(published().lastHit);
-}
-
-double AppBridge::latencyMs() const {
-    return published().latencyMs;
-}
-
-QString AppBridge::bufferNote() const {
-    const controller::Published& p = published();
-    return pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
-                                p.bufferSharedWithDesktop);
-}
-
-bool AppBridge::dirty() const {
-    return published().dirty;
-}
-
-QString AppBridge::learningRole() const {
-    return roleText(published().learningRole);
-}
-
-bool AppBridge::capturingForAssign() const {
-    return published().capturingForAssign;
-}
-
-void AppBridge::setCapturingForAssign(bool capturing) {
-    state_.setCapturingForAssign(capturing);
-}
-
-QString AppBridge::capturedRole() const {
-    return roleText(published().capturedRole);
-}
-
-void AppBridge::setCapturedRole(const QString& role) {
-    state_.setCapturedRole(roleOf(role));
-}
-
-bool AppBridge::engineRunning() const {
-    return published().engineRunning;
+    case Field::midiSources: {
+        QStringList sources;
+        for (const auto& name : p.midiSources)
+            sources.append(QString::fromStdString(name));
+        return publish({{QStringLiteral("midiSources"), sources}});
+    }
+    case Field::td17Detected:
+        return publish({{QStringLiteral("td17Detected"), p.td17Detected}});
+    case Field::activeRoles: {
+        QStringList roles;
+        for (PadRole role : allPadRoles)
+            if (p.activeRoles.test(indexOf(role)))
+                roles.append(qs(rawValue(role)));
+        return publish({{QStringLiteral("activeRoles"), roles}});
+    }
+    case Field::heroRole:
+        return publish({{QStringLiteral("heroRole"), roleText(p.heroRole)}});
+    case Field::hoveredRole:
+        return publish({{QStringLiteral("hoveredRole"), roleText(p.hoveredRole)}});
+    case Field::lastHit:
+        return publish({{QStringLiteral("lastHit"), QString::fromStdString(p.lastHit)}});
+    case Field::latencyMs:
+        return publish({{QStringLiteral("latencyMs"), p.latencyMs},
+                        {QStringLiteral("bufferNote"),
+                         pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
+                                              p.bufferSharedWithDesktop)}});
+    case Field::dirty:
+        return publish({{QStringLiteral("dirty"), p.dirty}});
+    case Field::learningRole:
+        return publish({{QStringLiteral("learningRole"), roleText(p.learningRole)}});
+    case Field::capturingForAssign:
+        return publish({{QStringLiteral("capturingForAssign"), p.capturingForAssign}});
+    case Field::capturedRole:
+        return publish({{QStringLiteral("capturedRole"), roleText(p.capturedRole)}});
+    case Field::engineRunning:
+        return publish({{QStringLiteral("engineRunning"), p.engineRunning}});
+    }
 }
 
 QVariantList AppBridge::savedKits() const {
@@ -253,27 +161,27 @@ QVariantList AppBridge::savedKits() const {
     return list;
 }
 
-QVariantMap AppBridge::pad(const QString& role) const {
-    const auto r = roleOf(role);
-    if (!r)
-        return {};
-    const auto found = published().kit.pad(*r);
-    return found ? padMap(*found) : QVariantMap();
+void AppBridge::setHoveredRole(const QString& role) {
+    // Leaving a pad is written as "", which clears the hover; unknown text does
+    // too, so a stale role can never keep scroll-to-volume pointed at the wrong
+    // pad.
+    state_.setHoveredRole(roleOf(role));
 }
 
-void AppBridge::triggerManual(const QString& role) {
-    if (const auto r = roleOf(role))
-        state_.triggerManual(*r);
+void AppBridge::setCapturingForAssign(bool capturing) {
+    state_.setCapturingForAssign(capturing);
 }
 
-void AppBridge::startLearn(const QString& role) {
-    if (const auto r = roleOf(role))
-        state_.startLearn(*r);
+void AppBridge::setCapturedRole(const QString& role) {
+    state_.setCapturedRole(roleOf(role));
 }
 
-void AppBridge::assignNote(int note, const QString& role) {
-    if (const auto r = roleOf(role))
-        state_.assignNote(note, *r);
+void AppBridge::triggerManual(PadRole role) {
+    state_.triggerManual(role);
+}
+
+void AppBridge::startLearn(PadRole role) {
+    state_.startLearn(role);
 }
 
 void AppBridge::armCaptureForAssign() {
@@ -284,16 +192,13 @@ void AppBridge::cancelCapture() {
     state_.cancelCapture();
 }
 
-void AppBridge::assignSample(const QUrl& file, const QString& role) {
-    const auto r = roleOf(role);
-    const auto path = localPath(file);
-    if (r && path)
-        state_.assignSample(*path, *r);
+void AppBridge::assignSample(const QUrl& file, PadRole role) {
+    if (const auto path = localPath(file))
+        state_.assignSample(*path, role);
 }
 
-void AppBridge::clearSample(const QString& role) {
-    if (const auto r = roleOf(role))
-        state_.clearSample(*r);
+void AppBridge::clearSample(PadRole role) {
+    state_.clearSample(role);
 }
 
 void AppBridge::importFolder(const QUrl& folder) {
@@ -337,29 +242,25 @@ void AppBridge::renameKit(const QString& name) {
     state_.renameKit(name.toStdString());
 }
 
-void AppBridge::setVolume(double volume, const QString& role) {
-    const auto r = roleOf(role);
-    if (r && std::isfinite(volume))
-        state_.setVolume(static_cast<float>(volume), *r);
+void AppBridge::setVolume(double volume, PadRole role) {
+    if (std::isfinite(volume))
+        state_.setVolume(static_cast<float>(volume), role);
 }
 
-void AppBridge::setPan(double pan, const QString& role) {
-    const auto r = roleOf(role);
-    if (r && std::isfinite(pan))
-        state_.setPan(static_cast<float>(pan), *r);
+void AppBridge::setPan(double pan, PadRole role) {
+    if (std::isfinite(pan))
+        state_.setPan(static_cast<float>(pan), role);
 }
 
-void AppBridge::toggleMute(const QString& role) {
-    if (const auto r = roleOf(role))
-        state_.toggleMute(*r);
+void AppBridge::toggleMute(PadRole role) {
+    state_.toggleMute(role);
 }
 
-void AppBridge::toggleSolo(const QString& role) {
-    if (const auto r = roleOf(role))
-        state_.toggleSolo(*r);
+void AppBridge::toggleSolo(PadRole role) {
+    state_.toggleSolo(role);
 }
 
-void AppBridge::setMaster(double volume) {
+void AppBridge::setMasterVolume(double volume) {
     if (std::isfinite(volume))
         state_.setMaster(static_cast<float>(volume));
 }
@@ -373,7 +274,7 @@ void AppBridge::refreshMIDISources() {
 }
 
 void AppBridge::applySettings(const QVariantMap& map) {
-    AudioSettings s = published().settings;
+    AudioSettings s = state_.published().settings;
     if (map.contains(QStringLiteral("outputDeviceUID"))) {
         const QVariant uid = map.value(QStringLiteral("outputDeviceUID"));
         const QString text = uid.isNull() ? QString() : uid.toString();

@@ -1,7 +1,6 @@
 #include "ui/PageText.h"
 
 #include "model/AutoMapper.h"
-#include "model/PadRole.h"
 
 #include <QFileInfo>
 
@@ -30,40 +29,13 @@ double finiteOr(double value, double fallback) {
     return std::isfinite(value) ? value : fallback;
 }
 
-// The pad's solo and role fields, tolerating maps that lack them.
-bool isSoloed(const QVariant& pad) {
-    return pad.toMap().value(QStringLiteral("soloed")).toBool();
-}
-
 } // namespace
-
-QVariantList roles() {
-    QVariantList out;
-    for (PadRole role : allPadRoles) {
-        const std::string_view raw = rawValue(role);
-        const std::string_view name = displayName(role);
-        out.append(QVariantMap{
-            {QStringLiteral("role"), QString::fromUtf8(raw.data(), qsizetype(raw.size()))},
-            {QStringLiteral("displayName"), QString::fromUtf8(name.data(), qsizetype(name.size()))},
-            {QStringLiteral("isHiHat"), isHiHat(role)}});
-    }
-    return out;
-}
-
-QVariantMap padFor(const QVariantMap& kit, const QString& role) {
-    for (const QVariant& pad : kit.value(QStringLiteral("pads")).toList()) {
-        QVariantMap map = pad.toMap();
-        if (map.value(QStringLiteral("role")).toString() == role)
-            return map;
-    }
-    return {};
-}
 
 int padGridColumns(double width) {
     const double perRow =
         (finiteOr(width, 0) - 2 * padGridPadding) / (padCardWidth + padGridSpacing);
-    // The quotient, not the width, is truncated; clamping before the cast keeps huge or
-    // negative widths away from an out-of-range conversion.
+    // The quotient, not the width, is truncated; clamping before the cast keeps
+    // huge or negative widths away from an out-of-range conversion.
     return static_cast<int>(std::clamp(std::trunc(perRow), 1.0, double(roleCount)));
 }
 
@@ -108,19 +80,6 @@ double volumeFill(double trackWidth, double volume) {
     return std::max(4.0, track * v / 1.5);
 }
 
-double stripOpacity(const QVariantList& pads, const QString& role) {
-    bool anySoloed = false;
-    bool thisSoloed = false;
-    for (const QVariant& pad : pads) {
-        if (!isSoloed(pad))
-            continue;
-        anySoloed = true;
-        if (pad.toMap().value(QStringLiteral("role")).toString() == role)
-            thisSoloed = true;
-    }
-    return anySoloed && !thisSoloed ? 0.45 : 1.0;
-}
-
 QList<QUrl> localFiles(const QList<QUrl>& urls) {
     QList<QUrl> out;
     for (const QUrl& url : urls)
@@ -154,7 +113,7 @@ QString exportFileName(const QString& kitName) {
 
 QVariantList deviceOptions(const QVariantList& devices) {
     QVariantList out{QVariantMap{{QStringLiteral("title"), QStringLiteral("System Default")},
-                                 {QStringLiteral("value"), QString()}}};
+                                 {QStringLiteral("value"), QVariant::fromValue(nullptr)}}};
     for (const QVariant& device : devices) {
         const QVariantMap d = device.toMap();
         out.append(QVariantMap{{QStringLiteral("title"), d.value(QStringLiteral("name"))},

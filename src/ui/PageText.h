@@ -1,7 +1,8 @@
 #pragma once
-// The decisions the Pads, Mixer, Mapping and Settings pages and the capture sheets make
-// about what to show, kept here so the QML only binds and every rule is tested. Roles are
-// passed as their stored text ("hhHalf"); notes as the kit's number lists.
+// The decisions the Pads, Mixer, Mapping and Settings pages and the capture
+// sheets make about what to show, and the cards' sizes, kept here so the QML
+// only binds and every rule is tested. Roles are passed as their stored text
+// ("hhHalf"); notes as number lists.
 
 #include <QList>
 #include <QObject>
@@ -16,55 +17,56 @@
 namespace tamborel::ui::pageText {
 
 inline constexpr double padCardWidth = 172;
+inline constexpr double padCardHeight = 204;
 inline constexpr double padGridSpacing = 16;
 inline constexpr double padGridPadding = 18;
+inline constexpr double stripWidth = 96;
 
-// [{ role, displayName, isHiHat }] for every role in the kit's order.
-QVariantList roles();
-// The kit's first pad with the role (as in the bridge's `kit.pads`), or an empty map.
-QVariantMap padFor(const QVariantMap& kit, const QString& role);
-
-// Cards per row of the pad grid for an area `width` points wide: between 1 and 14.
+// Cards per row of the pad grid for an area `width` points wide: between 1
+// and 14.
 int padGridColumns(double width);
-// Strips per row of the mixer for an area `width` points wide (98 to 112 points each,
-// 10 apart, inside 16 points of padding on each side, at most 1720 points wide).
+// Strips per row of the mixer for an area `width` points wide (98 to 112 points
+// each, 10 apart, inside 16 points of padding on each side, at most 1720 points
+// wide).
 int mixerColumns(double width);
 
-// "MIDI 36, 35" on a pad card; "via CC4" for the half-open hi-hat without notes,
-// "unmapped" for any other role without notes.
+// "MIDI 36, 35" on a pad card; "via CC4" for the half-open hi-hat without
+// notes, "unmapped" for any other role without notes.
 QString padNoteSummary(const QVariantList& notes, const QString& role);
 // The same on the mapping page, without the "MIDI " prefix.
 QString mappingNoteSummary(const QVariantList& notes, const QString& role);
 // "MIDI note 38, 40" in the after-capture sheet; empty without notes.
 QString captureNoteText(const QVariantList& notes);
 
-// "C" near the centre, else "L50" / "R25" (whole percent, cut towards the centre).
+// "C" near the centre, else "L50" / "R25" (whole percent, cut towards the
+// centre).
 QString panLabel(double pan);
 // The mixer's rounded percentage: 0.999 reads 100%.
 QString mixerPercent(double volume);
 // The pad card's percentage, cut to whole percent: 0.999 reads 99%.
 QString padPercent(double volume);
-// Width of the filled part of a pad card's volume track: the track shows 0 to 150 %,
-// never less than a 4-point stub.
+// Width of the filled part of a pad card's volume track: the track shows 0 to
+// 150 %, never less than a 4-point stub.
 double volumeFill(double trackWidth, double volume);
-// 0.45 for a strip silenced because other pads are soloed, else 1.
-double stripOpacity(const QVariantList& pads, const QString& role);
 
-// What a drop of these locations does: "folder" for exactly one local folder, "files"
-// for any other non-empty set of local files, "" when nothing usable was dropped.
+// What a drop of these locations does: "folder" for exactly one local folder,
+// "files" for any other non-empty set of local files, "" when nothing usable
+// was dropped.
 QString dropAction(const QList<QUrl>& urls);
 // The local file locations among the dropped ones, in their order.
 QList<QUrl> localFiles(const QList<QUrl>& urls);
 
-// Name filters for the sample file dialog: all audio kinds first, then WAV, AIFF, FLAC.
+// Name filters for the sample file dialog: all audio kinds first, then WAV,
+// AIFF, FLAC.
 QStringList audioNameFilters();
 // File name proposed when exporting a kit.
 QString exportFileName(const QString& kitName);
 
-// The device picker's entries: "System Default" (value "") then each device's name with
-// its uid as value.
+// The device picker's entries: "System Default" (value null) then each device's
+// name with its uid as value.
 QVariantList deviceOptions(const QVariantList& devices);
-// Position of the stored device among the entries; -1 when it is no longer listed.
+// Position of the stored device among the entries; -1 when it is no longer
+// listed.
 int deviceIndex(const QVariantList& options, const QVariant& storedUid);
 QVariantList bufferOptions();
 // Under the buffer size: the size in force when it is not the one asked for (0: unknown), and
@@ -83,39 +85,33 @@ class QmlPageText : public QObject {
     Q_OBJECT
     QML_NAMED_ELEMENT(PageText)
     QML_SINGLETON
-    Q_PROPERTY(QVariantList roles READ roles CONSTANT)
+    Q_PROPERTY(double padCardWidth READ padCardWidth CONSTANT)
+    Q_PROPERTY(double padCardHeight READ padCardHeight CONSTANT)
+    Q_PROPERTY(double padGridSpacing READ padGridSpacing CONSTANT)
+    Q_PROPERTY(double padGridPadding READ padGridPadding CONSTANT)
+    Q_PROPERTY(double stripWidth READ stripWidth CONSTANT)
     Q_PROPERTY(QStringList audioNameFilters READ audioNameFilters CONSTANT)
     Q_PROPERTY(QVariantList bufferOptions READ bufferOptions CONSTANT)
     Q_PROPERTY(QVariantList sampleRateOptions READ sampleRateOptions CONSTANT)
 public:
     using QObject::QObject;
-    QVariantList roles() const { return pageText::roles(); }
-    Q_INVOKABLE QVariantMap padFor(const QVariantMap& kit, const QString& role) const {
-        return pageText::padFor(kit, role);
-    }
     QStringList audioNameFilters() const { return pageText::audioNameFilters(); }
     QVariantList bufferOptions() const { return pageText::bufferOptions(); }
     QVariantList sampleRateOptions() const { return pageText::sampleRateOptions(); }
 
+    double padCardWidth() const { return pageText::padCardWidth; }
+    double padCardHeight() const { return pageText::padCardHeight; }
+    double padGridSpacing() const { return pageText::padGridSpacing; }
+    double padGridPadding() const { return pageText::padGridPadding; }
+    double stripWidth() const { return pageText::stripWidth; }
+
     Q_INVOKABLE int padGridColumns(double width) const { return pageText::padGridColumns(width); }
     Q_INVOKABLE int mixerColumns(double width) const { return pageText::mixerColumns(width); }
-    Q_INVOKABLE QString padNoteSummary(const QVariantList& notes, const QString& role) const {
-        return pageText::padNoteSummary(notes, role);
-    }
-    Q_INVOKABLE QString mappingNoteSummary(const QVariantList& notes, const QString& role) const {
-        return pageText::mappingNoteSummary(notes, role);
-    }
-    Q_INVOKABLE QString captureNoteText(const QVariantList& notes) const {
-        return pageText::captureNoteText(notes);
-    }
     Q_INVOKABLE QString panLabel(double pan) const { return pageText::panLabel(pan); }
     Q_INVOKABLE QString mixerPercent(double v) const { return pageText::mixerPercent(v); }
     Q_INVOKABLE QString padPercent(double v) const { return pageText::padPercent(v); }
     Q_INVOKABLE double volumeFill(double track, double v) const {
         return pageText::volumeFill(track, v);
-    }
-    Q_INVOKABLE double stripOpacity(const QVariantList& pads, const QString& role) const {
-        return pageText::stripOpacity(pads, role);
     }
     Q_INVOKABLE QString dropAction(const QList<QUrl>& urls) const {
         return pageText::dropAction(urls);

@@ -85,6 +85,10 @@ QString QmlStatusText::engineText(bool running) const {
     return qs(statusText::engineText(running));
 }
 
+QString QmlStatusText::engineState(bool running) const {
+    return qs(statusText::engineState(running));
+}
+
 QVariantList QmlSections::all() const {
     QVariantList list;
     for (AppSection section : allAppSections)

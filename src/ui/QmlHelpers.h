@@ -1,7 +1,7 @@
 #pragma once
-// Stateless helpers the QML binds to, so that the pages only bind and every decision stays
-// in C++ where it is tested. Roles are passed as their stored text ("hhOpen"); unknown text
-// gets an empty answer.
+// Stateless helpers the QML binds to, so that the pages only bind and every
+// decision stays in C++ where it is tested. Roles are passed as their stored
+// text ("hhOpen"); unknown text gets an empty answer.
 
 #include <QObject>
 #include <QString>
@@ -17,9 +17,11 @@ class QmlIcons : public QObject {
     QML_SINGLETON
 public:
     using QObject::QObject;
-    // The theme icon for a system icon name; empty when it is one of our drawings or unknown.
+    // The theme icon for a system icon name; empty when it is one of our drawings
+    // or unknown.
     Q_INVOKABLE QString themeName(const QString& symbol) const;
-    // Our drawing for a system icon name; empty when the theme has it or it is unknown.
+    // Our drawing for a system icon name; empty when the theme has it or it is
+    // unknown.
     Q_INVOKABLE QString drawing(const QString& symbol) const;
 };
 
@@ -31,7 +33,8 @@ public:
     using QObject::QObject;
     Q_INVOKABLE QString imageName(const QString& role) const;
     Q_INVOKABLE QString fallbackSymbol(const QString& role) const;
-    // An image URL when the role's picture loads, else empty (show the fallback symbol).
+    // An image URL when the role's picture loads, else empty (show the fallback
+    // symbol).
     Q_INVOKABLE QString imageSource(const QString& role) const;
 };
 
@@ -47,6 +50,7 @@ public:
     Q_INVOKABLE QString latencyText(double latencyMs) const;
     Q_INVOKABLE QString engineLight(bool running) const;
     Q_INVOKABLE QString engineText(bool running) const;
+    Q_INVOKABLE QString engineState(bool running) const;
 };
 
 class QmlSections : public QObject {

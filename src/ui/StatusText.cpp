@@ -32,7 +32,8 @@ std::string latencyText(double latencyMs) {
     // A device that reports nonsense must not print "nan ms" into the bar.
     if (!std::isfinite(latencyMs))
         latencyMs = 0;
-    // to_chars, unlike printf, ignores the user's locale: always "5.8 ms", never "5,8 ms".
+    // to_chars, unlike printf, ignores the user's locale: always "5.8 ms", never
+    // "5,8 ms".
     char text[64];
     const auto end =
         std::to_chars(text, text + sizeof text, latencyMs, std::chars_format::fixed, 1);
@@ -46,7 +47,11 @@ std::string_view engineLight(bool running) {
 }
 
 std::string_view engineText(bool running) {
-    return running ? "Audio" : "Stopped";
+    return running ? "Audio" : engineState(false);
+}
+
+std::string_view engineState(bool running) {
+    return running ? "Running" : "Stopped";
 }
 
 } // namespace tamborel::ui::statusText

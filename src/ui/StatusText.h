@@ -1,6 +1,7 @@
 #pragma once
-// What the status bar says about the MIDI input, the kit, the latency and the engine.
-// Lights are named by the theme colour they use: "good", "warn" or "hot".
+// What the status bar says about the MIDI input, the kit, the latency and the
+// engine. Lights are named by the theme colour they use: "good", "warn" or
+// "hot".
 
 #include <filesystem>
 #include <string>
@@ -20,6 +21,9 @@ std::string savedKitTitle(const std::filesystem::path& file);
 std::string latencyText(double latencyMs);
 
 std::string_view engineLight(bool running);
+// The status bar's short word, "Audio" or "Stopped".
 std::string_view engineText(bool running);
+// The Settings page's word, "Running" or "Stopped".
+std::string_view engineState(bool running);
 
 } // namespace tamborel::ui::statusText

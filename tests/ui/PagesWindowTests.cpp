@@ -1,6 +1,7 @@
-// The real main window over the real application state, in a virtual X server, driven by
-// synthetic mouse and keyboard input: a click on a pad card plays it, Ctrl+S writes the kit,
-// and every page and both capture sheets are photographed for review.
+// The real main window over the real application state, in a virtual X server,
+// driven by synthetic mouse and keyboard input: a click on a pad card plays it,
+// Ctrl+S writes the kit, and every page and both capture sheets are
+// photographed for review.
 
 #include "MainWindowHarness.h"
 
@@ -72,7 +73,7 @@ TEST_F(PagesWindow, clickingAPadCardPlaysItAndCtrlSWritesTheKit) {
     QTRY_COMPARE_WITH_TIMEOUT(lastHit->property("text").toString(),
                               QString::fromUtf8("Kick  \u2022  manual"), 5000);
 
-    const std::string name = bridge->kit().value(QStringLiteral("name")).toString().toStdString();
+    const std::string name = bridge->kitName().toStdString();
     const std::filesystem::path file = storage::kitsFolder() / (name + ".json");
     std::filesystem::remove(file);
     QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);

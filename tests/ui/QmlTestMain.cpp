@@ -1,6 +1,9 @@
-// Qt Quick Test runner for the QML components. Each run gets its own data folder and a
-// resources folder holding two drum pictures: "kick" in drums/ and "ride" at the top.
+// Qt Quick Test runner for the QML components. Each run gets its own data
+// folder and a resources folder holding two drum pictures: "kick" in drums/ and
+// "ride" at the top, and the stand-in state as `MockState` from
+// `TamborelTesting`.
 
+#include "StandInBridge.h"
 #include "ui/ImageProviders.h"
 
 #include <QColor>
@@ -20,9 +23,10 @@
 
 Q_IMPORT_QML_PLUGIN(TamborelPlugin)
 
-// Drives the pointer through QTest's window functions, which stamp each event with a clock
-// that advances by the given delay without waiting: release speeds, and so the pager's
-// decisions, come out the same on a loaded machine as on an idle one.
+// Drives the pointer through QTest's window functions, which stamp each event
+// with a clock that advances by the given delay without waiting: release
+// speeds, and so the pager's decisions, come out the same on a loaded machine
+// as on an idle one.
 class Pointer : public QObject {
     Q_OBJECT
 public:
@@ -77,6 +81,7 @@ private:
         qputenv("TAMBOREL_RESOURCES", resources.toUtf8());
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         tamborel::ui::useIconTheme();
+        qmlRegisterType<tamborel::testing::StandInBridge>("TamborelTesting", 1, 0, "MockState");
     }
 
     bool prepared_ = false;

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtTest
 import Tamborel
+import TamborelTesting
 
 // The four pages and the capture sheets against a stand-in state: what a user sees and
 // which operation each control calls.
@@ -28,11 +29,9 @@ TestCase {
         }
     }
 
-    function makeState(pads) {
-        const state = createTemporaryObject(stateComponent, testCase);
-        if (pads)
-            state.kit = { name: "Funk", masterVolume: 1, pads: pads };
-        return state;
+    // The state outlives the pages made over it, as the application's does.
+    function makeState() {
+        return stateComponent.createObject(testCase);
     }
 
     function makePage(component, state, width) {
@@ -73,10 +72,7 @@ TestCase {
 
     function test_padCardsPlayShowNotesAndOfferTheRightButtons() {
         const state = makeState();
-        state.kit = { name: "Funk", masterVolume: 1, pads: [
-            state.pad("kick", { notes: [36, 35], hasSample: true, sampleName: "Kick 01.wav", volume: 0.999 }),
-            state.pad("snare"),
-        ] };
+        state.setPad("kick", { notes: [36, 35], hasSample: true, sampleName: "Kick 01.wav", volume: 0.999 });
         const page = makePage(padsComponent, state);
         const kick = child(page, "pad-kick");
         const snare = child(page, "pad-snare");
@@ -104,21 +100,21 @@ TestCase {
     }
 
     function test_rimShowsLearningOverFlashing() {
-        const state = makeState([]);
+        const state = makeState();
         const page = makePage(padsComponent, state);
         const kick = child(page, "pad-kick");
         compare(kick.rimWidth, 0);
-        state.activeRoles = ["kick"];
+        state.set({ activeRoles: ["kick"] });
         verify(sameColour(kick.rimColor, Theme.accentSoft));
         compare(kick.rimWidth, 1.5);
-        state.learningRole = "kick";
+        state.set({ learningRole: "kick" });
         verify(sameColour(kick.rimColor, Theme.warn));
         compare(kick.rimWidth, 2);
         compare(child(kick, "learnButton").icon.name, "ear.fill");
     }
 
     function test_hoverClaimsTheRoleForScrolling() {
-        const state = makeState([]);
+        const state = makeState();
         const page = makePage(padsComponent, state);
         const kick = child(page, "pad-kick");
         const snare = child(page, "pad-snare");
@@ -143,7 +139,7 @@ TestCase {
         const state = makeState();
         const page = makePage(padsComponent, state);
         const folder = Qt.resolvedUrl(".");
-        const file = Qt.resolvedUrl("MockState.qml");
+        const file = Qt.resolvedUrl("tst_pages.qml");
         page.handleDrop([folder]);
         compare(state.calls.length, 1);
         compare(state.calls[0][0], "importFolder");
@@ -156,7 +152,7 @@ TestCase {
     }
 
     function test_captureSheetsFollowTheCaptureFlow() {
-        const state = makeState([]);
+        const state = makeState();
         const page = makePage(padsComponent, state);
         mouseClick(child(page, "hitPadToAssign"));
         compare(state.callsTo("armCaptureForAssign").length, 1);
@@ -175,7 +171,7 @@ TestCase {
         // A hit ends capture and names the pad.
         state.capturingForAssign = true;
         tryCompare(page.captureSheet, "opened", true);
-        state.kit = { name: "Funk", masterVolume: 1, pads: [state.pad("snare", { notes: [38, 40] })] };
+        state.setPad("snare", { notes: [38, 40] });
         state.capturingForAssign = false;
         state.capturedRole = "snare";
         tryCompare(page.captureSheet, "visible", false);
@@ -188,7 +184,7 @@ TestCase {
     }
 
     function test_returnChoosesTheSampleForTheCapturedPad() {
-        const state = makeState([]);
+        const state = makeState();
         const picker = createTemporaryObject(fakePickerComponent, testCase);
         const sheet = createTemporaryObject(assignComponent, testCase, { appState: state, picker: picker });
         state.capturedRole = "ride";
@@ -214,16 +210,14 @@ TestCase {
 
     function test_soloDimsTheStripsItSilences() {
         const state = makeState();
-        state.kit = { name: "Funk", masterVolume: 1, pads: [
-            state.pad("kick"), state.pad("snare", { muted: true }) ] };
+        state.setPad("snare", { muted: true });
         const page = makePage(mixerComponent, state);
         const kick = child(page, "strip-kick");
         const snare = child(page, "strip-snare");
         const ride = child(page, "strip-ride");
         compare(kick.opacity, 1);
         compare(snare.opacity, 1);
-        state.kit = { name: "Funk", masterVolume: 1, pads: [
-            state.pad("kick", { soloed: true, muted: true }), state.pad("snare", { muted: true }) ] };
+        state.setPad("kick", { soloed: true, muted: true });
         compare(kick.opacity, 1);
         compare(snare.opacity, 0.45);
         compare(ride.opacity, 0.45);
@@ -236,7 +230,8 @@ TestCase {
 
     function test_stripLabelsAndFadersCallTheirOperationsWhileDragging() {
         const state = makeState();
-        state.kit = { name: "Funk", masterVolume: 1.5, pads: [state.pad("kick", { pan: -0.02, volume: 0.333 })] };
+        state.set({ masterVolume: 1.5 });
+        state.setPad("kick", { pan: -0.02, volume: 0.333 });
         const page = makePage(mixerComponent, state);
         const kick = child(page, "strip-kick");
         compare(child(kick, "panText").text, "L2");
@@ -244,7 +239,7 @@ TestCase {
         compare(child(child(page, "masterStrip"), "volumeText").text, "150%");
         compare(child(child(page, "strip-snare"), "panText").text, "C");
 
-        // A strip the kit has no pad for still drives its role, on every move.
+        // A fader drives its pad on every move, not only when let go.
         const fader = child(child(page, "strip-ride"), "volumeFader");
         mousePress(fader, fader.width / 2, fader.height - 8);
         mouseMove(fader, fader.width / 2, fader.height / 2);
@@ -255,13 +250,15 @@ TestCase {
         compare(moves[0][2], "ride");
         verify(moves[moves.length - 1][1] > moves[0][1], "top is louder than bottom");
         mouseClick(child(kick, "soloButton"));
+        mouseClick(child(kick, "muteButton"));
         compare(state.callsTo("toggleSolo"), [["toggleSolo", "kick"]]);
+        compare(state.callsTo("toggleMute"), [["toggleMute", "kick"]]);
     }
 
     // Mapping
 
     function test_learnButtonMovesBetweenRows() {
-        const state = makeState([]);
+        const state = makeState();
         const page = makePage(mappingComponent, state);
         const kick = child(page, "row-kick");
         const snare = child(page, "row-snare");
@@ -279,8 +276,7 @@ TestCase {
 
     function test_rowsShowFilesNotesAndAudition() {
         const state = makeState();
-        state.kit = { name: "Funk", masterVolume: 1, pads: [
-            state.pad("hhClosed", { notes: [42, 22], hasSample: true, sampleName: "hat.wav" }) ] };
+        state.setPad("hhClosed", { notes: [42, 22], hasSample: true, sampleName: "hat.wav" });
         const page = makePage(mappingComponent, state);
         const hat = child(page, "row-hhClosed");
         const half = child(page, "row-hhHalf");
@@ -295,12 +291,12 @@ TestCase {
         mouseClick(hat.auditionButton);
         compare(state.callsTo("triggerManual"), [["triggerManual", "hhClosed"]]);
         compare(half.color.a, 0);
-        state.activeRoles = ["hhHalf"];
+        state.set({ activeRoles: ["hhHalf"] });
         verify(half.color.a > 0);
     }
 
     function test_loadMenuListsSavedKitsOrSaysThereAreNone() {
-        const state = makeState([]);
+        const state = makeState();
         const page = makePage(mappingComponent, state);
         mouseClick(child(page, "loadButton"));
         tryCompare(page.loadMenu, "opened", true);
@@ -322,8 +318,8 @@ TestCase {
     }
 
     function test_exportProposesTheKitNameAndRenameTakesTheTypedName() {
-        const state = makeState([]);
-        state.kit = { name: "Late Night", masterVolume: 1, pads: [] };
+        const state = makeState();
+        state.set({ kitName: "Late Night" });
         const page = makePage(mappingComponent, state);
         mouseClick(child(page, "exportButton"));
         const proposed = decodeURIComponent(String(page.exportDialog.selectedFile));
@@ -347,7 +343,7 @@ TestCase {
 
     function test_devicePickerFollowsTheStoredDevice() {
         const state = makeState();
-        state.outputDevices = [{ id: 1, uid: "hw:0", name: "Built-in" }, { id: 2, uid: "usb", name: "USB Audio" }];
+        state.set({ outputDevices: [{ id: 1, uid: "hw:0", name: "Built-in" }, { id: 2, uid: "usb", name: "USB Audio" }] });
         const page = makePage(settingsComponent, state);
         compare(page.devicePicker.currentIndex, 0);
         compare(page.devicePicker.displayText, "System Default");
@@ -361,7 +357,7 @@ TestCase {
         compare(state.settings.outputDeviceUID, null);
 
         // A device that has gone selects nothing.
-        state.settings = { outputDeviceUID: "gone", bufferFrames: 300, sampleRate: 48000 };
+        state.set({ settings: { outputDeviceUID: "gone", bufferFrames: 300, sampleRate: 48000 } });
         compare(page.devicePicker.currentIndex, -1);
         compare(page.devicePicker.displayText, "");
         compare(page.bufferPicker.currentIndex, -1);
@@ -378,13 +374,12 @@ TestCase {
         compare(child(page, "td17Value").text, "Not detected");
         compare(child(page, "engineValue").text, "Stopped");
         verify(sameColour(child(page, "engineValue").color, Theme.hot));
-        state.midiSources = ["A", "B", "Roland TD-17"];
-        state.td17Detected = true;
-        state.engineRunning = true;
+        state.set({ midiSources: ["A", "B", "Roland TD-17"], td17Detected: true, engineRunning: true });
         verify(!child(page, "noSources").visible);
         verify(child(page, "source-2"));
         compare(child(page, "td17Value").text, "Detected");
         compare(child(page, "engineValue").text, "Running");
+        verify(sameColour(child(page, "engineValue").color, Theme.good));
         mouseClick(child(page, "rescanMidi"));
         mouseClick(child(page, "refreshDevices"));
         compare(state.callsTo("refreshMIDISources").length, 1);

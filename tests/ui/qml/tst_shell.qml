@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Tamborel
+import TamborelTesting
 
 TestCase {
     id: testCase

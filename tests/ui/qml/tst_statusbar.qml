@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtTest
 import Tamborel
+import TamborelTesting
 
 TestCase {
     id: testCase
@@ -37,12 +38,11 @@ TestCase {
         compare(midi.text, "No MIDI input");
         compare(midi.dot, Theme.hot);
 
-        bar.appState.midiSources = ["A", "B"];
+        bar.appState.set({ midiSources: ["A", "B"] });
         compare(midi.text, "A");
         compare(midi.dot, Theme.warn);
 
-        bar.appState.midiSources = ["IAC Bus", "Roland TD-17"];
-        bar.appState.td17Detected = true;
+        bar.appState.set({ midiSources: ["IAC Bus", "Roland TD-17"], td17Detected: true });
         compare(midi.text, "TD-17 connected");
         compare(midi.dot, Theme.good);
         verify(midi.hasDot);
@@ -54,13 +54,13 @@ TestCase {
         compare(latency.text, "0.0 ms");
         verify(!latency.hasDot);
         compare(latency.icon, "speaker.wave.2.fill");
-        bar.appState.latencyMs = 5.804;
+        bar.appState.set({ latencyMs: 5.804 });
         compare(latency.text, "5.8 ms");
 
         const engine = pill(bar, "enginePill");
         compare(engine.text, "Stopped");
         compare(engine.dot, Theme.hot);
-        bar.appState.engineRunning = true;
+        bar.appState.set({ engineRunning: true });
         compare(engine.text, "Audio");
         compare(engine.dot, Theme.good);
     }
@@ -69,7 +69,7 @@ TestCase {
         const bar = makeBar();
         const title = findChild(bar, "kitTitle");
         compare(title.text, "Funk");
-        bar.appState.dirty = true;
+        bar.appState.set({ dirty: true });
         compare(title.text, "Funk \u2022");
         bar.appState.saveKit();
         compare(title.text, "Funk");

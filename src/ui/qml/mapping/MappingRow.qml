@@ -8,21 +8,13 @@ import Tamborel
 Rectangle {
     id: row
 
-    property var appState
-    property string role
-    property string displayName
-
-    readonly property var pad: appState ? PageText.padFor(appState.kit, role) : ({})
-    readonly property bool hasSample: pad.hasSample === true
-    readonly property bool learning: appState ? appState.learningRole === role : false
-    readonly property bool active: appState ? appState.activeRoles.indexOf(role) >= 0 : false
-    readonly property string noteSummary: PageText.mappingNoteSummary(pad.notes || [], role)
+    required property PadViewModel pad
     readonly property alias learnButton: learnButton
     readonly property alias auditionButton: auditionButton
 
     implicitHeight: layout.implicitHeight + 16
-    color: active ? Qt.rgba(palette.highlight.r, palette.highlight.g, palette.highlight.b, 0.12)
-                  : "transparent"
+    color: pad.active ? Qt.rgba(palette.highlight.r, palette.highlight.g, palette.highlight.b, 0.12)
+                      : "transparent"
 
     RowLayout {
         id: layout
@@ -37,18 +29,18 @@ Rectangle {
             Layout.maximumWidth: 200
             spacing: 2
             Text {
-                text: row.displayName
+                text: row.pad.name
                 color: Theme.label
-                font.pixelSize: 13
+                font.pixelSize: Theme.fontBody
                 font.weight: Font.Medium
             }
             Text {
                 objectName: "fileName"
                 Layout.fillWidth: true
-                text: row.hasSample ? row.pad.sampleName : "\u2014"
+                text: row.pad.hasSample ? row.pad.sampleName : "\u2014"
                 color: Theme.secondaryLabel
                 font.family: Theme.monospaceFamily
-                font.pixelSize: 10
+                font.pixelSize: Theme.fontMini
                 elide: Text.ElideMiddle
                 maximumLineCount: 1
             }
@@ -56,49 +48,49 @@ Rectangle {
         Text {
             objectName: "noteSummary"
             Layout.preferredWidth: 160
-            text: row.noteSummary
-            color: row.role === "hhHalf" ? Theme.secondaryLabel : Theme.label
+            text: row.pad.noteList
+            color: row.pad.role === "hhHalf" ? Theme.secondaryLabel : Theme.label
             font.family: Theme.monospaceFamily
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontControl
             elide: Text.ElideRight
         }
         Item { Layout.fillWidth: true }
         Button {
             id: learnButton
             objectName: "learnButton"
-            text: row.learning ? "Hit a pad\u2026" : "Learn"
-            font.pixelSize: 11
+            text: row.pad.learning ? "Hit a pad\u2026" : "Learn"
+            font.pixelSize: Theme.fontSmall
             padding: 4
             leftPadding: 8
             rightPadding: 8
-            palette.buttonText: row.learning ? "orange" : Theme.label
-            palette.button: row.learning ? Qt.rgba(1, 0.6, 0, 0.22) : Qt.rgba(0.16, 0.17, 0.22, 1)
+            palette.buttonText: row.pad.learning ? Theme.learnTint : Theme.label
+            palette.button: row.pad.learning ? Theme.learnFill : Theme.controlFill
             contentItem: Row {
                 spacing: 5
                 Icon {
                     anchors.verticalCenter: parent.verticalCenter
-                    name: row.learning ? "ear.fill" : "ear"
+                    name: row.pad.learning ? "ear.fill" : "ear"
                     size: 11
-                    color: row.learning ? "orange" : Theme.label
+                    color: row.pad.learning ? Theme.learnTint : Theme.label
                 }
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
                     text: learnButton.text
                     font: learnButton.font
-                    color: row.learning ? "orange" : Theme.label
+                    color: row.pad.learning ? Theme.learnTint : Theme.label
                 }
             }
             ToolTip.visible: hovered
             ToolTip.delay: 600
             ToolTip.text: "MIDI Learn \u2014 strike this pad on your kit to map it"
-            onClicked: row.appState.startLearn(row.role)
+            onClicked: row.pad.learn()
         }
         Button {
             id: auditionButton
             objectName: "auditionButton"
             text: "Audition"
-            enabled: row.hasSample
-            font.pixelSize: 11
+            enabled: row.pad.hasSample
+            font.pixelSize: Theme.fontSmall
             padding: 4
             leftPadding: 8
             rightPadding: 8
@@ -121,7 +113,7 @@ Rectangle {
             ToolTip.visible: hovered
             ToolTip.delay: 600
             ToolTip.text: "Play this pad's sample"
-            onClicked: row.appState.triggerManual(row.role)
+            onClicked: row.pad.trigger()
         }
     }
 }

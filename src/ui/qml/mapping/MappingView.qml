@@ -8,7 +8,7 @@ import Tamborel
 Item {
     id: page
 
-    property var appState
+    required property AppBridge appState
     property bool renaming: false
     property string newName: ""
     property var savedKits: []
@@ -21,14 +21,14 @@ Item {
 
     // Read afresh each time so a kit saved a moment ago is listed.
     function openLoadMenu() {
-        savedKits = appState ? appState.savedKits() : [];
+        savedKits = appState.savedKits();
         loadMenu.popup(loadButton, 0, loadButton.height);
     }
 
     onRenamingChanged: renaming ? renameDialog.open() : renameDialog.close()
 
     function startRename() {
-        newName = appState.kit.name;
+        newName = appState.kitName;
         renaming = true;
     }
 
@@ -95,9 +95,9 @@ Item {
 
             Text {
                 objectName: "kitName"
-                text: page.appState ? page.appState.kit.name : ""
+                text: page.appState.kitName
                 color: Theme.label
-                font.pixelSize: 15
+                font.pixelSize: Theme.fontLarge
                 font.weight: Font.DemiBold
             }
             MappingHeaderButton {
@@ -141,7 +141,7 @@ Item {
                 help: "Export this kit to a .json file"
                 onClicked: {
                     exportDialog.selectedFile = exportDialog.currentFolder + "/"
-                        + encodeURIComponent(PageText.exportFileName(page.appState.kit.name));
+                        + encodeURIComponent(PageText.exportFileName(page.appState.kitName));
                     exportDialog.open();
                 }
             }
@@ -159,7 +159,7 @@ Item {
         Rectangle {
             Layout.fillWidth: true
             Layout.preferredHeight: 1
-            color: Qt.rgba(1, 1, 1, 0.1)
+            color: Theme.line
         }
 
         Flickable {
@@ -176,21 +176,19 @@ Item {
                 id: rows
                 width: flick.width
                 Repeater {
-                    model: PageText.roles
+                    model: page.appState.pads
                     delegate: Column {
-                        required property var modelData
+                        required property PadViewModel modelData
                         width: rows.width
                         MappingRow {
                             objectName: "row-" + modelData.role
                             width: parent.width
-                            appState: page.appState
-                            role: modelData.role
-                            displayName: modelData.displayName
+                            pad: modelData
                         }
                         Rectangle {
                             width: parent.width
                             height: 1
-                            color: Qt.rgba(1, 1, 1, 0.08)
+                            color: Theme.lineSoft
                         }
                     }
                 }
@@ -226,7 +224,7 @@ Item {
         property string iconName
         property string help
         property bool small: false
-        font.pixelSize: small ? 11 : 13
+        font.pixelSize: small ? Theme.fontSmall : Theme.fontBody
         padding: small ? 4 : 6
         leftPadding: small ? 6 : 10
         rightPadding: small ? 6 : 10

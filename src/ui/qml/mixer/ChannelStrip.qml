@@ -4,32 +4,23 @@ import QtQuick.Layouts
 import Tamborel
 
 // One role's channel: drum image, name, volume fader and percentage, pan and its label,
-// mute and solo. A role the kit lacks shows a fresh pad's values.
+// mute and solo.
 Item {
     id: strip
 
-    property var appState
-    property string role
-    property string displayName
-
-    readonly property var pad: appState ? PageText.padFor(appState.kit, role) : ({})
-    readonly property real volume: pad.volume !== undefined ? pad.volume : 1.0
-    readonly property real pan: pad.pan !== undefined ? pad.pan : 0.0
-    readonly property bool muted: pad.muted === true
-    readonly property bool soloed: pad.soloed === true
-    readonly property bool active: appState ? appState.activeRoles.indexOf(role) >= 0 : false
+    required property PadViewModel pad
     readonly property alias volumeFader: volumeFader
     readonly property alias panSlider: panSlider
 
-    implicitWidth: 96
+    implicitWidth: PageText.stripWidth
     implicitHeight: column.implicitHeight + 24
-    opacity: appState ? PageText.stripOpacity(appState.kit.pads || [], role) : 1
+    opacity: pad.silenced ? Theme.silencedOpacity : 1
 
     GlassCard {
         anchors.fill: parent
         radius: 16
         glow: Theme.accent
-        glowStrength: strip.active ? 0.5 : 0
+        glowStrength: strip.pad.active ? 0.5 : 0
     }
 
     ColumnLayout {
@@ -41,18 +32,18 @@ Item {
 
         DrumImage {
             Layout.alignment: Qt.AlignHCenter
-            role: strip.role
+            role: strip.pad.role
             size: 30
-            scale: strip.active ? 1.15 : 1
+            scale: strip.pad.active ? 1.15 : 1
             Behavior on scale { SpringMotion { curve: Theme.microSpring } }
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: 82
             horizontalAlignment: Text.AlignHCenter
-            text: strip.displayName
+            text: strip.pad.name
             color: Theme.label
-            font.pixelSize: 11 // 10.5; pixel sizes are whole
+            font.pixelSize: Theme.fontSmall // 10.5; pixel sizes are whole
             font.weight: Font.DemiBold
             fontSizeMode: Text.HorizontalFit
             minimumPixelSize: 9
@@ -66,16 +57,16 @@ Item {
             Layout.preferredHeight: 150
             from: 0
             to: 1.5
-            value: strip.volume
-            onChanged: v => strip.appState.setVolume(v, strip.role)
+            value: strip.pad.volume
+            onChanged: v => strip.pad.volume = v
         }
         Text {
             objectName: "volumeText"
             Layout.alignment: Qt.AlignHCenter
-            text: PageText.mixerPercent(strip.volume)
+            text: PageText.mixerPercent(strip.pad.volume)
             color: Theme.secondaryLabel
             font.family: Theme.monospaceFamily
-            font.pixelSize: 9
+            font.pixelSize: Theme.fontMicro
         }
         Slider {
             id: panSlider
@@ -85,16 +76,16 @@ Item {
             Layout.preferredHeight: 16
             from: -1
             to: 1
-            value: strip.pan
-            onMoved: strip.appState.setPan(value, strip.role)
+            value: strip.pad.pan
+            onMoved: strip.pad.pan = value
         }
         Text {
             objectName: "panText"
             Layout.alignment: Qt.AlignHCenter
-            text: PageText.panLabel(strip.pan)
+            text: PageText.panLabel(strip.pad.pan)
             color: Theme.secondaryLabel
             font.family: Theme.monospaceFamily
-            font.pixelSize: 9
+            font.pixelSize: Theme.fontMicro
         }
         Row {
             Layout.alignment: Qt.AlignHCenter
@@ -102,18 +93,18 @@ Item {
             MixToggle {
                 objectName: "muteButton"
                 text: "M"
-                on: strip.muted
+                on: strip.pad.muted
                 onColor: Theme.hot
-                help: strip.muted ? "Unmute" : "Mute"
-                onClicked: strip.appState.toggleMute(strip.role)
+                help: strip.pad.muted ? "Unmute" : "Mute"
+                onClicked: strip.pad.muted = !strip.pad.muted
             }
             MixToggle {
                 objectName: "soloButton"
                 text: "S"
-                on: strip.soloed
+                on: strip.pad.soloed
                 onColor: Theme.warn
-                help: strip.soloed ? "Unsolo" : "Solo"
-                onClicked: strip.appState.toggleSolo(strip.role)
+                help: strip.pad.soloed ? "Unsolo" : "Solo"
+                onClicked: strip.pad.soloed = !strip.pad.soloed
             }
         }
     }

@@ -7,12 +7,10 @@ import Tamborel
 Item {
     id: strip
 
-    property var appState
-    readonly property real volume: appState && appState.kit.masterVolume !== undefined
-                                   ? appState.kit.masterVolume : 1.0
+    required property AppBridge appState
     readonly property alias fader: fader
 
-    implicitWidth: 96
+    implicitWidth: PageText.stripWidth
     implicitHeight: column.implicitHeight + 24
 
     GlassCard {
@@ -58,7 +56,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             text: "MASTER"
             color: Theme.label
-            font.pixelSize: 11 // 10.5; pixel sizes are whole
+            font.pixelSize: Theme.fontSmall // 10.5; pixel sizes are whole
             font.bold: true
         }
         VSlider {
@@ -69,18 +67,18 @@ Item {
             Layout.preferredHeight: 150
             from: 0
             to: 1.5
-            value: strip.volume
-            onChanged: v => strip.appState.setMaster(v)
+            value: strip.appState.masterVolume
+            onChanged: v => strip.appState.masterVolume = v
         }
         Text {
             objectName: "volumeText"
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredHeight: 52
             verticalAlignment: Text.AlignTop
-            text: PageText.mixerPercent(strip.volume)
+            text: PageText.mixerPercent(strip.appState.masterVolume)
             color: Theme.secondaryLabel
             font.family: Theme.monospaceFamily
-            font.pixelSize: 9
+            font.pixelSize: Theme.fontMicro
         }
     }
 }

@@ -16,13 +16,13 @@ AbstractButton {
 
     background: Rectangle {
         radius: 6
-        color: toggle.on ? toggle.onColor : Qt.rgba(1, 1, 1, 0.08)
+        color: toggle.on ? toggle.onColor : Theme.lineSoft
     }
     contentItem: Text {
         text: toggle.text
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
-        font.pixelSize: 11
+        font.pixelSize: Theme.fontSmall
         font.bold: true
         color: toggle.on ? "black" : Theme.secondaryLabel
     }

@@ -6,7 +6,7 @@ import Tamborel
 Item {
     id: page
 
-    property var appState
+    required property AppBridge appState
     readonly property int columns: PageText.mixerColumns(width)
     readonly property alias grid: grid
 
@@ -30,20 +30,18 @@ Item {
             horizontalItemAlignment: Grid.AlignHCenter
 
             Repeater {
-                model: PageText.roles
+                model: page.appState.pads
                 delegate: ChannelStrip {
-                    required property var modelData
+                    required property PadViewModel modelData
                     objectName: "strip-" + modelData.role
-                    width: 96
+                    width: PageText.stripWidth
                     height: implicitHeight
-                    appState: page.appState
-                    role: modelData.role
-                    displayName: modelData.displayName
+                    pad: modelData
                 }
             }
             MasterStrip {
                 objectName: "masterStrip"
-                width: 96
+                width: PageText.stripWidth
                 height: implicitHeight
                 appState: page.appState
             }

@@ -9,29 +9,21 @@ import Tamborel
 Item {
     id: cell
 
-    property var appState
-    property string role
-    property string displayName
-    property bool isHiHat: false
+    required property AppBridge appState
+    required property PadViewModel pad
     property var picker
 
-    readonly property var pad: appState ? PageText.padFor(appState.kit, role) : ({})
-    readonly property bool active: appState ? appState.activeRoles.indexOf(role) >= 0 : false
-    readonly property bool learning: appState ? appState.learningRole === role : false
-    readonly property bool hasSample: pad.hasSample === true
-    readonly property string sampleName: hasSample ? pad.sampleName : "No sample"
-    readonly property real volume: pad.volume !== undefined ? pad.volume : 1.0
-    readonly property string noteSummary: PageText.padNoteSummary(pad.notes || [], role)
+    readonly property string sampleName: pad.hasSample ? pad.sampleName : "No sample"
     readonly property bool hovering: hover.hovered
-    readonly property color rimColor: learning ? Theme.warn
-                                    : active ? Theme.accentSoft
-                                    : hasSample ? Qt.rgba(Theme.good.r, Theme.good.g, Theme.good.b, 0.35)
-                                    : Qt.rgba(1, 1, 1, 0.06)
-    readonly property real rimWidth: learning ? 2 : active ? 1.5 : 0
+    readonly property color rimColor: pad.learning ? Theme.warn
+                                    : pad.active ? Theme.accentSoft
+                                    : pad.hasSample ? Qt.rgba(Theme.good.r, Theme.good.g, Theme.good.b, 0.35)
+                                    : Theme.lineFaint
+    readonly property real rimWidth: pad.learning ? 2 : pad.active ? 1.5 : 0
 
-    implicitWidth: 172
-    implicitHeight: 204
-    scale: active ? 0.975 : hovering ? 1.012 : 1
+    implicitWidth: PageText.padCardWidth
+    implicitHeight: PageText.padCardHeight
+    scale: pad.active ? 0.975 : hovering ? 1.012 : 1
     Behavior on scale { SpringMotion { curve: Theme.microSpring } }
 
     ToolTip.visible: hovering && !buttons.hovered
@@ -41,11 +33,9 @@ Item {
     HoverHandler {
         id: hover
         onHoveredChanged: {
-            if (!cell.appState)
-                return;
             if (hovered)
-                cell.appState.hoveredRole = cell.role;
-            else if (cell.appState.hoveredRole === cell.role)
+                cell.appState.hoveredRole = cell.pad.role;
+            else if (cell.appState.hoveredRole === cell.pad.role)
                 cell.appState.hoveredRole = ""; // a card entered meanwhile keeps its claim
         }
     }
@@ -54,7 +44,7 @@ Item {
         anchors.fill: parent
         radius: 22
         glow: Theme.accent
-        glowStrength: cell.active ? 0.85 : 0
+        glowStrength: cell.pad.active ? 0.85 : 0
     }
 
     Rectangle {
@@ -70,7 +60,7 @@ Item {
         objectName: "playArea"
         anchors.fill: parent
         cursorShape: Qt.PointingHandCursor
-        onClicked: if (cell.appState) cell.appState.triggerManual(cell.role)
+        onClicked: cell.pad.trigger()
     }
 
     ColumnLayout {
@@ -87,14 +77,14 @@ Item {
                 Layout.preferredHeight: 66
                 DrumImage {
                     anchors.centerIn: parent
-                    role: cell.role
+                    role: cell.pad.role
                     size: 60
-                    scale: cell.active ? 1.12 : 1
+                    scale: cell.pad.active ? 1.12 : 1
                     Behavior on scale { SpringMotion { curve: Theme.microSpring } }
                 }
                 Icon {
                     objectName: "hiHatBadge"
-                    visible: cell.isHiHat
+                    visible: cell.pad.isHiHat
                     anchors.top: parent.top
                     anchors.right: parent.right
                     name: "circle.lefthalf.filled"
@@ -108,7 +98,7 @@ Item {
             }
             Text {
                 Layout.fillWidth: true
-                text: cell.displayName
+                text: cell.pad.name
                 color: Theme.label
                 font.pixelSize: 14 // 13.5; pixel sizes are whole
                 font.weight: Font.DemiBold
@@ -118,9 +108,9 @@ Item {
                 objectName: "sampleName"
                 Layout.fillWidth: true
                 text: cell.sampleName
-                color: cell.hasSample ? Theme.secondaryLabel : Theme.tertiaryLabel
+                color: cell.pad.hasSample ? Theme.secondaryLabel : Theme.tertiaryLabel
                 font.family: Theme.monospaceFamily
-                font.pixelSize: 10
+                font.pixelSize: Theme.fontMini
                 elide: Text.ElideMiddle
                 maximumLineCount: 1
             }
@@ -135,9 +125,9 @@ Item {
                     objectName: "noteSummary"
                     anchors.centerIn: parent
                     width: Math.min(implicitWidth, cell.width - 28 - 16)
-                    text: cell.noteSummary
+                    text: cell.pad.noteSummary
                     color: Theme.secondaryLabel
-                    font.pixelSize: 9
+                    font.pixelSize: Theme.fontMicro
                     font.weight: Font.Medium
                     elide: Text.ElideRight
                 }
@@ -156,14 +146,14 @@ Item {
                 id: folderButton
                 objectName: "folderButton"
                 icon.name: "folder"
-                help: cell.hasSample ? "Replace sample\u2026" : "Load sample\u2026"
+                help: cell.pad.hasSample ? "Replace sample\u2026" : "Load sample\u2026"
                 onClicked: {
                     if (!cell.picker)
                         return;
-                    const target = cell.role;
+                    const target = cell.pad;
                     cell.picker.pickOne(function (file) {
                         if (file)
-                            cell.appState.assignSample(file, target);
+                            target.assignSample(file);
                     });
                 }
             }
@@ -172,17 +162,17 @@ Item {
                 objectName: "trashButton"
                 icon.name: "trash"
                 help: "Remove sample"
-                enabled: cell.hasSample
-                onClicked: cell.appState.clearSample(cell.role)
+                enabled: cell.pad.hasSample
+                onClicked: cell.pad.clearSample()
             }
             Item { Layout.fillWidth: true }
             PadIconButton {
                 id: learnButton
                 objectName: "learnButton"
-                icon.name: cell.learning ? "ear.fill" : "ear"
-                tint: cell.learning ? Theme.warn : Theme.secondaryLabel
+                icon.name: cell.pad.learning ? "ear.fill" : "ear"
+                tint: cell.pad.learning ? Theme.warn : Theme.secondaryLabel
                 help: "MIDI Learn \u2014 strike this pad on your kit"
-                onClicked: cell.appState.startLearn(cell.role)
+                onClicked: cell.pad.learn()
             }
         }
     }
@@ -201,7 +191,7 @@ Item {
         radius: height / 2
         color: Theme.ultraThin
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.1)
+        border.color: Theme.line
         opacity: cell.hovering ? 1 : 0
         visible: opacity > 0
         Behavior on opacity { NumberAnimation { duration: 160 } }
@@ -231,7 +221,7 @@ Item {
                 }
                 Rectangle {
                     objectName: "volumeFill"
-                    width: PageText.volumeFill(track.width, cell.volume)
+                    width: PageText.volumeFill(track.width, cell.pad.volume)
                     height: parent.height
                     radius: height / 2
                     gradient: Gradient {
@@ -245,10 +235,10 @@ Item {
                 objectName: "volumeText"
                 Layout.preferredWidth: 34
                 horizontalAlignment: Text.AlignRight
-                text: PageText.padPercent(cell.volume)
+                text: PageText.padPercent(cell.pad.volume)
                 color: Theme.secondaryLabel
                 font.family: Theme.monospaceFamily
-                font.pixelSize: 9
+                font.pixelSize: Theme.fontMicro
             }
         }
     }
@@ -259,7 +249,7 @@ Item {
         property color tint: Theme.secondaryLabel
         padding: 2
         flat: true
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         background: Item {}
         contentItem: Icon {
             name: iconButton.icon.name

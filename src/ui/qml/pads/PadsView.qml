@@ -8,10 +8,8 @@ import Tamborel
 Item {
     id: page
 
-    property var appState
+    required property AppBridge appState
     property bool dropTargeted: false
-    readonly property real cardWidth: 172
-    readonly property real gridSpacing: 16
     readonly property int perRow: PageText.padGridColumns(gridArea.width)
     readonly property alias picker: picker
     readonly property alias grid: grid
@@ -39,15 +37,15 @@ Item {
 
         RowLayout {
             Layout.fillWidth: true
-            Layout.leftMargin: 18
-            Layout.rightMargin: 18
+            Layout.leftMargin: PageText.padGridPadding
+            Layout.rightMargin: PageText.padGridPadding
             Layout.bottomMargin: 12
 
             Text {
                 Layout.fillWidth: true
                 text: "Tap a pad to play \u00b7 drag a sample or folder onto a pad to assign"
                 color: Theme.secondaryLabel
-                font.pixelSize: 12
+                font.pixelSize: Theme.fontControl
                 elide: Text.ElideRight
             }
             AbstractButton {
@@ -62,7 +60,7 @@ Item {
                     radius: height / 2
                     color: Theme.ultraThin
                     border.width: 1
-                    border.color: Qt.rgba(1, 1, 1, 0.12)
+                    border.color: Theme.lineStrong
                 }
                 contentItem: Row {
                     spacing: 6
@@ -76,7 +74,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         text: "Hit Pad to Assign"
                         color: Theme.label
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.fontControl
                         font.weight: Font.Medium
                     }
                 }
@@ -97,23 +95,27 @@ Item {
                 anchors.fill: parent
                 clip: true
                 contentWidth: width
-                contentHeight: grid.height + 36
+                contentHeight: grid.height + 2 * PageText.padGridPadding
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
                 Column {
                     id: grid
                     objectName: "padGrid"
-                    x: 18
-                    y: 18
-                    width: flick.width - 36
-                    spacing: page.gridSpacing
+                    x: PageText.padGridPadding
+                    y: PageText.padGridPadding
+                    width: flick.width - 2 * PageText.padGridPadding
+                    spacing: PageText.padGridSpacing
 
                     readonly property var rows: {
-                        const all = PageText.roles;
+                        const all = page.appState.pads;
                         const out = [];
-                        for (let i = 0; i < all.length; i += page.perRow)
-                            out.push(all.slice(i, i + page.perRow));
+                        for (let i = 0; i < all.length; i += page.perRow) {
+                            const row = [];
+                            for (let j = i; j < Math.min(i + page.perRow, all.length); ++j)
+                                row.push(all[j]);
+                            out.push(row);
+                        }
                         return out;
                     }
 
@@ -122,19 +124,17 @@ Item {
                         delegate: Row {
                             required property var modelData
                             anchors.horizontalCenter: parent ? parent.horizontalCenter : undefined
-                            spacing: page.gridSpacing
+                            spacing: PageText.padGridSpacing
 
                             Repeater {
                                 model: modelData
                                 delegate: PadCell {
-                                    required property var modelData
+                                    required property PadViewModel modelData
                                     objectName: "pad-" + modelData.role
-                                    width: page.cardWidth
-                                    height: 204
+                                    width: PageText.padCardWidth
+                                    height: PageText.padCardHeight
                                     appState: page.appState
-                                    role: modelData.role
-                                    displayName: modelData.displayName
-                                    isHiHat: modelData.isHiHat
+                                    pad: modelData
                                     picker: page.picker
                                 }
                             }

@@ -8,9 +8,9 @@ import Tamborel
 Item {
     id: page
 
-    property var appState
-    readonly property var settings: appState ? appState.settings : ({})
-    readonly property var deviceOptions: PageText.deviceOptions(appState ? appState.outputDevices : [])
+    required property AppBridge appState
+    readonly property var settings: appState.settings
+    readonly property var deviceOptions: PageText.deviceOptions(appState.outputDevices)
     readonly property alias devicePicker: devicePicker
     readonly property alias bufferPicker: bufferPicker
     readonly property alias ratePicker: ratePicker
@@ -42,50 +42,31 @@ Item {
 
                 SettingsRow {
                     label: "Output Device"
-                    ComboBox {
+                    SettingsPicker {
                         id: devicePicker
                         objectName: "devicePicker"
                         Layout.preferredWidth: 230
+                        field: "outputDeviceUID"
                         model: page.deviceOptions
-                        textRole: "title"
-                        valueRole: "value"
-                        // Follows the stored value, also after the user picked an entry.
-                        readonly property int storedIndex: PageText.deviceIndex(page.deviceOptions, page.settings.outputDeviceUID)
-                        onStoredIndexChanged: currentIndex = storedIndex
-                        Component.onCompleted: currentIndex = storedIndex
-                        displayText: currentIndex < 0 ? "" : currentText
-                        onActivated: index => {
-                            page.apply("outputDeviceUID", index === 0 ? null : page.deviceOptions[index].value);
-                            currentIndex = storedIndex;
-                        }
+                        storedIndex: PageText.deviceIndex(page.deviceOptions, page.settings.outputDeviceUID)
                     }
                 }
                 SettingsDivider {}
                 SettingsRow {
                     label: "Buffer Size"
-                    ComboBox {
+                    SettingsPicker {
                         id: bufferPicker
                         objectName: "bufferPicker"
-                        Layout.preferredWidth: 140
+                        field: "bufferFrames"
                         model: PageText.bufferOptions
-                        textRole: "title"
-                        valueRole: "value"
-                        // Follows the stored value, also after the user picked an entry.
-                        readonly property int storedIndex: PageText.optionIndex(PageText.bufferOptions, page.settings.bufferFrames)
-                        onStoredIndexChanged: currentIndex = storedIndex
-                        Component.onCompleted: currentIndex = storedIndex
-                        displayText: currentIndex < 0 ? "" : currentText
-                        onActivated: index => {
-                            page.apply("bufferFrames", PageText.bufferOptions[index].value);
-                            currentIndex = storedIndex;
-                        }
+                        storedIndex: PageText.optionIndex(PageText.bufferOptions, page.settings.bufferFrames)
                     }
                 }
                 Text {
                     objectName: "bufferNote"
                     Layout.fillWidth: true
                     visible: text !== ""
-                    text: page.appState ? page.appState.bufferNote : ""
+                    text: page.appState.bufferNote
                     color: Theme.secondaryLabel
                     font.pixelSize: 13
                     wrapMode: Text.WordWrap
@@ -93,22 +74,12 @@ Item {
                 SettingsDivider {}
                 SettingsRow {
                     label: "Sample Rate"
-                    ComboBox {
+                    SettingsPicker {
                         id: ratePicker
                         objectName: "ratePicker"
-                        Layout.preferredWidth: 140
+                        field: "sampleRate"
                         model: PageText.sampleRateOptions
-                        textRole: "title"
-                        valueRole: "value"
-                        // Follows the stored value, also after the user picked an entry.
-                        readonly property int storedIndex: PageText.optionIndex(PageText.sampleRateOptions, page.settings.sampleRate)
-                        onStoredIndexChanged: currentIndex = storedIndex
-                        Component.onCompleted: currentIndex = storedIndex
-                        displayText: currentIndex < 0 ? "" : currentText
-                        onActivated: index => {
-                            page.apply("sampleRate", PageText.sampleRateOptions[index].value);
-                            currentIndex = storedIndex;
-                        }
+                        storedIndex: PageText.optionIndex(PageText.sampleRateOptions, page.settings.sampleRate)
                     }
                 }
                 SettingsDivider {}
@@ -116,7 +87,7 @@ Item {
                     label: "Estimated Latency"
                     SettingsValue {
                         objectName: "latencyValue"
-                        text: StatusText.latencyText(page.appState ? page.appState.latencyMs : 0)
+                        text: StatusText.latencyText(page.appState.latencyMs)
                         color: Theme.secondaryLabel
                     }
                 }
@@ -125,9 +96,8 @@ Item {
                     label: "Engine"
                     SettingsValue {
                         objectName: "engineValue"
-                        readonly property bool running: page.appState ? page.appState.engineRunning : false
-                        text: running ? "Running" : "Stopped"
-                        color: running ? Theme.good : Theme.hot
+                        text: StatusText.engineState(page.appState.engineRunning)
+                        color: Theme[StatusText.engineLight(page.appState.engineRunning)]
                     }
                 }
                 RowLayout {
@@ -150,7 +120,7 @@ Item {
                     label: "Roland TD-17"
                     SettingsValue {
                         objectName: "td17Value"
-                        readonly property bool detected: page.appState ? page.appState.td17Detected : false
+                        readonly property bool detected: page.appState.td17Detected
                         text: detected ? "Detected" : "Not detected"
                         color: detected ? Theme.good : Theme.secondaryLabel
                     }
@@ -167,7 +137,7 @@ Item {
                 }
                 Repeater {
                     id: sources
-                    model: page.appState ? page.appState.midiSources : []
+                    model: page.appState.midiSources
                     delegate: ColumnLayout {
                         required property string modelData
                         required property int index
@@ -188,7 +158,7 @@ Item {
                             Text {
                                 text: modelData
                                 color: Theme.secondaryLabel
-                                font.pixelSize: 13
+                                font.pixelSize: Theme.fontBody
                             }
                             Item { Layout.fillWidth: true }
                         }
@@ -214,7 +184,7 @@ Item {
                     Layout.fillWidth: true
                     text: "Open-hat strikes are refined by the pedal position (CC4): fully open \u2192 Open, partly closed \u2192 Half, pressed \u2192 Closed. Closing the pedal chokes a ringing open hat."
                     color: Theme.secondaryLabel
-                    font.pixelSize: 13 // 12.5; pixel sizes are whole
+                    font.pixelSize: Theme.fontBody // 12.5; pixel sizes are whole
                     wrapMode: Text.WordWrap
                 }
             }
@@ -235,7 +205,7 @@ Item {
             y: 16
             text: settingsCard.title.toUpperCase()
             color: Theme.secondaryLabel
-            font.pixelSize: 11
+            font.pixelSize: Theme.fontSmall
             font.bold: true
             font.letterSpacing: 0.8
         }
@@ -257,20 +227,39 @@ Item {
         Text {
             text: settingsRow.label
             color: Theme.label
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
         }
         Item { Layout.fillWidth: true }
+    }
+
+    // Picks one of `model`'s { title, value } entries and applies its value to `field`. It
+    // shows the stored value, also after the user picked an entry, and nothing when the
+    // stored value is not among the entries.
+    component SettingsPicker: ComboBox {
+        id: settingsPicker
+        required property string field
+        required property int storedIndex
+        Layout.preferredWidth: 140
+        textRole: "title"
+        valueRole: "value"
+        onStoredIndexChanged: currentIndex = storedIndex
+        Component.onCompleted: currentIndex = storedIndex
+        displayText: currentIndex < 0 ? "" : currentText
+        onActivated: index => {
+            page.apply(field, model[index].value);
+            currentIndex = storedIndex;
+        }
     }
 
     component SettingsDivider: Rectangle {
         Layout.fillWidth: true
         Layout.preferredHeight: 1
-        color: Qt.rgba(1, 1, 1, 0.06)
+        color: Theme.lineFaint
     }
 
     component SettingsValue: Text {
         font.family: Theme.monospaceFamily
-        font.pixelSize: 13
+        font.pixelSize: Theme.fontBody
         font.weight: Font.Medium
     }
 }

@@ -18,7 +18,7 @@ AbstractButton {
         radius: height / 2
         color: button.down ? Qt.rgba(1, 1, 1, 0.14) : Theme.ultraThin
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.12)
+        border.color: Theme.lineStrong
     }
     contentItem: Row {
         spacing: 6
@@ -32,7 +32,7 @@ AbstractButton {
             anchors.verticalCenter: parent.verticalCenter
             text: button.text
             color: Theme.label
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontControl
             font.weight: Font.Medium
         }
     }

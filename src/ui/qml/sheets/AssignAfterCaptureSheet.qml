@@ -8,36 +8,28 @@ import Tamborel
 Popup {
     id: sheet
 
-    property var appState
+    required property AppBridge appState
     property var picker
-    readonly property string role: appState ? appState.capturedRole : ""
-    readonly property var pad: appState ? PageText.padFor(appState.kit, role) : ({})
-    readonly property string noteText: PageText.captureNoteText(pad.notes || [])
-    readonly property string displayName: {
-        const all = PageText.roles;
-        for (let i = 0; i < all.length; ++i)
-            if (all[i].role === role)
-                return all[i].displayName;
-        return "";
-    }
+    readonly property string role: appState.capturedRole
+    // The captured pad; null while nothing is captured.
+    readonly property PadViewModel pad: appState.pad(role)
 
     function dismiss() {
-        if (appState)
-            appState.capturedRole = "";
+        appState.capturedRole = "";
     }
 
     // The file dialog is asynchronous here; the role is kept so a later capture cannot
     // redirect the chosen file.
     function chooseSample() {
-        const target = role;
-        if (!picker || target === "") {
+        const target = pad;
+        if (!picker || !target) {
             dismiss();
             return;
         }
         picker.pickOne(function (file) {
             if (file)
-                sheet.appState.assignSample(file, target);
-            if (sheet.appState.capturedRole === target)
+                target.assignSample(file);
+            if (sheet.appState.capturedRole === target.role)
                 sheet.dismiss();
         });
     }
@@ -53,7 +45,7 @@ Popup {
         color: Theme.windowColor
         radius: 14
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.1)
+        border.color: Theme.line
     }
 
     onRoleChanged: role !== "" ? open() : close()
@@ -76,12 +68,12 @@ Popup {
             Layout.alignment: Qt.AlignHCenter
             text: "Detected"
             color: Theme.secondaryLabel
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
         }
         Text {
             objectName: "roleName"
             Layout.alignment: Qt.AlignHCenter
-            text: sheet.displayName
+            text: sheet.pad ? sheet.pad.name : ""
             color: Theme.label
             font.pixelSize: 26
             font.bold: true
@@ -89,10 +81,10 @@ Popup {
         Text {
             objectName: "noteText"
             Layout.alignment: Qt.AlignHCenter
-            text: sheet.noteText
+            text: sheet.pad ? sheet.pad.captureNoteText : ""
             color: Theme.secondaryLabel
             font.family: Theme.monospaceFamily
-            font.pixelSize: 15
+            font.pixelSize: Theme.fontLarge
         }
         RowLayout {
             Layout.alignment: Qt.AlignHCenter
@@ -100,7 +92,7 @@ Popup {
             Button {
                 objectName: "cancelButton"
                 text: "Cancel"
-                font.pixelSize: 15
+                font.pixelSize: Theme.fontLarge
                 padding: 10
                 onClicked: sheet.dismiss()
             }
@@ -109,7 +101,7 @@ Popup {
                 objectName: "chooseButton"
                 text: "Choose Sample\u2026"
                 highlighted: true
-                font.pixelSize: 15
+                font.pixelSize: Theme.fontLarge
                 padding: 10
                 Keys.onReturnPressed: sheet.chooseSample()
                 Keys.onEnterPressed: sheet.chooseSample()

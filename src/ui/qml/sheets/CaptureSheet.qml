@@ -8,8 +8,8 @@ import Tamborel
 Popup {
     id: sheet
 
-    property var appState
-    readonly property bool shown: appState ? appState.capturingForAssign : false
+    required property AppBridge appState
+    readonly property bool shown: appState.capturingForAssign
 
     parent: Overlay.overlay
     anchors.centerIn: parent
@@ -21,12 +21,12 @@ Popup {
         color: Theme.windowColor
         radius: 14
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.1)
+        border.color: Theme.line
     }
 
     onShownChanged: shown ? open() : close()
     Component.onCompleted: if (shown) open()
-    onClosed: if (appState && appState.capturingForAssign) appState.capturingForAssign = false
+    onClosed: if (appState.capturingForAssign) appState.capturingForAssign = false
 
     contentItem: ColumnLayout {
         spacing: 18
@@ -51,13 +51,13 @@ Popup {
             wrapMode: Text.WordWrap
             text: "Strike the pad you want to assign a sample to."
             color: Theme.secondaryLabel
-            font.pixelSize: 13
+            font.pixelSize: Theme.fontBody
         }
         Button {
             objectName: "cancelButton"
             Layout.alignment: Qt.AlignHCenter
             text: "Cancel"
-            font.pixelSize: 15
+            font.pixelSize: Theme.fontLarge
             padding: 10
             onClicked: sheet.appState.cancelCapture()
         }

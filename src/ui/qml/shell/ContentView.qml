@@ -8,7 +8,7 @@ import Tamborel
 Item {
     id: content
 
-    property var appState
+    required property AppBridge appState
     readonly property alias pager: pager
     readonly property alias tabBar: tabBar
     readonly property alias newKitAction: newKitAction

@@ -22,14 +22,14 @@ Item {
         height: bar.height
         glowRadius: 12
         cornerRadius: height / 2 + glowRadius
-        color: Qt.rgba(0, 0, 0, 0.35)
+        color: Theme.shadow
     }
     Rectangle {
         anchors.fill: parent
         radius: height / 2
         color: Theme.ultraThin
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.12)
+        border.color: Theme.lineStrong
     }
 
     Item {
@@ -97,7 +97,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         text: tab.modelData.title
                         color: tab.tint
-                        font.pixelSize: 13
+                        font.pixelSize: Theme.fontBody
                         font.weight: tab.isSelected ? Font.DemiBold : Font.Medium
                     }
                 }

@@ -6,7 +6,7 @@ import Tamborel
 ApplicationWindow {
     id: window
 
-    required property var appState
+    required property AppBridge appState
     readonly property alias content: content
 
     title: "Tamborel"
@@ -21,7 +21,7 @@ ApplicationWindow {
         windowText: Theme.label
         base: Qt.rgba(0.14, 0.145, 0.19, 1)
         text: Theme.label
-        button: Qt.rgba(0.16, 0.17, 0.22, 1)
+        button: Theme.controlFill
         buttonText: Theme.label
         highlight: Theme.accent
         highlightedText: "white"
@@ -29,7 +29,7 @@ ApplicationWindow {
         mid: Qt.rgba(0.3, 0.31, 0.38, 1)
         dark: Qt.rgba(0.06, 0.06, 0.08, 1)
         placeholderText: Theme.tertiaryLabel
-        toolTipBase: Qt.rgba(0.16, 0.17, 0.22, 1)
+        toolTipBase: Theme.controlFill
         toolTipText: Theme.label
     }
 

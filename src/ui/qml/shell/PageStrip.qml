@@ -9,7 +9,7 @@ import Tamborel
 SwipePager {
     id: pager
 
-    property var appState
+    required property AppBridge appState
     readonly property alias strip: strip
 
     count: 4

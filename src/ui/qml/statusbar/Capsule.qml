@@ -6,5 +6,5 @@ Rectangle {
     radius: height / 2
     color: Theme.ultraThin
     border.width: 1
-    border.color: Qt.rgba(1, 1, 1, 0.08)
+    border.color: Theme.lineSoft
 }

@@ -8,8 +8,8 @@ import Tamborel
 Item {
     id: kitMenu
 
-    property var appState
-    readonly property string title: appState ? StatusText.kitTitle(appState.kit.name, appState.dirty) : ""
+    required property AppBridge appState
+    readonly property string title: StatusText.kitTitle(appState.kitName, appState.dirty)
     property var savedKits: []
     readonly property alias menu: menu
 
@@ -17,7 +17,7 @@ Item {
     implicitHeight: face.implicitHeight + 12
 
     function open() {
-        savedKits = appState ? appState.savedKits() : [];
+        savedKits = appState.savedKits();
         menu.popup(kitMenu, 0, kitMenu.height + 4);
     }
 
@@ -41,7 +41,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             text: kitMenu.title
             color: Theme.label
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontControl
             font.weight: Font.Medium
         }
         Icon {

@@ -6,7 +6,7 @@ import Tamborel
 Item {
     id: bar
 
-    property var appState
+    required property AppBridge appState
 
     implicitHeight: row.implicitHeight + 22
 
@@ -34,7 +34,7 @@ Item {
             text: bar.appState.lastHit
             color: Theme.secondaryLabel
             font.family: Theme.monospaceFamily
-            font.pixelSize: 11 // 11.5 points, in whole pixels
+            font.pixelSize: Theme.fontSmall // 11.5 points, in whole pixels
             horizontalAlignment: Text.AlignLeft
             elide: Text.ElideRight
             maximumLineCount: 1

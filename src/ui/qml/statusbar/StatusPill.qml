@@ -41,7 +41,7 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             text: pill.text
             color: Theme.label
-            font.pixelSize: 12
+            font.pixelSize: Theme.fontControl
             font.weight: Font.Medium
         }
     }

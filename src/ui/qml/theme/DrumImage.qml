@@ -36,7 +36,7 @@ Item {
         anchors.fill: picture
         visible: drum.showsImage
         source: picture
-        color: Qt.rgba(0, 0, 0, 0.35)
+        color: Theme.shadow
         radius: 4
         samples: 9
         horizontalOffset: 0

@@ -24,6 +24,28 @@ QtObject {
     readonly property color ultraThin: Qt.rgba(0.55, 0.6, 0.75, 0.10)
     readonly property string monospaceFamily: "monospace"
 
+    // White hairlines and faint fills over the dark material, faintest first.
+    readonly property color lineFaint: Qt.rgba(1, 1, 1, 0.06)
+    readonly property color lineSoft: Qt.rgba(1, 1, 1, 0.08)
+    readonly property color line: Qt.rgba(1, 1, 1, 0.1)
+    readonly property color lineStrong: Qt.rgba(1, 1, 1, 0.12)
+    // Buttons and tool tips of the standard controls.
+    readonly property color controlFill: Qt.rgba(0.16, 0.17, 0.22, 1)
+    readonly property color shadow: Qt.rgba(0, 0, 0, 0.35)
+    // A role waiting for MIDI learn on the mapping page.
+    readonly property color learnTint: "orange"
+    readonly property color learnFill: Qt.rgba(1, 0.6, 0, 0.22)
+    // A mixer strip that other pads' solo silences.
+    readonly property real silencedOpacity: 0.45
+
+    // Font sizes in whole pixels.
+    readonly property int fontMicro: 9
+    readonly property int fontMini: 10
+    readonly property int fontSmall: 11
+    readonly property int fontControl: 12
+    readonly property int fontBody: 13
+    readonly property int fontLarge: 15
+
     readonly property Spring spring: Spring {
         response: 0.42
         dampingFraction: 0.8

@@ -1,0 +1,150 @@
+#pragma once
+// The application state as the pages see it, registered as the QML type
+// `AppBridge` so the pages can type their state property and the QML tools can
+// check every use. It holds the published values (see PadViewModel for how),
+// one PadViewModel per role in table order, and declares the operations;
+// AppBridge implements them over the real state, the QML tests over a recording
+// stand-in. Main thread only.
+//
+// Roles travel as their stored text ("hhOpen"), with "" for none; files as file
+// URLs.
+
+#include "ui/PadViewModel.h"
+
+#include <QList>
+#include <QQmlListProperty>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantList>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+#include <optional>
+
+namespace tamborel::ui {
+
+class AppViewModel : public ViewModelBase {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(AppBridge)
+    QML_UNCREATABLE("The application makes the one bridge.")
+
+    Q_PROPERTY(QString kitName READ kitName NOTIFY kitNameChanged)
+    Q_PROPERTY(
+        double masterVolume READ masterVolume WRITE setMasterVolume NOTIFY masterVolumeChanged)
+    Q_PROPERTY(QQmlListProperty<tamborel::ui::PadViewModel> pads READ pads CONSTANT)
+    // { outputDeviceUID (null for the system default), bufferFrames, sampleRate }
+    Q_PROPERTY(QVariantMap settings READ settings NOTIFY settingsChanged)
+    // [{ id, uid, name }]
+    Q_PROPERTY(QVariantList outputDevices READ outputDevices NOTIFY outputDevicesChanged)
+    Q_PROPERTY(QStringList midiSources READ midiSources NOTIFY midiSourcesChanged)
+    Q_PROPERTY(bool td17Detected READ td17Detected NOTIFY td17DetectedChanged)
+    Q_PROPERTY(QStringList activeRoles READ activeRoles NOTIFY activeRolesChanged)
+    Q_PROPERTY(QString heroRole READ heroRole NOTIFY heroRoleChanged)
+    Q_PROPERTY(QString hoveredRole READ hoveredRole WRITE setHoveredRole NOTIFY hoveredRoleChanged)
+    Q_PROPERTY(QString lastHit READ lastHit NOTIFY lastHitChanged)
+    Q_PROPERTY(double latencyMs READ latencyMs NOTIFY latencyMsChanged)
+    // What the buffer size really is and does, where that is not simply the request.
+    Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
+    Q_PROPERTY(bool dirty READ dirty NOTIFY dirtyChanged)
+    Q_PROPERTY(QString learningRole READ learningRole NOTIFY learningRoleChanged)
+    Q_PROPERTY(bool capturingForAssign READ capturingForAssign WRITE setCapturingForAssign NOTIFY
+                   capturingForAssignChanged)
+    Q_PROPERTY(
+        QString capturedRole READ capturedRole WRITE setCapturedRole NOTIFY capturedRoleChanged)
+    Q_PROPERTY(bool engineRunning READ engineRunning NOTIFY engineRunningChanged)
+
+public:
+    explicit AppViewModel(QObject* parent = nullptr);
+    ~AppViewModel() override;
+
+    QString kitName() const { return field<QString>(QStringLiteral("kitName")); }
+    double masterVolume() const { return field<double>(QStringLiteral("masterVolume")); }
+    QQmlListProperty<PadViewModel> pads();
+    QVariantMap settings() const { return field<QVariantMap>(QStringLiteral("settings")); }
+    QVariantList outputDevices() const {
+        return field<QVariantList>(QStringLiteral("outputDevices"));
+    }
+    QStringList midiSources() const { return field<QStringList>(QStringLiteral("midiSources")); }
+    bool td17Detected() const { return field<bool>(QStringLiteral("td17Detected")); }
+    QStringList activeRoles() const { return field<QStringList>(QStringLiteral("activeRoles")); }
+    QString heroRole() const { return field<QString>(QStringLiteral("heroRole")); }
+    QString hoveredRole() const { return field<QString>(QStringLiteral("hoveredRole")); }
+    QString lastHit() const { return field<QString>(QStringLiteral("lastHit")); }
+    double latencyMs() const { return field<double>(QStringLiteral("latencyMs")); }
+    QString bufferNote() const { return field<QString>(QStringLiteral("bufferNote")); }
+    bool dirty() const { return field<bool>(QStringLiteral("dirty")); }
+    QString learningRole() const { return field<QString>(QStringLiteral("learningRole")); }
+    bool capturingForAssign() const { return field<bool>(QStringLiteral("capturingForAssign")); }
+    QString capturedRole() const { return field<QString>(QStringLiteral("capturedRole")); }
+    bool engineRunning() const { return field<bool>(QStringLiteral("engineRunning")); }
+
+    // The pad of a role; null for text that names no role.
+    Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
+    PadViewModel& pad(PadRole role) const;
+
+    // Publishes fields by name, as ViewModelBase does, and keeps the pads'
+    // `active` and `learning` in step with `activeRoles` and `learningRole`.
+    void publish(const QVariantMap& fields);
+    // Publishes one pad's fields and keeps every pad's `silenced` in step.
+    void publishPad(PadRole role, const QVariantMap& fields);
+
+    // The saved kits as [{ title, path }] in the kits folder's order, read afresh
+    // each call.
+    Q_INVOKABLE virtual QVariantList savedKits() const = 0;
+    Q_INVOKABLE virtual void armCaptureForAssign() = 0;
+    Q_INVOKABLE virtual void cancelCapture() = 0;
+    Q_INVOKABLE virtual void importFolder(const QUrl& folder) = 0;
+    Q_INVOKABLE virtual void importFiles(const QList<QUrl>& files) = 0;
+    Q_INVOKABLE virtual void saveKit() = 0;
+    Q_INVOKABLE virtual void newKit() = 0;
+    Q_INVOKABLE virtual void loadKit(const QUrl& file) = 0;
+    Q_INVOKABLE virtual void importKit(const QUrl& file) = 0;
+    Q_INVOKABLE virtual void exportKit(const QUrl& file) = 0;
+    Q_INVOKABLE virtual void renameKit(const QString& name) = 0;
+    Q_INVOKABLE virtual void refreshDevices() = 0;
+    Q_INVOKABLE virtual void refreshMIDISources() = 0;
+    // Takes a map shaped like `settings`; fields that are missing or out of range
+    // keep their current value.
+    Q_INVOKABLE virtual void applySettings(const QVariantMap& settings) = 0;
+
+    virtual void setMasterVolume(double volume) = 0;
+    virtual void setHoveredRole(const QString& role) = 0;
+    virtual void setCapturingForAssign(bool capturing) = 0;
+    virtual void setCapturedRole(const QString& role) = 0;
+
+    // What the pads' writes and actions ask for.
+    virtual void triggerManual(PadRole role) = 0;
+    virtual void startLearn(PadRole role) = 0;
+    virtual void assignSample(const QUrl& file, PadRole role) = 0;
+    virtual void clearSample(PadRole role) = 0;
+    virtual void setVolume(double volume, PadRole role) = 0;
+    virtual void setPan(double pan, PadRole role) = 0;
+    virtual void toggleMute(PadRole role) = 0;
+    virtual void toggleSolo(PadRole role) = 0;
+
+signals:
+    void kitNameChanged();
+    void masterVolumeChanged();
+    void settingsChanged();
+    void outputDevicesChanged();
+    void midiSourcesChanged();
+    void td17DetectedChanged();
+    void activeRolesChanged();
+    void heroRoleChanged();
+    void hoveredRoleChanged();
+    void lastHitChanged();
+    void latencyMsChanged();
+    void dirtyChanged();
+    void learningRoleChanged();
+    void capturingForAssignChanged();
+    void capturedRoleChanged();
+    void engineRunningChanged();
+
+protected:
+    static std::optional<PadRole> roleOf(const QString& text);
+
+private:
+    QList<PadViewModel*> pads_;
+};
+
+} // namespace tamborel::ui

@@ -1,0 +1,112 @@
+#include "ui/PadViewModel.h"
+
+#include "ui/AppViewModel.h"
+#include "ui/PageText.h"
+
+#include <QMetaProperty>
+
+namespace tamborel::ui {
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+void ViewModelBase::publish(const QVariantMap& fields) {
+    const QMetaObject* meta = metaObject();
+    QList<QMetaMethod> changed;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        const int index = meta->indexOfProperty(it.key().toUtf8().constData());
+        if (index < 0) {
+            qWarning("%s has no property %s", meta->className(), qPrintable(it.key()));
+            continue;
+        }
+        auto stored = values_.find(it.key());
+        if (stored != values_.end() && *stored == it.value())
+            continue;
+        values_.insert(it.key(), it.value());
+        const QMetaMethod notify = meta->property(index).notifySignal();
+        if (notify.isValid() && !changed.contains(notify))
+            changed.append(notify);
+    }
+    for (const QMetaMethod& notify : changed)
+        notify.invoke(this);
+}
+
+PadViewModel::PadViewModel(PadRole role, AppViewModel& owner)
+    : ViewModelBase(&owner), role_(role), owner_(owner) {
+    publish(freshFields());
+}
+
+QVariantMap PadViewModel::freshFields() {
+    return {{QStringLiteral("notes"), QVariantList()},
+            {QStringLiteral("hasSample"), false},
+            {QStringLiteral("sampleName"), QString()},
+            {QStringLiteral("volume"), 1.0},
+            {QStringLiteral("pan"), 0.0},
+            {QStringLiteral("muted"), false},
+            {QStringLiteral("soloed"), false}};
+}
+
+QString PadViewModel::role() const {
+    return qs(rawValue(role_));
+}
+
+QString PadViewModel::name() const {
+    return qs(displayName(role_));
+}
+
+bool PadViewModel::isHiHat() const {
+    return tamborel::isHiHat(role_);
+}
+
+QString PadViewModel::noteSummary() const {
+    return pageText::padNoteSummary(notes(), role());
+}
+
+QString PadViewModel::noteList() const {
+    return pageText::mappingNoteSummary(notes(), role());
+}
+
+QString PadViewModel::captureNoteText() const {
+    return pageText::captureNoteText(notes());
+}
+
+void PadViewModel::setVolume(double volume) {
+    owner_.setVolume(volume, role_);
+}
+
+void PadViewModel::setPan(double pan) {
+    owner_.setPan(pan, role_);
+}
+
+void PadViewModel::setMuted(bool muted) {
+    if (muted != this->muted())
+        owner_.toggleMute(role_);
+}
+
+void PadViewModel::setSoloed(bool soloed) {
+    if (soloed != this->soloed())
+        owner_.toggleSolo(role_);
+}
+
+void PadViewModel::trigger() {
+    owner_.triggerManual(role_);
+}
+
+void PadViewModel::learn() {
+    owner_.startLearn(role_);
+}
+
+void PadViewModel::assignSample(const QUrl& file) {
+    owner_.assignSample(file, role_);
+}
+
+void PadViewModel::clearSample() {
+    owner_.clearSample(role_);
+}
+
+} // namespace tamborel::ui

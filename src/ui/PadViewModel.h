@@ -1,0 +1,129 @@
+#pragma once
+// One pad as the pages see it: typed properties with a change signal each, so a
+// fader move notifies the bindings of one property of one pad. Writes and
+// actions go to the owning bridge, which applies them to the application state;
+// the state then publishes the result back here. Main thread only.
+//
+// Values live in a name-keyed table behind the properties: a published field is
+// one Q_PROPERTY line with its getter and signal, and `publish` fills any of
+// them by name.
+
+#include "model/PadRole.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QVariantHash>
+#include <QVariantList>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+namespace tamborel::ui {
+
+class AppViewModel;
+
+// Stores published values by property name and emits their change signals.
+class ViewModelBase : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Sets each named property; emits the change signal of those whose value
+    // differs, after all are stored, so a binding never sees half an update.
+    // Names must be properties of this object.
+    void publish(const QVariantMap& fields);
+
+protected:
+    template <typename T> T field(const QString& name) const {
+        return values_.value(name).template value<T>();
+    }
+
+private:
+    QVariantHash values_;
+};
+
+class PadViewModel : public ViewModelBase {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Pads come from the bridge's `pads` list.")
+
+    Q_PROPERTY(QString role READ role CONSTANT)
+    Q_PROPERTY(QString name READ name CONSTANT)
+    Q_PROPERTY(bool isHiHat READ isHiHat CONSTANT)
+
+    // The kit's fields; a role the kit lacks shows a fresh pad without notes.
+    Q_PROPERTY(QVariantList notes READ notes NOTIFY notesChanged)
+    // "MIDI 36, 35", "via CC4" (the half-open hat without notes) or "unmapped".
+    Q_PROPERTY(QString noteSummary READ noteSummary NOTIFY notesChanged)
+    // The same without "MIDI ", as the mapping page lists it.
+    Q_PROPERTY(QString noteList READ noteList NOTIFY notesChanged)
+    // "MIDI note 38, 40", or empty without notes.
+    Q_PROPERTY(QString captureNoteText READ captureNoteText NOTIFY notesChanged)
+    Q_PROPERTY(bool hasSample READ hasSample NOTIFY hasSampleChanged)
+    // The sample's file name; empty without a sample. (A pad with several samples
+    // would add a list beside it.)
+    Q_PROPERTY(QString sampleName READ sampleName NOTIFY sampleNameChanged)
+    Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged)
+    Q_PROPERTY(double pan READ pan WRITE setPan NOTIFY panChanged)
+    Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
+    Q_PROPERTY(bool soloed READ soloed WRITE setSoloed NOTIFY soloedChanged)
+
+    // Derived by the bridge from the whole state.
+    Q_PROPERTY(bool active READ active NOTIFY activeChanged)
+    Q_PROPERTY(bool learning READ learning NOTIFY learningChanged)
+    // Other pads are soloed and this one is not: the mixer dims it.
+    Q_PROPERTY(bool silenced READ silenced NOTIFY silencedChanged)
+
+public:
+    PadViewModel(PadRole role, AppViewModel& owner);
+
+    PadRole padRole() const { return role_; }
+    QString role() const;
+    QString name() const;
+    bool isHiHat() const;
+    QVariantList notes() const { return field<QVariantList>(QStringLiteral("notes")); }
+    QString noteSummary() const;
+    QString noteList() const;
+    QString captureNoteText() const;
+    bool hasSample() const { return field<bool>(QStringLiteral("hasSample")); }
+    QString sampleName() const { return field<QString>(QStringLiteral("sampleName")); }
+    double volume() const { return field<double>(QStringLiteral("volume")); }
+    double pan() const { return field<double>(QStringLiteral("pan")); }
+    bool muted() const { return field<bool>(QStringLiteral("muted")); }
+    bool soloed() const { return field<bool>(QStringLiteral("soloed")); }
+    bool active() const { return field<bool>(QStringLiteral("active")); }
+    bool learning() const { return field<bool>(QStringLiteral("learning")); }
+    bool silenced() const { return field<bool>(QStringLiteral("silenced")); }
+
+    void setVolume(double volume);
+    void setPan(double pan);
+    void setMuted(bool muted);
+    void setSoloed(bool soloed);
+
+    Q_INVOKABLE void trigger();
+    Q_INVOKABLE void learn();
+    // A local file URL; anything else is ignored by the bridge.
+    Q_INVOKABLE void assignSample(const QUrl& file);
+    Q_INVOKABLE void clearSample();
+
+    // The fields of a pad the kit lacks.
+    static QVariantMap freshFields();
+
+signals:
+    void notesChanged();
+    void hasSampleChanged();
+    void sampleNameChanged();
+    void volumeChanged();
+    void panChanged();
+    void mutedChanged();
+    void soloedChanged();
+    void activeChanged();
+    void learningChanged();
+    void silencedChanged();
+
+private:
+    PadRole role_;
+    AppViewModel& owner_;
+};
+
+} // namespace tamborel::ui

@@ -1,0 +1,108 @@
+#pragma once
+// Stands in for the application state in the QML tests: the bridge's own
+// interface, so it cannot drift from it, with values the tests set through
+// `set` and `setPad`, and a log of the operations the pages call, as [name,
+// arguments...]. Main thread only.
+
+#include "ui/AppViewModel.h"
+
+namespace tamborel::testing {
+
+class StandInBridge : public ui::AppViewModel {
+    Q_OBJECT
+    Q_PROPERTY(QVariantList calls MEMBER calls_)
+    // What `savedKits` answers.
+    Q_PROPERTY(QVariantList kits MEMBER kits_)
+
+public:
+    explicit StandInBridge(QObject* parent = nullptr) : AppViewModel(parent) {
+        publish({{"kitName", "Funk"},
+                 {"masterVolume", 1.0},
+                 {"lastHit", QString::fromUtf8("\u2014")},
+                 {"settings", QVariantMap{{"outputDeviceUID", QVariant::fromValue(nullptr)},
+                                          {"bufferFrames", 256},
+                                          {"sampleRate", 48000}}}});
+    }
+
+    Q_INVOKABLE void set(const QVariantMap& fields) { publish(fields); }
+    Q_INVOKABLE void setPad(const QString& role, const QVariantMap& fields) {
+        if (auto r = roleOf(role))
+            publishPad(*r, fields);
+    }
+    Q_INVOKABLE QVariantList callsTo(const QString& name) const {
+        QVariantList out;
+        for (const QVariant& call : calls_)
+            if (call.toList().value(0).toString() == name)
+                out.append(call);
+        return out;
+    }
+
+    QVariantList savedKits() const override { return kits_; }
+    void armCaptureForAssign() override {
+        record("armCaptureForAssign");
+        set({{"capturingForAssign", true}});
+    }
+    void cancelCapture() override {
+        record("cancelCapture");
+        set({{"capturingForAssign", false}});
+    }
+    void importFolder(const QUrl& folder) override { record("importFolder", {folder.toString()}); }
+    void importFiles(const QList<QUrl>& files) override {
+        QStringList names;
+        for (const QUrl& file : files)
+            names.append(file.toString());
+        record("importFiles", {names});
+    }
+    void saveKit() override {
+        record("saveKit");
+        set({{"dirty", false}});
+    }
+    void newKit() override { record("newKit"); }
+    void loadKit(const QUrl& file) override { record("loadKit", {file.toString()}); }
+    void importKit(const QUrl& file) override { record("importKit", {file.toString()}); }
+    void exportKit(const QUrl& file) override { record("exportKit", {file.toString()}); }
+    void renameKit(const QString& name) override { record("renameKit", {name}); }
+    void refreshDevices() override { record("refreshDevices"); }
+    void refreshMIDISources() override { record("refreshMIDISources"); }
+    void applySettings(const QVariantMap& change) override {
+        record("applySettings", {change});
+        QVariantMap next = settings();
+        next.insert(change);
+        set({{"settings", next}});
+    }
+
+    void setMasterVolume(double volume) override { record("setMaster", {volume}); }
+    void setHoveredRole(const QString& role) override { set({{"hoveredRole", role}}); }
+    void setCapturingForAssign(bool on) override { set({{"capturingForAssign", on}}); }
+    void setCapturedRole(const QString& role) override { set({{"capturedRole", role}}); }
+
+    void triggerManual(PadRole role) override { record("triggerManual", {name(role)}); }
+    void startLearn(PadRole role) override {
+        record("startLearn", {name(role)});
+        set({{"learningRole", name(role)}});
+    }
+    void assignSample(const QUrl& file, PadRole role) override {
+        record("assignSample", {file.toString(), name(role)});
+    }
+    void clearSample(PadRole role) override { record("clearSample", {name(role)}); }
+    void setVolume(double volume, PadRole role) override {
+        record("setVolume", {volume, name(role)});
+    }
+    void setPan(double pan, PadRole role) override { record("setPan", {pan, name(role)}); }
+    void toggleMute(PadRole role) override { record("toggleMute", {name(role)}); }
+    void toggleSolo(PadRole role) override { record("toggleSolo", {name(role)}); }
+
+private:
+    static QString name(PadRole role) {
+        return QString::fromUtf8(rawValue(role).data(), qsizetype(rawValue(role).size()));
+    }
+    void record(const QString& operation, QVariantList arguments = {}) {
+        arguments.prepend(operation);
+        calls_.append(QVariant(arguments));
+    }
+
+    QVariantList calls_;
+    QVariantList kits_;
+};
+
+} // namespace tamborel::testing
