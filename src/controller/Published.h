@@ -29,6 +29,7 @@ enum class Field : std::uint8_t {
     capturingForAssign,
     capturedRole,
     engineRunning,
+    loadingStatus,
 };
 
 // A set of roles, indexed by indexOf(role).
@@ -50,6 +51,9 @@ struct Published {
     bool capturingForAssign = false;
     std::optional<PadRole> capturedRole;
     bool engineRunning = false;
+    // For the status bar while a kit's samples load ("Loading 37 of 124 samples"), and after
+    // a load in which some failed ("2 of 124 samples failed to load"); empty otherwise.
+    std::string loadingStatus;
 };
 
 } // namespace tamborel::controller

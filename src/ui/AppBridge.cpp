@@ -141,6 +141,8 @@ void AppBridge::onFieldChanged(controller::Field field) {
     case Field::engineRunning:
         emit engineRunningChanged();
         break;
+    case Field::loadingStatus: // shown by the status bar once it binds to it
+        break;
     }
 }
 
