@@ -61,6 +61,10 @@ void AppState::Impl::clearAllSamples() {
     loader.reset(); // a kit still loading must not fill the pads again
     for (PadRole role : allPadRoles)
         engine.clearSample(role);
+    if (!self.published_.loadingStatus.empty()) {
+        self.published_.loadingStatus.clear();
+        notify(Field::loadingStatus);
+    }
 }
 
 void AppState::Impl::updateLatency() {
