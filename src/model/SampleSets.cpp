@@ -103,7 +103,7 @@ std::vector<PadSample> arrange(const std::vector<Recording>& recordings) {
         for (const Entry& e : entries) {
             if (e.parts.level)
                 continue;
-            std::size_t best = layers.size() / 2;
+            std::size_t best = layers.size() - 1;
             if (measured)
                 for (std::size_t i = 0; i < layers.size(); ++i)
                     if (std::fabs(meanDb(layers[i]) - *e.recording->attackDb) <

@@ -30,9 +30,10 @@ struct Recording {
 
 // The recordings as a pad's samples, the velocity range split evenly among the layers.
 // Layers: by dynamics level where names give one (unnamed ones join the layer nearest in
-// loudness, else the middle one); else, when every loudness is known, by loudness, a new
-// layer starting wherever a recording is more than 3 dB louder than the softest of the
-// current one; else all in one layer. Within a layer, takes go by take number, then name.
+// loudness, else the loudest: a plain "snare.wav" beside "snare_soft.wav" is the full stroke);
+// else, when every loudness is known, by loudness, a new layer starting wherever a recording is
+// more than 3 dB louder than the softest of the current one; else all in one layer. Within a layer,
+// takes go by take number, then name.
 std::vector<PadSample> arrange(const std::vector<Recording>& recordings);
 
 // The sample a strike at velocity 100 plays first: the pad's main sample of an arrangement.
