@@ -1,5 +1,6 @@
 // The voice engine played through JACK at a rate other than its samples': a hit on a pad
-// comes out of the program's ports at the level, pitch and length the sample has.
+// comes out of the program's ports at the level, pitch and length the sample has, and the
+// layer its velocity picks.
 // (tests/controller/ControllerJackTests.cpp plays the whole program at 48 kHz.)
 
 #include "AudioTestSupport.h"
@@ -87,6 +88,19 @@ TEST_F(JackEngineAt44100Test, HitKeepsItsPitchAndLengthAtTheServersRate) {
                 2.0);
     EXPECT_NEAR(peak(heard), 0.5f, 0.02f);
     EXPECT_NEAR(peak(strike(64)), 0.5f * 64.0f / 127.0f, 0.02f);
+
+    // Velocity layers and takes, told apart by pitch: soft 500 Hz; hard 1 kHz, then 1.5 kHz.
+    std::vector<audio::LayeredBuffer> layers(3);
+    layers[0] = {audio::testing::toneBuffer(500.0, 4800), 1, 63, 1.0f, {}};
+    layers[1] = {audio::testing::toneBuffer(1000.0, 4800), 64, 127, 1.0f, {}};
+    layers[2] = {audio::testing::toneBuffer(1500.0, 4800), 64, 127, 1.0f, {}};
+    ASSERT_TRUE(engine.setSamples(PadRole::snare, layers));
+    for (auto [velocity, frequency] : {std::pair{40, 500.0}, {127, 1000.0}, {127, 1500.0}}) {
+        const auto layer = strike(velocity);
+        ASSERT_FALSE(layer.empty()) << velocity;
+        EXPECT_NEAR(audio::testing::measuredFrequency(layer.data(), layer.size(), 44100.0),
+                    frequency, 3.0);
+    }
 }
 
 } // namespace
