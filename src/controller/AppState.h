@@ -74,6 +74,10 @@ public:
     // by their names, then by their measured loudness (sampleSets::arrange). One file is
     // assignSample; files that cannot play are left out.
     void assignSamples(const std::vector<std::filesystem::path>& files, PadRole role);
+    // Replaces the pad's samples as edited (ranges, gains, order, removals): the main sample
+    // stays where it is among them, else the first becomes it; files that cannot play are
+    // left out. Ignored when the list breaks the document's rules. Empty clears the pad.
+    void setPadSamples(PadRole role, const std::vector<PadSample>& samples, TakeOrder order);
     void clearSample(PadRole role);
     void importFolder(const std::filesystem::path& folder);
     void importFiles(const std::vector<std::filesystem::path>& files);

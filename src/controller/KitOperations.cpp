@@ -129,6 +129,41 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     saveKit();
 }
 
+void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples, TakeOrder order) {
+    if (samples.empty()) {
+        clearSample(role);
+        return;
+    }
+    DrumPad* pad = published_.kit.findPad(role);
+    const bool valid = std::all_of(samples.begin(), samples.end(), [](const PadSample& s) {
+        return s.low >= 1 && s.high <= 127 && s.low <= s.high && s.gain >= 0.0f &&
+               std::isfinite(s.gain);
+    });
+    if (pad == nullptr || !valid || samples.size() > selection::maxSamplesPerPad)
+        return;
+    audio::KitLoader loader(impl_->engine, {{role, samples, order}});
+    loader.wait();
+    const auto loaded = loader.loaded().front();
+    std::vector<PadSample> kept;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (loaded[i])
+            kept.push_back(samples[i]);
+    if (kept.empty())
+        return; // the engine kept the pad's previous sound, and so does the kit
+    const bool mainKept = pad->sampleURL && std::any_of(kept.begin(), kept.end(), [&](auto& s) {
+                              return s.url == *pad->sampleURL;
+                          });
+    if (!mainKept)
+        pad->sampleURL = kept.front().url;
+    // One sample over the whole range at unity is what a one-sample pad plays anyway.
+    const bool plain =
+        kept.size() == 1 && kept[0].low == 1 && kept[0].high == 127 && kept[0].gain == 1.0f;
+    pad->samples = plain ? std::vector<PadSample>{} : std::move(kept);
+    pad->takeOrder = order;
+    impl_->commitKitChange(true);
+    saveKit();
+}
+
 void AppState::clearSample(PadRole role) {
     impl_->engine.clearSample(role);
     if (DrumPad* pad = published_.kit.findPad(role)) {

@@ -248,6 +248,21 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
     for (auto [velocity, level] : {std::pair{1, 0.02f}, {42, 0.02f}, {43, 0.04f}, {127, 0.08f}})
         EXPECT_NEAR(played(velocity), level, 1e-5f) << velocity;
 
+    // Edited: the soft layer doubled and widened, the loudest removed; the main sample goes
+    // with it, so the first one left takes its place.
+    std::vector<PadSample> edited = {snare.samples[0], snare.samples[1]};
+    edited[0].gain = 2.0f;
+    edited[0].high = 100;
+    edited[1].low = 101;
+    edited[1].high = 127;
+    state->setPadSamples(PadRole::snare, edited, TakeOrder::random);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->samples, edited);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->sampleURL, edited[0].url);
+    EXPECT_NEAR(played(100), 0.04f, 1e-5f);
+    edited[0].high = 0; // refused whole
+    state->setPadSamples(PadRole::snare, edited, TakeOrder::cycle);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->takeOrder, TakeOrder::random);
+
     // A folder of numbered takes: the kick's takes alternate at one velocity.
     fs::remove_all(folder);
     fs::create_directories(folder);
