@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <map>
 
@@ -137,7 +136,7 @@ std::vector<PadSample> arrange(const std::vector<Recording>& recordings) {
     for (int i = 0; i < count; ++i) {
         auto& layer = layers[static_cast<std::size_t>(i)];
         std::stable_sort(layer.begin(), layer.end(), [](const Entry* a, const Entry* b) {
-            const int ta = a->parts.take.value_or(INT_MAX), tb = b->parts.take.value_or(INT_MAX);
+            const int ta = a->parts.take.value_or(0), tb = b->parts.take.value_or(0);
             if (ta != tb)
                 return ta < tb;
             return a->recording->file.filename() < b->recording->file.filename();
