@@ -69,9 +69,10 @@ public:
     // The gain a velocity plays at: min(max(velocity, 1), 127) / 127.
     static float velocityGain(int velocity) noexcept;
 
-    // Plays the role's sample once on its next voice. Sounds when the current thread's event
-    // time says (see EventTime.h): by default at the start of the next rendered block. Does
-    // nothing, and leaves the round robin where it was, while not running or without a
+    // Plays the role's sample once on its next voice (of a pad of several, the one the
+    // velocity picks, chosen when the hit is rendered). Sounds when the current thread's
+    // event time says (see EventTime.h): by default at the start of the next rendered block.
+    // Does nothing, and leaves the round robin where it was, while not running or without a
     // sample.
     void trigger(PadRole role, int velocity) noexcept;
     // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
