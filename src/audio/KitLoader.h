@@ -57,8 +57,10 @@ private:
     AudioFormat format_;
     std::vector<PadLoad> pads_;
     std::vector<Slot> slots_;
+    // Per pad, per sample, each slot written by one worker; a pad's buffers are let go once
+    // handed to the engine, and loaded_ remembers which came in.
     std::vector<std::vector<SharedSampleBuffer>> buffers_;
-    std::vector<std::vector<char>> loaded_;  // per pad, per sample; one writer each
+    std::vector<std::vector<char>> loaded_;
     std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> done_{0};

@@ -42,7 +42,7 @@ TEST(KitTool, MapPrintsAKitNamedAfterTheFolder) {
     const DrumPad kick = *kit.value->pad(PadRole::kick);
     EXPECT_TRUE(kick.sampleURL->toPath() == folder / "Kick 01.wav" ||
                 kick.sampleURL->toPath() == folder / "Kick 02.wav"); // listing order
-    ASSERT_EQ(kick.samples.size(), 2u); // the numbered takes
+    ASSERT_EQ(kick.samples.size(), 2u);                              // the numbered takes
     EXPECT_EQ(kick.samples[1].url.toPath(), folder / "Kick 02.wav");
     EXPECT_TRUE(kit.value->pad(PadRole::snare)->samples.empty());
     EXPECT_FALSE(kit.value->pad(PadRole::ride)->sampleURL);
