@@ -63,4 +63,41 @@ void allVoicesSounding(benchmark::State& state) {
 }
 BENCHMARK(allVoicesSounding)->Arg(64)->Arg(256)->Arg(1024);
 
+// The same with every pad holding eight samples in four velocity layers, struck at changing
+// velocities in random order: the selection on each hit must not show in the cost.
+void layeredVoicesSounding(benchmark::State& state) {
+    const auto block = static_cast<std::uint32_t>(state.range(0));
+    AudioEngine engine;
+    engine.prepareToRender(rate, block);
+    engine.renderingStarted();
+    unsigned seed = 1;
+    for (auto role : allPadRoles) {
+        std::vector<tamborel::audio::LayeredBuffer> samples;
+        for (int m = 0; m < 8; ++m)
+            samples.push_back({noise(20 * 48000, seed++), 1 + 32 * (m / 2), 32 + 32 * (m / 2), 1.0f,
+                               std::nullopt});
+        engine.setSamples(role, std::move(samples), tamborel::TakeOrder::random);
+    }
+    std::vector<float> left(block);
+    std::vector<float> right(block);
+    const std::uint64_t blocksPerRound = 15 * 48000 / block;
+    std::uint64_t blocks = 0;
+    int velocity = 1;
+    for (auto _ : state) {
+        if (blocks++ % blocksPerRound == 0)
+            for (auto role : allPadRoles)
+                for (int voice = 0; voice < AudioEngine::voicesPerPad; ++voice) {
+                    velocity = velocity % 127 + 37;
+                    engine.trigger(role, velocity, static_cast<std::uint32_t>(voice * 7));
+                }
+        engine.render(left.data(), right.data(), block);
+        benchmark::DoNotOptimize(left.data());
+        benchmark::DoNotOptimize(right.data());
+    }
+    using benchmark::Counter;
+    state.counters["core_percent"] =
+        Counter(block / rate / 100.0, Counter::kIsIterationInvariantRate | Counter::kInvert);
+}
+BENCHMARK(layeredVoicesSounding)->Arg(256);
+
 } // namespace

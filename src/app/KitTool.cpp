@@ -36,10 +36,15 @@ int mapFolder(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 2;
     }
     DrumKit kit(args.size() == 4 ? args[3] : folderName(folder));
-    const autoMapper::Mapping mapping = autoMapper::map(folder);
+    const auto files = autoMapper::audioFiles(folder);
+    const autoMapper::Mapping mapping = autoMapper::map(files);
+    const autoMapper::SetMapping sets = autoMapper::sets(mapping, files);
     for (DrumPad& pad : kit.pads) {
-        if (auto file = mapping.find(pad.role); file != mapping.end())
-            pad.sampleURL = FileUrl::fromPath(file->second);
+        if (auto file = mapping.find(pad.role); file != mapping.end()) {
+            const auto set = sets.find(pad.role);
+            autoMapper::fill(pad, file->second,
+                             set == sets.end() ? std::vector<fs::path>{} : set->second);
+        }
     }
     std::string whyNot;
     const auto text = documents::writeKit(kit, &whyNot);

@@ -3,6 +3,7 @@
 #include "app/MidiFile.h"
 #include "audio/AudioEngine.h"
 #include "audio/EventTime.h"
+#include "audio/KitLoader.h"
 #include "controller/HitRouter.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
@@ -250,9 +251,14 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
 
     audio::AudioEngine engine;
     engine.prepareToRender(renderRate, blockFrames);
-    for (const DrumPad& pad : performance->kit.pads)
-        if (pad.sampleURL)
-            engine.loadSample(*pad.sampleURL, pad.role);
+    {
+        // The same loading, and so the same samples and selection, as the live program.
+        std::vector<audio::PadLoad> pads;
+        for (const DrumPad& pad : performance->kit.pads)
+            if (auto samples = pad.playedSamples(); !samples.empty())
+                pads.push_back({pad.role, std::move(samples), pad.takeOrder});
+        audio::KitLoader(engine, std::move(pads)).wait();
+    }
     engine.applyMix(performance->kit);
     controller::HitRouter router(engine);
     router.setKit(performance->kit);

@@ -40,6 +40,14 @@ std::uint16_t maskOf(std::span<const PadRole> roles) {
     return mask;
 }
 
+std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer,
+                                     std::optional<std::filesystem::path> source) {
+    std::vector<LayeredBuffer> samples(1);
+    samples[0].buffer = std::move(buffer);
+    samples[0].source = std::move(source);
+    return samples;
+}
+
 void logLoadFailure(const std::string& fileName) {
     platform::logLine("Failed to load sample: " + fileName);
 }
@@ -51,8 +59,8 @@ AudioEngine::AudioEngine() : impl_(std::make_unique<Impl>()) {}
 AudioEngine::~AudioEngine() {
     for (auto& pad : impl_->pads)
         delete pad.current.load();
-    for (PlayableBuffer* buffer : impl_->retired)
-        delete buffer;
+    for (PlayableSet* set : impl_->retired)
+        delete set;
 }
 
 // --- driver side ---
@@ -67,17 +75,25 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
     std::lock_guard lock(s.samplesMutex);
     const AudioFormat format{sampleRate, 2};
     for (std::size_t r = 0; r < padRoleCount; ++r) {
-        const PlayableBuffer* current = s.pads[r].current.load();
+        const PlayableSet* current = s.pads[r].current.load();
         if (current == nullptr)
             continue;
-        // From the file when we can, for one conversion instead of two; else from memory.
-        SharedSampleBuffer converted;
-        if (s.sources[r])
-            converted = sampleLoader::loadBuffer(*s.sources[r], format);
-        if (!converted)
-            converted = sampleLoader::convert(current->buffer, format);
-        if (converted != current->buffer)
-            s.publishLocked(r, std::move(converted));
+        std::vector<LayeredBuffer> samples;
+        bool changed = false;
+        for (std::size_t i = 0; i < current->members.size(); ++i) {
+            const PlayableBuffer& member = *current->members[i];
+            const auto& source = s.sources[r].size() > i ? s.sources[r][i] : std::nullopt;
+            // From the file when we can, for one conversion instead of two; else from memory.
+            SharedSampleBuffer converted;
+            if (source)
+                converted = sampleLoader::loadBuffer(*source, format);
+            if (!converted)
+                converted = sampleLoader::convert(member.buffer, format);
+            changed = changed || converted != member.buffer;
+            samples.push_back({std::move(converted), 0, 0, member.gain, source});
+        }
+        if (changed)
+            s.publishLocked(r, std::move(samples), current->order, &current->table);
     }
     s.sampleRate.store(sampleRate);
 }
@@ -111,6 +127,7 @@ void AudioEngine::trigger(PadRole role, int velocity) noexcept {
     EngineEvent event;
     event.type = EngineEvent::Type::trigger;
     event.role = static_cast<std::uint8_t>(index);
+    event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     event.gain = velocityGain(velocity);
     event.generation = s.generation.load();
     event.time = currentEventTime();
@@ -179,11 +196,29 @@ float AudioEngine::masterVolume() const {
 
 // --- samples ---
 
-bool AudioEngine::Impl::publishLocked(std::size_t role, SharedSampleBuffer buffer) {
+bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffer> samples,
+                                      TakeOrder order, const selection::VelocityTable* table) {
     try {
         retired.reserve(retired.size() + 1);
-        PlayableBuffer* fresh = buffer ? new PlayableBuffer(std::move(buffer)) : nullptr;
-        PlayableBuffer* old = pads[role].current.exchange(fresh, std::memory_order_seq_cst);
+        std::unique_ptr<PlayableSet> fresh;
+        if (!samples.empty()) {
+            fresh = std::make_unique<PlayableSet>();
+            std::vector<PadSample> layout;
+            std::vector<std::optional<std::filesystem::path>> files;
+            for (LayeredBuffer& sample : samples) {
+                layout.push_back({FileUrl{}, sample.low, sample.high, sample.gain});
+                files.push_back(std::move(sample.source));
+                fresh->members.push_back(
+                    std::make_unique<PlayableBuffer>(std::move(sample.buffer)));
+                fresh->members.back()->gain = usableGain(sample.gain);
+            }
+            fresh->table = table ? *table : selection::VelocityTable::build(layout);
+            fresh->order = order;
+            sources[role] = std::move(files);
+        } else {
+            sources[role].clear();
+        }
+        PlayableSet* old = pads[role].current.exchange(fresh.release(), std::memory_order_seq_cst);
         if (old != nullptr) {
             old->retiredAt = renderSequence.load(std::memory_order_seq_cst);
             retired.push_back(old);
@@ -198,12 +233,12 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, SharedSampleBuffer buffe
 
 void AudioEngine::Impl::collectLocked() {
     const std::uint64_t now = renderSequence.load(std::memory_order_seq_cst);
-    std::erase_if(retired, [now](PlayableBuffer* buffer) {
+    std::erase_if(retired, [now](PlayableSet* set) {
         // Replaced outside a render, or that render is over: no render can pick it up again.
-        const bool unreachable = buffer->retiredAt % 2 == 0 || now != buffer->retiredAt;
-        if (!unreachable || buffer->voices.load(std::memory_order_acquire) != 0)
+        const bool unreachable = set->retiredAt % 2 == 0 || now != set->retiredAt;
+        if (!unreachable || !set->unread())
             return false;
-        delete buffer;
+        delete set;
         return true;
     });
     retiredCount.store(retired.size());
@@ -225,11 +260,10 @@ bool AudioEngine::loadSample(const std::filesystem::path& file, PadRole role) {
         return false;
     std::lock_guard lock(s.samplesMutex);
     auto buffer = sampleLoader::loadBuffer(file, s.formatLocked());
-    if (!buffer || !s.publishLocked(index, std::move(buffer))) {
+    if (!buffer || !s.publishLocked(index, oneSample(std::move(buffer), file), TakeOrder::cycle)) {
         logLoadFailure(file.filename().string());
         return false;
     }
-    s.sources[index] = file;
     return true;
 }
 
@@ -239,10 +273,25 @@ bool AudioEngine::setSample(PadRole role, SharedSampleBuffer buffer) {
     if (index >= padRoleCount || !buffer || buffer->frameLength() == 0)
         return false;
     std::lock_guard lock(s.samplesMutex);
-    if (!s.publishLocked(index, sampleLoader::convert(std::move(buffer), s.formatLocked())))
+    return s.publishLocked(
+        index, oneSample(sampleLoader::convert(std::move(buffer), s.formatLocked()), std::nullopt),
+        TakeOrder::cycle);
+}
+
+bool AudioEngine::setSamples(PadRole role, std::vector<LayeredBuffer> samples, TakeOrder order) {
+    Impl& s = *impl_;
+    const std::size_t index = indexOf(role);
+    const bool usable =
+        std::all_of(samples.begin(), samples.end(), [](const LayeredBuffer& sample) {
+            return sample.buffer && sample.buffer->frameLength() > 0;
+        });
+    if (index >= padRoleCount || samples.empty() || samples.size() > selection::maxSamplesPerPad ||
+        !usable)
         return false;
-    s.sources[index].reset();
-    return true;
+    std::lock_guard lock(s.samplesMutex);
+    for (LayeredBuffer& sample : samples)
+        sample.buffer = sampleLoader::convert(std::move(sample.buffer), s.formatLocked());
+    return s.publishLocked(index, std::move(samples), order);
 }
 
 void AudioEngine::clearSample(PadRole role) {
@@ -251,8 +300,7 @@ void AudioEngine::clearSample(PadRole role) {
     if (index >= padRoleCount)
         return;
     std::lock_guard lock(s.samplesMutex);
-    s.publishLocked(index, nullptr);
-    s.sources[index].reset();
+    s.publishLocked(index, {}, TakeOrder::cycle);
 }
 
 SharedSampleBuffer AudioEngine::loadBuffer(const std::filesystem::path& file,

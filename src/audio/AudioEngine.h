@@ -13,8 +13,13 @@
 // voice) fades out over 2 ms (a damped one over 50 ms), and mix and master gains move over 5 ms; a
 // stolen voice fades in a spare tail slot, so the new hit starts on time at full level.
 //
-// Threads: trigger, choke, damp and hasSample from any thread at any time; applyMix,
-// setMasterVolume and the sample operations from the main thread; prepareToRender and the
+// A pad may hold several samples, each with a velocity range and a gain: a hit plays one of
+// those whose range holds its velocity, picked on the audio thread by the pad's selection
+// table (model/SampleSelection.h) with turn and random state that thread owns.
+//
+// Threads: trigger, choke, damp and hasSample from any thread at any time; applyMix and
+// setMasterVolume from the main thread; the sample operations from any non-real-time
+// thread (they take turns on a lock the audio thread never touches); prepareToRender and the
 // rendering notifications from the driver; render from the driver's audio thread.
 
 #include "audio/AudioRenderer.h"
@@ -27,9 +32,21 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace tamborel::audio {
+
+// One decoded sample of a pad with its velocity range and gain; `source` is the file it came
+// from, so that a rate change can convert it again from the file.
+struct LayeredBuffer {
+    SharedSampleBuffer buffer;
+    int low = 1;
+    int high = 127;
+    float gain = 1.0f;
+    std::optional<std::filesystem::path> source;
+};
 
 class AudioEngine final : public AudioRenderer {
 public:
@@ -52,9 +69,10 @@ public:
     // The gain a velocity plays at: min(max(velocity, 1), 127) / 127.
     static float velocityGain(int velocity) noexcept;
 
-    // Plays the role's sample once on its next voice. Sounds when the current thread's event
-    // time says (see EventTime.h): by default at the start of the next rendered block. Does
-    // nothing, and leaves the round robin where it was, while not running or without a
+    // Plays the role's sample once on its next voice (of a pad of several, the one the
+    // velocity picks, chosen when the hit is rendered). Sounds when the current thread's
+    // event time says (see EventTime.h): by default at the start of the next rendered block.
+    // Does nothing, and leaves the round robin where it was, while not running or without a
     // sample.
     void trigger(PadRole role, int velocity) noexcept;
     // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
@@ -85,6 +103,11 @@ public:
     // Makes an already decoded buffer the role's sample (false for an empty one). It has no
     // file, so a rate change converts it from memory.
     bool setSample(PadRole role, SharedSampleBuffer buffer);
+    // Makes the buffers the role's samples at once, in order: false, keeping the previous
+    // ones, when the list is empty, longer than selection::maxSamplesPerPad or holds an empty
+    // buffer. Buffers in another format are converted first.
+    bool setSamples(PadRole role, std::vector<LayeredBuffer> samples,
+                    TakeOrder order = TakeOrder::cycle);
     // Later hits of the role are silent; voices still playing finish.
     void clearSample(PadRole role);
     // Reads and converts a file; touches no engine state. See sampleLoader::loadBuffer.

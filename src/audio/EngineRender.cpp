@@ -15,7 +15,7 @@ namespace tamborel::audio {
 
 static_assert(std::atomic<float>::is_always_lock_free);
 static_assert(std::atomic<double>::is_always_lock_free);
-static_assert(std::atomic<PlayableBuffer*>::is_always_lock_free);
+static_assert(std::atomic<PlayableSet*>::is_always_lock_free);
 static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 
 namespace {
@@ -170,23 +170,26 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
 
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
     if (event.type == EngineEvent::Type::trigger)
-        startVoice(event.role, event.gain);
+        startVoice(event.role, event.velocity, event.gain);
     else
         chokeRoles(event.chokeMask,
                    event.type == EngineEvent::Type::damp ? dampFrames : fadeFrames);
 }
 
-void AudioEngine::Impl::startVoice(std::size_t role, float gain) noexcept {
-    PlayableBuffer* buffer = pads[role].current.load(std::memory_order_seq_cst);
-    // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
-    if (buffer == nullptr || buffer->length == 0 || buffer->sampleRate != renderRate)
+void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) noexcept {
+    const PlayableSet* set = pads[role].current.load(std::memory_order_seq_cst);
+    if (set == nullptr)
         return;
     RoleVoices& voices = roles[role];
+    PlayableBuffer* buffer = set->pick(voices.takes, velocity);
+    // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
+    if (buffer->length == 0 || buffer->sampleRate != renderRate)
+        return;
     Voice& voice = voices.slots[voices.roundRobin];
     voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
     if (voice.active())
         moveToTail(voices, voice);
-    voice = Voice{buffer, 0, 0, gain};
+    voice = Voice{buffer, 0, 0, gain * buffer->gain};
     buffer->voices.fetch_add(1, std::memory_order_relaxed);
     ++voices.active;
     if (voices.active == 1) {

@@ -24,6 +24,7 @@ struct EngineEvent {
     Type type = Type::trigger;
     std::uint8_t role = 0;       // trigger
     std::uint16_t chokeMask = 0; // choke and damp: one bit per role index
+    std::uint8_t velocity = 0;   // trigger: picks among the pad's samples
     float gain = 0.0f;           // trigger
     std::uint32_t generation = 0;
     EventTime time;
@@ -41,7 +42,7 @@ struct AudioEngine::Impl {
 
     // --- shared between threads ---
     struct PadChannel {
-        std::atomic<PlayableBuffer*> current{nullptr};
+        std::atomic<PlayableSet*> current{nullptr};
         std::atomic<float> gain{1.0f};
         std::atomic<float> pan{0.0f};
     };
@@ -65,10 +66,14 @@ struct AudioEngine::Impl {
 
     // --- non-real-time side, under samplesMutex ---
     std::mutex samplesMutex;
-    std::array<std::optional<std::filesystem::path>, padRoleCount> sources;
-    std::vector<PlayableBuffer*> retired;
+    // Per role, the file each sample came from (none for one set from memory).
+    std::array<std::vector<std::optional<std::filesystem::path>>, padRoleCount> sources;
+    std::vector<PlayableSet*> retired;
 
-    bool publishLocked(std::size_t role, SharedSampleBuffer buffer);
+    // Replaces the role's set; an empty list clears it. With a table, reuses it instead of
+    // building one from the samples' ranges.
+    bool publishLocked(std::size_t role, std::vector<LayeredBuffer> samples, TakeOrder order,
+                       const selection::VelocityTable* table = nullptr);
     void collectLocked();
     AudioFormat formatLocked() const { return {sampleRate.load(), 2}; }
 
@@ -77,6 +82,7 @@ struct AudioEngine::Impl {
         // The first voicesPerPad slots are the round-robin pool; the rest hold fading tails.
         std::array<Voice, AudioEngine::voicesPerPad + tailSlots> slots{};
         std::uint32_t roundRobin = 0;
+        selection::TakeState takes;
         std::uint32_t active = 0;
         GainRamp left;
         GainRamp right;
@@ -105,7 +111,7 @@ struct AudioEngine::Impl {
                   bool heldBefore) noexcept;
     void updateGainTargets() noexcept;
     void apply(const EngineEvent& event) noexcept;
-    void startVoice(std::size_t role, float gain) noexcept;
+    void startVoice(std::size_t role, int velocity, float gain) noexcept;
     void chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept;
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;

@@ -3,10 +3,13 @@
 // field says otherwise.
 
 #include "audio/SampleBuffer.h"
+#include "model/SampleSelection.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace tamborel::audio {
 
@@ -23,10 +26,32 @@ struct PlayableBuffer {
     const float* right; // the left channel again for a mono buffer
     std::uint32_t length;
     double sampleRate;
+    float gain = 1.0f; // the sample's own gain, on top of the strike's
     // Written by the audio thread, read by whoever frees retired buffers.
     std::atomic<std::uint32_t> voices{0};
     // Main thread: the render sequence number when it was replaced.
     std::uint64_t retiredAt = 0;
+};
+
+// A pad's samples as published to the audio thread, with the table that picks one for a
+// strike; immutable while published. A pad of one sample skips the table.
+struct PlayableSet {
+    std::vector<std::unique_ptr<PlayableBuffer>> members;
+    selection::VelocityTable table;
+    TakeOrder order = TakeOrder::cycle;
+    // Main thread: the render sequence number when it was replaced.
+    std::uint64_t retiredAt = 0;
+
+    PlayableBuffer* pick(selection::TakeState& state, int velocity) const noexcept {
+        if (members.size() == 1)
+            return members[0].get();
+        return members[selection::pick(table, state, velocity, order)].get();
+    }
+    bool unread() const noexcept {
+        return std::all_of(members.begin(), members.end(), [](const auto& member) {
+            return member->voices.load(std::memory_order_acquire) == 0;
+        });
+    }
 };
 
 struct Voice {

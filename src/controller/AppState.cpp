@@ -27,15 +27,44 @@ void AppState::Impl::commitKitChange(bool dirty) {
 }
 
 void AppState::Impl::loadAllSamples() {
-    for (const DrumPad& pad : self.published_.kit.pads) {
-        if (pad.sampleURL)
-            engine.loadSample(*pad.sampleURL, pad.role);
+    loader.reset();
+    std::vector<audio::PadLoad> pads;
+    for (const DrumPad& pad : self.published_.kit.pads)
+        if (auto samples = pad.playedSamples(); !samples.empty())
+            pads.push_back({pad.role, std::move(samples), pad.takeOrder});
+    loader = std::make_unique<audio::KitLoader>(engine, std::move(pads));
+    if (!options.loadInBackground)
+        loader->wait();
+    publishLoadingStatus();
+}
+
+void AppState::Impl::publishLoadingStatus() {
+    if (!loader)
+        return;
+    const auto progress = loader->progress();
+    std::string text;
+    if (!progress.finished())
+        text = "Loading " + std::to_string(progress.done) + " of " +
+               std::to_string(progress.total) + " samples";
+    else if (progress.failed > 0)
+        text = std::to_string(progress.failed) + " of " + std::to_string(progress.total) +
+               " samples failed to load";
+    if (progress.finished())
+        loader.reset();
+    if (text != self.published_.loadingStatus) {
+        self.published_.loadingStatus = std::move(text);
+        notify(Field::loadingStatus);
     }
 }
 
 void AppState::Impl::clearAllSamples() {
+    loader.reset(); // a kit still loading must not fill the pads again
     for (PadRole role : allPadRoles)
         engine.clearSample(role);
+    if (!self.published_.loadingStatus.empty()) {
+        self.published_.loadingStatus.clear();
+        notify(Field::loadingStatus);
+    }
 }
 
 void AppState::Impl::updateLatency() {

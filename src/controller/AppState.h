@@ -36,6 +36,8 @@ struct AppStateOptions {
     // Off for offline use (tests, tamborel-render): the engine is then rendered by the caller.
     bool openAudioDevices = true;
     bool openMidi = true;
+    // Off: kit operations return with every sample loaded (still decoded on every core).
+    bool loadInBackground = true;
 };
 
 class AppState {
@@ -68,6 +70,14 @@ public:
 
     // Kit and sample operations
     void assignSample(const std::filesystem::path& file, PadRole role);
+    // Makes the files the pad's samples, arranged into velocity layers and round-robin takes
+    // by their names, then by their measured loudness (sampleSets::arrange). One file is
+    // assignSample; files that cannot play are left out.
+    void assignSamples(const std::vector<std::filesystem::path>& files, PadRole role);
+    // Replaces the pad's samples as edited (ranges, gains, order, removals): the main sample
+    // stays where it is among them, else the first becomes it; files that cannot play are
+    // left out. Ignored when the list breaks the document's rules. Empty clears the pad.
+    void setPadSamples(PadRole role, const std::vector<PadSample>& samples, TakeOrder order);
     void clearSample(PadRole role);
     void importFolder(const std::filesystem::path& folder);
     void importFiles(const std::vector<std::filesystem::path>& files);

@@ -3,6 +3,7 @@
 
 #include "audio/AudioDeviceOutput.h"
 #include "audio/AudioEngine.h"
+#include "audio/KitLoader.h"
 #include "controller/AppState.h"
 #include "controller/HitRouter.h"
 #include "midi/MIDIManager.h"
@@ -59,6 +60,8 @@ struct AppState::Impl {
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;
+    // The kit's samples loading in the background; gone once published as done.
+    std::unique_ptr<audio::KitLoader> loader;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
@@ -70,6 +73,7 @@ struct AppState::Impl {
     void commitKitChange(bool dirty);
     void loadAllSamples();
     void clearAllSamples();
+    void publishLoadingStatus();
     void updateLatency();
     void flash(PadRole role, std::string text);
     void publishRealtimeEvent(const RealtimeEvent& event);

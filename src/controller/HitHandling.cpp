@@ -104,6 +104,7 @@ void AppState::drainRealtimeEvents() {
     while (auto event = d.events.pop())
         d.publishRealtimeEvent(*event);
     d.engine.maintain();
+    d.publishLoadingStatus();
     const bool running = d.engine.isRunning();
     if (running != published_.engineRunning) {
         published_.engineRunning = running;

@@ -32,6 +32,7 @@ enum class Field : std::uint8_t {
     capturingForAssign,
     capturedRole,
     engineRunning,
+    loadingStatus,
 };
 
 // Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
@@ -71,6 +72,9 @@ struct Published {
     PedalCalibrationStep pedalCalibrationStep = PedalCalibrationStep::idle;
     // The pedal's latest value while calibrating, as it comes from the module.
     std::optional<int> pedalReading;
+    // For the status bar while a kit's samples load ("Loading 37 of 124 samples"), and after
+    // a load in which some failed ("2 of 124 samples failed to load"); empty otherwise.
+    std::string loadingStatus;
 };
 
 } // namespace tamborel::controller

@@ -1,5 +1,8 @@
 #include "model/AutoMapper.h"
 
+#include "model/SampleSelection.h"
+#include "model/SampleSets.h"
+
 #include <algorithm>
 #include <string>
 
@@ -37,7 +40,7 @@ bool hasAudioExtension(const fs::path& file) {
            audioExtensions.end();
 }
 
-Mapping map(const fs::path& folder) {
+std::vector<fs::path> audioFiles(const fs::path& folder) {
     std::vector<fs::path> files;
     std::error_code ec;
     fs::directory_iterator it(folder, ec), end;
@@ -45,7 +48,43 @@ Mapping map(const fs::path& folder) {
         if (hasAudioExtension(it->path()))
             files.push_back(it->path());
     }
-    return map(files);
+    return files;
+}
+
+Mapping map(const fs::path& folder) {
+    return map(audioFiles(folder));
+}
+
+SetMapping sets(const Mapping& mapping, const std::vector<fs::path>& files) {
+    SetMapping result;
+    for (const auto& [role, mapped] : mapping) {
+        const sampleSets::NameParts main = sampleSets::parse(mapped);
+        if (!main.marked())
+            continue;
+        const std::size_t score = bestScore(lowerAscii(mapped.stem().string()), role);
+        std::vector<fs::path> members;
+        for (const fs::path& file : files) {
+            const sampleSets::NameParts parts = sampleSets::parse(file);
+            if (parts.marked() && parts.stem == main.stem &&
+                bestScore(lowerAscii(file.stem().string()), role) == score)
+                members.push_back(file);
+        }
+        // A set larger than a pad can hold maps as a single file.
+        if (members.size() > 1 && members.size() <= selection::maxSamplesPerPad)
+            result[role] = std::move(members);
+    }
+    return result;
+}
+
+void fill(DrumPad& pad, const fs::path& file, const std::vector<fs::path>& set) {
+    pad.sampleURL = FileUrl::fromPath(file);
+    pad.samples.clear();
+    if (set.size() < 2)
+        return;
+    std::vector<sampleSets::Recording> recordings;
+    for (const fs::path& member : set)
+        recordings.push_back({member, std::nullopt});
+    pad.samples = sampleSets::arrange(recordings);
 }
 
 Mapping map(const std::vector<fs::path>& files) {

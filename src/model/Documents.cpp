@@ -1,5 +1,7 @@
 #include "model/Documents.h"
 
+#include "model/SampleSelection.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -58,6 +60,19 @@ json padToJson(const DrumPad& pad) {
     };
     if (pad.sampleURL)
         object["sampleURL"] = pad.sampleURL->text;
+    // Written only for pads of several samples, so a kit of one sample per pad reads and
+    // writes exactly as it did before they existed.
+    if (!pad.samples.empty()) {
+        json samples = json::array();
+        for (const PadSample& sample : pad.samples)
+            samples.push_back({{"gain", shortestDecimal(sample.gain)},
+                               {"high", sample.high},
+                               {"low", sample.low},
+                               {"url", sample.url.text}});
+        object["samples"] = std::move(samples);
+    }
+    if (pad.takeOrder == TakeOrder::random)
+        object["takeOrder"] = "random";
     return object;
 }
 
@@ -173,6 +188,7 @@ public:
     }
 
     bool failed() const { return !error_.empty(); }
+    std::string& errorSink() { return error_; }
     const std::string& path() const { return path_; }
 
 private:
@@ -208,6 +224,8 @@ template <typename Int> std::optional<Int> integer(const json& value) {
     return std::nullopt;
 }
 
+void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad);
+
 std::optional<DrumPad> readPad(const json& value, std::string path, std::string& error) {
     ObjectReader reader(value, std::move(path), error);
     if (!value.is_object()) {
@@ -240,11 +258,66 @@ std::optional<DrumPad> readPad(const json& value, std::string path, std::string&
         if (!pad.sampleURL)
             reader.fail("sampleURL", "not URL text");
     }
+    if (const json* samples = reader.member("samples", false); samples && !reader.failed())
+        readSamples(*samples, reader, pad);
+    if (auto order = reader.optionalString("takeOrder")) {
+        if (*order == "random")
+            pad.takeOrder = TakeOrder::random;
+        else if (*order != "cycle")
+            reader.fail("takeOrder", "not \"cycle\" or \"random\"");
+    }
     pad.soloed = reader.boolean("soloed");
     pad.volume = reader.float32("volume");
     if (reader.failed())
         return std::nullopt;
     return pad;
+}
+
+// A pad's samples: 1 to maxSamplesPerPad objects, each a URL, a velocity range within 1..127
+// and a gain; the pad's sampleURL must name one of them, so a reader that knows only
+// sampleURL still plays one of the pad's own sounds.
+void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad) {
+    if (!samples.is_array() || samples.empty() || samples.size() > selection::maxSamplesPerPad) {
+        reader.fail("samples", "not an array of 1 to 64 samples");
+        return;
+    }
+    for (std::size_t i = 0; i < samples.size() && !reader.failed(); ++i) {
+        const std::string path = reader.path() + ".samples[" + std::to_string(i) + "]";
+        ObjectReader item(samples[i], path, reader.errorSink());
+        if (!samples[i].is_object()) {
+            item.fail("", "not an object");
+            break;
+        }
+        PadSample sample;
+        sample.gain = item.float32("gain");
+        if (!item.failed() && !(sample.gain >= 0.0f))
+            item.fail("gain", "negative");
+        for (auto [key, field] : {std::pair{"high", &sample.high}, std::pair{"low", &sample.low}}) {
+            const json* value = item.member(key, true);
+            const auto number = value ? integer<int>(*value) : std::nullopt;
+            if (value && (!number || *number < 1 || *number > 127))
+                item.fail(key, "not an integer from 1 to 127");
+            *field = number.value_or(1);
+        }
+        if (!item.failed() && sample.low > sample.high)
+            item.fail("low", "above high");
+        const std::string url = item.string("url");
+        if (!item.failed()) {
+            if (auto parsed = FileUrl::parse(url))
+                sample.url = *parsed;
+            else
+                item.fail("url", "not URL text");
+        }
+        pad.samples.push_back(std::move(sample));
+    }
+    if (reader.failed())
+        return;
+    const bool named = pad.sampleURL && std::any_of(pad.samples.begin(), pad.samples.end(),
+                                                    [&](const PadSample& sample) {
+                                                        return sample.url == *pad.sampleURL;
+                                                    });
+    if (!named)
+        reader.fail("sampleURL", "not one of the pad's samples");
 }
 
 // Parses text into a top-level object, or says why not.
@@ -269,12 +342,30 @@ std::optional<json> parseObject(std::string_view text, std::string& error) {
     return document;
 }
 
+// A pad's samples as the reader takes them back.
+bool readableSamples(const DrumPad& pad) {
+    if (pad.samples.empty())
+        return true;
+    if (pad.samples.size() > selection::maxSamplesPerPad || !pad.sampleURL)
+        return false;
+    bool named = false;
+    for (const PadSample& s : pad.samples) {
+        if (s.low < 1 || s.high > 127 || s.low > s.high || !(s.gain >= 0.0f) ||
+            !FileUrl::parse(s.url.text))
+            return false;
+        named = named || s.url == *pad.sampleURL;
+    }
+    return named;
+}
+
 // JSON has no infinity or NaN: nlohmann writes them as null, which no reader takes back, so
 // such a record is refused rather than saved as a file that can never be opened again.
 bool allFinite(const DrumKit& kit) {
     return std::isfinite(kit.masterVolume) &&
            std::all_of(kit.pads.begin(), kit.pads.end(), [](const DrumPad& pad) {
-               return std::isfinite(pad.volume) && std::isfinite(pad.pan);
+               return std::isfinite(pad.volume) && std::isfinite(pad.pan) &&
+                      std::all_of(pad.samples.begin(), pad.samples.end(),
+                                  [](const PadSample& s) { return std::isfinite(s.gain); });
            });
 }
 
@@ -284,6 +375,11 @@ std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
     if (!allFinite(kit)) {
         if (whyNot != nullptr)
             *whyNot = "the kit holds a volume or pan that is not a finite number";
+        return std::nullopt;
+    }
+    if (!std::all_of(kit.pads.begin(), kit.pads.end(), readableSamples)) {
+        if (whyNot != nullptr)
+            *whyNot = "a pad's samples are out of range or do not include its main sample";
         return std::nullopt;
     }
     json pads = json::array();

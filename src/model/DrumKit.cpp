@@ -16,6 +16,14 @@ DrumKit::DrumKit(std::string kitName) : id(Uuid::random()), name(std::move(kitNa
         pads.emplace_back(role);
 }
 
+std::vector<PadSample> DrumPad::playedSamples() const {
+    if (!samples.empty())
+        return samples;
+    if (sampleURL)
+        return {PadSample{*sampleURL}};
+    return {};
+}
+
 const DrumPad* DrumKit::findPad(PadRole role) const {
     auto it = std::find_if(pads.begin(), pads.end(), [role](auto& p) { return p.role == role; });
     return it == pads.end() ? nullptr : &*it;

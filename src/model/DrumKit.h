@@ -13,6 +13,21 @@
 
 namespace tamborel {
 
+// One recording of a pad, played for strikes whose velocity lies in low..high (1..127). Its
+// gain multiplies the velocity's, for layers recorded at matched levels.
+struct PadSample {
+    FileUrl url;
+    int low = 1;
+    int high = 127;
+    float gain = 1.0f;
+
+    friend bool operator==(const PadSample&, const PadSample&) = default;
+};
+
+// How the samples that share a strike's velocity take turns: in order, or at random without
+// playing the same one twice in a row.
+enum class TakeOrder : std::uint8_t { cycle, random };
+
 // The settings of one role within a kit.
 struct DrumPad {
     PadRole role = PadRole::kick;
@@ -22,6 +37,13 @@ struct DrumPad {
     float pan = 0.0f;    // 0 = centre, negative = left, positive = right
     bool muted = false;
     bool soloed = false;
+    // Every sample of a pad with more than one, the main one (sampleURL) among them; empty
+    // for a pad of one sample, which then plays sampleURL at every velocity.
+    std::vector<PadSample> samples;
+    TakeOrder takeOrder = TakeOrder::cycle;
+
+    // What the pad plays: its samples, else sampleURL over the whole range, else nothing.
+    std::vector<PadSample> playedSamples() const;
 
     // A pad with the role's default notes, no sample, unity volume, centred.
     explicit DrumPad(PadRole r);

@@ -3,6 +3,7 @@
 #include "model/AutoMapper.h"
 #include "model/DrumKit.h"
 #include "model/FileUrl.h"
+#include "model/SampleSets.h"
 #include "model/Storage.h"
 #include "platform/Paths.h"
 
@@ -53,15 +54,28 @@ void pan(DrumKit& kit, PadRole role, float value) {
         pad->pan = value;
 }
 
+fs::path absolutePath(const fs::path& file) {
+    std::error_code ec;
+    const fs::path made = fs::absolute(file, ec);
+    return ec ? file : made;
+}
+
 void build(const std::string& name, const fs::path& sourceFolder, const Adjustment& adjust) {
     DrumKit kit(name);
     const autoMapper::Mapping mapping = autoMapper::map(sourceFolder);
+    // The other layers and takes of a drum sit in "layers/", named after its main file
+    // ("layers/snare_soft_2.wav" beside "snare.wav"), where auto-mapping does not look.
+    const auto extras = autoMapper::audioFiles(sourceFolder / "layers");
     for (DrumPad& pad : kit.pads) {
-        if (auto found = mapping.find(pad.role); found != mapping.end()) {
-            std::error_code ec;
-            const fs::path absolute = fs::absolute(found->second, ec);
-            pad.sampleURL = FileUrl::fromPath(ec ? found->second : absolute);
-        }
+        auto found = mapping.find(pad.role);
+        if (found == mapping.end())
+            continue;
+        const std::string stem = sampleSets::parse(found->second).stem;
+        std::vector<fs::path> set{absolutePath(found->second)};
+        for (const fs::path& extra : extras)
+            if (sampleSets::parse(extra).stem == stem)
+                set.push_back(absolutePath(extra));
+        autoMapper::fill(pad, set.front(), set);
     }
     if (adjust)
         adjust(kit);

@@ -147,6 +147,9 @@ void AppBridge::publishField(controller::Field field) {
         return publish({{QStringLiteral("capturedRole"), roleText(p.capturedRole)}});
     case Field::engineRunning:
         return publish({{QStringLiteral("engineRunning"), p.engineRunning}});
+    case Field::loadingStatus:
+        return publish(
+            {{QStringLiteral("loadingStatus"), QString::fromStdString(p.loadingStatus)}});
     }
 }
 

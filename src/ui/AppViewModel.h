@@ -42,6 +42,8 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(QString heroRole READ heroRole NOTIFY heroRoleChanged)
     Q_PROPERTY(QString hoveredRole READ hoveredRole WRITE setHoveredRole NOTIFY hoveredRoleChanged)
     Q_PROPERTY(QString lastHit READ lastHit NOTIFY lastHitChanged)
+    // "Loading 37 of 124 samples" while a kit loads, what failed after; empty otherwise.
+    Q_PROPERTY(QString loadingStatus READ loadingStatus NOTIFY loadingStatusChanged)
     Q_PROPERTY(double latencyMs READ latencyMs NOTIFY latencyMsChanged)
     // What the buffer size really is and does, where that is not simply the request.
     Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
@@ -70,6 +72,7 @@ public:
     QString heroRole() const { return field<QString>(QStringLiteral("heroRole")); }
     QString hoveredRole() const { return field<QString>(QStringLiteral("hoveredRole")); }
     QString lastHit() const { return field<QString>(QStringLiteral("lastHit")); }
+    QString loadingStatus() const { return field<QString>(QStringLiteral("loadingStatus")); }
     double latencyMs() const { return field<double>(QStringLiteral("latencyMs")); }
     QString bufferNote() const { return field<QString>(QStringLiteral("bufferNote")); }
     bool dirty() const { return field<bool>(QStringLiteral("dirty")); }
@@ -133,6 +136,7 @@ signals:
     void heroRoleChanged();
     void hoveredRoleChanged();
     void lastHitChanged();
+    void loadingStatusChanged();
     void latencyMsChanged();
     void dirtyChanged();
     void learningRoleChanged();

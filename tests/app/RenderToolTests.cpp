@@ -32,8 +32,14 @@ protected:
         const fs::path open = dir / "open.wav";
         audio::testing::writeWithSndfile(open, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
                                          std::vector<float>(9600, 0.5f));
+        // Struck softly, the kick plays its soft layer at half the level.
+        const fs::path soft = dir / "kick soft.wav";
+        audio::testing::writeWithSndfile(soft, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                         std::vector<float>(200, 0.25f));
         DrumKit kit("Bounce");
         kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(kick);
+        kit.findPad(PadRole::kick)->samples = {{FileUrl::fromPath(soft), 1, 64},
+                                               {FileUrl::fromPath(kick), 65, 127}};
         kit.findPad(PadRole::hhOpen)->sampleURL = FileUrl::fromPath(open);
         kit.findPad(PadRole::crash1)->sampleURL = FileUrl::fromPath(open);
         storage::writeKit(kit, dir / "kit.json");
@@ -105,6 +111,7 @@ TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
     EXPECT_EQ(onsets(left), (std::vector<std::size_t>{50, 24000, 96000}));
     EXPECT_FLOAT_EQ(left[60], 0.5f * 100.0f / 127.0f);
     EXPECT_FLOAT_EQ(left[24010], 0.5f);
+    EXPECT_FLOAT_EQ(left[96010], 0.25f * 64.0f / 127.0f);
     // The file ends where the last hit's sound ends.
     EXPECT_EQ(left.size(), 96000u + 100u);
 }

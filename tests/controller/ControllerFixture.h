@@ -30,7 +30,8 @@ protected:
 
     controller::AppState& makeState() {
         state = std::make_unique<controller::AppState>(
-            queue, controller::AppStateOptions{.openAudioDevices = false, .openMidi = false});
+            queue, controller::AppStateOptions{
+                       .openAudioDevices = false, .openMidi = false, .loadInBackground = false});
         return *state;
     }
 

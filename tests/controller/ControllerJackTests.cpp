@@ -114,10 +114,16 @@ TEST_F(ControllerJack, StrikesSoundAtTheirOwnFrameWithVelocityPadAndMasterGain) 
     EXPECT_EQ(loud.start, 10);
     EXPECT_NEAR(loud.gain, 1.0f, 1e-4);
 
+    // Struck softer, the kick plays its medium layer.
+    const auto medium = audio::AudioEngine::loadBuffer(
+        state->published().kit.pad(PadRole::kick)->sampleURL->toPath()->parent_path() /
+            "layers/kick_med_1.wav",
+        {48000.0, 2});
+    ASSERT_TRUE(medium);
     state->setVolume(0.5f, PadRole::kick);
     state->setMaster(0.8f);
     std::this_thread::sleep_for(20ms); // past the gain ramps
-    Placed soft = locate(play({{250, {0x99, 36, 64}}}, 48000), *kick);
+    Placed soft = locate(play({{250, {0x99, 36, 64}}}, 48000), *medium);
     EXPECT_EQ(soft.start, 250);
     EXPECT_NEAR(soft.gain, 64.0f / 127.0f * 0.5f * 0.8f, 1e-4);
 

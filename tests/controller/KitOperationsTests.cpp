@@ -224,3 +224,69 @@ TEST_F(KitOperations, MixChangesMarkTheKitUnsavedButARoleWithoutAPadOrNewSetting
     EXPECT_EQ(p().kit, noRide);
     EXPECT_FALSE(p().dirty);
 }
+
+TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurns) {
+    const fs::path folder = storage::folder() / "layers";
+    fs::create_directories(folder);
+    const auto write = [&](const char* name, float level) {
+        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                         std::vector<float>(test::sampleFrames * 2, level));
+        return folder / name;
+    };
+    const auto played = [&](int velocity) {
+        silence();
+        state->handleNoteOn(38, velocity);
+        return levelNow() * 127.0f / static_cast<float>(velocity);
+    };
+    state->assignSamples({write("snare a.wav", 0.02f), write("snare b.wav", 0.08f),
+                          corruptFile("snare x.wav"), write("snare c.wav", 0.04f)},
+                         PadRole::snare);
+    const DrumPad snare = *p().kit.pad(PadRole::snare);
+    ASSERT_EQ(snare.samples.size(), 3u); // the corrupt file is left out
+    EXPECT_EQ(snare.sampleURL->fileName(), "snare b.wav");
+    EXPECT_EQ(storage::loadKit(savedFile())->pad(PadRole::snare)->samples, snare.samples);
+    for (auto [velocity, level] : {std::pair{1, 0.02f}, {42, 0.02f}, {43, 0.04f}, {127, 0.08f}})
+        EXPECT_NEAR(played(velocity), level, 1e-5f) << velocity;
+
+    // Edited: the soft layer doubled and widened, the loudest removed; the main sample goes
+    // with it, so the first one left takes its place.
+    std::vector<PadSample> edited = {snare.samples[0], snare.samples[1]};
+    edited[0].gain = 2.0f;
+    edited[0].high = 100;
+    edited[1].low = 101;
+    edited[1].high = 127;
+    state->setPadSamples(PadRole::snare, edited, TakeOrder::random);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->samples, edited);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->sampleURL, edited[0].url);
+    EXPECT_NEAR(played(100), 0.04f, 1e-5f);
+    edited[0].high = 0; // refused whole
+    state->setPadSamples(PadRole::snare, edited, TakeOrder::cycle);
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->takeOrder, TakeOrder::random);
+
+    // A folder of numbered takes: the kick's takes alternate at one velocity.
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    write("Kick 1.wav", 0.01f);
+    write("Kick 2.wav", 0.03f);
+    state->importFolder(folder);
+    ASSERT_EQ(p().kit.pad(PadRole::kick)->samples.size(), 2u);
+    std::vector<float> levels;
+    for (int hit = 0; hit < 3; ++hit)
+        levels.push_back(std::round(playedLevel(36) * 100.0f));
+    EXPECT_EQ(levels, (std::vector<float>{1, 3, 1}));
+}
+
+TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
+    DrumKit kit("Broken");
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(sampleFile(PadRole::kick));
+    kit.findPad(PadRole::snare)->sampleURL = FileUrl::fromPath(corruptFile("bad.wav"));
+    kit.findPad(PadRole::tom1)->sampleURL = FileUrl::fromPath(sampleFile(PadRole::tom1));
+    storage::writeKit(kit, storage::folder() / "broken.json");
+    state->loadKit(storage::folder() / "broken.json");
+    EXPECT_EQ(p().loadingStatus, "1 of 3 samples failed to load");
+    EXPECT_FLOAT_EQ(playedLevel(36), levelOf(PadRole::kick));
+    EXPECT_FLOAT_EQ(playedLevel(48), levelOf(PadRole::tom1));
+    state->newKit();
+    settle();
+    EXPECT_EQ(p().loadingStatus, ""); // the message belongs to the kit that had the failure
+}

@@ -26,6 +26,11 @@ DrumKit richKit() {
     kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath("/home/me/My Samples/Kick 1.wav");
     kit.findPad(PadRole::snare)->sampleURL =
         FileUrl::fromPath("/home/me/Échantillons/caisse claire.wav");
+    DrumPad& snare = *kit.findPad(PadRole::snare);
+    snare.samples = {{FileUrl::fromPath("/s/snare soft.wav"), 1, 60, 1.5f},
+                     {*snare.sampleURL, 61, 127, 1.0f},
+                     {FileUrl::fromPath("/s/snare hard 2.wav"), 61, 127, 0.9f}};
+    snare.takeOrder = TakeOrder::random;
     kit.findPad(PadRole::tom1)->volume = 1.15f;
     kit.findPad(PadRole::tom1)->pan = -0.3f;
     kit.findPad(PadRole::ride)->pan = 0.4f;
@@ -117,10 +122,19 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
         std::string reason;
     };
     const std::string pad = validPad;
+    const std::string sample = R"({"gain":1,"high":40,"low":1,"url":"file:///a"})";
+    std::string sixtyFiveSamples = sample;
+    for (int i = 0; i < 64; ++i)
+        sixtyFiveSamples += "," + sample;
+    auto edit = [](std::string s, const std::string& from, const std::string& to) {
+        return s.replace(s.find(from), from.size(), to);
+    };
     auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = pad;
-        s.replace(s.find(from), from.size(), to);
-        return kitWithPad(pad + "," + s);
+        return kitWithPad(pad + "," + edit(pad, from, to));
+    };
+    auto withSamples = [&](const std::string& samples) {
+        return replace(R"("role":"kick")",
+                       R"("role":"kick","sampleURL":"file:///a","samples":[)" + samples + "]");
     };
     const std::vector<Case> cases = {
         {replace(R"("role":"kick")", R"("role":"hihat")"), "pads[1].role"},
@@ -135,6 +149,16 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
          "pads[1].sampleURL"},
         {replace(R"("role":"kick")", R"("role":"kick","sampleURL":"")"), "pads[1].sampleURL"},
         {replace(R"("role":"kick")", R"("role":"kick","sampleURL":7)"), "pads[1].sampleURL"},
+        {replace(R"("role":"kick")", R"("role":"kick","takeOrder":"shuffle")"),
+         "pads[1].takeOrder"},
+        {replace(R"("role":"kick")", R"("role":"kick","samples":[])"), "pads[1].samples"},
+        {replace(R"("role":"kick")", R"("role":"kick","samples":[)" + sample + "]"),
+         "pads[1].sampleURL: not one of"},
+        {withSamples(edit(sample, R"("high":40)", R"("high":0)")), "pads[1].samples[0].high"},
+        {withSamples(edit(sample, R"("low":1)", R"("low":41)")),
+         "pads[1].samples[0].low: above high"},
+        {withSamples(edit(sample, R"("gain":1)", R"("gain":-1)")), "pads[1].samples[0].gain"},
+        {withSamples(sixtyFiveSamples), "pads[1].samples: not an array of 1 to 64"},
         {kitWithPad("[]"), "pads[0]: not an object"},
         {R"({"id":"not-a-uuid","masterVolume":1,"name":"K","pads":[]})", "id"},
         {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"K","pads":[]})", "masterVolume"},
@@ -176,7 +200,8 @@ TEST(KitDocument, HostileDocumentsAreRejectedWithoutExhaustingTheReader) {
 }
 
 TEST(KitDocument, RecordsThatCouldNotBeReadBackAreNotWritten) {
-    std::vector<DrumKit> kits(4, DrumKit("Bad"));
+    std::vector<DrumKit> kits(5, DrumKit("Bad"));
+    kits[4].findPad(PadRole::kick)->samples = {{FileUrl::fromPath("/not/the/main.wav")}};
     kits[0].name = "Bad \xff name";
     kits[1].masterVolume = INFINITY;
     kits[2].findPad(PadRole::ride)->volume = NAN;

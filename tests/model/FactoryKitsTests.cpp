@@ -63,6 +63,8 @@ protected:
                           "shipped " + name);
             }
         }
+        for (const char* name : {"snare_soft_1.wav", "snare_hard_2.wav"})
+            writeText(resources / "Samples" / "layers" / name, name);
     }
 
     fs::path resources;
@@ -104,6 +106,14 @@ TEST_F(FactoryKitsTest, FirstStartInstallsFourKitsAndOpensClassicRock) {
                   std::string(name) == "Classic Rock" ? "kick.wav" : "808_kick.wav");
         EXPECT_NE(kit.findPad(PadRole::ride)->sampleURL, kit.findPad(PadRole::rideBell)->sampleURL);
     }
+    // A drum with recordings in "layers/" gets them as its velocity layers and takes.
+    const DrumPad snare = *savedKit("Classic Rock").pad(PadRole::snare);
+    EXPECT_EQ(snare.sampleURL->fileName(), "snare.wav");
+    ASSERT_EQ(snare.samples.size(), 3u);
+    EXPECT_EQ(snare.samples[0].url.fileName(), "snare_soft_1.wav");
+    EXPECT_EQ(snare.samples[0].high, 63);
+    EXPECT_EQ(snare.samples[1].url, *snare.sampleURL); // the hard layer's first take
+    EXPECT_TRUE(fs::is_regular_file(*snare.samples[0].url.toPath()));
 }
 
 TEST_F(FactoryKitsTest, EachKitCarriesItsOwnMix) {

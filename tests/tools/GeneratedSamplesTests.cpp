@@ -84,4 +84,43 @@ TEST(FactorySamples, SoundsPeakBelowFullScaleStartOnTheAttackAndEndWithoutAClick
     }
 }
 
+// How bright the attack (the first 20 ms) is: the RMS of the first difference over the RMS.
+double brightness(const tamborel::audio::SampleBuffer& b) {
+    const std::uint32_t n = std::min<std::uint32_t>(b.frameLength(), 882);
+    const float* x = b.channel(0);
+    double energy = 0, change = 0;
+    for (std::uint32_t i = 1; i < n; ++i) {
+        energy += double{x[i]} * x[i];
+        change += double{x[i] - x[i - 1]} * (x[i] - x[i - 1]);
+    }
+    return std::sqrt(change / energy);
+}
+
+TEST(FactorySamples, DrumsThatRepeatMostHaveBrighterHarderLayersAndTakesThatDiffer) {
+    using tamborel::audio::sampleLoader::decodeFile;
+    const fs::path folder = resources / "Samples";
+    for (const char* drum :
+         {"kick", "snare", "hightom", "midtom", "floortom", "hh_closed", "hh_half", "hh_open"}) {
+        double softer = 0;
+        for (const char* layer : {"soft", "med", "hard"}) {
+            const std::string prefix = std::string("layers/") + drum + "_" + layer + "_";
+            const auto first =
+                decodeFile(folder / (std::string(layer) == "hard" ? std::string(drum) + ".wav"
+                                                                  : prefix + "1.wav"));
+            const auto second = decodeFile(folder / (prefix + "2.wav"));
+            ASSERT_TRUE(first && second) << prefix;
+            EXPECT_GT(brightness(*first), softer * 1.1) << prefix;
+            softer = brightness(*first);
+            // Another take: not the same samples, nor merely a copy at another level.
+            double difference = 0, level = 0;
+            for (std::uint32_t i = 0; i < std::min(first->frameLength(), second->frameLength());
+                 ++i) {
+                difference += std::fabs(first->channel(0)[i] - second->channel(0)[i]);
+                level += std::fabs(first->channel(0)[i]);
+            }
+            EXPECT_GT(difference, 0.2 * level) << prefix;
+        }
+    }
+}
+
 } // namespace

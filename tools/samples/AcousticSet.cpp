@@ -4,12 +4,48 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace tamborel::tools {
 
 namespace {
 
 constexpr double rate = 44100.0;
+
+// How one recording was struck. The hardest layer's first take is the pad's main sample, the
+// very sound the kit had before it had layers; softer layers are duller and have less
+// attack, and every take is tuned, damped and seeded a little differently, as real strokes
+// are.
+struct Strike {
+    double force = 1.0; // 1 = the hardest layer
+    int take = 0;
+    int layer = 2; // 0 soft, 1 medium, 2 hard
+
+    double pitch() const { return take == 0 ? 1.0 : 1.0 + 0.03 * (take % 2 ? 1 : -1); }
+    double decay() const { return take == 0 ? 1.0 : 0.92; }
+    double attack() const { return force * force; }
+    std::uint32_t seed(std::uint32_t base) const {
+        return base + 6007u * static_cast<std::uint32_t>(take) +
+               104729u * static_cast<std::uint32_t>(2 - layer);
+    }
+    // A lighter stroke excites fewer high partials: a gentle low-pass below full force, and
+    // the peak somewhat lower (the velocity's gain does the rest).
+    void shape(Sound& sound) const {
+        if (force < 1.0)
+            for (Signal& channel : sound.channels) {
+                applyFilter(channel, Biquad::lowPass(rate, 1200.0 * std::pow(10.0, force), 0.7071));
+                applyFilter(channel, Biquad::lowPass(rate, 1800.0 * std::pow(10.0, force), 0.7071));
+            }
+        finish(sound, -1.0 - 6.0 * (1.0 - force));
+    }
+};
+
+constexpr Strike strikes[] = {{0.35, 0, 0}, {0.35, 1, 0}, {0.65, 0, 1},
+                              {0.65, 1, 1}, {1.0, 0, 2},  {1.0, 1, 2}};
+constexpr const char* layerNames[] = {"soft", "med", "hard"};
 
 struct Partial {
     double freq, level, decaySeconds;
@@ -23,37 +59,40 @@ void addPartials(Signal& target, Rng& rng, const auto& partials, double pitch = 
     }
 }
 
-Sound kick() {
+Sound kick(Strike k) {
     constexpr double length = 0.9;
-    Rng rng(101);
-    Signal body = sweptSine(rate, length, 150.0, 52.0, 0.028, 0.17, 1.0);
-    mixInto(body, sweptSine(rate, length, 240.0, 84.0, 0.02, 0.04, 0.25));
+    Rng rng(k.seed(101));
+    const double p = k.pitch(), d = k.decay();
+    Signal body = sweptSine(rate, length, 150.0 * p, 52.0 * p, 0.028, 0.17 * d, 1.0);
+    mixInto(body, sweptSine(rate, length, 240.0 * p, 84.0 * p, 0.02, 0.04 * d, 0.25));
     // Beater: a hard felt click, then the air push of the front head.
-    mixInto(body, noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 3500.0, 0.8)}, 0.004, 1.2));
-    mixInto(body, sweptSine(rate, length, 1400.0, 900.0, 0.004, 0.006, 0.3));
+    mixInto(body, noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 3500.0, 0.8)}, 0.004,
+                             1.2 * k.attack()));
+    mixInto(body, sweptSine(rate, length, 1400.0, 900.0, 0.004, 0.006, 0.3 * k.attack()));
     mixInto(body, noiseBurst(rng, rate, length, {Biquad::lowPass(rate, 220.0, 0.7)}, 0.03, 1.5));
     saturate(body, 1.4);
     Sound sound = roomStereo(body, rate);
-    finish(sound);
+    k.shape(sound);
     return sound;
 }
 
-Sound snare() {
+Sound snare(Strike k) {
     constexpr double length = 0.75;
-    Rng rng(202);
-    Signal shell = sweptSine(rate, length, 205.0, 186.0, 0.02, 0.09, 0.7);
-    mixInto(shell, sweptSine(rate, length, 345.0, 330.0, 0.02, 0.06, 0.35));
-    mixInto(shell, sweptSine(rate, length, 480.0, 470.0, 0.02, 0.04, 0.15));
+    Rng rng(k.seed(202));
+    const double p = k.pitch(), d = k.decay();
+    Signal shell = sweptSine(rate, length, 205.0 * p, 186.0 * p, 0.02, 0.09 * d, 0.7);
+    mixInto(shell, sweptSine(rate, length, 345.0 * p, 330.0 * p, 0.02, 0.06 * d, 0.35));
+    mixInto(shell, sweptSine(rate, length, 480.0 * p, 470.0 * p, 0.02, 0.04 * d, 0.15));
     Signal wires =
         noiseBurst(rng, rate, length,
                    {Biquad::highPass(rate, 1800.0, 0.7071), Biquad::lowPass(rate, 9000.0, 0.7071)},
-                   0.16, 1.1, 0.003);
+                   0.16 * d, 1.1, 0.003);
     mixInto(shell, wires);
-    mixInto(shell,
-            noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 5000.0, 1.0)}, 0.003, 1.2));
+    mixInto(shell, noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 5000.0, 1.0)}, 0.003,
+                              1.2 * k.attack()));
     saturate(shell, 1.2);
     Sound sound = roomStereo(shell, rate);
-    finish(sound);
+    k.shape(sound);
     return sound;
 }
 
@@ -72,61 +111,75 @@ Sound sidestick() {
     return sound;
 }
 
-Sound tom(double startHz, double endHz, double decaySeconds, double length, std::uint32_t seed) {
-    Rng rng(seed);
+Sound tom(double startHz, double endHz, double decaySeconds, double length, std::uint32_t seed,
+          Strike k) {
+    Rng rng(k.seed(seed));
+    startHz *= k.pitch();
+    endHz *= k.pitch();
+    decaySeconds *= k.decay();
     Signal head = sweptSine(rate, length, startHz, endHz, 0.05, decaySeconds, 1.0);
-    mixInto(head,
-            sweptSine(rate, length, startHz * 1.47, endHz * 1.47, 0.05, decaySeconds * 0.5, 0.3));
-    mixInto(head,
-            sweptSine(rate, length, startHz * 2.2, endHz * 2.2, 0.05, decaySeconds * 0.3, 0.12));
-    mixInto(head, noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 3000.0, 1.0)}, 0.004, 1.0));
+    // A harder stroke drives the head's higher modes further.
+    mixInto(head, sweptSine(rate, length, startHz * 1.47, endHz * 1.47, 0.05, decaySeconds * 0.5,
+                            0.3 * (0.2 + 0.8 * k.force)));
+    mixInto(head, sweptSine(rate, length, startHz * 2.2, endHz * 2.2, 0.05, decaySeconds * 0.3,
+                            0.12 * k.attack()));
+    mixInto(head, noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 3000.0, 1.0)}, 0.004,
+                             k.attack()));
     mixInto(head, noiseBurst(rng, rate, length, {Biquad::lowPass(rate, 400.0, 0.7071)}, 0.02, 0.8));
     saturate(head, 1.2);
     Sound sound = roomStereo(head, rate);
-    finish(sound);
+    k.shape(sound);
     return sound;
 }
 
 // Cymbals ring differently at each microphone: every channel gets its own partial phases
 // and noise, with the same spectrum and decay.
-template <typename Render> Sound cymbalStereo(std::uint32_t seed, Render render) {
+template <typename Render> Sound cymbalStereo(std::uint32_t seed, Render render, Strike k = {}) {
     Sound sound{rate, {}};
     for (std::uint32_t channel = 0; channel < 2; ++channel) {
-        Rng rng(seed + 7919u * channel);
+        Rng rng(k.seed(seed) + 7919u * channel);
         sound.channels.push_back(render(rng));
     }
-    finish(sound);
+    k.shape(sound);
     return sound;
 }
 
-Signal hatBody(Rng& rng, double length, double decaySeconds, double highPassHz, double washiness) {
-    Signal metal = partialCluster(rng, rate, length, 28, 3000.0, 13000.0, decaySeconds, 1.0);
+Signal hatBody(Rng& rng, double length, double decaySeconds, double highPassHz, double washiness,
+               Strike k = {}) {
+    decaySeconds *= k.decay();
+    Signal metal = partialCluster(rng, rate, length, 28, 3000.0 * k.pitch(), 13000.0 * k.pitch(),
+                                  decaySeconds, 1.0);
     mixInto(metal, noiseBurst(rng, rate, length, {Biquad::highPass(rate, 6000.0, 0.7071)},
                               decaySeconds * 0.9, 0.5 + washiness));
     applyFilter(metal, Biquad::highPass(rate, highPassHz, 0.7071));
     applyFilter(metal, Biquad::highPass(rate, highPassHz, 0.7071));
     // The stick tip on the top cymbal.
-    mixInto(metal,
-            noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 9000.0, 1.5)}, 0.002, 1.5));
+    mixInto(metal, noiseBurst(rng, rate, length, {Biquad::bandPass(rate, 9000.0, 1.5)}, 0.002,
+                              1.5 * k.attack()));
     return metal;
 }
 
-Sound hhClosed() {
-    return cymbalStereo(404, [](Rng& rng) { return hatBody(rng, 0.22, 0.03, 5000.0, 0.0); });
+Sound hhClosed(Strike k) {
+    return cymbalStereo(
+        404, [k](Rng& rng) { return hatBody(rng, 0.22, 0.03, 5000.0, 0.0, k); }, k);
 }
 
-Sound hhHalf() {
-    return cymbalStereo(505, [](Rng& rng) {
-        Signal hat = hatBody(rng, 0.8, 0.18, 3500.0, 0.6);
-        // Loosely touching plates rattle against each other.
-        for (std::size_t i = 0; i < hat.size(); ++i)
-            hat[i] *= 1.0 + 0.3 * std::sin(twoPi * 23.0 * static_cast<double>(i) / rate);
-        return hat;
-    });
+Sound hhHalf(Strike k) {
+    return cymbalStereo(
+        505,
+        [k](Rng& rng) {
+            Signal hat = hatBody(rng, 0.8, 0.18, 3500.0, 0.6, k);
+            // Loosely touching plates rattle against each other.
+            for (std::size_t i = 0; i < hat.size(); ++i)
+                hat[i] *= 1.0 + 0.3 * std::sin(twoPi * 23.0 * static_cast<double>(i) / rate);
+            return hat;
+        },
+        k);
 }
 
-Sound hhOpen() {
-    return cymbalStereo(606, [](Rng& rng) { return hatBody(rng, 1.8, 0.5, 4000.0, 0.3); });
+Sound hhOpen(Strike k) {
+    return cymbalStereo(
+        606, [k](Rng& rng) { return hatBody(rng, 1.8, 0.5, 4000.0, 0.3, k); }, k);
 }
 
 Sound hhPedal() {
@@ -199,29 +252,49 @@ Sound bell() {
     });
 }
 
+// The recipes that have layers, under the name of their main file.
+using Layered = std::function<Sound(Strike)>;
+const std::vector<std::pair<std::string, Layered>>& layeredRecipes() {
+    static const std::vector<std::pair<std::string, Layered>> recipes{
+        {"kick", Layered(kick)},
+        {"snare", Layered(snare)},
+        {"hightom", [](Strike k) { return tom(232.0, 200.0, 0.28, 1.1, 3131, k); }},
+        {"midtom", [](Strike k) { return tom(166.0, 142.0, 0.33, 1.3, 3232, k); }},
+        {"floortom", [](Strike k) { return tom(112.0, 92.0, 0.42, 1.6, 3333, k); }},
+        {"hh_closed", Layered(hhClosed)},
+        {"hh_half", Layered(hhHalf)},
+        {"hh_open", Layered(hhOpen)},
+    };
+    return recipes;
+}
+
 } // namespace
 
 SampleSet acousticSet() {
-    return {"Samples",
-            rate,
-            2,
-            24,
-            {
-                {"kick.wav", kick},
-                {"snare.wav", snare},
-                {"sidestick.wav", sidestick},
-                {"hightom.wav", [] { return tom(232.0, 200.0, 0.28, 1.1, 3131); }},
-                {"midtom.wav", [] { return tom(166.0, 142.0, 0.33, 1.3, 3232); }},
-                {"floortom.wav", [] { return tom(112.0, 92.0, 0.42, 1.6, 3333); }},
-                {"hh_closed.wav", hhClosed},
-                {"hh_half.wav", hhHalf},
-                {"hh_open.wav", hhOpen},
-                {"hh_pedal.wav", hhPedal},
-                {"crash1.wav", crash1},
-                {"crash2.wav", crash2},
-                {"ride.wav", ride},
-                {"bell.wav", bell},
-            }};
+    SampleSet set{"Samples",
+                  rate,
+                  2,
+                  24,
+                  {
+                      {"sidestick.wav", sidestick},
+                      {"hh_pedal.wav", hhPedal},
+                      {"crash1.wav", crash1},
+                      {"crash2.wav", crash2},
+                      {"ride.wav", ride},
+                      {"bell.wav", bell},
+                  }};
+    // Each layered drum: its main file beside the others, and the other takes and layers in
+    // "layers/", out of the auto-mapper's sight ("layers/snare_soft_2.wav").
+    for (const auto& [name, render] : layeredRecipes()) {
+        for (const Strike& k : strikes) {
+            const bool main = k.layer == 2 && k.take == 0;
+            set.recipes.push_back({main ? name + ".wav"
+                                        : "layers/" + name + "_" + layerNames[k.layer] + "_" +
+                                              std::to_string(k.take + 1) + ".wav",
+                                   [render, k] { return render(k); }});
+        }
+    }
+    return set;
 }
 
 } // namespace tamborel::tools

@@ -30,6 +30,7 @@ bool writeSet(const SampleSet& set, const fs::path& resources) {
             std::cerr << recipe.fileName << ": rendered in the wrong format\n";
             return false;
         }
+        fs::create_directories((folder / recipe.fileName).parent_path(), ec);
         const std::string error = writeWav(sound, set.bitsPerSample, folder / recipe.fileName);
         if (!error.empty()) {
             std::cerr << recipe.fileName << ": " << error << "\n";

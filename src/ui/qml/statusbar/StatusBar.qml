@@ -29,6 +29,13 @@ Item {
             appState: bar.appState
         }
         Text {
+            objectName: "loadingStatus"
+            visible: text !== ""
+            text: bar.appState.loadingStatus
+            color: Theme.secondaryLabel
+            font.pixelSize: Theme.fontSmall
+        }
+        Text {
             objectName: "lastHit"
             Layout.fillWidth: true
             text: bar.appState.lastHit

@@ -1,0 +1,85 @@
+#include "audio/KitLoader.h"
+
+#include "audio/SampleLoader.h"
+#include "platform/Log.h"
+
+#include <algorithm>
+
+namespace tamborel::audio {
+
+KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned threads)
+    : engine_(engine), format_(engine.internalFormat()), pads_(std::move(pads)),
+      remaining_(std::make_unique<std::atomic<std::size_t>[]>(pads_.size())) {
+    for (std::size_t p = 0; p < pads_.size(); ++p) {
+        buffers_.emplace_back(pads_[p].samples.size());
+        loaded_.emplace_back(pads_[p].samples.size(), 0);
+        remaining_[p].store(pads_[p].samples.size());
+        for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
+            slots_.push_back({p, m});
+    }
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, slots_.size()));
+    for (unsigned t = 0; t < threads; ++t)
+        workers_.emplace_back([this] { work(); });
+}
+
+KitLoader::~KitLoader() {
+    stop_.store(true);
+    wait();
+}
+
+void KitLoader::wait() {
+    for (std::thread& worker : workers_)
+        if (worker.joinable())
+            worker.join();
+}
+
+KitLoader::Progress KitLoader::progress() const noexcept {
+    return {done_.load(), slots_.size(), failed_.load()};
+}
+
+std::vector<std::vector<bool>> KitLoader::loaded() const {
+    std::vector<std::vector<bool>> result;
+    for (const auto& pad : loaded_)
+        result.emplace_back(pad.begin(), pad.end());
+    return result;
+}
+
+void KitLoader::work() {
+    while (!stop_.load(std::memory_order_relaxed)) {
+        const std::size_t index = next_.fetch_add(1);
+        if (index >= slots_.size())
+            return;
+        const Slot slot = slots_[index];
+        const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
+        const auto path = url.toPath();
+        SharedSampleBuffer buffer = path ? sampleLoader::loadBuffer(*path, format_) : nullptr;
+        if (!buffer || buffer->frameLength() == 0) {
+            platform::logLine("Failed to load sample: " + url.fileName());
+            failed_.fetch_add(1);
+        } else {
+            buffers_[slot.pad][slot.member] = std::move(buffer);
+            loaded_[slot.pad][slot.member] = 1;
+        }
+        // The worker that brings a pad's last sample hands the pad over.
+        if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
+            finishPad(slot.pad);
+        done_.fetch_add(1);
+    }
+}
+
+void KitLoader::finishPad(std::size_t pad) {
+    std::vector<LayeredBuffer> samples;
+    for (std::size_t m = 0; m < buffers_[pad].size(); ++m) {
+        if (!buffers_[pad][m])
+            continue;
+        const PadSample& sample = pads_[pad].samples[m];
+        samples.push_back(
+            {buffers_[pad][m], sample.low, sample.high, sample.gain, sample.url.toPath()});
+    }
+    if (!samples.empty())
+        engine_.setSamples(pads_[pad].role, std::move(samples), pads_[pad].order);
+}
+
+} // namespace tamborel::audio

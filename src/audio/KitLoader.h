@@ -1,0 +1,72 @@
+#pragma once
+// Loads a kit's samples on worker threads, one per core: each file is decoded and converted
+// off the calling thread, and each pad is handed to the engine as soon as all its samples
+// are in, so strikes during a long load play the pads already loaded. A sample that fails
+// is logged ("Failed to load sample: <file name>"), counted and left out of its pad.
+//
+// Threads: construct, query and destroy on one (the main) thread; progress() may be polled
+// at any time. Destroying a loader stops it between files and waits for its workers.
+
+#include "audio/AudioEngine.h"
+#include "model/DrumKit.h"
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace tamborel::audio {
+
+struct PadLoad {
+    PadRole role = PadRole::kick;
+    std::vector<PadSample> samples;
+    TakeOrder order = TakeOrder::cycle;
+};
+
+class KitLoader {
+public:
+    struct Progress {
+        std::size_t done = 0; // loaded or failed
+        std::size_t total = 0;
+        std::size_t failed = 0;
+        bool finished() const { return done == total; }
+    };
+
+    // Starts at once; `threads` 0 means one per core.
+    KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned threads = 0);
+    ~KitLoader();
+    KitLoader(const KitLoader&) = delete;
+    KitLoader& operator=(const KitLoader&) = delete;
+
+    Progress progress() const noexcept;
+    // Blocks until every file is done.
+    void wait();
+    // After wait(): per pad in the order given, whether each of its samples loaded.
+    std::vector<std::vector<bool>> loaded() const;
+
+private:
+    struct Slot {
+        std::size_t pad = 0;
+        std::size_t member = 0;
+    };
+    void work();
+    void finishPad(std::size_t pad);
+
+    AudioEngine& engine_;
+    AudioFormat format_;
+    std::vector<PadLoad> pads_;
+    std::vector<Slot> slots_;
+    // Per pad, per sample, each slot written by one worker; a pad's buffers are let go once
+    // handed to the engine, and loaded_ remembers which came in.
+    std::vector<std::vector<SharedSampleBuffer>> buffers_;
+    std::vector<std::vector<char>> loaded_;
+    std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
+    std::atomic<std::size_t> next_{0};
+    std::atomic<std::size_t> done_{0};
+    std::atomic<std::size_t> failed_{0};
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> workers_;
+};
+
+} // namespace tamborel::audio
