@@ -142,6 +142,7 @@ void AppBridge::onFieldChanged(controller::Field field) {
         emit engineRunningChanged();
         break;
     case Field::loadingStatus: // shown by the status bar once it binds to it
+    case Field::installedKits: // listed by the Load menu once it binds to it
         break;
     }
 }
