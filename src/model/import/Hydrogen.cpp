@@ -37,7 +37,7 @@ PadSample layerSample(const pugi::xml_node& layer, const fs::path& folder, float
     sample.low = low <= 0.0f ? 1 : std::clamp(int(std::floor(low * 127.0f)) + 1, 1, 127);
     sample.high = std::clamp(int(std::floor(high * 127.0f + 1e-4f)), 1, 127);
     sample.high = std::max(sample.high, sample.low);
-    sample.gain = std::max(0.0f, number(layer, "gain", 1.0f) * gain);
+    sample.gain = std::clamp(number(layer, "gain", 1.0f) * gain, 0.0f, 16.0f);
     return sample;
 }
 
@@ -67,19 +67,22 @@ Result readHydrogen(std::string_view xml, const fs::path& folder) {
     for (const pugi::xml_node node : list.children("instrument")) {
         Instrument in;
         in.name = node.child("name").text().as_string();
+        if (in.name.empty())
+            in.name = "instrument " + std::to_string(instruments.size() + 1);
         if (const pugi::xml_node note = node.child("midiOutNote"))
             in.note = note.text().as_int(-1);
         in.volume = std::clamp(number(node, "volume", 1.0f), 0.0f, 4.0f);
         in.pan = node.child("pan") ? number(node, "pan", 0.0f)
                                    : number(node, "pan_R", 1.0f) - number(node, "pan_L", 1.0f);
-        const float gain = number(node, "gain", 1.0f);
+        const float gain = std::clamp(number(node, "gain", 1.0f), 0.0f, 16.0f);
         const std::string algorithm = node.child("sampleSelectionAlgo").text().as_string();
         in.order = algorithm == "RANDOM" ? TakeOrder::random : TakeOrder::cycle;
         // Only the first component: further ones are other microphones of the same strike,
         // not takes to alternate.
         const pugi::xml_node component = node.child("instrumentComponent");
         const pugi::xml_node holder = component ? component : node;
-        const float componentGain = component ? number(component, "gain", 1.0f) : 1.0f;
+        const float componentGain =
+            component ? std::clamp(number(component, "gain", 1.0f), 0.0f, 16.0f) : 1.0f;
         for (const pugi::xml_node layer : holder.children("layer")) {
             if (++layers > maxRegions) {
                 result.error = "drumkit.xml holds too many layers";
@@ -204,6 +207,8 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
         return fail("no drumkit.xml inside");
     // The folder takes the kit's name as the kit states it, else the archive's.
     // Read once here so that a kit that will not open replaces no earlier copy.
+    if (fs::file_size(staging / *xml, ec) > maxSourceBytes)
+        return fail("drumkit.xml is too large");
     std::ifstream in(staging / *xml, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
     const Result read = readHydrogen(text, staging);

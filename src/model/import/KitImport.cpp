@@ -50,10 +50,14 @@ constexpr std::array foreignWords{"cowbell"sv, "clap"sv,     "tambourine"sv, "sh
 constexpr std::array<std::pair<int, PadRole>, 2> extraNotes{
     {{35, PadRole::kick}, {41, PadRole::tom3}}};
 
+// A status line stays one readable line: long lists end in a count.
 std::string joined(const std::vector<std::string>& items) {
+    constexpr std::size_t shown = 8;
     std::string out;
-    for (const std::string& item : items)
-        out += (out.empty() ? "" : ", ") + item;
+    for (std::size_t i = 0; i < items.size() && i < shown; ++i)
+        out += (out.empty() ? "" : ", ") + items[i];
+    if (items.size() > shown)
+        out += " and " + std::to_string(items.size() - shown) + " more";
     return out;
 }
 
@@ -130,7 +134,7 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i = 0; i < instruments.size(); ++i) {
             const Instrument& in = instruments[i];
-            if (roles[i] || taken[i])
+            if (roles[i] || taken[i] || in.samples.empty())
                 continue;
             std::optional<PadRole> role = pass == 0
                                               ? (in.hiHat ? in.hiHat : roleForName(in.name))
@@ -148,6 +152,8 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
     DrumKit kit(std::move(name));
     for (std::size_t i = 0; i < instruments.size(); ++i) {
         const Instrument& in = instruments[i];
+        if (in.samples.empty())
+            continue; // an empty slot, as Hydrogen kits keep for their 32 instruments
         if (!roles[i]) {
             summary.leftOut.push_back(
                 taken[i] ? in.name + " (" + instruments[owner[*taken[i]]].name + " came first)"
@@ -216,8 +222,8 @@ Result importFile(const fs::path& file) {
         return result;
     }
     std::error_code ec;
-    const auto size = fs::file_size(xml, ec);
-    if (ec) {
+    const auto size = fs::is_regular_file(xml, ec) ? fs::file_size(xml, ec) : 0;
+    if (ec || !fs::is_regular_file(xml, ec)) {
         result.error = "cannot read " + xml.filename().string();
         return result;
     }

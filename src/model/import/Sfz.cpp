@@ -33,9 +33,10 @@ std::string trimmed(std::string_view text) {
 }
 
 std::optional<std::string> readSource(const fs::path& file, std::string& whyNot) {
+    // Only regular files: a device or a pipe named by #include could be read forever.
     std::error_code ec;
-    const auto size = fs::file_size(file, ec);
-    if (ec) {
+    const auto size = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
+    if (ec || !fs::is_regular_file(file, ec)) {
         whyNot = "cannot read " + file.filename().string();
         return std::nullopt;
     }
@@ -44,8 +45,8 @@ std::optional<std::string> readSource(const fs::path& file, std::string& whyNot)
         return std::nullopt;
     }
     std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    if (!in && !in.eof()) {
+    std::string text(size, '\0');
+    if (!in.read(text.data(), static_cast<std::streamsize>(size))) {
         whyNot = "cannot read " + file.filename().string();
         return std::nullopt;
     }
