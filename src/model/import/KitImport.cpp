@@ -126,27 +126,36 @@ std::optional<PadRole> roleForNote(int note) {
 }
 
 DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary) {
+    // The samples on disk first: an instrument whose files are all missing claims no role.
+    std::vector<std::vector<PadSample>> present(instruments.size());
+    for (std::size_t i = 0; i < instruments.size(); ++i)
+        for (const PadSample& sample : instruments[i].samples) {
+            const auto path = sample.url.toPath();
+            std::error_code ec;
+            if (!path || !fs::is_regular_file(*path, ec))
+                ++summary.missingSamples;
+            else if (present[i].size() >= selection::maxSamplesPerPad)
+                ++summary.droppedSamples;
+            else
+                present[i].push_back(sample);
+        }
     // Two passes, so an instrument named for a role wins it over one that only sits on the
     // role's note, wherever each stands in the source.
     std::vector<std::optional<PadRole>> roles(instruments.size());
-    std::map<PadRole, std::size_t> owner;
-    std::vector<std::optional<PadRole>> taken(instruments.size()); // the role another had
+    std::set<PadRole> claimed;
+    std::vector<bool> taken(instruments.size(), false); // its role went to another
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i = 0; i < instruments.size(); ++i) {
             const Instrument& in = instruments[i];
-            if (roles[i] || taken[i] || in.samples.empty())
+            if (roles[i] || taken[i] || present[i].empty())
                 continue;
             std::optional<PadRole> role = pass == 0
                                               ? (in.hiHat ? in.hiHat : roleForName(in.name))
                                               : (in.note ? roleForNote(*in.note) : std::nullopt);
-            if (!role)
-                continue;
-            if (owner.count(*role)) {
-                taken[i] = role;
-                continue;
-            }
-            owner[*role] = i;
-            roles[i] = role;
+            if (role && !claimed.insert(*role).second)
+                taken[i] = true;
+            else
+                roles[i] = role;
         }
     }
     DrumKit kit(std::move(name));
@@ -154,33 +163,18 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
         const Instrument& in = instruments[i];
         if (in.samples.empty())
             continue; // an empty slot, as Hydrogen kits keep for their 32 instruments
-        if (!roles[i]) {
-            summary.leftOut.push_back(
-                taken[i] ? in.name + " (" + instruments[owner[*taken[i]]].name + " came first)"
-                         : in.name);
+        DrumPad* pad = roles[i] ? kit.findPad(*roles[i]) : nullptr;
+        if (pad == nullptr) {
+            // Fits no role, came after another that took it, or has no file on disk.
+            summary.leftOut.push_back(present[i].empty() ? in.name + " (no samples)" : in.name);
             continue;
         }
-        std::vector<PadSample> present;
-        for (const PadSample& sample : in.samples) {
-            const auto path = sample.url.toPath();
-            std::error_code ec;
-            if (!path || !fs::is_regular_file(*path, ec))
-                ++summary.missingSamples;
-            else if (present.size() >= selection::maxSamplesPerPad)
-                ++summary.droppedSamples;
-            else
-                present.push_back(sample);
-        }
-        DrumPad* pad = kit.findPad(*roles[i]);
-        if (present.empty() || pad == nullptr) {
-            summary.leftOut.push_back(in.name + " (no samples)");
-            continue;
-        }
-        pad->sampleURL = present.front().url;
-        const bool plain = present.size() == 1 && present[0].low == 1 && present[0].high == 127 &&
-                           present[0].gain == 1.0f;
-        summary.samples += static_cast<int>(present.size());
-        pad->samples = plain ? std::vector<PadSample>{} : std::move(present);
+        std::vector<PadSample>& samples = present[i];
+        pad->sampleURL = samples.front().url;
+        const bool plain = samples.size() == 1 && samples[0].low == 1 && samples[0].high == 127 &&
+                           samples[0].gain == 1.0f;
+        summary.samples += static_cast<int>(samples.size());
+        pad->samples = plain ? std::vector<PadSample>{} : std::move(samples);
         pad->takeOrder = in.order;
         pad->volume = in.volume;
         pad->pan = std::clamp(in.pan, -1.0f, 1.0f);
