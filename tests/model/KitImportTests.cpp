@@ -125,6 +125,8 @@ TEST(KitImport, BadSourcesAreRefusedWithAOneLineReason) {
         {"#include \"loop.sfz\"", "recursive #include of loop.sfz"},
         {"#include \"absent.sfz\"", "cannot read absent.sfz"},
         {"#define NAME 1", "malformed #define"},
+        {"#define $A " + std::string(70000, 'x') + "\n<region> sample=$A",
+         "line too long after #define"},
     };
     test::writeText(folder / "loop.sfz", "#include \"loop.sfz\"\n");
     for (const auto& [text, reason] : sfz) {

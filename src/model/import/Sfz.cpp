@@ -114,13 +114,20 @@ private:
         line = std::move(kept);
     }
 
-    void substitute(std::string& line) const {
-        // Longer names first, so $KICK_HI is not read as $KICK followed by "_HI".
+    // False when the line grows past any sensible length, as defines that name each other
+    // several times over can make it do.
+    bool substitute(std::string& line) const {
+        // Reverse order puts $KICK_HI before $KICK, so it is not read as $KICK and "_HI".
         for (auto it = defines_.rbegin(); it != defines_.rend(); ++it)
             for (std::size_t at = line.find(it->first); at != std::string::npos;
-                 at = line.find(it->first, at + it->second.size()))
+                 at = line.find(it->first, at + it->second.size())) {
                 line.replace(at, it->first.size(), it->second);
+                if (line.size() > maxLineBytes)
+                    return false;
+            }
+        return true;
     }
+    static constexpr std::size_t maxLineBytes = 1u << 16;
 
     bool handleLine(std::string line, const std::string& where, const fs::path& file) {
         const std::string head = trimmed(line);
@@ -149,9 +156,12 @@ private:
             const auto text = readSource(included, whyNot);
             if (!text)
                 return failed(where + ": #include: " + whyNot);
+            if ((includedBytes_ += text->size()) > 4 * maxSourceBytes)
+                return failed(where + ": #include: the files add up to too much");
             return run(*text, included);
         }
-        substitute(line);
+        if (!substitute(line))
+            return failed(where + ": line too long after #define");
         std::size_t i = 0;
         while (i < line.size()) {
             if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
@@ -205,6 +215,7 @@ private:
     std::vector<fs::path> stack_;
     std::map<std::string, std::string> defines_;
     int includes_ = 0;
+    std::size_t includedBytes_ = 0;
 };
 
 using Opcodes = std::map<std::string, std::pair<std::string, std::string>>; // value, where
@@ -406,7 +417,9 @@ bool hiHatByName(const Instrument& in) {
     const auto role = roleForName(in.name);
     const auto byNote = in.note ? roleForNote(*in.note) : std::nullopt;
     std::string lower = in.name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
     return (role && isHiHat(*role)) || (!role && byNote && isHiHat(*byNote)) ||
            lower.find("hat") != std::string::npos || lower.find("hh") != std::string::npos;
 }
