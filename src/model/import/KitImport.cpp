@@ -65,6 +65,32 @@ std::string count(int n, std::string_view one) {
     return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s");
 }
 
+// Our documents hold UTF-8 only; a source in another encoding keeps its ASCII and gets "?"
+// for each byte that does not form a valid sequence.
+std::string validUtf8(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80           ? 1
+                                   : (c >> 5) == 0x6  ? 2
+                                   : (c >> 4) == 0xE  ? 3
+                                   : (c >> 3) == 0x1E ? 4
+                                                      : 0;
+        bool valid = length > 0 && i + length <= text.size() && !(length == 2 && c < 0xC2);
+        for (std::size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (valid && length >= 3) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            // No overlong forms, no surrogates, nothing past U+10FFFF.
+            valid = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0) &&
+                    !(c == 0xF0 && second < 0x90) && !(c > 0xF4 || (c == 0xF4 && second >= 0x90));
+        }
+        out += valid ? text.substr(i, length) : "?";
+        i += valid ? length : 1;
+    }
+    return out;
+}
+
 } // namespace
 
 std::string Summary::text() const {
@@ -79,7 +105,7 @@ std::string Summary::text() const {
         out += "; " + count(chokesLeftOut, "choke group") + " left out";
     if (!ignored.empty())
         out += "; ignored: " + joined({ignored.begin(), ignored.end()});
-    return out;
+    return validUtf8(out);
 }
 
 std::optional<PadRole> roleForName(std::string_view name) {
@@ -158,7 +184,7 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
                 roles[i] = role;
         }
     }
-    DrumKit kit(std::move(name));
+    DrumKit kit(validUtf8(name));
     for (std::size_t i = 0; i < instruments.size(); ++i) {
         const Instrument& in = instruments[i];
         if (in.samples.empty())

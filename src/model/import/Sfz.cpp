@@ -3,6 +3,7 @@
 #include "model/import/KitImport.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -162,6 +163,8 @@ private:
         }
         if (!substitute(line))
             return failed(where + ": line too long after #define");
+        if ((expandedBytes_ += line.size()) > 4 * maxSourceBytes)
+            return failed(where + ": too large after #define");
         std::size_t i = 0;
         while (i < line.size()) {
             if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
@@ -215,7 +218,7 @@ private:
     std::vector<fs::path> stack_;
     std::map<std::string, std::string> defines_;
     int includes_ = 0;
-    std::size_t includedBytes_ = 0;
+    std::size_t includedBytes_ = 0, expandedBytes_ = 0;
 };
 
 using Opcodes = std::map<std::string, std::pair<std::string, std::string>>; // value, where
@@ -242,6 +245,7 @@ public:
         for (const Token& token : tokens) {
             if (!token.name.empty()) {
                 (*current)[token.name] = {token.value, token.where};
+                noteIgnored(current, token.name);
                 continue;
             }
             if (inRegion && !emit())
@@ -277,7 +281,8 @@ public:
 
 private:
     bool bad(const std::pair<std::string, std::string>& entry, const std::string& name) {
-        error = entry.second + ": bad value for " + name + ": \"" + entry.first + "\"";
+        error =
+            entry.second + ": bad value for " + name + ": \"" + entry.first.substr(0, 40) + "\"";
         return false;
     }
 
@@ -313,10 +318,14 @@ private:
             error = "more than " + std::to_string(maxRegions) + " regions";
             return false;
         }
-        Opcodes merged = global_;
-        for (const Opcodes* level : {&master_, &group_, &region_})
-            for (const auto& [name, value] : *level)
-                merged[name] = value;
+        // Only the opcodes we play, each from the nearest level that sets it.
+        Opcodes merged;
+        for (const char* name : knownNames)
+            for (const Opcodes* level : {&region_, &group_, &master_, &global_})
+                if (const auto it = level->find(name); it != level->end()) {
+                    merged.insert(*it);
+                    break;
+                }
         Region r;
         double noteOffset = 0, octaveOffset = 0;
         const auto number = [&](const Opcodes& from, const std::string& name, double& into,
@@ -354,12 +363,6 @@ private:
                         number(merged, "hicc4", hicc4, false, 0, 127);
         if (!ok)
             return false;
-        for (const auto& [name, value] : merged)
-            if (!known(name))
-                summary_.ignored.insert(name);
-        for (const auto& [name, value] : control_)
-            if (name != "default_path" && name != "note_offset" && name != "octave_offset")
-                summary_.ignored.insert(name);
         if (const auto trigger = merged.find("trigger");
             trigger != merged.end() && trigger->second.first != "attack") {
             summary_.ignored.insert("trigger=" + trigger->second.first);
@@ -370,6 +373,8 @@ private:
             return true;
         std::string path = (control_.count("default_path") ? control_["default_path"].first : "") +
                            sample->second.first;
+        if (path.size() > 4096)
+            return bad(sample->second, "sample");
         std::replace(path.begin(), path.end(), '\\', '/');
         if (path.rfind('*', 0) == 0) { // built-in generators (*sine, *noise) are no drums
             summary_.ignored.insert("sample=" + path);
@@ -394,18 +399,25 @@ private:
             r.cc4 = std::pair{int(locc4), int(hicc4)};
         for (const char* label : {"region_label", "group_label", "master_label", "global_label"})
             if (const auto it = merged.find(label); it != merged.end() && r.label.empty())
-                r.label = it->second.first;
+                r.label = it->second.first.substr(0, 200);
         regions.push_back(std::move(r));
         return true;
     }
 
-    static bool known(const std::string& name) {
-        static const std::array names{
-            "sample",       "key",          "lokey",        "hikey",       "lovel",  "hivel",
-            "seq_length",   "seq_position", "lorand",       "hirand",      "volume", "pan",
-            "amplitude",    "group",        "off_by",       "locc4",       "hicc4",  "trigger",
-            "region_label", "group_label",  "master_label", "global_label"};
-        return std::find(names.begin(), names.end(), name) != names.end();
+    static constexpr std::array knownNames{
+        "sample",       "key",          "lokey",        "hikey",       "lovel",  "hivel",
+        "seq_length",   "seq_position", "lorand",       "hirand",      "volume", "pan",
+        "amplitude",    "group",        "off_by",       "locc4",       "hicc4",  "trigger",
+        "region_label", "group_label",  "master_label", "global_label"};
+
+    // Opcodes we do not play are named once, wherever they stand.
+    void noteIgnored(const Opcodes* level, const std::string& name) {
+        const bool known =
+            level == &control_
+                ? name == "default_path" || name == "note_offset" || name == "octave_offset"
+                : std::find(knownNames.begin(), knownNames.end(), name) != knownNames.end();
+        if (!known && level != &discard_)
+            summary_.ignored.insert(name);
     }
 
     fs::path folder_;
