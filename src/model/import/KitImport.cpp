@@ -66,7 +66,8 @@ std::string count(int n, std::string_view one) {
 }
 
 // Our documents hold UTF-8 only; a source in another encoding keeps its ASCII and gets "?"
-// for each byte that does not form a valid sequence.
+// for each byte that does not form a valid sequence. Control characters (a name written
+// over several lines) become spaces, so a name or the summary stays on one line.
 std::string validUtf8(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
@@ -85,7 +86,7 @@ std::string validUtf8(const std::string& text) {
             valid = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0) &&
                     !(c == 0xF0 && second < 0x90) && !(c > 0xF4 || (c == 0xF4 && second >= 0x90));
         }
-        out += valid ? text.substr(i, length) : "?";
+        out += !valid ? "?" : c < 0x20 || c == 0x7F ? " " : text.substr(i, length);
         i += valid ? length : 1;
     }
     return out;
