@@ -3,6 +3,7 @@
 #include "model/AutoMapper.h"
 #include "model/Documents.h"
 #include "model/Storage.h"
+#include "model/import/KitImport.h"
 
 #include <ostream>
 
@@ -12,7 +13,8 @@ namespace tamborel::app {
 
 namespace {
 
-constexpr const char* usage = "usage: tamborel-kit map FOLDER [--name NAME] | check FILE... | list";
+constexpr const char* usage =
+    "usage: tamborel-kit map FOLDER [--name NAME] | check FILE... | list | import PATH";
 
 int badArguments(std::ostream& err) {
     err << usage << '\n';
@@ -70,6 +72,20 @@ int checkFiles(const std::vector<std::string>& args, std::ostream& out) {
     return status;
 }
 
+// Prints a kit from another program's format as our document; the summary goes to err.
+int importKit(const std::string& file, std::ostream& out, std::ostream& err) {
+    const kitImport::Result imported = kitImport::importFile(file);
+    std::string whyNot;
+    const auto text = imported ? documents::writeKit(*imported.kit, &whyNot) : std::nullopt;
+    if (!text) {
+        err << "tamborel-kit: " << (imported ? whyNot : imported.error) << '\n';
+        return 1;
+    }
+    out << *text;
+    err << imported.summary.text() << '\n';
+    return 0;
+}
+
 } // namespace
 
 int runKitTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -78,6 +94,8 @@ int runKitTool(const std::vector<std::string>& args, std::ostream& out, std::ost
     const std::string& command = args[0];
     if (command == "map")
         return mapFolder(args, out, err);
+    if (command == "import" && args.size() == 2)
+        return importKit(args[1], out, err);
     if (command == "check" && args.size() >= 2)
         return checkFiles(args, out);
     if (command == "list" && args.size() == 1) {

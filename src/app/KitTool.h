@@ -8,7 +8,7 @@
 namespace tamborel::app {
 
 // Runs one command (the arguments after the program name). Exit codes: 0 success,
-// 1 a checked document was rejected, 2 bad arguments.
+// 1 a checked document was rejected or a kit could not be imported, 2 bad arguments.
 int runKitTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace tamborel::app

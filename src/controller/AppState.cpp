@@ -117,6 +117,7 @@ void AppState::boot() {
     if (d.options.openMidi)
         d.midi.start();
     refreshMIDISources();
+    refreshInstalledKits();
     drainRealtimeEvents();
 }
 

@@ -84,7 +84,12 @@ public:
     void saveKit();
     void newKit();
     void loadKit(const std::filesystem::path& file);
+    // Opens a kit document (.json), a Hydrogen kit (drumkit.xml, .h2drumkit) or an SFZ kit as
+    // a new, unsaved kit; lastHit then says what was imported and left out, or why nothing was.
     void importKit(const std::filesystem::path& file);
+    // Lists the installed Hydrogen kits again (boot lists them once), and imports one of them.
+    void refreshInstalledKits();
+    void importInstalledKit(std::size_t index);
     void exportKit(const std::filesystem::path& file);
     void renameKit(const std::string& name);
 

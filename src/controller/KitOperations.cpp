@@ -4,6 +4,7 @@
 #include "model/SampleSelection.h"
 #include "model/SampleSets.h"
 #include "model/Storage.h"
+#include "model/import/KitImport.h"
 #include "platform/Log.h"
 
 #include <algorithm>
@@ -224,15 +225,29 @@ void AppState::loadKit(const fs::path& file) {
 }
 
 void AppState::importKit(const fs::path& file) {
-    auto kit = storage::loadKit(file);
-    if (!kit)
+    kitImport::Result imported = kitImport::importFile(file);
+    published_.lastHit = imported ? imported.summary.text() : "Import failed: " + imported.error;
+    impl_->notify(Field::lastHit);
+    if (!imported)
         return;
-    kit->id = Uuid::random();
-    published_.kit = std::move(*kit);
+    published_.kit = std::move(*imported.kit);
     impl_->clearAllSamples();
     impl_->loadAllSamples();
     impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(true);
+}
+
+void AppState::refreshInstalledKits() {
+    auto kits = kitImport::installedHydrogenKits();
+    if (kits == published_.installedKits)
+        return;
+    published_.installedKits = std::move(kits);
+    impl_->notify(Field::installedKits);
+}
+
+void AppState::importInstalledKit(std::size_t index) {
+    if (index < published_.installedKits.size())
+        importKit(published_.installedKits[index].file);
 }
 
 void AppState::exportKit(const fs::path& file) {

@@ -3,6 +3,7 @@
 
 #include "audio/AudioDeviceManager.h"
 #include "model/DrumKit.h"
+#include "model/import/KitImport.h"
 
 #include <array>
 #include <bitset>
@@ -33,6 +34,7 @@ enum class Field : std::uint8_t {
     capturedRole,
     engineRunning,
     loadingStatus,
+    installedKits,
 };
 
 // Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
@@ -75,6 +77,8 @@ struct Published {
     // For the status bar while a kit's samples load ("Loading 37 of 124 samples"), and after
     // a load in which some failed ("2 of 124 samples failed to load"); empty otherwise.
     std::string loadingStatus;
+    // Hydrogen drum kits installed on this machine, which importing opens as our own kits.
+    std::vector<kitImport::InstalledKit> installedKits;
 };
 
 } // namespace tamborel::controller

@@ -150,6 +150,14 @@ void AppBridge::publishField(controller::Field field) {
     case Field::loadingStatus:
         return publish(
             {{QStringLiteral("loadingStatus"), QString::fromStdString(p.loadingStatus)}});
+    case Field::installedKits: {
+        QVariantList kits;
+        for (const auto& kit : p.installedKits)
+            kits.append(
+                QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
+                            {QStringLiteral("path"), QString::fromStdString(kit.path.string())}});
+        return publish({{QStringLiteral("installedKits"), kits}});
+    }
     }
 }
 

@@ -44,6 +44,8 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(QString lastHit READ lastHit NOTIFY lastHitChanged)
     // "Loading 37 of 124 samples" while a kit loads, what failed after; empty otherwise.
     Q_PROPERTY(QString loadingStatus READ loadingStatus NOTIFY loadingStatusChanged)
+    // The Hydrogen drum kits installed on this machine, as [{ title, path }].
+    Q_PROPERTY(QVariantList installedKits READ installedKits NOTIFY installedKitsChanged)
     Q_PROPERTY(double latencyMs READ latencyMs NOTIFY latencyMsChanged)
     // What the buffer size really is and does, where that is not simply the request.
     Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
@@ -73,6 +75,9 @@ public:
     QString hoveredRole() const { return field<QString>(QStringLiteral("hoveredRole")); }
     QString lastHit() const { return field<QString>(QStringLiteral("lastHit")); }
     QString loadingStatus() const { return field<QString>(QStringLiteral("loadingStatus")); }
+    QVariantList installedKits() const {
+        return field<QVariantList>(QStringLiteral("installedKits"));
+    }
     double latencyMs() const { return field<double>(QStringLiteral("latencyMs")); }
     QString bufferNote() const { return field<QString>(QStringLiteral("bufferNote")); }
     bool dirty() const { return field<bool>(QStringLiteral("dirty")); }
@@ -137,6 +142,7 @@ signals:
     void hoveredRoleChanged();
     void lastHitChanged();
     void loadingStatusChanged();
+    void installedKitsChanged();
     void latencyMsChanged();
     void dirtyChanged();
     void learningRoleChanged();

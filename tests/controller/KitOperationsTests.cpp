@@ -290,3 +290,70 @@ TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
     settle();
     EXPECT_EQ(p().loadingStatus, ""); // the message belongs to the kit that had the failure
 }
+
+TEST_F(KitOperations, ImportedKitsPlayTheLayerTheSourceWouldAndSayWhatWasLeftOut) {
+    const fs::path folder = storage::folder() / "source";
+    fs::create_directories(folder);
+    for (auto [name, level] :
+         {std::pair{"soft.wav", 0.02f}, {"mid.wav", 0.04f}, {"hard.wav", 0.08f}})
+        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                         std::vector<float>(test::sampleFrames * 2, level));
+    fs::copy_file(folder / "soft.wav", folder / "cowbell.wav");
+    test::writeText(folder / "drumkit.xml", R"(<drumkit_info><name>Layers</name><instrumentList>
+      <instrument><name>Kick</name>
+        <layer><filename>soft.wav</filename><min>0</min><max>0.3</max></layer>
+        <layer><filename>mid.wav</filename><min>0.3</min><max>0.7</max></layer>
+        <layer><filename>hard.wav</filename><min>0.7</min><max>1</max></layer></instrument>
+      <instrument><name>cowbell</name><layer><filename>cowbell.wav</filename></layer></instrument>
+      </instrumentList></drumkit_info>)");
+    test::writeText(folder / "Layers.sfz", "<group> key=36\n<region> sample=soft.wav hivel=38\n"
+                                           "<region> sample=mid.wav lovel=39 hivel=88\n"
+                                           "<region> sample=hard.wav lovel=89\n"
+                                           "<region> key=56 sample=cowbell.wav\n");
+    const auto played = [&](int velocity) {
+        silence();
+        state->handleNoteOn(36, velocity);
+        return levelNow() * 127.0f / static_cast<float>(velocity);
+    };
+    for (const char* file : {"drumkit.xml", "Layers.sfz"}) {
+        const Uuid before = p().kit.id;
+        state->importKit(folder / file);
+        EXPECT_EQ(p().lastHit, "Imported 1 pad, 3 samples; left out: cowbell") << file;
+        EXPECT_EQ(p().kit.name, "Layers");
+        EXPECT_NE(p().kit.id, before);
+        EXPECT_TRUE(p().dirty);
+        for (auto [velocity, level] : {std::pair{1, 0.02f},
+                                       {38, 0.02f},
+                                       {39, 0.04f},
+                                       {88, 0.04f},
+                                       {89, 0.08f},
+                                       {127, 0.08f}})
+            EXPECT_NEAR(played(velocity), level, 1e-5f) << file << " " << velocity;
+    }
+    test::writeText(folder / "broken.sfz", "<region sample=soft.wav");
+    const DrumKit kept = p().kit;
+    state->importKit(folder / "broken.sfz");
+    EXPECT_EQ(p().lastHit, "Import failed: broken.sfz:1: unclosed header");
+    EXPECT_EQ(p().kit, kept);
+}
+
+// Only where the hydrogen-drumkits package is installed; the suite never downloads it.
+TEST_F(KitOperations, EveryInstalledHydrogenKitImportsAndEachPadSounds) {
+    state->refreshInstalledKits();
+    const auto& kits = p().installedKits;
+    if (kits.empty() || !kits.front().file.string().starts_with("/usr/share/hydrogen"))
+        GTEST_SKIP() << "no Hydrogen drum kits installed";
+    for (std::size_t i = 0; i < kits.size(); ++i) {
+        state->importInstalledKit(i);
+        for (const DrumPad& pad : p().kit.pads) {
+            if (!pad.sampleURL)
+                continue;
+            silence();
+            state->triggerManual(pad.role);
+            const auto out = audio::testing::renderFrames(state->audio(), 9600);
+            EXPECT_TRUE(
+                std::any_of(out.left.begin(), out.left.end(), [](float v) { return v != 0; }))
+                << kits[i].name << " " << rawValue(pad.role);
+        }
+    }
+}

@@ -132,6 +132,32 @@ bool writePackets(const fs::path& folder) {
     return ok;
 }
 
+bool writeKits(const fs::path& hydrogen, const fs::path& sfz) {
+    const std::string layer = "<layer><filename>etc/hostname</filename><min>0.2</min>"
+                              "<max>0.7</max><gain>1.5</gain></layer>";
+    const std::string instrument = "<instrument><name>Kick</name><midiOutNote>36</midiOutNote>"
+                                   "<volume>0.8</volume><pan_L>1</pan_L><pan_R>0.4</pan_R>";
+    bool ok = writeBytes(hydrogen / "old", "<drumkit_info><name>K</name><instrumentList>" +
+                                               instrument + layer + layer +
+                                               "</instrument></instrumentList></drumkit_info>");
+    ok = writeBytes(hydrogen / "components",
+                    "<?xml version=\"1.0\"?><drumkit_info><name>K</name><instrumentList>" +
+                        instrument + "<instrumentComponent>" + layer +
+                        "</instrumentComponent></instrument><instrument><name>Hi-Hat "
+                        "Semiopen</name><filename>etc/passwd</filename></instrument>"
+                        "</instrumentList></drumkit_info>") &&
+         ok;
+    ok = writeBytes(sfz / "kit", "<control> default_path=etc/ note_offset=1\n#define $K c2\n"
+                                 "<global> volume=-3 tune=4\n<group> key=$K seq_length=2\n"
+                                 "<region> sample=hostname seq_position=2 hivel=60\n"
+                                 "<region> sample=passwd lovel=61 lorand=0.5\n"
+                                 "<group> key=42 group=1 off_by=2\n"
+                                 "<region> locc4=0 hicc4=40 sample=hostname /* x */\n"
+                                 "<region> trigger=release sample=hosts // y\n") &&
+         ok;
+    return writeBytes(sfz / "include", "#include \"etc/hostname\"\n<region> key=f#3\n") && ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -140,10 +166,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root(argv[1]);
-    for (const char* target : {"documents", "sample_loader", "midi_file", "midi_packet"})
+    for (const char* target :
+         {"documents", "sample_loader", "midi_file", "midi_packet", "hydrogen_kit", "sfz_kit"})
         fs::create_directories(root / target);
     const bool ok = writeDocuments(root / "documents") && writeSamples(root / "sample_loader") &&
-                    writeMidiFiles(root / "midi_file") && writePackets(root / "midi_packet");
+                    writeMidiFiles(root / "midi_file") && writePackets(root / "midi_packet") &&
+                    writeKits(root / "hydrogen_kit", root / "sfz_kit");
     if (!ok)
         std::cerr << "tamborel-fuzz-seeds: could not write every seed\n";
     return ok ? 0 : 1;

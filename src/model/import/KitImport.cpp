@@ -1,0 +1,296 @@
+#include "model/import/KitImport.h"
+
+#include "model/SampleSelection.h"
+#include "model/Storage.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <map>
+
+namespace fs = std::filesystem;
+using namespace std::string_view_literals;
+
+namespace tamborel::kitImport {
+
+namespace {
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return out;
+}
+
+// Words drum-kit authors use for our roles that file-name keywords do not cover.
+struct KitWord {
+    std::string_view word;
+    PadRole role;
+};
+constexpr std::array kitWords{
+    KitWord{"semiopen"sv, PadRole::hhHalf},      KitWord{"semi_open"sv, PadRole::hhHalf},
+    KitWord{"rim_click"sv, PadRole::snareRim},   KitWord{"side_stick"sv, PadRole::snareRim},
+    KitWord{"cross_stick"sv, PadRole::snareRim}, KitWord{"stick"sv, PadRole::snareRim},
+    KitWord{"ride_bell"sv, PadRole::rideBell},   KitWord{"china"sv, PadRole::crash2},
+    KitWord{"splash"sv, PadRole::crash2},        KitWord{"floor_tom"sv, PadRole::tom3},
+    KitWord{"tom_low"sv, PadRole::tom3},         KitWord{"low_tom"sv, PadRole::tom3},
+    KitWord{"tom_mid"sv, PadRole::tom2},         KitWord{"mid_tom"sv, PadRole::tom2},
+    KitWord{"tom_hi"sv, PadRole::tom1},          KitWord{"high_tom"sv, PadRole::tom1},
+    KitWord{"hi_tom"sv, PadRole::tom1},          KitWord{"pedal"sv, PadRole::hhPedal},
+    KitWord{"hat_pedal"sv, PadRole::hhPedal},    KitWord{"hat_half"sv, PadRole::hhHalf},
+};
+
+// Percussion we have no pad for; "cowbell" would otherwise read as a bell.
+constexpr std::array foreignWords{"cowbell"sv, "clap"sv,     "tambourine"sv, "shaker"sv,
+                                  "cabasa"sv,  "conga"sv,    "bongo"sv,      "clave"sv,
+                                  "maracas"sv, "triangle"sv, "agogo"sv,      "guiro"sv};
+
+// Extra General MIDI percussion notes beyond the roles' default notes.
+constexpr std::array<std::pair<int, PadRole>, 2> extraNotes{
+    {{35, PadRole::kick}, {41, PadRole::tom3}}};
+
+// A status line stays one readable line: long lists end in a count.
+std::string joined(const std::vector<std::string>& items) {
+    constexpr std::size_t shown = 8;
+    std::string out;
+    for (std::size_t i = 0; i < items.size() && i < shown; ++i)
+        out += (out.empty() ? "" : ", ") + items[i];
+    if (items.size() > shown)
+        out += " and " + std::to_string(items.size() - shown) + " more";
+    return out;
+}
+
+std::string count(int n, std::string_view one) {
+    return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s");
+}
+
+// Our documents hold UTF-8 only; a source in another encoding keeps its ASCII and gets "?"
+// for each byte that does not form a valid sequence. Control characters (a name written
+// over several lines) become spaces, so a name or the summary stays on one line.
+std::string validUtf8(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80           ? 1
+                                   : (c >> 5) == 0x6  ? 2
+                                   : (c >> 4) == 0xE  ? 3
+                                   : (c >> 3) == 0x1E ? 4
+                                                      : 0;
+        bool valid = length > 0 && i + length <= text.size() && !(length == 2 && c < 0xC2);
+        for (std::size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (valid && length >= 3) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            // No overlong forms, no surrogates, nothing past U+10FFFF.
+            valid = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0) &&
+                    !(c == 0xF0 && second < 0x90) && !(c > 0xF4 || (c == 0xF4 && second >= 0x90));
+        }
+        out += !valid ? "?" : c < 0x20 || c == 0x7F ? " " : text.substr(i, length);
+        i += valid ? length : 1;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Summary::text() const {
+    std::string out = "Imported " + count(pads, "pad") + ", " + count(samples, "sample");
+    if (!leftOut.empty())
+        out += "; left out: " + joined(leftOut);
+    if (missingSamples > 0)
+        out += "; " + count(missingSamples, "sample") + " missing";
+    if (droppedSamples > 0)
+        out += "; " + count(droppedSamples, "sample") + " over a pad's limit";
+    if (chokesLeftOut > 0)
+        out += "; " + count(chokesLeftOut, "choke group") + " left out";
+    if (!ignored.empty())
+        out += "; ignored: " + joined({ignored.begin(), ignored.end()});
+    return validUtf8(out);
+}
+
+std::optional<PadRole> roleForName(std::string_view name) {
+    // Names are matched as written, with spaces and hyphens read as underscores, and with
+    // them removed, so "Hi-Hat Open", "hihat_open" and "HiHatOpen" all find the open hi-hat.
+    const std::string plain = lower(name);
+    for (std::string_view word : foreignWords)
+        if (plain.find(word) != std::string::npos)
+            return std::nullopt;
+    std::string underscored = plain, squeezed;
+    for (char& c : underscored)
+        if (c == ' ' || c == '-')
+            c = '_';
+    for (char c : underscored)
+        if (c != '_')
+            squeezed += c;
+    const std::array<const std::string*, 3> forms{&plain, &underscored, &squeezed};
+    std::optional<PadRole> best;
+    std::size_t bestLength = 0;
+    const auto consider = [&](std::string_view word, PadRole role) {
+        for (const std::string* form : forms)
+            if (word.size() > bestLength && form->find(word) != std::string::npos) {
+                best = role;
+                bestLength = word.size();
+            }
+    };
+    for (const KitWord& kitWord : kitWords)
+        consider(kitWord.word, kitWord.role);
+    for (PadRole role : allPadRoles)
+        for (std::string_view word : matchKeywords(role))
+            consider(word, role);
+    return best;
+}
+
+std::optional<PadRole> roleForNote(int note) {
+    for (PadRole role : allPadRoles)
+        for (std::int64_t n : defaultNotes(role))
+            if (n == note)
+                return role;
+    for (const auto& [n, role] : extraNotes)
+        if (n == note)
+            return role;
+    return std::nullopt;
+}
+
+DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary) {
+    // The samples on disk first: an instrument whose files are all missing claims no role.
+    std::vector<std::vector<PadSample>> present(instruments.size());
+    for (std::size_t i = 0; i < instruments.size(); ++i)
+        for (const PadSample& sample : instruments[i].samples) {
+            const auto path = sample.url.toPath();
+            std::error_code ec;
+            if (!path || !fs::is_regular_file(*path, ec))
+                ++summary.missingSamples;
+            else if (present[i].size() >= selection::maxSamplesPerPad)
+                ++summary.droppedSamples;
+            else
+                present[i].push_back(sample);
+        }
+    // Two passes, so an instrument named for a role wins it over one that only sits on the
+    // role's note, wherever each stands in the source.
+    std::vector<std::optional<PadRole>> roles(instruments.size());
+    std::set<PadRole> claimed;
+    std::vector<bool> taken(instruments.size(), false); // its role went to another
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t i = 0; i < instruments.size(); ++i) {
+            const Instrument& in = instruments[i];
+            if (roles[i] || taken[i] || present[i].empty())
+                continue;
+            std::optional<PadRole> role = pass == 0
+                                              ? (in.hiHat ? in.hiHat : roleForName(in.name))
+                                              : (in.note ? roleForNote(*in.note) : std::nullopt);
+            if (role && !claimed.insert(*role).second)
+                taken[i] = true;
+            else
+                roles[i] = role;
+        }
+    }
+    DrumKit kit(validUtf8(name));
+    for (std::size_t i = 0; i < instruments.size(); ++i) {
+        const Instrument& in = instruments[i];
+        if (in.samples.empty())
+            continue; // an empty slot, as Hydrogen kits keep for their 32 instruments
+        DrumPad* pad = roles[i] ? kit.findPad(*roles[i]) : nullptr;
+        if (pad == nullptr) {
+            // Fits no role, came after another that took it, or has no file on disk.
+            summary.leftOut.push_back(present[i].empty() ? in.name + " (no samples)" : in.name);
+            continue;
+        }
+        std::vector<PadSample>& samples = present[i];
+        pad->sampleURL = samples.front().url;
+        const bool plain = samples.size() == 1 && samples[0].low == 1 && samples[0].high == 127 &&
+                           samples[0].gain == 1.0f;
+        summary.samples += static_cast<int>(samples.size());
+        pad->samples = plain ? std::vector<PadSample>{} : std::move(samples);
+        pad->takeOrder = in.order;
+        pad->volume = in.volume;
+        pad->pan = std::clamp(in.pan, -1.0f, 1.0f);
+        ++summary.pads;
+    }
+    return kit;
+}
+
+Result importFile(const fs::path& file) {
+    Result result;
+    const std::string extension = lower(file.extension().string());
+    if (extension == ".json") {
+        auto read = storage::readKitFile(file);
+        if (!read) {
+            result.error = read.error;
+            return result;
+        }
+        read.value->id = Uuid::random();
+        for (const DrumPad& pad : read.value->pads)
+            if (pad.sampleURL) {
+                ++result.summary.pads;
+                result.summary.samples +=
+                    static_cast<int>(std::max<std::size_t>(1, pad.samples.size()));
+            }
+        result.kit = std::move(read.value);
+        return result;
+    }
+    if (extension == ".sfz")
+        return readSfz(file);
+    fs::path xml = file;
+    if (extension == ".h2drumkit") {
+        auto unpacked =
+            unpackHydrogenArchive(file, storage::folder() / "Hydrogen Kits", result.error);
+        if (!unpacked)
+            return result;
+        xml = *unpacked;
+    } else if (extension != ".xml") {
+        result.error = "not a kit file: " + file.filename().string();
+        return result;
+    }
+    std::error_code ec;
+    const auto size = fs::is_regular_file(xml, ec) ? fs::file_size(xml, ec) : 0;
+    if (ec || !fs::is_regular_file(xml, ec)) {
+        result.error = "cannot read " + xml.filename().string();
+        return result;
+    }
+    if (size > maxSourceBytes) {
+        result.error = xml.filename().string() + " is too large";
+        return result;
+    }
+    std::string text(size, '\0');
+    FILE* in = std::fopen(xml.c_str(), "rb");
+    const bool read = in && std::fread(text.data(), 1, size, in) == size;
+    if (in)
+        std::fclose(in);
+    if (!read) {
+        result.error = "cannot read " + xml.filename().string();
+        return result;
+    }
+    return readHydrogen(text, xml.parent_path());
+}
+
+std::vector<fs::path> hydrogenKitFolders() {
+    std::vector<fs::path> folders{"/usr/share/hydrogen/data/drumkits"};
+    if (const char* home = std::getenv("HOME"); home && *home)
+        folders.push_back(fs::path(home) / ".hydrogen/data/drumkits");
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        folders.push_back(fs::path(data) / "hydrogen/data/drumkits");
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        folders.push_back(fs::path(home) / ".local/share/hydrogen/data/drumkits");
+    return folders;
+}
+
+std::vector<InstalledKit> installedHydrogenKits() {
+    std::vector<InstalledKit> kits;
+    for (const fs::path& folder : hydrogenKitFolders()) {
+        std::vector<InstalledKit> here;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const fs::path xml = it->path() / "drumkit.xml";
+            std::error_code fileError;
+            if (fs::is_regular_file(xml, fileError))
+                here.push_back({it->path().filename().string(), xml});
+        }
+        std::sort(here.begin(), here.end(),
+                  [](const InstalledKit& a, const InstalledKit& b) { return a.name < b.name; });
+        kits.insert(kits.end(), here.begin(), here.end());
+    }
+    return kits;
+}
+
+} // namespace tamborel::kitImport

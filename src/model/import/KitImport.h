@@ -1,0 +1,93 @@
+#pragma once
+// Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits) as our own
+// kits. Synchronous file I/O on the caller's thread; never throws, never touches the audio.
+
+#include "model/DrumKit.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamborel::kitImport {
+
+// Bounds past which a source is refused as absurd rather than read.
+inline constexpr std::size_t maxSourceBytes = 16u * 1024u * 1024u; // one XML or SFZ file
+inline constexpr std::size_t maxRegions = 20000;                   // SFZ regions, H2 layers
+inline constexpr std::size_t maxIncludeDepth = 16;
+inline constexpr std::size_t maxArchiveEntries = 20000;
+inline constexpr std::uint64_t maxArchiveBytes = 4ull << 30;
+
+// What the source held that the kit could not take, for the status line.
+struct Summary {
+    int pads = 0;
+    int samples = 0;
+    int missingSamples = 0;           // named by the source but not on disk
+    int droppedSamples = 0;           // beyond what a pad can hold
+    int chokesLeftOut = 0;            // choke groups other than the hi-hat's own
+    std::vector<std::string> leftOut; // instruments that fit no role, or a taken one
+    std::set<std::string> ignored;    // SFZ opcodes we do not play, each once
+
+    // "Imported 14 pads, 62 samples; left out: Cowbell, Clap; ..."
+    std::string text() const;
+};
+
+struct Result {
+    std::optional<DrumKit> kit;
+    Summary summary;
+    std::string error; // one line, set when kit is none
+
+    explicit operator bool() const { return kit.has_value(); }
+};
+
+// One instrument of a source kit before it is given a role.
+struct Instrument {
+    std::string name;
+    std::optional<int> note;        // the General MIDI note it sits on, where known
+    std::optional<PadRole> hiHat;   // a hi-hat position the source states (SFZ CC4 ranges)
+    std::vector<PadSample> samples; // all of them, present on disk or not
+    TakeOrder order = TakeOrder::cycle;
+    float volume = 1.0f;
+    float pan = 0.0f;
+};
+
+// The role a kit's own instrument name suggests: the auto-mapping keywords plus the words
+// such kits use ("Hi-Hat Semiopen", "Floor Tom", "China"); none for percussion we lack.
+std::optional<PadRole> roleForName(std::string_view name);
+// The role of a General MIDI percussion note, if we have one.
+std::optional<PadRole> roleForNote(int note);
+
+// Gives instruments roles (by name, then by note; the first to claim a role keeps it) and
+// builds the kit, dropping missing sample files. Fills the summary.
+DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary);
+
+// A Hydrogen drumkit.xml's text, its samples relative to folder.
+Result readHydrogen(std::string_view xml, const std::filesystem::path& folder);
+// An SFZ file and what it includes. readSfzText reads text as if it were the file at path.
+Result readSfz(const std::filesystem::path& file);
+Result readSfzText(std::string_view text, const std::filesystem::path& path);
+
+// Unpacks an .h2drumkit archive under destination in a folder named after the kit, replacing
+// an earlier copy; the drumkit.xml, or why not. A refused archive leaves nothing behind.
+std::optional<std::filesystem::path> unpackHydrogenArchive(const std::filesystem::path& archive,
+                                                           const std::filesystem::path& destination,
+                                                           std::string& whyNot);
+
+// Opens any kit file by its type: a kit document (.json), drumkit.xml, .h2drumkit (unpacked
+// under the application folder) or .sfz. The kit gets a new id.
+Result importFile(const std::filesystem::path& file);
+
+// A Hydrogen kit installed on this machine.
+struct InstalledKit {
+    std::string name;
+    std::filesystem::path file; // its drumkit.xml
+    friend bool operator==(const InstalledKit&, const InstalledKit&) = default;
+};
+// The system's and the user's Hydrogen drum-kit folders, in that order, each sorted by name.
+std::vector<std::filesystem::path> hydrogenKitFolders();
+std::vector<InstalledKit> installedHydrogenKits();
+
+} // namespace tamborel::kitImport

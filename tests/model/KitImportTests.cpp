@@ -1,0 +1,246 @@
+#include "AppFolder.h"
+
+#include "app/KitTool.h"
+#include "model/Documents.h"
+#include "model/import/KitImport.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace tamborel;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A kit folder with (empty) sample files; importing checks only that they exist.
+fs::path kitFolder(const std::string& name, std::initializer_list<const char*> samples) {
+    const fs::path folder = storage::folder() / name;
+    fs::create_directories(folder);
+    for (const char* sample : samples) {
+        fs::create_directories((folder / sample).parent_path());
+        test::writeText(folder / sample, "");
+    }
+    return folder;
+}
+
+std::string fileOf(const DrumKit& kit, PadRole role) {
+    const auto pad = kit.pad(role);
+    return pad && pad->sampleURL ? pad->sampleURL->fileName() : "";
+}
+
+std::string hydrogenInstrument(const std::string& name, int note, const std::string& layers,
+                               bool components, const std::string& extra = "") {
+    return "<instrument><name>" + name + "</name><midiOutNote>" + std::to_string(note) +
+           "</midiOutNote>" + extra +
+           (components ? "<instrumentComponent><component_id>0</component_id>" + layers +
+                             "</instrumentComponent>"
+                       : layers) +
+           "</instrument>";
+}
+
+std::string layer(const char* file, double min, double max, double gain = 1.0) {
+    return "<layer><filename>" + std::string(file) + "</filename><min>" + std::to_string(min) +
+           "</min><max>" + std::to_string(max) + "</max><gain>" + std::to_string(gain) +
+           "</gain></layer>";
+}
+
+std::string hydrogenKit(bool components) {
+    return "<?xml version='1.0'?><drumkit_info><name>Test Kit</name><instrumentList>" +
+           hydrogenInstrument(
+               "Kick", 36, layer("kick_soft.wav", 0, 0.5, 0.5) + layer("kick_hard.wav", 0.5, 1),
+               components, "<volume>0.7</volume><pan_L>1</pan_L><pan_R>0.5</pan_R>") +
+           hydrogenInstrument("Snare Jazz", 38, layer("snare.wav", 0, 1), components) +
+           hydrogenInstrument("Snare Rock", 40, layer("snare2.wav", 0, 1), components) +
+           hydrogenInstrument("Hi-Hat Semiopen", 0, layer("hh.wav", 0, 1), components) +
+           hydrogenInstrument("Cowbell", 56, layer("cowbell.wav", 0, 1), components) +
+           hydrogenInstrument("Splash", 55, layer("missing.wav", 0, 1), components) +
+           hydrogenInstrument("Perc 1", 51, layer("ride.wav", 0, 1), components) +
+           "</instrumentList></drumkit_info>";
+}
+
+// Writes a gzip tarball of (path, contents) entries; contents starting "->" make a link.
+void writeArchive(const fs::path& file,
+                  const std::vector<std::pair<std::string, std::string>>& entries) {
+    archive* a = archive_write_new();
+    archive_write_add_filter_gzip(a);
+    archive_write_set_format_pax_restricted(a);
+    archive_write_open_filename(a, file.c_str());
+    for (const auto& [path, contents] : entries) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, path.c_str());
+        const bool link = contents.rfind("->", 0) == 0;
+        archive_entry_set_filetype(entry, link ? AE_IFLNK : AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        if (link)
+            archive_entry_set_symlink(entry, contents.c_str() + 2);
+        archive_entry_set_size(entry, link ? 0 : la_int64_t(contents.size()));
+        archive_write_header(a, entry);
+        if (!link)
+            archive_write_data(a, contents.data(), contents.size());
+        archive_entry_free(entry);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+}
+
+} // namespace
+
+TEST(KitImport, HydrogenKitsInBothLayoutsGiveRolesRangesGainsAndASummary) {
+    for (const bool components : {false, true}) {
+        test::resetAppFolder();
+        const fs::path folder =
+            kitFolder("h2", {"kick_soft.wav", "kick_hard.wav", "snare.wav", "snare2.wav", "hh.wav",
+                             "cowbell.wav", "ride.wav"});
+        const auto result = kitImport::readHydrogen(hydrogenKit(components), folder);
+        ASSERT_TRUE(result) << result.error;
+        const DrumKit& kit = *result.kit;
+        EXPECT_EQ(kit.name, "Test Kit");
+        const DrumPad kick = *kit.pad(PadRole::kick);
+        ASSERT_EQ(kick.samples.size(), 2u) << components;
+        EXPECT_EQ(kick.samples[0], (PadSample{kick.samples[0].url, 1, 63, 0.5f}));
+        EXPECT_EQ(kick.samples[1], (PadSample{kick.samples[1].url, 64, 127, 1.0f}));
+        EXPECT_FLOAT_EQ(kick.volume, 0.7f);
+        EXPECT_FLOAT_EQ(kick.pan, -0.5f);
+        EXPECT_EQ(fileOf(kit, PadRole::snare), "snare.wav");
+        EXPECT_EQ(fileOf(kit, PadRole::snareRim), ""); // the second snare is not a rim
+        EXPECT_EQ(fileOf(kit, PadRole::hhHalf), "hh.wav");
+        EXPECT_EQ(fileOf(kit, PadRole::ride), "ride.wav"); // by its General MIDI note
+        EXPECT_EQ(result.summary.text(),
+                  "Imported 4 pads, 5 samples; left out: Snare Rock, Cowbell, Splash (no samples); "
+                  "1 sample missing");
+    }
+}
+
+TEST(KitImport, BadSourcesAreRefusedWithAOneLineReason) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("bad", {});
+    const std::vector<std::pair<std::string, std::string>> sfz{
+        {"<region sample=a.wav", "unclosed header"},
+        {"<region> lovel=loud sample=a.wav", "bad value for lovel"},
+        {"<region> key=h4 sample=a.wav", "bad value for key"},
+        {"<region> just words", "expected an opcode"},
+        {"#include \"loop.sfz\"", "recursive #include of loop.sfz"},
+        {"#include \"absent.sfz\"", "cannot read absent.sfz"},
+        {"#define NAME 1", "malformed #define"},
+        {"#define $A " + std::string(70000, 'x') + "\n<region> sample=$A",
+         "line too long after #define"},
+    };
+    test::writeText(folder / "loop.sfz", "#include \"loop.sfz\"\n");
+    for (const auto& [text, reason] : sfz) {
+        const auto result = kitImport::readSfzText(text, folder / "kit.sfz");
+        EXPECT_FALSE(result.kit) << text;
+        EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+        EXPECT_EQ(result.error.find('\n'), std::string::npos);
+    }
+    for (const char* xml : {"<drumkit_info><name>x</name>", "<other/>", ""})
+        EXPECT_FALSE(kitImport::readHydrogen(xml, folder)) << xml;
+    std::string many;
+    for (std::size_t i = 0; i <= kitImport::maxRegions; ++i)
+        many += "<region> sample=a.wav\n";
+    EXPECT_EQ(kitImport::readSfzText(many, folder / "kit.sfz").error, "more than 20000 regions");
+    EXPECT_EQ(kitImport::importFile(folder / "kit.txt").error, "not a kit file: kit.txt");
+}
+
+TEST(KitImport, SfzInheritanceDefinesIncludesNotesRoundRobinsHiHatsAndChokes) {
+    test::resetAppFolder();
+    const fs::path folder =
+        kitFolder("sfz", {"s/kick v1.wav", "s/kick v2.wav", "s/snare_rr1.wav", "s/snare_rr2.wav",
+                          "s/hh_closed.wav", "s/hh_half.wav", "s/hh_open.wav", "s/tom.wav",
+                          "s/crash.wav", "s/clap.wav"});
+    test::writeText(folder / "toms.sfz", "<region> key=$TOM sample=tom.wav // low tom\n");
+    const std::string text = R"(
+/* A drum kit with
+   a block comment */
+<control> default_path=s/ octave_offset=1 set_cc4=127
+#define $TOM 31
+<global> volume=-6 ampeg_release=0.3
+<group> key=c2 seq_length=2
+<region> sample=kick v1.wav hivel=80 seq_position=1
+<region> sample=kick v2.wav lovel=81
+<group> key=d1 lorand=0 hirand=0.5 amplitude=50 group_label=Snare
+<region> sample=snare_rr1.wav
+<region> sample=snare_rr2.wav lorand=0.5 hirand=1
+<region> sample=snare_rr1.wav trigger=release
+<group> key=f#1 group=1 off_by=2
+<region> locc4=90 hicc4=127 sample=hh_closed.wav
+<region> locc4=41 hicc4=89 sample=hh_half.wav
+<region> locc4=0 hicc4=40 sample=hh_open.wav
+#include "toms.sfz"
+<group> group=2 tune=10
+<region> key=c#2 sample=crash.wav pan=-50 off_by=3
+<region> key=d#0 sample=clap.wav group=3
+)";
+    const auto result = kitImport::readSfzText(text, folder / "My Kit.sfz");
+    ASSERT_TRUE(result) << result.error;
+    const DrumKit& kit = *result.kit;
+    EXPECT_EQ(kit.name, "My Kit");
+    const DrumPad kick = *kit.pad(PadRole::kick);
+    ASSERT_EQ(kick.samples.size(), 2u);
+    EXPECT_EQ(kick.samples[0].high, 80);
+    EXPECT_EQ(kick.samples[1].low, 81);
+    EXPECT_NEAR(kick.samples[1].gain, 0.501f, 1e-3f); // -6 dB from the global header
+    const DrumPad snare = *kit.pad(PadRole::snare);
+    ASSERT_EQ(snare.samples.size(), 2u); // the release region is skipped
+    EXPECT_EQ(snare.takeOrder, TakeOrder::random);
+    EXPECT_NEAR(snare.samples[0].gain, 0.2505f, 1e-3f);
+    for (auto [role, file] : {std::pair{PadRole::hhClosed, "hh_closed.wav"},
+                              {PadRole::hhHalf, "hh_half.wav"},
+                              {PadRole::hhOpen, "hh_open.wav"},
+                              {PadRole::tom3, "tom.wav"},
+                              {PadRole::crash1, "crash.wav"}})
+        EXPECT_EQ(fileOf(kit, role), file) << rawValue(role);
+    EXPECT_FLOAT_EQ(kit.pad(PadRole::crash1)->pan, -0.5f);
+    EXPECT_EQ(result.summary.text(),
+              "Imported 7 pads, 9 samples; left out: clap; 2 choke groups left out; ignored: "
+              "ampeg_release, set_cc4, trigger=release, tune");
+}
+
+TEST(KitImport, ArchivesUnpackUnderTheAppFolderAndHostileOnesLeaveNothing) {
+    test::resetAppFolder();
+    const fs::path archive = storage::folder() / "kit.h2drumkit";
+    const std::string xml = "<drumkit_info><name>Boxed</name><instrumentList>" +
+                            hydrogenInstrument("Kick", 36, layer("k.wav", 0, 1), true) +
+                            "</instrumentList></drumkit_info>";
+    const fs::path unpacked = storage::folder() / "Hydrogen Kits";
+    for (const auto& hostile : std::vector<std::pair<std::string, std::string>>{
+             {"../evil.wav", ""}, {"/tmp/evil.wav", ""}, {"Boxed/link", "->../../x"}}) {
+        writeArchive(archive, {{"Boxed/drumkit.xml", xml}, hostile, {"Boxed/k.wav", "w"}});
+        const auto result = kitImport::importFile(archive);
+        EXPECT_NE(result.error.find("refused"), std::string::npos) << result.error;
+        EXPECT_TRUE(fs::is_empty(unpacked)) << hostile.first;
+    }
+    writeArchive(archive, {{"Boxed/drumkit.xml", xml}, {"Boxed/k.wav", "w"}});
+    const auto result = kitImport::importFile(archive);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.kit->pad(PadRole::kick)->sampleURL->toPath(), unpacked / "Boxed" / "k.wav");
+    test::writeText(archive, "not an archive");
+    EXPECT_FALSE(kitImport::importFile(archive));
+    EXPECT_TRUE(fs::exists(unpacked / "Boxed" / "k.wav")); // the earlier copy stays
+}
+
+TEST(KitImport, InstalledKitsAndTheKitToolsImport) {
+    test::resetAppFolder();
+    const fs::path data = storage::folder() / "data";
+    const std::string before = std::getenv("XDG_DATA_HOME");
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const fs::path kits = data / "hydrogen/data/drumkits";
+    const fs::path folder = kitFolder("data/hydrogen/data/drumkits/B Kit", {"k.wav"});
+    kitFolder("data/hydrogen/data/drumkits/A Kit", {});          // no drumkit.xml
+    test::writeText(folder / "drumkit.xml", hydrogenKit(false)); // most samples missing
+    const auto installed = kitImport::installedHydrogenKits();
+    ASSERT_FALSE(installed.empty());
+    EXPECT_EQ(installed.back(), (kitImport::InstalledKit{"B Kit", folder / "drumkit.xml"}));
+    setenv("XDG_DATA_HOME", before.c_str(), 1);
+
+    std::ostringstream out, err;
+    EXPECT_EQ(app::runKitTool({"import", installed.back().file.string()}, out, err), 0);
+    EXPECT_TRUE(documents::readKit(out.str())) << out.str();
+    EXPECT_EQ(err.str().rfind("Imported 0 pads, 0 samples; left out:", 0), 0u) << err.str();
+    std::ostringstream none, reason;
+    EXPECT_EQ(app::runKitTool({"import", (kits / "none.sfz").string()}, none, reason), 1);
+    EXPECT_EQ(reason.str(), "tamborel-kit: cannot read none.sfz\n");
+    EXPECT_EQ(none.str(), "");
+}
