@@ -155,7 +155,7 @@ void AppBridge::publishField(controller::Field field) {
         for (const auto& kit : p.installedKits)
             kits.append(
                 QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
-                            {QStringLiteral("path"), QString::fromStdString(kit.path.string())}});
+                            {QStringLiteral("path"), QString::fromStdString(kit.file.string())}});
         return publish({{QStringLiteral("installedKits"), kits}});
     }
     }
