@@ -146,8 +146,10 @@ TEST_F(RenderTool, AGrabbedCymbalIsDampedOverTensOfMilliseconds) {
 }
 
 TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
+    // The shaped velocity also picks the layer: the kick's soft one is at half the level.
     const auto level = [](const VelocityShaping& shaping) {
-        return 0.5f * static_cast<float>(shaping.apply(64)) / 127.0f;
+        const int velocity = shaping.apply(64);
+        return (velocity <= 64 ? 0.25f : 0.5f) * static_cast<float>(velocity) / 127.0f;
     };
     AudioSettings soft;
     soft.velocity.curve = VelocityCurve::soft;
