@@ -76,7 +76,9 @@ Item {
         TextField {
             id: nameField
             objectName: "nameField"
-            width: 260
+            // The dialog sizes itself to its content's implicit width, so the field's
+            // width must be implicit too or it sticks out past the dialog's edge.
+            implicitWidth: 260
             placeholderText: "Kit name"
             text: page.newName
             onTextEdited: page.newName = text
