@@ -36,17 +36,19 @@ Item {
         id: picker
     }
 
-    FileDialog {
+    ThemedFileDialog {
         id: importDialog
         title: "Import Kit"
         fileMode: FileDialog.OpenFile
         nameFilters: ["JSON (*.json)"]
         onAccepted: if (selectedFile.toString() !== "") page.appState.importKit(selectedFile)
     }
-    FileDialog {
+    ThemedFileDialog {
         id: exportDialog
         title: "Export Kit"
         fileMode: FileDialog.SaveFile
+        // Qt's fallback dialog keeps its "Open" button in save mode unless told otherwise.
+        acceptLabel: "Save"
         nameFilters: ["JSON (*.json)"]
         defaultSuffix: "json"
         onAccepted: if (selectedFile.toString() !== "") page.appState.exportKit(selectedFile)

@@ -56,4 +56,19 @@ QtObject {
         dampingFraction: 0.7
         blendDuration: 0
     }
+
+    // Qt's fallback file and folder dialogs draw their path strip on a fixed white field
+    // while its buttons take the window's (white) text colour. Give every such strip in
+    // the window the dialog's own dark fill.
+    function styleFallbackDialogs(window) {
+        if (!window || !window.contentItem)
+            return;
+        const visit = item => {
+            if (item.upButton !== undefined && item.textField !== undefined && item.background)
+                item.background.color = item.palette.base;
+            for (let i = 0; i < item.children.length; ++i)
+                visit(item.children[i]);
+        };
+        visit(window.contentItem.parent ? window.contentItem.parent : window.contentItem);
+    }
 }
