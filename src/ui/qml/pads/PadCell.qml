@@ -257,7 +257,11 @@ Item {
             color: iconButton.tint
             opacity: iconButton.enabled ? 1 : 0.35
         }
-        ToolTip.visible: hovered
+        // Gone once pressed, so it never covers the dialog or menu the button opens.
+        property bool tipDismissed: false
+        onPressed: tipDismissed = true
+        onHoveredChanged: if (!hovered) tipDismissed = false
+        ToolTip.visible: hovered && !tipDismissed
         ToolTip.delay: 600
         ToolTip.text: help
     }

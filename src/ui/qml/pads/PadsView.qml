@@ -97,7 +97,7 @@ Item {
                 contentWidth: width
                 contentHeight: grid.height + 2 * PageText.padGridPadding
                 boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                ScrollBar.vertical: ThemedScrollBar {}
 
                 Column {
                     id: grid

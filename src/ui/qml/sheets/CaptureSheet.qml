@@ -53,7 +53,7 @@ Popup {
             color: Theme.secondaryLabel
             font.pixelSize: Theme.fontBody
         }
-        Button {
+        ThemedButton {
             objectName: "cancelButton"
             Layout.alignment: Qt.AlignHCenter
             text: "Cancel"

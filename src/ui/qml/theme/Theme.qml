@@ -22,6 +22,9 @@ QtObject {
     readonly property color tertiaryLabel: Qt.rgba(1, 1, 1, 0.25)
     // The thinnest translucent material, without the blur.
     readonly property color ultraThin: Qt.rgba(0.55, 0.6, 0.75, 0.10)
+    // Material laid over other content (menus, popups, the pad's volume bar): near opaque,
+    // so what lies below does not show through.
+    readonly property color raisedFill: Qt.rgba(0.12, 0.125, 0.165, 0.97)
     readonly property string monospaceFamily: "monospace"
 
     // White hairlines and faint fills over the dark material, faintest first.
