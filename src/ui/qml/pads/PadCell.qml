@@ -115,16 +115,27 @@ Item {
                 maximumLineCount: 1
             }
             Rectangle {
-                implicitWidth: noteText.width + 16
+                objectName: "noteCapsule"
+                // Measured apart from the text item: a Text with a set width does not
+                // report a new implicit width when its text changes.
                 implicitHeight: noteText.implicitHeight + 4
+                // Set as the layout's preferred width: a change of implicit width alone did
+                // not always make the layout resize the capsule.
+                Layout.preferredWidth: Math.ceil(noteMetrics.advanceWidth) + 16
                 Layout.maximumWidth: parent.width
                 radius: height / 2
                 color: Qt.rgba(1, 1, 1, 0.07)
+                TextMetrics {
+                    id: noteMetrics
+                    font: noteText.font
+                    text: noteText.text
+                }
                 Text {
                     id: noteText
                     objectName: "noteSummary"
                     anchors.centerIn: parent
-                    width: Math.min(implicitWidth, cell.width - 28 - 16)
+                    width: parent.width - 16
+                    horizontalAlignment: Text.AlignHCenter
                     text: cell.pad.noteSummary
                     color: Theme.secondaryLabel
                     font.pixelSize: Theme.fontMicro
@@ -189,7 +200,7 @@ Item {
         anchors.bottomMargin: 42
         height: barRow.implicitHeight + 12
         radius: height / 2
-        color: Theme.ultraThin
+        color: Theme.raisedFill
         border.width: 1
         border.color: Theme.line
         opacity: cell.hovering ? 1 : 0
