@@ -175,6 +175,8 @@ Item {
             objectName: "heroPlace"
             Layout.fillWidth: true
             Layout.preferredHeight: hero.implicitHeight
+            // Kept clear of the pads also when the grid scrolls right up to it.
+            Layout.topMargin: 12
             Layout.bottomMargin: 16
 
             HeroPanel {
