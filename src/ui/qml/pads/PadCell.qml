@@ -114,33 +114,29 @@ Item {
                 elide: Text.ElideMiddle
                 maximumLineCount: 1
             }
-            Rectangle {
-                objectName: "noteCapsule"
-                // Measured apart from the text item: a Text with a set width does not
-                // report a new implicit width when its text changes.
-                implicitHeight: noteText.implicitHeight + 4
-                // Set as the layout's preferred width: a change of implicit width alone did
-                // not always make the layout resize the capsule.
-                Layout.preferredWidth: Math.ceil(noteMetrics.advanceWidth) + 16
-                Layout.maximumWidth: parent.width
-                radius: height / 2
-                color: Qt.rgba(1, 1, 1, 0.07)
-                TextMetrics {
-                    id: noteMetrics
-                    font: noteText.font
-                    text: noteText.text
-                }
-                Text {
-                    id: noteText
-                    objectName: "noteSummary"
-                    anchors.centerIn: parent
-                    width: parent.width - 16
-                    horizontalAlignment: Text.AlignHCenter
-                    text: cell.pad.noteSummary
-                    color: Theme.secondaryLabel
-                    font.pixelSize: Theme.fontMicro
-                    font.weight: Font.Medium
-                    elide: Text.ElideRight
+            // Sized by plain bindings, outside the layout: the layout did not always
+            // follow a new summary's width, and a Text whose width is set stops reporting
+            // its text's natural width. A summary wider than the card is clipped.
+            Item {
+                Layout.fillWidth: true
+                implicitHeight: capsule.height
+                Rectangle {
+                    id: capsule
+                    objectName: "noteCapsule"
+                    width: Math.min(parent.width, noteText.implicitWidth + 16)
+                    height: noteText.implicitHeight + 4
+                    radius: height / 2
+                    clip: true
+                    color: Qt.rgba(1, 1, 1, 0.07)
+                    Text {
+                        id: noteText
+                        objectName: "noteSummary"
+                        anchors.centerIn: parent
+                        text: cell.pad.noteSummary
+                        color: Theme.secondaryLabel
+                        font.pixelSize: Theme.fontMicro
+                        font.weight: Font.Medium
+                    }
                 }
             }
         }
