@@ -45,6 +45,12 @@ void bootWhenShown(QQuickWindow& window, tamborel::controller::AppState& state) 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // File dialogs: the desktop's own, through its portal, wherever one runs. The portal
+    // theme hands everything else (and the dialogs, where no portal answers) to the
+    // desktop's usual theme, and Qt skips it when the plugin is not installed; an explicit
+    // choice of the user's wins.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORMTHEME"))
+        qputenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal");
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Tamborel"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tamborel"));

@@ -26,8 +26,9 @@ constexpr std::array table{
     themed("chevron.down", "arrow-down"),
     // pads, sheets and mapping
     themed("target", "crosshairs"),
-    themed("ear", "headphones"),
-    themed("ear.fill", "headphones"),
+    // Learn listens for the drum: an ear, apart from the headphones of audition.
+    drawn("ear", "ear"),
+    drawn("ear.fill", "ear"),
     themed("folder", "document-open-folder"),
     themed("trash", "edit-delete"),
     themed("pencil", "document-edit"),

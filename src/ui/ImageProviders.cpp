@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 #include <QQmlEngine>
 #include <QStandardPaths>
 
@@ -42,8 +43,16 @@ QImage TintedIconProvider::requestImage(const QString& id, QSize* size,
     image.fill(Qt::transparent);
     const QIcon icon = QIcon::fromTheme(name);
     if (!icon.isNull()) {
+        // QIcon never scales a pixmap up, and many themes carry some icons only at
+        // 16 or 22 px: draw the largest one it has, scaled to fill the requested size.
+        const QPixmap pixmap = icon.pixmap(pixels);
+        const QSize fitted = pixmap.size().scaled(pixels, Qt::KeepAspectRatio);
+        const QRect target(
+            QPoint((pixels.width() - fitted.width()) / 2, (pixels.height() - fitted.height()) / 2),
+            fitted);
         QPainter painter(&image);
-        icon.paint(&painter, QRect(QPoint(0, 0), pixels));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(target, pixmap);
         // Theme icons come in the theme's own colours; keep their shape, paint ours.
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(image.rect(), color);

@@ -4,6 +4,7 @@
 // only binds and every rule is tested. Roles are passed as their stored text
 // ("hhHalf"); notes as number lists.
 
+#include <QDir>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -119,6 +120,8 @@ public:
     Q_INVOKABLE QList<QUrl> localFiles(const QList<QUrl>& urls) const {
         return pageText::localFiles(urls);
     }
+    // Where file dialogs first open.
+    Q_INVOKABLE QUrl homeFolder() const { return QUrl::fromLocalFile(QDir::homePath()); }
     Q_INVOKABLE QString exportFileName(const QString& kitName) const {
         return pageText::exportFileName(kitName);
     }

@@ -55,64 +55,33 @@ Rectangle {
             elide: Text.ElideRight
         }
         Item { Layout.fillWidth: true }
-        Button {
+        ThemedButton {
             id: learnButton
             objectName: "learnButton"
             text: row.pad.learning ? "Hit a pad\u2026" : "Learn"
+            iconName: row.pad.learning ? "ear.fill" : "ear"
             font.pixelSize: Theme.fontSmall
-            padding: 4
+            topPadding: 4
+            bottomPadding: 4
             leftPadding: 8
             rightPadding: 8
-            palette.buttonText: row.pad.learning ? Theme.learnTint : Theme.label
-            palette.button: row.pad.learning ? Theme.learnFill : Theme.controlFill
-            contentItem: Row {
-                spacing: 5
-                Icon {
-                    anchors.verticalCenter: parent.verticalCenter
-                    name: row.pad.learning ? "ear.fill" : "ear"
-                    size: 11
-                    color: row.pad.learning ? Theme.learnTint : Theme.label
-                }
-                Text {
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: learnButton.text
-                    font: learnButton.font
-                    color: row.pad.learning ? Theme.learnTint : Theme.label
-                }
-            }
-            ToolTip.visible: hovered
-            ToolTip.delay: 600
-            ToolTip.text: "MIDI Learn \u2014 strike this pad on your kit to map it"
+            tint: row.pad.learning ? Theme.learnTint : Theme.label
+            fill: row.pad.learning ? Theme.learnFill : Theme.ultraThin
+            help: "MIDI Learn \u2014 strike this pad on your kit to map it"
             onClicked: row.pad.learn()
         }
-        Button {
+        ThemedButton {
             id: auditionButton
             objectName: "auditionButton"
             text: "Audition"
+            iconName: "play.fill"
             enabled: row.pad.hasSample
             font.pixelSize: Theme.fontSmall
-            padding: 4
+            topPadding: 4
+            bottomPadding: 4
             leftPadding: 8
             rightPadding: 8
-            contentItem: Row {
-                spacing: 5
-                opacity: auditionButton.enabled ? 1 : 0.4
-                Icon {
-                    anchors.verticalCenter: parent.verticalCenter
-                    name: "play.fill"
-                    size: 11
-                    color: Theme.label
-                }
-                Text {
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: auditionButton.text
-                    font: auditionButton.font
-                    color: Theme.label
-                }
-            }
-            ToolTip.visible: hovered
-            ToolTip.delay: 600
-            ToolTip.text: "Play this pad's sample"
+            help: "Play this pad's sample"
             onClicked: row.pad.trigger()
         }
     }

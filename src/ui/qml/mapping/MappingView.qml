@@ -36,17 +36,19 @@ Item {
         id: picker
     }
 
-    FileDialog {
+    ThemedFileDialog {
         id: importDialog
         title: "Import Kit"
         fileMode: FileDialog.OpenFile
         nameFilters: ["JSON (*.json)"]
         onAccepted: if (selectedFile.toString() !== "") page.appState.importKit(selectedFile)
     }
-    FileDialog {
+    ThemedFileDialog {
         id: exportDialog
         title: "Export Kit"
         fileMode: FileDialog.SaveFile
+        // Qt's fallback dialog keeps its "Open" button in save mode unless told otherwise.
+        acceptLabel: "Save"
         nameFilters: ["JSON (*.json)"]
         defaultSuffix: "json"
         onAccepted: if (selectedFile.toString() !== "") page.appState.exportKit(selectedFile)
@@ -61,14 +63,35 @@ Item {
         title: "Rename Kit"
         onClosed: page.renaming = false
         onOpened: nameField.forceActiveFocus()
+        padding: 20
+        topPadding: 8
+        background: Rectangle {
+            color: Theme.windowColor
+            radius: 14
+            border.width: 1
+            border.color: Theme.line
+        }
+        header: Label {
+            text: renameDialog.title
+            color: Theme.label
+            font.pixelSize: Theme.fontLarge
+            font.weight: Font.DemiBold
+            padding: 20
+            bottomPadding: 4
+        }
         footer: DialogButtonBox {
-            Button {
+            padding: 16
+            spacing: 8
+            alignment: Qt.AlignRight
+            background: null
+            ThemedButton {
                 text: "Cancel"
                 DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
             }
-            Button {
+            ThemedButton {
                 objectName: "renameButton"
                 text: "Rename"
+                highlighted: true
                 DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
             }
         }
@@ -76,7 +99,9 @@ Item {
         TextField {
             id: nameField
             objectName: "nameField"
-            width: 260
+            // The dialog sizes itself to its content's implicit width, so the field's
+            // width must be implicit too or it sticks out past the dialog's edge.
+            implicitWidth: 260
             placeholderText: "Kit name"
             text: page.newName
             onTextEdited: page.newName = text
@@ -170,7 +195,7 @@ Item {
             contentWidth: width
             contentHeight: rows.height
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            ScrollBar.vertical: ThemedScrollBar {}
 
             Column {
                 id: rows
@@ -196,11 +221,11 @@ Item {
         }
     }
 
-    Menu {
+    ThemedMenu {
         id: loadMenu
         objectName: "loadMenu"
 
-        MenuItem {
+        ThemedMenuItem {
             objectName: "noSavedKits"
             text: "No saved kits"
             enabled: false
@@ -209,7 +234,7 @@ Item {
         }
         Instantiator {
             model: page.savedKits
-            delegate: MenuItem {
+            delegate: ThemedMenuItem {
                 required property var modelData
                 text: modelData.title
                 onTriggered: page.appState.loadKit(modelData.path)
@@ -219,33 +244,12 @@ Item {
         }
     }
 
-    component MappingHeaderButton: Button {
-        id: headerButton
-        property string iconName
-        property string help
+    component MappingHeaderButton: ThemedButton {
         property bool small: false
         font.pixelSize: small ? Theme.fontSmall : Theme.fontBody
-        padding: small ? 4 : 6
+        topPadding: small ? 4 : 6
+        bottomPadding: small ? 4 : 6
         leftPadding: small ? 6 : 10
         rightPadding: small ? 6 : 10
-        contentItem: Row {
-            spacing: 5
-            Icon {
-                anchors.verticalCenter: parent.verticalCenter
-                name: headerButton.iconName
-                size: headerButton.font.pixelSize
-                color: Theme.label
-            }
-            Text {
-                anchors.verticalCenter: parent.verticalCenter
-                visible: headerButton.text !== ""
-                text: headerButton.text
-                font: headerButton.font
-                color: Theme.label
-            }
-        }
-        ToolTip.visible: hovered
-        ToolTip.delay: 600
-        ToolTip.text: help
     }
 }

@@ -17,7 +17,7 @@ Item {
         contentWidth: width
         contentHeight: grid.height + 36
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        ScrollBar.vertical: ThemedScrollBar {}
 
         Grid {
             id: grid

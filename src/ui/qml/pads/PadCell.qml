@@ -114,22 +114,29 @@ Item {
                 elide: Text.ElideMiddle
                 maximumLineCount: 1
             }
-            Rectangle {
-                implicitWidth: noteText.width + 16
-                implicitHeight: noteText.implicitHeight + 4
-                Layout.maximumWidth: parent.width
-                radius: height / 2
-                color: Qt.rgba(1, 1, 1, 0.07)
-                Text {
-                    id: noteText
-                    objectName: "noteSummary"
-                    anchors.centerIn: parent
-                    width: Math.min(implicitWidth, cell.width - 28 - 16)
-                    text: cell.pad.noteSummary
-                    color: Theme.secondaryLabel
-                    font.pixelSize: Theme.fontMicro
-                    font.weight: Font.Medium
-                    elide: Text.ElideRight
+            // Sized by plain bindings, outside the layout: the layout did not always
+            // follow a new summary's width, and a Text whose width is set stops reporting
+            // its text's natural width. A summary wider than the card is clipped.
+            Item {
+                Layout.fillWidth: true
+                implicitHeight: capsule.height
+                Rectangle {
+                    id: capsule
+                    objectName: "noteCapsule"
+                    width: Math.min(parent.width, noteText.implicitWidth + 16)
+                    height: noteText.implicitHeight + 4
+                    radius: height / 2
+                    clip: true
+                    color: Qt.rgba(1, 1, 1, 0.07)
+                    Text {
+                        id: noteText
+                        objectName: "noteSummary"
+                        anchors.centerIn: parent
+                        text: cell.pad.noteSummary
+                        color: Theme.secondaryLabel
+                        font.pixelSize: Theme.fontMicro
+                        font.weight: Font.Medium
+                    }
                 }
             }
         }
@@ -189,7 +196,7 @@ Item {
         anchors.bottomMargin: 42
         height: barRow.implicitHeight + 12
         radius: height / 2
-        color: Theme.ultraThin
+        color: Theme.raisedFill
         border.width: 1
         border.color: Theme.line
         opacity: cell.hovering ? 1 : 0
@@ -257,7 +264,11 @@ Item {
             color: iconButton.tint
             opacity: iconButton.enabled ? 1 : 0.35
         }
-        ToolTip.visible: hovered
+        // Gone once pressed, so it never covers the dialog or menu the button opens.
+        property bool tipDismissed: false
+        onPressed: tipDismissed = true
+        onHoveredChanged: if (!hovered) tipDismissed = false
+        ToolTip.visible: hovered && !tipDismissed
         ToolTip.delay: 600
         ToolTip.text: help
     }

@@ -97,7 +97,7 @@ Item {
                 contentWidth: width
                 contentHeight: grid.height + 2 * PageText.padGridPadding
                 boundsBehavior: Flickable.StopAtBounds
-                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                ScrollBar.vertical: ThemedScrollBar {}
 
                 Column {
                     id: grid
@@ -175,6 +175,8 @@ Item {
             objectName: "heroPlace"
             Layout.fillWidth: true
             Layout.preferredHeight: hero.implicitHeight
+            // Kept clear of the pads also when the grid scrolls right up to it.
+            Layout.topMargin: 12
             Layout.bottomMargin: 16
 
             HeroPanel {

@@ -28,7 +28,7 @@ Item {
         contentWidth: width
         contentHeight: cards.height + 36
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+        ScrollBar.vertical: ThemedScrollBar {}
 
         ColumnLayout {
             id: cards
@@ -235,7 +235,7 @@ Item {
     // Picks one of `model`'s { title, value } entries and applies its value to `field`. It
     // shows the stored value, also after the user picked an entry, and nothing when the
     // stored value is not among the entries.
-    component SettingsPicker: ComboBox {
+    component SettingsPicker: ThemedComboBox {
         id: settingsPicker
         required property string field
         required property int storedIndex

@@ -89,14 +89,14 @@ Popup {
         RowLayout {
             Layout.alignment: Qt.AlignHCenter
             spacing: 10
-            Button {
+            ThemedButton {
                 objectName: "cancelButton"
                 text: "Cancel"
                 font.pixelSize: Theme.fontLarge
                 padding: 10
                 onClicked: sheet.dismiss()
             }
-            Button {
+            ThemedButton {
                 id: chooseButton
                 objectName: "chooseButton"
                 text: "Choose Sample\u2026"

@@ -14,6 +14,8 @@ Popup {
     parent: Overlay.overlay
     anchors.centerIn: parent
     modal: true
+    // Escape reaches a popup only while it holds the keyboard focus.
+    focus: true
     closePolicy: Popup.CloseOnEscape
     width: 380
     padding: 40
@@ -53,7 +55,7 @@ Popup {
             color: Theme.secondaryLabel
             font.pixelSize: Theme.fontBody
         }
-        Button {
+        ThemedButton {
             objectName: "cancelButton"
             Layout.alignment: Qt.AlignHCenter
             text: "Cancel"

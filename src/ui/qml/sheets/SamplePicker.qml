@@ -30,7 +30,7 @@ Item {
         folderDialog.open();
     }
 
-    FileDialog {
+    ThemedFileDialog {
         id: fileDialog
         title: "Choose Sample"
         fileMode: FileDialog.OpenFile
@@ -39,7 +39,7 @@ Item {
         onRejected: picker.finish(null)
     }
 
-    FolderDialog {
+    ThemedFolderDialog {
         id: folderDialog
         title: "Choose Folder"
         onAccepted: picker.finish(selectedFolder.toString() === "" ? null : selectedFolder)

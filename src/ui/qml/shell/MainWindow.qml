@@ -34,10 +34,18 @@ ApplicationWindow {
     }
 
     menuBar: MenuBar {
-        Menu {
+        ThemedMenu {
             title: "File"
-            MenuItem { action: content.newKitAction }
-            MenuItem { action: content.saveKitAction }
+            ThemedMenuItem { action: content.newKitAction }
+            ThemedMenuItem { action: content.saveKitAction }
+            MenuSeparator {}
+            ThemedMenuItem {
+                action: Action {
+                    text: "Quit"
+                    shortcut: "Ctrl+Q"
+                    onTriggered: window.close()
+                }
+            }
         }
     }
 

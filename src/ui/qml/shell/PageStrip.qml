@@ -5,7 +5,9 @@ import Tamborel
 // the drag in progress; it springs to rest whenever nobody is dragging it. The pads page
 // is built with the window; each other page is built, a slice at a time between frames,
 // once the page before it has been shown, so the page a drag reveals is always ready and
-// pages nobody has gone near cost neither start-up time nor memory.
+// pages nobody has gone near cost neither start-up time nor memory. A jump to a page still
+// being built finishes building it at once (a loader turned synchronous completes its
+// load), so no page is ever seen empty.
 SwipePager {
     id: pager
 
@@ -39,7 +41,7 @@ SwipePager {
             x: pager.width
             width: pager.width
             height: pager.height
-            asynchronous: true
+            asynchronous: pager.currentIndex !== 1
             active: pager.builtUpTo >= 1
             sourceComponent: MixerView {
                 appState: pager.appState
@@ -49,7 +51,7 @@ SwipePager {
             x: pager.width * 2
             width: pager.width
             height: pager.height
-            asynchronous: true
+            asynchronous: pager.currentIndex !== 2
             active: pager.builtUpTo >= 2
             sourceComponent: MappingView {
                 appState: pager.appState
@@ -59,7 +61,7 @@ SwipePager {
             x: pager.width * 3
             width: pager.width
             height: pager.height
-            asynchronous: true
+            asynchronous: pager.currentIndex !== 3
             active: pager.builtUpTo >= 3
             sourceComponent: SettingsView {
                 appState: pager.appState

@@ -59,12 +59,12 @@ Item {
         onClicked: kitMenu.open()
     }
 
-    Menu {
+    ThemedMenu {
         id: menu
 
         Instantiator {
             model: kitMenu.savedKits
-            delegate: MenuItem {
+            delegate: ThemedMenuItem {
                 required property var modelData
                 text: modelData.title
                 onTriggered: kitMenu.appState.loadKit(modelData.path)
@@ -73,7 +73,7 @@ Item {
             onObjectRemoved: (index, object) => menu.removeItem(object)
         }
         MenuSeparator {}
-        MenuItem {
+        ThemedMenuItem {
             text: "New Kit"
             onTriggered: kitMenu.appState.newKit()
         }

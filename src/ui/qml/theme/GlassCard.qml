@@ -27,19 +27,49 @@ Item {
         color: Qt.rgba(0, 0, 0, 0.4)
     }
 
-    // Wrapped so the glow's presence is decided here and not by the effect.
+    // Wrapped so the glow's presence is decided here and not by the effect. The card's own
+    // area is cut out of the glow: under a card this translucent, the glow's fill would tint
+    // the whole card and drown its grey texts. What is left is a halo around the card.
     Item {
+        id: glowBox
         objectName: "glow"
-        anchors.fill: parent
+        readonly property real reach: 32
+        x: -reach
+        y: -reach
+        width: card.width + 2 * reach
+        height: card.height + 2 * reach
         visible: card.glowing
         opacity: card.glowStrength
+        layer.enabled: card.glowing
+        layer.effect: OpacityMask {
+            invert: true
+            maskSource: cardShape
+        }
 
         RectangularGlow {
-            anchors.fill: parent
+            x: glowBox.reach
+            y: glowBox.reach
+            width: card.width
+            height: card.height
             glowRadius: 22
             spread: 0
             cornerRadius: card.radius + glowRadius
             color: card.glow
+        }
+    }
+
+    Item {
+        id: cardShape
+        width: glowBox.width
+        height: glowBox.height
+        visible: false
+
+        Rectangle {
+            x: glowBox.reach
+            y: glowBox.reach
+            width: card.width
+            height: card.height
+            radius: card.radius
         }
     }
 

@@ -101,6 +101,21 @@ Canvas {
         ctx.globalCompositeOperation = "source-over";
     }
 
+    function ear(ctx) {
+        ctx.beginPath();
+        ctx.moveTo(0.34, 0.86);
+        ctx.bezierCurveTo(0.52, 0.96, 0.6, 0.74, 0.65, 0.62);
+        ctx.bezierCurveTo(0.7, 0.5, 0.8, 0.44, 0.8, 0.3);
+        ctx.bezierCurveTo(0.8, 0.12, 0.64, 0.04, 0.49, 0.06);
+        ctx.bezierCurveTo(0.32, 0.08, 0.2, 0.2, 0.22, 0.38);
+        ctx.stroke();
+        ctx.beginPath();
+        ctx.moveTo(0.37, 0.38);
+        ctx.bezierCurveTo(0.37, 0.22, 0.63, 0.22, 0.63, 0.34);
+        ctx.bezierCurveTo(0.63, 0.45, 0.5, 0.46, 0.5, 0.58);
+        ctx.stroke();
+    }
+
     onPaint: {
         const ctx = getContext("2d");
         ctx.reset();
@@ -124,6 +139,9 @@ Canvas {
             break;
         case "cube":
             cube(ctx);
+            break;
+        case "ear":
+            ear(ctx);
             break;
         case "circleInCircle":
             ctx.beginPath();

@@ -22,6 +22,9 @@ QtObject {
     readonly property color tertiaryLabel: Qt.rgba(1, 1, 1, 0.25)
     // The thinnest translucent material, without the blur.
     readonly property color ultraThin: Qt.rgba(0.55, 0.6, 0.75, 0.10)
+    // Material laid over other content (menus, popups, the pad's volume bar): near opaque,
+    // so what lies below does not show through.
+    readonly property color raisedFill: Qt.rgba(0.12, 0.125, 0.165, 0.97)
     readonly property string monospaceFamily: "monospace"
 
     // White hairlines and faint fills over the dark material, faintest first.
@@ -55,5 +58,20 @@ QtObject {
         response: 0.28
         dampingFraction: 0.7
         blendDuration: 0
+    }
+
+    // Qt's fallback file and folder dialogs draw their path strip on a fixed white field
+    // while its buttons take the window's (white) text colour. Give every such strip in
+    // the window the dialog's own dark fill.
+    function styleFallbackDialogs(window) {
+        if (!window || !window.contentItem)
+            return;
+        const visit = item => {
+            if (item.upButton !== undefined && item.textField !== undefined && item.background)
+                item.background.color = item.palette.base;
+            for (let i = 0; i < item.children.length; ++i)
+                visit(item.children[i]);
+        };
+        visit(window.contentItem.parent ? window.contentItem.parent : window.contentItem);
     }
 }

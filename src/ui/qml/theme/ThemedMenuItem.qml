@@ -1,0 +1,49 @@
+import QtQuick
+import QtQuick.Controls
+import Tamborel
+
+// An entry of a ThemedMenu: the label on the left, its action's shortcut on the right, and
+// an accent fill under the pointer.
+MenuItem {
+    id: item
+
+    readonly property string shortcutText: action && typeof action.shortcut === "string"
+        ? action.shortcut : ""
+
+    leftPadding: 12
+    rightPadding: 12
+    topPadding: 5
+    bottomPadding: 5
+    font.pixelSize: Theme.fontBody
+
+    contentItem: Item {
+        implicitWidth: label.implicitWidth
+            + (item.shortcutText !== "" ? keys.implicitWidth + 28 : 0)
+        implicitHeight: label.implicitHeight
+
+        Text {
+            id: label
+            anchors.left: parent.left
+            anchors.verticalCenter: parent.verticalCenter
+            text: item.text
+            font: item.font
+            color: !item.enabled ? Theme.tertiaryLabel
+                 : item.highlighted ? "white" : Theme.label
+        }
+        Text {
+            id: keys
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            visible: item.shortcutText !== ""
+            text: item.shortcutText
+            font: item.font
+            color: item.highlighted ? "white" : Theme.secondaryLabel
+        }
+    }
+    background: Rectangle {
+        implicitWidth: 160
+        implicitHeight: 26
+        radius: 6
+        color: item.highlighted && item.enabled ? Theme.accent : "transparent"
+    }
+}
