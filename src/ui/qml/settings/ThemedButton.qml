@@ -23,6 +23,7 @@ AbstractButton {
     contentItem: Row {
         spacing: 6
         Icon {
+            visible: button.iconName !== ""
             anchors.verticalCenter: parent.verticalCenter
             name: button.iconName
             size: 12
