@@ -64,6 +64,38 @@ QVariantMap settingsMap(const AudioSettings& s) {
     };
 }
 
+QVariantMap expressionFields(const controller::Published& p) {
+    using controller::PedalCalibrationStep;
+    QVariantList points;
+    points.reserve(static_cast<qsizetype>(p.velocityCurve.size()));
+    for (std::uint8_t v : p.velocityCurve)
+        points.append(static_cast<int>(v));
+    const auto step = [&] {
+        switch (p.pedalCalibrationStep) {
+        case PedalCalibrationStep::pressClosed:
+            return QStringLiteral("pressClosed");
+        case PedalCalibrationStep::liftOpen:
+            return QStringLiteral("liftOpen");
+        case PedalCalibrationStep::idle:
+            break;
+        }
+        return QStringLiteral("idle");
+    }();
+    const auto& range = p.settings.pedalRange;
+    return {
+        {QStringLiteral("velocityCurve"), qs(rawValue(p.settings.velocity.curve))},
+        {QStringLiteral("lowestVelocity"), p.settings.velocity.lowest},
+        {QStringLiteral("fixedVelocity"), p.settings.velocity.fixed},
+        {QStringLiteral("curvePoints"), points},
+        {QStringLiteral("pedalController"), p.settings.pedalController},
+        {QStringLiteral("pedalCalibrationStep"), step},
+        {QStringLiteral("pedalReading"), p.pedalReading.value_or(-1)},
+        {QStringLiteral("pedalRange"),
+         range ? QStringLiteral("Closed at %1, open at %2").arg(range->closed).arg(range->open)
+               : QStringLiteral("Not calibrated")},
+    };
+}
+
 // A finite number from a QML value; none for anything else.
 std::optional<double> finiteNumber(const QVariant& value) {
     bool ok = false;
@@ -99,8 +131,11 @@ void AppBridge::publishField(controller::Field field) {
             publishPad(role, found ? padFields(*found) : PadViewModel::freshFields());
         }
         return;
-    case Field::settings:
-        return publish({{QStringLiteral("settings"), settingsMap(p.settings)}});
+    case Field::settings: {
+        QVariantMap fields = expressionFields(p);
+        fields.insert(QStringLiteral("settings"), settingsMap(p.settings));
+        return publish(fields);
+    }
     case Field::outputDevices: {
         QVariantList devices;
         for (const auto& device : p.outputDevices)
@@ -131,7 +166,9 @@ void AppBridge::publishField(controller::Field field) {
     case Field::hoveredRole:
         return publish({{QStringLiteral("hoveredRole"), roleText(p.hoveredRole)}});
     case Field::lastHit:
-        return publish({{QStringLiteral("lastHit"), QString::fromStdString(p.lastHit)}});
+        return publish({{QStringLiteral("lastHit"), QString::fromStdString(p.lastHit)},
+                        {QStringLiteral("lastIncomingVelocity"), p.lastIncomingVelocity},
+                        {QStringLiteral("lastResultingVelocity"), p.lastResultingVelocity}});
     case Field::latencyMs:
         return publish({{QStringLiteral("latencyMs"), p.latencyMs},
                         {QStringLiteral("bufferNote"),
@@ -297,6 +334,39 @@ void AppBridge::applySettings(const QVariantMap& map) {
     if (const auto rate = finiteNumber(map.value(QStringLiteral("sampleRate"))); rate && *rate > 0)
         s.sampleRate = *rate;
     state_.applySettings(s);
+}
+
+void AppBridge::setVelocityCurve(const QString& curve) {
+    if (const auto parsed = velocityCurveFromRawValue(curve.toStdString()))
+        state_.setVelocityCurve(*parsed);
+}
+
+void AppBridge::setLowestVelocity(int velocity) {
+    state_.setLowestVelocity(velocity);
+}
+
+void AppBridge::setFixedVelocity(int velocity) {
+    state_.setFixedVelocity(velocity);
+}
+
+void AppBridge::setPedalController(int controller) {
+    state_.setPedalController(controller);
+}
+
+void AppBridge::startPedalCalibration() {
+    state_.startPedalCalibration();
+}
+
+void AppBridge::advancePedalCalibration() {
+    state_.advancePedalCalibration();
+}
+
+void AppBridge::cancelPedalCalibration() {
+    state_.cancelPedalCalibration();
+}
+
+void AppBridge::clearPedalCalibration() {
+    state_.clearPedalCalibration();
 }
 
 } // namespace tamborel::ui

@@ -30,6 +30,14 @@ public:
     void refreshDevices() override;
     void refreshMIDISources() override;
     void applySettings(const QVariantMap& settings) override;
+    void setVelocityCurve(const QString& curve) override;
+    void setLowestVelocity(int velocity) override;
+    void setFixedVelocity(int velocity) override;
+    void setPedalController(int controller) override;
+    void startPedalCalibration() override;
+    void advancePedalCalibration() override;
+    void cancelPedalCalibration() override;
+    void clearPedalCalibration() override;
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;

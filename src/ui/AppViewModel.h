@@ -57,6 +57,24 @@ class AppViewModel : public ViewModelBase {
         QString capturedRole READ capturedRole WRITE setCapturedRole NOTIFY capturedRoleChanged)
     Q_PROPERTY(bool engineRunning READ engineRunning NOTIFY engineRunningChanged)
 
+    // How the module's velocities are shaped: the curve's stored name ("linear",
+    // "soft", "hard", "fixed"), the floor and the fixed velocity (1..127), and the
+    // velocity each incoming velocity 0..127 plays at, for drawing the curve.
+    Q_PROPERTY(QString velocityCurve READ velocityCurve NOTIFY velocityChanged)
+    Q_PROPERTY(int lowestVelocity READ lowestVelocity NOTIFY velocityChanged)
+    Q_PROPERTY(int fixedVelocity READ fixedVelocity NOTIFY velocityChanged)
+    Q_PROPERTY(QVariantList curvePoints READ curvePoints NOTIFY velocityChanged)
+    // The last strike from the module as it came and as it played; 0 before the first.
+    Q_PROPERTY(int lastIncomingVelocity READ lastIncomingVelocity NOTIFY lastHitChanged)
+    Q_PROPERTY(int lastResultingVelocity READ lastResultingVelocity NOTIFY lastHitChanged)
+    // The hi-hat pedal: its controller number, the calibration's step ("idle",
+    // "pressClosed", "liftOpen"), the pedal's value while calibrating (-1 before the
+    // first) and the calibrated range as the page shows it.
+    Q_PROPERTY(int pedalController READ pedalController NOTIFY pedalChanged)
+    Q_PROPERTY(QString pedalCalibrationStep READ pedalCalibrationStep NOTIFY pedalChanged)
+    Q_PROPERTY(int pedalReading READ pedalReading NOTIFY pedalChanged)
+    Q_PROPERTY(QString pedalRange READ pedalRange NOTIFY pedalChanged)
+
 public:
     explicit AppViewModel(QObject* parent = nullptr);
     ~AppViewModel() override;
@@ -85,6 +103,20 @@ public:
     bool capturingForAssign() const { return field<bool>(QStringLiteral("capturingForAssign")); }
     QString capturedRole() const { return field<QString>(QStringLiteral("capturedRole")); }
     bool engineRunning() const { return field<bool>(QStringLiteral("engineRunning")); }
+    QString velocityCurve() const { return field<QString>(QStringLiteral("velocityCurve")); }
+    int lowestVelocity() const { return field<int>(QStringLiteral("lowestVelocity")); }
+    int fixedVelocity() const { return field<int>(QStringLiteral("fixedVelocity")); }
+    QVariantList curvePoints() const { return field<QVariantList>(QStringLiteral("curvePoints")); }
+    int lastIncomingVelocity() const { return field<int>(QStringLiteral("lastIncomingVelocity")); }
+    int lastResultingVelocity() const {
+        return field<int>(QStringLiteral("lastResultingVelocity"));
+    }
+    int pedalController() const { return field<int>(QStringLiteral("pedalController")); }
+    QString pedalCalibrationStep() const {
+        return field<QString>(QStringLiteral("pedalCalibrationStep"));
+    }
+    int pedalReading() const { return field<int>(QStringLiteral("pedalReading")); }
+    QString pedalRange() const { return field<QString>(QStringLiteral("pedalRange")); }
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
@@ -114,6 +146,15 @@ public:
     // Takes a map shaped like `settings`; fields that are missing or out of range
     // keep their current value.
     Q_INVOKABLE virtual void applySettings(const QVariantMap& settings) = 0;
+    // Unknown curve names are ignored; numbers are clamped to their range.
+    Q_INVOKABLE virtual void setVelocityCurve(const QString& curve) = 0;
+    Q_INVOKABLE virtual void setLowestVelocity(int velocity) = 0;
+    Q_INVOKABLE virtual void setFixedVelocity(int velocity) = 0;
+    Q_INVOKABLE virtual void setPedalController(int controller) = 0;
+    Q_INVOKABLE virtual void startPedalCalibration() = 0;
+    Q_INVOKABLE virtual void advancePedalCalibration() = 0;
+    Q_INVOKABLE virtual void cancelPedalCalibration() = 0;
+    Q_INVOKABLE virtual void clearPedalCalibration() = 0;
 
     virtual void setMasterVolume(double volume) = 0;
     virtual void setHoveredRole(const QString& role) = 0;
@@ -149,6 +190,8 @@ signals:
     void capturingForAssignChanged();
     void capturedRoleChanged();
     void engineRunningChanged();
+    void velocityChanged();
+    void pedalChanged();
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);

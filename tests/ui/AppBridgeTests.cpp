@@ -125,3 +125,28 @@ TEST_F(AppBridgeTest, SettingsKeepWhatTheMapDoesNotValidlySay) {
     bridge->applySettings({{"outputDeviceUID", QVariant::fromValue(nullptr)}});
     EXPECT_TRUE(bridge->settings().value("outputDeviceUID").isNull());
 }
+
+TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
+    EXPECT_EQ(bridge->velocityCurve(), "linear");
+    EXPECT_EQ(bridge->curvePoints().size(), 128);
+    bridge->setVelocityCurve("Hard");
+    EXPECT_EQ(bridge->velocityCurve(), "linear") << "names are the stored ones";
+    bridge->setVelocityCurve("fixed");
+    bridge->setFixedVelocity(300);
+    EXPECT_EQ(bridge->velocityCurve(), "fixed");
+    EXPECT_EQ(bridge->fixedVelocity(), 127);
+    EXPECT_EQ(bridge->curvePoints().value(20).toInt(), 127);
+
+    EXPECT_EQ(bridge->pedalRange(), "Not calibrated");
+    bridge->startPedalCalibration();
+    EXPECT_EQ(bridge->pedalCalibrationStep(), "pressClosed");
+    EXPECT_EQ(bridge->pedalReading(), -1);
+    for (const int value : {100, 5}) {
+        state->handleControlChange(bridge->pedalController(), value, 9);
+        state->drainRealtimeEvents();
+        EXPECT_EQ(bridge->pedalReading(), value);
+        bridge->advancePedalCalibration();
+    }
+    EXPECT_EQ(bridge->pedalCalibrationStep(), "idle");
+    EXPECT_EQ(bridge->pedalRange(), "Closed at 100, open at 5");
+}

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -129,6 +130,25 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
         QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(mark), 5000);
         shoot(QString::fromLatin1(pages[i]));
     }
+    // The Settings page runs past the window: its lower cards too.
+    QObject* settings = harness.object("settingsFlick");
+    ASSERT_NE(settings, nullptr);
+    const double bottom =
+        settings->property("contentHeight").toDouble() - settings->property("height").toDouble();
+    settings->setProperty("contentY", std::max(0.0, bottom));
+    shoot(QStringLiteral("4-settings-bottom"));
+    // A soft curve after a strike, and the pedal calibration's first step.
+    bridge->setVelocityCurve(QStringLiteral("soft"));
+    state->handleNoteOn(38, 64);
+    bridge->startPedalCalibration();
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->lastIncomingVelocity() == 64, 5000);
+    QTest::qWait(200); // the steps' panel lengthens the page once laid out
+    const double calibratingBottom =
+        settings->property("contentHeight").toDouble() - settings->property("height").toDouble();
+    settings->setProperty("contentY", std::max(0.0, calibratingBottom));
+    shoot(QStringLiteral("4-settings-calibrating"));
+    bridge->cancelPedalCalibration();
+    bridge->setVelocityCurve(QStringLiteral("linear"));
 
     QQuickItem* padsTab = harness.item("tab-Pads");
     ASSERT_NE(padsTab, nullptr);

@@ -6,6 +6,8 @@
 
 #include "ui/AppViewModel.h"
 
+#include <algorithm>
+
 namespace tamborel::testing {
 
 class StandInBridge : public ui::AppViewModel {
@@ -21,7 +23,15 @@ public:
                  {"lastHit", QString::fromUtf8("\u2014")},
                  {"settings", QVariantMap{{"outputDeviceUID", QVariant::fromValue(nullptr)},
                                           {"bufferFrames", 256},
-                                          {"sampleRate", 48000}}}});
+                                          {"sampleRate", 48000}}},
+                 {"velocityCurve", "linear"},
+                 {"lowestVelocity", 1},
+                 {"fixedVelocity", 100},
+                 {"curvePoints", identityCurve()},
+                 {"pedalController", 4},
+                 {"pedalCalibrationStep", "idle"},
+                 {"pedalReading", -1},
+                 {"pedalRange", "Not calibrated"}});
     }
 
     Q_INVOKABLE void set(const QVariantMap& fields) { publish(fields); }
@@ -70,6 +80,14 @@ public:
         next.insert(change);
         set({{"settings", next}});
     }
+    void setVelocityCurve(const QString& curve) override { record("setVelocityCurve", {curve}); }
+    void setLowestVelocity(int velocity) override { record("setLowestVelocity", {velocity}); }
+    void setFixedVelocity(int velocity) override { record("setFixedVelocity", {velocity}); }
+    void setPedalController(int cc) override { record("setPedalController", {cc}); }
+    void startPedalCalibration() override { record("startPedalCalibration"); }
+    void advancePedalCalibration() override { record("advancePedalCalibration"); }
+    void cancelPedalCalibration() override { record("cancelPedalCalibration"); }
+    void clearPedalCalibration() override { record("clearPedalCalibration"); }
 
     void setMasterVolume(double volume) override { record("setMaster", {volume}); }
     void setHoveredRole(const QString& role) override { set({{"hoveredRole", role}}); }
@@ -93,6 +111,12 @@ public:
     void toggleSolo(PadRole role) override { record("toggleSolo", {name(role)}); }
 
 private:
+    static QVariantList identityCurve() {
+        QVariantList points;
+        for (int v = 0; v < 128; ++v)
+            points.append(std::max(v, 1));
+        return points;
+    }
     static QString name(PadRole role) {
         return QString::fromUtf8(rawValue(role).data(), qsizetype(rawValue(role).size()));
     }

@@ -385,4 +385,50 @@ TestCase {
         compare(state.callsTo("refreshMIDISources").length, 1);
         compare(state.callsTo("refreshDevices").length, 1);
     }
+
+    function test_velocityCurveAndLastStrike() {
+        const state = makeState();
+        const page = makePage(settingsComponent, state);
+        const picker = child(page, "curvePicker");
+        compare(picker.displayText, "Linear");
+        compare(child(page, "lastStrike").text, "Last strike: none yet");
+        picker.activated(3);
+        compare(state.callsTo("setVelocityCurve"), [["setVelocityCurve", "fixed"]]);
+        compare(picker.displayText, "Linear"); // until the state has it
+        state.set({ velocityCurve: "fixed", fixedVelocity: 90, lastIncomingVelocity: 96, lastResultingVelocity: 90 });
+        compare(picker.displayText, "Fixed");
+        compare(child(page, "velocityBox").value, 90);
+        compare(child(page, "lastStrike").text, "Last strike: 96 \u2192 90");
+    }
+
+    function test_pedalCalibrationFollowsTheSteps() {
+        const state = makeState();
+        const page = makePage(settingsComponent, state);
+        compare(child(page, "pedalRange").text, "Not calibrated");
+        verify(!child(page, "pedalSteps").visible);
+        verify(!child(page, "clearPedalCalibration").visible);
+        // The hi-hat card sits below the fold, so the buttons are pressed by their signal.
+        child(page, "calibratePedal").clicked();
+        compare(state.callsTo("startPedalCalibration").length, 1);
+
+        const steps = [
+            ["pressClosed", -1, "Step 1 of 2: press the pedal fully closed and hold it.", "Waiting for the pedal\u2026"],
+            ["liftOpen", 97, "Step 2 of 2: lift the pedal fully open and hold it.", "Pedal value: 97"]
+        ];
+        for (const [step, reading, instruction, shown] of steps) {
+            state.set({ pedalCalibrationStep: step, pedalReading: reading });
+            verify(child(page, "pedalSteps").visible);
+            verify(!child(page, "calibratePedal").visible);
+            compare(child(page, "pedalStepText").text, instruction);
+            compare(child(page, "pedalReading").text, shown);
+            compare(child(page, "nextPedalStep").enabled, reading >= 0);
+        }
+        child(page, "cancelPedalCalibration").clicked();
+        compare(state.callsTo("cancelPedalCalibration").length, 1);
+
+        state.set({ pedalCalibrationStep: "idle", pedalRange: "Closed at 90, open at 10" });
+        verify(!child(page, "pedalSteps").visible);
+        child(page, "clearPedalCalibration").clicked();
+        compare(state.callsTo("clearPedalCalibration").length, 1);
+    }
 }

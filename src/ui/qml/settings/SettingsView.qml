@@ -3,8 +3,10 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Tamborel
 
-// The Settings page: audio output, MIDI input and how the hi-hat follows the pedal.
-// Every picker applies at once through `applySettings`.
+// The Settings page: audio output, MIDI input, the velocity curve and how the hi-hat
+// follows the pedal.
+// The audio pickers apply at once through `applySettings`; the velocity and pedal sections
+// call their own operations.
 Item {
     id: page
 
@@ -23,6 +25,7 @@ Item {
 
     Flickable {
         id: flick
+        objectName: "settingsFlick"
         anchors.fill: parent
         clip: true
         contentWidth: width
@@ -178,14 +181,25 @@ Item {
             }
 
             SettingsCard {
+                title: "Velocity"
+
+                VelocitySection {
+                    appState: page.appState
+                }
+            }
+
+            SettingsCard {
                 title: "Hi-Hat"
 
                 Text {
                     Layout.fillWidth: true
-                    text: "Open-hat strikes are refined by the pedal position (CC4): fully open \u2192 Open, partly closed \u2192 Half, pressed \u2192 Closed. Closing the pedal chokes a ringing open hat."
+                    text: "Open-hat strikes are refined by the pedal position (CC" + page.appState.pedalController + "): fully open \u2192 Open, partly closed \u2192 Half, pressed \u2192 Closed. Closing the pedal chokes a ringing open hat."
                     color: Theme.secondaryLabel
                     font.pixelSize: Theme.fontBody // 12.5; pixel sizes are whole
                     wrapMode: Text.WordWrap
+                }
+                PedalSection {
+                    appState: page.appState
                 }
             }
         }
