@@ -78,8 +78,14 @@ void KitLoader::finishPad(std::size_t pad) {
         samples.push_back(
             {buffers_[pad][m], sample.low, sample.high, sample.gain, sample.url.toPath()});
     }
-    if (!samples.empty())
+    const std::lock_guard lock(handOver_);
+    if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)
         engine_.setSamples(pads_[pad].role, std::move(samples), pads_[pad].order);
+}
+
+void KitLoader::leaveAlone(PadRole role) {
+    const std::lock_guard lock(handOver_);
+    leftAlone_ |= 1u << indexOf(role);
 }
 
 } // namespace tamborel::audio

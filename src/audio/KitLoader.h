@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -44,6 +45,10 @@ public:
     void wait();
     // After wait(): per pad in the order given, whether each of its samples loaded.
     std::vector<std::vector<bool>> loaded() const;
+    // Leaves the role's pad alone from now on: a sample the drummer assigns while the kit
+    // is still loading must not be replaced by the kit's when that arrives. Once this
+    // returns, the loader hands the engine nothing more for the role.
+    void leaveAlone(PadRole role);
 
 private:
     struct Slot {
@@ -66,6 +71,8 @@ private:
     std::atomic<std::size_t> done_{0};
     std::atomic<std::size_t> failed_{0};
     std::atomic<bool> stop_{false};
+    std::mutex handOver_;         // a pad's hand-over to the engine against leaveAlone()
+    std::uint32_t leftAlone_ = 0; // one bit per role, under handOver_
     std::vector<std::thread> workers_;
 };
 

@@ -73,6 +73,11 @@ struct AppState::Impl {
     void commitKitChange(bool dirty);
     void loadAllSamples();
     void clearAllSamples();
+    // A pad the drummer changes while the kit loads keeps the drummer's change.
+    void keepFromLoading(PadRole role) {
+        if (loader)
+            loader->leaveAlone(role);
+    }
     void publishLoadingStatus();
     void updateLatency();
     void flash(PadRole role, std::string text);

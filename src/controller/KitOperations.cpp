@@ -79,6 +79,7 @@ double attackDb(const audio::SampleBuffer& buffer) {
 } // namespace
 
 void AppState::assignSample(const fs::path& file, PadRole role) {
+    impl_->keepFromLoading(role);
     if (!impl_->engine.loadSample(file, role))
         return; // the engine logged it; a file that cannot play never reaches the kit
     if (DrumPad* pad = published_.kit.findPad(role)) {
@@ -120,6 +121,7 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     for (const PadSample& sample : samples)
         layered.push_back({buffers[*sample.url.toPath()], sample.low, sample.high, sample.gain,
                            sample.url.toPath()});
+    impl_->keepFromLoading(role);
     if (!impl_->engine.setSamples(role, std::move(layered),
                                   pad ? pad->takeOrder : TakeOrder::cycle) ||
         pad == nullptr)
@@ -142,6 +144,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
     });
     if (pad == nullptr || !valid || samples.size() > selection::maxSamplesPerPad)
         return;
+    impl_->keepFromLoading(role);
     audio::KitLoader loader(impl_->engine, {{role, samples, order}});
     loader.wait();
     const auto loaded = loader.loaded().front();
@@ -166,6 +169,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
 }
 
 void AppState::clearSample(PadRole role) {
+    impl_->keepFromLoading(role);
     impl_->engine.clearSample(role);
     if (DrumPad* pad = published_.kit.findPad(role)) {
         pad->sampleURL.reset();
