@@ -47,6 +47,7 @@ QVariantMap padFields(const DrumPad& pad) {
         {QStringLiteral("sampleName"),
          pad.sampleURL ? QString::fromStdString(pad.sampleURL->fileName()) : QString()},
         {QStringLiteral("hasSample"), pad.sampleURL.has_value()},
+        {QStringLiteral("sampleCount"), static_cast<int>(pad.playedSamples().size())},
         {QStringLiteral("volume"), static_cast<double>(pad.volume)},
         {QStringLiteral("pan"), static_cast<double>(pad.pan)},
         {QStringLiteral("muted"), pad.muted},
@@ -192,7 +193,8 @@ void AppBridge::publishField(controller::Field field) {
         for (const auto& kit : p.installedKits)
             kits.append(
                 QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
-                            {QStringLiteral("path"), QString::fromStdString(kit.file.string())}});
+                            {QStringLiteral("path"),
+                             QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))}});
         return publish({{QStringLiteral("installedKits"), kits}});
     }
     }

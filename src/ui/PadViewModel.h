@@ -63,6 +63,8 @@ class PadViewModel : public ViewModelBase {
     // The sample's file name; empty without a sample. (A pad with several samples
     // would add a list beside it.)
     Q_PROPERTY(QString sampleName READ sampleName NOTIFY sampleNameChanged)
+    // How many recordings the pad holds (velocity layers and takes); 1 for a plain pad.
+    Q_PROPERTY(int sampleCount READ sampleCount NOTIFY sampleNameChanged)
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(double pan READ pan WRITE setPan NOTIFY panChanged)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
@@ -87,6 +89,7 @@ public:
     QString captureNoteText() const;
     bool hasSample() const { return field<bool>(QStringLiteral("hasSample")); }
     QString sampleName() const { return field<QString>(QStringLiteral("sampleName")); }
+    int sampleCount() const { return field<int>(QStringLiteral("sampleCount")); }
     double volume() const { return field<double>(QStringLiteral("volume")); }
     double pan() const { return field<double>(QStringLiteral("pan")); }
     bool muted() const { return field<bool>(QStringLiteral("muted")); }

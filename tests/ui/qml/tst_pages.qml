@@ -300,7 +300,8 @@ TestCase {
         const page = makePage(mappingComponent, state);
         mouseClick(child(page, "loadButton"));
         tryCompare(page.loadMenu, "opened", true);
-        compare(page.loadMenu.count, 1);
+        compare(page.loadMenu.count, 2); // and the hidden heading of Hydrogen's kits
+        verify(!page.loadMenu.itemAt(1).visible);
         const none = page.loadMenu.itemAt(0);
         compare(none.text, "No saved kits");
         verify(none.visible && !none.enabled);
@@ -314,6 +315,16 @@ TestCase {
         compare(page.loadMenu.itemAt(2).text, "Jazz");
         page.loadMenu.itemAt(2).triggered();
         compare(state.callsTo("loadKit"), [["loadKit", "file:///k/Jazz.json"]]);
+        page.loadMenu.close();
+
+        // Installed Hydrogen kits follow under their heading and are imported.
+        state.set({ installedKits: [{ title: "GMRockKit", path: "file:///h/GMRockKit/drumkit.xml" }] });
+        mouseClick(child(page, "loadButton"));
+        tryCompare(page.loadMenu, "opened", true);
+        verify(page.loadMenu.itemAt(3).visible);
+        compare(page.loadMenu.itemAt(4).text, "GMRockKit");
+        page.loadMenu.itemAt(4).triggered();
+        compare(state.callsTo("importKit"), [["importKit", "file:///h/GMRockKit/drumkit.xml"]]);
         page.loadMenu.close();
     }
 

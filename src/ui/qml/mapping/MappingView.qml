@@ -40,7 +40,8 @@ Item {
         id: importDialog
         title: "Import Kit"
         fileMode: FileDialog.OpenFile
-        nameFilters: ["JSON (*.json)"]
+        nameFilters: ["Drum kits (*.json drumkit.xml *.h2drumkit *.sfz)", "JSON (*.json)",
+            "Hydrogen drum kits (drumkit.xml *.h2drumkit)", "SFZ (*.sfz)"]
         onAccepted: if (selectedFile.toString() !== "") page.appState.importKit(selectedFile)
     }
     ThemedFileDialog {
@@ -240,6 +241,24 @@ Item {
                 onTriggered: page.appState.loadKit(modelData.path)
             }
             onObjectAdded: (index, object) => loadMenu.insertItem(index + 1, object)
+            onObjectRemoved: (index, object) => loadMenu.removeItem(object)
+        }
+        // Hydrogen's installed drum kits; choosing one imports it as a new kit.
+        ThemedMenuItem {
+            objectName: "installedKitsHeading"
+            text: "Hydrogen kits"
+            enabled: false
+            visible: page.appState.installedKits.length > 0
+            height: visible ? implicitHeight : 0
+        }
+        Instantiator {
+            model: page.appState.installedKits
+            delegate: ThemedMenuItem {
+                required property var modelData
+                text: modelData.title
+                onTriggered: page.appState.importKit(modelData.path)
+            }
+            onObjectAdded: (index, object) => loadMenu.addItem(object)
             onObjectRemoved: (index, object) => loadMenu.removeItem(object)
         }
     }

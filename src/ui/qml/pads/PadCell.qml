@@ -105,6 +105,13 @@ Item {
                 elide: Text.ElideRight
             }
             Text {
+                objectName: "sampleCount"
+                visible: cell.pad.sampleCount > 1
+                text: cell.pad.sampleCount + " samples"
+                color: Theme.accent
+                font.pixelSize: Theme.fontMini
+            }
+            Text {
                 objectName: "sampleName"
                 Layout.fillWidth: true
                 text: cell.sampleName
