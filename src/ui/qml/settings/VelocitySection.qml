@@ -36,7 +36,7 @@ RowLayout {
                 font.pixelSize: Theme.fontBody
             }
             Item { Layout.fillWidth: true }
-            ComboBox {
+            ThemedComboBox {
                 id: curvePicker
                 objectName: "curvePicker"
                 Layout.preferredWidth: 140
