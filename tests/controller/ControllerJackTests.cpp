@@ -109,23 +109,39 @@ TEST_F(ControllerJack, StrikesSoundAtTheirOwnFrameWithVelocityPadAndMasterGain) 
     const auto kick = sampleOf(PadRole::kick);
     ASSERT_TRUE(kick) << "the factory kick did not load";
 
+    // A strike spoilt by an overrun is played again, and the repeat plays its layer's next
+    // take: the take that sounded is the one measured.
+    const auto layers =
+        state->published().kit.pad(PadRole::kick)->sampleURL->toPath()->parent_path() / "layers";
+    const auto take = [&](const char* name) {
+        return audio::AudioEngine::loadBuffer(layers / name, {48000.0, 2});
+    };
+    const auto placed = [](const std::vector<float>& heard,
+                           std::initializer_list<audio::SharedSampleBuffer> takes, float gain) {
+        Placed best;
+        for (const auto& t : takes)
+            if (const Placed p = locate(heard, *t);
+                best.start < 0 || std::fabs(p.gain - gain) < std::fabs(best.gain - gain))
+                best = p;
+        return best;
+    };
+    const auto hard2 = take("kick_hard_2.wav"), medium1 = take("kick_med_1.wav"),
+               medium2 = take("kick_med_2.wav");
+    ASSERT_TRUE(hard2 && medium1 && medium2);
+
     // Each strike sounds in the cycle it arrived in, at its own frame of that cycle.
-    Placed loud = locate(play({{10, {0x99, 36, 127}}}, 48000), *kick);
+    Placed loud = placed(play({{10, {0x99, 36, 127}}}, 48000), {kick, hard2}, 1.0f);
     EXPECT_EQ(loud.start, 10);
     EXPECT_NEAR(loud.gain, 1.0f, 1e-4);
 
     // Struck softer, the kick plays its medium layer.
-    const auto medium = audio::AudioEngine::loadBuffer(
-        state->published().kit.pad(PadRole::kick)->sampleURL->toPath()->parent_path() /
-            "layers/kick_med_1.wav",
-        {48000.0, 2});
-    ASSERT_TRUE(medium);
     state->setVolume(0.5f, PadRole::kick);
     state->setMaster(0.8f);
     std::this_thread::sleep_for(20ms); // past the gain ramps
-    Placed soft = locate(play({{250, {0x99, 36, 64}}}, 48000), *medium);
+    const float softGain = 64.0f / 127.0f * 0.5f * 0.8f;
+    Placed soft = placed(play({{250, {0x99, 36, 64}}}, 48000), {medium1, medium2}, softGain);
     EXPECT_EQ(soft.start, 250);
-    EXPECT_NEAR(soft.gain, 64.0f / 127.0f * 0.5f * 0.8f, 1e-4);
+    EXPECT_NEAR(soft.gain, softGain, 1e-4);
 
     // The hit reaches the pages as well.
     EXPECT_TRUE(eventually([&] {
