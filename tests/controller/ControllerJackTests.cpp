@@ -53,7 +53,9 @@ protected:
             return;
         test::resetAppFolder();
         setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
-        state = std::make_unique<controller::AppState>(queue);
+        // The factory kit loaded before the first strike, however slow the build.
+        state = std::make_unique<controller::AppState>(
+            queue, controller::AppStateOptions{.loadInBackground = false});
         state->boot();
         ASSERT_TRUE(state->isEngineRunning());
         module = std::make_unique<DrumModule>(*server, "module");
