@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 
@@ -286,8 +287,12 @@ std::vector<InstalledKit> installedHydrogenKits() {
             if (fs::is_regular_file(xml, fileError))
                 here.push_back({it->path().filename().string(), xml});
         }
-        std::sort(here.begin(), here.end(),
-                  [](const InstalledKit& a, const InstalledKit& b) { return a.name < b.name; });
+        // As a person reads a list: "circAfrique" between "BJA_Pacific" and "ForzeeStereo".
+        std::sort(here.begin(), here.end(), [](const InstalledKit& a, const InstalledKit& b) {
+            return std::lexicographical_compare(
+                a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
+        });
         kits.insert(kits.end(), here.begin(), here.end());
     }
     return kits;

@@ -245,6 +245,7 @@ Item {
         }
         // Hydrogen's installed drum kits; choosing one imports it as a new kit.
         ThemedMenuItem {
+            id: installedKitsHeading
             objectName: "installedKitsHeading"
             text: "Hydrogen kits"
             enabled: false
@@ -255,10 +256,20 @@ Item {
             model: page.appState.installedKits
             delegate: ThemedMenuItem {
                 required property var modelData
+                required property int index
                 text: modelData.title
                 onTriggered: page.appState.importKit(modelData.path)
             }
-            onObjectAdded: (index, object) => loadMenu.addItem(object)
+            // Placed after the heading by their own index, whatever order they arrive in.
+            onObjectAdded: (index, object) => {
+                let at = 0;
+                while (loadMenu.itemAt(at) !== installedKitsHeading)
+                    ++at;
+                ++at;
+                while (at < loadMenu.count && loadMenu.itemAt(at).index < index)
+                    ++at;
+                loadMenu.insertItem(at, object);
+            }
             onObjectRemoved: (index, object) => loadMenu.removeItem(object)
         }
     }
