@@ -25,23 +25,19 @@ protected:
     void SetUp() override {
         test::resetAppFolder();
         dir = storage::folder();
-        // A kick of constant level 0.5 for 100 frames, so onsets and ends are exact.
-        const fs::path kick = dir / "kick.wav";
-        audio::testing::writeWithSndfile(kick, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
-                                         std::vector<float>(200, 0.5f));
-        const fs::path open = dir / "open.wav";
-        audio::testing::writeWithSndfile(open, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
-                                         std::vector<float>(9600, 0.5f));
-        // Struck softly, the kick plays its soft layer at half the level.
-        const fs::path soft = dir / "kick soft.wav";
-        audio::testing::writeWithSndfile(soft, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
-                                         std::vector<float>(200, 0.25f));
+        const auto write = [&](const char* name, std::size_t frames, float level) {
+            audio::testing::writeWithSndfile(dir / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                             std::vector<float>(frames * 2, level));
+            return FileUrl::fromPath(dir / name);
+        };
+        // A kick of constant level 0.5 for 100 frames, so onsets and ends are exact; struck
+        // softly, it plays its soft layer at half the level.
+        const FileUrl kick = write("kick.wav", 100, 0.5f);
         DrumKit kit("Bounce");
-        kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(kick);
-        kit.findPad(PadRole::kick)->samples = {{FileUrl::fromPath(soft), 1, 64},
-                                               {FileUrl::fromPath(kick), 65, 127}};
-        kit.findPad(PadRole::hhOpen)->sampleURL = FileUrl::fromPath(open);
-        kit.findPad(PadRole::crash1)->sampleURL = FileUrl::fromPath(open);
+        kit.findPad(PadRole::kick)->sampleURL = kick;
+        kit.findPad(PadRole::kick)->samples = {{write("kick soft.wav", 100, 0.25f), 1, 64},
+                                               {kick, 65, 127}};
+        kit.findPad(PadRole::crash1)->sampleURL = write("crash.wav", 4800, 0.5f);
         storage::writeKit(kit, dir / "kit.json");
     }
 
@@ -116,33 +112,14 @@ TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
     EXPECT_EQ(left.size(), 96000u + 100u);
 }
 
-TEST_F(RenderTool, ThePedalClosesTheOpenHatAsItWouldLive) {
-    // 96 ticks per quarter at 120 bpm: one tick is 250 frames.
-    const std::string events = Smf::vlq(0) + "\x99\x2E\x7F"s + // open hat at 0
-                               Smf::vlq(1) + "\xB9\x04\x7F"s + // pedal shut at frame 250
-                               Smf::vlq(1) + "\x99\x2E\x7F"s;  // open note again: closed hat
+// How the pedal and a grab act on ringing cymbals is the hit router's, shared with live play
+// and checked there; here, that a file's key pressure reaches it.
+TEST_F(RenderTool, KeyPressureInTheFileDampsAGrabbedCymbal) {
+    // 96 ticks per quarter at 120 bpm: one tick is 250 frames. The crash's sample lasts 4800
+    // frames at 0.5; the grab fades it out over 2400.
+    const std::string events = Smf::vlq(0) + "\x99\x31\x7F"s + Smf::vlq(1) + "\xA9\x31\x7F"s;
     ASSERT_EQ(render(Smf::file(0, {events}, 96)), 0);
-    const auto left = leftOfOutput();
-    // The open hat fades out within 2 ms of the pedal, and the closed hat has no sample.
-    EXPECT_FLOAT_EQ(left[249], 0.5f);
-    EXPECT_GT(left.size(), 250u);
-    EXPECT_LE(left.size(), 250u + 96u);
-}
-
-TEST_F(RenderTool, AGrabbedCymbalIsDampedOverTensOfMilliseconds) {
-    // 96 ticks per quarter at 120 bpm: one tick is 250 frames. The crash's sample lasts
-    // 4800 frames at 0.5.
-    for (const auto& [pressure, length] : {std::pair{127u, 250u + 2400u}, std::pair{63u, 4800u}}) {
-        const std::string events =
-            Smf::vlq(0) + "\x99\x31\x7F"s + Smf::vlq(1) + "\xA9\x31"s + static_cast<char>(pressure);
-        ASSERT_EQ(render(Smf::file(0, {events}, 96)), 0);
-        const auto left = leftOfOutput();
-        EXPECT_EQ(left.size(), length) << pressure;
-        // Halfway through the damping, half the level: a fade, not a cut.
-        if (pressure >= 64) {
-            EXPECT_NEAR(left[250 + 1200], 0.25f, 0.001f);
-        }
-    }
+    EXPECT_EQ(leftOfOutput().size(), 250u + 2400u);
 }
 
 TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
