@@ -37,17 +37,16 @@ protected:
 } // namespace
 
 TEST_F(HitHandling, PedalPositionRefinesTheOpenHat) {
-    EXPECT_FLOAT_EQ(openHatAt(0), levelOf(PadRole::hhOpen));
-    EXPECT_FLOAT_EQ(openHatAt(39), levelOf(PadRole::hhOpen));
     // Without a half-open sample, a half-closed pedal plays the closed hat.
-    EXPECT_FLOAT_EQ(openHatAt(40), levelOf(PadRole::hhClosed));
-    EXPECT_FLOAT_EQ(openHatAt(99), levelOf(PadRole::hhClosed));
-    EXPECT_FLOAT_EQ(openHatAt(100), levelOf(PadRole::hhClosed));
-
+    for (auto [pedal, role] :
+         {std::pair{39, PadRole::hhOpen}, {40, PadRole::hhClosed}, {99, PadRole::hhClosed}})
+        EXPECT_FLOAT_EQ(openHatAt(pedal), levelOf(role)) << pedal;
     assignTestSamples({PadRole::hhHalf});
-    EXPECT_FLOAT_EQ(openHatAt(40), levelOf(PadRole::hhHalf));
-    EXPECT_FLOAT_EQ(openHatAt(99), levelOf(PadRole::hhHalf));
-    EXPECT_FLOAT_EQ(openHatAt(100), levelOf(PadRole::hhClosed));
+    for (auto [pedal, role] : {std::pair{39, PadRole::hhOpen},
+                               {40, PadRole::hhHalf},
+                               {99, PadRole::hhHalf},
+                               {100, PadRole::hhClosed}})
+        EXPECT_FLOAT_EQ(openHatAt(pedal), levelOf(role)) << pedal;
 }
 
 TEST_F(HitHandling, ACalibratedPedalDecidesAndChokesAsAStandardOne) {

@@ -291,44 +291,29 @@ TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
     EXPECT_EQ(p().loadingStatus, ""); // the message belongs to the kit that had the failure
 }
 
-TEST_F(KitOperations, ImportedKitsPlayTheLayerTheSourceWouldAndSayWhatWasLeftOut) {
+// Each format's reading (Hydrogen's too) is the importers' own test; here, that an imported kit
+// replaces the current one, plays its layers and says what it left out, and a broken one
+// changes nothing.
+TEST_F(KitOperations, ImportedKitsPlayTheirLayersAndSayWhatWasLeftOut) {
     const fs::path folder = storage::folder() / "source";
     fs::create_directories(folder);
-    for (auto [name, level] :
-         {std::pair{"soft.wav", 0.02f}, {"mid.wav", 0.04f}, {"hard.wav", 0.08f}})
+    for (auto [name, level] : {std::pair{"soft.wav", 0.02f}, {"hard.wav", 0.08f}})
         audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
                                          std::vector<float>(test::sampleFrames * 2, level));
     fs::copy_file(folder / "soft.wav", folder / "cowbell.wav");
-    test::writeText(folder / "drumkit.xml", R"(<drumkit_info><name>Layers</name><instrumentList>
-      <instrument><name>Kick</name>
-        <layer><filename>soft.wav</filename><min>0</min><max>0.3</max></layer>
-        <layer><filename>mid.wav</filename><min>0.3</min><max>0.7</max></layer>
-        <layer><filename>hard.wav</filename><min>0.7</min><max>1</max></layer></instrument>
-      <instrument><name>cowbell</name><layer><filename>cowbell.wav</filename></layer></instrument>
-      </instrumentList></drumkit_info>)");
     test::writeText(folder / "Layers.sfz", "<group> key=36\n<region> sample=soft.wav hivel=38\n"
-                                           "<region> sample=mid.wav lovel=39 hivel=88\n"
-                                           "<region> sample=hard.wav lovel=89\n"
+                                           "<region> sample=hard.wav lovel=39\n"
                                            "<region> key=56 sample=cowbell.wav\n");
-    const auto played = [&](int velocity) {
+    const Uuid before = p().kit.id;
+    state->importKit(folder / "Layers.sfz");
+    EXPECT_EQ(p().lastHit, "Imported 1 pad, 2 samples; left out: cowbell");
+    EXPECT_EQ(p().kit.name, "Layers");
+    EXPECT_NE(p().kit.id, before);
+    EXPECT_TRUE(p().dirty);
+    for (auto [velocity, level] : {std::pair{38, 0.02f}, {39, 0.08f}}) {
         silence();
         state->handleNoteOn(36, velocity);
-        return levelNow() * 127.0f / static_cast<float>(velocity);
-    };
-    for (const char* file : {"drumkit.xml", "Layers.sfz"}) {
-        const Uuid before = p().kit.id;
-        state->importKit(folder / file);
-        EXPECT_EQ(p().lastHit, "Imported 1 pad, 3 samples; left out: cowbell") << file;
-        EXPECT_EQ(p().kit.name, "Layers");
-        EXPECT_NE(p().kit.id, before);
-        EXPECT_TRUE(p().dirty);
-        for (auto [velocity, level] : {std::pair{1, 0.02f},
-                                       {38, 0.02f},
-                                       {39, 0.04f},
-                                       {88, 0.04f},
-                                       {89, 0.08f},
-                                       {127, 0.08f}})
-            EXPECT_NEAR(played(velocity), level, 1e-5f) << file << " " << velocity;
+        EXPECT_NEAR(levelNow() * 127.0f / static_cast<float>(velocity), level, 1e-5f) << velocity;
     }
     test::writeText(folder / "broken.sfz", "<region sample=soft.wav");
     const DrumKit kept = p().kit;
