@@ -52,24 +52,18 @@ Bytes bytesOf(AlsaEventBytes& converter, const snd_seq_event_t& event) {
     return {bytes.begin(), bytes.end()};
 }
 
+// Strikes and controllers reach the decoder in the receive test below; note-offs and a grabbed
+// cymbal's key pressure only here. Each event carries its own status byte: the decoder starts
+// every packet afresh, so running status would lose the second of two like events.
 TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
     AlsaEventBytes converter;
-    // The same note twice: a running-status encoder would drop the second status byte, and
-    // the decoder, which starts every packet afresh, would lose the second strike.
-    EXPECT_EQ(bytesOf(converter, noteOn(9, 36, 100)), (Bytes{0x99, 36, 100}));
-    EXPECT_EQ(bytesOf(converter, noteOn(9, 36, 90)), (Bytes{0x99, 36, 90}));
-    EXPECT_EQ(bytesOf(converter, controller(9, 4, 127)), (Bytes{0xB9, 4, 127}));
-    EXPECT_EQ(bytesOf(converter, controller(9, 4, 20)), (Bytes{0xB9, 4, 20}));
-
-    snd_seq_event_t off;
-    snd_seq_ev_clear(&off);
-    snd_seq_ev_set_noteoff(&off, 3, 38, 64);
-    EXPECT_EQ(bytesOf(converter, off), (Bytes{0x83, 38, 64}));
-    // A grabbed cymbal.
-    snd_seq_event_t grab;
-    snd_seq_ev_clear(&grab);
-    snd_seq_ev_set_keypress(&grab, 9, 49, 127);
-    EXPECT_EQ(bytesOf(converter, grab), (Bytes{0xA9, 49, 127}));
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    snd_seq_ev_set_noteoff(&event, 3, 38, 64);
+    EXPECT_EQ(bytesOf(converter, event), (Bytes{0x83, 38, 64}));
+    snd_seq_ev_set_keypress(&event, 9, 49, 127);
+    EXPECT_EQ(bytesOf(converter, event), (Bytes{0xA9, 49, 127}));
+    EXPECT_EQ(bytesOf(converter, event), (Bytes{0xA9, 49, 127}));
 }
 
 // Notes each event's channel message and the timing the receive thread set around it, in
