@@ -9,13 +9,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-autoMapper::Mapping mapNames(std::initializer_list<const char*> names) {
-    std::vector<fs::path> files;
-    for (const char* name : names)
-        files.emplace_back(fs::path("/samples") / name);
-    return autoMapper::map(files);
-}
-
 std::string fileFor(const autoMapper::Mapping& mapping, PadRole role) {
     auto it = mapping.find(role);
     return it == mapping.end() ? "" : it->second.filename().string();
@@ -23,41 +16,39 @@ std::string fileFor(const autoMapper::Mapping& mapping, PadRole role) {
 
 } // namespace
 
-TEST(AutoMapper, LongerKeywordsWinWhateverTheOrderAndTiesKeepTheFirstFile) {
-    auto mapping = mapNames({"bd.wav", "kick.wav"});
-    EXPECT_EQ(fileFor(mapping, PadRole::kick), "kick.wav");
-    mapping = mapNames({"kick.wav", "bd.wav"});
-    EXPECT_EQ(fileFor(mapping, PadRole::kick), "kick.wav");
-
-    mapping = mapNames({"crash2.wav", "crash.wav"});
-    EXPECT_EQ(fileFor(mapping, PadRole::crash1), "crash2.wav");
-    EXPECT_EQ(fileFor(mapping, PadRole::crash2), "crash2.wav");
-    mapping = mapNames({"crash.wav", "crash2.wav"});
-    EXPECT_EQ(fileFor(mapping, PadRole::crash1), "crash.wav");
-    EXPECT_EQ(fileFor(mapping, PadRole::crash2), "crash2.wav");
-
-    mapping = mapNames({"closed.wav", "closed_hat.wav"});
-    EXPECT_EQ(fileFor(mapping, PadRole::hhClosed), "closed_hat.wav");
-}
-
-TEST(AutoMapper, OneFileCanFillSeveralRoles) {
-    auto mapping = mapNames({"Ride_Bell.wav"});
-    EXPECT_EQ(fileFor(mapping, PadRole::rideBell), "Ride_Bell.wav");
-    EXPECT_EQ(fileFor(mapping, PadRole::ride), "Ride_Bell.wav");
-    mapping = mapNames({"snare_rim.wav"});
-    EXPECT_EQ(mapping.size(), 2u);
-    EXPECT_EQ(fileFor(mapping, PadRole::snare), "snare_rim.wav");
-    EXPECT_EQ(fileFor(mapping, PadRole::snareRim), "snare_rim.wav");
-}
-
-TEST(AutoMapper, NamesAreMatchedLowerCasedWithoutOtherNormalisation) {
-    EXPECT_TRUE(mapNames({"Tom 1.wav"}).empty());
-    EXPECT_EQ(fileFor(mapNames({"Rack1.wav"}), PadRole::tom1), "Rack1.wav");
-    EXPECT_EQ(fileFor(mapNames({"KICK_01.WAV"}), PadRole::kick), "KICK_01.WAV");
-    EXPECT_EQ(fileFor(mapNames({"kick.txt"}), PadRole::kick), "kick.txt");
-    // Only the last extension goes: "snare.alt" still names a snare.
-    EXPECT_EQ(fileFor(mapNames({"snare.alt.wav"}), PadRole::snare), "snare.alt.wav");
-    EXPECT_TRUE(mapNames({}).empty());
+TEST(AutoMapper, FileNamesPickTheirRoles) {
+    struct Case {
+        std::vector<const char*> files;
+        PadRole role;
+        const char* chosen; // "": the role stays empty
+    };
+    const Case cases[] = {
+        // Longer keywords win whatever the order, and ties keep the first file.
+        {{"bd.wav", "kick.wav"}, PadRole::kick, "kick.wav"},
+        {{"kick.wav", "bd.wav"}, PadRole::kick, "kick.wav"},
+        {{"crash2.wav", "crash.wav"}, PadRole::crash1, "crash2.wav"},
+        {{"crash.wav", "crash2.wav"}, PadRole::crash1, "crash.wav"},
+        {{"crash.wav", "crash2.wav"}, PadRole::crash2, "crash2.wav"},
+        {{"closed.wav", "closed_hat.wav"}, PadRole::hhClosed, "closed_hat.wav"},
+        // One file can fill several roles.
+        {{"Ride_Bell.wav"}, PadRole::rideBell, "Ride_Bell.wav"},
+        {{"Ride_Bell.wav"}, PadRole::ride, "Ride_Bell.wav"},
+        {{"snare_rim.wav"}, PadRole::snare, "snare_rim.wav"},
+        {{"snare_rim.wav"}, PadRole::snareRim, "snare_rim.wav"},
+        // Lower-cased, with only the last extension dropped and no other normalisation.
+        {{"Tom 1.wav"}, PadRole::tom1, ""},
+        {{"Rack1.wav"}, PadRole::tom1, "Rack1.wav"},
+        {{"KICK_01.WAV"}, PadRole::kick, "KICK_01.WAV"},
+        {{"kick.txt"}, PadRole::kick, "kick.txt"},
+        {{"snare.alt.wav"}, PadRole::snare, "snare.alt.wav"},
+    };
+    for (const Case& c : cases) {
+        std::vector<fs::path> files;
+        for (const char* name : c.files)
+            files.emplace_back(fs::path("/samples") / name);
+        EXPECT_EQ(fileFor(autoMapper::map(files), c.role), c.chosen)
+            << c.files.front() << " " << rawValue(c.role);
+    }
 }
 
 TEST(AutoMapper, FolderScanKeepsOnlyAudioFilesAtTheTopLevel) {

@@ -71,15 +71,10 @@ TEST(KitDocument, WriterProducesSortedPrettyTextWithShortFloatsAndEscapedSolidus
 
     // Keys in ascending order, at both levels.
     const auto at = [&](const char* key) { return text.find(std::string("\"") + key + "\""); };
-    EXPECT_LT(at("id"), at("masterVolume"));
-    EXPECT_LT(at("masterVolume"), at("name"));
-    EXPECT_LT(at("name"), at("pads"));
-    EXPECT_LT(at("muted"), at("notes"));
-    EXPECT_LT(at("notes"), at("pan"));
-    EXPECT_LT(at("pan"), at("role"));
-    EXPECT_LT(at("role"), at("sampleURL"));
-    EXPECT_LT(at("sampleURL"), at("soloed"));
-    EXPECT_LT(at("soloed"), at("volume"));
+    for (const auto& keys : {std::vector{"id", "masterVolume", "name", "pads"},
+                             {"muted", "notes", "pan", "role", "sampleURL", "soloed", "volume"}})
+        for (std::size_t i = 1; i < keys.size(); ++i)
+            EXPECT_LT(at(keys[i - 1]), at(keys[i])) << keys[i];
 }
 
 TEST(KitDocument, PadWithoutSampleHasNoUrlMemberAndNullReadsAsNoSample) {
@@ -176,27 +171,11 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
     }
 }
 
+// Arbitrary and mutated documents are the documents fuzz target's; these two are too big for it.
 TEST(KitDocument, HostileDocumentsAreRejectedWithoutExhaustingTheReader) {
     const std::string deep = std::string(100000, '[') + std::string(100000, ']');
     EXPECT_FALSE(readKit(deep));
     EXPECT_FALSE(readKit(std::string(maxDocumentBytes + 1, ' ')));
-
-    // Truncating a valid document at any byte never crashes and never yields a kit that
-    // differs from the original.
-    const std::string text = *writeKit(richKit());
-    for (std::size_t n = 0; n < text.size(); ++n) {
-        const auto read = readKit(std::string_view(text).substr(0, n));
-        if (read) {
-            EXPECT_EQ(*writeKit(*read.value), text);
-        }
-    }
-    // Random byte flips likewise never crash.
-    std::mt19937 random(7);
-    for (int i = 0; i < 2000; ++i) {
-        std::string mutated = text;
-        mutated[random() % mutated.size()] = static_cast<char>(random());
-        (void)readKit(mutated);
-    }
 }
 
 TEST(KitDocument, RecordsThatCouldNotBeReadBackAreNotWritten) {

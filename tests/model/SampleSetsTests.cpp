@@ -1,4 +1,3 @@
-#include "model/AutoMapper.h"
 #include "model/SampleSets.h"
 
 #include <gtest/gtest.h>
@@ -68,21 +67,4 @@ TEST(SampleSets, DynamicsWordsThenLoudnessMakeLayersAndTakesCycleInNumberOrder) 
     const auto takes = arrangeNames({{"t 2.wav", unmeasured}, {"t 1.wav", unmeasured}});
     EXPECT_EQ(layout(takes), (std::vector<std::string>{"t 1.wav 1-127", "t 2.wav 1-127"}));
     EXPECT_EQ(sampleSets::mainOf(takes), 0u);
-}
-
-TEST(SampleSets, AutoMapFindsNumberedTakesAndLeavesOtherFoldersAsBefore) {
-    const std::vector<fs::path> files = {"/f/Snare_02.wav", "/f/Snare_01.wav", "/f/snare_rim.wav",
-                                         "/f/crash.wav",    "/f/crash2.wav",   "/f/Rack1 1.wav",
-                                         "/f/Rack2 1.wav",  "/f/kick.wav"};
-    const auto mapping = autoMapper::map(files);
-    const auto sets = autoMapper::sets(mapping, files);
-    ASSERT_EQ(sets.size(), 1u);
-    EXPECT_EQ(sets.at(PadRole::snare),
-              (std::vector<fs::path>{"/f/Snare_02.wav", "/f/Snare_01.wav"}));
-
-    DrumPad pad(PadRole::snare);
-    autoMapper::fill(pad, mapping.at(PadRole::snare), sets.at(PadRole::snare));
-    EXPECT_EQ(pad.sampleURL->fileName(), "Snare_02.wav"); // the file mapped today
-    EXPECT_EQ(layout(pad.samples),
-              (std::vector<std::string>{"Snare_01.wav 1-127", "Snare_02.wav 1-127"}));
 }

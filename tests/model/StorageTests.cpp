@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 
 using namespace tamborel;
@@ -65,20 +64,15 @@ TEST_F(StorageTest, SaveKitNamesTheFileAfterTheKitAndReplacesSameNamedKits) {
                                         "Live:Studio.json", "Untitled.json"}));
 }
 
-TEST_F(StorageTest, KitsThatCouldNotBeReadBackAreRefusedAndTouchNoFile) {
-    DrumKit victim("Live");
-    storage::saveKit(victim);
+// Kits with values JSON cannot hold are refused by the writer (its own tests), and keep their
+// file untouched (the controller's). A NUL would cut the file name short, over another kit.
+TEST_F(StorageTest, ANameWithANulIsRefusedAndTouchesNoOtherKit) {
+    storage::saveKit(DrumKit("Live"));
     const std::string before = test::readText(storage::kitsFolder() / "Live.json");
-
-    // A NUL would cut the file name short; a number that is not finite has no JSON text.
-    std::vector<DrumKit> unwritable{DrumKit(std::string("Live\0Studio", 11)), victim, victim};
-    unwritable[1].masterVolume = NAN;
-    unwritable[2].findPad(PadRole::snare)->pan = INFINITY;
-    for (const DrumKit& kit : unwritable) {
-        const std::string log = stderrOf([&] { EXPECT_FALSE(storage::saveKit(kit)); });
-        EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
-        EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
-    }
+    const std::string log =
+        stderrOf([] { EXPECT_FALSE(storage::saveKit(DrumKit(std::string("Live\0Studio", 11)))); });
+    EXPECT_EQ(log.rfind("saveKit failed: ", 0), 0u) << log;
+    EXPECT_EQ(test::readText(storage::kitsFolder() / "Live.json"), before);
     EXPECT_EQ(savedNames(), std::vector<std::string>{"Live.json"});
 }
 
@@ -95,37 +89,12 @@ TEST_F(StorageTest, FailedWriteLogsOneLineAndLeavesTheTargetAlone) {
     EXPECT_TRUE(fs::is_empty(storage::kitsFolder()));
 }
 
-TEST_F(StorageTest, ExportAndImportAnywhereRoundTrip) {
-    DrumKit kit("Export me");
-    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath("/x/Kick ü.wav");
-    const fs::path target = storage::folder() / "exported.json";
-    ASSERT_TRUE(storage::writeKit(kit, target));
-    EXPECT_EQ(storage::loadKit(target), kit);
-    EXPECT_FALSE(storage::loadKit(storage::folder() / "nothing.json"));
-    test::writeText(target, "{ broken");
-    EXPECT_FALSE(storage::loadKit(target));
-    EXPECT_EQ(storage::readKitFile(target).error, "not JSON");
-}
-
-TEST_F(StorageTest, LastKitHoldsAFullCopyOfTheKit) {
+TEST_F(StorageTest, AMissingOrUnreadableKitOrSettingsFileReadsAsNone) {
     EXPECT_FALSE(storage::lastKit());
-    DrumKit kit("Current");
-    kit.findPad(PadRole::snare)->volume = 0.25f;
-    storage::rememberLastKit(kit);
-    EXPECT_EQ(storage::lastKit(), kit);
+    EXPECT_EQ(storage::loadSettings(), AudioSettings::defaults());
+    EXPECT_FALSE(storage::loadKit(storage::folder() / "nothing.json"));
     test::writeText(storage::folder() / "lastKit.json", "[]");
     EXPECT_FALSE(storage::lastKit());
-}
-
-TEST_F(StorageTest, SettingsFallBackToDefaultsWhenMissingOrRejected) {
-    EXPECT_EQ(storage::loadSettings(), AudioSettings::defaults());
-
-    AudioSettings settings;
-    settings.outputDeviceUID = "jack";
-    settings.bufferFrames = 64;
-    storage::saveSettings(settings);
-    EXPECT_EQ(storage::loadSettings(), settings);
-
     test::writeText(storage::folder() / "settings.json",
                     R"({"bufferFrames":64,"outputDeviceUID":"jack"})");
     EXPECT_EQ(storage::loadSettings(), AudioSettings::defaults());
