@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <random>
 #include <stdlib.h>
 #include <thread>
@@ -135,54 +136,25 @@ protected:
             return std::uniform_real_distribution<float>(low, high)(random);
         };
         const PadRole role = allPadRoles[static_cast<std::size_t>(pick(padRoleCount))];
-        switch (pick(16)) {
-        case 0:
-            s.newKit();
-            break;
-        case 1:
-            s.loadKit(savedKit);
-            break;
-        case 2:
-            s.importKit(savedKit);
-            break;
-        case 3:
-        case 4:
-            s.assignSample(sampleFile(role), role);
-            break;
-        case 5:
-            s.clearSample(role);
-            break;
-        case 6:
-            s.setVolume(amount(0.0f, 1.5f), role);
-            break;
-        case 7:
-            s.setPan(amount(-1.0f, 1.0f), role);
-            break;
-        case 8:
-            s.toggleMute(role);
-            break;
-        case 9:
-            s.toggleSolo(role);
-            break;
-        case 10:
-            s.setMaster(amount(0.0f, 1.0f));
-            break;
-        case 11:
-            s.startLearn(role);
-            break;
-        case 12:
-            s.armCaptureForAssign();
-            break;
-        case 13:
-            s.cancelCapture();
-            break;
-        case 14:
-            s.importFolder(sampleFile(role).parent_path());
-            break;
-        default:
-            s.triggerManual(role);
-            break;
-        }
+        const std::function<void()> edits[] = {
+            [&] { s.newKit(); },
+            [&] { s.loadKit(savedKit); },
+            [&] { s.importKit(savedKit); },
+            [&] { s.assignSample(sampleFile(role), role); },
+            [&] { s.assignSample(sampleFile(role), role); },
+            [&] { s.clearSample(role); },
+            [&] { s.setVolume(amount(0.0f, 1.5f), role); },
+            [&] { s.setPan(amount(-1.0f, 1.0f), role); },
+            [&] { s.toggleMute(role); },
+            [&] { s.toggleSolo(role); },
+            [&] { s.setMaster(amount(0.0f, 1.0f)); },
+            [&] { s.startLearn(role); },
+            [&] { s.armCaptureForAssign(); },
+            [&] { s.cancelCapture(); },
+            [&] { s.importFolder(sampleFile(role).parent_path()); },
+            [&] { s.triggerManual(role); },
+        };
+        edits[pick(static_cast<int>(std::size(edits)))]();
     }
 
 private:
