@@ -74,10 +74,10 @@ TEST_F(VoiceEngine, OverloadBendsUnderFullScaleOnItsOwnSideOnly) {
     }
 }
 
-TEST(SafetyLimiter, QuietSamplesPassExactlyAndLoudOnesRiseSmoothlyBelowFullScale) {
+// The overload test above shows quiet sides passing exactly and loud ones bent below full
+// scale; here, the curve's shape and what no sample should ever be.
+TEST(SafetyLimiter, LoudSamplesRiseSmoothlyAndSymmetricallyBelowFullScale) {
     using safetyLimiter::limit;
-    for (float quiet : {0.0f, 0.5f, -0.89f, safetyLimiter::kneeStart})
-        EXPECT_EQ(limit(quiet), quiet);
     float previous = safetyLimiter::kneeStart;
     for (float loud : {0.892f, 0.95f, 1.0f, 1.2f}) {
         EXPECT_GT(limit(loud), previous) << loud;
@@ -297,34 +297,6 @@ TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlaysAndIsFreedAfter) {
     // Its memory goes back at the next housekeeping, with no further sample operation.
     engine.maintain();
     EXPECT_TRUE(firstAlive.expired());
-}
-
-TEST_F(VoiceEngine, LayersAndTakesAreToldApartByPitchAndCarryTheirOwnGain) {
-    // Soft 1..63 at 300 Hz; hard 64..127 in two takes, 600 Hz and 900 Hz at half gain.
-    std::vector<LayeredBuffer> samples(3);
-    samples[0] = {testing::toneBuffer(300.0, 4800), 1, 63, 1.0f, {}};
-    samples[1] = {testing::toneBuffer(600.0, 4800), 64, 127, 1.0f, {}};
-    samples[2] = {testing::toneBuffer(900.0, 4800), 64, 127, 0.5f, {}};
-    ASSERT_TRUE(engine.setSamples(PadRole::snare, samples));
-    struct Strike {
-        int velocity;
-        double frequency;
-        float peak;
-    };
-    for (const Strike strike : {Strike{40, 300.0, 0.25f * 40 / 127}, Strike{127, 600.0, 0.25f},
-                                Strike{127, 900.0, 0.125f}, Strike{100, 600.0, 0.25f * 100 / 127},
-                                Strike{63, 300.0, 0.25f * 63 / 127}}) {
-        engine.trigger(PadRole::snare, strike.velocity);
-        const auto out = renderFrames(engine, 4864);
-        EXPECT_NEAR(testing::measuredFrequency(out.left.data(), 4800, 48000.0), strike.frequency,
-                    2.0)
-            << "velocity " << strike.velocity;
-        EXPECT_NEAR(*std::max_element(out.left.begin(), out.left.end()), strike.peak, 1e-3f);
-    }
-    // Too many samples, or an empty one, leave the pad as it was.
-    EXPECT_FALSE(engine.setSamples(PadRole::snare, std::vector<LayeredBuffer>(65, samples[0])));
-    EXPECT_FALSE(engine.setSamples(PadRole::snare, {samples[0], LayeredBuffer{}}));
-    EXPECT_FALSE(engine.setSamples(PadRole::snare, {}));
 }
 
 TEST_F(VoiceEngine, HitsBeyondAFullQueueAreCountedAndReportedOnce) {
