@@ -112,14 +112,3 @@ TEST_F(StorageTest, SavingLeavesNoTemporaryFilesBehind) {
     EXPECT_EQ(entries,
               (std::vector<std::string>{"Kits", "Same.json", "lastKit.json", "settings.json"}));
 }
-
-TEST_F(StorageTest, ClearingUnfinishedSavesSparesKitsNamedLikeThem) {
-    const auto kit = storage::saveKit(DrumKit(".tamborel-X"));
-    const auto unfinished = storage::kitsFolder() / ".tamborel-Ab12Cd";
-    test::writeText(unfinished, "{");
-    for (const fs::path& file : {*kit, unfinished})
-        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(2));
-    storage::removeInterruptedSaves();
-    EXPECT_EQ(savedNames(), std::vector<std::string>{".tamborel-X.json"});
-    EXPECT_FALSE(fs::exists(unfinished));
-}
