@@ -3,7 +3,6 @@
 #include "midi/AlsaEventBytes.h"
 #include "midi/AlsaSequencerSource.h"
 #include "midi/MIDIManager.h"
-#include "platform/ManualMainQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -136,25 +135,6 @@ TEST(AlsaSequencerSource, OnlyOtherClientsComingAndGoingCountAsSetupChanges) {
         isSetupAnnouncement(announcement(SND_SEQ_EVENT_PORT_SUBSCRIBED, otherClient), own));
     EXPECT_FALSE(
         isSetupAnnouncement(announcement(SND_SEQ_EVENT_PORT_UNSUBSCRIBED, otherClient), own));
-}
-
-TEST(MIDIManager, StartsQuietlyWithoutASequencer) {
-    if (sequencerDevicePresent())
-        GTEST_SKIP() << "this machine has an ALSA sequencer";
-    platform::ManualMainQueue queue;
-    MIDIManager manager(queue);
-    int calls = 0;
-    manager.onNoteOn = [&](int, int, int) { ++calls; };
-    manager.onSourcesChanged = [&] { ++calls; };
-
-    EXPECT_FALSE(manager.start());
-    EXPECT_FALSE(manager.start()); // a second start changes nothing
-    EXPECT_EQ(manager.client(), 0u);
-    EXPECT_EQ(manager.inPort(), 0u);
-    EXPECT_TRUE(manager.availableSourceNames().empty());
-    EXPECT_FALSE(manager.detectedTD17());
-    queue.runPending();
-    EXPECT_EQ(calls, 0);
 }
 
 TEST(MIDIManager, RecognisesATD17ByName) {
