@@ -20,15 +20,6 @@ SharedSampleBuffer constantBuffer(float level, std::uint32_t frames, double rate
     return buffer;
 }
 
-SharedSampleBuffer toneBuffer(double frequency, std::uint32_t frames, float amplitude) {
-    auto buffer = SampleBuffer::allocate({48000.0, 2}, frames);
-    const auto tone = sine(frequency, 48000.0, frames, amplitude);
-    for (std::uint32_t c = 0; c < 2; ++c)
-        std::copy(tone.begin(), tone.end(), buffer->channel(c));
-    buffer->setFrameLength(frames);
-    return buffer;
-}
-
 std::vector<float> sine(double frequency, double rate, std::uint32_t frames, float amplitude) {
     std::vector<float> samples(frames);
     for (std::uint32_t i = 0; i < frames; ++i)

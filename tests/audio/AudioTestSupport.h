@@ -14,9 +14,6 @@ namespace tamborel::audio::testing {
 // A stereo buffer whose every sample is `level`, so gains can be read off single samples.
 SharedSampleBuffer constantBuffer(float level, std::uint32_t frames, double rate = 48000.0);
 
-// A stereo sine buffer, for samples told apart by pitch.
-SharedSampleBuffer toneBuffer(double frequency, std::uint32_t frames, float amplitude = 0.25f);
-
 std::vector<float> sine(double frequency, double rate, std::uint32_t frames,
                         float amplitude = 0.5f);
 
