@@ -69,9 +69,6 @@ TEST(MidiDecoder, PacketsGiveOneEventPerCompleteChannelMessage) {
         {{0xE0, 0x00, 0x40, 0x99, 0x26, 0x50}, {"on 38 80 ch9"}},
         // A packet that starts with data bytes has nothing to say.
         {{0x24, 0x64}, {}},
-        // A system byte counts as having one data byte: after 0xFE the note's status is
-        // taken as that data, and the note's own data bytes are skipped one at a time.
-        {{0xFE, 0x99, 0x24, 0x64}, {}},
         {{0xF8, 0x00, 0x99, 0x24, 0x64}, {"on 36 100 ch9"}},
         {{0xF0, 0x41, 0x10, 0x42, 0x12, 0xF7}, {}},
         // The first channel status after system exclusive data starts decoding again.
