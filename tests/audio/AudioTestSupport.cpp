@@ -70,52 +70,16 @@ std::filesystem::path scratchFolder(const std::string& name) {
 
 namespace {
 
-bool encodeFrame(AVCodecContext* codec, AVFormatContext* format, AVStream* stream,
-                 const AVFrame* frame) {
-    if (avcodec_send_frame(codec, frame) < 0)
-        return false;
+// Sends a frame (none: the end of the stream) and writes the packets that come out.
+bool encode(AVCodecContext* codec, AVFormatContext* format, const AVFrame* frame) {
+    bool ok = avcodec_send_frame(codec, frame) >= 0;
     AVPacket* packet = av_packet_alloc();
-    bool ok = true;
-    for (;;) {
-        const int result = avcodec_receive_packet(codec, packet);
-        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
-            break;
-        if (result < 0) {
-            ok = false;
-            break;
-        }
-        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-        packet->stream_index = stream->index;
-        ok = av_interleaved_write_frame(format, packet) >= 0 && ok;
+    while (ok && avcodec_receive_packet(codec, packet) == 0) {
+        av_packet_rescale_ts(packet, codec->time_base, format->streams[0]->time_base);
+        ok = av_interleaved_write_frame(format, packet) >= 0;
     }
     av_packet_free(&packet);
     return ok;
-}
-
-// Copies interleaved float frames into a frame of the encoder's sample format.
-void fillFrame(AVFrame* frame, const std::vector<float>& interleaved, std::size_t first,
-               int channels) {
-    for (int i = 0; i < frame->nb_samples; ++i) {
-        for (int c = 0; c < channels; ++c) {
-            const float s = interleaved[(first + static_cast<std::size_t>(i)) * channels +
-                                        static_cast<std::size_t>(c)];
-            switch (frame->format) {
-            case AV_SAMPLE_FMT_FLTP:
-                reinterpret_cast<float*>(frame->data[c])[i] = s;
-                break;
-            case AV_SAMPLE_FMT_S16P:
-                reinterpret_cast<std::int16_t*>(frame->data[c])[i] =
-                    static_cast<std::int16_t>(std::lround(s * 32767.0f));
-                break;
-            case AV_SAMPLE_FMT_S32P:
-                reinterpret_cast<std::int32_t*>(frame->data[c])[i] =
-                    static_cast<std::int32_t>(std::lround(s * 2147483520.0));
-                break;
-            default:
-                break;
-            }
-        }
-    }
 }
 
 } // namespace
@@ -131,39 +95,43 @@ bool writeM4a(const std::filesystem::path& file, const char* codecName, int rate
     AVCodecContext* codec = avcodec_alloc_context3(encoder);
     codec->sample_rate = rate;
     av_channel_layout_default(&codec->ch_layout, channels);
-    codec->sample_fmt = encoder->sample_fmts[0];
-    codec->time_base = AVRational{1, rate};
-    codec->bit_rate = 192000;
-    if (format->oformat->flags & AVFMT_GLOBALHEADER)
-        codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    // AAC takes floats, ALAC 16-bit samples; both a plane per channel.
+    const bool floats = encoder->id == AV_CODEC_ID_AAC;
+    codec->sample_fmt = floats ? AV_SAMPLE_FMT_FLTP : AV_SAMPLE_FMT_S16P;
+    codec->time_base = stream->time_base = AVRational{1, rate};
+    codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER; // an MP4 keeps the codec setup in its header
     bool ok = avcodec_open2(codec, encoder, nullptr) >= 0 &&
               avcodec_parameters_from_context(stream->codecpar, codec) >= 0 &&
-              avio_open(&format->pb, file.c_str(), AVIO_FLAG_WRITE) >= 0;
-    stream->time_base = codec->time_base;
-    ok = ok && avformat_write_header(format, nullptr) >= 0;
-
+              avio_open(&format->pb, file.c_str(), AVIO_FLAG_WRITE) >= 0 &&
+              avformat_write_header(format, nullptr) >= 0;
     AVFrame* frame = av_frame_alloc();
-    const std::size_t total = interleaved.size() / static_cast<std::size_t>(channels);
-    const int chunk = codec->frame_size > 0 ? codec->frame_size : 1024;
-    for (std::size_t at = 0; ok && at < total; at += static_cast<std::size_t>(chunk)) {
-        frame->nb_samples = static_cast<int>(std::min<std::size_t>(chunk, total - at));
+    const auto width = static_cast<std::size_t>(channels);
+    const std::size_t total = interleaved.size() / width;
+    const std::size_t chunk =
+        codec->frame_size > 0 ? static_cast<std::size_t>(codec->frame_size) : 1024;
+    for (std::size_t at = 0; ok && at < total; at += chunk) {
+        frame->nb_samples = static_cast<int>(std::min(chunk, total - at));
         frame->format = codec->sample_fmt;
-        av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout);
         frame->sample_rate = rate;
         frame->pts = static_cast<std::int64_t>(at);
-        ok = av_frame_get_buffer(frame, 0) >= 0;
-        if (ok) {
-            fillFrame(frame, interleaved, at, channels);
-            ok = encodeFrame(codec, format, stream, frame);
-        }
+        ok = av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout) >= 0 &&
+             av_frame_get_buffer(frame, 0) >= 0;
+        for (std::size_t c = 0; ok && c < width; ++c)
+            for (std::size_t i = 0; i < static_cast<std::size_t>(frame->nb_samples); ++i) {
+                const float s = interleaved[(at + i) * width + c];
+                if (floats)
+                    reinterpret_cast<float*>(frame->data[c])[i] = s;
+                else
+                    reinterpret_cast<std::int16_t*>(frame->data[c])[i] =
+                        static_cast<std::int16_t>(std::lround(s * 32767.0f));
+            }
+        ok = ok && encode(codec, format, frame);
         av_frame_unref(frame);
     }
-    ok = ok && encodeFrame(codec, format, stream, nullptr);
-    ok = ok && av_write_trailer(format) >= 0;
+    ok = ok && encode(codec, format, nullptr) && av_write_trailer(format) >= 0;
     av_frame_free(&frame);
     avcodec_free_context(&codec);
-    if (format->pb != nullptr)
-        avio_closep(&format->pb);
+    avio_closep(&format->pb);
     avformat_free_context(format);
     return ok;
 }
