@@ -7,6 +7,7 @@
 #include "controller/HitRouter.h"
 #include "midi/MidiDecoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 #include <vector>
@@ -22,29 +23,25 @@ public:
     explicit RouterSink(controller::HitRouter& router) : router_(router) {}
 
     void noteOn(int note, int velocity, int channel) noexcept override {
-        FUZZ_CHECK(note >= 0 && note <= 255);
-        FUZZ_CHECK(velocity >= 1 && velocity <= 255);
-        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        FUZZ_CHECK(byte(note) && byte(velocity) && velocity >= 1 && channelOk(channel));
         router_.strike(note, velocity);
     }
     void noteOff(int note, int channel) noexcept override {
-        FUZZ_CHECK(note >= 0 && note <= 255);
-        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        FUZZ_CHECK(byte(note) && channelOk(channel));
     }
     void controlChange(int controller, int value, int channel) noexcept override {
-        FUZZ_CHECK(controller >= 0 && controller <= 255);
-        FUZZ_CHECK(value >= 0 && value <= 255);
-        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        FUZZ_CHECK(byte(controller) && byte(value) && channelOk(channel));
         router_.controlChange(controller, value);
     }
     void polyPressure(int note, int pressure, int channel) noexcept override {
-        FUZZ_CHECK(note >= 0 && note <= 255);
-        FUZZ_CHECK(pressure >= 0 && pressure <= 255);
-        FUZZ_CHECK(channel >= 0 && channel <= 15);
+        FUZZ_CHECK(byte(note) && byte(pressure) && channelOk(channel));
         router_.polyPressure(note, pressure);
     }
 
 private:
+    // Data bytes pass on unchecked (0..255); channels come from the status byte.
+    static bool byte(int value) { return value >= 0 && value <= 255; }
+    static bool channelOk(int channel) { return channel >= 0 && channel <= 15; }
     controller::HitRouter& router_;
 };
 
@@ -61,8 +58,7 @@ struct Rig {
         for (PadRole role : allPadRoles) {
             auto buffer = audio::SampleBuffer::allocate({48000.0, 2}, 512);
             for (std::uint32_t c = 0; c < 2; ++c)
-                for (std::uint32_t i = 0; i < 512; ++i)
-                    buffer->channel(c)[i] = 0.25f;
+                std::fill_n(buffer->channel(c), 512, 0.25f);
             buffer->setFrameLength(512);
             engine.setSample(role, std::move(buffer));
         }
