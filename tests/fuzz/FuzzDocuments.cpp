@@ -18,9 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto written = documents::writeKit(*kit.value);
         FUZZ_CHECK(written.has_value());
         const auto again = documents::readKit(*written);
-        FUZZ_CHECK(again.value.has_value());
-        FUZZ_CHECK(*again.value == *kit.value);
-        FUZZ_CHECK(documents::writeKit(*again.value) == written);
+        FUZZ_CHECK(again && *again.value == *kit.value &&
+                   documents::writeKit(*again.value) == written);
     }
 
     const auto settings = documents::readSettings(text);
@@ -29,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto written = documents::writeSettings(*settings.value);
         FUZZ_CHECK(written.has_value());
         const auto again = documents::readSettings(*written);
-        FUZZ_CHECK(again.value.has_value());
-        FUZZ_CHECK(*again.value == *settings.value);
+        FUZZ_CHECK(again && *again.value == *settings.value);
     }
     return 0;
 }
