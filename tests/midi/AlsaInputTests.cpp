@@ -16,34 +16,25 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr int otherClient = 24; // where a drum module would sit
 
-snd_seq_event_t fromModule(snd_seq_event_t event) {
-    event.source.client = otherClient;
-    event.source.port = 0;
+snd_seq_event_t event(snd_seq_event_type_t type, int sourceClient, int sourcePort) {
+    snd_seq_event_t event;
+    snd_seq_ev_clear(&event);
+    event.type = type;
+    event.source.client = static_cast<unsigned char>(sourceClient);
+    event.source.port = static_cast<unsigned char>(sourcePort);
     return event;
 }
 
 snd_seq_event_t noteOn(int channel, int note, int velocity) {
-    snd_seq_event_t event;
-    snd_seq_ev_clear(&event);
-    snd_seq_ev_set_noteon(&event, channel, note, velocity);
-    return fromModule(event);
-}
-
-snd_seq_event_t controller(int channel, unsigned number, int value) {
-    snd_seq_event_t event;
-    snd_seq_ev_clear(&event);
-    snd_seq_ev_set_controller(&event, channel, number, value);
-    return fromModule(event);
+    snd_seq_event_t e = event(SND_SEQ_EVENT_NOTEON, otherClient, 0);
+    snd_seq_ev_set_noteon(&e, channel, note, velocity);
+    return e;
 }
 
 snd_seq_event_t announcement(snd_seq_event_type_t type, int client) {
-    snd_seq_event_t event;
-    snd_seq_ev_clear(&event);
-    event.type = type;
-    event.source.client = SND_SEQ_CLIENT_SYSTEM;
-    event.source.port = SND_SEQ_PORT_SYSTEM_ANNOUNCE;
-    event.data.addr.client = static_cast<unsigned char>(client);
-    return event;
+    snd_seq_event_t e = event(type, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
+    e.data.addr.client = static_cast<unsigned char>(client);
+    return e;
 }
 
 Bytes bytesOf(AlsaEventBytes& converter, const snd_seq_event_t& event) {
@@ -94,18 +85,19 @@ TEST(AlsaSequencerSource, EventsReachTheSinkStampedWithTheirArrivalWithoutTouchi
     std::vector<std::uint8_t> sysex(300, 0x11);
     sysex.front() = 0xF0;
     sysex.back() = 0xF7;
-    snd_seq_event_t longSysex;
-    snd_seq_ev_clear(&longSysex);
+    snd_seq_event_t longSysex = event(SND_SEQ_EVENT_SYSEX, otherClient, 0);
     snd_seq_ev_set_sysex(&longSysex, static_cast<unsigned>(sysex.size()), sysex.data());
     {
         const tamborel::test::HeapWatch watch;
         source.receive(noteOn(9, 36, 100), 1'000);
         // System exclusive longer than the buffer is dropped whole rather than cut, and
         // leaves the receive path working; announcements carry no message.
-        source.receive(fromModule(longSysex), 1'500);
+        source.receive(longSysex, 1'500);
         source.receive(noteOn(9, 36, 0), 2'000);
         source.receive(announcement(SND_SEQ_EVENT_CLIENT_START, otherClient), 2'500);
-        source.receive(controller(9, 4, 110), 3'000);
+        snd_seq_event_t pedal = event(SND_SEQ_EVENT_CONTROLLER, otherClient, 0);
+        snd_seq_ev_set_controller(&pedal, 9, 4, 110);
+        source.receive(pedal, 3'000);
     }
     EXPECT_EQ(tamborel::test::heapCallsOnWatchedThreads(), 0);
 
