@@ -49,10 +49,6 @@ std::vector<std::filesystem::path> unfinishedSaves() {
     return found;
 }
 
-std::int64_t generationOf(const DrumKit& kit) {
-    return kit.pads.at(0).notes.at(0) / 10000;
-}
-
 // Saves generation after generation until killed.
 [[noreturn]] void saveForever(std::int64_t firstGeneration) {
     for (std::int64_t generation = firstGeneration;; ++generation) {
@@ -69,7 +65,7 @@ std::int64_t wholeDocumentIn(const std::filesystem::path& file) {
     const auto kit = documents::readKit(text);
     if (!kit)
         return -1;
-    const std::int64_t generation = generationOf(*kit.value);
+    const std::int64_t generation = kit.value->pads.at(0).notes.at(0) / 10000;
     return documents::writeKit(largeKit(generation)) == text ? generation : -1;
 }
 
