@@ -4,6 +4,7 @@
 
 #include "audio/AudioDriver.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -81,11 +82,9 @@ public:
 
 private:
     const Device* find(std::string_view uid) const {
-        for (const Device& d : devices) {
-            if (d.uid == uid)
-                return &d;
-        }
-        return nullptr;
+        const auto it = std::find_if(devices.begin(), devices.end(),
+                                     [&](const Device& d) { return d.uid == uid; });
+        return it != devices.end() ? &*it : nullptr;
     }
     void note(std::string entry) {
         if (journal != nullptr)
