@@ -31,12 +31,9 @@ using namespace std::chrono_literals;
 namespace {
 
 std::size_t eventCount() {
-    if (const char* text = std::getenv("TAMBOREL_SOAK_EVENTS")) {
-        const long long count = std::atoll(text);
-        if (count > 0)
-            return static_cast<std::size_t>(count);
-    }
-    return defaultEvents;
+    const char* text = std::getenv("TAMBOREL_SOAK_EVENTS");
+    const long long count = text != nullptr ? std::atoll(text) : 0;
+    return count > 0 ? static_cast<std::size_t>(count) : defaultEvents;
 }
 
 // Hands decoded events to the application the way the MIDI input does: note-ons, key
