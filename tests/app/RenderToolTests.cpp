@@ -5,7 +5,7 @@
 #include "app/RenderTool.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
+#include <sndfile.hh>
 
 #include <csignal>
 #include <sstream>
@@ -66,15 +66,11 @@ protected:
     }
 
     std::vector<float> leftOfOutput() {
-        SF_INFO info{};
-        SNDFILE* f = sf_open((dir / "out.wav").c_str(), SFM_READ, &info);
-        EXPECT_NE(f, nullptr);
-        EXPECT_EQ(info.samplerate, 48000);
-        EXPECT_EQ(info.channels, 2);
-        std::vector<float> frames(static_cast<std::size_t>(info.frames) * 2);
-        sf_readf_float(f, frames.data(), info.frames);
-        sf_close(f);
-        std::vector<float> left;
+        SndfileHandle file((dir / "out.wav").string());
+        EXPECT_EQ(file.samplerate(), 48000);
+        EXPECT_EQ(file.channels(), 2);
+        std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2), left;
+        file.readf(frames.data(), file.frames());
         for (std::size_t i = 0; i < frames.size(); i += 2)
             left.push_back(frames[i]);
         return left;
