@@ -1,6 +1,7 @@
 // Decoding every supported container, converting to the engine's format, and refusing bad
 // files. Test files are written here, with libsndfile and FFmpeg.
 
+#include "AppFolder.h"
 #include "AudioTestSupport.h"
 #include "HeapWatch.h"
 
@@ -10,7 +11,6 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <fstream>
 
 namespace tamborel::audio {
 namespace {
@@ -20,10 +20,6 @@ using testing::measuredFrequency;
 using testing::sine;
 
 const AudioFormat internal{48000.0, 2};
-
-void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 struct Container {
     const char* name;
@@ -124,15 +120,9 @@ TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {
                                           interleave(sine(440.0, 48000, 4800), 2)));
     const auto empty = folder / "empty.wav";
     ASSERT_TRUE(testing::writeWithSndfile(empty, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, {}));
-    writeBytes(folder / "zero.wav", "");
-    writeBytes(folder / "notes.wav", "These are my drum notes, not a sound.\n");
-    std::string header;
-    {
-        std::ifstream in(good, std::ios::binary);
-        header.assign(30, '\0');
-        in.read(header.data(), 30);
-    }
-    writeBytes(folder / "cut.wav", header);
+    test::writeText(folder / "zero.wav", "");
+    test::writeText(folder / "notes.wav", "These are my drum notes, not a sound.\n");
+    test::writeText(folder / "cut.wav", test::readText(good).substr(0, 30));
     std::filesystem::create_directory(folder / "folder.wav");
 
     AudioEngine engine;
@@ -159,7 +149,7 @@ TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {
                                     0,  0, 0x10, 0xB1, 2, 0, 4, 0, 16,   0};
     wav.append(reinterpret_cast<const char*>(format), sizeof format);
     wav += std::string("data\xF0\xFF\xFF\xFF", 8) + std::string(8, '\x01');
-    writeBytes(folder / "huge.wav", wav);
+    test::writeText(folder / "huge.wav", wav);
     test::resetLargestAllocation();
     if (const auto buffer = sampleLoader::decodeFile(folder / "huge.wav")) {
         EXPECT_LE(buffer->frameLength(), 2u);
