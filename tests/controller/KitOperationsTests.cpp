@@ -23,10 +23,16 @@ protected:
         test::writeText(file, "RIFF not really a wave file");
         return file;
     }
-    float playedLevel(int note) {
+    // The level a strike plays at, scaled back to full velocity.
+    float playedLevel(int note, int velocity = 127) {
         silence();
-        state->handleNoteOn(note, 127);
-        return levelNow();
+        state->handleNoteOn(note, velocity);
+        return levelNow() * 127.0f / static_cast<float>(velocity);
+    }
+    fs::path writeLevel(const fs::path& file, float level) {
+        audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                         std::vector<float>(test::sampleFrames * 2, level));
+        return file;
     }
 };
 
@@ -180,18 +186,15 @@ TEST_F(KitOperations, SoloBeatsMuteAndScrollingClamps) {
     state->setVolume(2.0f, PadRole::kick);
     EXPECT_EQ(p().kit.pad(PadRole::kick)->volume, 2.0f);
 
-    using controller::ScrollEvent;
-    EXPECT_FALSE(state->handleScroll({.precise = false, .coarseDeltaY = 1}));
+    // Scrolling over a pad moves its volume, clamped to 0..1.5; {from, wheel, touchpad, to}.
+    EXPECT_FALSE(state->handleScroll({.precise = false, .coarseDeltaY = 1})); // no pad hovered
     state->setHoveredRole(PadRole::snare);
-    state->setVolume(1.45f, PadRole::snare);
-    EXPECT_TRUE(state->handleScroll({.precise = false, .coarseDeltaY = 1}));
-    EXPECT_EQ(p().kit.pad(PadRole::snare)->volume, 1.5f);
-    state->setVolume(0.005f, PadRole::snare);
-    EXPECT_TRUE(state->handleScroll({.precise = true, .preciseDeltaY = -10}));
-    EXPECT_EQ(p().kit.pad(PadRole::snare)->volume, 0.0f);
-    state->setVolume(1.0f, PadRole::snare);
-    EXPECT_TRUE(state->handleScroll({.precise = true, .preciseDeltaY = 10}));
-    EXPECT_FLOAT_EQ(p().kit.pad(PadRole::snare)->volume, 1.12f);
+    for (auto [from, coarse, precise, to] :
+         {std::tuple{1.45f, 1, 0, 1.5f}, {0.005f, 0, -10, 0.0f}, {1.0f, 0, 10, 1.12f}}) {
+        state->setVolume(from, PadRole::snare);
+        EXPECT_TRUE(state->handleScroll({coarse == 0, double(precise), double(coarse)})) << from;
+        EXPECT_FLOAT_EQ(p().kit.pad(PadRole::snare)->volume, to) << from;
+    }
     EXPECT_FALSE(state->handleScroll({.precise = true, .preciseDeltaY = 0}));
 }
 
@@ -228,25 +231,16 @@ TEST_F(KitOperations, MixChangesMarkTheKitUnsavedButARoleWithoutAPadOrNewSetting
 TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurns) {
     const fs::path folder = storage::folder() / "layers";
     fs::create_directories(folder);
-    const auto write = [&](const char* name, float level) {
-        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
-                                         std::vector<float>(test::sampleFrames * 2, level));
-        return folder / name;
-    };
-    const auto played = [&](int velocity) {
-        silence();
-        state->handleNoteOn(38, velocity);
-        return levelNow() * 127.0f / static_cast<float>(velocity);
-    };
-    state->assignSamples({write("snare a.wav", 0.02f), write("snare b.wav", 0.08f),
-                          corruptFile("snare x.wav"), write("snare c.wav", 0.04f)},
+    state->assignSamples({writeLevel(folder / "snare a.wav", 0.02f),
+                          writeLevel(folder / "snare b.wav", 0.08f), corruptFile("snare x.wav"),
+                          writeLevel(folder / "snare c.wav", 0.04f)},
                          PadRole::snare);
     const DrumPad snare = *p().kit.pad(PadRole::snare);
     ASSERT_EQ(snare.samples.size(), 3u); // the corrupt file is left out
     EXPECT_EQ(snare.sampleURL->fileName(), "snare b.wav");
     EXPECT_EQ(storage::loadKit(savedFile())->pad(PadRole::snare)->samples, snare.samples);
     for (auto [velocity, level] : {std::pair{1, 0.02f}, {42, 0.02f}, {43, 0.04f}, {127, 0.08f}})
-        EXPECT_NEAR(played(velocity), level, 1e-5f) << velocity;
+        EXPECT_NEAR(playedLevel(38, velocity), level, 1e-5f) << velocity;
 
     // Edited: the soft layer doubled and widened, the loudest removed; the main sample goes
     // with it, so the first one left takes its place.
@@ -258,7 +252,7 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
     state->setPadSamples(PadRole::snare, edited, TakeOrder::random);
     EXPECT_EQ(p().kit.pad(PadRole::snare)->samples, edited);
     EXPECT_EQ(p().kit.pad(PadRole::snare)->sampleURL, edited[0].url);
-    EXPECT_NEAR(played(100), 0.04f, 1e-5f);
+    EXPECT_NEAR(playedLevel(38, 100), 0.04f, 1e-5f);
     edited[0].high = 0; // refused whole
     state->setPadSamples(PadRole::snare, edited, TakeOrder::cycle);
     EXPECT_EQ(p().kit.pad(PadRole::snare)->takeOrder, TakeOrder::random);
@@ -266,8 +260,8 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
     // A folder of numbered takes: the kick's takes alternate at one velocity.
     fs::remove_all(folder);
     fs::create_directories(folder);
-    write("Kick 1.wav", 0.01f);
-    write("Kick 2.wav", 0.03f);
+    writeLevel(folder / "Kick 1.wav", 0.01f);
+    writeLevel(folder / "Kick 2.wav", 0.03f);
     state->importFolder(folder);
     ASSERT_EQ(p().kit.pad(PadRole::kick)->samples.size(), 2u);
     std::vector<float> levels;
@@ -297,10 +291,8 @@ TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
 TEST_F(KitOperations, ImportedKitsPlayTheirLayersAndSayWhatWasLeftOut) {
     const fs::path folder = storage::folder() / "source";
     fs::create_directories(folder);
-    for (auto [name, level] : {std::pair{"soft.wav", 0.02f}, {"hard.wav", 0.08f}})
-        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
-                                         std::vector<float>(test::sampleFrames * 2, level));
-    fs::copy_file(folder / "soft.wav", folder / "cowbell.wav");
+    writeLevel(folder / "hard.wav", 0.08f);
+    fs::copy_file(writeLevel(folder / "soft.wav", 0.02f), folder / "cowbell.wav");
     test::writeText(folder / "Layers.sfz", "<group> key=36\n<region> sample=soft.wav hivel=38\n"
                                            "<region> sample=hard.wav lovel=39\n"
                                            "<region> key=56 sample=cowbell.wav\n");
@@ -310,11 +302,8 @@ TEST_F(KitOperations, ImportedKitsPlayTheirLayersAndSayWhatWasLeftOut) {
     EXPECT_EQ(p().kit.name, "Layers");
     EXPECT_NE(p().kit.id, before);
     EXPECT_TRUE(p().dirty);
-    for (auto [velocity, level] : {std::pair{38, 0.02f}, {39, 0.08f}}) {
-        silence();
-        state->handleNoteOn(36, velocity);
-        EXPECT_NEAR(levelNow() * 127.0f / static_cast<float>(velocity), level, 1e-5f) << velocity;
-    }
+    for (auto [velocity, level] : {std::pair{38, 0.02f}, {39, 0.08f}})
+        EXPECT_NEAR(playedLevel(36, velocity), level, 1e-5f) << velocity;
     test::writeText(folder / "broken.sfz", "<region sample=soft.wav");
     const DrumKit kept = p().kit;
     state->importKit(folder / "broken.sfz");
