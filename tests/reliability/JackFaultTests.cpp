@@ -11,13 +11,11 @@
 #include "platform/ManualMainQueue.h"
 
 #include <gmock/gmock.h>
-#include <jack/midiport.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <functional>
 #include <iostream>
 #include <thread>
 
