@@ -19,7 +19,7 @@ protected:
 
 } // namespace
 
-TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheRoleAndOffEveryOtherPad) {
+TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEveryOtherPad) {
     state->assignNote(38, PadRole::snareRim); // the rim now shares 38 with the snare's list
     state->startLearn(PadRole::snare);
     state->handleNoteOn(38, 127);
@@ -38,9 +38,8 @@ TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheRoleAndOffEveryOtherPad
     silence();
     state->handleNoteOn(38, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::snare));
-}
 
-TEST_F(LearnAndCapture, TheLastArmedRoleLearnsAndTwoQuickStrikesBothLearn) {
+    // The last armed role learns, and two quick strikes both learn.
     state->startLearn(PadRole::kick);
     state->startLearn(PadRole::snare);
     state->handleNoteOn(70, 127);
@@ -50,7 +49,7 @@ TEST_F(LearnAndCapture, TheLastArmedRoleLearnsAndTwoQuickStrikesBothLearn) {
     EXPECT_EQ(notesOf(PadRole::kick), (std::vector<std::int64_t>{36}));
 }
 
-TEST_F(LearnAndCapture, CaptureSelectsARoleSilentlyAndIgnoresUnknownNotes) {
+TEST_F(LearnAndCapture, CaptureSelectsTheLastStruckRoleSilentlyOverLearnAndIgnoresUnknownNotes) {
     state->setCapturedRole(PadRole::ride);
     state->armCaptureForAssign();
     EXPECT_FALSE(state->published().capturedRole);
@@ -65,9 +64,8 @@ TEST_F(LearnAndCapture, CaptureSelectsARoleSilentlyAndIgnoresUnknownNotes) {
     settle();
     EXPECT_EQ(state->published().capturedRole, PadRole::kick);
     EXPECT_FALSE(state->published().capturingForAssign);
-}
 
-TEST_F(LearnAndCapture, CaptureWinsOverLearnAndTheLaterOfTwoStrikesWins) {
+    // Capture wins over learn, and the later of two strikes wins.
     state->startLearn(PadRole::ride);
     state->armCaptureForAssign();
     state->handleNoteOn(36, 127);
