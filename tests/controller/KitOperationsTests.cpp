@@ -60,7 +60,7 @@ TEST_F(KitOperations, FirstStartOpensTheFactoryKitAndARememberedKitWinsLater) {
     fs::remove(storage::folder() / "Kits");
 }
 
-TEST_F(KitOperations, AssigningASampleSavesTheKitButABadFileChangesNothing) {
+TEST_F(KitOperations, AssigningOrClearingASampleSavesTheKitButABadFileChangesNothing) {
     state->renameKit("Assign");
     state->assignSample(sampleFile(PadRole::snare), PadRole::snare);
     EXPECT_FALSE(p().dirty);
@@ -85,9 +85,8 @@ TEST_F(KitOperations, AssigningASampleSavesTheKitButABadFileChangesNothing) {
     state->assignSample(sampleFile(PadRole::ride), PadRole::ride);
     EXPECT_FALSE(p().dirty);
     EXPECT_FALSE(p().kit.pad(PadRole::ride));
-}
 
-TEST_F(KitOperations, ClearingASampleSilencesTheRoleAndKeepsItsMix) {
+    // Clearing a sample silences the role, keeps its mix and saves.
     state->assignSample(sampleFile(PadRole::kick), PadRole::kick);
     state->setVolume(0.5f, PadRole::kick);
     state->clearSample(PadRole::kick);
