@@ -10,8 +10,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include <unistd.h>
 
 using namespace tamborel;
@@ -83,10 +81,8 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
 
 TEST(AlsaDeviceNames, CardsAreNamedByTheirIdAndFoundAgainUnderANewNumber) {
     // This boot: the onboard card came first, the drum module second.
-    const std::map<int, std::string> ids{{0, "PCH"}, {1, "TD17"}};
-    auto cardId = [&](int index) -> std::optional<std::string> {
-        const auto it = ids.find(index);
-        return it != ids.end() ? std::optional(it->second) : std::nullopt;
+    auto cardId = [](int index) -> std::optional<std::string> {
+        return index == 0 ? "PCH" : index == 1 ? std::optional<std::string>("TD17") : std::nullopt;
     };
     const std::pair<const char*, const char*> names[] = {
         {"HDA Intel PCH: ALC892 Analog (hw:0,0)",
