@@ -80,17 +80,22 @@ TestCase {
             { tag: "no strike yet", page: settingsComponent, path: "lastStrike", text: "Last strike: none yet" },
             { tag: "last strike", page: settingsComponent, state: { lastIncomingVelocity: 96, lastResultingVelocity: 90 }, path: "lastStrike", text: "Last strike: 96 \u2192 90" },
             { tag: "TD-17 on the page", page: settingsComponent, state: { td17Detected: true }, path: "td17Value", text: "Detected" },
-            { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input" },
-            { tag: "first source", page: barComponent, state: { midiSources: ["A", "B"] }, path: "midiPill", text: "A" },
-            { tag: "TD-17 in the bar", page: barComponent, state: { midiSources: ["IAC Bus", "Roland TD-17"], td17Detected: true }, path: "midiPill", text: "TD-17 connected" },
+            { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input", light: "hot" },
+            { tag: "first source", page: barComponent, state: { midiSources: ["A", "B"] }, path: "midiPill", text: "A", light: "warn" },
+            { tag: "TD-17 in the bar", page: barComponent, state: { midiSources: ["IAC Bus", "Roland TD-17"], td17Detected: true }, path: "midiPill", text: "TD-17 connected", light: "good" },
             { tag: "latency", page: barComponent, state: { latencyMs: 5.804 }, path: "latencyPill", text: "5.8 ms" },
+            { tag: "engine stopped", page: barComponent, path: "enginePill", text: "Stopped", light: "hot" },
+            { tag: "engine running", page: barComponent, state: { engineRunning: true }, path: "enginePill", text: "Audio", light: "good" },
             { tag: "unsaved kit", page: barComponent, state: { dirty: true }, path: "kitTitle", text: "Funk \u2022" },
         ];
     }
 
+    // `light`: the status pill's dot, by its theme colour.
     function test_text(row) {
-        const page = makePage(row.page, makeState(row.state, row.pads));
-        compare(child(page, row.path).text, row.text);
+        const item = child(makePage(row.page, makeState(row.state, row.pads)), row.path);
+        compare(item.text, row.text);
+        if (row.light)
+            compare(item.dot, Theme[row.light]);
     }
 
     // A control calls its one operation, for its own pad, and a button on a pad card does
