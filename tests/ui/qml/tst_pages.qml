@@ -86,6 +86,7 @@ TestCase {
             { tag: "latency", page: barComponent, state: { latencyMs: 5.804 }, path: "latencyPill", text: "5.8 ms" },
             { tag: "engine stopped", page: barComponent, path: "enginePill", text: "Stopped", light: "hot" },
             { tag: "engine running", page: barComponent, state: { engineRunning: true }, path: "enginePill", text: "Audio", light: "good" },
+            { tag: "saved kit", page: barComponent, path: "kitTitle", text: "Funk" },
             { tag: "unsaved kit", page: barComponent, state: { dirty: true }, path: "kitTitle", text: "Funk \u2022" },
         ];
     }
@@ -198,14 +199,18 @@ TestCase {
         compare(state.capturedRole, "");
         tryCompare(page.assignSheet, "visible", false);
 
-        // Cancelling the picker assigns nothing and still closes the sheet.
+        // Cancelling the picker, or the sheet, assigns nothing and still closes the sheet.
         state.capturedRole = "kick";
         tryCompare(page.assignSheet, "opened", true);
         picker.answer = null;
         keyClick(Qt.Key_Return);
         compare(picker.picks, 2);
-        compare(state.callsTo("assignSample").length, 1);
         compare(state.capturedRole, "");
+        state.capturedRole = "kick";
+        tryCompare(page.assignSheet, "opened", true);
+        mouseClick(child(page.assignSheet.contentItem, "cancelButton"));
+        compare(state.capturedRole, "");
+        compare(state.callsTo("assignSample").length, 1);
     }
 
     // Mixer
@@ -215,6 +220,7 @@ TestCase {
         const page = makePage(mixerComponent, state);
         compare(child(page, "strip-kick").opacity, 1);
         compare(child(page, "strip-snare").opacity, 0.45);
+        verify(child(page, ["strip-kick", "soloButton"]).on);
 
         // A fader drives its pad on every move, not only when let go.
         const fader = child(page, ["strip-ride", "volumeFader"]);
@@ -301,7 +307,7 @@ TestCase {
 
     // Settings
 
-    function test_devicePickerFollowsTheStoredDevice() {
+    function test_devicePickerFollowsTheStoredDeviceAndMidiSourcesAreListed() {
         const state = makeState({ outputDevices: [{ id: 1, uid: "hw:0", name: "Built-in" }, { id: 2, uid: "usb", name: "USB Audio" }] });
         const page = makePage(settingsComponent, state);
         compare(page.devicePicker.displayText, "System Default");
@@ -319,6 +325,10 @@ TestCase {
         page.ratePicker.activated(0);
         compare(state.settings.sampleRate, 44100);
         compare(state.settings.outputDeviceUID, "gone");
+
+        verify(child(page, "noSources").visible);
+        state.set({ midiSources: ["A", "Roland TD-17"] });
+        verify(!child(page, "noSources").visible && child(page, "source-1"));
     }
 
     function test_velocityCurveShowsWhatTheStateHas() {
