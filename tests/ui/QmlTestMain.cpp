@@ -1,7 +1,6 @@
 // Qt Quick Test runner for the QML components. Each run gets its own data
-// folder and a resources folder holding two drum pictures: "kick" in drums/ and
-// "ride" at the top, and the stand-in state as `MockState` from
-// `TamborelTesting`.
+// folder, a resources folder holding one drum picture (the kick's), and the
+// stand-in state as `MockState` from `TamborelTesting`.
 
 #include "StandInBridge.h"
 #include "ui/ImageProviders.h"
@@ -44,11 +43,6 @@ public:
         if (QWindow* w = windowOf(item))
             QTest::mouseRelease(w, Qt::LeftButton, {}, at(item, x, y), delayMs);
     }
-    Q_INVOKABLE void click(QQuickItem* item) {
-        if (QWindow* w = windowOf(item))
-            QTest::mouseClick(w, Qt::LeftButton, {},
-                              at(item, item->width() / 2, item->height() / 2));
-    }
 
 private:
     static QWindow* windowOf(QQuickItem* item) { return item ? item->window() : nullptr; }
@@ -77,7 +71,6 @@ private:
         QImage picture(16, 16, QImage::Format_ARGB32);
         picture.fill(QColor(200, 120, 40));
         picture.save(resources + "/drums/kick.png", "PNG");
-        picture.save(resources + "/ride.png", "PNG");
         qputenv("TAMBOREL_RESOURCES", resources.toUtf8());
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         tamborel::ui::useIconTheme();

@@ -6,8 +6,6 @@
 
 #include "ui/AppViewModel.h"
 
-#include <algorithm>
-
 namespace tamborel::testing {
 
 class StandInBridge : public ui::AppViewModel {
@@ -19,19 +17,12 @@ class StandInBridge : public ui::AppViewModel {
 public:
     explicit StandInBridge(QObject* parent = nullptr) : AppViewModel(parent) {
         publish({{"kitName", "Funk"},
-                 {"masterVolume", 1.0},
-                 {"lastHit", QString::fromUtf8("\u2014")},
                  {"settings", QVariantMap{{"outputDeviceUID", QVariant::fromValue(nullptr)},
                                           {"bufferFrames", 256},
                                           {"sampleRate", 48000}}},
                  {"velocityCurve", "linear"},
-                 {"lowestVelocity", 1},
-                 {"fixedVelocity", 100},
-                 {"curvePoints", identityCurve()},
                  {"pedalController", 4},
-                 {"pedalCalibrationStep", "idle"},
-                 {"pedalReading", -1},
-                 {"pedalRange", "Not calibrated"}});
+                 {"pedalCalibrationStep", "idle"}});
     }
 
     Q_INVOKABLE void set(const QVariantMap& fields) { publish(fields); }
@@ -58,15 +49,9 @@ public:
     }
     void importFolder(const QUrl& folder) override { record("importFolder", {folder.toString()}); }
     void importFiles(const QList<QUrl>& files) override {
-        QStringList names;
-        for (const QUrl& file : files)
-            names.append(file.toString());
-        record("importFiles", {names});
+        record("importFiles", {QUrl::toStringList(files)});
     }
-    void saveKit() override {
-        record("saveKit");
-        set({{"dirty", false}});
-    }
+    void saveKit() override { record("saveKit"); }
     void newKit() override { record("newKit"); }
     void loadKit(const QUrl& file) override { record("loadKit", {file.toString()}); }
     void importKit(const QUrl& file) override { record("importKit", {file.toString()}); }
@@ -111,12 +96,6 @@ public:
     void toggleSolo(PadRole role) override { record("toggleSolo", {name(role)}); }
 
 private:
-    static QVariantList identityCurve() {
-        QVariantList points;
-        for (int v = 0; v < 128; ++v)
-            points.append(std::max(v, 1));
-        return points;
-    }
     static QString name(PadRole role) {
         return QString::fromUtf8(rawValue(role).data(), qsizetype(rawValue(role).size()));
     }

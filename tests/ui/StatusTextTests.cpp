@@ -1,4 +1,4 @@
-// The status bar's text where tests/ui/qml/tst_statusbar.qml cannot reach: locales, odd
+// The status bar's text where tests/ui/qml/tst_pages.qml cannot reach: locales, odd
 // numbers and file names.
 
 #include "ui/StatusText.h"

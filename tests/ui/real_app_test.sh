@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Starts the real application in a virtual X server with an empty data folder, waits for
-# its window, swipes through the four pages saving a screenshot of each, and checks that
-# the first start installed the factory kits.
+# Starts the real application in a virtual X server with an empty data folder: its window
+# must appear and, once shown, boot the state, which installs the factory kits. A screenshot
+# of the first page lands in OUTPUT_DIR for review. (The window tests drive every page.)
 #   real_app_test.sh TAMBOREL SCREENSHOT_TOOL OUTPUT_DIR
 set -euo pipefail
 
@@ -26,7 +26,6 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
-  echo "--- application output ---" >&2
   cat "$work/app.log" >&2 || true
   exit 1
 }
@@ -40,36 +39,14 @@ export JACK_NO_START_SERVER=1
 "$app" >"$work/app.log" 2>&1 &
 pid=$!
 
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tamborel$' 2>/dev/null | head -n1) \
+timeout 30 xdotool search --sync --onlyvisible --name '^Tamborel$' >/dev/null 2>&1 \
   || fail "no window titled Tamborel appeared"
-[ -n "$window" ] || fail "no window titled Tamborel appeared"
-sleep 2 # first frames, boot and the factory kits' samples
-
-eval "$(xdotool getwindowgeometry --shell "$window")"
-cx=$((X + WIDTH / 2))
-cy=$((Y + HEIGHT * 2 / 3))
-
-pages=(pads mixer mapping settings)
-for i in "${!pages[@]}"; do
-  if [ "$i" -gt 0 ]; then
-    # A quick flick to the left: next page.
-    xdotool mousemove "$cx" "$cy" mousedown 1 \
-      mousemove $((cx - 60)) "$cy" sleep 0.02 mousemove $((cx - 160)) "$cy" sleep 0.02 \
-      mousemove $((cx - 280)) "$cy" sleep 0.02 mousemove $((cx - 400)) "$cy" sleep 0.02 \
-      mouseup 1
-    sleep 1.5
-  fi
-  "$shot" "$out/$((i + 1))-${pages[$i]}.png" || fail "screenshot of ${pages[$i]} failed"
-done
-
-kill -0 "$pid" 2>/dev/null || fail "the application quit"
-
-distinct=$(for f in "$out"/[1-4]-*.png; do md5sum <"$f"; done | sort -u | wc -l)
-[ "$distinct" -eq 4 ] || fail "swiping did not show four different pages ($distinct distinct)"
-
 kits="$XDG_DATA_HOME/Tamborel/Kits"
-[ -f "$kits/Classic Rock.json" ] || fail "the factory kit Classic Rock was not installed"
-count=$(find "$kits" -maxdepth 1 -name '*.json' | wc -l)
-[ "$count" -ge 4 ] || fail "expected four factory kits, found $count"
-
-echo "screenshots in $out"
+for _ in $(seq 50); do
+  [ -f "$kits/Classic Rock.json" ] && break
+  sleep 0.2
+done
+[ -f "$kits/Classic Rock.json" ] || fail "the shown window did not boot: no factory kit installed"
+sleep 1 # the kit's first frames
+"$shot" "$out/real-app.png" || fail "screenshot failed"
+kill -0 "$pid" 2>/dev/null || fail "the application quit"

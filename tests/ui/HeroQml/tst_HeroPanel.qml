@@ -33,71 +33,37 @@ TestCase {
         HeroPanel {}
     }
 
-    function makePanel() {
+    function test_placeholderThenOneViewThatPopsForEachNewHit() {
         const state = createTemporaryObject(stateComponent, testCase);
         const panel = createTemporaryObject(panelComponent, testCase, { bridge: state });
-        return { state: state, panel: panel };
-    }
-
-    function test_placeholderUntilTheFirstHitThenTheRoleName() {
-        const { state, panel } = makePanel();
         verify(findChild(panel, "placeholder").visible);
         verify(!findChild(panel, "roleName").visible);
         compare(panel.sceneView, null);
 
-        state.hit("snare");
-        verify(!findChild(panel, "placeholder").visible);
-        verify(findChild(panel, "roleName").visible);
-        compare(findChild(panel, "roleName").text, "Snare");
-        verify(panel.sceneView !== null);
-        compare(panel.sceneView.modelName, "drum");
-    }
-
-    function test_pulseRules() {
-        const { state, panel } = makePanel();
-        state.hit("snare");
-        compare(panel.pulse, 2, "the new hero role and the new sounding set each count");
-
-        state.hit("snare");
-        compare(panel.pulse, 2, "a repeat while the role still sounds changes nothing");
-
-        state.release("snare");
-        compare(panel.pulse, 2, "the set changed but no longer holds the hero role");
-
-        // A then B within the sounding window: A leaving still changes the set, and it holds
-        // the hero role B.
-        state.hit("tom1");
-        compare(panel.pulse, 4);
-        state.hit("tom2");
-        compare(panel.pulse, 6);
-        state.release("tom1");
-        compare(panel.pulse, 7);
-        state.release("tom2");
-        compare(panel.pulse, 7);
-    }
-
-    function test_oneViewFollowsEveryModelChange() {
-        const { state, panel } = makePanel();
-        state.hit("snare");
+        // [action, role, pulses so far]: a new hero role and a new sounding set holding it
+        // each count; a repeat while the role still sounds, or a set without it, does not.
+        const steps = [["hit", "snare", 2], ["hit", "snare", 2], ["release", "snare", 2],
+                       ["hit", "tom1", 4], ["hit", "tom2", 6], ["release", "tom1", 7],
+                       ["release", "tom2", 7]];
+        for (const [action, role, pulse] of steps) {
+            state[action](role);
+            compare(panel.pulse, pulse, action + " " + role);
+        }
+        verify(!findChild(panel, "placeholder").visible && findChild(panel, "roleName").visible);
         const view = panel.sceneView;
+        compare(view.modelName, "drum");
+
         state.hit("crash1");
-        state.hit("tom1");
         state.hit("ride");
         verify(panel.sceneView === view, "a drummer's groove must not rebuild the 3-D view");
         compare(view.modelName, "cymbal");
-        compare(view.pulse, panel.pulse);
         compare(findChild(panel, "roleName").text, "Ride");
         verify(findChild(view, "cymbalModel").shown && !findChild(view, "drumModel").shown);
-    }
 
-    function test_aMissingModelLeavesAnEmptyCardWithTheName() {
-        // The runner's resources hold no models.
-        const { state, panel } = makePanel();
-        state.hit("ride");
-        verify(!panel.sceneView.geometry.loaded);
-        verify(!findChild(panel, "placeholder").visible);
-        verify(findChild(panel, "roleName").visible);
-        compare(panel.sceneView.coordinator.lastPulse, panel.pulse);
-        compare(panel.sceneView.coordinator.pops, 0);
+        // The runner's resources hold no models: the card stays empty but named, and pops
+        // nothing it cannot show.
+        verify(!view.geometry.loaded);
+        compare(view.coordinator.lastPulse, panel.pulse);
+        compare(view.coordinator.pops, 0);
     }
 }

@@ -29,17 +29,13 @@ TestCase {
         waitForRendering(content);
     }
 
-    // A drag on the page strip through the given points (relative to the press point),
-    // `stepMs` apart; the release comes `restMs` after the last move.
-    function dragBy(points, stepMs, restMs, release) {
+    // Presses the middle of the page strip and moves through the given points (relative to
+    // the press point), `stepMs` apart, without letting go.
+    function dragBy(points, stepMs) {
         const x0 = pager.width / 2, y0 = pager.height / 2;
         pointer.press(pager, x0, y0, 1);
         for (const p of points)
             pointer.move(pager, x0 + p[0], y0 + p[1], stepMs);
-        if (release !== false) {
-            const last = points[points.length - 1];
-            pointer.release(pager, x0 + last[0], y0 + last[1], restMs);
-        }
     }
 
     function steps(dx, dy, n) {
@@ -49,86 +45,48 @@ TestCase {
         return out;
     }
 
-    function test_shortDragsDoNotMoveTheStrip() {
-        dragBy(steps(-12, 0, 4), 16, 16, false);
-        compare(pager.drag, 0);
-        verify(!pager.tracking);
-        pointer.release(pager, pager.width / 2 - 12, pager.height / 2, 16);
-        compare(pager.currentIndex, 0);
+    // A drag on the strip from page `from` through `points`, `step` ms apart, let go
+    // `rest` ms after the last move: the strip's offset just before letting go, and the page
+    // it lands on. Ten per cent of the width in 40 ms predicts an end past the 16 % threshold;
+    // a third of the page goes on however slowly; pulls beyond the ends are damped.
+    function test_drag_data() {
+        return [
+            { tag: "short drag", from: 0, points: steps(-12, 0, 4), step: 16, rest: 16, drag: 0, page: 0 },
+            { tag: "quick flick", from: 0, points: steps(-100, 0, 4), step: 10, rest: 5, page: 1 },
+            { tag: "slow 15 % springs back", from: 1, points: steps(-150, 0, 10), step: 40, rest: 300, page: 1 },
+            { tag: "slow third goes on", from: 1, points: steps(-330, 0, 10), step: 40, rest: 300, page: 2 },
+            { tag: "slow third back", from: 2, points: steps(330, 0, 10), step: 40, rest: 300, page: 1 },
+            { tag: "pull before the first", from: 0, points: steps(100, 0, 5), step: 16, rest: 300, drag: 32, page: 0 },
+            { tag: "pull past the last", from: 3, points: steps(-100, 0, 5), step: 16, rest: 300, drag: -32, page: 3 },
+            { tag: "mostly vertical", from: 0, points: steps(30, 60, 6), step: 16, rest: 16, drag: 0, page: 0 },
+            // Starts sideways, ends mostly vertical: on letting go the strip is back at once.
+            { tag: "turns vertical", from: 1, points: steps(-60, 0, 4).concat([[-60, 100]]), step: 16, rest: 16, drag: -60, page: 1, atOnce: true },
+        ];
     }
 
-    function test_pullingBeyondTheEndsIsDampedAndSpringsBack() {
-        dragBy(steps(100, 0, 5), 16, 300, false);
-        fuzzyCompare(pager.drag, 32, 0.001);
-        pointer.release(pager, pager.width / 2 + 100, pager.height / 2, 300);
-        compare(pager.currentIndex, 0);
+    function test_drag(row) {
+        pager.selectPage(row.from);
+        tryCompare(pager.strip, "x", -row.from * pager.width, 3000);
+        dragBy(row.points, row.step);
+        if (row.drag !== undefined)
+            fuzzyCompare(pager.drag, row.drag, 0.001);
+        const last = row.points[row.points.length - 1];
+        pointer.release(pager, pager.width / 2 + last[0], pager.height / 2 + last[1], row.rest);
+        compare(pager.currentIndex, row.page);
         compare(pager.drag, 0);
-        tryCompare(pager.strip, "x", 0, 3000);
-
-        pager.selectPage(3);
-        tryCompare(pager.strip, "x", -3 * pager.width, 3000);
-        dragBy(steps(-100, 0, 5), 16, 300, false);
-        fuzzyCompare(pager.drag, -32, 0.001);
-        pointer.release(pager, pager.width / 2 - 100, pager.height / 2, 300);
-        compare(pager.currentIndex, 3);
+        if (row.atOnce)
+            compare(pager.strip.x, -row.page * pager.width);
+        tryCompare(pager.strip, "x", -row.page * pager.width, 3000);
     }
 
-    function test_aQuickFlickChangesPageButASlowDragDoesNot() {
-        // 10 % of the width in 40 ms: the predicted end passes the 16 % threshold.
-        dragBy(steps(-100, 0, 4), 10, 5);
-        compare(pager.currentIndex, 1);
-        compare(pager.drag, 0);
-
-        // 15 % and then a rest before letting go: springs back.
-        dragBy(steps(-150, 0, 10), 40, 300);
-        compare(pager.currentIndex, 1);
-
-        // A third of the page, however slowly, goes on; dragging right comes back.
-        dragBy(steps(-330, 0, 10), 40, 300);
-        compare(pager.currentIndex, 2);
-        dragBy(steps(330, 0, 10), 40, 300);
-        compare(pager.currentIndex, 1);
-    }
-
-    function test_mostlyVerticalDragsAreLeftToThePage() {
-        dragBy(steps(30, 60, 6), 16, 16, false);
-        compare(pager.drag, 0);
-        pointer.release(pager, pager.width / 2 + 30, pager.height / 2 + 60, 16);
-        compare(pager.currentIndex, 0);
-
-        // Starts sideways, ends mostly vertical: the offset drops at once, no spring.
-        pager.selectPage(1);
-        tryCompare(pager.strip, "x", -pager.width, 3000);
-        dragBy(steps(-60, 0, 4).concat([[-60, 100]]), 16, 16, false);
-        fuzzyCompare(pager.drag, -60, 0.001);
-        pointer.release(pager, pager.width / 2 - 60, pager.height / 2 + 100, 16);
-        compare(pager.drag, 0);
-        compare(pager.currentIndex, 1);
-        compare(pager.strip.x, -pager.width);
-    }
-
-    function test_tabsSelectPagesAndCancelADrag() {
+    function test_theSelectionPillFollowsTheTab() {
         const tabBar = content.tabBar;
-        pointer.click(findChild(tabBar, "tab-Mapping"));
-        compare(pager.currentIndex, 2);
-        compare(tabBar.currentIndex, 2);
-        const pill = findChild(tabBar, "selectionPill");
         const mapping = findChild(tabBar, "tab-Mapping");
+        mouseClick(mapping);
+        compare(pager.currentIndex, 2);
+        const pill = findChild(tabBar, "selectionPill");
         tryVerify(() => Math.abs(pill.x - mapping.mapToItem(tabBar, 0, 0).x) < 0.5, 3000);
         tryVerify(() => Math.abs(pill.width - mapping.width) < 0.5, 3000);
-
-        // A page change from the tab bar while the strip is partly dragged.
-        dragBy(steps(-80, 0, 4), 16, 16, false);
-        fuzzyCompare(pager.drag, -80, 0.001);
-        tabBar.selected(0);
-        compare(pager.drag, 0);
-        compare(pager.currentIndex, 0);
-        verify(!pager.tracking);
-        pointer.move(pager, pager.width / 2 - 300, pager.height / 2, 16);
-        compare(pager.drag, 0, "the rest of the cancelled drag is ignored");
-        pointer.release(pager, pager.width / 2 - 300, pager.height / 2, 16);
-        compare(pager.currentIndex, 0);
-        tryCompare(pager.strip, "x", 0, 3000);
     }
 
     function test_kitShortcutsWorkOnEveryPage() {
