@@ -1,6 +1,7 @@
 #include "ui/AppBridge.h"
 
 #include "AppFolder.h"
+#include "SoundFiles.h"
 #include "model/Storage.h"
 #include "platform/ManualMainQueue.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 using namespace tamborel;
 using namespace tamborel::ui;
@@ -149,4 +151,43 @@ TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
     }
     EXPECT_EQ(bridge->pedalCalibrationStep(), "idle");
     EXPECT_EQ(bridge->pedalRange(), "Closed at 100, open at 5");
+}
+
+// A layered pad lists its samples; ranges are edited and samples removed through the pad,
+// and an edit that would break the kit, or empty the pad, changes nothing.
+TEST_F(AppBridgeTest, LayeredPadsListAndEditTheirSamples) {
+    const auto folder = storage::folder() / "layers";
+    std::filesystem::create_directories(folder);
+    QList<QUrl> files;
+    for (const auto& [name, level] :
+         {std::pair{"snare soft.wav", 0.1f}, {"snare hard.wav", 0.5f}}) {
+        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(4800, level));
+        files.append(QUrl::fromLocalFile(QString::fromStdString((folder / name).string())));
+    }
+    PadViewModel& snare = bridge->pad(PadRole::snare);
+    QSignalSpy changed(&snare, &PadViewModel::samplesChanged);
+    snare.assignSamples(files);
+    EXPECT_EQ(changed.count(), 1);
+    const auto entry = [&](int i) { return snare.samples().value(i).toMap(); };
+    ASSERT_EQ(snare.samples().size(), 2);
+    EXPECT_EQ(entry(0).value("name").toString(), "snare soft.wav");
+    EXPECT_EQ(entry(1).value("url").toUrl(), files[1]);
+    EXPECT_EQ(entry(0).value("high").toInt() + 1, entry(1).value("low").toInt());
+
+    snare.setSampleRange(0, 1, 100);
+    EXPECT_EQ(entry(0).value("high").toInt(), 100);
+    EXPECT_EQ(state->published().kit.pad(PadRole::snare)->samples[0].high, 100);
+    for (const auto& [index, low, high] :
+         {std::tuple{0, 90, 80}, {0, 0, 50}, {1, 1, 128}, {2, 1, 9}})
+        snare.setSampleRange(index, low, high);
+    EXPECT_EQ(entry(0).value("low").toInt(), 1);
+    EXPECT_EQ(entry(0).value("high").toInt(), 100);
+    EXPECT_EQ(entry(1).value("high").toInt(), 127);
+
+    snare.removeSample(0);
+    ASSERT_EQ(snare.samples().size(), 1);
+    EXPECT_EQ(snare.sampleName(), "snare hard.wav");
+    snare.removeSample(0);
+    EXPECT_TRUE(snare.hasSample()) << "the pad's own remove button clears it";
 }
