@@ -149,6 +149,12 @@ TestCase {
         compare(state.calls[2], ["importFiles", [String(file)]]);
         page.handleDrop(["https://example.com/kick.wav"]);
         compare(state.calls.length, 3);
+        // On a pad card: one file still goes to the mapper, several become the pad's samples.
+        page.handleDrop([file], state.pad("snare"));
+        compare(state.calls[3], ["importFiles", [String(file)]]);
+        page.handleDrop([file, file], state.pad("snare"));
+        compare(state.calls[4][0], "assignSamples");
+        compare(state.calls[4][2], "snare");
     }
 
     function test_captureSheetsFollowTheCaptureFlow() {
