@@ -153,9 +153,9 @@ TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
     EXPECT_EQ(bridge->pedalRange(), "Closed at 100, open at 5");
 }
 
-// A layered pad lists its samples; ranges are edited and samples removed through the pad,
-// and an edit that would break the kit, or empty the pad, changes nothing.
-TEST_F(AppBridgeTest, LayeredPadsListAndEditTheirSamples) {
+// A layered pad lists its samples with their ranges; an edit that would break the kit, or
+// empty the pad, changes nothing. (The window test makes the edits that work.)
+TEST_F(AppBridgeTest, LayeredPadsRefuseEditsThatBreakTheirSamples) {
     const auto folder = storage::folder() / "layers";
     std::filesystem::create_directories(folder);
     QList<QUrl> files;
@@ -166,28 +166,17 @@ TEST_F(AppBridgeTest, LayeredPadsListAndEditTheirSamples) {
         files.append(QUrl::fromLocalFile(QString::fromStdString((folder / name).string())));
     }
     PadViewModel& snare = bridge->pad(PadRole::snare);
-    QSignalSpy changed(&snare, &PadViewModel::samplesChanged);
     snare.assignSamples(files);
-    EXPECT_EQ(changed.count(), 1);
-    const auto entry = [&](int i) { return snare.samples().value(i).toMap(); };
-    ASSERT_EQ(snare.samples().size(), 2);
-    EXPECT_EQ(entry(0).value("name").toString(), "snare soft.wav");
-    EXPECT_EQ(entry(1).value("url").toUrl(), files[1]);
-    EXPECT_EQ(entry(0).value("high").toInt() + 1, entry(1).value("low").toInt());
-
-    snare.setSampleRange(0, 1, 100);
-    EXPECT_EQ(entry(0).value("high").toInt(), 100);
-    EXPECT_EQ(state->published().kit.pad(PadRole::snare)->samples[0].high, 100);
+    const QVariantList before = snare.samples();
+    ASSERT_EQ(before.size(), 2);
+    EXPECT_EQ(before[0].toMap().value("name").toString(), "snare soft.wav");
+    EXPECT_EQ(before[1].toMap().value("high").toInt(), 127);
     for (const auto& [index, low, high] :
          {std::tuple{0, 90, 80}, {0, 0, 50}, {1, 1, 128}, {2, 1, 9}})
         snare.setSampleRange(index, low, high);
-    EXPECT_EQ(entry(0).value("low").toInt(), 1);
-    EXPECT_EQ(entry(0).value("high").toInt(), 100);
-    EXPECT_EQ(entry(1).value("high").toInt(), 127);
-
+    snare.removeSample(2);
+    EXPECT_EQ(snare.samples(), before);
     snare.removeSample(0);
-    ASSERT_EQ(snare.samples().size(), 1);
-    EXPECT_EQ(snare.sampleName(), "snare hard.wav");
     snare.removeSample(0);
-    EXPECT_TRUE(snare.hasSample()) << "the pad's own remove button clears it";
+    EXPECT_EQ(snare.samples().size(), 1) << "the pad's own remove button clears it";
 }
