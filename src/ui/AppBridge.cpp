@@ -38,11 +38,28 @@ std::optional<std::filesystem::path> localPath(const QUrl& url) {
     return std::nullopt;
 }
 
+QVariantList sampleList(const DrumPad& pad) {
+    QVariantList samples;
+    for (const PadSample& sample : pad.playedSamples()) {
+        const auto path = sample.url.toPath();
+        samples.append(QVariantMap{
+            {QStringLiteral("name"), QString::fromStdString(sample.url.fileName())},
+            {QStringLiteral("url"),
+             path ? QUrl::fromLocalFile(QString::fromStdString(path->string())) : QUrl()},
+            {QStringLiteral("low"), sample.low},
+            {QStringLiteral("high"), sample.high},
+            {QStringLiteral("gain"), static_cast<double>(sample.gain)},
+        });
+    }
+    return samples;
+}
+
 QVariantMap padFields(const DrumPad& pad) {
     QVariantList notes;
     for (std::int64_t note : pad.notes)
         notes.append(QVariant::fromValue(static_cast<qlonglong>(note)));
     return {
+        {QStringLiteral("samples"), sampleList(pad)},
         {QStringLiteral("notes"), notes},
         {QStringLiteral("sampleName"),
          pad.sampleURL ? QString::fromStdString(pad.sampleURL->fileName()) : QString()},
@@ -249,6 +266,45 @@ void AppBridge::assignSample(const QUrl& file, PadRole role) {
 
 void AppBridge::clearSample(PadRole role) {
     state_.clearSample(role);
+}
+
+void AppBridge::assignSamples(const QList<QUrl>& files, PadRole role) {
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : files)
+        if (const auto path = localPath(url))
+            paths.push_back(*path);
+    if (!paths.empty())
+        state_.assignSamples(paths, role);
+}
+
+template <typename Edit> void AppBridge::editSamples(PadRole role, Edit edit) {
+    const auto pad = state_.published().kit.pad(role);
+    if (!pad)
+        return;
+    std::vector<PadSample> samples = pad->playedSamples();
+    if (edit(samples))
+        state_.setPadSamples(role, samples, pad->takeOrder);
+}
+
+void AppBridge::setSampleRange(PadRole role, int index, int low, int high) {
+    editSamples(role, [&](std::vector<PadSample>& samples) {
+        if (index < 0 || static_cast<std::size_t>(index) >= samples.size() || low < 1 ||
+            high > 127 || low > high)
+            return false;
+        samples[static_cast<std::size_t>(index)].low = low;
+        samples[static_cast<std::size_t>(index)].high = high;
+        return true;
+    });
+}
+
+void AppBridge::removeSample(PadRole role, int index) {
+    // Removing the last sample clears the pad: that is the pad's own remove button.
+    editSamples(role, [&](std::vector<PadSample>& samples) {
+        if (index < 0 || static_cast<std::size_t>(index) >= samples.size() || samples.size() < 2)
+            return false;
+        samples.erase(samples.begin() + index);
+        return true;
+    });
 }
 
 void AppBridge::importFolder(const QUrl& folder) {

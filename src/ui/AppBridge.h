@@ -48,6 +48,9 @@ public:
     void startLearn(PadRole role) override;
     void assignSample(const QUrl& file, PadRole role) override;
     void clearSample(PadRole role) override;
+    void assignSamples(const QList<QUrl>& files, PadRole role) override;
+    void setSampleRange(PadRole role, int index, int low, int high) override;
+    void removeSample(PadRole role, int index) override;
     void setVolume(double volume, PadRole role) override;
     void setPan(double pan, PadRole role) override;
     void toggleMute(PadRole role) override;
@@ -56,6 +59,9 @@ public:
 private:
     // The one place that says how a published field reads in QML.
     void publishField(controller::Field field);
+    // Hands the pad's samples, changed by `edit`, to the state; `edit` returns false to
+    // leave them as they are.
+    template <typename Edit> void editSamples(PadRole role, Edit edit);
 
     controller::AppState& state_;
 };

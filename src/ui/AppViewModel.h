@@ -166,6 +166,9 @@ public:
     virtual void startLearn(PadRole role) = 0;
     virtual void assignSample(const QUrl& file, PadRole role) = 0;
     virtual void clearSample(PadRole role) = 0;
+    virtual void assignSamples(const QList<QUrl>& files, PadRole role) = 0;
+    virtual void setSampleRange(PadRole role, int index, int low, int high) = 0;
+    virtual void removeSample(PadRole role, int index) = 0;
     virtual void setVolume(double volume, PadRole role) = 0;
     virtual void setPan(double pan, PadRole role) = 0;
     virtual void toggleMute(PadRole role) = 0;

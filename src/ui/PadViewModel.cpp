@@ -42,10 +42,15 @@ PadViewModel::PadViewModel(PadRole role, AppViewModel& owner)
 }
 
 QVariantMap PadViewModel::freshFields() {
-    return {{QStringLiteral("notes"), QVariantList()}, {QStringLiteral("hasSample"), false},
-            {QStringLiteral("sampleName"), QString()}, {QStringLiteral("sampleCount"), 0},
-            {QStringLiteral("volume"), 1.0},           {QStringLiteral("pan"), 0.0},
-            {QStringLiteral("muted"), false},          {QStringLiteral("soloed"), false}};
+    return {{QStringLiteral("notes"), QVariantList()},
+            {QStringLiteral("hasSample"), false},
+            {QStringLiteral("sampleName"), QString()},
+            {QStringLiteral("sampleCount"), 0},
+            {QStringLiteral("samples"), QVariantList()},
+            {QStringLiteral("volume"), 1.0},
+            {QStringLiteral("pan"), 0.0},
+            {QStringLiteral("muted"), false},
+            {QStringLiteral("soloed"), false}};
 }
 
 QString PadViewModel::role() const {
@@ -104,6 +109,18 @@ void PadViewModel::assignSample(const QUrl& file) {
 
 void PadViewModel::clearSample() {
     owner_.clearSample(role_);
+}
+
+void PadViewModel::assignSamples(const QList<QUrl>& files) {
+    owner_.assignSamples(files, role_);
+}
+
+void PadViewModel::setSampleRange(int index, int low, int high) {
+    owner_.setSampleRange(role_, index, low, high);
+}
+
+void PadViewModel::removeSample(int index) {
+    owner_.removeSample(role_, index);
 }
 
 } // namespace tamborel::ui

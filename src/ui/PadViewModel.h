@@ -60,11 +60,13 @@ class PadViewModel : public ViewModelBase {
     // "MIDI note 38, 40", or empty without notes.
     Q_PROPERTY(QString captureNoteText READ captureNoteText NOTIFY notesChanged)
     Q_PROPERTY(bool hasSample READ hasSample NOTIFY hasSampleChanged)
-    // The sample's file name; empty without a sample. (A pad with several samples
-    // would add a list beside it.)
+    // The main sample's file name; empty without a sample.
     Q_PROPERTY(QString sampleName READ sampleName NOTIFY sampleNameChanged)
     // How many recordings the pad holds (velocity layers and takes); 1 for a plain pad.
     Q_PROPERTY(int sampleCount READ sampleCount NOTIFY sampleNameChanged)
+    // What the pad plays, in the kit's order: [{ name, url, low, high, gain }], one entry
+    // over 1..127 for a plain pad, none without a sample.
+    Q_PROPERTY(QVariantList samples READ samples NOTIFY samplesChanged)
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(double pan READ pan WRITE setPan NOTIFY panChanged)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
@@ -90,6 +92,7 @@ public:
     bool hasSample() const { return field<bool>(QStringLiteral("hasSample")); }
     QString sampleName() const { return field<QString>(QStringLiteral("sampleName")); }
     int sampleCount() const { return field<int>(QStringLiteral("sampleCount")); }
+    QVariantList samples() const { return field<QVariantList>(QStringLiteral("samples")); }
     double volume() const { return field<double>(QStringLiteral("volume")); }
     double pan() const { return field<double>(QStringLiteral("pan")); }
     bool muted() const { return field<bool>(QStringLiteral("muted")); }
@@ -108,6 +111,12 @@ public:
     // A local file URL; anything else is ignored by the bridge.
     Q_INVOKABLE void assignSample(const QUrl& file);
     Q_INVOKABLE void clearSample();
+    // Several local files become the pad's samples, arranged into layers and takes.
+    Q_INVOKABLE void assignSamples(const QList<QUrl>& files);
+    // Edits one entry of `samples` by its index; a range outside 1..127, with low above
+    // high, or an index out of reach changes nothing, nor does removing the last sample.
+    Q_INVOKABLE void setSampleRange(int index, int low, int high);
+    Q_INVOKABLE void removeSample(int index);
 
     // The fields of a pad the kit lacks.
     static QVariantMap freshFields();
@@ -116,6 +125,7 @@ signals:
     void notesChanged();
     void hasSampleChanged();
     void sampleNameChanged();
+    void samplesChanged();
     void volumeChanged();
     void panChanged();
     void mutedChanged();

@@ -1,6 +1,7 @@
 #include "ui/AppBridge.h"
 
 #include "AppFolder.h"
+#include "SoundFiles.h"
 #include "model/Storage.h"
 #include "platform/ManualMainQueue.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 using namespace tamborel;
 using namespace tamborel::ui;
@@ -110,4 +112,32 @@ TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
     }
     EXPECT_EQ(bridge->pedalCalibrationStep(), "idle");
     EXPECT_EQ(bridge->pedalRange(), "Closed at 100, open at 5");
+}
+
+// A layered pad lists its samples with their ranges; an edit that would break the kit, or
+// empty the pad, changes nothing. (The window test makes the edits that work.)
+TEST_F(AppBridgeTest, LayeredPadsRefuseEditsThatBreakTheirSamples) {
+    const auto folder = storage::folder() / "layers";
+    std::filesystem::create_directories(folder);
+    QList<QUrl> files;
+    for (const auto& [name, level] :
+         {std::pair{"snare soft.wav", 0.1f}, {"snare hard.wav", 0.5f}}) {
+        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(4800, level));
+        files.append(QUrl::fromLocalFile(QString::fromStdString((folder / name).string())));
+    }
+    PadViewModel& snare = bridge->pad(PadRole::snare);
+    snare.assignSamples(files);
+    const QVariantList before = snare.samples();
+    ASSERT_EQ(before.size(), 2);
+    EXPECT_EQ(before[0].toMap().value("name").toString(), "snare soft.wav");
+    EXPECT_EQ(before[1].toMap().value("high").toInt(), 127);
+    for (const auto& [index, low, high] :
+         {std::tuple{0, 90, 80}, {0, 0, 50}, {1, 1, 128}, {2, 1, 9}})
+        snare.setSampleRange(index, low, high);
+    snare.removeSample(2);
+    EXPECT_EQ(snare.samples(), before);
+    snare.removeSample(0);
+    snare.removeSample(0);
+    EXPECT_EQ(snare.samples().size(), 1) << "the pad's own remove button clears it";
 }

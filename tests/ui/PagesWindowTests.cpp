@@ -3,14 +3,18 @@
 // Ctrl+S writes the kit, and every page and both capture sheets are
 // photographed for review, with the faults a drummer sees asserted where they can be.
 
+#include "AppFolder.h"
 #include "MainWindowHarness.h"
+#include "SoundFiles.h"
 
 #include "controller/AppState.h"
 #include "model/Storage.h"
 #include "ui/QtMainQueue.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFontMetricsF>
+#include <QMimeData>
 #include <QQuickItem>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -84,6 +88,21 @@ protected:
     }
     QQuickItem* buttonTitled(const QString& text) const {
         return buttonTitled(window->contentItem(), text);
+    }
+
+    // Drags files from outside over the middle of an item, then drops them there unless told.
+    void drop(QQuickItem* on, const QList<QUrl>& files, bool release = true) {
+        static QMimeData mime; // a drag's data outlives its events
+        mime.setUrls(files);
+        const QPoint at =
+            on->mapToScene({on->width() / 2, std::min(on->height() / 2, 50.0)}).toPoint();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &move);
+        QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        if (release)
+            QCoreApplication::sendEvent(window, &dropped);
     }
 
     ui::QtMainQueue queue;
@@ -241,4 +260,56 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     EXPECT_EQ(buttonTitled(QStringLiteral("Open")), nullptr);
     shoot(QStringLiteral("9-export-dialog"));
     QTest::keyClick(window, Qt::Key_Escape);
+}
+
+// Several files dropped on a pad card become its samples; on the Mapping page its row opens
+// to show, edit and remove them; a kit file dropped on that page is imported.
+TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
+    const auto folder = storage::folder() / "drops";
+    std::filesystem::create_directories(folder);
+    const auto file = [&](const char* name, float level) {
+        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(4800, level));
+        return QUrl::fromLocalFile(QString::fromStdString((folder / name).string()));
+    };
+    const auto snarePad = [&] { return *state->published().kit.pad(PadRole::snare); };
+    QQuickItem* snare = harness.item("pad-snare");
+    ASSERT_NE(snare, nullptr);
+    const QList<QUrl> layers{file("snare soft.wav", 0.1f), file("snare hard.wav", 0.5f)};
+    drop(snare, layers, false);
+    shoot(QStringLiteral("10-pads-layer-drag"));
+    drop(snare, layers);
+    QTRY_VERIFY_WITH_TIMEOUT(below(snare, QStringLiteral("sampleCount")) != nullptr, 5000);
+    EXPECT_EQ(below(snare, QStringLiteral("sampleCount"))->property("text"), "2 samples");
+
+    harness.click("tab-Mapping");
+    QQuickItem* row = harness.item("row-snare");
+    ASSERT_NE(row, nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(row), 5000);
+    EXPECT_EQ(below(harness.item("row-kick"), QStringLiteral("discloseButton")), nullptr)
+        << "a pad without samples has nothing to open";
+    QQuickItem* disclose = below(row, QStringLiteral("discloseButton"));
+    ASSERT_NE(disclose, nullptr);
+    harness.click(disclose, {disclose->width() / 2, disclose->height() / 2});
+    QTRY_VERIFY_WITH_TIMEOUT(below(row, QStringLiteral("sample-1")) != nullptr, 5000);
+    shoot(QStringLiteral("11-mapping-layers"));
+
+    // The soft layer's top velocity one step up with the box's "+", then the layer removed.
+    QQuickItem* soft = below(row, QStringLiteral("sample-0"));
+    QQuickItem* high = below(soft, QStringLiteral("highBox"));
+    const int top = snarePad().samples.at(0).high;
+    harness.click(high, {high->width() - 8, high->height() / 2});
+    QTRY_COMPARE_WITH_TIMEOUT(snarePad().samples.at(0).high, top + 1, 5000);
+    harness.click(below(soft, QStringLiteral("removeSample")), {10, 10});
+    QTRY_COMPARE_WITH_TIMEOUT(snarePad().playedSamples().size(), 1u, 5000);
+    EXPECT_EQ(snarePad().sampleURL, FileUrl::fromPath(folder / "snare hard.wav"));
+    EXPECT_EQ(below(row, QStringLiteral("removeSample")), nullptr) << "the last one stays";
+    shoot(QStringLiteral("11-mapping-one-left"));
+
+    test::writeText(folder / "Tiny.sfz", "<region> sample=snare_hard.wav key=38\n");
+    file("snare_hard.wav", 0.5f);
+    drop(harness.item("row-kick"),
+         {QUrl::fromLocalFile(QString::fromStdString((folder / "Tiny.sfz").string()))});
+    QTRY_COMPARE_WITH_TIMEOUT(harness.text("lastHit"), "Imported 1 pad, 1 sample", 5000);
+    EXPECT_EQ(bridge->kitName(), "Tiny");
 }

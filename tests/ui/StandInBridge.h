@@ -88,6 +88,15 @@ public:
         record("assignSample", {file.toString(), name(role)});
     }
     void clearSample(PadRole role) override { record("clearSample", {name(role)}); }
+    void assignSamples(const QList<QUrl>& files, PadRole role) override {
+        record("assignSamples", {QVariant::fromValue(files), name(role)});
+    }
+    void setSampleRange(PadRole role, int index, int low, int high) override {
+        record("setSampleRange", {name(role), index, low, high});
+    }
+    void removeSample(PadRole role, int index) override {
+        record("removeSample", {name(role), index});
+    }
     void setVolume(double volume, PadRole role) override {
         record("setVolume", {volume, name(role)});
     }

@@ -176,6 +176,12 @@ TestCase {
         page.handleDrop([folder, file, "https://example.com/kick.wav"]);
         compare(state.calls[0][0], "importFolder");
         compare(state.calls[1], ["importFiles", [String(folder), String(file)]]);
+        // On a pad card: one file still goes to the mapper, several become the pad's samples.
+        page.handleDrop([file], state.pad("snare"));
+        compare(state.calls[2], ["importFiles", [String(file)]]);
+        page.handleDrop([file, file], state.pad("snare"));
+        compare(state.calls[3][0], "assignSamples");
+        compare(state.calls[3][2], "snare");
     }
 
     function test_captureSheetsNameThePadAndReturnChoosesItsSample() {

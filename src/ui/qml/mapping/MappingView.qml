@@ -12,6 +12,8 @@ Item {
     property bool renaming: false
     property string newName: ""
     property var savedKits: []
+    // A kit file is being dragged over the page.
+    property bool dropTargeted: false
     readonly property alias loadMenu: loadMenu
     readonly property alias renameDialog: renameDialog
     readonly property alias exportDialog: exportDialog
@@ -26,6 +28,17 @@ Item {
     }
 
     onRenamingChanged: renaming ? renameDialog.open() : renameDialog.close()
+
+    // The first kit file among dropped locations, as Import opens them; "" for none.
+    function kitFileAmong(urls) {
+        for (const url of PageText.localFiles(urls)) {
+            const name = String(url).toLowerCase();
+            if (name.endsWith(".json") || name.endsWith("/drumkit.xml")
+                    || name.endsWith(".h2drumkit") || name.endsWith(".sfz"))
+                return url;
+        }
+        return "";
+    }
 
     function startRename() {
         newName = appState.kitName;
@@ -157,7 +170,7 @@ Item {
             MappingHeaderButton {
                 text: "Import"
                 iconName: "square.and.arrow.down.on.square"
-                help: "Import a kit from a .json file"
+                help: "Import a kit (.json, Hydrogen or SFZ), or drop one on this page"
                 onClicked: importDialog.open()
             }
             MappingHeaderButton {
@@ -220,6 +233,34 @@ Item {
                 }
             }
         }
+    }
+
+    // A kit file dropped on the page is imported as Import opens it.
+    DropArea {
+        objectName: "kitDropArea"
+        anchors.fill: parent
+        onEntered: drag => {
+            page.dropTargeted = drag.hasUrls && page.kitFileAmong(drag.urls) !== "";
+            if (page.dropTargeted)
+                drag.accept(Qt.CopyAction);
+            else
+                drag.accepted = false;
+        }
+        onExited: page.dropTargeted = false
+        onDropped: drop => {
+            page.dropTargeted = false;
+            const kit = drop.hasUrls ? page.kitFileAmong(drop.urls) : "";
+            if (kit === "")
+                return;
+            drop.accept(Qt.CopyAction);
+            page.appState.importKit(kit);
+        }
+    }
+    DashedOutline {
+        objectName: "kitDropOutline"
+        anchors.fill: parent
+        anchors.margins: 8
+        visible: page.dropTargeted
     }
 
     ThemedMenu {

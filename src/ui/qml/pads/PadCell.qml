@@ -12,14 +12,17 @@ Item {
     required property AppBridge appState
     required property PadViewModel pad
     property var picker
+    // Several files are being dragged over this card: dropped, they become its samples.
+    property bool dropTarget: false
 
     readonly property string sampleName: pad.hasSample ? pad.sampleName : "No sample"
     readonly property bool hovering: hover.hovered
-    readonly property color rimColor: pad.learning ? Theme.warn
+    readonly property color rimColor: dropTarget ? Theme.accent
+                                    : pad.learning ? Theme.warn
                                     : pad.active ? Theme.accentSoft
                                     : pad.hasSample ? Qt.rgba(Theme.good.r, Theme.good.g, Theme.good.b, 0.35)
                                     : Theme.lineFaint
-    readonly property real rimWidth: pad.learning ? 2 : pad.active ? 1.5 : 0
+    readonly property real rimWidth: dropTarget || pad.learning ? 2 : pad.active ? 1.5 : 0
 
     implicitWidth: PageText.padCardWidth
     implicitHeight: PageText.padCardHeight

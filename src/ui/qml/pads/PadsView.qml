@@ -10,6 +10,8 @@ Item {
 
     required property AppBridge appState
     property bool dropTargeted: false
+    // The card that several dragged files would become the samples of; null otherwise.
+    property PadViewModel dropPad: null
     readonly property int perRow: PageText.padGridColumns(gridArea.width)
     readonly property alias picker: picker
     readonly property alias grid: grid
@@ -17,14 +19,28 @@ Item {
     readonly property alias assignSheet: assignSheet
     readonly property alias heroPlace: heroPlace
 
-    // One folder is imported as a folder; anything else goes through the file mapper.
-    function handleDrop(urls) {
+    // One folder is imported as a folder; several files dropped on a pad card become that
+    // pad's samples; anything else goes through the file mapper, which maps by name.
+    function handleDrop(urls, pad) {
         const files = PageText.localFiles(urls);
         const action = PageText.dropAction(urls);
         if (action === "folder")
             appState.importFolder(files[0]);
+        else if (action === "files" && pad && files.length > 1)
+            pad.assignSamples(files);
         else if (action === "files")
             appState.importFiles(files);
+    }
+
+    // The pad whose card lies under a point of the grid area, for a drop of several files
+    // there; null between cards and for anything else.
+    function layerTarget(urls, x, y) {
+        if (PageText.dropAction(urls) !== "files" || PageText.localFiles(urls).length < 2)
+            return null;
+        const at = gridArea.mapToItem(grid, x, y);
+        const line = grid.childAt(at.x, at.y);
+        const cell = line ? line.childAt(at.x - line.x, at.y - line.y) : null;
+        return cell && cell.pad ? cell.pad : null;
     }
 
     SamplePicker {
@@ -136,6 +152,7 @@ Item {
                                     appState: page.appState
                                     pad: modelData
                                     picker: page.picker
+                                    dropTarget: page.dropPad === modelData
                                 }
                             }
                         }
@@ -149,16 +166,24 @@ Item {
                 anchors.fill: parent
                 onEntered: drag => {
                     page.dropTargeted = drag.hasUrls;
+                    page.dropPad = drag.hasUrls ? page.layerTarget(drag.urls, drag.x, drag.y) : null;
                     if (drag.hasUrls)
                         drag.accept(Qt.CopyAction);
                 }
-                onExited: page.dropTargeted = false
+                onPositionChanged: drag => {
+                    page.dropPad = drag.hasUrls ? page.layerTarget(drag.urls, drag.x, drag.y) : null;
+                }
+                onExited: {
+                    page.dropTargeted = false;
+                    page.dropPad = null;
+                }
                 onDropped: drop => {
                     page.dropTargeted = false;
+                    page.dropPad = null;
                     if (!drop.hasUrls)
                         return;
                     drop.accept(Qt.CopyAction);
-                    page.handleDrop(drop.urls);
+                    page.handleDrop(drop.urls, page.layerTarget(drop.urls, drop.x, drop.y));
                 }
             }
 
@@ -166,7 +191,7 @@ Item {
                 objectName: "dropOutline"
                 anchors.fill: parent
                 anchors.margins: 8
-                visible: page.dropTargeted
+                visible: page.dropTargeted && page.dropPad === null
             }
         }
 
