@@ -63,7 +63,14 @@ Item {
         objectName: "playArea"
         anchors.fill: parent
         cursorShape: Qt.PointingHandCursor
-        onClicked: cell.pad.trigger()
+        // A disabled button lets its click through to here; a click on it must not play.
+        onClicked: mouse => {
+            for (const button of [folderButton, trashButton, learnButton]) {
+                if (button.contains(mapToItem(button, mouse.x, mouse.y)))
+                    return;
+            }
+            cell.pad.trigger();
+        }
     }
 
     ColumnLayout {
