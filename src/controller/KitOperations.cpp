@@ -95,9 +95,19 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     for (const fs::path& file : files)
         if (autoMapper::hasAudioExtension(file) && audioFiles.size() < selection::maxSamplesPerPad)
             audioFiles.push_back(file);
+    // Several files dropped on one pad say how many it took, as the other drops do.
+    const auto report = [&](std::size_t taken) {
+        if (files.size() <= 1)
+            return;
+        published_.lastHit = "Assigned " + std::to_string(taken) + " of " +
+                             std::to_string(files.size()) + " file(s) to " +
+                             std::string(displayName(role));
+        impl_->notify(Field::lastHit);
+    };
     if (audioFiles.size() <= 1) {
         if (!audioFiles.empty())
             assignSample(audioFiles.front(), role);
+        report(audioFiles.size());
         return;
     }
     // Decoded once: measured here, then handed to the engine as they are.
@@ -113,8 +123,10 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
         recordings.push_back({file, attackDb(*buffer)});
         buffers[file] = std::move(buffer);
     }
-    if (recordings.empty())
+    if (recordings.empty()) {
+        report(0);
         return;
+    }
     DrumPad* pad = published_.kit.findPad(role);
     const std::vector<PadSample> samples = sampleSets::arrange(recordings);
     std::vector<audio::LayeredBuffer> layered;
@@ -128,6 +140,7 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
         return;
     pad->sampleURL = samples[sampleSets::mainOf(samples)].url;
     pad->samples = samples.size() > 1 ? samples : std::vector<PadSample>{};
+    report(samples.size());
     impl_->commitKitChange(true);
     saveKit();
 }
