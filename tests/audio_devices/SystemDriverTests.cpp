@@ -2,10 +2,10 @@
 // for, and (on build machines) no sound card. They must say so and carry on.
 
 #include "LevelRenderer.h"
-#include "audio/AlsaDeviceNames.h"
-#include "audio/AudioDeviceOutput.h"
-#include "audio/JackDriver.h"
-#include "audio/PortAudioDriver.h"
+#include "drivers/AlsaDeviceNames.h"
+#include "drivers/AudioDeviceOutput.h"
+#include "drivers/JackDriver.h"
+#include "drivers/PortAudioDriver.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

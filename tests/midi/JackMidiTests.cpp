@@ -4,7 +4,7 @@
 #include "JackClients.h"
 #include "LevelRenderer.h"
 #include "audio/EventTime.h"
-#include "audio/JackDriver.h"
+#include "drivers/JackDriver.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
 

@@ -1,4 +1,4 @@
-#include "audio/JackDriver.h"
+#include "drivers/JackDriver.h"
 
 #include "audio/EventTime.h"
 

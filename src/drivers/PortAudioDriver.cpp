@@ -1,7 +1,7 @@
-#include "audio/PortAudioDriver.h"
+#include "drivers/PortAudioDriver.h"
 
-#include "audio/AlsaDeviceNames.h"
 #include "audio/EventTime.h"
+#include "drivers/AlsaDeviceNames.h"
 #include "platform/Log.h"
 
 #include <alsa/asoundlib.h>
