@@ -2,11 +2,11 @@
 
 #include "app/MidiFile.h"
 #include "audio/AudioEngine.h"
-#include "audio/EventTime.h"
 #include "audio/KitLoader.h"
 #include "controller/HitRouter.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
+#include "timing/EventTime.h"
 
 #include <sndfile.h>
 

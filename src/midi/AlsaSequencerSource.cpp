@@ -1,6 +1,6 @@
 #include "midi/AlsaSequencerSource.h"
 
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <poll.h>
 #include <pthread.h>

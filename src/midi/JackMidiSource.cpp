@@ -1,6 +1,6 @@
 #include "midi/JackMidiSource.h"
 
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <jack/midiport.h>
 

@@ -3,8 +3,8 @@
 
 #include "AudioTestSupport.h"
 
-#include "audio/EventTime.h"
 #include "audio/SafetyLimiter.h"
+#include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,9 +1,9 @@
 #include "HeapWatch.h"
-#include "audio/EventTime.h"
 #include "midi/AlsaEventBytes.h"
 #include "midi/AlsaSequencerSource.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
+#include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
 

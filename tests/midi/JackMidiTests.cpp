@@ -3,10 +3,10 @@
 #include "HeapWatch.h"
 #include "JackClients.h"
 #include "LevelRenderer.h"
-#include "audio/EventTime.h"
 #include "drivers/JackDriver.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
+#include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>

@@ -1,4 +1,4 @@
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <cmath>
 #include <ctime>
