@@ -21,23 +21,23 @@ class RouterSink final : public midi::MidiEventSink {
 public:
     explicit RouterSink(controller::HitRouter& router) : router_(router) {}
 
-    void noteOn(int note, int velocity, int channel) noexcept override {
+    void noteOn(int note, int velocity, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(note >= 0 && note <= 255);
         FUZZ_CHECK(velocity >= 1 && velocity <= 255);
         FUZZ_CHECK(channel >= 0 && channel <= 15);
         router_.strike(note, velocity);
     }
-    void noteOff(int note, int channel) noexcept override {
+    void noteOff(int note, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(note >= 0 && note <= 255);
         FUZZ_CHECK(channel >= 0 && channel <= 15);
     }
-    void controlChange(int controller, int value, int channel) noexcept override {
+    void controlChange(int controller, int value, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(controller >= 0 && controller <= 255);
         FUZZ_CHECK(value >= 0 && value <= 255);
         FUZZ_CHECK(channel >= 0 && channel <= 15);
         router_.controlChange(controller, value);
     }
-    void polyPressure(int note, int pressure, int channel) noexcept override {
+    void polyPressure(int note, int pressure, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(note >= 0 && note <= 255);
         FUZZ_CHECK(pressure >= 0 && pressure <= 255);
         FUZZ_CHECK(channel >= 0 && channel <= 15);
