@@ -2,9 +2,9 @@
 // without rendering anything.
 
 #include "QtTestApp.h"
-#include "ui/HeroCoordinator.h"
-#include "ui/HeroGeometry.h"
-#include "ui/HeroModel.h"
+#include "ui/hero/HeroCoordinator.h"
+#include "ui/hero/HeroGeometry.h"
+#include "ui/hero/HeroModel.h"
 
 #include <QDir>
 #include <QFile>
