@@ -2,11 +2,11 @@
 
 #include "app/MidiFile.h"
 #include "audio/AudioEngine.h"
-#include "audio/EventTime.h"
 #include "audio/KitLoader.h"
 #include "controller/HitRouter.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
+#include "timing/EventTime.h"
 
 #include <sndfile.h>
 
@@ -288,16 +288,16 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
             if (at >= start + blockFrames)
                 break;
             const MidiFileEvent& e = events[next];
-            const audio::ScopedEventTime time({audio::EventTime::Kind::frameInCycle, at - start});
+            const audio::EventTime time{audio::EventTime::Kind::frameInCycle, at - start};
             switch (e.kind) {
             case MidiFileEvent::Kind::noteOn:
-                router.strike(e.number, e.value);
+                router.strike(e.number, e.value, time);
                 break;
             case MidiFileEvent::Kind::controlChange:
-                router.controlChange(e.number, e.value);
+                router.controlChange(e.number, e.value, time);
                 break;
             case MidiFileEvent::Kind::polyPressure:
-                router.polyPressure(e.number, e.value);
+                router.polyPressure(e.number, e.value, time);
                 break;
             }
         }

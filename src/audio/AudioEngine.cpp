@@ -119,7 +119,7 @@ float AudioEngine::velocityGain(int velocity) noexcept {
     return static_cast<float>(std::clamp(velocity, 1, 127)) / 127.0f;
 }
 
-void AudioEngine::trigger(PadRole role, int velocity) noexcept {
+void AudioEngine::trigger(PadRole role, int velocity, EventTime time) noexcept {
     Impl& s = *impl_;
     const std::size_t index = indexOf(role);
     if (index >= padRoleCount || !s.running.load() || s.pads[index].current.load() == nullptr)
@@ -130,7 +130,7 @@ void AudioEngine::trigger(PadRole role, int velocity) noexcept {
     event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     event.gain = velocityGain(velocity);
     event.generation = s.generation.load();
-    event.time = currentEventTime();
+    event.time = time;
     // A full queue means a flood far beyond any drummer; the surplus hits are dropped, and
     // counted for maintain() to report (nothing here may log).
     if (!s.events.push(event))
@@ -138,19 +138,18 @@ void AudioEngine::trigger(PadRole role, int velocity) noexcept {
 }
 
 void AudioEngine::trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept {
-    const ScopedEventTime at({EventTime::Kind::frameInCycle, frameOffset});
-    trigger(role, velocity);
+    trigger(role, velocity, {EventTime::Kind::frameInCycle, frameOffset});
 }
 
-void AudioEngine::choke(std::span<const PadRole> roles) noexcept {
-    fadeOut(roles, false);
+void AudioEngine::choke(std::span<const PadRole> roles, EventTime time) noexcept {
+    fadeOut(roles, false, time);
 }
 
-void AudioEngine::damp(std::span<const PadRole> roles) noexcept {
-    fadeOut(roles, true);
+void AudioEngine::damp(std::span<const PadRole> roles, EventTime time) noexcept {
+    fadeOut(roles, true, time);
 }
 
-void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped) noexcept {
+void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped, EventTime time) noexcept {
     Impl& s = *impl_;
     const std::uint16_t mask = maskOf(roles);
     if (mask == 0 || !s.running.load())
@@ -159,7 +158,7 @@ void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped) noexcept 
     event.type = damped ? EngineEvent::Type::damp : EngineEvent::Type::choke;
     event.chokeMask = mask;
     event.generation = s.generation.load();
-    event.time = currentEventTime();
+    event.time = time;
     if (!s.events.push(event))
         s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
 }

@@ -27,6 +27,7 @@
 #include "model/DrumKit.h"
 #include "model/FileUrl.h"
 #include "model/PadRole.h"
+#include "timing/EventTime.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -70,21 +71,21 @@ public:
     static float velocityGain(int velocity) noexcept;
 
     // Plays the role's sample once on its next voice (of a pad of several, the one the
-    // velocity picks, chosen when the hit is rendered). Sounds when the current thread's
-    // event time says (see EventTime.h): by default at the start of the next rendered block.
-    // Does nothing, and leaves the round robin where it was, while not running or without a
-    // sample.
-    void trigger(PadRole role, int velocity) noexcept;
+    // velocity picks, chosen when the hit is rendered). Sounds when `time` says (see
+    // EventTime.h): by default at the start of the next rendered block. Does nothing, and
+    // leaves the round robin where it was, while not running or without a sample.
+    void trigger(PadRole role, int velocity, EventTime time = {}) noexcept;
     // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
     void trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept;
-    // Fades out every sounding voice of the listed roles; the round robin stays.
-    void choke(std::span<const PadRole> roles) noexcept;
-    void choke(std::initializer_list<PadRole> roles) noexcept {
-        choke(std::span<const PadRole>(roles.begin(), roles.size()));
+    // Fades out every sounding voice of the listed roles, when `time` says; the round robin
+    // stays.
+    void choke(std::span<const PadRole> roles, EventTime time = {}) noexcept;
+    void choke(std::initializer_list<PadRole> roles, EventTime time = {}) noexcept {
+        choke(std::span<const PadRole>(roles.begin(), roles.size()), time);
     }
     // Damps every sounding voice of the listed roles as a hand on a cymbal does: a 50 ms
     // fade, long enough not to sound like a gate. A later choke still cuts it short.
-    void damp(std::span<const PadRole> roles) noexcept;
+    void damp(std::span<const PadRole> roles, EventTime time = {}) noexcept;
     bool hasSample(PadRole role) const noexcept;
 
     // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is
@@ -126,7 +127,7 @@ public:
     void maintain();
 
 private:
-    void fadeOut(std::span<const PadRole> roles, bool damped) noexcept;
+    void fadeOut(std::span<const PadRole> roles, bool damped, EventTime time) noexcept;
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -3,10 +3,10 @@
 // (EngineRender.cpp). Internal to the audio layer.
 
 #include "audio/AudioEngine.h"
-#include "audio/EventTime.h"
 #include "audio/GainRamp.h"
 #include "audio/Voice.h"
 #include "platform/BoundedQueue.h"
+#include "timing/EventTime.h"
 
 #include <array>
 #include <atomic>

@@ -106,12 +106,14 @@ void AppState::boot() {
     refreshDevices();
     d.updateLatency();
 
-    d.midi.onNoteOn = [this](int note, int velocity, int) { handleNoteOn(note, velocity); };
-    d.midi.onControlChange = [this](int controller, int value, int channel) {
-        handleControlChange(controller, value, channel);
+    d.midi.onNoteOn = [this](int note, int velocity, int, audio::EventTime time) {
+        handleNoteOn(note, velocity, time);
     };
-    d.midi.onPolyPressure = [this](int note, int pressure, int) {
-        handlePolyPressure(note, pressure);
+    d.midi.onControlChange = [this](int controller, int value, int channel, audio::EventTime time) {
+        handleControlChange(controller, value, channel, time);
+    };
+    d.midi.onPolyPressure = [this](int note, int pressure, int, audio::EventTime time) {
+        handlePolyPressure(note, pressure, time);
     };
     d.midi.onSourcesChanged = [this] { refreshMIDISources(); };
     if (d.options.openMidi)

@@ -11,6 +11,7 @@
 #include "controller/Published.h"
 #include "controller/ScrollRule.h"
 #include "model/DrumKit.h"
+#include "timing/EventTime.h"
 
 #include <filesystem>
 #include <functional>
@@ -124,9 +125,10 @@ public:
     bool isEngineRunning() const;
 
     // The MIDI handlers boot() installs; public so offline tools can feed events.
-    void handleNoteOn(int note, int velocity) noexcept;
-    void handleControlChange(int controller, int value, int channel) noexcept;
-    void handlePolyPressure(int note, int pressure) noexcept;
+    void handleNoteOn(int note, int velocity, audio::EventTime time = {}) noexcept;
+    void handleControlChange(int controller, int value, int channel,
+                             audio::EventTime time = {}) noexcept;
+    void handlePolyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
     // Publishes what the MIDI thread has handed over. Runs by itself every few
     // milliseconds on the main queue; tests may call it directly.
     void drainRealtimeEvents();

@@ -1,11 +1,11 @@
 #pragma once
 // AppState's private parts, shared by the files that implement its concerns.
 
-#include "audio/AudioDeviceOutput.h"
 #include "audio/AudioEngine.h"
 #include "audio/KitLoader.h"
 #include "controller/AppState.h"
 #include "controller/HitRouter.h"
+#include "drivers/AudioDeviceOutput.h"
 #include "midi/MIDIManager.h"
 #include "platform/BoundedQueue.h"
 #include "platform/MainQueue.h"

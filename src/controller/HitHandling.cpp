@@ -17,7 +17,7 @@ void AppState::Impl::rebuildNoteMap() {
     router.setKit(self.published_.kit);
 }
 
-void AppState::handleNoteOn(int note, int velocity) noexcept {
+void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexcept {
     Impl& d = *impl_;
     if (d.capturing.load()) {
         auto role = d.router.mappedRole(note);
@@ -35,22 +35,22 @@ void AppState::handleNoteOn(int note, int velocity) noexcept {
     }
     // The sound starts here, before anything is published; if the hand-off queue is full
     // only the highlight is lost.
-    if (auto role = d.router.strike(note, velocity))
+    if (auto role = d.router.strike(note, velocity, time))
         d.events.push({RealtimeEvent::Kind::hit, *role, static_cast<std::int16_t>(note),
                        static_cast<std::int16_t>(d.router.shapedVelocity(velocity)),
                        static_cast<std::int16_t>(velocity)});
 }
 
-void AppState::handleControlChange(int controller, int value, int) noexcept {
+void AppState::handleControlChange(int controller, int value, int, audio::EventTime time) noexcept {
     Impl& d = *impl_;
     if (d.calibratingPedal.load() && d.router.isPedalController(controller))
         d.events.push(
             {RealtimeEvent::Kind::pedal, PadRole::hhPedal, 0, static_cast<std::int16_t>(value), 0});
-    d.router.controlChange(controller, value);
+    d.router.controlChange(controller, value, time);
 }
 
-void AppState::handlePolyPressure(int note, int pressure) noexcept {
-    impl_->router.polyPressure(note, pressure);
+void AppState::handlePolyPressure(int note, int pressure, audio::EventTime time) noexcept {
+    impl_->router.polyPressure(note, pressure, time);
 }
 
 void AppState::triggerManual(PadRole role) {

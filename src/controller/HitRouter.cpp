@@ -77,7 +77,7 @@ std::optional<PadRole> HitRouter::defaultRoleFor(int note) noexcept {
     return std::nullopt;
 }
 
-std::optional<PadRole> HitRouter::strike(int note, int velocity) noexcept {
+std::optional<PadRole> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
     auto role = mappedRole(note);
     if (!role)
         return std::nullopt;
@@ -88,12 +88,12 @@ std::optional<PadRole> HitRouter::strike(int note, int velocity) noexcept {
         else if (pedal >= hhHalfThreshold)
             role = engine_.hasSample(PadRole::hhHalf) ? PadRole::hhHalf : PadRole::hhClosed;
     }
-    chokeIfClosing(*role);
-    engine_.trigger(*role, shapedVelocity(velocity));
+    chokeIfClosing(*role, time);
+    engine_.trigger(*role, shapedVelocity(velocity), time);
     return role;
 }
 
-void HitRouter::controlChange(int controller, int value) noexcept {
+void HitRouter::controlChange(int controller, int value, audio::EventTime time) noexcept {
     const auto shaping = shaping_.read();
     if (controller != shaping->pedalController)
         return;
@@ -102,10 +102,10 @@ void HitRouter::controlChange(int controller, int value) noexcept {
     // Every closed reading cuts again, not only the crossing: a pedal held shut keeps the
     // open hat quiet.
     if (position >= hhClosedThreshold)
-        engine_.choke(chokedByClosing);
+        engine_.choke(chokedByClosing, time);
 }
 
-void HitRouter::polyPressure(int note, int pressure) noexcept {
+void HitRouter::polyPressure(int note, int pressure, audio::EventTime time) noexcept {
     if (pressure < grabPressure)
         return;
     const auto role = mappedRole(note);
@@ -113,19 +113,19 @@ void HitRouter::polyPressure(int note, int pressure) noexcept {
         return;
     // The bell rings on the ride's own cymbal: the hand that grabs one stops both.
     if (*role == PadRole::ride || *role == PadRole::rideBell)
-        engine_.damp(rideCymbal);
+        engine_.damp(rideCymbal, time);
     else
-        engine_.damp({&*role, 1});
+        engine_.damp({&*role, 1}, time);
 }
 
 void HitRouter::strikeManual(PadRole role, int velocity) noexcept {
-    chokeIfClosing(role);
+    chokeIfClosing(role, {});
     engine_.trigger(role, velocity);
 }
 
-void HitRouter::chokeIfClosing(PadRole role) noexcept {
+void HitRouter::chokeIfClosing(PadRole role, audio::EventTime time) noexcept {
     if (role == PadRole::hhClosed || role == PadRole::hhPedal)
-        engine_.choke(chokedByClosing);
+        engine_.choke(chokedByClosing, time);
 }
 
 } // namespace tamborel::controller

@@ -2,7 +2,8 @@
 // Turns MIDI strikes, pedal and key pressure messages into engine hits: the note map, the
 // hi-hat pedal refinement, the chokes of a closing hat and the damping of a grabbed cymbal.
 // strike, controlChange, polyPressure and mappedRole are real-time safe and may run on any
-// thread; setKit and setExpression run on one (the main) thread.
+// thread; setKit and setExpression run on one (the main) thread. Each message's time (when
+// it should sound, see EventTime.h) goes on to the engine with the hits it makes.
 
 #include "audio/AudioEngine.h"
 #include "model/DrumKit.h"
@@ -51,15 +52,15 @@ public:
 
     // Plays a strike at its shaped velocity; returns the role that sounded, or none for an
     // unmapped note.
-    std::optional<PadRole> strike(int note, int velocity) noexcept;
+    std::optional<PadRole> strike(int note, int velocity, audio::EventTime time = {}) noexcept;
     // The velocity a strike of `velocity` plays at.
     int shapedVelocity(int velocity) const noexcept;
     // Follows the hi-hat pedal (controller 4 unless set otherwise); other controllers are
     // ignored.
-    void controlChange(int controller, int value) noexcept;
+    void controlChange(int controller, int value, audio::EventTime time = {}) noexcept;
     bool isPedalController(int controller) const noexcept;
     // A grabbed cymbal: pressure of grabPressure or more damps what the note's pad rings.
-    void polyPressure(int note, int pressure) noexcept;
+    void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
     // A strike from the screen: no pedal refinement, but a closing hat still chokes.
     void strikeManual(PadRole role, int velocity) noexcept;
 
@@ -68,7 +69,7 @@ public:
     static std::optional<PadRole> defaultRoleFor(int note) noexcept;
 
 private:
-    void chokeIfClosing(PadRole role) noexcept;
+    void chokeIfClosing(PadRole role, audio::EventTime time) noexcept;
 
     audio::AudioEngine& engine_;
     platform::RcuCell<NoteMap> noteMap_{std::make_unique<const NoteMap>()};

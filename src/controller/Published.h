@@ -1,7 +1,7 @@
 #pragma once
 // The fields the pages show, written by AppState on the main thread only.
 
-#include "audio/AudioDeviceManager.h"
+#include "drivers/AudioDeviceManager.h"
 #include "model/DrumKit.h"
 #include "model/import/KitImport.h"
 

@@ -1,6 +1,6 @@
 #include "midi/AlsaSequencerSource.h"
 
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <poll.h>
 #include <pthread.h>
@@ -203,8 +203,7 @@ void AlsaSequencerSource::receive(const snd_seq_event_t& event,
     const auto bytes = bytes_.toBytes(event);
     if (bytes.empty())
         return;
-    const audio::ScopedEventTime time({audio::EventTime::Kind::monotonicNanos, arrivalNanos});
-    decodePacket(bytes, sink_);
+    decodePacket(bytes, sink_, {audio::EventTime::Kind::monotonicNanos, arrivalNanos});
 }
 
 void AlsaSequencerSource::notifyLoop() {

@@ -1,6 +1,6 @@
 #include "midi/JackMidiSource.h"
 
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <jack/midiport.h>
 
@@ -122,8 +122,8 @@ void JackMidiSource::processCycle(jack_nframes_t frames) noexcept {
         jack_midi_event_t event{};
         if (jack_midi_event_get(&event, buffer, i) != 0)
             continue;
-        const audio::ScopedEventTime time({audio::EventTime::Kind::frameInCycle, event.time});
-        decodePacket({event.buffer, event.size}, sink_);
+        decodePacket({event.buffer, event.size}, sink_,
+                     {audio::EventTime::Kind::frameInCycle, event.time});
     }
 }
 

@@ -39,24 +39,26 @@ std::uint32_t MIDIManager::inPort() const {
     return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.portId()) : 0;
 }
 
-void MIDIManager::noteOn(int note, int velocity, int channel) noexcept {
+void MIDIManager::noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept {
     if (onNoteOn)
-        onNoteOn(note, velocity, channel);
+        onNoteOn(note, velocity, channel, time);
 }
 
-void MIDIManager::noteOff(int note, int channel) noexcept {
+void MIDIManager::noteOff(int note, int channel, audio::EventTime time) noexcept {
     if (onNoteOff)
-        onNoteOff(note, channel);
+        onNoteOff(note, channel, time);
 }
 
-void MIDIManager::controlChange(int controller, int value, int channel) noexcept {
+void MIDIManager::controlChange(int controller, int value, int channel,
+                                audio::EventTime time) noexcept {
     if (onControlChange)
-        onControlChange(controller, value, channel);
+        onControlChange(controller, value, channel, time);
 }
 
-void MIDIManager::polyPressure(int note, int pressure, int channel) noexcept {
+void MIDIManager::polyPressure(int note, int pressure, int channel,
+                               audio::EventTime time) noexcept {
     if (onPolyPressure)
-        onPolyPressure(note, pressure, channel);
+        onPolyPressure(note, pressure, channel, time);
 }
 
 void MIDIManager::setupChanged() {

@@ -7,8 +7,8 @@
 //
 // Receive path: onNoteOn, onNoteOff, onControlChange and onPolyPressure run on the receiving
 // thread (the ALSA receive thread, or the JACK process thread) without a queue hop, with the
-// event's timing set as audio::currentEventTime(). They must not allocate, lock, log or block. Set
-// the callbacks before start(); they are read without synchronisation afterwards.
+// event's timing as their last argument. They must not allocate, lock, log or block. Set the
+// callbacks before start(); they are read without synchronisation afterwards.
 
 #include "midi/AlsaSequencerSource.h"
 #include "midi/JackMidiSource.h"
@@ -32,10 +32,11 @@ public:
     MIDIManager(const MIDIManager&) = delete;
     MIDIManager& operator=(const MIDIManager&) = delete;
 
-    std::function<void(int note, int velocity, int channel)> onNoteOn;
-    std::function<void(int note, int channel)> onNoteOff;
-    std::function<void(int controller, int value, int channel)> onControlChange;
-    std::function<void(int note, int pressure, int channel)> onPolyPressure;
+    std::function<void(int note, int velocity, int channel, audio::EventTime time)> onNoteOn;
+    std::function<void(int note, int channel, audio::EventTime time)> onNoteOff;
+    std::function<void(int controller, int value, int channel, audio::EventTime time)>
+        onControlChange;
+    std::function<void(int note, int pressure, int channel, audio::EventTime time)> onPolyPressure;
     // Runs on the main queue after each rescan that a change of the sources caused.
     std::function<void()> onSourcesChanged;
 
@@ -58,10 +59,11 @@ public:
     JackMidiSource& jackHook() { return jack_; }
 
 private:
-    void noteOn(int note, int velocity, int channel) noexcept override;
-    void noteOff(int note, int channel) noexcept override;
-    void controlChange(int controller, int value, int channel) noexcept override;
-    void polyPressure(int note, int pressure, int channel) noexcept override;
+    void noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept override;
+    void noteOff(int note, int channel, audio::EventTime time) noexcept override;
+    void controlChange(int controller, int value, int channel,
+                       audio::EventTime time) noexcept override;
+    void polyPressure(int note, int pressure, int channel, audio::EventTime time) noexcept override;
 
     // From non-real-time threads: schedules one rescan on the main queue.
     void setupChanged();

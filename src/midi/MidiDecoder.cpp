@@ -4,7 +4,8 @@
 
 namespace tamborel::midi {
 
-void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink) noexcept {
+void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink,
+                  audio::EventTime time) noexcept {
     const std::size_t length = packet.size();
     unsigned status = 0;
     std::size_t i = 0;
@@ -25,9 +26,9 @@ void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink) noe
             const int velocity = packet[d + 1];
             i = d + 2;
             if (type == 0x90 && velocity > 0)
-                sink.noteOn(note, velocity, channel);
+                sink.noteOn(note, velocity, channel, time);
             else
-                sink.noteOff(note, channel);
+                sink.noteOff(note, channel, time);
             break;
         }
         case 0xA0:
@@ -36,9 +37,9 @@ void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink) noe
                 return;
             i = d + 2;
             if (type == 0xA0)
-                sink.polyPressure(packet[d], packet[d + 1], channel);
+                sink.polyPressure(packet[d], packet[d + 1], channel, time);
             else
-                sink.controlChange(packet[d], packet[d + 1], channel);
+                sink.controlChange(packet[d], packet[d + 1], channel, time);
             break;
         case 0xE0:
             i = d + 2;

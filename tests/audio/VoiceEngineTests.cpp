@@ -4,8 +4,8 @@
 #include "AudioTestSupport.h"
 #include "HeapWatch.h"
 
-#include "audio/EventTime.h"
 #include "audio/SafetyLimiter.h"
+#include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -167,8 +167,7 @@ TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
     engine.trigger(PadRole::hhOpen, 127);
     engine.trigger(PadRole::snare, 64);
     renderFrames(engine, 256);
-    const ScopedEventTime at({EventTime::Kind::frameInCycle, 100});
-    engine.choke({PadRole::hhOpen, PadRole::hhHalf});
+    engine.choke({PadRole::hhOpen, PadRole::hhHalf}, {EventTime::Kind::frameInCycle, 100});
     const auto out = renderFrames(engine, 512);
     const float snare = 64.0f / 127.0f * unit;
     EXPECT_FLOAT_EQ(out.left[99], 2.0f * unit + snare);
@@ -222,16 +221,9 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     auto at = [&](double frames) {
         return static_cast<std::uint64_t>(start + frames * nanosPerFrame);
     };
-    {
-        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(-100)});
-        engine.trigger(PadRole::kick, 127);
-    }
-    {
-        // Arrived after this block's period began: sounds in the next one, not at its end.
-        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(10)});
-        engine.trigger(PadRole::snare, 127);
-    }
-    EXPECT_EQ(currentEventTime().kind, EventTime::Kind::nextBlock);
+    engine.trigger(PadRole::kick, 127, {EventTime::Kind::monotonicNanos, at(-100)});
+    // Arrived after this block's period began: sounds in the next one, not at its end.
+    engine.trigger(PadRole::snare, 127, {EventTime::Kind::monotonicNanos, at(10)});
     testing::Stereo out{std::vector<float>(1024), std::vector<float>(1024)};
     auto renderBlock = [&](std::uint32_t block, double startFrame) {
         setRenderBlockStart(static_cast<std::int64_t>(at(startFrame)));
@@ -245,10 +237,7 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     EXPECT_EQ(out.left[266], 2.0f * unit);
 
     // Should the driver's block times stall, a held hit still plays, at the next block.
-    {
-        const ScopedEventTime arrived({EventTime::Kind::monotonicNanos, at(512 + 10)});
-        engine.trigger(PadRole::tom1, 127);
-    }
+    engine.trigger(PadRole::tom1, 127, {EventTime::Kind::monotonicNanos, at(512 + 10)});
     renderBlock(2, 512.0);
     renderBlock(3, 512.0);
     setRenderBlockStart(0);

@@ -2,7 +2,7 @@
 
 #include "FakeDriver.h"
 #include "LevelRenderer.h"
-#include "audio/AudioDeviceOutput.h"
+#include "drivers/AudioDeviceOutput.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

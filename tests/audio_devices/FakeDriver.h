@@ -2,7 +2,7 @@
 // A driver whose devices, rates, latencies and failures a test sets by hand, and which
 // writes down every call that changes something, in order.
 
-#include "audio/AudioDriver.h"
+#include "drivers/AudioDriver.h"
 
 #include <algorithm>
 #include <map>

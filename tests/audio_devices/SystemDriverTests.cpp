@@ -3,9 +3,9 @@
 // as a whole carries on when every driver fails is checked over fake drivers.)
 
 #include "LevelRenderer.h"
-#include "audio/AlsaDeviceNames.h"
-#include "audio/JackDriver.h"
-#include "audio/PortAudioDriver.h"
+#include "drivers/AlsaDeviceNames.h"
+#include "drivers/JackDriver.h"
+#include "drivers/PortAudioDriver.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "JackRecorder.h"
 #include "JackServerFixture.h"
 #include "LevelRenderer.h"
-#include "audio/AudioDeviceOutput.h"
-#include "audio/JackClientHook.h"
-#include "audio/JackDriver.h"
+#include "drivers/AudioDeviceOutput.h"
+#include "drivers/JackDriver.h"
+#include "timing/JackClientHook.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -22,18 +22,18 @@ class RouterSink final : public midi::MidiEventSink {
 public:
     explicit RouterSink(controller::HitRouter& router) : router_(router) {}
 
-    void noteOn(int note, int velocity, int channel) noexcept override {
+    void noteOn(int note, int velocity, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(byte(note) && byte(velocity) && velocity >= 1 && channelOk(channel));
         router_.strike(note, velocity);
     }
-    void noteOff(int note, int channel) noexcept override {
+    void noteOff(int note, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(byte(note) && channelOk(channel));
     }
-    void controlChange(int controller, int value, int channel) noexcept override {
+    void controlChange(int controller, int value, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(byte(controller) && byte(value) && channelOk(channel));
         router_.controlChange(controller, value);
     }
-    void polyPressure(int note, int pressure, int channel) noexcept override {
+    void polyPressure(int note, int pressure, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(byte(note) && byte(pressure) && channelOk(channel));
         router_.polyPressure(note, pressure);
     }

@@ -1,8 +1,8 @@
 #include "HeapWatch.h"
-#include "audio/EventTime.h"
 #include "midi/AlsaEventBytes.h"
 #include "midi/AlsaSequencerSource.h"
 #include "midi/MIDIManager.h"
+#include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
 
@@ -56,14 +56,20 @@ TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
     EXPECT_EQ(bytesOf(converter, event), (Bytes{0xA9, 49, 127}));
 }
 
-// Notes each event's channel message and the timing the receive thread set around it, in
+// Notes each event's channel message and the timing the receive thread stamped it with, in
 // fixed storage, so that the receive path can be watched for heap use.
 class TimedSink final : public MidiEventSink {
 public:
-    void noteOn(int note, int, int) noexcept override { add(0x90, note); }
-    void noteOff(int note, int) noexcept override { add(0x80, note); }
-    void controlChange(int controller, int, int) noexcept override { add(0xB0, controller); }
-    void polyPressure(int note, int, int) noexcept override { add(0xA0, note); }
+    void noteOn(int note, int, int, audio::EventTime time) noexcept override {
+        add(0x90, note, time);
+    }
+    void noteOff(int note, int, audio::EventTime time) noexcept override { add(0x80, note, time); }
+    void controlChange(int controller, int, int, audio::EventTime time) noexcept override {
+        add(0xB0, controller, time);
+    }
+    void polyPressure(int note, int, int, audio::EventTime time) noexcept override {
+        add(0xA0, note, time);
+    }
 
     struct Event {
         int type, number;
@@ -73,9 +79,9 @@ public:
     std::size_t count = 0;
 
 private:
-    void add(int type, int number) noexcept {
+    void add(int type, int number, audio::EventTime time) noexcept {
         if (count < events.size())
-            events[count++] = {type, number, audio::currentEventTime()};
+            events[count++] = {type, number, time};
     }
 };
 
@@ -109,8 +115,6 @@ TEST(AlsaSequencerSource, EventsReachTheSinkStampedWithTheirArrivalWithoutTouchi
         EXPECT_EQ(sink.events[i].time.kind, audio::EventTime::Kind::monotonicNanos);
         EXPECT_EQ(sink.events[i].time.value, (i + 1) * 1'000);
     }
-    // Outside an event, triggers carry no stale timing.
-    EXPECT_EQ(audio::currentEventTime().kind, audio::EventTime::Kind::nextBlock);
 }
 
 TEST(AlsaSequencerSource, OnlyOtherClientsComingAndGoingCountAsSetupChanges) {

@@ -3,10 +3,10 @@
 #include "HeapWatch.h"
 #include "JackClients.h"
 #include "LevelRenderer.h"
-#include "audio/EventTime.h"
-#include "audio/JackDriver.h"
+#include "drivers/JackDriver.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
+#include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -59,8 +59,7 @@ public:
     }
 
     // Real-time: what the note-on callback does.
-    void trigger(int note, int velocity, int channel) noexcept {
-        const audio::EventTime time = audio::currentEventTime();
+    void trigger(int note, int velocity, int channel, audio::EventTime time) noexcept {
         const int index = hitCount_.load(std::memory_order_relaxed);
         if (index < static_cast<int>(hits_.size())) {
             hits_[static_cast<std::size_t>(index)] = {note, velocity, channel, time,
@@ -129,14 +128,14 @@ TEST_F(JackMidi, StrikesSoundAtTheirOwnFrameOfTheCycleTheyArriveIn) {
     jack_port_t* pads = drums_->addPort("pads");
     std::atomic<int> controllers{0};
     std::atomic<int> noteOffs{0};
-    manager_->onNoteOn = [this](int note, int velocity, int channel) {
-        host_->trigger(note, velocity, channel);
+    manager_->onNoteOn = [this](int note, int velocity, int channel, audio::EventTime time) {
+        host_->trigger(note, velocity, channel, time);
     };
-    manager_->onControlChange = [&](int controller, int value, int channel) {
+    manager_->onControlChange = [&](int controller, int value, int channel, audio::EventTime) {
         if (controller == 4 && value == 127 && channel == 9)
             controllers.fetch_add(1);
     };
-    manager_->onNoteOff = [&](int note, int channel) {
+    manager_->onNoteOff = [&](int note, int channel, audio::EventTime) {
         if (note == 36 && channel == 9)
             noteOffs.fetch_add(1);
     };

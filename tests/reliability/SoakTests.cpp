@@ -41,14 +41,14 @@ std::size_t eventCount() {
 class AppSink final : public midi::MidiEventSink {
 public:
     explicit AppSink(controller::AppState& state) : state_(state) {}
-    void noteOn(int note, int velocity, int) noexcept override {
+    void noteOn(int note, int velocity, int, audio::EventTime) noexcept override {
         state_.handleNoteOn(note, velocity);
     }
-    void noteOff(int, int) noexcept override {}
-    void controlChange(int controller, int value, int channel) noexcept override {
+    void noteOff(int, int, audio::EventTime) noexcept override {}
+    void controlChange(int controller, int value, int channel, audio::EventTime) noexcept override {
         state_.handleControlChange(controller, value, channel);
     }
-    void polyPressure(int note, int pressure, int) noexcept override {
+    void polyPressure(int note, int pressure, int, audio::EventTime) noexcept override {
         state_.handlePolyPressure(note, pressure);
     }
 

@@ -3,9 +3,9 @@
 
 #include "AppFolder.h"
 #include "QtTestApp.h"
-#include "ui/HeroCoordinator.h"
-#include "ui/HeroGeometry.h"
-#include "ui/HeroModel.h"
+#include "ui/hero/HeroCoordinator.h"
+#include "ui/hero/HeroGeometry.h"
+#include "ui/hero/HeroModel.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "audio/JackDriver.h"
+#include "drivers/JackDriver.h"
 
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "audio/EventTime.h"
+#include "timing/EventTime.h"
 
 #include <cmath>
 #include <ctime>
@@ -6,22 +6,9 @@
 namespace tamborel::audio {
 
 namespace {
-thread_local EventTime currentTime;
 thread_local std::int64_t blockStart = 0;
 constexpr double nanosPerSecond = 1e9;
 } // namespace
-
-EventTime currentEventTime() noexcept {
-    return currentTime;
-}
-
-ScopedEventTime::ScopedEventTime(EventTime time) noexcept : previous_(currentTime) {
-    currentTime = time;
-}
-
-ScopedEventTime::~ScopedEventTime() {
-    currentTime = previous_;
-}
 
 void setRenderBlockStart(std::int64_t monotonicNanos) noexcept {
     blockStart = monotonicNanos;

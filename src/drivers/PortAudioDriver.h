@@ -14,7 +14,7 @@
 // Each block tells the renderer when it starts (EventTime.h), from the stream's own clock:
 // the time its first frame reaches the converter, less the stream's output latency.
 
-#include "audio/AudioDriver.h"
+#include "drivers/AudioDriver.h"
 
 #include <pthread.h>
 

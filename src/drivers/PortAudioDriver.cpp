@@ -1,8 +1,8 @@
-#include "audio/PortAudioDriver.h"
+#include "drivers/PortAudioDriver.h"
 
-#include "audio/AlsaDeviceNames.h"
-#include "audio/EventTime.h"
+#include "drivers/AlsaDeviceNames.h"
 #include "platform/Log.h"
+#include "timing/EventTime.h"
 
 #include <alsa/asoundlib.h>
 #include <pa_linux_alsa.h>

@@ -1,7 +1,7 @@
-#include "audio/AudioDeviceOutput.h"
+#include "drivers/AudioDeviceOutput.h"
 
-#include "audio/JackDriver.h"
-#include "audio/PortAudioDriver.h"
+#include "drivers/JackDriver.h"
+#include "drivers/PortAudioDriver.h"
 #include "platform/Log.h"
 
 #include <algorithm>

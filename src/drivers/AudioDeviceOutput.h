@@ -6,9 +6,9 @@
 // Once started, the output keeps wanting to run: when the device or JACK server goes away
 // it reports not running, and the next applySettings or start tries again.
 
-#include "audio/AudioDeviceManager.h"
-#include "audio/AudioDriver.h"
 #include "audio/AudioRenderer.h"
+#include "drivers/AudioDeviceManager.h"
+#include "drivers/AudioDriver.h"
 #include "model/DrumKit.h"
 
 #include <cstdint>

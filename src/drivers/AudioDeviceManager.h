@@ -4,7 +4,7 @@
 // with its uid for the life of the process, so a device that goes and comes back keeps it.
 // Main thread only.
 
-#include "audio/AudioDriver.h"
+#include "drivers/AudioDriver.h"
 
 #include <cstdint>
 #include <functional>

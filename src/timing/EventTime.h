@@ -1,7 +1,7 @@
 #pragma once
-// When a trigger made on the current thread should sound. MIDI sources set it around each
-// event they decode, so that the hit path's plain trigger(role, velocity) calls carry the
-// event's timing without changing their signatures. Thread-local, real-time safe.
+// When a strike or choke should sound. A MIDI source stamps each event it decodes with one,
+// and it travels with the event through the hit router into the engine's queue. Plain
+// values and pure functions, real-time safe; only the render block start is per thread.
 
 #include <cstdint>
 #include <optional>
@@ -17,9 +17,6 @@ struct EventTime {
     Kind kind = Kind::nextBlock;
     std::uint64_t value = 0;
 };
-
-// The timing that triggers made on this thread carry right now.
-EventTime currentEventTime() noexcept;
 
 // When the block about to be rendered on this thread starts, in CLOCK_MONOTONIC
 // nanoseconds, as the driver knows it from its stream's own clock; 0 when the driver does
@@ -51,17 +48,5 @@ std::optional<std::int64_t> streamTimeToMonotonic(double streamSeconds,
                                                   std::int64_t realtimeNowNanos) noexcept;
 // The same with both clocks read now; 0 when the stream time is on neither.
 std::int64_t streamTimeToMonotonicNow(double streamSeconds) noexcept;
-
-// Sets the current thread's event time for its lifetime, restoring the previous one after.
-class ScopedEventTime {
-public:
-    explicit ScopedEventTime(EventTime time) noexcept;
-    ~ScopedEventTime();
-    ScopedEventTime(const ScopedEventTime&) = delete;
-    ScopedEventTime& operator=(const ScopedEventTime&) = delete;
-
-private:
-    EventTime previous_;
-};
 
 } // namespace tamborel::audio

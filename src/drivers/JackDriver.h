@@ -10,8 +10,8 @@
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
 // starts by the server's cycle clock (EventTime.h).
 
-#include "audio/AudioDriver.h"
-#include "audio/JackClientHook.h"
+#include "drivers/AudioDriver.h"
+#include "timing/JackClientHook.h"
 
 #include <jack/jack.h>
 

@@ -1,4 +1,4 @@
-#include "audio/AlsaDeviceNames.h"
+#include "drivers/AlsaDeviceNames.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,4 +1,4 @@
-#include "audio/AudioDeviceManager.h"
+#include "drivers/AudioDeviceManager.h"
 
 #include <algorithm>
 
