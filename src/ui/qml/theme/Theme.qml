@@ -144,9 +144,11 @@ QtObject {
                     || child.standardButton(Dialog.Ok);
                 if (accept)
                     accept.highlighted = true;
-                // No grey band behind the buttons.
+                // No grey band behind the buttons, and buttons at their own height, not
+                // stretched to the band's.
                 if (child.background && child.background.color !== undefined)
                     child.background.color = "transparent";
+                child.alignment = Qt.AlignRight | Qt.AlignVCenter;
             }
             if (child.popup !== undefined && child.displayText !== undefined) {
                 // A picker (the name filters): a rounded field; its own text field stays bare.
