@@ -26,6 +26,11 @@
 
 Q_IMPORT_QML_PLUGIN(TamborelPlugin)
 
+// QtTest's QTRY_ macros report to QtTest's own log, which gtest never reads: a wait that
+// timed out ended the test early and silently, as a pass. This one fails the test.
+#define WAIT_UNTIL(condition)                                                                      \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(condition); }, 5000)) << #condition
+
 using namespace tamborel;
 
 namespace {
@@ -40,6 +45,9 @@ protected:
         bridge = std::make_unique<ui::AppBridge>(*state);
         window = harness.show(*bridge);
         ASSERT_NE(window, nullptr);
+        // Shortcuts (Ctrl+S, a popup's Escape) go only to the active window.
+        window->requestActivate();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window, 5000));
         state->boot();
         QTest::qWait(300);
     }
@@ -86,8 +94,13 @@ protected:
         }
         return nullptr;
     }
+    // A button of a dialog or menu: those lie in the window's overlay, above the pages (whose
+    // own "Save" would otherwise answer).
     QQuickItem* buttonTitled(const QString& text) const {
-        return buttonTitled(window->contentItem(), text);
+        for (QQuickItem* layer : window->contentItem()->childItems())
+            if (layer->inherits("QQuickOverlay"))
+                return buttonTitled(layer, text);
+        return nullptr;
     }
 
     // Drags files from outside over the middle of an item, then drops them there unless told.
@@ -121,14 +134,13 @@ TEST_F(PagesWindow, clickingAPadCardPlaysItAndCtrlSWritesTheKit) {
     ASSERT_NE(lastHit, nullptr);
 
     harness.click(kick, {kick->width() / 2, 50});
-    QTRY_COMPARE_WITH_TIMEOUT(lastHit->property("text").toString(),
-                              QString::fromUtf8("Kick  \u2022  manual"), 5000);
+    WAIT_UNTIL(lastHit->property("text").toString() == QString::fromUtf8("Kick  \u2022  manual"));
 
     const std::string name = bridge->kitName().toStdString();
     const std::filesystem::path file = storage::kitsFolder() / (name + ".json");
     std::filesystem::remove(file);
     QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
-    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(file), 5000);
+    WAIT_UNTIL(std::filesystem::exists(file));
     EXPECT_FALSE(bridge->dirty());
 }
 
@@ -143,13 +155,23 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
         ASSERT_NE(tab, nullptr) << tabs[i];
         harness.click(tab, {tab->width() / 2, tab->height() / 2});
         EXPECT_NE(harness.item(marks[i]), nullptr) << tabs[i] << " slid in before it was built";
-        QTRY_VERIFY_WITH_TIMEOUT(harness.item(marks[i]) != nullptr, 5000);
+        WAIT_UNTIL(harness.item(marks[i]) != nullptr);
         QQuickItem* mark = harness.item(marks[i]);
         // The page is on screen once its marker sits inside the window.
-        QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(mark), 5000);
+        WAIT_UNTIL(harness.onScreen(mark));
         shoot(QString::fromLatin1(pages[i]));
     }
-    // The Settings page runs past the window: its lower cards too.
+    // Back to Settings (the loop ended on Mapping): a picker's list, then the lower cards.
+    harness.click("tab-Settings");
+    QQuickItem* picker = harness.item("devicePicker");
+    WAIT_UNTIL(harness.onScreen(picker));
+    QTest::qWait(400);
+    harness.click(picker, {picker->width() / 2, picker->height() / 2});
+    QObject* pickerList = picker->property("popup").value<QObject*>();
+    WAIT_UNTIL(pickerList->property("opened").toBool());
+    shoot(QStringLiteral("4-settings-picker"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    WAIT_UNTIL(!pickerList->property("visible").toBool());
     QObject* settings = harness.object("settingsFlick");
     ASSERT_NE(settings, nullptr);
     const double bottom =
@@ -160,7 +182,7 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     bridge->setVelocityCurve(QStringLiteral("soft"));
     state->handleNoteOn(38, 64);
     bridge->startPedalCalibration();
-    QTRY_VERIFY_WITH_TIMEOUT(bridge->lastIncomingVelocity() == 64, 5000);
+    WAIT_UNTIL(bridge->lastIncomingVelocity() == 64);
     QTest::qWait(200); // the steps' panel lengthens the page once laid out
     const double calibratingBottom =
         settings->property("contentHeight").toDouble() - settings->property("height").toDouble();
@@ -174,26 +196,26 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     harness.click(padsTab, {padsTab->width() / 2, padsTab->height() / 2});
     QQuickItem* assign = harness.item("hitPadToAssign");
     ASSERT_NE(assign, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(assign->mapToScene({0, 0}).x() < window->width(), 5000);
+    WAIT_UNTIL(assign->mapToScene({0, 0}).x() < window->width());
     QTest::qWait(600);
     harness.click(assign, {assign->width() / 2, assign->height() / 2});
-    QTRY_VERIFY_WITH_TIMEOUT(bridge->capturingForAssign(), 5000);
+    WAIT_UNTIL(bridge->capturingForAssign());
     QObject* captureSheet = harness.object("captureSheet");
     ASSERT_NE(captureSheet, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(captureSheet->property("opened").toBool(), 5000);
+    WAIT_UNTIL(captureSheet->property("opened").toBool());
     shoot(QStringLiteral("5-capture-sheet"));
 
     // Escape closes the sheet and ends capture; a strike then names the pad.
     QTest::keyClick(window, Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(!bridge->capturingForAssign(), 5000);
+    WAIT_UNTIL(!bridge->capturingForAssign());
     bridge->setCapturedRole(QStringLiteral("snare"));
     QObject* assignSheet = harness.object("assignSheet");
     ASSERT_NE(assignSheet, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(assignSheet->property("opened").toBool(), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(!captureSheet->property("visible").toBool(), 5000);
+    WAIT_UNTIL(assignSheet->property("opened").toBool());
+    WAIT_UNTIL(!captureSheet->property("visible").toBool());
     shoot(QStringLiteral("6-assign-sheet"));
     QTest::keyClick(window, Qt::Key_Escape);
-    QTRY_COMPARE_WITH_TIMEOUT(bridge->capturedRole(), QString(), 5000);
+    WAIT_UNTIL(bridge->capturedRole() == QString());
 }
 
 TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
@@ -210,7 +232,7 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     }
 
     harness.click("tab-Mixer");
-    QTRY_VERIFY_WITH_TIMEOUT(harness.item("masterFader") != nullptr, 5000);
+    WAIT_UNTIL(harness.item("masterFader") != nullptr);
     QQuickItem* fader = harness.item("masterFader");
     QQuickItem* track = fader->property("background").value<QQuickItem*>();
     QQuickItem* fill = below(fader, QStringLiteral("fill"));
@@ -225,13 +247,13 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     shoot(QStringLiteral("2-mixer-faders"));
 
     harness.click("tab-Mapping");
-    QTRY_VERIFY_WITH_TIMEOUT(harness.item("renameKitButton") != nullptr, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(harness.item("renameKitButton")), 5000);
+    WAIT_UNTIL(harness.item("renameKitButton") != nullptr);
+    WAIT_UNTIL(harness.onScreen(harness.item("renameKitButton")));
     QTest::qWait(400);
     harness.click("renameKitButton");
     QObject* rename = harness.object("renameDialog");
     ASSERT_NE(rename, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(rename->property("opened").toBool(), 5000);
+    WAIT_UNTIL(rename->property("opened").toBool());
     QQuickItem* box = rename->property("background").value<QQuickItem*>();
     QQuickItem* field = harness.item("nameField");
     ASSERT_TRUE(box != nullptr && field != nullptr);
@@ -239,15 +261,15 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
         << "field " << sceneRect(field).right() << " dialog " << sceneRect(box).right();
     shoot(QStringLiteral("7-rename-dialog"));
     QTest::keyClick(window, Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(!rename->property("visible").toBool(), 5000);
+    WAIT_UNTIL(!rename->property("visible").toBool());
 
     harness.click("loadButton");
     QObject* loadMenu = harness.object("loadMenu");
     ASSERT_NE(loadMenu, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(loadMenu->property("opened").toBool(), 5000);
+    WAIT_UNTIL(loadMenu->property("opened").toBool());
     shoot(QStringLiteral("8-load-menu"));
     QTest::keyClick(window, Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(!loadMenu->property("visible").toBool(), 5000);
+    WAIT_UNTIL(!loadMenu->property("visible").toBool());
     // The status bar's kit menu lists the same kits.
     harness.click("face");
     QTest::qWait(300);
@@ -256,9 +278,28 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
 
     // Export asks where to save: the dialog confirms with "Save", not "Open".
     harness.click("exportButton");
-    QTRY_VERIFY_WITH_TIMEOUT(buttonTitled(QStringLiteral("Save")) != nullptr, 5000);
+    WAIT_UNTIL(buttonTitled(QStringLiteral("Save")) != nullptr);
     EXPECT_EQ(buttonTitled(QStringLiteral("Open")), nullptr);
+    // Where the desktop has no dialog of its own, Qt's fallback wears the theme: capsule
+    // buttons, not its square grey boxes.
+    QQuickItem* save = buttonTitled(QStringLiteral("Save"));
+    EXPECT_GT(save->property("background").value<QQuickItem*>()->property("radius").toDouble(), 8);
     shoot(QStringLiteral("9-export-dialog"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    WAIT_UNTIL(buttonTitled(QStringLiteral("Save")) == nullptr);
+
+    harness.click(buttonTitled(window->contentItem(), QStringLiteral("Auto-Map")), {10, 10});
+    WAIT_UNTIL(buttonTitled(QStringLiteral("Open")) != nullptr);
+    shoot(QStringLiteral("9-folder-dialog"));
+    QTest::keyClick(window, Qt::Key_Escape);
+
+    // The File menu, from the menu bar.
+    auto* menuBar = window->findChild<QQuickItem*>(QStringLiteral("menuBar"));
+    auto* fileMenu = window->findChild<QObject*>(QStringLiteral("fileMenu"));
+    ASSERT_TRUE(menuBar != nullptr && fileMenu != nullptr);
+    harness.click(menuBar, {20, menuBar->height() / 2});
+    WAIT_UNTIL(fileMenu->property("opened").toBool());
+    shoot(QStringLiteral("9-file-menu"));
     QTest::keyClick(window, Qt::Key_Escape);
 }
 

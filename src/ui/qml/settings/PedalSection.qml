@@ -25,7 +25,7 @@ ColumnLayout {
             font.pixelSize: Theme.fontBody
         }
         Item { Layout.fillWidth: true }
-        SpinBox {
+        ThemedSpinBox {
             id: controllerBox
             objectName: "pedalControllerBox"
             from: 0

@@ -58,7 +58,7 @@ RowLayout {
                 font.pixelSize: Theme.fontBody
             }
             Item { Layout.fillWidth: true }
-            SpinBox {
+            ThemedSpinBox {
                 id: velocityBox
                 objectName: "velocityBox"
                 from: 1

@@ -34,7 +34,38 @@ ApplicationWindow {
     }
 
     menuBar: MenuBar {
+        objectName: "menuBar"
+        // A dark band with a hairline below, its titles lit under the pointer and while open.
+        background: Rectangle {
+            implicitHeight: 26
+            color: Theme.windowColor
+            Rectangle {
+                anchors.bottom: parent.bottom
+                width: parent.width
+                height: 1
+                color: Theme.line
+            }
+        }
+        delegate: MenuBarItem {
+            id: title
+            leftPadding: 10
+            rightPadding: 10
+            font.pixelSize: Theme.fontBody
+            contentItem: Text {
+                text: title.text
+                font: title.font
+                color: Theme.label
+                verticalAlignment: Text.AlignVCenter
+            }
+            background: Rectangle {
+                implicitHeight: 22
+                radius: 6
+                color: "white"
+                opacity: title.down || title.highlighted ? 0.12 : title.hovered ? 0.06 : 0
+            }
+        }
         ThemedMenu {
+            objectName: "fileMenu"
             title: "File"
             ThemedMenuItem { action: content.newKitAction }
             ThemedMenuItem { action: content.saveKitAction }

@@ -3,7 +3,7 @@ import QtQuick.Dialogs
 import Tamborel
 
 // A folder dialog that starts in the user's home folder and, after the first use, in the
-// folder last used; Qt's fallback, where it is shown, gets the app's colours.
+// folder last used; the desktop's own where there is one, else Qt's fallback in the app's look.
 FolderDialog {
     currentFolder: PageText.homeFolder()
     onVisibleChanged: if (visible) Qt.callLater(Theme.styleFallbackDialogs, parentWindow)
