@@ -85,7 +85,7 @@ using ServerLossWindow = JackWindow;
 // The window carries on, the status bar and the Settings page say "Stopped", and once the
 // server is back, choosing the output device again in Settings brings the sound back.
 TEST_F(ServerLossWindow, WindowCarriesOnShowsStoppedAndChoosingTheDeviceAgainPlays) {
-    QTRY_COMPARE_WITH_TIMEOUT(harness.text("enginePill"), QStringLiteral("Audio"), 5000);
+    WAIT_UNTIL(harness.text("enginePill") == QStringLiteral("Audio"));
     const float before = loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); });
     ASSERT_GT(before, kickLevel / 4) << "a click on the kick card was not heard";
 
@@ -95,34 +95,32 @@ TEST_F(ServerLossWindow, WindowCarriesOnShowsStoppedAndChoosingTheDeviceAgainPla
     strikes.start(10);
     QTest::qWait(100);
     server->kill();
-    QTRY_COMPARE_WITH_TIMEOUT(harness.text("enginePill"), QStringLiteral("Stopped"), 5000);
+    WAIT_UNTIL(harness.text("enginePill") == QStringLiteral("Stopped"));
     QTest::qWait(200);
     strikes.stop();
 
     // Without its server, the window still answers at once: a pad click reaches the status
     // bar and the Settings page opens and says why there is no sound.
     harness.click("pad-snare");
-    QTRY_COMPARE_WITH_TIMEOUT(harness.text("lastHit"), QString::fromUtf8("Snare  \u2022  manual"),
-                              5000);
+    WAIT_UNTIL(harness.text("lastHit") == QString::fromUtf8("Snare  \u2022  manual"));
     harness.click("tab-Settings");
-    QTRY_COMPARE_WITH_TIMEOUT(harness.text("engineValue"), QStringLiteral("Stopped"), 5000);
+    WAIT_UNTIL(harness.text("engineValue") == QStringLiteral("Stopped"));
     QQuickItem* picker = harness.item("devicePicker");
     ASSERT_NE(picker, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(picker), 5000);
+    WAIT_UNTIL(harness.onScreen(picker));
 
     // The server is back. The drummer opens the device list and takes the same entry again.
     ASSERT_TRUE(server->restart()) << server->failure();
     harness.click("devicePicker");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        picker->property("popup").value<QObject*>()->property("opened").toBool(), 5000);
+    WAIT_UNTIL(picker->property("popup").value<QObject*>()->property("opened").toBool());
     QTest::keyClick(window, Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(harness.text("engineValue"), QStringLiteral("Running"), 5000);
+    WAIT_UNTIL(harness.text("engineValue") == QStringLiteral("Running"));
     EXPECT_EQ(harness.text("enginePill"), QStringLiteral("Audio"));
 
     harness.click("tab-Pads");
     QQuickItem* kickCard = harness.item("pad-kick");
     ASSERT_NE(kickCard, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(kickCard), 5000);
+    WAIT_UNTIL(harness.onScreen(kickCard));
     QTest::qWait(300); // let the page settle so the click lands on the card
     EXPECT_NEAR(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), before, 1e-4)
         << "the kick did not play after the device was chosen again";
@@ -177,7 +175,7 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     DrumModule module(*server, "module");
     ASSERT_TRUE(module.valid());
     jack_port_t* pads = module.addPort("pads");
-    QTRY_VERIFY_WITH_TIMEOUT(jack_port_connected_to(pads, "Tamborel:Tamborel In") != 0, 5000);
+    WAIT_UNTIL(jack_port_connected_to(pads, "Tamborel:Tamborel In") != 0);
     QTest::qWait(100); // new connections take effect at a cycle boundary
 
     JackRecorder recorder(*server, 48000 * 36);
@@ -196,7 +194,7 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
         QTest::qWait(3000);
     }
     // The server's clock may run a little slow on a busy machine: thirty seconds of its time.
-    QTRY_VERIFY_WITH_TIMEOUT(module.strikeCount() >= 30 * 16, 30000);
+    WAIT_UNTIL_FOR(module.strikeCount() >= 30 * 16, 30000);
     module.stopGroove();
     const auto after = cpuTicksByThread();
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
@@ -232,11 +230,10 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     // The window still answers: a pad click is heard and reaches the status bar.
     QQuickItem* kickCard = harness.item("pad-kick");
     ASSERT_NE(kickCard, nullptr);
-    QTRY_VERIFY_WITH_TIMEOUT(harness.onScreen(kickCard), 5000);
+    WAIT_UNTIL(harness.onScreen(kickCard));
     QTest::qWait(300); // let the page settle so the click lands on the card
     EXPECT_GT(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), 0.01f);
-    QTRY_COMPARE_WITH_TIMEOUT(harness.text("lastHit"), QString::fromUtf8("Kick  \u2022  manual"),
-                              5000);
+    WAIT_UNTIL(harness.text("lastHit") == QString::fromUtf8("Kick  \u2022  manual"));
 
     // The hero card's one view still shows whichever model was struck last, by its colours:
     // the drum's blue shell, the cymbal's bronze.

@@ -15,6 +15,12 @@
 
 #include <gtest/gtest.h>
 
+// QtTest's QTRY_ macros report to QtTest's own log, which gtest never reads: a wait that timed
+// out would end the test early and silently, as a pass. These fail the test.
+#define WAIT_UNTIL_FOR(condition, milliseconds)                                                    \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(condition); }, milliseconds)) << #condition
+#define WAIT_UNTIL(condition) WAIT_UNTIL_FOR(condition, 5000)
+
 #include <memory>
 
 namespace tamborel::testing {

@@ -26,11 +26,6 @@
 
 Q_IMPORT_QML_PLUGIN(TamborelPlugin)
 
-// QtTest's QTRY_ macros report to QtTest's own log, which gtest never reads: a wait that
-// timed out ended the test early and silently, as a pass. This one fails the test.
-#define WAIT_UNTIL(condition)                                                                      \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(condition); }, 5000)) << #condition
-
 using namespace tamborel;
 
 namespace {
