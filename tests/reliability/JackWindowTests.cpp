@@ -107,7 +107,7 @@ TEST_F(ServerLossWindow, WindowCarriesOnShowsStoppedAndChoosingTheDeviceAgainPla
     WAIT_UNTIL(harness.text("engineValue") == QStringLiteral("Stopped"));
     QQuickItem* picker = harness.item("devicePicker");
     ASSERT_NE(picker, nullptr);
-    WAIT_UNTIL(harness.onScreen(picker));
+    ASSERT_TRUE(harness.settled(picker));
 
     // The server is back. The drummer opens the device list and takes the same entry again.
     ASSERT_TRUE(server->restart()) << server->failure();
@@ -120,8 +120,7 @@ TEST_F(ServerLossWindow, WindowCarriesOnShowsStoppedAndChoosingTheDeviceAgainPla
     harness.click("tab-Pads");
     QQuickItem* kickCard = harness.item("pad-kick");
     ASSERT_NE(kickCard, nullptr);
-    WAIT_UNTIL(harness.onScreen(kickCard));
-    QTest::qWait(300); // let the page settle so the click lands on the card
+    ASSERT_TRUE(harness.settled(kickCard));
     EXPECT_NEAR(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), before, 1e-4)
         << "the kick did not play after the device was chosen again";
 }
@@ -230,8 +229,7 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     // The window still answers: a pad click is heard and reaches the status bar.
     QQuickItem* kickCard = harness.item("pad-kick");
     ASSERT_NE(kickCard, nullptr);
-    WAIT_UNTIL(harness.onScreen(kickCard));
-    QTest::qWait(300); // let the page settle so the click lands on the card
+    ASSERT_TRUE(harness.settled(kickCard));
     EXPECT_GT(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), 0.01f);
     WAIT_UNTIL(harness.text("lastHit") == QString::fromUtf8("Kick  \u2022  manual"));
 

@@ -61,6 +61,9 @@ public:
         }
         window_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window_, 20000));
+        // Keys (Ctrl+S, Return in a popup, Escape) go only to the active window.
+        window_->requestActivate();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window_, 5000));
         return window_;
     }
     void close() {
@@ -93,6 +96,19 @@ public:
     bool onScreen(const QQuickItem* target) const {
         const qreal x = target->mapToScene({0, 0}).x();
         return x >= 0 && x < window_->width();
+    }
+    // Waits until the item is on screen and its page has stopped sliding, so that a click
+    // lands where the item is.
+    bool settled(const QQuickItem* target) const {
+        QPointF last = target->mapToScene({0, 0});
+        for (int step = 0; step < 50; ++step) {
+            QTest::qWait(100);
+            const QPointF now = target->mapToScene({0, 0});
+            if (now == last && onScreen(target))
+                return true;
+            last = now;
+        }
+        return false;
     }
 
 private:

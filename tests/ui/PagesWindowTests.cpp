@@ -40,9 +40,6 @@ protected:
         bridge = std::make_unique<ui::AppBridge>(*state);
         window = harness.show(*bridge);
         ASSERT_NE(window, nullptr);
-        // Shortcuts (Ctrl+S, a popup's Escape) go only to the active window.
-        window->requestActivate();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window, 5000));
         state->boot();
         QTest::qWait(300);
     }
@@ -159,7 +156,7 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     // Back to Settings (the loop ended on Mapping): a picker's list, then the lower cards.
     harness.click("tab-Settings");
     QQuickItem* picker = harness.item("devicePicker");
-    WAIT_UNTIL(harness.onScreen(picker));
+    ASSERT_TRUE(harness.settled(picker));
     QTest::qWait(400);
     harness.click(picker, {picker->width() / 2, picker->height() / 2});
     QObject* pickerList = picker->property("popup").value<QObject*>();
@@ -243,7 +240,7 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
 
     harness.click("tab-Mapping");
     WAIT_UNTIL(harness.item("renameKitButton") != nullptr);
-    WAIT_UNTIL(harness.onScreen(harness.item("renameKitButton")));
+    ASSERT_TRUE(harness.settled(harness.item("renameKitButton")));
     QTest::qWait(400);
     harness.click("renameKitButton");
     QObject* rename = harness.object("renameDialog");
@@ -321,7 +318,7 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
     harness.click("tab-Mapping");
     QQuickItem* row = harness.item("row-snare");
     ASSERT_NE(row, nullptr);
-    WAIT_UNTIL(harness.onScreen(row));
+    ASSERT_TRUE(harness.settled(row));
     state->clearSample(PadRole::kick);
     WAIT_UNTIL(below(harness.item("row-kick"), QStringLiteral("discloseButton")) == nullptr);
     QQuickItem* disclose = below(row, QStringLiteral("discloseButton"));
