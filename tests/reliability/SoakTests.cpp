@@ -3,10 +3,9 @@
 // renders without pause, and the main thread keeps replacing kits, assigning and clearing
 // samples and moving the mix. Nothing may crash, race or leak, and afterwards the kit on
 // screen, the kit on disk and the sound must still agree.
-//
-// TAMBOREL_SOAK_EVENTS sets how many MIDI events to send (the default depends on the build
-// of this test: a million, or fewer for the ThreadSanitizer run).
+
 #include "ControllerFixture.h"
+#include "HeapWatch.h"
 
 #include "midi/MidiDecoder.h"
 
@@ -20,21 +19,15 @@
 
 // ThreadSanitizer runs this some twenty times slower.
 #if defined(__SANITIZE_THREAD__)
-constexpr std::size_t defaultEvents = 50000;
+constexpr std::size_t stormEvents = 50000;
 #else
-constexpr std::size_t defaultEvents = 1000000;
+constexpr std::size_t stormEvents = 1000000;
 #endif
 
 using namespace tamborel;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::size_t eventCount() {
-    const char* text = std::getenv("TAMBOREL_SOAK_EVENTS");
-    const long long count = text != nullptr ? std::atoll(text) : 0;
-    return count > 0 ? static_cast<std::size_t>(count) : defaultEvents;
-}
 
 // Hands decoded events to the application the way the MIDI input does: note-ons, key
 // pressure and controllers, no note-off handler.
@@ -173,14 +166,17 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
     // The two threads keep step: an edit per stretch of MIDI events, and the MIDI thread
     // never a stretch ahead, so the edits are spread over the whole storm however the threads
     // are scheduled.
-    const std::size_t total = eventCount();
+    const std::size_t total = stormEvents;
     constexpr int stretches = 500;
     const std::size_t stretch = std::max<std::size_t>(1, total / stretches);
     std::atomic<bool> midiDone{false}, stopRendering{false};
     std::atomic<int> edits{0};
     std::atomic<std::size_t> progress{0};
+    // Neither the MIDI thread nor the audio thread may touch the heap, whatever the main
+    // thread does to the kit under them.
     std::thread renderer([&] {
         std::vector<float> left(256), right(256);
+        const test::HeapWatch watch;
         while (!stopRendering.load())
             state.audio().render(left.data(), right.data(), 256);
     });
@@ -189,6 +185,7 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
         DrumModuleNoise module(20240611);
         std::array<std::uint8_t, 32> packet{};
         std::size_t sent = 0;
+        const test::HeapWatch watch;
         while (sent < total) {
             const std::size_t length = module.next(packet, sent);
             midi::decodePacket(std::span<const std::uint8_t>(packet.data(), length), sink);
@@ -217,6 +214,7 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
     queue.advance(1s);
 
     EXPECT_GE(edits.load(), std::min<int>(stretches, static_cast<int>(total)));
+    EXPECT_EQ(test::heapCallsOnWatchedThreads(), 0);
     EXPECT_GT(hitsShown, 0) << "no strike reached the pages";
     EXPECT_TRUE(state.published().activeRoles.none()) << "a pad stayed lit";
 
