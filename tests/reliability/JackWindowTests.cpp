@@ -1,5 +1,6 @@
 // The real window over the real state on a private JACK server, as a drummer meets it: a
-// groove on every pad for half a minute, and the server dying while the drummer plays.
+// groove on every pad for half a minute. (The server dying mid-performance is the JACK fault
+// tests', on jackd and PipeWire.)
 
 #include "AppFolder.h"
 #include "AudioTestSupport.h"
@@ -13,19 +14,13 @@
 #include "ui/QtMainQueue.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <cmath>
-#include <cstdio>
-#include <map>
-#include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(TamborelPlugin)
 
@@ -34,13 +29,11 @@ using namespace tamborel::testing;
 
 namespace {
 
-constexpr float kickLevel = 0.25f;
-
-class JackWindow : public JackServerTest {
+// Kick, snare, hi-hat, toms and cymbals taking turns at sixteen strikes a second, with the
+// hero card's 3-D models following every strike, as the drummer's first minute does.
+class GrooveWindow : public JackServerTest {
 protected:
-    // With the program's own resources (factory samples, drum images and the hero's models),
-    // or with none, which starts faster.
-    virtual bool withResources() const { return false; }
+    JackServer::Options serverOptions() const override { return {48000, 256}; }
 
     void SetUp() override {
         JackServerTest::SetUp();
@@ -48,22 +41,13 @@ protected:
             return;
         windowTestApp();
         test::resetAppFolder();
-        if (withResources())
-            unsetenv("TAMBOREL_RESOURCES");
-        else
-            test::useEmptyResources();
+        unsetenv("TAMBOREL_RESOURCES"); // the program's own: drum images and the hero's models
         setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
-
         state = std::make_unique<controller::AppState>(queue);
         bridge = std::make_unique<ui::AppBridge>(*state);
         window = harness.show(*bridge);
         ASSERT_NE(window, nullptr);
         state->boot();
-
-        const auto kick = storage::folder() / "kick.wav";
-        ASSERT_TRUE(audio::testing::writeWithSndfile(kick, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000,
-                                                     2, std::vector<float>(960, kickLevel)));
-        state->assignSample(kick, PadRole::kick);
     }
 
     void TearDown() override {
@@ -79,77 +63,6 @@ protected:
     MainWindowHarness harness;
     QQuickWindow* window = nullptr;
 };
-
-using ServerLossWindow = JackWindow;
-
-// The window carries on, the status bar and the Settings page say "Stopped", and once the
-// server is back, choosing the output device again in Settings brings the sound back.
-TEST_F(ServerLossWindow, WindowCarriesOnShowsStoppedAndChoosingTheDeviceAgainPlays) {
-    WAIT_UNTIL(harness.text("enginePill") == QStringLiteral("Audio"));
-    const float before = loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); });
-    ASSERT_GT(before, kickLevel / 4) << "a click on the kick card was not heard";
-
-    // The drummer keeps playing through the crash.
-    QTimer strikes;
-    QObject::connect(&strikes, &QTimer::timeout, [&] { state->triggerManual(PadRole::kick); });
-    strikes.start(10);
-    QTest::qWait(100);
-    server->kill();
-    WAIT_UNTIL(harness.text("enginePill") == QStringLiteral("Stopped"));
-    QTest::qWait(200);
-    strikes.stop();
-
-    // Without its server, the window still answers at once: a pad click reaches the status
-    // bar and the Settings page opens and says why there is no sound.
-    harness.click("pad-snare");
-    WAIT_UNTIL(harness.text("lastHit") == QString::fromUtf8("Snare  \u2022  manual"));
-    harness.click("tab-Settings");
-    WAIT_UNTIL(harness.text("engineValue") == QStringLiteral("Stopped"));
-    QQuickItem* picker = harness.item("devicePicker");
-    ASSERT_NE(picker, nullptr);
-    ASSERT_TRUE(harness.settled(picker));
-
-    // The server is back. The drummer opens the device list and takes the same entry again.
-    ASSERT_TRUE(server->restart()) << server->failure();
-    harness.click("devicePicker");
-    WAIT_UNTIL(picker->property("popup").value<QObject*>()->property("opened").toBool());
-    QTest::keyClick(window, Qt::Key_Return);
-    WAIT_UNTIL(harness.text("engineValue") == QStringLiteral("Running"));
-    EXPECT_EQ(harness.text("enginePill"), QStringLiteral("Audio"));
-
-    harness.click("tab-Pads");
-    QQuickItem* kickCard = harness.item("pad-kick");
-    ASSERT_NE(kickCard, nullptr);
-    ASSERT_TRUE(harness.settled(kickCard));
-    EXPECT_NEAR(loudestOnTheLeft(*server, [&] { harness.click("pad-kick"); }), before, 1e-4)
-        << "the kick did not play after the device was chosen again";
-}
-
-// Kick, snare, hi-hat, toms and cymbals taking turns at sixteen strikes a second, with the
-// hero card's 3-D models following every strike, as the drummer's first minute does.
-class GrooveWindow : public JackWindow {
-protected:
-    JackServer::Options serverOptions() const override { return {48000, 256}; }
-    bool withResources() const override { return true; }
-};
-
-// CPU time per thread name of this process, in clock ticks.
-std::map<std::string, long> cpuTicksByThread() {
-    std::map<std::string, long> ticks;
-    for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
-        if (task.startsWith(u'.') || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QString line = QString::fromLatin1(stat.readAll());
-        const auto open = line.indexOf(u'('), close = line.lastIndexOf(u')');
-        const QStringList fields = line.mid(close + 2).split(u' ');
-        if (open < 0 || fields.size() < 13)
-            continue;
-        ticks[line.mid(open + 1, close - open - 1).toStdString()] +=
-            fields[11].toLong() + fields[12].toLong();
-    }
-    return ticks;
-}
 
 TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFrame) {
     // A 10 ms click on every pad: each strike is heard from its own frame on, after silence.
@@ -181,9 +94,6 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     ASSERT_TRUE(recorder.connect("Tamborel:out_1", "Tamborel:out_2"));
     recorder.rewind();
     ASSERT_TRUE(recorder.waitForFrames(256));
-    const auto before = cpuTicksByThread();
-    QElapsedTimer clock;
-    clock.start();
     module.groove(notes, 3000);
     // Most of it on the pads page, under the hero card; then past every other page, each of
     // which follows the strikes too.
@@ -195,8 +105,6 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     // The server's clock may run a little slow on a busy machine: thirty seconds of its time.
     WAIT_UNTIL_FOR(module.strikeCount() >= 30 * 16, 30000);
     module.stopGroove();
-    const auto after = cpuTicksByThread();
-    const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
     ASSERT_TRUE(recorder.waitForFrames(module.strikeFrame(module.strikeCount() - 1) -
                                        recorder.startFrame() + 4800));
 
@@ -215,16 +123,6 @@ TEST_F(GrooveWindow, ThirtySecondsOnEveryPadKeepTheWindowUpAndEachStrikeOnItsFra
     }
     EXPECT_LE(misplaced, 2u * static_cast<std::size_t>(module.xruns()))
         << misplaced << " of " << strikes << " strikes were not heard at their own frame";
-
-    // What the window cost while the groove played.
-    const long perSecond = sysconf(_SC_CLK_TCK);
-    for (const auto& [thread, ticks] : after) {
-        const long used = ticks - (before.contains(thread) ? before.at(thread) : 0);
-        if (used > 0)
-            std::printf("cpu %-20s %5.1f %%\n", thread.c_str(),
-                        100.0 * static_cast<double>(used) / static_cast<double>(perSecond) /
-                            seconds);
-    }
 
     // The window still answers: a pad click is heard and reaches the status bar.
     QQuickItem* kickCard = harness.item("pad-kick");

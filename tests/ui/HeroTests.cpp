@@ -1,13 +1,11 @@
 // The hero card's models (the factory ones included) and its pop bookkeeping, without
 // rendering anything. The JACK window tests see both models drawn in their own colours.
 
-#include "AppFolder.h"
 #include "QtTestApp.h"
 #include "ui/hero/HeroCoordinator.h"
 #include "ui/hero/HeroGeometry.h"
 #include "ui/hero/HeroModel.h"
 
-#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -64,10 +62,6 @@ int directionsFacingInwards(const hero::Mesh& mesh) {
     return wrong;
 }
 
-void write(const QString& path, const std::string& text) {
-    tamborel::test::writeText(path.toStdString(), text);
-}
-
 } // namespace
 
 TEST(HeroModel, FactoryModelsLoadFramedToTheSameSizeAndLitFromOutside) {
@@ -85,17 +79,6 @@ TEST(HeroModel, FactoryModelsLoadFramedToTheSameSizeAndLitFromOutside) {
         EXPECT_EQ(facesTurnedInsideOut(*mesh), 0);
         EXPECT_EQ(directionsFacingInwards(*mesh), 0);
     }
-}
-
-TEST(HeroModel, BrokenFilesLoadNothingAndAModelWithNoExtentKeepsItsSize) {
-    QTemporaryDir dir;
-    const QDir root(dir.path());
-    write(root.filePath("empty.dae"), "");
-    write(root.filePath("garbage.dae"), "<COLLADA><library_geometries><geometry>");
-    write(root.filePath("vertices-only.obj"), "v 0 0 0\nv 1 0 0\n");
-    for (const char* name : {"empty.dae", "garbage.dae", "vertices-only.obj", "missing.dae", ""})
-        EXPECT_FALSE(hero::loadMesh(root.filePath(name)).has_value()) << name;
-    EXPECT_EQ(hero::frame({1, 2, 3}, {1, 2, 3}).scale, 1.0f);
 }
 
 TEST(HeroGeometry, BuildsOnceForItsModelAndEmptiesWhenTheModelGoes) {

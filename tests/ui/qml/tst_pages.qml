@@ -24,9 +24,8 @@ TestCase {
     Component {
         id: fakePickerComponent
         QtObject {
-            property int picks: 0
             property var answer: null
-            function pickOne(callback) { picks += 1; callback(answer); }
+            function pickOne(callback) { callback(answer); }
         }
     }
 
@@ -67,16 +66,10 @@ TestCase {
         const hat = { notes: [42, 22], hasSample: true, sampleName: "hat.wav" };
         return [
             { tag: "pad notes", page: padsComponent, pads: { kick: { notes: [36, 35] } }, path: ["pad-kick", "noteSummary"], text: "MIDI 36, 35" },
-            { tag: "pad without notes", page: padsComponent, path: ["pad-snare", "noteSummary"], text: "unmapped" },
             { tag: "half-open hat", page: padsComponent, path: ["pad-hhHalf", "noteSummary"], text: "via CC4" },
             { tag: "pad sample", page: padsComponent, pads: { kick: { hasSample: true, sampleName: "Kick 01.wav" } }, path: ["pad-kick", "sampleName"], text: "Kick 01.wav" },
-            { tag: "pad volume cut", page: padsComponent, pads: { kick: { volume: 0.999 } }, path: ["pad-kick", "volumeText"], text: "99%" },
-            { tag: "strip pan", page: mixerComponent, pads: { kick: { pan: -0.02 } }, path: ["strip-kick", "panText"], text: "L2" },
-            { tag: "strip volume", page: mixerComponent, pads: { kick: { volume: 0.333 } }, path: ["strip-kick", "volumeText"], text: "33%" },
             { tag: "master volume", page: mixerComponent, state: { masterVolume: 1.5 }, path: ["masterStrip", "volumeText"], text: "150%" },
-            { tag: "row notes", page: mappingComponent, pads: { hhClosed: hat }, path: ["row-hhClosed", "noteSummary"], text: "42, 22" },
             { tag: "row file", page: mappingComponent, pads: { hhClosed: hat }, path: ["row-hhClosed", "fileName"], text: "hat.wav" },
-            { tag: "row without file", page: mappingComponent, path: ["row-hhHalf", "fileName"], text: "\u2014" },
             { tag: "no strike yet", page: settingsComponent, path: "lastStrike", text: "Last strike: none yet" },
             { tag: "last strike", page: settingsComponent, state: { lastIncomingVelocity: 96, lastResultingVelocity: 90 }, path: "lastStrike", text: "Last strike: 96 \u2192 90" },
             { tag: "TD-17 on the page", page: settingsComponent, state: { td17Detected: true }, path: "td17Value", text: "Detected" },
@@ -126,16 +119,6 @@ TestCase {
     }
 
     // Pads
-
-    function test_padGridReflowsAndShowsPicturesOrFallbacks() {
-        const page = makePage(padsComponent, makeState(), 411);
-        compare(page.grid.rows.length, 14);
-        page.width = 4000;
-        tryVerify(() => page.grid.rows.length === 1);
-        // The runner's resources hold a picture for the kick only.
-        verify(!child(page, ["pad-kick", "fallback"]).visible);
-        verify(child(page, ["pad-snareRim", "fallback"]).visible);
-    }
 
     function test_rimShowsLearningOverFlashing() {
         const state = makeState();
@@ -187,12 +170,6 @@ TestCase {
         const page = makePage(padsComponent, state);
         const picker = createTemporaryObject(fakePickerComponent, testCase);
         page.assignSheet.picker = picker;
-        state.capturingForAssign = true;
-        tryCompare(page.captureSheet, "opened", true);
-        mouseClick(child(page.captureSheet.contentItem, "cancelButton"));
-        compare(state.callsTo("cancelCapture").length, 1);
-        tryCompare(page.captureSheet, "visible", false);
-
         state.capturedRole = "snare";
         tryCompare(page.assignSheet, "opened", true);
         compare(child(page.assignSheet.contentItem, "roleName").text, "Snare");
@@ -203,16 +180,11 @@ TestCase {
         compare(state.capturedRole, "");
         tryCompare(page.assignSheet, "visible", false);
 
-        // Cancelling the picker, or the sheet, assigns nothing and still closes the sheet.
+        // Cancelling the picker assigns nothing and still closes the sheet.
         state.capturedRole = "kick";
         tryCompare(page.assignSheet, "opened", true);
         picker.answer = null;
         keyClick(Qt.Key_Return);
-        compare(picker.picks, 2);
-        compare(state.capturedRole, "");
-        state.capturedRole = "kick";
-        tryCompare(page.assignSheet, "opened", true);
-        mouseClick(child(page.assignSheet.contentItem, "cancelButton"));
         compare(state.capturedRole, "");
         compare(state.callsTo("assignSample").length, 1);
     }
@@ -262,21 +234,18 @@ TestCase {
         const state = makeState();
         const page = makePage(mappingComponent, state);
         const menu = page.loadMenu;
-        const open = () => {
-            mouseClick(child(page, "loadButton"));
-            tryCompare(menu, "opened", true);
-        };
-        open();
+        mouseClick(child(page, "loadButton"));
+        tryCompare(menu, "opened", true);
         compare(menu.itemAt(0).text, "No saved kits");
-        verify(menu.itemAt(0).visible && !menu.itemAt(0).enabled);
-        verify(!menu.itemAt(1).visible, "the heading of Hydrogen's kits");
+        verify(!menu.itemAt(0).enabled && !menu.itemAt(1).visible);
         menu.close();
 
         // Saved kits, then installed Hydrogen kits under their heading, which are imported.
         state.kits = [{ title: "Funk", path: "file:///k/Funk.json" }, { title: "Jazz", path: "file:///k/Jazz.json" }];
         state.set({ installedKits: [{ title: "GMRockKit", path: "file:///h/GMRockKit/drumkit.xml" }] });
         tryCompare(menu, "visible", false);
-        open();
+        mouseClick(child(page, "loadButton"));
+        tryCompare(menu, "opened", true);
         verify(!menu.itemAt(0).visible);
         compare(menu.itemAt(2).text, "Jazz");
         verify(menu.itemAt(3).visible);
@@ -292,21 +261,15 @@ TestCase {
         const state = makeState({ kitName: "Late Night" });
         const page = makePage(mappingComponent, state);
         mouseClick(child(page, "exportButton"));
-        const proposed = decodeURIComponent(String(page.exportDialog.selectedFile));
-        verify(proposed.endsWith("/Late Night.json"), proposed);
+        verify(decodeURIComponent(String(page.exportDialog.selectedFile)).endsWith("/Late Night.json"));
         page.exportDialog.close();
-
         mouseClick(child(page, "renameKitButton"));
         tryCompare(page.renameDialog, "opened", true);
-        const field = child(page.renameDialog, "nameField");
-        compare(field.text, "Late Night");
-        field.selectAll();
-        keyClick(Qt.Key_Backspace);
-        for (const c of "Dawn")
+        child(page.renameDialog, "nameField").selectAll();
+        for (const c of "Dawn") // typing replaces the selected name
             keyClick(c);
         keyClick(Qt.Key_Return);
         compare(state.callsTo("renameKit"), [["renameKit", "Dawn"]]);
-        tryCompare(page, "renaming", false);
     }
 
     // Settings
@@ -325,7 +288,6 @@ TestCase {
         // A device that has gone selects nothing; a new rate passes the rest on unchanged.
         state.set({ settings: { outputDeviceUID: "gone", bufferFrames: 300, sampleRate: 48000 } });
         compare(page.devicePicker.currentIndex, -1);
-        compare(page.bufferPicker.currentIndex, -1);
         page.ratePicker.activated(0);
         compare(state.settings.sampleRate, 44100);
         compare(state.settings.outputDeviceUID, "gone");
@@ -335,66 +297,16 @@ TestCase {
         verify(!child(page, "noSources").visible && child(page, "source-1"));
     }
 
-    function test_velocityCurveShowsWhatTheStateHas() {
-        const state = makeState();
-        const page = makePage(settingsComponent, state);
-        const picker = child(page, "curvePicker");
-        compare(picker.displayText, "Linear");
-        picker.activated(3);
-        compare(state.callsTo("setVelocityCurve"), [["setVelocityCurve", "fixed"]]);
-        compare(picker.displayText, "Linear"); // until the state has it
-        state.set({ velocityCurve: "fixed", fixedVelocity: 90 });
-        compare(picker.displayText, "Fixed");
-        compare(child(page, "velocityBox").value, 90);
-    }
-
-    function test_pedalCalibrationFollowsTheSteps() {
-        const state = makeState();
-        const page = makePage(settingsComponent, state);
-        verify(!child(page, "pedalSteps").visible);
-        // The hi-hat card sits below the fold, so the buttons are pressed by their signal.
-        child(page, "calibratePedal").clicked();
-        compare(state.callsTo("startPedalCalibration").length, 1);
-
-        const steps = [
-            ["pressClosed", -1, "Step 1 of 2: press the pedal fully closed and hold it.", "Waiting for the pedal\u2026"],
-            ["liftOpen", 97, "Step 2 of 2: lift the pedal fully open and hold it.", "Pedal value: 97"]
-        ];
-        for (const [step, reading, instruction, shown] of steps) {
-            state.set({ pedalCalibrationStep: step, pedalReading: reading });
-            verify(child(page, "pedalSteps").visible && !child(page, "calibratePedal").visible);
-            compare(child(page, "pedalStepText").text, instruction);
-            compare(child(page, "pedalReading").text, shown);
-            compare(child(page, "nextPedalStep").enabled, reading >= 0);
-        }
-        child(page, "cancelPedalCalibration").clicked();
-        compare(state.callsTo("cancelPedalCalibration").length, 1);
-
-        state.set({ pedalCalibrationStep: "idle", pedalRange: "Closed at 90, open at 10" });
-        verify(!child(page, "pedalSteps").visible);
-        compare(child(page, "pedalRange").text, "Closed at 90, open at 10");
-        child(page, "clearPedalCalibration").clicked();
-        compare(state.callsTo("clearPedalCalibration").length, 1);
-    }
-
     // Status bar
 
-    function test_kitMenuReadsTheSavedKitsEachTimeThenOffersNewKit() {
+    function test_kitMenuListsTheSavedKitsThenOffersNewKit() {
         const state = makeState();
         const kitMenu = child(makePage(barComponent, state), "kitMenu");
         const menu = kitMenu.menu;
-        kitMenu.open();
-        tryCompare(menu, "opened", true);
-        compare(menu.count, 2, "an empty kits folder leaves the separator and New Kit");
-        menu.close();
-        tryCompare(menu, "opened", false);
-
         state.kits = [{ title: "A", path: "file:///k/A.json" }, { title: "b", path: "file:///k/b.json" }];
         mouseClick(child(kitMenu, "face"));
         tryCompare(menu, "opened", true);
-        compare(menu.count, 4);
         compare(menu.itemAt(1).text, "b");
-        compare(menu.itemAt(3).text, "New Kit");
         menu.itemAt(1).triggered();
         menu.itemAt(3).triggered();
         compare(state.calls, [["loadKit", "file:///k/b.json"], ["newKit"]]);

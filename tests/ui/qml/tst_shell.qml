@@ -79,16 +79,6 @@ TestCase {
         tryCompare(pager.strip, "x", -row.page * pager.width, 3000);
     }
 
-    function test_theSelectionPillFollowsTheTab() {
-        const tabBar = content.tabBar;
-        const mapping = findChild(tabBar, "tab-Mapping");
-        mouseClick(mapping);
-        compare(pager.currentIndex, 2);
-        const pill = findChild(tabBar, "selectionPill");
-        tryVerify(() => Math.abs(pill.x - mapping.mapToItem(tabBar, 0, 0).x) < 0.5, 3000);
-        tryVerify(() => Math.abs(pill.width - mapping.width) < 0.5, 3000);
-    }
-
     function test_kitShortcutsWorkOnEveryPage() {
         for (let page = 0; page < 4; ++page) {
             pager.selectPage(page);
