@@ -108,16 +108,6 @@ TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
     EXPECT_EQ(left.size(), 96000u + 100u);
 }
 
-// How the pedal and a grab act on ringing cymbals is the hit router's, shared with live play
-// and checked there; here, that a file's key pressure reaches it.
-TEST_F(RenderTool, KeyPressureInTheFileDampsAGrabbedCymbal) {
-    // 96 ticks per quarter at 120 bpm: one tick is 250 frames. The crash's sample lasts 4800
-    // frames at 0.5; the grab fades it out over 2400.
-    const std::string events = Smf::vlq(0) + "\x99\x31\x7F"s + Smf::vlq(1) + "\xA9\x31\x7F"s;
-    ASSERT_EQ(render(Smf::file(0, {events}, 96)), 0);
-    EXPECT_EQ(leftOfOutput().size(), 250u + 2400u);
-}
-
 TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
     // The shaped velocity also picks the layer: the kick's soft one is at half the level.
     const auto level = [](const VelocityShaping& shaping) {

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <iomanip>
-#include <random>
 
 using namespace tamborel;
 using namespace tamborel::documents;
@@ -132,15 +129,11 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
         {replace(R"("role":"kick")", R"("role":"hihat")"), "pads[1].role"},
         {replace(R"("pan":0,)", ""), "pads[1].pan: missing"},
         {replace(R"("notes":[36])", R"("notes":[36.5])"), "pads[1].notes[0]"},
-        {replace(R"("notes":[36])", R"("notes":[1e300])"), "pads[1].notes[0]"},
-        {replace(R"("notes":[36])", R"("notes":"36")"), "pads[1].notes"},
         {replace(R"("muted":false)", R"("muted":0)"), "pads[1].muted"},
         {replace(R"("volume":1)", R"("volume":1e39)"), "pads[1].volume"},
-        {replace(R"("volume":1)", R"("volume":"1")"), "pads[1].volume"},
         {replace(R"("role":"kick")", R"("role":"kick","sampleURL":"file:///a b.wav")"),
          "pads[1].sampleURL"},
         {replace(R"("role":"kick")", R"("role":"kick","sampleURL":"")"), "pads[1].sampleURL"},
-        {replace(R"("role":"kick")", R"("role":"kick","sampleURL":7)"), "pads[1].sampleURL"},
         {replace(R"("role":"kick")", R"("role":"kick","takeOrder":"shuffle")"),
          "pads[1].takeOrder"},
         {replace(R"("role":"kick")", R"("role":"kick","samples":[])"), "pads[1].samples"},
@@ -154,8 +147,6 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
         {kitWithPad("[]"), "pads[0]: not an object"},
         {R"({"id":"not-a-uuid","masterVolume":1,"name":"K","pads":[]})", "id"},
         {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"K","pads":[]})", "masterVolume"},
-        {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","masterVolume":1,"name":3,"pads":[]})",
-         "name"},
         {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","masterVolume":1,"name":"K"})", "pads"},
         {R"([1,2])", "not an object"},
         {"{\"id\":", "not JSON"},
@@ -187,31 +178,6 @@ TEST(KitDocument, RecordsThatCouldNotBeReadBackAreNotWritten) {
     AudioSettings settings;
     settings.sampleRate = NAN;
     EXPECT_FALSE(writeSettings(settings));
-}
-
-TEST(KitDocument, EveryFiniteFloatReadsBackExactly) {
-    // The neighbourhood of a value that once read back one step off, then random bit patterns,
-    // each as one pad's volume.
-    DrumKit kit("Floats");
-    kit.pads.clear();
-    const auto add = [&](float x) { kit.pads.emplace_back().volume = x; };
-    for (float x : {-7.038531e-26f, 7.038531e-26f}) {
-        for (int i = 0; i < 300; ++i)
-            x = std::nextafter(x, -INFINITY);
-        for (int i = 0; i < 600; ++i, x = std::nextafter(x, INFINITY))
-            add(x);
-    }
-    std::mt19937 random(11);
-    while (kit.pads.size() < 60000)
-        if (const auto x = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
-            std::isfinite(x))
-            add(x);
-    const auto read = readKit(*writeKit(kit));
-    ASSERT_TRUE(read) << read.error;
-    for (std::size_t i = 0; i < kit.pads.size(); ++i)
-        ASSERT_EQ(std::bit_cast<std::uint32_t>(read.value->pads[i].volume),
-                  std::bit_cast<std::uint32_t>(kit.pads[i].volume))
-            << std::setprecision(9) << kit.pads[i].volume;
 }
 
 TEST(SettingsDocument, RoundTripAndFallbackRules) {

@@ -110,20 +110,6 @@ TEST_F(FactoryKitsTest, AnySavedKitMeansNothingIsInstalled) {
     EXPECT_FALSE(storage::lastKit().has_value());
 }
 
-TEST_F(FactoryKitsTest, MissingResourcesStillGiveFourKitsWithoutSamples) {
-    factoryKits::installIfNeeded();
-
-    ASSERT_EQ(storage::savedKits().size(), 4u);
-    for (const fs::path& file : storage::savedKits()) {
-        const auto kit = storage::loadKit(file);
-        ASSERT_TRUE(kit.has_value()) << file;
-        EXPECT_EQ(kit->pads.size(), 14u);
-        for (const DrumPad& pad : kit->pads)
-            EXPECT_FALSE(pad.sampleURL.has_value()) << kit->name << " " << rawValue(pad.role);
-    }
-    EXPECT_EQ(storage::lastKit()->name, "Classic Rock");
-}
-
 TEST_F(FactoryKitsTest, DeletingEveryKitBringsTheFactoryKitsBackButKeepsTheCurrentKit) {
     shipBothSampleFolders();
     factoryKits::installIfNeeded();
