@@ -24,7 +24,7 @@
 
 namespace tamborel::midi {
 
-class MIDIManager final : private MidiEventSink {
+class MIDIManager final : public MidiEventSink {
 public:
     explicit MIDIManager(platform::MainQueue& mainQueue);
     // Detach jackHook() from the audio driver (or close its client) before this goes.
@@ -58,13 +58,15 @@ public:
     // Hand this to the JACK audio driver so MIDI is read inside its process cycle.
     JackMidiSource& jackHook() { return jack_; }
 
-private:
+    // Every source's decoded events arrive here and go to the callbacks above, on the thread
+    // that decoded them.
     void noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept override;
     void noteOff(int note, int channel, audio::EventTime time) noexcept override;
     void controlChange(int controller, int value, int channel,
                        audio::EventTime time) noexcept override;
     void polyPressure(int note, int pressure, int channel, audio::EventTime time) noexcept override;
 
+private:
     // From non-real-time threads: schedules one rescan on the main queue.
     void setupChanged();
     void rescan();

@@ -1,12 +1,13 @@
 // A night's playing squeezed into seconds: a MIDI thread pours random strikes, pedal moves
-// and line noise through the real packet decoder into the application, an audio thread
-// renders without pause, and the main thread keeps replacing kits, assigning and clearing
-// samples and moving the mix. Nothing may crash, race or leak, and afterwards the kit on
-// screen, the kit on disk and the sound must still agree.
+// and line noise through the real packet decoder into the application's MIDI endpoint, an
+// audio thread renders without pause, and the main thread keeps replacing kits, assigning and
+// clearing samples and moving the mix. Nothing may crash, race or leak, and afterwards the kit
+// on screen, the kit on disk and the sound must still agree.
 
 #include "ControllerFixture.h"
 #include "HeapWatch.h"
 
+#include "midi/MIDIManager.h"
 #include "midi/MidiDecoder.h"
 
 #include <algorithm>
@@ -28,26 +29,6 @@ using namespace tamborel;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Hands decoded events to the application the way the MIDI input does: note-ons, key
-// pressure and controllers, no note-off handler.
-class AppSink final : public midi::MidiEventSink {
-public:
-    explicit AppSink(controller::AppState& state) : state_(state) {}
-    void noteOn(int note, int velocity, int, audio::EventTime) noexcept override {
-        state_.handleNoteOn(note, velocity);
-    }
-    void noteOff(int, int, audio::EventTime) noexcept override {}
-    void controlChange(int controller, int value, int channel, audio::EventTime) noexcept override {
-        state_.handleControlChange(controller, value, channel);
-    }
-    void polyPressure(int note, int pressure, int, audio::EventTime) noexcept override {
-        state_.handlePolyPressure(note, pressure);
-    }
-
-private:
-    controller::AppState& state_;
-};
 
 // What a drum module on a flaky cable sends: mostly strikes on the kit's notes, the hi-hat
 // pedal, note-offs, and now and then bytes of garbage, a few events to a packet, sometimes
@@ -181,14 +162,13 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
             state.audio().render(left.data(), right.data(), 256);
     });
     std::thread midiThread([&] {
-        AppSink sink(state);
         DrumModuleNoise module(20240611);
         std::array<std::uint8_t, 32> packet{};
         std::size_t sent = 0;
         const test::HeapWatch watch;
         while (sent < total) {
             const std::size_t length = module.next(packet, sent);
-            midi::decodePacket(std::span<const std::uint8_t>(packet.data(), length), sink);
+            midi::decodePacket(std::span<const std::uint8_t>(packet.data(), length), state.midi());
             progress.store(sent);
             while (static_cast<std::size_t>(edits.load()) < sent / stretch)
                 std::this_thread::yield();
@@ -226,18 +206,17 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
             << rawValue(pad.role);
 
     // The drummer can still play: a known kit sounds at its level and nothing else rings.
-    AppSink sink(state);
     const std::uint8_t kick[] = {0x99, 36, 127};
     state.cancelCapture();
     if (state.published().learningRole) {
-        midi::decodePacket(kick, sink); // an armed learn takes the next strike
+        midi::decodePacket(kick, state.midi()); // an armed learn takes the next strike
         settle();
     }
     state.loadKit(savedKit);
     settle();
     silence();
     EXPECT_EQ(levelNow(), 0.0f) << "a voice kept sounding after the storm";
-    midi::decodePacket(kick, sink);
+    midi::decodePacket(kick, state.midi());
     EXPECT_NEAR(levelNow(), test::levelOf(PadRole::kick), 1e-5);
 }
 
