@@ -2,7 +2,6 @@
 // be checked to the sample.
 
 #include "AudioTestSupport.h"
-#include "HeapWatch.h"
 
 #include "audio/SafetyLimiter.h"
 #include "timing/EventTime.h"
@@ -10,9 +9,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <atomic>
 #include <cmath>
-#include <thread>
 
 namespace tamborel::audio {
 namespace {
@@ -270,47 +267,6 @@ TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlaysAndIsFreedAfter) {
     // Its memory goes back at the next housekeeping, with no further sample operation.
     engine.maintain();
     EXPECT_TRUE(firstAlive.expired());
-}
-
-// The render thread must not touch the heap while the main thread strikes, chokes, swaps
-// samples and moves the mix under it. (Strikes racing from a MIDI thread are the soak's.)
-TEST_F(VoiceEngine, RenderingNeverAllocatesWhileSamplesAndMixChange) {
-    std::atomic<bool> stop{false}, sane{true};
-    std::atomic<int> blocks{0};
-    std::thread renderer([&] {
-        std::vector<float> left(128), right(128);
-        const test::HeapWatch watch;
-        for (; !stop.load(); blocks.fetch_add(1)) {
-            engine.render(left.data(), right.data(), 128);
-            for (std::size_t i = 0; i < left.size(); ++i)
-                if (!std::isfinite(left[i]) || std::abs(right[i]) > 20.0f)
-                    sane.store(false);
-        }
-    });
-    DrumKit kit("Threads");
-    for (int round = 0; round < 300; ++round) {
-        const PadRole role = allPadRoles[static_cast<std::size_t>(round) % padRoleCount];
-        for (int hit = 0; hit < 10; ++hit)
-            engine.trigger(allPadRoles[static_cast<std::size_t>(round + hit * 7) % padRoleCount],
-                           (round * 13 + hit) % 128, static_cast<std::uint32_t>(hit * 20));
-        engine.choke({PadRole::hhOpen, PadRole::hhHalf});
-        if (round % 3 == 0)
-            engine.clearSample(role);
-        else
-            engine.setSample(role, constantBuffer(0.05f * static_cast<float>(round % 4), 1000));
-        kit.findPad(role)->volume = static_cast<float>(round % 5) * 0.3f;
-        kit.findPad(role)->pan = static_cast<float>(round % 3 - 1) * 0.7f;
-        kit.masterVolume = round % 2 ? 0.9f : 1.1f;
-        engine.applyMix(kit);
-        engine.maintain();
-        // The renderer takes in each change before the next.
-        for (const int target = blocks.load() + 2; blocks.load() < target;)
-            std::this_thread::yield();
-    }
-    stop.store(true);
-    renderer.join();
-    EXPECT_TRUE(sane.load());
-    EXPECT_EQ(test::heapCallsOnWatchedThreads(), 0);
 }
 
 TEST_F(VoiceEngine, HitsBeyondAFullQueueAreCountedAndReportedOnce) {

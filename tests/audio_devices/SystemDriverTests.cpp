@@ -55,12 +55,8 @@ TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
 
     tamborel::testing::LevelRenderer renderer;
     std::string failure;
-    EXPECT_FALSE(driver.start("alsa:no such device", renderer, failure));
-    EXPECT_FALSE(failure.empty());
-    failure.clear();
     EXPECT_FALSE(driver.start("alsa:Unplugged: USB Audio (hw:CARD=Gone,DEV=0)", renderer, failure));
     EXPECT_FALSE(failure.empty());
-    EXPECT_FALSE(driver.start("jack", renderer, failure));
     EXPECT_FALSE(driver.isRunning());
     EXPECT_FALSE(driver.setBufferFrameSize(0, devices.empty() ? "alsa:x" : devices[0].uid));
 

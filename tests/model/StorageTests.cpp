@@ -95,16 +95,3 @@ TEST_F(StorageTest, AMissingOrUnreadableKitOrSettingsFileReadsAsNone) {
                     R"({"bufferFrames":64,"outputDeviceUID":"jack"})");
     EXPECT_EQ(storage::loadSettings(), AudioSettings::defaults());
 }
-
-TEST_F(StorageTest, SavingLeavesNoTemporaryFilesBehind) {
-    for (int i = 0; i < 5; ++i)
-        storage::saveKit(DrumKit("Same"));
-    storage::rememberLastKit(DrumKit("Same"));
-    storage::saveSettings(AudioSettings::defaults());
-    std::vector<std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(storage::folder()))
-        entries.push_back(entry.path().filename().string());
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries,
-              (std::vector<std::string>{"Kits", "Same.json", "lastKit.json", "settings.json"}));
-}

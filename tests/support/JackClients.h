@@ -1,8 +1,7 @@
 #pragma once
 // A drum module for tests against a private JACK server: a client that sends a chosen set of
-// MIDI messages, each at its own frame of one cycle, keeps striking the kick every few
-// cycles, or plays a groove (notes in turn at a fixed spacing, at any frame of a cycle), on
-// the output port added or chosen last.
+// MIDI messages, each at its own frame of one cycle, or plays a groove (notes in turn at a
+// fixed spacing, at any frame of a cycle), on the output port added or chosen last.
 
 #include "JackServerFixture.h"
 
@@ -76,9 +75,6 @@ public:
     }
     // Sends from now on through this port.
     void useOutput(jack_port_t* port) { port_.store(port); }
-    // Strikes the kick at full velocity every `everyCycles` cycles; 0 stops.
-    void play(int everyCycles) { every_.store(everyCycles); }
-
     // Strikes the notes in turn at velocity 100, one every `spacing` frames, from the next
     // cycle on, until stopGroove(). Once per module. The server's frame time of each strike
     // is kept.
@@ -120,10 +116,6 @@ private:
             return 0;
         void* buffer = jack_port_get_buffer(port, frames);
         jack_midi_clear_buffer(buffer);
-        if (const int every = module.every_.load(); every > 0 && ++module.cycle_ % every == 0) {
-            const jack_midi_data_t kick[] = {0x99, 36, 127};
-            jack_midi_event_write(buffer, 0, kick, 3);
-        }
         module.playGroove(buffer, frames);
         if (!module.pending_.load())
             return 0;
@@ -166,8 +158,6 @@ private:
     std::atomic<jack_port_t*> port_{nullptr};
     std::atomic<bool> pending_{false};
     std::atomic<jack_nframes_t> cycleStart_{0};
-    std::atomic<int> every_{0};
-    int cycle_ = 0; // process thread only
     std::array<jack_midi_data_t, 16> grooveNotes_{};
     std::size_t grooveCount_ = 0;
     std::atomic<jack_nframes_t> grooveSpacing_{0};

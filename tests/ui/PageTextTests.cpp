@@ -1,15 +1,17 @@
-// The edges of what the pages show and decide; tests/ui/qml/tst_pages.qml checks the usual
-// values on the pages themselves.
+// The edges of what the pages and the status bar show and decide: nonsense widths, odd
+// numbers, locales and stale indexes. tests/ui/qml checks the usual values on the pages
+// themselves and drags the real page strip.
 
 #include "ui/PageText.h"
-
-#include <QDir>
-#include <QTemporaryDir>
+#include "ui/PagerRules.h"
+#include "ui/StatusText.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <limits>
 
+using namespace tamborel::ui;
 using namespace tamborel::ui::pageText;
 
 namespace {
@@ -24,6 +26,8 @@ TEST(PageText, GridsKeepOneCardPerRowAtNonsenseWidthsAndStopAtOneRowOfAll) {
     EXPECT_EQ(padGridColumns(1e300), 14);
     EXPECT_EQ(mixerColumns(100000), 15);
     EXPECT_EQ(mixerColumns(0), 1);
+    // A stale page index lands on the last page.
+    EXPECT_EQ(pager::landing(-900, 0, -5000, 1360, 7, 4).page, 3);
 }
 
 TEST(PageText, LabelsClampAndRound) {
@@ -45,16 +49,17 @@ TEST(PageText, LabelsClampAndRound) {
     EXPECT_EQ(bufferNote(256, 256, false) + bufferNote(256, 0, false), "");
     EXPECT_EQ(bufferNote(1024, 256, false), "Running at 256 frames.");
     EXPECT_TRUE(bufferNote(1024, 256, true).endsWith(" Running at 256 frames."));
+    EXPECT_TRUE(audioNameFilters().value(0).contains("*.flac"));
 }
 
-TEST(PageText, DropsKeepOnlyLocalFilesAndAudioFiltersIncludeFlac) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("Samples")));
-    const QUrl folder = QUrl::fromLocalFile(dir.filePath("Samples"));
-    const QUrl file = QUrl::fromLocalFile(dir.filePath("kick.wav"));
-    const QUrl web("https://example.com/kick.wav");
-    EXPECT_EQ(dropAction({web, folder}), "folder");
-    EXPECT_EQ(dropAction({}), "");
-    EXPECT_EQ(localFiles({web, file}), QList<QUrl>{file});
-    EXPECT_TRUE(audioNameFilters().value(0).contains("*.flac"));
+TEST(StatusText, LatencyHasOneDecimalWhateverTheLocaleAndNumber) {
+    using statusText::latencyText;
+    EXPECT_EQ(latencyText(10.96), "11.0 ms");
+    // A locale with a decimal comma, where one is installed.
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) {
+        EXPECT_EQ(latencyText(5.804), "5.8 ms");
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    EXPECT_EQ(latencyText(notANumber), "0.0 ms");
+    EXPECT_EQ(latencyText(1e300), "0.0 ms") << "no unbounded text in the bar";
 }

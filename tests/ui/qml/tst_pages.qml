@@ -120,16 +120,6 @@ TestCase {
 
     // Pads
 
-    function test_rimShowsLearningOverFlashing() {
-        const state = makeState();
-        const kick = child(makePage(padsComponent, state), "pad-kick");
-        compare(kick.rimWidth, 0);
-        state.set({ activeRoles: ["kick"] });
-        verify(sameColour(kick.rimColor, Theme.accentSoft));
-        state.set({ learningRole: "kick" });
-        verify(sameColour(kick.rimColor, Theme.warn));
-    }
-
     function test_hoverClaimsTheRoleForScrolling() {
         const state = makeState();
         const page = makePage(padsComponent, state);
