@@ -286,20 +286,4 @@ TestCase {
         state.set({ midiSources: ["A", "Roland TD-17"] });
         verify(!child(page, "noSources").visible && child(page, "source-1"));
     }
-
-    // Status bar
-
-    function test_kitMenuListsTheSavedKitsThenOffersNewKit() {
-        const state = makeState();
-        const kitMenu = child(makePage(barComponent, state), "kitMenu");
-        const menu = kitMenu.menu;
-        state.kits = [{ title: "A", path: "file:///k/A.json" }, { title: "b", path: "file:///k/b.json" }];
-        mouseClick(child(kitMenu, "face"));
-        tryCompare(menu, "opened", true);
-        compare(menu.itemAt(1).text, "b");
-        menu.itemAt(1).triggered();
-        menu.itemAt(3).triggered();
-        compare(state.calls, [["loadKit", "file:///k/b.json"], ["newKit"]]);
-        menu.close();
-    }
 }
