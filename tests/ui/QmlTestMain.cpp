@@ -1,13 +1,11 @@
-// Qt Quick Test runner for the QML components. Each run gets its own data
-// folder, a resources folder holding one drum picture (the kick's), and the
-// stand-in state as `MockState` from `TamborelTesting`.
+// Qt Quick Test runner for the QML components. Each run gets its own data folder, no
+// resources (drum pictures, models), and the stand-in state as `MockState` from
+// `TamborelTesting`.
 
 #include "StandInBridge.h"
 #include "ui/ImageProviders.h"
 
-#include <QColor>
 #include <QDir>
-#include <QImage>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -17,8 +15,6 @@
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest/quicktest.h>
-
-#include <cstdlib>
 
 Q_IMPORT_QML_PLUGIN(TamborelPlugin)
 
@@ -66,12 +62,7 @@ private:
     void prepare() {
         prepared_ = true;
         qputenv("XDG_DATA_HOME", QDir(folder_.path()).filePath("data").toUtf8());
-        const QString resources = QDir(folder_.path()).filePath("resources");
-        QDir().mkpath(resources + "/drums");
-        QImage picture(16, 16, QImage::Format_ARGB32);
-        picture.fill(QColor(200, 120, 40));
-        picture.save(resources + "/drums/kick.png", "PNG");
-        qputenv("TAMBOREL_RESOURCES", resources.toUtf8());
+        qputenv("TAMBOREL_RESOURCES", QDir(folder_.path()).filePath("resources").toUtf8());
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         tamborel::ui::useIconTheme();
         qmlRegisterType<tamborel::testing::StandInBridge>("TamborelTesting", 1, 0, "MockState");

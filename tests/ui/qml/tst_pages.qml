@@ -48,11 +48,6 @@ TestCase {
         return page;
     }
 
-    // Text keeps its colour in 8 bits a channel, so colours are compared as they show.
-    function sameColour(a, b) {
-        return String(a) === String(b);
-    }
-
     // The item at the end of a path of object names.
     function child(item, path) {
         for (const name of [].concat(path)) {
