@@ -114,22 +114,28 @@ Item {
                 font.weight: Font.DemiBold
                 elide: Text.ElideRight
             }
-            Text {
-                objectName: "sampleCount"
-                visible: cell.pad.sampleCount > 1
-                text: cell.pad.sampleCount + " samples"
-                color: Theme.accent
-                font.pixelSize: Theme.fontMini
-            }
-            Text {
-                objectName: "sampleName"
+            // A layered pad's count sits beside its main file, so every card keeps the same
+            // lines and its buttons the same place.
+            RowLayout {
                 Layout.fillWidth: true
-                text: cell.sampleName
-                color: cell.pad.hasSample ? Theme.secondaryLabel : Theme.tertiaryLabel
-                font.family: Theme.monospaceFamily
-                font.pixelSize: Theme.fontMini
-                elide: Text.ElideMiddle
-                maximumLineCount: 1
+                spacing: 6
+                Text {
+                    objectName: "sampleName"
+                    Layout.fillWidth: true
+                    text: cell.sampleName
+                    color: cell.pad.hasSample ? Theme.secondaryLabel : Theme.tertiaryLabel
+                    font.family: Theme.monospaceFamily
+                    font.pixelSize: Theme.fontMini
+                    elide: Text.ElideMiddle
+                    maximumLineCount: 1
+                }
+                Text {
+                    objectName: "sampleCount"
+                    visible: cell.pad.sampleCount > 1
+                    text: cell.pad.sampleCount + " samples"
+                    color: Theme.accent
+                    font.pixelSize: Theme.fontMini
+                }
             }
             // Sized by plain bindings, outside the layout: the layout did not always
             // follow a new summary's width, and a Text whose width is set stops reporting
