@@ -1,9 +1,8 @@
 // MIDI through a real JACK server (dummy driver): test clients play drum modules and bridges,
 // and the program's JACK driver carries the MIDI hook. (Strikes at their own frame through
-// JACK are the controller's end-to-end tests; the MIDI path's freedom from the heap is the
-// soak's.)
+// JACK are the controller's end-to-end tests.)
+#include "HeapWatch.h"
 #include "JackClients.h"
-#include "LevelRenderer.h"
 #include "drivers/JackDriver.h"
 #include "midi/MIDIManager.h"
 #include "platform/ManualMainQueue.h"
@@ -15,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 
 namespace tamborel::midi {
 namespace {
@@ -24,6 +24,19 @@ using namespace std::chrono_literals;
 using testing::DrumModule;
 using testing::eventually;
 using testing::JackServer;
+
+// Plays silence and watches the JACK process thread, where the driver's callback, the MIDI
+// hook and the renderer run, for heap calls from the first cycle on.
+struct HeapWatchingRenderer final : audio::AudioRenderer {
+    void prepareToRender(double, std::uint32_t) override {}
+    void render(float* left, float* right, std::uint32_t frames) noexcept override {
+        tamborel::test::watchThisThread(true);
+        std::fill_n(left, frames, 0.0f);
+        std::fill_n(right, frames, 0.0f);
+    }
+    void renderingStarted() noexcept override {}
+    void renderingStopped() noexcept override {}
+};
 
 class JackMidi : public testing::JackServerTest {
 protected:
@@ -60,7 +73,7 @@ protected:
     }
 
     platform::ManualMainQueue queue_;
-    testing::LevelRenderer renderer_;
+    HeapWatchingRenderer renderer_;
     std::unique_ptr<MIDIManager> manager_;
     std::unique_ptr<DrumModule> drums_;
     std::unique_ptr<audio::JackDriver> driver_;
@@ -99,6 +112,21 @@ TEST_F(JackMidi, BridgedDevicesAreListedOnceUnderTheirOwnNames) {
         EXPECT_TRUE(reachesJackThroughBridge(port, bridged)) << port.clientName;
     EXPECT_EQ(reachesJackThroughBridge({30, 3, "TD-27"}, bridged), jackdDriver);
     EXPECT_FALSE(reachesJackThroughBridge({28, 2, "TD-30"}, bridged));
+}
+
+TEST_F(JackMidi, StrikesReachTheEndpointWithoutTouchingTheHeap) {
+    std::atomic<int> strikes{0}, pedals{0};
+    manager_->onNoteOn = [&](int, int, int, audio::EventTime) { ++strikes; };
+    manager_->onControlChange = [&](int, int, int, audio::EventTime) { ++pedals; };
+    startDriver();
+    manager_->start();
+    jack_port_t* pads = drums_->addPort("pads");
+    ASSERT_TRUE(runMainQueueUntil(
+        [&] { return jack_port_connected_to(pads, "Tamborel:Tamborel In") != 0; }));
+    std::this_thread::sleep_for(50ms); // a new connection carries data from the next cycle
+    ASSERT_TRUE(drums_->send({{10, {0x99, 36, 100}}, {50, {0xB9, 4, 127}}, {60, {0x99, 38, 0}}}));
+    EXPECT_TRUE(eventually([&] { return strikes.load() == 1 && pedals.load() == 1; }));
+    EXPECT_EQ(tamborel::test::heapCallsOnWatchedThreads(), 0);
 }
 
 // Choosing an ALSA output stops the JACK driver, which deactivates the client that carries the
