@@ -68,6 +68,7 @@ TestCase {
             { tag: "no strike yet", page: settingsComponent, path: "lastStrike", text: "Last strike: none yet" },
             { tag: "last strike", page: settingsComponent, state: { lastIncomingVelocity: 96, lastResultingVelocity: 90 }, path: "lastStrike", text: "Last strike: 96 \u2192 90" },
             { tag: "TD-17 on the page", page: settingsComponent, state: { td17Detected: true }, path: "td17Value", text: "Detected" },
+            { tag: "engine on the page", page: settingsComponent, path: "engineValue", text: "Stopped" },
             { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input", light: "hot" },
             { tag: "first source", page: barComponent, state: { midiSources: ["A", "B"] }, path: "midiPill", text: "A", light: "warn" },
             { tag: "TD-17 in the bar", page: barComponent, state: { midiSources: ["IAC Bus", "Roland TD-17"], td17Detected: true }, path: "midiPill", text: "TD-17 connected", light: "good" },
