@@ -64,7 +64,6 @@ QVariantMap padFields(const DrumPad& pad) {
         {QStringLiteral("sampleName"),
          pad.sampleURL ? QString::fromStdString(pad.sampleURL->fileName()) : QString()},
         {QStringLiteral("hasSample"), pad.sampleURL.has_value()},
-        {QStringLiteral("sampleCount"), static_cast<int>(pad.playedSamples().size())},
         {QStringLiteral("volume"), static_cast<double>(pad.volume)},
         {QStringLiteral("pan"), static_cast<double>(pad.pan)},
         {QStringLiteral("muted"), pad.muted},

@@ -42,15 +42,10 @@ PadViewModel::PadViewModel(PadRole role, AppViewModel& owner)
 }
 
 QVariantMap PadViewModel::freshFields() {
-    return {{QStringLiteral("notes"), QVariantList()},
-            {QStringLiteral("hasSample"), false},
-            {QStringLiteral("sampleName"), QString()},
-            {QStringLiteral("sampleCount"), 0},
-            {QStringLiteral("samples"), QVariantList()},
-            {QStringLiteral("volume"), 1.0},
-            {QStringLiteral("pan"), 0.0},
-            {QStringLiteral("muted"), false},
-            {QStringLiteral("soloed"), false}};
+    return {{QStringLiteral("notes"), QVariantList()}, {QStringLiteral("hasSample"), false},
+            {QStringLiteral("sampleName"), QString()}, {QStringLiteral("samples"), QVariantList()},
+            {QStringLiteral("volume"), 1.0},           {QStringLiteral("pan"), 0.0},
+            {QStringLiteral("muted"), false},          {QStringLiteral("soloed"), false}};
 }
 
 QString PadViewModel::role() const {

@@ -62,11 +62,11 @@ class PadViewModel : public ViewModelBase {
     Q_PROPERTY(bool hasSample READ hasSample NOTIFY hasSampleChanged)
     // The main sample's file name; empty without a sample.
     Q_PROPERTY(QString sampleName READ sampleName NOTIFY sampleNameChanged)
-    // How many recordings the pad holds (velocity layers and takes); 1 for a plain pad.
-    Q_PROPERTY(int sampleCount READ sampleCount NOTIFY sampleNameChanged)
     // What the pad plays, in the kit's order: [{ name, url, low, high, gain }], one entry
     // over 1..127 for a plain pad, none without a sample.
     Q_PROPERTY(QVariantList samples READ samples NOTIFY samplesChanged)
+    // How many recordings the pad holds (velocity layers and takes): the entries of `samples`.
+    Q_PROPERTY(int sampleCount READ sampleCount NOTIFY samplesChanged)
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged)
     Q_PROPERTY(double pan READ pan WRITE setPan NOTIFY panChanged)
     Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY mutedChanged)
@@ -91,8 +91,8 @@ public:
     QString captureNoteText() const;
     bool hasSample() const { return field<bool>(QStringLiteral("hasSample")); }
     QString sampleName() const { return field<QString>(QStringLiteral("sampleName")); }
-    int sampleCount() const { return field<int>(QStringLiteral("sampleCount")); }
     QVariantList samples() const { return field<QVariantList>(QStringLiteral("samples")); }
+    int sampleCount() const { return static_cast<int>(samples().size()); }
     double volume() const { return field<double>(QStringLiteral("volume")); }
     double pan() const { return field<double>(QStringLiteral("pan")); }
     bool muted() const { return field<bool>(QStringLiteral("muted")); }
