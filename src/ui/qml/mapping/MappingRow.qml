@@ -266,60 +266,14 @@ Rectangle {
     }
 
     // A velocity, 1..127: typed, stepped with the arrow keys or the − and + at its ends.
-    component VelocityBox: SpinBox {
-        id: box
+    component VelocityBox: ThemedSpinBox {
         from: 1
         to: 127
         editable: true
-        leftPadding: 18
-        rightPadding: 18
-        topPadding: 0
-        bottomPadding: 0
+        boxWidth: 80
+        boxHeight: 22
+        stepWidth: 20
         font.pixelSize: Theme.fontSmall
         font.family: Theme.monospaceFamily
-
-        contentItem: TextInput {
-            text: box.displayText
-            font: box.font
-            color: Theme.label
-            selectionColor: Theme.accent
-            selectedTextColor: Theme.label
-            horizontalAlignment: Qt.AlignHCenter
-            verticalAlignment: Qt.AlignVCenter
-            readOnly: !box.editable
-            validator: box.validator
-            inputMethodHints: Qt.ImhDigitsOnly
-            selectByMouse: true
-        }
-        down.indicator: Text {
-            x: 2
-            width: 16
-            height: box.height
-            text: "\u2212"
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-            font.pixelSize: Theme.fontControl
-            color: box.value <= box.from ? Theme.tertiaryLabel
-                 : box.down.pressed ? Theme.accentSoft : Theme.secondaryLabel
-        }
-        up.indicator: Text {
-            x: box.width - width - 2
-            width: 16
-            height: box.height
-            text: "+"
-            horizontalAlignment: Text.AlignHCenter
-            verticalAlignment: Text.AlignVCenter
-            font.pixelSize: Theme.fontControl
-            color: box.value >= box.to ? Theme.tertiaryLabel
-                 : box.up.pressed ? Theme.accentSoft : Theme.secondaryLabel
-        }
-        background: Rectangle {
-            implicitWidth: 70
-            implicitHeight: 22
-            radius: height / 2
-            color: Theme.ultraThin
-            border.width: 1
-            border.color: box.activeFocus ? Theme.accentSoft : Theme.lineStrong
-        }
     }
 }

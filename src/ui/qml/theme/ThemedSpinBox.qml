@@ -7,16 +7,21 @@ import Tamborel
 SpinBox {
     id: box
 
+    // The field's natural size and each end's button width; a compact field sets them smaller.
+    property real boxWidth: 110
+    property real boxHeight: 26
+    property real stepWidth: 28
+
     hoverEnabled: true
     font.pixelSize: Theme.fontControl
-    leftPadding: 30
-    rightPadding: 30
+    leftPadding: stepWidth + 2
+    rightPadding: stepWidth + 2
     topPadding: 0
     bottomPadding: 0
 
     background: Rectangle {
-        implicitWidth: 110
-        implicitHeight: 26
+        implicitWidth: box.boxWidth
+        implicitHeight: box.boxHeight
         radius: 8
         color: Theme.ultraThin
         border.width: 1
@@ -56,8 +61,8 @@ SpinBox {
         property string sign
         property bool pressed
         property bool hovered
-        implicitWidth: 28
-        implicitHeight: 26
+        implicitWidth: box.stepWidth
+        implicitHeight: box.boxHeight
         height: box.height
 
         Rectangle {
