@@ -28,10 +28,15 @@ void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexc
                 {RealtimeEvent::Kind::capture, *role, static_cast<std::int16_t>(note), 0});
         return;
     }
-    if (const int learning = d.learningRole.load(); learning != noRoleValue) {
-        d.events.push({RealtimeEvent::Kind::learn, allPadRoles[static_cast<std::size_t>(learning)],
-                       static_cast<std::int16_t>(note), 0});
-        return;
+    // Learn takes the first note only: the exchange disarms it before any later note of the
+    // same burst is looked at, so a flam or a groove cannot remap the pads it also strikes.
+    if (d.learningRole.load(std::memory_order_relaxed) != noRoleValue) {
+        if (const int learning = d.learningRole.exchange(noRoleValue); learning != noRoleValue) {
+            d.events.push({RealtimeEvent::Kind::learn,
+                           allPadRoles[static_cast<std::size_t>(learning)],
+                           static_cast<std::int16_t>(note), 0});
+            return;
+        }
     }
     // The sound starts here, before anything is published; if the hand-off queue is full
     // only the highlight is lost.
