@@ -1,7 +1,6 @@
 #pragma once
-// The application state as the pages see it, registered as the QML type
-// `AppBridge` so the pages can type their state property and the QML tools can
-// check every use. It holds the published values (see PadViewModel for how),
+// The application state as the pages see it, registered as a QML type so the
+// pages can type their state property and the QML tools can check every use. It holds the published values (see PadViewModel for how),
 // one PadViewModel per role in table order, and declares the operations;
 // AppBridge implements them over the real state, the QML tests over a recording
 // stand-in. Main thread only.
@@ -25,7 +24,7 @@ namespace tamborel::ui {
 
 class AppViewModel : public ViewModelBase {
     Q_OBJECT
-    QML_NAMED_ELEMENT(AppBridge)
+    QML_ELEMENT
     QML_UNCREATABLE("The application makes the one bridge.")
 
     Q_PROPERTY(QString kitName READ kitName NOTIFY kitNameChanged)

@@ -8,7 +8,7 @@ import Tamborel
 Item {
     id: page
 
-    required property AppBridge appState
+    required property AppViewModel appState
     property bool renaming: false
     property string newName: ""
     property var savedKits: []

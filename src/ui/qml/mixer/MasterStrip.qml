@@ -7,7 +7,7 @@ import Tamborel
 Item {
     id: strip
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property alias fader: fader
 
     implicitWidth: PageText.stripWidth

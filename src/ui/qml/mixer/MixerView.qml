@@ -6,7 +6,7 @@ import Tamborel
 Item {
     id: page
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property int columns: PageText.mixerColumns(width)
     readonly property alias grid: grid
 

@@ -9,7 +9,7 @@ import Tamborel
 Item {
     id: cell
 
-    required property AppBridge appState
+    required property AppViewModel appState
     required property PadViewModel pad
     property var picker
     // Several files are being dragged over this card: dropped, they become its samples.

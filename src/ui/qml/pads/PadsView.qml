@@ -8,7 +8,7 @@ import Tamborel
 Item {
     id: page
 
-    required property AppBridge appState
+    required property AppViewModel appState
     property bool dropTargeted: false
     // The card that several dragged files would become the samples of; null otherwise.
     property PadViewModel dropPad: null

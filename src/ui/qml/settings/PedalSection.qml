@@ -9,7 +9,7 @@ import Tamborel
 ColumnLayout {
     id: section
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property string step: appState.pedalCalibrationStep
     readonly property bool calibrating: step !== "idle"
 

@@ -10,7 +10,7 @@ import Tamborel
 Item {
     id: page
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property var settings: appState.settings
     readonly property var deviceOptions: PageText.deviceOptions(appState.outputDevices)
     readonly property alias devicePicker: devicePicker

@@ -8,7 +8,7 @@ import Tamborel
 RowLayout {
     id: section
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property var curves: [
         { title: "Linear", value: "linear", help: "Each strike plays as hard as the module sends it." },
         { title: "Soft", value: "soft", help: "Light strikes play louder: for a module or a player that rarely reaches the top." },

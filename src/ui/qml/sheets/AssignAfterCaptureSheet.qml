@@ -8,7 +8,7 @@ import Tamborel
 Popup {
     id: sheet
 
-    required property AppBridge appState
+    required property AppViewModel appState
     property var picker
     readonly property string role: appState.capturedRole
     // The captured pad; null while nothing is captured.

@@ -8,7 +8,7 @@ import Tamborel
 Popup {
     id: sheet
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property bool shown: appState.capturingForAssign
 
     parent: Overlay.overlay

@@ -8,7 +8,7 @@ import Tamborel
 Item {
     id: content
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property alias pager: pager
     readonly property alias tabBar: tabBar
     readonly property alias newKitAction: newKitAction

@@ -6,7 +6,7 @@ import Tamborel
 ApplicationWindow {
     id: window
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property alias content: content
 
     title: "Tamborel"

@@ -11,7 +11,7 @@ import Tamborel
 SwipePager {
     id: pager
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property alias strip: strip
 
     count: 4

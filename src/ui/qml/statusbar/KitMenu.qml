@@ -8,7 +8,7 @@ import Tamborel
 Item {
     id: kitMenu
 
-    required property AppBridge appState
+    required property AppViewModel appState
     readonly property string title: StatusText.kitTitle(appState.kitName, appState.dirty)
     property var savedKits: []
     readonly property alias menu: menu

@@ -6,7 +6,7 @@ import Tamborel
 Item {
     id: bar
 
-    required property AppBridge appState
+    required property AppViewModel appState
 
     implicitHeight: row.implicitHeight + 22
 
