@@ -3,6 +3,8 @@
 #include "model/FactoryKits.h"
 #include "model/Storage.h"
 
+#include <utility>
+
 namespace tamborel::controller {
 
 AppState::Impl::Impl(AppState& owner, platform::MainQueue& queue, AppStateOptions opts)
@@ -24,6 +26,8 @@ void AppState::Impl::commitKitChange(bool dirty) {
     notify(Field::kit);
     notify(Field::dirty);
     storage::rememberLastKit(self.published_.kit);
+    history.record(self.published_.kit, std::exchange(editKind, {}));
+    publishHistory();
 }
 
 void AppState::Impl::loadAllSamples() {
@@ -88,6 +92,7 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     else
         published_.kit = DrumKit("Default Kit");
     impl_->rebuildNoteMap();
+    impl_->history.reset(published_.kit);
     impl_->router.setExpression(published_.settings);
     published_.velocityCurve = published_.settings.velocity.table();
     impl_->scheduleDrain();

@@ -65,6 +65,7 @@ public:
 
     // MIDI learn and capture-for-assign
     void startLearn(PadRole role);
+    void cancelLearn();
     void assignNote(std::int64_t note, PadRole role);
     void armCaptureForAssign();
     void cancelCapture();
@@ -93,6 +94,12 @@ public:
     void importInstalledKit(std::size_t index);
     void exportKit(const std::filesystem::path& file);
     void renameKit(const std::string& name);
+    // Takes back, or does again, the last kit edit: samples assigned or removed, ranges,
+    // clears, learnt notes, the mix, the name. Undoing a change of samples saves the kit
+    // again, as the change did; other edits leave it unsaved. Loading, importing or starting
+    // a kit begins a new history.
+    void undo();
+    void redo();
 
     // Mix controls
     void setVolume(float volume, PadRole role);

@@ -5,6 +5,7 @@
 #include "audio/KitLoader.h"
 #include "controller/AppState.h"
 #include "controller/HitRouter.h"
+#include "controller/KitHistory.h"
 #include "drivers/AudioDeviceOutput.h"
 #include "midi/MIDIManager.h"
 #include "platform/BoundedQueue.h"
@@ -62,6 +63,10 @@ struct AppState::Impl {
     std::unique_ptr<audio::AudioDeviceOutput> output;
     // The kit's samples loading in the background; gone once published as done.
     std::unique_ptr<audio::KitLoader> loader;
+    // Main thread: the kit's edits for Undo, and what the edit being committed changed, for
+    // joining one fader drag into one step.
+    KitHistory history;
+    std::string editKind;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
@@ -71,6 +76,12 @@ struct AppState::Impl {
     void pedalReading(int value);
     void setCalibrationStep(PedalCalibrationStep step);
     void commitKitChange(bool dirty);
+    // A new document: its edits start afresh.
+    void startHistory();
+    void publishHistory();
+    // Puts back a kit from the history: reloads the pads whose samples differ, reapplies
+    // the mix, and saves it when samples changed, as assigning them does.
+    void restoreKit(DrumKit kit);
     void loadAllSamples();
     void clearAllSamples();
     // A pad the drummer changes while the kit loads keeps the drummer's change.

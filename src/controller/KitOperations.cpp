@@ -83,6 +83,12 @@ void AppState::assignSample(const fs::path& file, PadRole role) {
     if (!impl_->engine.loadSample(file, role))
         return; // the engine logged it; a file that cannot play never reaches the kit
     if (DrumPad* pad = published_.kit.findPad(role)) {
+        // One file over a pad of several says what went, since Undo can bring them back.
+        if (const std::size_t replaced = pad->playedSamples().size(); replaced > 1) {
+            published_.lastHit = "Replaced " + std::to_string(replaced) + " samples on " +
+                                 std::string(displayName(role));
+            impl_->notify(Field::lastHit);
+        }
         pad->sampleURL = FileUrl::fromPath(file);
         pad->samples.clear();
         impl_->commitKitChange(true);
@@ -228,6 +234,7 @@ void AppState::newKit() {
     impl_->clearAllSamples();
     impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(false);
+    impl_->startHistory();
 }
 
 void AppState::loadKit(const fs::path& file) {
@@ -239,6 +246,7 @@ void AppState::loadKit(const fs::path& file) {
     impl_->loadAllSamples();
     impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(false);
+    impl_->startHistory();
 }
 
 void AppState::importKit(const fs::path& file) {
@@ -252,6 +260,7 @@ void AppState::importKit(const fs::path& file) {
     impl_->loadAllSamples();
     impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(true);
+    impl_->startHistory();
 }
 
 void AppState::refreshInstalledKits() {

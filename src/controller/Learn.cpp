@@ -10,6 +10,14 @@ void AppState::startLearn(PadRole role) {
     impl_->notify(Field::learningRole);
 }
 
+void AppState::cancelLearn() {
+    if (!published_.learningRole)
+        return;
+    impl_->learningRole.store(noRoleValue);
+    published_.learningRole.reset();
+    impl_->notify(Field::learningRole);
+}
+
 void AppState::assignNote(std::int64_t note, PadRole role) {
     for (DrumPad& pad : published_.kit.pads)
         std::erase(pad.notes, note);

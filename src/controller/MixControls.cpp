@@ -18,10 +18,12 @@ void changePad(AppState::Impl& d, DrumKit& kit, PadRole role, Change&& change) {
 } // namespace
 
 void AppState::setVolume(float volume, PadRole role) {
+    impl_->editKind = "volume:" + std::string(rawValue(role));
     changePad(*impl_, published_.kit, role, [volume](DrumPad& pad) { pad.volume = volume; });
 }
 
 void AppState::setPan(float pan, PadRole role) {
+    impl_->editKind = "pan:" + std::string(rawValue(role));
     changePad(*impl_, published_.kit, role, [pan](DrumPad& pad) { pad.pan = pan; });
 }
 
@@ -34,6 +36,7 @@ void AppState::toggleSolo(PadRole role) {
 }
 
 void AppState::setMaster(float volume) {
+    impl_->editKind = "master";
     published_.kit.masterVolume = volume;
     impl_->engine.setMasterVolume(volume);
     impl_->commitKitChange(true);

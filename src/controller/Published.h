@@ -35,6 +35,8 @@ enum class Field : std::uint8_t {
     engineRunning,
     loadingStatus,
     installedKits,
+    // canUndo and canRedo
+    history,
 };
 
 // Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
@@ -79,6 +81,9 @@ struct Published {
     std::string loadingStatus;
     // Hydrogen drum kits installed on this machine, which importing opens as our own kits.
     std::vector<kitImport::InstalledKit> installedKits;
+    // Whether Undo and Redo have a kit edit to take back or do again.
+    bool canUndo = false;
+    bool canRedo = false;
 };
 
 } // namespace tamborel::controller

@@ -323,3 +323,59 @@ TEST_F(KitOperations, EveryInstalledHydrogenKitImportsAndEachPadSounds) {
         }
     }
 }
+
+// Undo takes back each kind of kit edit, a fader drag as one step, and a change of samples
+// saves again as the change itself did; a new document starts its own history.
+TEST_F(KitOperations, UndoAndRedoTakeBackKitEditsAndSampleChangesSaveAgain) {
+    EXPECT_FALSE(p().canUndo);
+    const fs::path folder = storage::folder() / "layers";
+    fs::create_directories(folder);
+    std::vector<fs::path> takes;
+    for (int i = 1; i <= 6; ++i)
+        takes.push_back(writeLevel(folder / ("kick " + std::string(1, char('a' + i)) + ".wav"),
+                                   0.01f * (i + 1)));
+    state->assignSamples(takes, PadRole::kick);
+    ASSERT_EQ(p().kit.pad(PadRole::kick)->samples.size(), 6u);
+    const DrumKit six = p().kit;
+
+    // One file over six says what it replaced; Undo brings all six back, playing and saved.
+    state->assignSample(sampleFile(PadRole::kick), PadRole::kick);
+    EXPECT_EQ(p().lastHit, "Replaced 6 samples on Kick");
+    ASSERT_TRUE(p().canUndo);
+    state->undo();
+    EXPECT_EQ(p().kit, six);
+    EXPECT_FALSE(p().dirty);
+    EXPECT_EQ(storage::loadKit(savedFile())->pad(PadRole::kick)->samples.size(), 6u);
+    EXPECT_TRUE(p().canRedo);
+    state->redo();
+    EXPECT_EQ(p().kit.pad(PadRole::kick)->sampleURL, FileUrl::fromPath(sampleFile(PadRole::kick)));
+    EXPECT_FLOAT_EQ(playedLevel(36), levelOf(PadRole::kick));
+    state->undo();
+    EXPECT_GE(playedLevel(36), 0.02f); // one of the six takes, not the file that replaced them
+
+    // A fader drag is one step; a learnt note, a rename and a clear are one each.
+    const DrumKit before = p().kit;
+    for (float v : {0.9f, 0.7f, 0.5f})
+        state->setVolume(v, PadRole::snare);
+    state->startLearn(PadRole::ride);
+    state->handleNoteOn(60, 100);
+    settle();
+    state->renameKit("Studio Funk");
+    state->clearSample(PadRole::kick);
+    EXPECT_EQ(playedLevel(36), 0.0f);
+    state->undo(); // the clear
+    EXPECT_GT(playedLevel(36), 0.0f);
+    state->undo(); // the rename
+    EXPECT_EQ(p().kit.name, before.name);
+    EXPECT_TRUE(p().dirty);
+    state->undo(); // the learnt note
+    EXPECT_EQ(p().kit.pad(PadRole::ride)->notes, before.pad(PadRole::ride)->notes);
+    state->undo(); // the whole drag
+    EXPECT_EQ(p().kit, before);
+    // A new edit drops what could be redone.
+    state->setPan(0.2f, PadRole::tom1);
+    EXPECT_FALSE(p().canRedo);
+
+    state->newKit();
+    EXPECT_FALSE(p().canUndo || p().canRedo);
+}

@@ -52,6 +52,14 @@ TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEver
     EXPECT_EQ(notesOf(PadRole::snare), (std::vector<std::int64_t>{38, 70}));
     EXPECT_EQ(notesOf(PadRole::kick), (std::vector<std::int64_t>{36}));
     EXPECT_FALSE(state->published().learningRole);
+
+    // Taken back before a strike, learn leaves the notes alone and the strike plays.
+    state->startLearn(PadRole::ride);
+    state->cancelLearn();
+    EXPECT_FALSE(state->published().learningRole);
+    silence();
+    state->handleNoteOn(36, 127);
+    EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::kick));
 }
 
 TEST_F(LearnAndCapture, CaptureSelectsTheLastStruckRoleSilentlyOverLearnAndIgnoresUnknownNotes) {
