@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 namespace tamborel::ui {
 
@@ -204,6 +205,8 @@ void AppBridge::publishField(controller::Field field) {
     case Field::loadingStatus:
         return publish(
             {{QStringLiteral("loadingStatus"), QString::fromStdString(p.loadingStatus)}});
+    case Field::history:
+        return setHistory(p.canUndo, p.canRedo);
     case Field::installedKits: {
         QVariantList kits;
         for (const auto& kit : p.installedKits)
@@ -247,7 +250,15 @@ void AppBridge::triggerManual(PadRole role) {
 }
 
 void AppBridge::startLearn(PadRole role) {
-    state_.startLearn(role);
+    // A second click on the armed pad's ear takes learn back.
+    if (state_.published().learningRole == role)
+        state_.cancelLearn();
+    else
+        state_.startLearn(role);
+}
+
+void AppBridge::cancelLearn() {
+    state_.cancelLearn();
 }
 
 void AppBridge::armCaptureForAssign() {
@@ -325,17 +336,55 @@ void AppBridge::saveKit() {
 }
 
 void AppBridge::newKit() {
-    state_.newKit();
+    replacingKit([this] { state_.newKit(); });
 }
 
 void AppBridge::loadKit(const QUrl& file) {
     if (const auto path = localPath(file))
-        state_.loadKit(*path);
+        replacingKit([this, path = *path] { state_.loadKit(path); });
 }
 
 void AppBridge::importKit(const QUrl& file) {
     if (const auto path = localPath(file))
-        state_.importKit(*path);
+        replacingKit([this, path = *path] { state_.importKit(path); });
+}
+
+void AppBridge::confirmQuit() {
+    replacingKit([this] { emit quitConfirmed(); });
+}
+
+void AppBridge::replacingKit(std::function<void()> operation) {
+    if (!state_.published().dirty) {
+        operation();
+        return;
+    }
+    // A second request while one waits takes its place: the question is the same.
+    waiting_ = std::move(operation);
+    setUnsavedQuestion(QStringLiteral("Save changes to %1?")
+                           .arg(QString::fromStdString(state_.published().kit.name)));
+}
+
+void AppBridge::answerUnsaved(const QString& answer) {
+    auto operation = std::exchange(waiting_, {});
+    setUnsavedQuestion({});
+    if (!operation)
+        return;
+    if (answer == QStringLiteral("save")) {
+        state_.saveKit();
+        if (state_.published().dirty)
+            return; // the write failed: the kit stays, and so does the work in it
+    } else if (answer != QStringLiteral("discard")) {
+        return;
+    }
+    operation();
+}
+
+void AppBridge::undo() {
+    state_.undo();
+}
+
+void AppBridge::redo() {
+    state_.redo();
 }
 
 void AppBridge::exportKit(const QUrl& file) {

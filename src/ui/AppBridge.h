@@ -7,6 +7,8 @@
 #include "controller/AppState.h"
 #include "ui/AppViewModel.h"
 
+#include <functional>
+
 namespace tamborel::ui {
 
 class AppBridge final : public AppViewModel {
@@ -38,6 +40,11 @@ public:
     void advancePedalCalibration() override;
     void cancelPedalCalibration() override;
     void clearPedalCalibration() override;
+    void cancelLearn() override;
+    void undo() override;
+    void redo() override;
+    void answerUnsaved(const QString& answer) override;
+    void confirmQuit() override;
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;
@@ -62,8 +69,11 @@ private:
     // Hands the pad's samples, changed by `edit`, to the state; `edit` returns false to
     // leave them as they are.
     template <typename Edit> void editSamples(PadRole role, Edit edit);
+    // Runs an operation that replaces the kit, after asking first when the kit is unsaved.
+    void replacingKit(std::function<void()> operation);
 
     controller::AppState& state_;
+    std::function<void()> waiting_;
 };
 
 } // namespace tamborel::ui

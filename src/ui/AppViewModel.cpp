@@ -24,6 +24,9 @@ PadViewModel& AppViewModel::pad(PadRole role) const {
 
 void AppViewModel::publish(const QVariantMap& fields) {
     ViewModelBase::publish(fields);
+    // The half-open hat's note text names the pedal's controller.
+    if (fields.contains(QStringLiteral("pedalController")))
+        emit pad(PadRole::hhHalf).notesChanged();
     const bool hits = fields.contains(QStringLiteral("activeRoles"));
     const bool learn = fields.contains(QStringLiteral("learningRole"));
     if (!hits && !learn)
@@ -52,6 +55,21 @@ void AppViewModel::publishPad(PadRole role, const QVariantMap& fields) {
         anySoloed = anySoloed || p->soloed();
     for (PadViewModel* p : pads_)
         p->publish({{QStringLiteral("silenced"), anySoloed && !p->soloed()}});
+}
+
+void AppViewModel::setHistory(bool canUndo, bool canRedo) {
+    if (canUndo == canUndo_ && canRedo == canRedo_)
+        return;
+    canUndo_ = canUndo;
+    canRedo_ = canRedo;
+    emit historyChanged();
+}
+
+void AppViewModel::setUnsavedQuestion(const QString& question) {
+    if (question == unsavedQuestion_)
+        return;
+    unsavedQuestion_ = question;
+    emit unsavedQuestionChanged();
 }
 
 std::optional<PadRole> AppViewModel::roleOf(const QString& text) {

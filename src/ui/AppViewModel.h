@@ -1,8 +1,8 @@
 #pragma once
 // The application state as the pages see it, registered as a QML type so the
-// pages can type their state property and the QML tools can check every use. It holds the published values (see PadViewModel for how),
-// one PadViewModel per role in table order, and declares the operations;
-// AppBridge implements them over the real state, the QML tests over a recording
+// pages can type their state property and the QML tools can check every use. It holds the published
+// values (see PadViewModel for how), one PadViewModel per role in table order, and declares the
+// operations; AppBridge implements them over the real state, the QML tests over a recording
 // stand-in. Main thread only.
 //
 // Roles travel as their stored text ("hhOpen"), with "" for none; files as file
@@ -73,6 +73,12 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(QString pedalCalibrationStep READ pedalCalibrationStep NOTIFY pedalChanged)
     Q_PROPERTY(int pedalReading READ pedalReading NOTIFY pedalChanged)
     Q_PROPERTY(QString pedalRange READ pedalRange NOTIFY pedalChanged)
+    // Whether Undo and Redo have a kit edit to work on.
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
+    // "Save changes to Studio Funk?" while an operation that replaces an unsaved kit (New,
+    // Load, Import, quitting) waits for answerUnsaved; empty otherwise.
+    Q_PROPERTY(QString unsavedQuestion READ unsavedQuestion NOTIFY unsavedQuestionChanged)
 
 public:
     explicit AppViewModel(QObject* parent = nullptr);
@@ -116,6 +122,9 @@ public:
     }
     int pedalReading() const { return field<int>(QStringLiteral("pedalReading")); }
     QString pedalRange() const { return field<QString>(QStringLiteral("pedalRange")); }
+    bool canUndo() const { return canUndo_; }
+    bool canRedo() const { return canRedo_; }
+    QString unsavedQuestion() const { return unsavedQuestion_; }
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
@@ -154,6 +163,14 @@ public:
     Q_INVOKABLE virtual void advancePedalCalibration() = 0;
     Q_INVOKABLE virtual void cancelPedalCalibration() = 0;
     Q_INVOKABLE virtual void clearPedalCalibration() = 0;
+    Q_INVOKABLE virtual void cancelLearn() = 0;
+    Q_INVOKABLE virtual void undo() = 0;
+    Q_INVOKABLE virtual void redo() = 0;
+    // "save" saves the kit and, once it is saved, goes on with the waiting operation;
+    // "discard" goes on without saving; anything else ("cancel") drops it.
+    Q_INVOKABLE virtual void answerUnsaved(const QString& answer) = 0;
+    // Asks about an unsaved kit first, then emits quitConfirmed.
+    Q_INVOKABLE virtual void confirmQuit() = 0;
 
     virtual void setMasterVolume(double volume) = 0;
     virtual void setHoveredRole(const QString& role) = 0;
@@ -194,12 +211,20 @@ signals:
     void engineRunningChanged();
     void velocityChanged();
     void pedalChanged();
+    void historyChanged();
+    void unsavedQuestionChanged();
+    void quitConfirmed();
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
+    void setHistory(bool canUndo, bool canRedo);
+    void setUnsavedQuestion(const QString& question);
 
 private:
     QList<PadViewModel*> pads_;
+    bool canUndo_ = false;
+    bool canRedo_ = false;
+    QString unsavedQuestion_;
 };
 
 } // namespace tamborel::ui

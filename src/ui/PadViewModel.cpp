@@ -61,11 +61,11 @@ bool PadViewModel::isHiHat() const {
 }
 
 QString PadViewModel::noteSummary() const {
-    return pageText::padNoteSummary(notes(), role());
+    return pageText::padNoteSummary(notes(), role(), owner_.pedalController());
 }
 
 QString PadViewModel::noteList() const {
-    return pageText::mappingNoteSummary(notes(), role());
+    return pageText::mappingNoteSummary(notes(), role(), owner_.pedalController());
 }
 
 QString PadViewModel::captureNoteText() const {

@@ -50,6 +50,8 @@ class PadViewModel : public ViewModelBase {
     Q_PROPERTY(QString role READ role CONSTANT)
     Q_PROPERTY(QString name READ name CONSTANT)
     Q_PROPERTY(bool isHiHat READ isHiHat CONSTANT)
+    // The pad has no note of its own: the hi-hat pedal's position plays it (the half-open hat).
+    Q_PROPERTY(bool playedByPedal READ playedByPedal CONSTANT)
 
     // The kit's fields; a role the kit lacks shows a fresh pad without notes.
     Q_PROPERTY(QVariantList notes READ notes NOTIFY notesChanged)
@@ -85,6 +87,7 @@ public:
     QString role() const;
     QString name() const;
     bool isHiHat() const;
+    bool playedByPedal() const { return role_ == PadRole::hhHalf; }
     QVariantList notes() const { return field<QVariantList>(QStringLiteral("notes")); }
     QString noteSummary() const;
     QString noteList() const;

@@ -1,6 +1,8 @@
 #include "ui/PageText.h"
 
 #include "model/AutoMapper.h"
+#include "model/Expression.h"
+#include "model/import/KitImport.h"
 
 #include <QFileInfo>
 
@@ -20,8 +22,8 @@ QString joinedNotes(const QVariantList& notes) {
     return parts.join(QStringLiteral(", "));
 }
 
-QString unmappedText(const QString& role) {
-    return role == QStringLiteral("hhHalf") ? QStringLiteral("via CC4")
+QString unmappedText(const QString& role, int pedalController) {
+    return role == QStringLiteral("hhHalf") ? QStringLiteral("via CC%1").arg(pedalController)
                                             : QStringLiteral("unmapped");
 }
 
@@ -31,12 +33,25 @@ double finiteOr(double value, double fallback) {
 
 } // namespace
 
-int padGridColumns(double width) {
+int padGridColumns(double width, double scale) {
     const double perRow =
-        (finiteOr(width, 0) - 2 * padGridPadding) / (padCardWidth + padGridSpacing);
+        (finiteOr(width, 0) - 2 * padGridPadding) / (padCardWidth * scale + padGridSpacing);
     // The quotient, not the width, is truncated; clamping before the cast keeps
     // huge or negative widths away from an out-of-range conversion.
     return static_cast<int>(std::clamp(std::trunc(perRow), 1.0, double(roleCount)));
+}
+
+double padCardScale(double width, double height) {
+    for (double scale = 1.6; scale >= 0.9; scale -= 0.02) {
+        const int columns = padGridColumns(width, scale);
+        const int rows = (static_cast<int>(roleCount) + columns - 1) / columns;
+        const double grid = columns * padCardWidth * scale + (columns - 1) * padGridSpacing;
+        const double tall =
+            rows * padCardHeight * scale + (rows - 1) * padGridSpacing + 2 * padGridPadding;
+        if (grid + 2 * padGridPadding <= finiteOr(width, 0) && tall <= finiteOr(height, 0))
+            return scale;
+    }
+    return 1;
 }
 
 int mixerColumns(double width) {
@@ -45,12 +60,13 @@ int mixerColumns(double width) {
     return static_cast<int>(std::clamp(fit, 1.0, double(roleCount + 1)));
 }
 
-QString padNoteSummary(const QVariantList& notes, const QString& role) {
-    return notes.isEmpty() ? unmappedText(role) : QStringLiteral("MIDI ") + joinedNotes(notes);
+QString padNoteSummary(const QVariantList& notes, const QString& role, int pedalController) {
+    return notes.isEmpty() ? unmappedText(role, pedalController)
+                           : QStringLiteral("MIDI ") + joinedNotes(notes);
 }
 
-QString mappingNoteSummary(const QVariantList& notes, const QString& role) {
-    return notes.isEmpty() ? unmappedText(role) : joinedNotes(notes);
+QString mappingNoteSummary(const QVariantList& notes, const QString& role, int pedalController) {
+    return notes.isEmpty() ? unmappedText(role, pedalController) : joinedNotes(notes);
 }
 
 QString captureNoteText(const QVariantList& notes) {
@@ -136,6 +152,50 @@ QVariantList bufferOptions() {
         out.append(QVariantMap{{QStringLiteral("title"), QString::asprintf("%u frames", frames)},
                                {QStringLiteral("value"), double(frames)}});
     return out;
+}
+
+QStringList kitFileFilters() {
+    QStringList all;
+    QStringList filters;
+    for (const auto& format : kitImport::kitFileFormats()) {
+        QStringList patterns;
+        for (std::string_view pattern : format.patterns)
+            patterns.append(
+                QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
+        all.append(patterns);
+        filters.append(QStringLiteral("%1 (%2)").arg(
+            QString::fromUtf8(format.name.data(), static_cast<qsizetype>(format.name.size())),
+            patterns.join(u' ')));
+    }
+    filters.prepend(QStringLiteral("Drum kits (%1)").arg(all.join(u' ')));
+    return filters;
+}
+
+QUrl kitFileAmong(const QList<QUrl>& urls) {
+    for (const QUrl& url : localFiles(urls))
+        if (kitImport::isKitFile(std::filesystem::path(url.toLocalFile().toStdString())))
+            return url;
+    return {};
+}
+
+QVariantList velocityCurves() {
+    const auto entry = [](VelocityCurve curve, const char* title, const char* help) {
+        const auto value = rawValue(curve);
+        return QVariantMap{
+            {QStringLiteral("title"), QString::fromUtf8(title)},
+            {QStringLiteral("value"),
+             QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()))},
+            {QStringLiteral("help"), QString::fromUtf8(help)},
+        };
+    };
+    return {
+        entry(VelocityCurve::linear, "Linear", "Each strike plays as hard as the module sends it."),
+        entry(VelocityCurve::soft, "Soft",
+              "Light strikes play louder: for a module or a player that rarely reaches the top."),
+        entry(VelocityCurve::hard, "Hard",
+              "Light strikes play softer: for players who hit everything hard."),
+        entry(VelocityCurve::fixed, "Fixed", "Every strike plays at the same velocity."),
+    };
 }
 
 QString bufferNote(std::uint32_t requested, std::uint32_t inForce, bool sharedWithDesktop) {

@@ -23,9 +23,13 @@ inline constexpr double padGridSpacing = 16;
 inline constexpr double padGridPadding = 18;
 inline constexpr double stripWidth = 96;
 
-// Cards per row of the pad grid for an area `width` points wide: between 1
-// and 14.
-int padGridColumns(double width);
+// Cards per row of the pad grid for an area `width` points wide, with cards
+// drawn `scale` times their size: between 1 and 14.
+int padGridColumns(double width, double scale = 1);
+// How large the pad cards are drawn in an area of this size: the largest scale
+// from 0.9 to 1.6 at which every card fits without scrolling, else 1 (the
+// grid then scrolls).
+double padCardScale(double width, double height);
 // Strips per row of the mixer for an area `width` points wide (98 to 112 points
 // each, 10 apart, inside 16 points of padding on each side, at most 1720 points
 // wide).
@@ -33,9 +37,9 @@ int mixerColumns(double width);
 
 // "MIDI 36, 35" on a pad card; "via CC4" for the half-open hi-hat without
 // notes, "unmapped" for any other role without notes.
-QString padNoteSummary(const QVariantList& notes, const QString& role);
+QString padNoteSummary(const QVariantList& notes, const QString& role, int pedalController = 4);
 // The same on the mapping page, without the "MIDI " prefix.
-QString mappingNoteSummary(const QVariantList& notes, const QString& role);
+QString mappingNoteSummary(const QVariantList& notes, const QString& role, int pedalController = 4);
 // "MIDI note 38, 40" in the after-capture sheet; empty without notes.
 QString captureNoteText(const QVariantList& notes);
 
@@ -56,6 +60,10 @@ double volumeFill(double trackWidth, double volume);
 QString dropAction(const QList<QUrl>& urls);
 // The local file locations among the dropped ones, in their order.
 QList<QUrl> localFiles(const QList<QUrl>& urls);
+// The import dialog's filters: every kit format together first, then each on its own.
+QStringList kitFileFilters();
+// The first local kit file among the URLs, as Import opens them; empty for none.
+QUrl kitFileAmong(const QList<QUrl>& urls);
 
 // Name filters for the sample file dialog: all audio kinds first, then WAV,
 // AIFF, FLAC.
@@ -70,6 +78,9 @@ QVariantList deviceOptions(const QVariantList& devices);
 // listed.
 int deviceIndex(const QVariantList& options, const QVariant& storedUid);
 QVariantList bufferOptions();
+// The velocity curves as the Velocity card offers them: [{ title, value, help }], value
+// being the curve's stored name.
+QVariantList velocityCurves();
 // Under the buffer size: the size in force when it is not the one asked for (0: unknown), and
 // what a request does when the size is the whole desktop's quantum; empty when there is
 // nothing to say.
@@ -93,11 +104,13 @@ class QmlPageText : public QObject {
     Q_PROPERTY(double stripWidth READ stripWidth CONSTANT)
     Q_PROPERTY(QStringList audioNameFilters READ audioNameFilters CONSTANT)
     Q_PROPERTY(QVariantList bufferOptions READ bufferOptions CONSTANT)
+    Q_PROPERTY(QVariantList velocityCurves READ velocityCurves CONSTANT)
     Q_PROPERTY(QVariantList sampleRateOptions READ sampleRateOptions CONSTANT)
 public:
     using QObject::QObject;
     QStringList audioNameFilters() const { return pageText::audioNameFilters(); }
     QVariantList bufferOptions() const { return pageText::bufferOptions(); }
+    QVariantList velocityCurves() const { return pageText::velocityCurves(); }
     QVariantList sampleRateOptions() const { return pageText::sampleRateOptions(); }
 
     double padCardWidth() const { return pageText::padCardWidth; }
@@ -106,7 +119,12 @@ public:
     double padGridPadding() const { return pageText::padGridPadding; }
     double stripWidth() const { return pageText::stripWidth; }
 
-    Q_INVOKABLE int padGridColumns(double width) const { return pageText::padGridColumns(width); }
+    Q_INVOKABLE int padGridColumns(double width, double scale = 1) const {
+        return pageText::padGridColumns(width, scale);
+    }
+    Q_INVOKABLE double padCardScale(double width, double height) const {
+        return pageText::padCardScale(width, height);
+    }
     Q_INVOKABLE int mixerColumns(double width) const { return pageText::mixerColumns(width); }
     Q_INVOKABLE QString panLabel(double pan) const { return pageText::panLabel(pan); }
     Q_INVOKABLE QString mixerPercent(double v) const { return pageText::mixerPercent(v); }
@@ -116,6 +134,10 @@ public:
     }
     Q_INVOKABLE QString dropAction(const QList<QUrl>& urls) const {
         return pageText::dropAction(urls);
+    }
+    Q_INVOKABLE QStringList kitFileFilters() const { return pageText::kitFileFilters(); }
+    Q_INVOKABLE QUrl kitFileAmong(const QList<QUrl>& urls) const {
+        return pageText::kitFileAmong(urls);
     }
     Q_INVOKABLE QList<QUrl> localFiles(const QList<QUrl>& urls) const {
         return pageText::localFiles(urls);

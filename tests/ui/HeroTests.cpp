@@ -5,9 +5,11 @@
 #include "ui/hero/HeroCoordinator.h"
 #include "ui/hero/HeroGeometry.h"
 #include "ui/hero/HeroModel.h"
+#include "ui/hero/HeroPanelModel.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -100,4 +102,24 @@ TEST(HeroCoordinator, PopsOncePerNewPulseAndOnlyWithAModel) {
     empty.componentComplete();
     empty.setHasModel(true);
     EXPECT_EQ(empty.pops(), 0);
+}
+
+TEST(HeroPanelModel, AGrooveKeepsOneModelAndEveryStrikePops) {
+    tamborel::test::qtApp();
+    HeroPanelModel panel;
+    panel.setHeroRole(QStringLiteral("kick"));
+    EXPECT_EQ(panel.modelName(), "drum");
+    QSignalSpy swaps(&panel, &HeroPanelModel::modelNameChanged);
+    const int pulses = panel.pulse();
+    // Hat and snare alternating, as at 150 bpm: one model, a pop each.
+    for (int i = 0; i < 12; ++i)
+        panel.setHeroRole(i % 2 == 0 ? QStringLiteral("hhClosed") : QStringLiteral("snare"));
+    EXPECT_EQ(swaps.count(), 0);
+    EXPECT_EQ(panel.modelName(), "drum");
+    EXPECT_EQ(panel.pulse(), pulses + 12);
+
+    // Cymbals alone for a moment: the model follows.
+    panel.setHeroRole(QStringLiteral("crash1"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel.modelName() == "cymbal"; }, 5000));
+    EXPECT_EQ(swaps.count(), 1);
 }

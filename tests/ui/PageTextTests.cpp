@@ -26,6 +26,18 @@ TEST(PageText, GridsKeepOneCardPerRowAtNonsenseWidthsAndStopAtOneRowOfAll) {
     EXPECT_EQ(padGridColumns(1e300), 14);
     EXPECT_EQ(mixerColumns(100000), 15);
     EXPECT_EQ(mixerColumns(0), 1);
+    // Cards grow into a large window and shrink a little to spare a small one a scroll bar;
+    // whatever the scale, every card fits across.
+    EXPECT_GT(padCardScale(1880, 700), 1.4);
+    EXPECT_EQ(padCardScale(1280, 300), 1.0);
+    EXPECT_EQ(padCardScale(notANumber, notANumber), 1.0);
+    for (double width : {1280.0, 1360.0, 1880.0}) {
+        const double scale = padCardScale(width, 460);
+        const int columns = padGridColumns(width, scale);
+        EXPECT_LE(columns * (padCardWidth * scale + padGridSpacing) + 2 * padGridPadding,
+                  width + padGridSpacing)
+            << width;
+    }
     // A stale page index lands on the last page.
     EXPECT_EQ(pager::landing(-900, 0, -5000, 1360, 7, 4).page, 3);
 }

@@ -226,6 +226,7 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     harness.click("tab-Mixer");
     WAIT_UNTIL(harness.item("masterFader") != nullptr);
     QQuickItem* fader = harness.item("masterFader");
+    ASSERT_TRUE(harness.settled(fader)); // a page is drawn only once it slides in
     QQuickItem* track = fader->property("background").value<QQuickItem*>();
     QQuickItem* fill = below(fader, QStringLiteral("fill"));
     ASSERT_TRUE(track != nullptr && fill != nullptr);
@@ -346,4 +347,113 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
          {QUrl::fromLocalFile(QString::fromStdString((folder / "Tiny.sfz").string()))});
     WAIT_UNTIL(harness.text("lastHit") == "Imported 1 pad, 1 sample");
     EXPECT_EQ(bridge->kitName(), "Tiny");
+}
+
+// Tab walks only the page on show, each stop wearing the accent ring, so Space never works a
+// control nobody can see.
+TEST_F(PagesWindow, keyboardFocusStaysOnTheShownPageAndWearsARing) {
+    harness.click("tab-Settings");
+    ASSERT_TRUE(harness.settled(harness.item("devicePicker")));
+    QObject* ring = window->findChild<QObject*>(QStringLiteral("focusRing"));
+    ASSERT_NE(ring, nullptr);
+    for (int step = 0; step < 30; ++step) {
+        QTest::keyClick(window, Qt::Key_Tab);
+        QTest::qWait(20);
+        QQuickItem* focused = window->activeFocusItem();
+        ASSERT_NE(focused, nullptr) << step;
+        if (focused == window->contentItem())
+            continue; // past the last control, before the chain starts again
+        EXPECT_TRUE(focused->isVisible()) << step << " " << focused->metaObject()->className();
+        const QRectF at = sceneRect(focused);
+        EXPECT_TRUE(at.intersects(QRectF(0, 0, window->width(), window->height())))
+            << step << " focus at " << at.x() << "," << at.y() << " is off screen";
+        auto* ringItem = qobject_cast<QQuickItem*>(ring);
+        EXPECT_TRUE(
+            ringItem->isVisible() && ringItem->parentItem() != nullptr &&
+            (ringItem->parentItem() == focused || ringItem->parentItem()->isAncestorOf(focused)))
+            << step << " no ring on " << focused->metaObject()->className();
+        if (step == 9)
+            shoot(QStringLiteral("12-settings-focus"));
+    }
+    QTest::keyClick(window, Qt::Key_Space);
+    QTest::qWait(100);
+    EXPECT_EQ(bridge->learningRole(), QString());
+}
+
+// New, Load, Import and quitting ask before an unsaved kit goes; Cancel keeps it, Don't Save
+// lets it go, Save writes it first. Undo takes an edit back from the keyboard.
+TEST_F(PagesWindow, replacingAnUnsavedKitAsksFirstAndUndoTakesEditsBack) {
+    const QString original = bridge->kitName();
+    state->renameKit("Studio Funk");
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    WAIT_UNTIL(bridge->kitName() == original);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    WAIT_UNTIL(bridge->kitName() == QStringLiteral("Studio Funk"));
+    ASSERT_TRUE(bridge->dirty());
+
+    QObject* dialog = harness.object("unsavedDialog");
+    ASSERT_NE(dialog, nullptr);
+    QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+    WAIT_UNTIL(dialog->property("opened").toBool());
+    EXPECT_EQ(dialog->property("title").toString(), QStringLiteral("Save changes to Studio Funk?"));
+    EXPECT_EQ(bridge->kitName(), QStringLiteral("Studio Funk"));
+    shoot(QStringLiteral("13-unsaved-dialog"));
+    harness.click(buttonTitled(QStringLiteral("Cancel")), {10, 10});
+    WAIT_UNTIL(!dialog->property("visible").toBool());
+    EXPECT_EQ(bridge->kitName(), QStringLiteral("Studio Funk"));
+
+    // Closing the window asks too, and stays open while it does.
+    window->close();
+    WAIT_UNTIL(dialog->property("opened").toBool());
+    EXPECT_TRUE(window->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape);
+    WAIT_UNTIL(!dialog->property("visible").toBool());
+    EXPECT_TRUE(window->isVisible());
+
+    const std::filesystem::path file = storage::kitsFolder() / "Studio Funk.json";
+    std::filesystem::remove(file);
+    QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+    WAIT_UNTIL(dialog->property("opened").toBool());
+    harness.click(buttonTitled(QStringLiteral("Save")), {10, 10});
+    WAIT_UNTIL(bridge->kitName() == QStringLiteral("New Kit"));
+    EXPECT_TRUE(std::filesystem::exists(file));
+
+    state->renameKit("Scratch");
+    QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
+    WAIT_UNTIL(dialog->property("opened").toBool());
+    harness.click(buttonTitled(QStringLiteral("Don't Save")), {10, 10});
+    WAIT_UNTIL(bridge->kitName() == QStringLiteral("New Kit"));
+    EXPECT_FALSE(std::filesystem::exists(storage::kitsFolder() / "Scratch.json"));
+}
+
+// From a 1280×720 screen up to 1920×1080 every page is whole across (tall pages scroll), and a
+// large window is used: bigger pads, longer faders. Each page is photographed at each size.
+TEST_F(PagesWindow, pagesFitASmallWindowAndGrowIntoALargeOne) {
+    const QSize sizes[] = {{1280, 720}, window->size(), {1920, 1080}};
+    const char* tabs[] = {"tab-Pads", "tab-Mixer", "tab-Mapping", "tab-Settings"};
+    const char* marks[] = {"pad-kick", "masterStrip", "row-kick", "devicePicker"};
+    double kickWidth[3] = {};
+    double faderHeight[3] = {};
+    for (int s = 0; s < 3; ++s) {
+        window->resize(sizes[s]);
+        WAIT_UNTIL(window->size() == sizes[s]);
+        const QString size = QStringLiteral("%1x%2").arg(sizes[s].width()).arg(sizes[s].height());
+        for (int t = 0; t < 4; ++t) {
+            harness.click(tabs[t]);
+            WAIT_UNTIL(harness.item(marks[t]) != nullptr);
+            ASSERT_TRUE(harness.settled(harness.item(marks[t]))) << tabs[t];
+            shoot(QStringLiteral("size-%1-%2").arg(size, QString::fromLatin1(tabs[t] + 4)));
+        }
+        for (const char* role : {"pad-kick", "pad-tom3", "pad-hhHalf", "pad-rideBell"}) {
+            harness.click("tab-Pads");
+            QQuickItem* pad = harness.item(role);
+            ASSERT_TRUE(pad != nullptr && harness.settled(pad)) << role;
+            EXPECT_LE(sceneRect(pad).right(), window->width())
+                << role << " cut at " << size.toStdString();
+        }
+        kickWidth[s] = sceneRect(harness.item("pad-kick")).width();
+        faderHeight[s] = harness.item("masterFader")->height();
+    }
+    EXPECT_GT(kickWidth[2], kickWidth[1] * 1.25);
+    EXPECT_GT(faderHeight[2], faderHeight[1] * 1.5);
 }

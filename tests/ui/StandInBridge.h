@@ -73,6 +73,11 @@ public:
     void advancePedalCalibration() override { record("advancePedalCalibration"); }
     void cancelPedalCalibration() override { record("cancelPedalCalibration"); }
     void clearPedalCalibration() override { record("clearPedalCalibration"); }
+    void cancelLearn() override { record("cancelLearn"); }
+    void undo() override { record("undo"); }
+    void redo() override { record("redo"); }
+    void answerUnsaved(const QString& answer) override { record("answerUnsaved", {answer}); }
+    void confirmQuit() override { emit quitConfirmed(); }
 
     void setMasterVolume(double volume) override { record("setMaster", {volume}); }
     void setHoveredRole(const QString& role) override { set({{"hoveredRole", role}}); }

@@ -298,4 +298,25 @@ std::vector<InstalledKit> installedHydrogenKits() {
     return kits;
 }
 
+const std::vector<KitFileFormat>& kitFileFormats() {
+    static const std::vector<KitFileFormat> formats = {
+        {"Tamborel kits", {"*.json"}},
+        {"Hydrogen drum kits", {"drumkit.xml", "*.h2drumkit"}},
+        {"SFZ", {"*.sfz"}},
+    };
+    return formats;
+}
+
+bool isKitFile(const fs::path& file) {
+    const std::string name = lower(file.filename().string());
+    for (const KitFileFormat& format : kitFileFormats())
+        for (std::string_view pattern : format.patterns) {
+            const bool suffix = pattern.starts_with('*');
+            const std::string_view tail = suffix ? pattern.substr(1) : pattern;
+            if (suffix ? name.ends_with(tail) && name.size() > tail.size() : name == tail)
+                return true;
+        }
+    return false;
+}
+
 } // namespace tamborel::kitImport

@@ -80,6 +80,16 @@ std::optional<std::filesystem::path> unpackHydrogenArchive(const std::filesystem
 // under the application folder) or .sfz. The kit gets a new id.
 Result importFile(const std::filesystem::path& file);
 
+// The kit files importFile opens, for file dialogs and drops: each format's name and the
+// file-name patterns that pick it out ("*.sfz", "drumkit.xml").
+struct KitFileFormat {
+    std::string_view name;
+    std::vector<std::string_view> patterns;
+};
+const std::vector<KitFileFormat>& kitFileFormats();
+// Whether a file's name matches one of those patterns, in any case.
+bool isKitFile(const std::filesystem::path& file);
+
 // A Hydrogen kit installed on this machine.
 struct InstalledKit {
     std::string name;

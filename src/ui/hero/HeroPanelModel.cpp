@@ -5,15 +5,34 @@
 
 namespace tamborel::ui {
 
+HeroPanelModel::HeroPanelModel(QObject* parent) : QObject(parent) {
+    modelSwitch_.setSingleShot(true);
+    modelSwitch_.setInterval(modelDwellMs);
+    connect(&modelSwitch_, &QTimer::timeout, this,
+            [this] { showModel(hero::modelNameFor(heroRole_)); });
+}
+
 void HeroPanelModel::setHeroRole(const QString& role) {
     if (role == heroRole_)
         return;
-    const QString oldModel = modelName();
     heroRole_ = role;
     emit heroRoleChanged();
-    if (modelName() != oldModel)
-        emit modelNameChanged();
+    const QString wanted = hero::modelNameFor(role);
+    if (modelName_.isEmpty() || wanted.isEmpty())
+        showModel(wanted);
+    else if (wanted == modelName_)
+        modelSwitch_.stop();
+    else if (!modelSwitch_.isActive())
+        modelSwitch_.start();
     addPulse();
+}
+
+void HeroPanelModel::showModel(const QString& name) {
+    modelSwitch_.stop();
+    if (name == modelName_)
+        return;
+    modelName_ = name;
+    emit modelNameChanged();
 }
 
 void HeroPanelModel::setActiveRoles(const QStringList& roles) {
@@ -23,10 +42,6 @@ void HeroPanelModel::setActiveRoles(const QStringList& roles) {
     emit activeRolesChanged();
     if (!modelName().isEmpty() && activeRoles_.contains(heroRole_))
         addPulse();
-}
-
-QString HeroPanelModel::modelName() const {
-    return hero::modelNameFor(heroRole_);
 }
 
 QString HeroPanelModel::displayName() const {

@@ -4,10 +4,16 @@
 // one when the hero role changes, and one whenever the set of sounding roles changes and
 // holds the hero role. A second hit of a role still sounding changes neither, so it adds no
 // pop. It only ever grows.
+//
+// The model follows the playing without flicker: it changes to the other kind (drum or
+// cymbal) only once that kind has been the one struck for `modelDwell` with no strike of the
+// shown kind in between. A groove that alternates hat and snare keeps one model, while every
+// strike still pops it.
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QtQml/qqmlregistration.h>
 
 namespace tamborel::ui {
@@ -20,13 +26,15 @@ class HeroPanelModel : public QObject {
         QStringList activeRoles READ activeRoles WRITE setActiveRoles NOTIFY activeRolesChanged)
     Q_PROPERTY(int pulse READ pulse NOTIFY pulseChanged)
     // True until the first hit: the card shows its placeholder.
-    Q_PROPERTY(bool showsPlaceholder READ showsPlaceholder NOTIFY heroRoleChanged)
+    Q_PROPERTY(bool showsPlaceholder READ showsPlaceholder NOTIFY modelNameChanged)
     // "drum", "cymbal", or "" before the first hit; also the scene view's identity.
     Q_PROPERTY(QString modelName READ modelName NOTIFY modelNameChanged)
     Q_PROPERTY(QString displayName READ displayName NOTIFY heroRoleChanged)
 
 public:
-    using QObject::QObject;
+    explicit HeroPanelModel(QObject* parent = nullptr);
+
+    static constexpr int modelDwellMs = 400;
 
     QString heroRole() const { return heroRole_; }
     void setHeroRole(const QString& role);
@@ -34,7 +42,7 @@ public:
     void setActiveRoles(const QStringList& roles);
     int pulse() const { return pulse_; }
     bool showsPlaceholder() const { return modelName().isEmpty(); }
-    QString modelName() const;
+    QString modelName() const { return modelName_; }
     QString displayName() const;
 
 signals:
@@ -46,10 +54,13 @@ signals:
 
 private:
     void addPulse();
+    void showModel(const QString& name);
 
     QString heroRole_;
     QStringList activeRoles_;
     int pulse_ = 0;
+    QString modelName_;
+    QTimer modelSwitch_;
 };
 
 } // namespace tamborel::ui

@@ -31,8 +31,8 @@ GlassCard {
 
         Item {
             id: stage
-            width: 200
-            height: 188
+            width: panel.width - 24
+            height: panel.height - 48
 
             Column {
                 objectName: "placeholder"

@@ -95,7 +95,7 @@ Rectangle {
                 objectName: "noteSummary"
                 Layout.preferredWidth: 160
                 text: row.pad.noteList
-                color: row.pad.role === "hhHalf" ? Theme.secondaryLabel : Theme.label
+                color: row.pad.playedByPedal ? Theme.secondaryLabel : Theme.label
                 font.family: Theme.monospaceFamily
                 font.pixelSize: Theme.fontControl
                 elide: Text.ElideRight

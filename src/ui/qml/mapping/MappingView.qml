@@ -31,13 +31,8 @@ Item {
 
     // The first kit file among dropped locations, as Import opens them; "" for none.
     function kitFileAmong(urls) {
-        for (const url of PageText.localFiles(urls)) {
-            const name = String(url).toLowerCase();
-            if (name.endsWith(".json") || name.endsWith("/drumkit.xml")
-                    || name.endsWith(".h2drumkit") || name.endsWith(".sfz"))
-                return url;
-        }
-        return "";
+        const kit = PageText.kitFileAmong(urls);
+        return kit.toString() === "" ? "" : kit;
     }
 
     function startRename() {
@@ -53,8 +48,7 @@ Item {
         id: importDialog
         title: "Import Kit"
         fileMode: FileDialog.OpenFile
-        nameFilters: ["Drum kits (*.json drumkit.xml *.h2drumkit *.sfz)", "JSON (*.json)",
-            "Hydrogen drum kits (drumkit.xml *.h2drumkit)", "SFZ (*.sfz)"]
+        nameFilters: PageText.kitFileFilters()
         onAccepted: if (selectedFile.toString() !== "") page.appState.importKit(selectedFile)
     }
     ThemedFileDialog {
@@ -76,7 +70,10 @@ Item {
         modal: true
         title: "Rename Kit"
         onClosed: page.renaming = false
-        onOpened: nameField.forceActiveFocus()
+        onOpened: {
+            nameField.forceActiveFocus();
+            nameField.selectAll();
+        }
         padding: 20
         topPadding: 8
         background: Rectangle {
@@ -279,16 +276,22 @@ Item {
             delegate: ThemedMenuItem {
                 required property var modelData
                 text: modelData.title
+                current: modelData.title === page.appState.kitName
                 onTriggered: page.appState.loadKit(modelData.path)
             }
             onObjectAdded: (index, object) => loadMenu.insertItem(index + 1, object)
             onObjectRemoved: (index, object) => loadMenu.removeItem(object)
         }
         // Hydrogen's installed drum kits; choosing one imports it as a new kit.
+        MenuSeparator {
+            visible: page.appState.installedKits.length > 0
+            height: visible ? implicitHeight : 0
+        }
         ThemedMenuItem {
             id: installedKitsHeading
             objectName: "installedKitsHeading"
             text: "Hydrogen kits"
+            heading: true
             enabled: false
             visible: page.appState.installedKits.length > 0
             height: visible ? implicitHeight : 0

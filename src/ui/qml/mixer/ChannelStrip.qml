@@ -13,6 +13,8 @@ Item {
     readonly property alias panSlider: panSlider
 
     implicitWidth: PageText.stripWidth
+    // Taller on a tall page; the rest of the strip keeps its size.
+    property real faderHeight: 150
     implicitHeight: column.implicitHeight + 24
     opacity: pad.silenced ? Theme.silencedOpacity : 1
 
@@ -54,7 +56,7 @@ Item {
             objectName: "volumeFader"
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: 38
-            Layout.preferredHeight: 150
+            Layout.preferredHeight: strip.faderHeight
             from: 0
             to: 1.5
             value: strip.pad.volume

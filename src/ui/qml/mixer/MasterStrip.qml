@@ -11,6 +11,8 @@ Item {
     readonly property alias fader: fader
 
     implicitWidth: PageText.stripWidth
+    // Taller on a tall page; the rest of the strip keeps its size.
+    property real faderHeight: 150
     implicitHeight: column.implicitHeight + 24
 
     GlassCard {
@@ -64,7 +66,7 @@ Item {
             objectName: "masterFader"
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: 38
-            Layout.preferredHeight: 150
+            Layout.preferredHeight: strip.faderHeight
             from: 0
             to: 1.5
             value: strip.appState.masterVolume

@@ -9,6 +9,20 @@ Item {
     required property AppViewModel appState
     readonly property int columns: PageText.mixerColumns(width)
     readonly property alias grid: grid
+    readonly property int rows: Math.ceil((page.appState.pads.length + 1) / columns)
+    // The faders take the height the page has beyond the strips' own, up to a long throw.
+    readonly property real faderHeight: {
+        const spare = height - 36 - rows * probe.implicitHeight - (rows - 1) * grid.rowSpacing;
+        return Math.min(420, 150 + Math.max(0, spare / rows));
+    }
+
+    // A strip at the faders' shortest, measured so the page knows what the rest of a strip
+    // takes.
+    ChannelStrip {
+        id: probe
+        visible: false
+        pad: page.appState.pads[0]
+    }
 
     Flickable {
         id: flick
@@ -36,6 +50,7 @@ Item {
                     objectName: "strip-" + modelData.role
                     width: PageText.stripWidth
                     height: implicitHeight
+                    faderHeight: page.faderHeight
                     pad: modelData
                 }
             }
@@ -43,6 +58,7 @@ Item {
                 objectName: "masterStrip"
                 width: PageText.stripWidth
                 height: implicitHeight
+                faderHeight: page.faderHeight
                 appState: page.appState
             }
         }

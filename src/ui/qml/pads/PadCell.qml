@@ -103,7 +103,7 @@ Item {
                     HoverHandler { id: badgeHover }
                     ToolTip.visible: badgeHover.hovered
                     ToolTip.delay: 600
-                    ToolTip.text: "Hi-hat openness follows the CC4 pedal"
+                    ToolTip.text: "Hi-hat openness follows the CC" + cell.appState.pedalController + " pedal"
                 }
             }
             Text {
@@ -128,6 +128,10 @@ Item {
                     font.pixelSize: Theme.fontMini
                     elide: Text.ElideMiddle
                     maximumLineCount: 1
+                    HoverHandler { id: nameHover }
+                    ToolTip.visible: nameHover.hovered && truncated
+                    ToolTip.delay: 600
+                    ToolTip.text: text
                 }
                 Text {
                     objectName: "sampleCount"

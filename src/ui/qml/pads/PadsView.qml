@@ -12,16 +12,27 @@ Item {
     property bool dropTargeted: false
     // The card that several dragged files would become the samples of; null otherwise.
     property PadViewModel dropPad: null
-    readonly property int perRow: PageText.padGridColumns(gridArea.width)
+    // Cards grow with a large window and give a little to spare a small one a scroll bar.
+    readonly property real cardScale: PageText.padCardScale(gridArea.width, gridArea.height)
+    readonly property int perRow: PageText.padGridColumns(gridArea.width, cardScale)
+    // The hero card takes a share of a tall page; on a short one it keeps to its smallest.
+    readonly property real heroScale: Math.max(0.8, Math.min(1.5, height / 760))
     readonly property alias picker: picker
     readonly property alias grid: grid
     readonly property alias captureSheet: captureSheet
     readonly property alias assignSheet: assignSheet
     readonly property alias heroPlace: heroPlace
 
-    // One folder is imported as a folder; several files dropped on a pad card become that
-    // pad's samples; anything else goes through the file mapper, which maps by name.
+    // A kit file is imported; one folder is imported as a folder; several files dropped on a
+    // pad card become that pad's samples; anything else goes through the file mapper, which
+    // maps by name.
     function handleDrop(urls, pad) {
+        // A kit file is a whole kit, wherever it lands: imported as on the Mapping page.
+        const kit = PageText.kitFileAmong(urls);
+        if (kit.toString() !== "") {
+            appState.importKit(kit);
+            return;
+        }
         const files = PageText.localFiles(urls);
         const action = PageText.dropAction(urls);
         if (action === "folder")
@@ -38,8 +49,7 @@ Item {
         if (PageText.dropAction(urls) !== "files" || PageText.localFiles(urls).length < 2)
             return null;
         const at = gridArea.mapToItem(grid, x, y);
-        const line = grid.childAt(at.x, at.y);
-        const cell = line ? line.childAt(at.x - line.x, at.y - line.y) : null;
+        const cell = grid.childAt(at.x, at.y);
         return cell && cell.pad ? cell.pad : null;
     }
 
@@ -115,45 +125,47 @@ Item {
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ThemedScrollBar {}
 
-                Column {
+                // The cards in rows of `perRow`, each row centred. Cards are placed, not
+                // rebuilt, when the window's size changes the rows.
+                Item {
                     id: grid
                     objectName: "padGrid"
+                    readonly property int count: page.appState.pads.length
+                    readonly property real cellWidth: PageText.padCardWidth * page.cardScale
+                    readonly property real cellHeight: PageText.padCardHeight * page.cardScale
+                    readonly property int rowCount: Math.ceil(count / page.perRow)
                     x: PageText.padGridPadding
                     y: PageText.padGridPadding
                     width: flick.width - 2 * PageText.padGridPadding
-                    spacing: PageText.padGridSpacing
-
-                    readonly property var rows: {
-                        const all = page.appState.pads;
-                        const out = [];
-                        for (let i = 0; i < all.length; i += page.perRow) {
-                            const row = [];
-                            for (let j = i; j < Math.min(i + page.perRow, all.length); ++j)
-                                row.push(all[j]);
-                            out.push(row);
-                        }
-                        return out;
-                    }
+                    height: rowCount * (cellHeight + PageText.padGridSpacing) - PageText.padGridSpacing
 
                     Repeater {
-                        model: grid.rows
-                        delegate: Row {
-                            required property var modelData
-                            anchors.horizontalCenter: parent ? parent.horizontalCenter : undefined
-                            spacing: PageText.padGridSpacing
+                        model: page.appState.pads
+                        // The card is laid out at its own size and drawn scaled.
+                        delegate: Item {
+                            required property PadViewModel modelData
+                            required property int index
+                            readonly property PadViewModel pad: modelData
+                            readonly property int row: Math.floor(index / page.perRow)
+                            readonly property int inRow: Math.min(page.perRow, grid.count - row * page.perRow)
+                            readonly property real rowWidth: inRow * (grid.cellWidth + PageText.padGridSpacing)
+                                                             - PageText.padGridSpacing
+                            x: (grid.width - rowWidth) / 2
+                               + (index % page.perRow) * (grid.cellWidth + PageText.padGridSpacing)
+                            y: row * (grid.cellHeight + PageText.padGridSpacing)
+                            width: grid.cellWidth
+                            height: grid.cellHeight
 
-                            Repeater {
-                                model: modelData
-                                delegate: PadCell {
-                                    required property PadViewModel modelData
-                                    objectName: "pad-" + modelData.role
-                                    width: PageText.padCardWidth
-                                    height: PageText.padCardHeight
-                                    appState: page.appState
-                                    pad: modelData
-                                    picker: page.picker
-                                    dropTarget: page.dropPad === modelData
-                                }
+                            PadCell {
+                                objectName: "pad-" + parent.modelData.role
+                                width: PageText.padCardWidth
+                                height: PageText.padCardHeight
+                                scale: page.cardScale
+                                transformOrigin: Item.TopLeft
+                                appState: page.appState
+                                pad: parent.modelData
+                                picker: page.picker
+                                dropTarget: page.dropPad === parent.modelData
                             }
                         }
                     }
@@ -199,7 +211,7 @@ Item {
             id: heroPlace
             objectName: "heroPlace"
             Layout.fillWidth: true
-            Layout.preferredHeight: hero.implicitHeight
+            Layout.preferredHeight: hero.height
             // Kept clear of the pads also when the grid scrolls right up to it.
             Layout.topMargin: 12
             Layout.bottomMargin: 16
@@ -207,8 +219,8 @@ Item {
             HeroPanel {
                 id: hero
                 anchors.horizontalCenter: parent.horizontalCenter
-                width: implicitWidth
-                height: implicitHeight
+                width: implicitWidth * page.heroScale
+                height: implicitHeight * page.heroScale
                 bridge: page.appState
             }
         }

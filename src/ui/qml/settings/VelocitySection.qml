@@ -9,12 +9,7 @@ RowLayout {
     id: section
 
     required property AppViewModel appState
-    readonly property var curves: [
-        { title: "Linear", value: "linear", help: "Each strike plays as hard as the module sends it." },
-        { title: "Soft", value: "soft", help: "Light strikes play louder: for a module or a player that rarely reaches the top." },
-        { title: "Hard", value: "hard", help: "Light strikes play softer: for players who hit everything hard." },
-        { title: "Fixed", value: "fixed", help: "Every strike plays at the same velocity." }
-    ]
+    readonly property var curves: PageText.velocityCurves
     readonly property int curveIndex: curves.findIndex(c => c.value === appState.velocityCurve)
     readonly property bool fixed: appState.velocityCurve === "fixed"
 
@@ -139,9 +134,18 @@ RowLayout {
                 }
             }
         }
+        // As wide as the widest reading, so a strike never moves the controls beside it.
+        TextMetrics {
+            id: widestStrike
+            font: lastStrike.font
+            text: "Last strike: none yet 127"
+        }
         Text {
+            id: lastStrike
             objectName: "lastStrike"
             Layout.alignment: Qt.AlignHCenter
+            Layout.preferredWidth: Math.ceil(widestStrike.advanceWidth)
+            horizontalAlignment: Text.AlignHCenter
             text: section.appState.lastIncomingVelocity > 0
                   ? "Last strike: " + section.appState.lastIncomingVelocity + " \u2192 "
                     + section.appState.lastResultingVelocity

@@ -13,6 +13,8 @@ Item {
     readonly property alias tabBar: tabBar
     readonly property alias newKitAction: newKitAction
     readonly property alias saveKitAction: saveKitAction
+    readonly property alias undoAction: undoAction
+    readonly property alias redoAction: redoAction
 
     Action {
         id: newKitAction
@@ -25,6 +27,28 @@ Item {
         text: "Save Kit"
         shortcut: "Ctrl+S"
         onTriggered: content.appState.saveKit()
+    }
+
+    Action {
+        id: undoAction
+        text: "Undo"
+        shortcut: "Ctrl+Z"
+        enabled: content.appState.canUndo
+        onTriggered: content.appState.undo()
+    }
+    Action {
+        id: redoAction
+        text: "Redo"
+        shortcut: "Ctrl+Shift+Z"
+        enabled: content.appState.canRedo
+        onTriggered: content.appState.redo()
+    }
+
+    // Escape takes back an armed learn, on whichever page.
+    Shortcut {
+        sequence: "Escape"
+        enabled: content.appState.learningRole !== ""
+        onActivated: content.appState.cancelLearn()
     }
 
     Backdrop {

@@ -80,6 +80,11 @@ Item {
                 readonly property color tint: isSelected ? Theme.label : Theme.secondaryLabel
 
                 objectName: "tab-" + modelData.title
+                // Only the keyboard focuses a tab: its focus is always the visible kind.
+                readonly property bool visualFocus: activeFocus
+                activeFocusOnTab: true
+                Keys.onSpacePressed: bar.selected(tab.index)
+                Keys.onReturnPressed: bar.selected(tab.index)
                 implicitWidth: label.implicitWidth + 32
                 implicitHeight: label.implicitHeight + 16
 

@@ -11,10 +11,11 @@ ApplicationWindow {
 
     title: "Tamborel"
     color: Theme.windowColor
-    minimumWidth: 1360
-    minimumHeight: 840 + (menuBar ? menuBar.implicitHeight : 0)
-    width: minimumWidth
-    height: minimumHeight
+    // Small enough for a 1280×720 screen, where the pages scroll; the pages grow into more.
+    minimumWidth: 1280
+    minimumHeight: 720
+    width: 1360
+    height: 840 + (menuBar ? menuBar.implicitHeight : 0)
 
     palette {
         window: Qt.rgba(0.11, 0.115, 0.15, 1)
@@ -78,11 +79,41 @@ ApplicationWindow {
                 }
             }
         }
+        ThemedMenu {
+            objectName: "editMenu"
+            title: "Edit"
+            ThemedMenuItem { action: content.undoAction }
+            ThemedMenuItem { action: content.redoAction }
+        }
+    }
+
+    // Closing asks about unsaved changes first; the state's answer closes it for good.
+    property bool quitting: false
+    onClosing: close => {
+        if (!quitting && appState.dirty) {
+            close.accepted = false;
+            appState.confirmQuit();
+        }
+    }
+    Connections {
+        target: window.appState
+        function onQuitConfirmed() {
+            window.quitting = true;
+            window.close();
+        }
     }
 
     ContentView {
         id: content
         anchors.fill: parent
         appState: window.appState
+    }
+
+    UnsavedChangesDialog {
+        appState: window.appState
+    }
+
+    FocusRing {
+        window: window
     }
 }

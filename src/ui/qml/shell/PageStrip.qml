@@ -17,7 +17,23 @@ SwipePager {
     count: 4
     // Pages up to this index are built (or being built).
     property int builtUpTo: 1
-    onCurrentIndexChanged: builtUpTo = Math.max(builtUpTo, Math.min(currentIndex + 1, count - 1))
+    onCurrentIndexChanged: {
+        builtUpTo = Math.max(builtUpTo, Math.min(currentIndex + 1, count - 1));
+        // Focus left on the page going away would let Tab and Space work a page nobody sees.
+        const focused = Window.activeFocusItem;
+        for (let item = focused; item; item = item.parent) {
+            if (item === strip) {
+                pager.forceActiveFocus();
+                break;
+            }
+        }
+    }
+
+    // A page is shown (and drawn, animated and reachable by Tab) only while some of it is
+    // inside the strip's window: at rest, the current page alone.
+    function shows(index) {
+        return Math.abs(strip.x + index * pager.width) < pager.width - 0.5;
+    }
 
     Item {
         id: strip
@@ -33,12 +49,14 @@ SwipePager {
 
         PadsView {
             x: 0
+            visible: pager.shows(0)
             width: pager.width
             height: pager.height
             appState: pager.appState
         }
         Loader {
             x: pager.width
+            visible: pager.shows(1)
             width: pager.width
             height: pager.height
             asynchronous: pager.currentIndex !== 1
@@ -49,6 +67,7 @@ SwipePager {
         }
         Loader {
             x: pager.width * 2
+            visible: pager.shows(2)
             width: pager.width
             height: pager.height
             asynchronous: pager.currentIndex !== 2
@@ -59,6 +78,7 @@ SwipePager {
         }
         Loader {
             x: pager.width * 3
+            visible: pager.shows(3)
             width: pager.width
             height: pager.height
             asynchronous: pager.currentIndex !== 3

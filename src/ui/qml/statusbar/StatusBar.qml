@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtQuick.Layouts
 import Tamborel
 
@@ -35,6 +36,14 @@ Item {
             color: Theme.secondaryLabel
             font.pixelSize: Theme.fontSmall
         }
+        // While learn is armed every page says so, and how to take it back.
+        StatusPill {
+            objectName: "learnPill"
+            visible: bar.appState.learningRole !== ""
+            dot: Theme.warn
+            text: visible ? "Strike a pad to teach " + bar.appState.pad(bar.appState.learningRole).name
+                            + " its note · Esc cancels" : ""
+        }
         Text {
             objectName: "lastHit"
             Layout.fillWidth: true
@@ -45,6 +54,11 @@ Item {
             horizontalAlignment: Text.AlignLeft
             elide: Text.ElideRight
             maximumLineCount: 1
+            // An import's summary can be longer than the bar: the whole of it under the pointer.
+            HoverHandler { id: lastHitHover }
+            ToolTip.visible: lastHitHover.hovered && truncated
+            ToolTip.delay: 400
+            ToolTip.text: text
         }
         StatusPill {
             objectName: "latencyPill"

@@ -7,14 +7,19 @@ import Tamborel
 MenuItem {
     id: item
 
+    // A heading over the entries below it: small, bold and not a choice.
+    property bool heading: false
+    // The entry in use (the open kit): ticked.
+    property bool current: false
     readonly property string shortcutText: action && typeof action.shortcut === "string"
         ? action.shortcut : ""
 
-    leftPadding: 12
+    leftPadding: 20
     rightPadding: 12
     topPadding: 5
     bottomPadding: 5
-    font.pixelSize: Theme.fontBody
+    font.pixelSize: heading ? Theme.fontSmall : Theme.fontBody
+    font.weight: heading ? Font.DemiBold : Font.Normal
 
     contentItem: Item {
         implicitWidth: label.implicitWidth
@@ -27,8 +32,19 @@ MenuItem {
             anchors.verticalCenter: parent.verticalCenter
             text: item.text
             font: item.font
-            color: !item.enabled ? Theme.tertiaryLabel
+            color: item.heading ? Theme.secondaryLabel
+                 : !item.enabled ? Theme.tertiaryLabel
                  : item.highlighted ? "white" : Theme.label
+        }
+        Text {
+            objectName: "tick"
+            anchors.right: label.left
+            anchors.rightMargin: 5
+            anchors.verticalCenter: parent.verticalCenter
+            visible: item.current
+            text: "\u2713"
+            font: item.font
+            color: item.highlighted ? "white" : Theme.accent
         }
         Text {
             id: keys
