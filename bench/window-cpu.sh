@@ -61,10 +61,10 @@ measure() {
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 
 # Where the cards and tabs are at the default size (window coordinates).
-kick=(100 190)
-hat=(${HAT_X:-1010} 190)
-mixer_tab=(${MIXER_X:-640} 100)
-pads_tab=(${PADS_X:-560} 100)
+kick=(146 300)
+hat=(1212 300)
+mixer_tab=(615 102)
+pads_tab=(524 102)
 
 measure "idle before the first strike"
 click "${kick[@]}"
