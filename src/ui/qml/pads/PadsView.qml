@@ -130,6 +130,10 @@ Item {
                 Item {
                     id: grid
                     objectName: "padGrid"
+                    // The cards drawn into one texture, redrawn only when a card changes: the
+                    // hero card's turn then redraws them as one picture, not card by card with
+                    // their shadows and glows.
+                    layer.enabled: true
                     readonly property int count: page.appState.pads.length
                     readonly property real cellWidth: PageText.padCardWidth * page.cardScale
                     readonly property real cellHeight: PageText.padCardHeight * page.cardScale
