@@ -13,7 +13,7 @@ Item {
     // The faders take the height the page has beyond the strips' own, up to a long throw.
     readonly property real faderHeight: {
         const spare = height - 36 - rows * probe.implicitHeight - (rows - 1) * grid.rowSpacing;
-        return Math.min(420, 150 + Math.max(0, spare / rows));
+        return Math.min(600, 150 + Math.max(0, spare / rows));
     }
 
     // A strip at the faders' shortest, measured so the page knows what the rest of a strip

@@ -9,5 +9,5 @@ import Tamborel
 FileDialog {
     currentFolder: PageText.homeFolder()
     acceptLabel: fileMode === FileDialog.SaveFile ? "Save" : ""
-    onVisibleChanged: if (visible) Qt.callLater(Theme.styleFallbackDialogs, parentWindow)
+    onVisibleChanged: if (visible) Qt.callLater(FallbackDialogStyle.styleFallbackDialogs, parentWindow)
 }

@@ -6,5 +6,5 @@ import Tamborel
 // folder last used; the desktop's own where there is one, else Qt's fallback in the app's look.
 FolderDialog {
     currentFolder: PageText.homeFolder()
-    onVisibleChanged: if (visible) Qt.callLater(Theme.styleFallbackDialogs, parentWindow)
+    onVisibleChanged: if (visible) Qt.callLater(FallbackDialogStyle.styleFallbackDialogs, parentWindow)
 }
