@@ -70,8 +70,17 @@ void AppState::clearPedalCalibration() {
 void AppState::advancePedalCalibration() {
     Impl& d = *impl_;
     const auto reading = published_.pedalReading;
-    if (!reading)
+    // Next that cannot go on says why, rather than seeming to do nothing.
+    const auto explain = [&](std::string why) {
+        published_.lastHit = std::move(why);
+        d.notify(Field::lastHit);
+    };
+    if (!reading) {
+        if (published_.pedalCalibrationStep != PedalCalibrationStep::idle)
+            explain("Nothing from the pedal yet (CC" +
+                    std::to_string(published_.settings.pedalController) + ")");
         return;
+    }
     switch (published_.pedalCalibrationStep) {
     case PedalCalibrationStep::idle:
         return;
@@ -82,8 +91,11 @@ void AppState::advancePedalCalibration() {
     case PedalCalibrationStep::liftOpen: {
         // Still at the closed end: the foot has not lifted yet.
         const PedalRange range{d.calibratedClosed, *reading};
-        if (!range.usable())
+        if (!range.usable()) {
+            explain("Open reads " + std::to_string(*reading) + ", too close to closed (" +
+                    std::to_string(d.calibratedClosed) + "): lift the pedal fully open");
             return;
+        }
         d.setCalibrationStep(PedalCalibrationStep::idle);
         AudioSettings settings = published_.settings;
         settings.pedalRange = range;

@@ -92,6 +92,19 @@ TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
     bridge->startPedalCalibration();
     EXPECT_EQ(bridge->pedalCalibrationStep(), "pressClosed");
     EXPECT_EQ(bridge->pedalReading(), -1);
+    bridge->advancePedalCalibration();
+    EXPECT_EQ(bridge->lastHit(), "Nothing from the pedal yet (CC4)");
+    // Next with the pedal still where it was closed says so, and waits.
+    for (const int value : {100, 100}) {
+        state->handleControlChange(bridge->pedalController(), value, 9);
+        state->drainRealtimeEvents();
+        bridge->advancePedalCalibration();
+    }
+    EXPECT_EQ(bridge->lastHit(),
+              "Open reads 100, too close to closed (100): lift the pedal fully open");
+    EXPECT_EQ(bridge->pedalCalibrationStep(), "liftOpen");
+    bridge->cancelPedalCalibration();
+    bridge->startPedalCalibration();
     for (const int value : {100, 5}) {
         state->handleControlChange(bridge->pedalController(), value, 9);
         state->drainRealtimeEvents();

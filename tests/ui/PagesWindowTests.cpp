@@ -175,10 +175,13 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     state->handleNoteOn(38, 64);
     bridge->startPedalCalibration();
     WAIT_UNTIL(bridge->lastIncomingVelocity() == 64);
-    QTest::qWait(200); // the steps' panel lengthens the page once laid out
-    const double calibratingBottom =
-        settings->property("contentHeight").toDouble() - settings->property("height").toDouble();
-    settings->setProperty("contentY", std::max(0.0, calibratingBottom));
+    // The steps' panel scrolls itself into view as it opens.
+    settings->setProperty("contentY", 0.0);
+    bridge->cancelPedalCalibration();
+    bridge->startPedalCalibration();
+    QQuickItem* steps = harness.item("pedalSteps");
+    ASSERT_NE(steps, nullptr);
+    WAIT_UNTIL(steps->isVisible() && sceneRect(steps).bottom() <= window->height());
     shoot(QStringLiteral("4-settings-calibrating"));
     bridge->cancelPedalCalibration();
     bridge->setVelocityCurve(QStringLiteral("linear"));

@@ -23,6 +23,15 @@ Item {
         appState.applySettings(change);
     }
 
+    // The pedal calibration's steps open at the page's foot: scrolled into view as they do.
+    function revealPedal() {
+        const at = pedalSection.mapToItem(flick.contentItem, 0, 0);
+        const bottom = at.y + pedalSection.height + 18;
+        if (bottom > flick.contentY + flick.height)
+            flick.contentY = Math.max(0, Math.min(flick.contentHeight - flick.height,
+                                                  bottom - flick.height));
+    }
+
     Flickable {
         id: flick
         objectName: "settingsFlick"
@@ -199,7 +208,10 @@ Item {
                     wrapMode: Text.WordWrap
                 }
                 PedalSection {
+                    id: pedalSection
                     appState: page.appState
+                    onHeightChanged: if (calibrating) page.revealPedal()
+                    onCalibratingChanged: if (calibrating) Qt.callLater(page.revealPedal)
                 }
             }
         }
