@@ -124,6 +124,8 @@ protected:
             [&] { s.cancelCapture(); },
             [&] { s.importFolder(sampleFile(role).parent_path()); },
             [&] { s.triggerManual(role); },
+            [&] { s.undo(); },
+            [&] { s.redo(); },
         };
         edits[pick(static_cast<int>(std::size(edits)))]();
     }

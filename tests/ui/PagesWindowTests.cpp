@@ -381,6 +381,15 @@ TEST_F(PagesWindow, keyboardFocusStaysOnTheShownPageAndWearsARing) {
     QTest::keyClick(window, Qt::Key_Space);
     QTest::qWait(100);
     EXPECT_EQ(bridge->learningRole(), QString());
+
+    // An armed learn shows on every page, and Escape takes it back.
+    QTest::keyClick(window, Qt::Key_Escape); // closes whatever Space opened
+    QTest::qWait(200);
+    state->startLearn(PadRole::snare);
+    WAIT_UNTIL(harness.item("learnPill")->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape);
+    WAIT_UNTIL(bridge->learningRole() == QString());
+    EXPECT_FALSE(harness.item("learnPill")->isVisible());
 }
 
 // New, Load, Import and quitting ask before an unsaved kit goes; Cancel keeps it, Don't Save
