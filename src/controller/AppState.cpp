@@ -125,6 +125,8 @@ void AppState::boot() {
         d.midi.start();
     refreshMIDISources();
     refreshInstalledKits();
+    published_.audioStarting = false;
+    d.notify(Field::engineRunning);
     drainRealtimeEvents();
 }
 

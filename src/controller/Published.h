@@ -67,6 +67,9 @@ struct Published {
     bool capturingForAssign = false;
     std::optional<PadRole> capturedRole;
     bool engineRunning = false;
+    // Until boot() has tried to start the audio output (published with engineRunning): a
+    // window shown before then says the audio is starting, not that it stopped.
+    bool audioStarting = true;
     // The settings' velocity curve for every incoming velocity 0..127, for drawing it.
     std::array<std::uint8_t, 128> velocityCurve{};
     // The last strike from the module: the velocity it sent and the one it played at; 0 before

@@ -201,7 +201,8 @@ void AppBridge::publishField(controller::Field field) {
     case Field::capturedRole:
         return publish({{QStringLiteral("capturedRole"), roleText(p.capturedRole)}});
     case Field::engineRunning:
-        return publish({{QStringLiteral("engineRunning"), p.engineRunning}});
+        return publish({{QStringLiteral("engineRunning"), p.engineRunning},
+                        {QStringLiteral("audioStarting"), p.audioStarting}});
     case Field::loadingStatus:
         return publish(
             {{QStringLiteral("loadingStatus"), QString::fromStdString(p.loadingStatus)}});

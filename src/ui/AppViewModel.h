@@ -55,6 +55,8 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(
         QString capturedRole READ capturedRole WRITE setCapturedRole NOTIFY capturedRoleChanged)
     Q_PROPERTY(bool engineRunning READ engineRunning NOTIFY engineRunningChanged)
+    // Before the audio output has been tried: the status says "Starting", not "Stopped".
+    Q_PROPERTY(bool audioStarting READ audioStarting NOTIFY engineRunningChanged)
 
     // How the module's velocities are shaped: the curve's stored name ("linear",
     // "soft", "hard", "fixed"), the floor and the fixed velocity (1..127), and the
@@ -108,6 +110,7 @@ public:
     bool capturingForAssign() const { return field<bool>(QStringLiteral("capturingForAssign")); }
     QString capturedRole() const { return field<QString>(QStringLiteral("capturedRole")); }
     bool engineRunning() const { return field<bool>(QStringLiteral("engineRunning")); }
+    bool audioStarting() const { return field<bool>(QStringLiteral("audioStarting")); }
     QString velocityCurve() const { return field<QString>(QStringLiteral("velocityCurve")); }
     int lowestVelocity() const { return field<int>(QStringLiteral("lowestVelocity")); }
     int fixedVelocity() const { return field<int>(QStringLiteral("fixedVelocity")); }

@@ -77,16 +77,16 @@ QString QmlStatusText::latencyText(double latencyMs) const {
     return QString::fromStdString(statusText::latencyText(latencyMs));
 }
 
-QString QmlStatusText::engineLight(bool running) const {
-    return qs(statusText::engineLight(running));
+QString QmlStatusText::engineLight(bool running, bool starting) const {
+    return qs(statusText::engineLight(running, starting));
 }
 
-QString QmlStatusText::engineText(bool running) const {
-    return qs(statusText::engineText(running));
+QString QmlStatusText::engineText(bool running, bool starting) const {
+    return qs(statusText::engineText(running, starting));
 }
 
-QString QmlStatusText::engineState(bool running) const {
-    return qs(statusText::engineState(running));
+QString QmlStatusText::engineState(bool running, bool starting) const {
+    return qs(statusText::engineState(running, starting));
 }
 
 QVariantList QmlSections::all() const {

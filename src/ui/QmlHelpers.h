@@ -48,9 +48,9 @@ public:
     Q_INVOKABLE QString midiText(bool td17Detected, const QStringList& sources) const;
     Q_INVOKABLE QString kitTitle(const QString& name, bool dirty) const;
     Q_INVOKABLE QString latencyText(double latencyMs) const;
-    Q_INVOKABLE QString engineLight(bool running) const;
-    Q_INVOKABLE QString engineText(bool running) const;
-    Q_INVOKABLE QString engineState(bool running) const;
+    Q_INVOKABLE QString engineLight(bool running, bool starting = false) const;
+    Q_INVOKABLE QString engineText(bool running, bool starting = false) const;
+    Q_INVOKABLE QString engineState(bool running, bool starting = false) const;
 };
 
 class QmlSections : public QObject {

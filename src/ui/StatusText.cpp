@@ -42,16 +42,16 @@ std::string latencyText(double latencyMs) {
     return std::string(text, end.ptr) + " ms";
 }
 
-std::string_view engineLight(bool running) {
-    return running ? "good" : "hot";
+std::string_view engineLight(bool running, bool starting) {
+    return running ? "good" : starting ? "warn" : "hot";
 }
 
-std::string_view engineText(bool running) {
-    return running ? "Audio" : engineState(false);
+std::string_view engineText(bool running, bool starting) {
+    return running ? "Audio" : engineState(false, starting);
 }
 
-std::string_view engineState(bool running) {
-    return running ? "Running" : "Stopped";
+std::string_view engineState(bool running, bool starting) {
+    return running ? "Running" : starting ? "Starting" : "Stopped";
 }
 
 } // namespace tamborel::ui::statusText

@@ -20,10 +20,10 @@ std::string savedKitTitle(const std::filesystem::path& file);
 
 std::string latencyText(double latencyMs);
 
-std::string_view engineLight(bool running);
+std::string_view engineLight(bool running, bool starting = false);
 // The status bar's short word, "Audio" or "Stopped".
-std::string_view engineText(bool running);
+std::string_view engineText(bool running, bool starting = false);
 // The Settings page's word, "Running" or "Stopped".
-std::string_view engineState(bool running);
+std::string_view engineState(bool running, bool starting = false);
 
 } // namespace tamborel::ui::statusText

@@ -4,6 +4,7 @@
 #include "SoundFiles.h"
 #include "model/Storage.h"
 #include "platform/ManualMainQueue.h"
+#include "ui/StatusText.h"
 
 #include <QSignalSpy>
 
@@ -141,4 +142,14 @@ TEST_F(AppBridgeTest, LayeredPadsRefuseEditsThatBreakTheirSamples) {
     snare.removeSample(0);
     snare.removeSample(0);
     EXPECT_EQ(snare.samples().size(), 1) << "the pad's own remove button clears it";
+}
+
+// A window shown before the audio output has been tried says it is starting, not stopped.
+TEST_F(AppBridgeTest, AudioReadsAsStartingUntilBootHasTriedIt) {
+    EXPECT_TRUE(bridge->audioStarting());
+    EXPECT_EQ(statusText::engineState(bridge->engineRunning(), bridge->audioStarting()),
+              "Starting");
+    state->boot();
+    EXPECT_FALSE(bridge->audioStarting());
+    EXPECT_EQ(statusText::engineState(bridge->engineRunning(), bridge->audioStarting()), "Stopped");
 }

@@ -108,8 +108,10 @@ Item {
                     label: "Engine"
                     SettingsValue {
                         objectName: "engineValue"
-                        text: StatusText.engineState(page.appState.engineRunning)
-                        color: Theme[StatusText.engineLight(page.appState.engineRunning)]
+                        text: StatusText.engineState(page.appState.engineRunning,
+                                                     page.appState.audioStarting)
+                        color: Theme[StatusText.engineLight(page.appState.engineRunning,
+                                                            page.appState.audioStarting)]
                     }
                 }
                 RowLayout {

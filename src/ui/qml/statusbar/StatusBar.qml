@@ -67,8 +67,8 @@ Item {
         }
         StatusPill {
             objectName: "enginePill"
-            dot: Theme[StatusText.engineLight(bar.appState.engineRunning)]
-            text: StatusText.engineText(bar.appState.engineRunning)
+            dot: Theme[StatusText.engineLight(bar.appState.engineRunning, bar.appState.audioStarting)]
+            text: StatusText.engineText(bar.appState.engineRunning, bar.appState.audioStarting)
         }
     }
 }
