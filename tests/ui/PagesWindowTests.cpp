@@ -183,6 +183,16 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     ASSERT_NE(steps, nullptr);
     WAIT_UNTIL(steps->isVisible() && sceneRect(steps).bottom() <= window->height());
     shoot(QStringLiteral("4-settings-calibrating"));
+    // The curve picker lists all four curves.
+    QQuickItem* curves = harness.item("curvePicker");
+    harness.click(curves, {curves->width() / 2, curves->height() / 2});
+    QObject* curveList = curves->property("popup").value<QObject*>();
+    WAIT_UNTIL(curveList->property("opened").toBool());
+    auto* curveView = curveList->property("contentItem").value<QQuickItem*>();
+    EXPECT_GE(curveView->height(), curveView->property("contentHeight").toDouble());
+    shoot(QStringLiteral("4-settings-curves"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    WAIT_UNTIL(!curveList->property("visible").toBool());
     bridge->cancelPedalCalibration();
     bridge->setVelocityCurve(QStringLiteral("linear"));
 

@@ -65,6 +65,10 @@ ComboBox {
         }
     }
     popup.padding: 4
+    // Tall enough for every entry inside the padding; Qt's own height leaves the padding out,
+    // so the list scrolled and cut its first entry.
+    popup.height: Math.min(popup.contentItem.implicitHeight + popup.topPadding + popup.bottomPadding,
+                           box.Window.height - popup.topMargin - popup.bottomMargin)
     popup.background: Rectangle {
         radius: 10
         color: Theme.raisedFill
