@@ -360,6 +360,17 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
          {QUrl::fromLocalFile(QString::fromStdString((folder / "Tiny.sfz").string()))});
     WAIT_UNTIL(harness.text("lastHit") == "Imported 1 pad, 1 sample");
     EXPECT_EQ(bridge->kitName(), "Tiny");
+
+    // A kit file dropped on a pad card is imported too, once the unsaved import before it
+    // has been let go.
+    state->renameKit("Tiny Two");
+    harness.click("tab-Pads");
+    ASSERT_TRUE(harness.settled(harness.item("pad-kick")));
+    drop(harness.item("pad-kick"),
+         {QUrl::fromLocalFile(QString::fromStdString((folder / "Tiny.sfz").string()))});
+    WAIT_UNTIL(buttonTitled(QStringLiteral("Don't Save")) != nullptr);
+    harness.click(buttonTitled(QStringLiteral("Don't Save")), {10, 10});
+    WAIT_UNTIL(bridge->kitName() == "Tiny");
 }
 
 // Tab walks only the page on show, each stop wearing the accent ring, so Space never works a
