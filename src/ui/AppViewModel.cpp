@@ -72,6 +72,70 @@ void AppViewModel::setUnsavedQuestion(const QString& question) {
     emit unsavedQuestionChanged();
 }
 
+bool AppViewModel::store(const QString& name, const QVariant& value) {
+    if (name == u"kitName")
+        return storeValue(kitName_, value);
+    if (name == u"masterVolume")
+        return storeValue(masterVolume_, value);
+    if (name == u"settings")
+        return storeValue(settings_, value);
+    if (name == u"outputDevices")
+        return storeValue(outputDevices_, value);
+    if (name == u"midiSources")
+        return storeValue(midiSources_, value);
+    if (name == u"td17Detected")
+        return storeValue(td17Detected_, value);
+    if (name == u"activeRoles")
+        return storeValue(activeRoles_, value);
+    if (name == u"heroRole")
+        return storeValue(heroRole_, value);
+    if (name == u"hoveredRole")
+        return storeValue(hoveredRole_, value);
+    if (name == u"lastHit")
+        return storeValue(lastHit_, value);
+    if (name == u"loadingStatus")
+        return storeValue(loadingStatus_, value);
+    if (name == u"installedKits")
+        return storeValue(installedKits_, value);
+    if (name == u"latencyMs")
+        return storeValue(latencyMs_, value);
+    if (name == u"bufferNote")
+        return storeValue(bufferNote_, value);
+    if (name == u"dirty")
+        return storeValue(dirty_, value);
+    if (name == u"learningRole")
+        return storeValue(learningRole_, value);
+    if (name == u"capturingForAssign")
+        return storeValue(capturingForAssign_, value);
+    if (name == u"capturedRole")
+        return storeValue(capturedRole_, value);
+    if (name == u"engineRunning")
+        return storeValue(engineRunning_, value);
+    if (name == u"audioStarting")
+        return storeValue(audioStarting_, value);
+    if (name == u"velocityCurve")
+        return storeValue(velocityCurve_, value);
+    if (name == u"lowestVelocity")
+        return storeValue(lowestVelocity_, value);
+    if (name == u"fixedVelocity")
+        return storeValue(fixedVelocity_, value);
+    if (name == u"curvePoints")
+        return storeValue(curvePoints_, value);
+    if (name == u"lastIncomingVelocity")
+        return storeValue(lastIncomingVelocity_, value);
+    if (name == u"lastResultingVelocity")
+        return storeValue(lastResultingVelocity_, value);
+    if (name == u"pedalController")
+        return storeValue(pedalController_, value);
+    if (name == u"pedalCalibrationStep")
+        return storeValue(pedalCalibrationStep_, value);
+    if (name == u"pedalReading")
+        return storeValue(pedalReading_, value);
+    if (name == u"pedalRange")
+        return storeValue(pedalRange_, value);
+    return false;
+}
+
 std::optional<PadRole> AppViewModel::roleOf(const QString& text) {
     return padRoleFromRawValue(text.toStdString());
 }

@@ -86,45 +86,37 @@ public:
     explicit AppViewModel(QObject* parent = nullptr);
     ~AppViewModel() override;
 
-    QString kitName() const { return field<QString>(QStringLiteral("kitName")); }
-    double masterVolume() const { return field<double>(QStringLiteral("masterVolume")); }
+    QString kitName() const { return kitName_; }
+    double masterVolume() const { return masterVolume_; }
     QQmlListProperty<PadViewModel> pads();
-    QVariantMap settings() const { return field<QVariantMap>(QStringLiteral("settings")); }
-    QVariantList outputDevices() const {
-        return field<QVariantList>(QStringLiteral("outputDevices"));
-    }
-    QStringList midiSources() const { return field<QStringList>(QStringLiteral("midiSources")); }
-    bool td17Detected() const { return field<bool>(QStringLiteral("td17Detected")); }
-    QStringList activeRoles() const { return field<QStringList>(QStringLiteral("activeRoles")); }
-    QString heroRole() const { return field<QString>(QStringLiteral("heroRole")); }
-    QString hoveredRole() const { return field<QString>(QStringLiteral("hoveredRole")); }
-    QString lastHit() const { return field<QString>(QStringLiteral("lastHit")); }
-    QString loadingStatus() const { return field<QString>(QStringLiteral("loadingStatus")); }
-    QVariantList installedKits() const {
-        return field<QVariantList>(QStringLiteral("installedKits"));
-    }
-    double latencyMs() const { return field<double>(QStringLiteral("latencyMs")); }
-    QString bufferNote() const { return field<QString>(QStringLiteral("bufferNote")); }
-    bool dirty() const { return field<bool>(QStringLiteral("dirty")); }
-    QString learningRole() const { return field<QString>(QStringLiteral("learningRole")); }
-    bool capturingForAssign() const { return field<bool>(QStringLiteral("capturingForAssign")); }
-    QString capturedRole() const { return field<QString>(QStringLiteral("capturedRole")); }
-    bool engineRunning() const { return field<bool>(QStringLiteral("engineRunning")); }
-    bool audioStarting() const { return field<bool>(QStringLiteral("audioStarting")); }
-    QString velocityCurve() const { return field<QString>(QStringLiteral("velocityCurve")); }
-    int lowestVelocity() const { return field<int>(QStringLiteral("lowestVelocity")); }
-    int fixedVelocity() const { return field<int>(QStringLiteral("fixedVelocity")); }
-    QVariantList curvePoints() const { return field<QVariantList>(QStringLiteral("curvePoints")); }
-    int lastIncomingVelocity() const { return field<int>(QStringLiteral("lastIncomingVelocity")); }
-    int lastResultingVelocity() const {
-        return field<int>(QStringLiteral("lastResultingVelocity"));
-    }
-    int pedalController() const { return field<int>(QStringLiteral("pedalController")); }
-    QString pedalCalibrationStep() const {
-        return field<QString>(QStringLiteral("pedalCalibrationStep"));
-    }
-    int pedalReading() const { return field<int>(QStringLiteral("pedalReading")); }
-    QString pedalRange() const { return field<QString>(QStringLiteral("pedalRange")); }
+    QVariantMap settings() const { return settings_; }
+    QVariantList outputDevices() const { return outputDevices_; }
+    QStringList midiSources() const { return midiSources_; }
+    bool td17Detected() const { return td17Detected_; }
+    QStringList activeRoles() const { return activeRoles_; }
+    QString heroRole() const { return heroRole_; }
+    QString hoveredRole() const { return hoveredRole_; }
+    QString lastHit() const { return lastHit_; }
+    QString loadingStatus() const { return loadingStatus_; }
+    QVariantList installedKits() const { return installedKits_; }
+    double latencyMs() const { return latencyMs_; }
+    QString bufferNote() const { return bufferNote_; }
+    bool dirty() const { return dirty_; }
+    QString learningRole() const { return learningRole_; }
+    bool capturingForAssign() const { return capturingForAssign_; }
+    QString capturedRole() const { return capturedRole_; }
+    bool engineRunning() const { return engineRunning_; }
+    bool audioStarting() const { return audioStarting_; }
+    QString velocityCurve() const { return velocityCurve_; }
+    int lowestVelocity() const { return lowestVelocity_; }
+    int fixedVelocity() const { return fixedVelocity_; }
+    QVariantList curvePoints() const { return curvePoints_; }
+    int lastIncomingVelocity() const { return lastIncomingVelocity_; }
+    int lastResultingVelocity() const { return lastResultingVelocity_; }
+    int pedalController() const { return pedalController_; }
+    QString pedalCalibrationStep() const { return pedalCalibrationStep_; }
+    int pedalReading() const { return pedalReading_; }
+    QString pedalRange() const { return pedalRange_; }
     bool canUndo() const { return canUndo_; }
     bool canRedo() const { return canRedo_; }
     QString unsavedQuestion() const { return unsavedQuestion_; }
@@ -220,6 +212,7 @@ signals:
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
+    bool store(const QString& name, const QVariant& value) override;
     void setHistory(bool canUndo, bool canRedo);
     void setUnsavedQuestion(const QString& question);
 
@@ -228,6 +221,36 @@ private:
     bool canUndo_ = false;
     bool canRedo_ = false;
     QString unsavedQuestion_;
+    QString kitName_;
+    double masterVolume_ = 0;
+    QVariantMap settings_;
+    QVariantList outputDevices_;
+    QStringList midiSources_;
+    bool td17Detected_ = false;
+    QStringList activeRoles_;
+    QString heroRole_;
+    QString hoveredRole_;
+    QString lastHit_;
+    QString loadingStatus_;
+    QVariantList installedKits_;
+    double latencyMs_ = 0;
+    QString bufferNote_;
+    bool dirty_ = false;
+    QString learningRole_;
+    bool capturingForAssign_ = false;
+    QString capturedRole_;
+    bool engineRunning_ = false;
+    bool audioStarting_ = false;
+    QString velocityCurve_;
+    int lowestVelocity_ = 0;
+    int fixedVelocity_ = 0;
+    QVariantList curvePoints_;
+    int lastIncomingVelocity_ = 0;
+    int lastResultingVelocity_ = 0;
+    int pedalController_ = 0;
+    QString pedalCalibrationStep_;
+    int pedalReading_ = 0;
+    QString pedalRange_;
 };
 
 } // namespace tamborel::ui

@@ -24,10 +24,8 @@ void ViewModelBase::publish(const QVariantMap& fields) {
             qWarning("%s has no property %s", meta->className(), qPrintable(it.key()));
             continue;
         }
-        auto stored = values_.find(it.key());
-        if (stored != values_.end() && *stored == it.value())
+        if (!store(it.key(), it.value()))
             continue;
-        values_.insert(it.key(), it.value());
         const QMetaMethod notify = meta->property(index).notifySignal();
         if (notify.isValid() && !changed.contains(notify))
             changed.append(notify);
@@ -39,6 +37,32 @@ void ViewModelBase::publish(const QVariantMap& fields) {
 PadViewModel::PadViewModel(PadRole role, AppViewModel& owner)
     : ViewModelBase(&owner), role_(role), owner_(owner) {
     publish(freshFields());
+}
+
+bool PadViewModel::store(const QString& name, const QVariant& value) {
+    if (name == u"notes")
+        return storeValue(notes_, value);
+    if (name == u"hasSample")
+        return storeValue(hasSample_, value);
+    if (name == u"sampleName")
+        return storeValue(sampleName_, value);
+    if (name == u"samples")
+        return storeValue(samples_, value);
+    if (name == u"volume")
+        return storeValue(volume_, value);
+    if (name == u"pan")
+        return storeValue(pan_, value);
+    if (name == u"muted")
+        return storeValue(muted_, value);
+    if (name == u"soloed")
+        return storeValue(soloed_, value);
+    if (name == u"active")
+        return storeValue(active_, value);
+    if (name == u"learning")
+        return storeValue(learning_, value);
+    if (name == u"silenced")
+        return storeValue(silenced_, value);
+    return false;
 }
 
 QVariantMap PadViewModel::freshFields() {

@@ -4,25 +4,26 @@
 // actions go to the owning bridge, which applies them to the application state;
 // the state then publishes the result back here. Main thread only.
 //
-// Values live in a name-keyed table behind the properties: a published field is
-// one Q_PROPERTY line with its getter and signal, and `publish` fills any of
-// them by name.
+// Values live in typed members behind the properties; `publish` fills them by
+// name, which is how the bridge and the QML tests' stand-in hand them over.
 
 #include "model/PadRole.h"
 
 #include <QObject>
 #include <QString>
 #include <QUrl>
-#include <QVariantHash>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
+
+#include <utility>
 
 namespace tamborel::ui {
 
 class AppViewModel;
 
-// Stores published values by property name and emits their change signals.
+// Publishes values into a view model's typed members by property name and emits
+// their change signals.
 class ViewModelBase : public QObject {
     Q_OBJECT
 public:
@@ -34,12 +35,16 @@ public:
     void publish(const QVariantMap& fields);
 
 protected:
-    template <typename T> T field(const QString& name) const {
-        return values_.value(name).template value<T>();
+    // Stores one published field into its member; false when the name is no
+    // field of this class or the value is the one it holds.
+    virtual bool store(const QString& name, const QVariant& value) = 0;
+    template <typename T> static bool storeValue(T& member, const QVariant& value) {
+        T converted = value.template value<T>();
+        if (converted == member)
+            return false;
+        member = std::move(converted);
+        return true;
     }
-
-private:
-    QVariantHash values_;
 };
 
 class PadViewModel : public ViewModelBase {
@@ -88,21 +93,21 @@ public:
     QString name() const;
     bool isHiHat() const;
     bool playedByPedal() const { return role_ == PadRole::hhHalf; }
-    QVariantList notes() const { return field<QVariantList>(QStringLiteral("notes")); }
+    QVariantList notes() const { return notes_; }
     QString noteSummary() const;
     QString noteList() const;
     QString captureNoteText() const;
-    bool hasSample() const { return field<bool>(QStringLiteral("hasSample")); }
-    QString sampleName() const { return field<QString>(QStringLiteral("sampleName")); }
-    QVariantList samples() const { return field<QVariantList>(QStringLiteral("samples")); }
+    bool hasSample() const { return hasSample_; }
+    QString sampleName() const { return sampleName_; }
+    QVariantList samples() const { return samples_; }
     int sampleCount() const { return static_cast<int>(samples().size()); }
-    double volume() const { return field<double>(QStringLiteral("volume")); }
-    double pan() const { return field<double>(QStringLiteral("pan")); }
-    bool muted() const { return field<bool>(QStringLiteral("muted")); }
-    bool soloed() const { return field<bool>(QStringLiteral("soloed")); }
-    bool active() const { return field<bool>(QStringLiteral("active")); }
-    bool learning() const { return field<bool>(QStringLiteral("learning")); }
-    bool silenced() const { return field<bool>(QStringLiteral("silenced")); }
+    double volume() const { return volume_; }
+    double pan() const { return pan_; }
+    bool muted() const { return muted_; }
+    bool soloed() const { return soloed_; }
+    bool active() const { return active_; }
+    bool learning() const { return learning_; }
+    bool silenced() const { return silenced_; }
 
     void setVolume(double volume);
     void setPan(double pan);
@@ -137,9 +142,23 @@ signals:
     void learningChanged();
     void silencedChanged();
 
+protected:
+    bool store(const QString& name, const QVariant& value) override;
+
 private:
     PadRole role_;
     AppViewModel& owner_;
+    QVariantList notes_;
+    bool hasSample_ = false;
+    QString sampleName_;
+    QVariantList samples_;
+    double volume_ = 0;
+    double pan_ = 0;
+    bool muted_ = false;
+    bool soloed_ = false;
+    bool active_ = false;
+    bool learning_ = false;
+    bool silenced_ = false;
 };
 
 } // namespace tamborel::ui
