@@ -4,6 +4,7 @@
 #include "ui/PageText.h"
 #include "ui/StatusText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -41,8 +42,15 @@ std::optional<std::filesystem::path> localPath(const QUrl& url) {
 
 QVariantList sampleList(const DrumPad& pad) {
     QVariantList samples;
-    for (const PadSample& sample : pad.playedSamples()) {
+    const std::vector<PadSample> played = pad.playedSamples();
+    for (const PadSample& sample : played) {
         const auto path = sample.url.toPath();
+        // Takes share their layer's range exactly; a range that only partly covers another
+        // is most likely a slip, and the page tints it.
+        const bool overlaps = std::any_of(played.begin(), played.end(), [&](const PadSample& o) {
+            const bool same = o.low == sample.low && o.high == sample.high;
+            return !same && o.low <= sample.high && sample.low <= o.high;
+        });
         samples.append(QVariantMap{
             {QStringLiteral("name"), QString::fromStdString(sample.url.fileName())},
             {QStringLiteral("url"),
@@ -50,6 +58,7 @@ QVariantList sampleList(const DrumPad& pad) {
             {QStringLiteral("low"), sample.low},
             {QStringLiteral("high"), sample.high},
             {QStringLiteral("gain"), static_cast<double>(sample.gain)},
+            {QStringLiteral("overlaps"), overlaps},
         });
     }
     return samples;

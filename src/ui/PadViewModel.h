@@ -69,7 +69,8 @@ class PadViewModel : public ViewModelBase {
     Q_PROPERTY(bool hasSample READ hasSample NOTIFY hasSampleChanged)
     // The main sample's file name; empty without a sample.
     Q_PROPERTY(QString sampleName READ sampleName NOTIFY sampleNameChanged)
-    // What the pad plays, in the kit's order: [{ name, url, low, high, gain }], one entry
+    // What the pad plays, in the kit's order: [{ name, url, low, high, gain, overlaps }]
+    // (overlaps: the range partly covers another sample's), one entry
     // over 1..127 for a plain pad, none without a sample.
     Q_PROPERTY(QVariantList samples READ samples NOTIFY samplesChanged)
     // How many recordings the pad holds (velocity layers and takes): the entries of `samples`.

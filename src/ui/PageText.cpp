@@ -154,6 +154,15 @@ QVariantList bufferOptions() {
     return out;
 }
 
+QString gainText(double gain) {
+    if (!std::isfinite(gain) || gain <= 0)
+        return QStringLiteral("\u2212inf dB");
+    const double db = 20 * std::log10(gain);
+    QString number = QString::number(std::abs(db) < 0.05 ? 0.0 : db, 'f', 1);
+    return (db >= 0.05 ? QStringLiteral("+") : QString()) + number.replace(u'-', u'\u2212') +
+           QStringLiteral(" dB");
+}
+
 QStringList kitFileFilters() {
     QStringList all;
     QStringList filters;

@@ -60,6 +60,8 @@ double volumeFill(double trackWidth, double volume);
 QString dropAction(const QList<QUrl>& urls);
 // The local file locations among the dropped ones, in their order.
 QList<QUrl> localFiles(const QList<QUrl>& urls);
+// A sample's gain as the sample list shows it: "+3.5 dB", "0.0 dB", "−inf dB".
+QString gainText(double gain);
 // The import dialog's filters: every kit format together first, then each on its own.
 QStringList kitFileFilters();
 // The first local kit file among the URLs, as Import opens them; empty for none.
@@ -135,6 +137,7 @@ public:
     Q_INVOKABLE QString dropAction(const QList<QUrl>& urls) const {
         return pageText::dropAction(urls);
     }
+    Q_INVOKABLE QString gainText(double gain) const { return pageText::gainText(gain); }
     Q_INVOKABLE QStringList kitFileFilters() const { return pageText::kitFileFilters(); }
     Q_INVOKABLE QUrl kitFileAmong(const QList<QUrl>& urls) const {
         return pageText::kitFileAmong(urls);

@@ -26,6 +26,10 @@ TEST(PageText, GridsKeepOneCardPerRowAtNonsenseWidthsAndStopAtOneRowOfAll) {
     EXPECT_EQ(padGridColumns(1e300), 14);
     EXPECT_EQ(mixerColumns(100000), 15);
     EXPECT_EQ(mixerColumns(0), 1);
+    EXPECT_EQ(gainText(1.0), "0.0 dB");
+    EXPECT_EQ(gainText(2.0), "+6.0 dB");
+    EXPECT_EQ(gainText(0.5), "\u22126.0 dB");
+    EXPECT_EQ(gainText(0), "\u2212inf dB");
     // Cards grow into a large window and shrink a little to spare a small one a scroll bar;
     // whatever the scale, every card fits across.
     EXPECT_GT(padCardScale(1880, 700), 1.4);

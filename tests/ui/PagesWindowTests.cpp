@@ -348,6 +348,9 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
     const int top = snarePad().samples.at(0).high;
     harness.click(high, {high->width() - 8, high->height() / 2});
     WAIT_UNTIL(snarePad().samples.at(0).high == top + 1);
+    // The soft layer now reaches into the hard one's range: both are shown as overlapping.
+    for (const QVariant& sample : bridge->pad(PadRole::snare).samples())
+        EXPECT_TRUE(sample.toMap().value("overlaps").toBool());
     harness.click(below(soft, QStringLiteral("removeSample")), {10, 10});
     WAIT_UNTIL(snarePad().playedSamples().size() == 1u);
     EXPECT_EQ(snarePad().sampleURL, FileUrl::fromPath(folder / "snare hard.wav"));

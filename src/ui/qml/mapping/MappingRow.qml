@@ -243,12 +243,23 @@ Rectangle {
                 color: Qt.rgba(1, 1, 1, 0.12)
             }
             Rectangle {
+                objectName: "rangeFill"
                 x: (lowBox.value - 1) / 127 * parent.width
                 width: Math.max(height, (highBox.value - lowBox.value + 1) / 127 * parent.width)
                 height: parent.height
                 radius: height / 2
-                color: Theme.accent
+                color: line.sample.overlaps ? Theme.warn : Theme.accent
             }
+            ToolTip.visible: line.sample.overlaps && rangeHover.hovered
+            ToolTip.text: "This range partly covers another sample's"
+            HoverHandler { id: rangeHover }
+        }
+        Text {
+            objectName: "sampleGain"
+            text: PageText.gainText(line.sample.gain ?? 1)
+            color: Theme.tertiaryLabel
+            font.family: Theme.monospaceFamily
+            font.pixelSize: Theme.fontMini
         }
         Item { Layout.fillWidth: true }
         ThemedButton {
