@@ -98,16 +98,25 @@ void AppState::assignSample(const fs::path& file, PadRole role) {
 
 void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     std::vector<fs::path> audioFiles;
+    std::vector<std::string> leftOut;
     for (const fs::path& file : files)
         if (autoMapper::hasAudioExtension(file) && audioFiles.size() < selection::maxSamplesPerPad)
             audioFiles.push_back(file);
-    // Several files dropped on one pad say how many it took, as the other drops do.
+        else
+            leftOut.push_back(file.filename().string());
+    // Several files dropped on one pad say how many it took, as the other drops do, and
+    // name the ones left out.
     const auto report = [&](std::size_t taken) {
         if (files.size() <= 1)
             return;
-        published_.lastHit = "Assigned " + std::to_string(taken) + " of " +
-                             std::to_string(files.size()) + " file(s) to " +
-                             std::string(displayName(role));
+        std::string text = "Assigned " + std::to_string(taken) + " of " +
+                           std::to_string(files.size()) + " file(s) to " +
+                           std::string(displayName(role));
+        for (std::size_t i = 0; i < leftOut.size() && i < 3; ++i)
+            text += (i == 0 ? "; left out " : ", ") + leftOut[i];
+        if (leftOut.size() > 3)
+            text += " and " + std::to_string(leftOut.size() - 3) + " more";
+        published_.lastHit = std::move(text);
         impl_->notify(Field::lastHit);
     };
     if (audioFiles.size() <= 1) {
@@ -124,6 +133,7 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
         auto buffer = audio::AudioEngine::loadBuffer(file, format);
         if (!buffer || buffer->frameLength() == 0) {
             platform::logLine("Failed to load sample: " + file.filename().string());
+            leftOut.push_back(file.filename().string());
             continue;
         }
         recordings.push_back({file, attackDb(*buffer)});

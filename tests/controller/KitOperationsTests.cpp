@@ -228,7 +228,7 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
                          PadRole::snare);
     const DrumPad snare = *p().kit.pad(PadRole::snare);
     ASSERT_EQ(snare.samples.size(), 3u); // the corrupt file is left out
-    EXPECT_EQ(p().lastHit, "Assigned 3 of 4 file(s) to Snare");
+    EXPECT_EQ(p().lastHit, "Assigned 3 of 4 file(s) to Snare; left out snare x.wav");
     EXPECT_EQ(snare.sampleURL->fileName(), "snare b.wav");
     EXPECT_EQ(storage::loadKit(savedFile())->pad(PadRole::snare)->samples, snare.samples);
     for (auto [velocity, level] : {std::pair{1, 0.02f}, {42, 0.02f}, {43, 0.04f}, {127, 0.08f}})
