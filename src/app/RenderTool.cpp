@@ -1,9 +1,8 @@
 #include "app/RenderTool.h"
 
-#include "app/MidiFile.h"
-#include "audio/AudioEngine.h"
-#include "audio/KitLoader.h"
-#include "controller/HitRouter.h"
+#include "engine/KitPlayer.h"
+#include "midi/MidiFile.h"
+#include "model/AudioSettings.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
 #include "timing/EventTime.h"
@@ -249,21 +248,13 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     if (!performance)
         return 1;
 
-    audio::AudioEngine engine;
-    engine.prepareToRender(renderRate, blockFrames);
-    {
-        // The same loading, and so the same samples and selection, as the live program.
-        std::vector<audio::PadLoad> pads;
-        for (const DrumPad& pad : performance->kit.pads)
-            if (auto samples = pad.playedSamples(); !samples.empty())
-                pads.push_back({pad.role, std::move(samples), pad.takeOrder});
-        audio::KitLoader(engine, std::move(pads)).wait();
-    }
-    engine.applyMix(performance->kit);
-    controller::HitRouter router(engine);
-    router.setKit(performance->kit);
-    router.setExpression(settings);
-    engine.renderingStarted();
+    // The same player, and so the same samples, selection and hit handling, as the live
+    // program.
+    engine::KitPlayer player;
+    player.prepare(renderRate, blockFrames);
+    player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
+    player.setExpression(settings.expression());
+    player.startRendering();
 
     WavWriter out(args[2]);
     if (!out.ok()) {
@@ -288,20 +279,21 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
             if (at >= start + blockFrames)
                 break;
             const MidiFileEvent& e = events[next];
-            const audio::EventTime time{audio::EventTime::Kind::frameInCycle, at - start};
+            const auto frame = static_cast<std::uint32_t>(at - start);
             switch (e.kind) {
             case MidiFileEvent::Kind::noteOn:
-                router.strike(e.number, e.value, time);
+                player.noteOn(e.number, e.value, frame);
                 break;
             case MidiFileEvent::Kind::controlChange:
-                router.controlChange(e.number, e.value, time);
+                player.controlChange(e.number, e.value, frame);
                 break;
             case MidiFileEvent::Kind::polyPressure:
-                router.polyPressure(e.number, e.value, time);
+                player.polyPressure(e.number, e.value, frame);
                 break;
             }
         }
-        engine.render(left.data(), right.data(), blockFrames);
+        float* const channels[2] = {left.data(), right.data()};
+        player.render({channels, 2, blockFrames, 0});
         silentFrames =
             out.write(left.data(), right.data(), blockFrames) ? 0 : silentFrames + blockFrames;
         if (stopSignal != 0) {

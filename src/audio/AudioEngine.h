@@ -61,7 +61,10 @@ public:
 
     // Driver side. A new rate re-converts every loaded sample to it, on the calling thread.
     void prepareToRender(double sampleRate, std::uint32_t maxFrames) override;
-    void render(float* left, float* right, std::uint32_t frames) noexcept override;
+    // Fills the master pair and, where the block has them, the output groups' pairs
+    // (OutputGroups.h): each group carries its pads after their own volume, pan, mute and
+    // solo, before the master volume and the safety stage.
+    void render(const AudioBlock& block) noexcept override;
     void renderingStarted() noexcept override;
     void renderingStopped() noexcept override;
     // True between renderingStarted and renderingStopped; hits are ignored otherwise.

@@ -23,25 +23,37 @@ void AppState::Impl::commitKitChange(bool dirty) {
     self.published_.dirty = dirty;
     notify(Field::kit);
     notify(Field::dirty);
+    rememberKitSoon();
+}
+
+void AppState::Impl::rememberKitSoon() {
+    // A fader drag or a scroll sweep changes the kit dozens of times a second; the disk sees
+    // the last of them a moment later, off the fader's path.
+    if (rememberPending)
+        return;
+    rememberPending = true;
+    postWeakAfter(rememberDelay, [](Impl& d) { d.rememberKitNow(); });
+}
+
+void AppState::Impl::rememberKitNow() {
+    if (!rememberPending)
+        return;
+    rememberPending = false;
     storage::rememberLastKit(self.published_.kit);
 }
 
 void AppState::Impl::loadAllSamples() {
-    loader.reset();
-    std::vector<audio::PadLoad> pads;
-    for (const DrumPad& pad : self.published_.kit.pads)
-        if (auto samples = pad.playedSamples(); !samples.empty())
-            pads.push_back({pad.role, std::move(samples), pad.takeOrder});
-    loader = std::make_unique<audio::KitLoader>(engine, std::move(pads));
-    if (!options.loadInBackground)
-        loader->wait();
+    player.setKit(self.published_.kit, options.loadInBackground
+                                           ? engine::KitPlayer::Loading::background
+                                           : engine::KitPlayer::Loading::beforeReturning);
+    loading = true;
     publishLoadingStatus();
 }
 
 void AppState::Impl::publishLoadingStatus() {
-    if (!loader)
+    if (!loading)
         return;
-    const auto progress = loader->progress();
+    const auto progress = player.loadProgress();
     std::string text;
     if (!progress.finished())
         text = "Loading " + std::to_string(progress.done) + " of " +
@@ -50,19 +62,9 @@ void AppState::Impl::publishLoadingStatus() {
         text = std::to_string(progress.failed) + " of " + std::to_string(progress.total) +
                " samples failed to load";
     if (progress.finished())
-        loader.reset();
+        loading = false;
     if (text != self.published_.loadingStatus) {
         self.published_.loadingStatus = std::move(text);
-        notify(Field::loadingStatus);
-    }
-}
-
-void AppState::Impl::clearAllSamples() {
-    loader.reset(); // a kit still loading must not fill the pads again
-    for (PadRole role : allPadRoles)
-        engine.clearSample(role);
-    if (!self.published_.loadingStatus.empty()) {
-        self.published_.loadingStatus.clear();
         notify(Field::loadingStatus);
     }
 }
@@ -88,12 +90,14 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     else
         published_.kit = DrumKit("Default Kit");
     impl_->rebuildNoteMap();
-    impl_->router.setExpression(published_.settings);
+    impl_->router.setExpression(published_.settings.expression());
     published_.velocityCurve = published_.settings.velocity.table();
     impl_->scheduleDrain();
 }
 
-AppState::~AppState() = default;
+AppState::~AppState() {
+    impl_->rememberKitNow();
+}
 
 void AppState::boot() {
     Impl& d = *impl_;
@@ -102,7 +106,6 @@ void AppState::boot() {
         d.output->start();
     }
     d.loadAllSamples();
-    d.engine.applyMix(published_.kit);
     refreshDevices();
     d.updateLatency();
 

@@ -10,6 +10,7 @@
 
 #include "controller/Published.h"
 #include "controller/ScrollRule.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "timing/EventTime.h"
 

@@ -2,9 +2,8 @@
 // AppState's private parts, shared by the files that implement its concerns.
 
 #include "audio/AudioEngine.h"
-#include "audio/KitLoader.h"
 #include "controller/AppState.h"
-#include "controller/HitRouter.h"
+#include "engine/KitPlayer.h"
 #include "drivers/AudioDeviceOutput.h"
 #include "midi/MIDIManager.h"
 #include "platform/BoundedQueue.h"
@@ -29,6 +28,8 @@ struct RealtimeEvent {
 inline constexpr std::chrono::milliseconds drainInterval{5};
 inline constexpr std::chrono::duration<double> flashDuration{0.12};
 inline constexpr int manualVelocity = 110;
+// How long after a kit change the kit is remembered for the next start, at the latest.
+inline constexpr std::chrono::milliseconds rememberDelay{250};
 inline constexpr int noRoleValue = -1;
 // A calibration step ends once the pedal has sent nothing for this long.
 inline constexpr std::chrono::duration<double> pedalRestTime{0.8};
@@ -42,8 +43,9 @@ struct AppState::Impl {
 
     // Everything a real-time thread touches is declared before `output`, which is
     // therefore destroyed first: once it is gone no driver thread calls into the rest.
-    audio::AudioEngine engine;
-    HitRouter router{engine};
+    engine::KitPlayer player;
+    audio::AudioEngine& engine = player.engine();
+    engine::HitRouter& router = player.router();
     std::atomic<int> learningRole{noRoleValue};
     std::atomic<bool> capturing{false};
     std::atomic<bool> calibratingPedal{false};
@@ -60,8 +62,8 @@ struct AppState::Impl {
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;
-    // The kit's samples loading in the background; gone once published as done.
-    std::unique_ptr<audio::KitLoader> loader;
+    // Whether the kit's samples are still loading, as last published.
+    bool loading = false;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
@@ -70,14 +72,14 @@ struct AppState::Impl {
     void commitExpression(const AudioSettings& settings);
     void pedalReading(int value);
     void setCalibrationStep(PedalCalibrationStep step);
+    // Publishes a kit change and remembers the kit for the next start, soon.
     void commitKitChange(bool dirty);
+    void rememberKitSoon();
+    // Writes the kit to remember now, if a change is waiting.
+    void rememberKitNow();
+    bool rememberPending = false;
+    // Plays the published kit: its note map, its mix and its samples.
     void loadAllSamples();
-    void clearAllSamples();
-    // A pad the drummer changes while the kit loads keeps the drummer's change.
-    void keepFromLoading(PadRole role) {
-        if (loader)
-            loader->leaveAlone(role);
-    }
     void publishLoadingStatus();
     void updateLatency();
     void flash(PadRole role, std::string text);

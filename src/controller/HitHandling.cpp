@@ -22,7 +22,7 @@ void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexc
     if (d.capturing.load()) {
         auto role = d.router.mappedRole(note);
         if (!role)
-            role = HitRouter::defaultRoleFor(note);
+            role = defaultRoleForNote(note);
         if (role)
             d.events.push(
                 {RealtimeEvent::Kind::capture, *role, static_cast<std::int16_t>(note), 0});

@@ -30,9 +30,7 @@ void assignMapped(AppState::Impl& d, DrumKit& kit, const autoMapper::Mapping& ma
         loads.push_back({role, pad.playedSamples(), pad.takeOrder});
         filled.push_back(std::move(pad));
     }
-    audio::KitLoader loader(d.engine, loads);
-    loader.wait();
-    const auto loaded = loader.loaded();
+    const auto loaded = d.player.loadPads(loads);
     for (std::size_t i = 0; i < filled.size(); ++i) {
         DrumPad* pad = kit.findPad(filled[i].role);
         std::vector<PadSample> kept;
@@ -79,7 +77,7 @@ double attackDb(const audio::SampleBuffer& buffer) {
 } // namespace
 
 void AppState::assignSample(const fs::path& file, PadRole role) {
-    impl_->keepFromLoading(role);
+    impl_->player.keepPad(role);
     if (!impl_->engine.loadSample(file, role))
         return; // the engine logged it; a file that cannot play never reaches the kit
     if (DrumPad* pad = published_.kit.findPad(role)) {
@@ -133,7 +131,7 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     for (const PadSample& sample : samples)
         layered.push_back({buffers[*sample.url.toPath()], sample.low, sample.high, sample.gain,
                            sample.url.toPath()});
-    impl_->keepFromLoading(role);
+    impl_->player.keepPad(role);
     if (!impl_->engine.setSamples(role, std::move(layered),
                                   pad ? pad->takeOrder : TakeOrder::cycle) ||
         pad == nullptr)
@@ -157,10 +155,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
     });
     if (pad == nullptr || !valid || samples.size() > selection::maxSamplesPerPad)
         return;
-    impl_->keepFromLoading(role);
-    audio::KitLoader loader(impl_->engine, {{role, samples, order}});
-    loader.wait();
-    const auto loaded = loader.loaded().front();
+    const auto loaded = impl_->player.loadPads({{role, samples, order}}).front();
     std::vector<PadSample> kept;
     for (std::size_t i = 0; i < samples.size(); ++i)
         if (loaded[i])
@@ -182,8 +177,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
 }
 
 void AppState::clearSample(PadRole role) {
-    impl_->keepFromLoading(role);
-    impl_->engine.clearSample(role);
+    impl_->player.clearPad(role);
     if (DrumPad* pad = published_.kit.findPad(role)) {
         pad->sampleURL.reset();
         pad->samples.clear();
@@ -225,8 +219,7 @@ void AppState::saveKit() {
 
 void AppState::newKit() {
     published_.kit = DrumKit("New Kit");
-    impl_->clearAllSamples();
-    impl_->engine.applyMix(published_.kit);
+    impl_->loadAllSamples();
     impl_->commitKitChange(false);
 }
 
@@ -235,9 +228,7 @@ void AppState::loadKit(const fs::path& file) {
     if (!kit)
         return;
     published_.kit = std::move(*kit);
-    impl_->clearAllSamples();
     impl_->loadAllSamples();
-    impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(false);
 }
 
@@ -248,9 +239,7 @@ void AppState::importKit(const fs::path& file) {
     if (!imported)
         return;
     published_.kit = std::move(*imported.kit);
-    impl_->clearAllSamples();
     impl_->loadAllSamples();
-    impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(true);
 }
 

@@ -2,6 +2,7 @@
 // The fields the pages show, written by AppState on the main thread only.
 
 #include "drivers/AudioDeviceManager.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "model/import/KitImport.h"
 

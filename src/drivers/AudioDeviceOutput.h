@@ -9,6 +9,7 @@
 #include "audio/AudioRenderer.h"
 #include "drivers/AudioDeviceManager.h"
 #include "drivers/AudioDriver.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 
 #include <cstdint>

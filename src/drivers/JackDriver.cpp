@@ -379,8 +379,7 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
         renderer->prepareToRender(preparedRate_.load(std::memory_order_relaxed), frames);
         preparedFrames_.store(frames, std::memory_order_relaxed);
     }
-    setRenderBlockStart(cycleStart);
-    renderer->render(left, right, frames);
+    renderStereo(*renderer, left, right, frames, cycleStart);
 }
 
 int JackDriver::onBufferSize(jack_nframes_t frames, void* gate) noexcept {

@@ -11,7 +11,7 @@
 // starts by the server's cycle clock (EventTime.h).
 
 #include "drivers/AudioDriver.h"
-#include "timing/JackClientHook.h"
+#include "drivers/JackClientHook.h"
 
 #include <jack/jack.h>
 

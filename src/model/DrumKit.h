@@ -1,7 +1,6 @@
 #pragma once
-// The kit and settings records: plain values, copied on assignment.
+// The kit records: plain values, copied on assignment.
 
-#include "model/Expression.h"
 #include "model/FileUrl.h"
 #include "model/PadRole.h"
 #include "model/Uuid.h"
@@ -70,18 +69,6 @@ struct DrumKit {
     const DrumPad* findPad(PadRole role) const;
 
     friend bool operator==(const DrumKit&, const DrumKit&) = default;
-};
-
-struct AudioSettings {
-    std::optional<std::string> outputDeviceUID; // none: the system's default output device
-    std::uint32_t bufferFrames = 256;
-    double sampleRate = 48000.0;
-    VelocityShaping velocity;
-    int pedalController = defaultPedalController;
-    std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
-
-    static AudioSettings defaults() { return {}; }
-    friend bool operator==(const AudioSettings&, const AudioSettings&) = default;
 };
 
 } // namespace tamborel

@@ -1,7 +1,7 @@
 #include "AppFolder.h"
 #include "AudioTestSupport.h"
 
-#include "app/MidiFile.h"
+#include "midi/MidiFile.h"
 #include "app/RenderTool.h"
 
 #include <gtest/gtest.h>

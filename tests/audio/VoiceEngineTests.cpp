@@ -214,8 +214,8 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     engine.trigger(PadRole::snare, 127, {EventTime::Kind::monotonicNanos, at(10)});
     testing::Stereo out{std::vector<float>(1024), std::vector<float>(1024)};
     auto renderBlock = [&](std::uint32_t block, double startFrame) {
-        setRenderBlockStart(static_cast<std::int64_t>(at(startFrame)));
-        engine.render(out.left.data() + 256 * block, out.right.data() + 256 * block, 256);
+        renderStereo(engine, out.left.data() + 256 * block, out.right.data() + 256 * block, 256,
+                     static_cast<std::int64_t>(at(startFrame)));
     };
     renderBlock(0, 0.0);
     renderBlock(1, 256.0);
@@ -228,7 +228,6 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     engine.trigger(PadRole::tom1, 127, {EventTime::Kind::monotonicNanos, at(512 + 10)});
     renderBlock(2, 512.0);
     renderBlock(3, 512.0);
-    setRenderBlockStart(0);
     EXPECT_EQ(out.left[767], out.left[700]);
     EXPECT_EQ(out.left[768], out.left[700] + unit);
 }

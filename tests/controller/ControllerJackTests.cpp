@@ -7,7 +7,7 @@
 #include "SoundFiles.h"
 
 #include "controller/AppState.h"
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 #include <cmath>
 

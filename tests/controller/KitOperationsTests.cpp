@@ -111,6 +111,21 @@ TEST_F(KitOperations, ImportsReportTheirCountsAndAddToTheKit) {
     EXPECT_TRUE(fs::exists(savedFile()));
 }
 
+TEST_F(KitOperations, AFaderSweepIsRememberedAMomentLaterAndOnExitNotAtEveryStep) {
+    const fs::path remembered = storage::folder() / "lastKit.json";
+    queue.advance(std::chrono::seconds(1));
+    fs::remove(remembered);
+    for (int step = 1; step <= 50; ++step)
+        state->setVolume(static_cast<float>(step) / 50.0f, PadRole::snare);
+    EXPECT_FALSE(fs::exists(remembered));
+    queue.advance(std::chrono::milliseconds(250));
+    EXPECT_EQ(storage::lastKit()->findPad(PadRole::snare)->volume, 1.0f);
+
+    state->setVolume(0.3f, PadRole::snare);
+    state.reset(); // the program exits normally
+    EXPECT_EQ(storage::lastKit()->findPad(PadRole::snare)->volume, 0.3f);
+}
+
 TEST_F(KitOperations, NewLoadImportExportAndRenameFollowTheDirtyRules) {
     state->assignSample(sampleFile(PadRole::kick), PadRole::kick);
     const DrumKit original = p().kit;
@@ -125,6 +140,7 @@ TEST_F(KitOperations, NewLoadImportExportAndRenameFollowTheDirtyRules) {
     EXPECT_FALSE(p().dirty);
     EXPECT_EQ(playedLevel(36), 0.0f);
     EXPECT_FALSE(fs::exists(storage::kitsFolder() / "New Kit.json"));
+    queue.advance(std::chrono::milliseconds(250));
     EXPECT_EQ(storage::lastKit()->name, "New Kit");
 
     state->renameKit("");

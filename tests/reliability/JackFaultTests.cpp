@@ -8,7 +8,7 @@
 
 #include "audio/AudioEngine.h"
 #include "controller/AppState.h"
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 #include <gmock/gmock.h>
 #include <sndfile.h>

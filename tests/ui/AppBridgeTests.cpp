@@ -3,7 +3,7 @@
 #include "AppFolder.h"
 #include "SoundFiles.h"
 #include "model/Storage.h"
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 #include <QSignalSpy>
 

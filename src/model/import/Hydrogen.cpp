@@ -207,11 +207,11 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
         return fail("no drumkit.xml inside");
     // The folder takes the kit's name as the kit states it, else the archive's.
     // Read once here so that a kit that will not open replaces no earlier copy.
-    if (fs::file_size(staging / *xml, ec) > maxSourceBytes)
-        return fail("drumkit.xml is too large");
-    std::ifstream in(staging / *xml, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
-    const Result read = readHydrogen(text, staging);
+    std::string whyNotRead;
+    const auto text = readSourceFile(staging / *xml, whyNotRead);
+    if (!text)
+        return fail(whyNotRead);
+    const Result read = readHydrogen(*text, staging);
     if (!read)
         return fail(read.error);
     const std::string name = read.kit->name.empty() ? file.stem().string() : read.kit->name;

@@ -2,6 +2,7 @@
 
 #include "model/SampleSelection.h"
 #include "model/Storage.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <array>
@@ -143,10 +144,8 @@ std::optional<PadRole> roleForName(std::string_view name) {
 }
 
 std::optional<PadRole> roleForNote(int note) {
-    for (PadRole role : allPadRoles)
-        for (std::int64_t n : defaultNotes(role))
-            if (n == note)
-                return role;
+    if (auto role = defaultRoleForNote(note))
+        return role;
     for (const auto& [n, role] : extraNotes)
         if (n == note)
             return role;
@@ -243,26 +242,26 @@ Result importFile(const fs::path& file) {
         result.error = "not a kit file: " + file.filename().string();
         return result;
     }
+    const auto text = readSourceFile(xml, result.error);
+    if (!text)
+        return result;
+    return readHydrogen(*text, xml.parent_path());
+}
+
+std::optional<std::string> readSourceFile(const fs::path& file, std::string& whyNot) {
     std::error_code ec;
-    const auto size = fs::is_regular_file(xml, ec) ? fs::file_size(xml, ec) : 0;
-    if (ec || !fs::is_regular_file(xml, ec)) {
-        result.error = "cannot read " + xml.filename().string();
-        return result;
+    if (!fs::is_regular_file(file, ec)) {
+        whyNot = "cannot read " + file.filename().string();
+        return std::nullopt;
     }
-    if (size > maxSourceBytes) {
-        result.error = xml.filename().string() + " is too large";
-        return result;
-    }
-    std::string text(size, '\0');
-    FILE* in = std::fopen(xml.c_str(), "rb");
-    const bool read = in && std::fread(text.data(), 1, size, in) == size;
-    if (in)
-        std::fclose(in);
-    if (!read) {
-        result.error = "cannot read " + xml.filename().string();
-        return result;
-    }
-    return readHydrogen(text, xml.parent_path());
+    auto text = platform::readFile(file, maxSourceBytes);
+    if (!text)
+        whyNot = "cannot read " + file.filename().string();
+    else if (text->size() > maxSourceBytes)
+        whyNot = file.filename().string() + " is too large";
+    else
+        return text;
+    return std::nullopt;
 }
 
 std::vector<fs::path> hydrogenKitFolders() {

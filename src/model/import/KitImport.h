@@ -60,6 +60,10 @@ std::optional<PadRole> roleForName(std::string_view name);
 // The role of a General MIDI percussion note, if we have one.
 std::optional<PadRole> roleForNote(int note);
 
+// A source file's text: a regular file only (a device or a pipe could be read for ever) of at
+// most maxSourceBytes; otherwise none, and whyNot says so in one line.
+std::optional<std::string> readSourceFile(const std::filesystem::path& file, std::string& whyNot);
+
 // Gives instruments roles (by name, then by note; the first to claim a role keeps it) and
 // builds the kit, dropping missing sample files. Fills the summary.
 DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary);

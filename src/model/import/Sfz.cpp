@@ -6,7 +6,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -31,27 +30,6 @@ std::string trimmed(std::string_view text) {
         return {};
     const auto last = text.find_last_not_of(" \t\r");
     return std::string(text.substr(first, last - first + 1));
-}
-
-std::optional<std::string> readSource(const fs::path& file, std::string& whyNot) {
-    // Only regular files: a device or a pipe named by #include could be read forever.
-    std::error_code ec;
-    const auto size = fs::is_regular_file(file, ec) ? fs::file_size(file, ec) : 0;
-    if (ec || !fs::is_regular_file(file, ec)) {
-        whyNot = "cannot read " + file.filename().string();
-        return std::nullopt;
-    }
-    if (size > maxSourceBytes) {
-        whyNot = file.filename().string() + " is too large";
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    std::string text(size, '\0');
-    if (!in.read(text.data(), static_cast<std::streamsize>(size))) {
-        whyNot = "cannot read " + file.filename().string();
-        return std::nullopt;
-    }
-    return text;
 }
 
 // Turns SFZ text into headers and opcodes, following #include and applying #define.
@@ -154,7 +132,7 @@ private:
             if (++includes_ > 1000)
                 return failed(where + ": too many #include lines");
             std::string whyNot;
-            const auto text = readSource(included, whyNot);
+            const auto text = readSourceFile(included, whyNot);
             if (!text)
                 return failed(where + ": #include: " + whyNot);
             if ((includedBytes_ += text->size()) > 4 * maxSourceBytes)
@@ -522,7 +500,7 @@ Result readSfzText(std::string_view text, const fs::path& path) {
 
 Result readSfz(const fs::path& file) {
     Result result;
-    const auto text = readSource(file, result.error);
+    const auto text = readSourceFile(file, result.error);
     if (!text)
         return result;
     return readSfzText(*text, file);
