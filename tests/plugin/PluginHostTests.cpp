@@ -38,6 +38,15 @@ namespace {
 constexpr std::uint32_t blockFrames = 256;
 constexpr double rate = 48000.0;
 
+int vprintfToLog(LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args);
+int printfToLog(LV2_Log_Handle h, LV2_URID type, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    const int n = vprintfToLog(h, type, fmt, args);
+    va_end(args);
+    return n;
+}
+
 // The host's side of the features, shared by every instance of a test.
 struct Features {
     std::map<std::string, LV2_URID> ids;
@@ -55,17 +64,7 @@ struct Features {
                              return id - 1 < self->uris.size() ? self->uris[id - 1].c_str()
                                                                : nullptr;
                          }};
-    LV2_Log_Log logger{this,
-                       [](LV2_Log_Handle h, LV2_URID, const char* fmt, ...) {
-                           va_list args;
-                           va_start(args, fmt);
-                           const int n = static_cast<Features*>(h)->write(fmt, args);
-                           va_end(args);
-                           return n;
-                       },
-                       [](LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args) {
-                           return static_cast<Features*>(h)->write(fmt, args);
-                       }};
+    LV2_Log_Log logger{this, printfToLog, vprintfToLog};
     int write(const char* fmt, va_list args) {
         char line[8192];
         const int n = std::vsnprintf(line, sizeof line, fmt, args);
@@ -80,6 +79,10 @@ struct Features {
         return false;
     }
 };
+
+int vprintfToLog(LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args) {
+    return static_cast<Features*>(h)->write(fmt, args);
+}
 
 // One running plugin: its buffers, its worker (run between blocks, as a host with a worker
 // thread would before the next cycle) and everything it played.
@@ -149,7 +152,7 @@ public:
     }
     void setKit(const fs::path& file) {
         events_.push_back({0, {}, file.string()});
-        run(1);
+        run(2); // the second block carries the plugin's answer
     }
     // Renders `blocks` blocks, each with the events queued before it at their frames.
     void run(int blocks = 1) {
@@ -291,7 +294,8 @@ protected:
     // Every sample is a flat level; which one played shows in how long the sound lasts.
     // Snare: soft layer 1000 frames, two hard takes 3000 and 4000; kick 2000; open hat and
     // crash a second.
-    fs::path writeKit(const fs::path& folder, const std::string& name = "Test") {
+    fs::path writeKit(const fs::path& folder, const fs::path& samples = {}) {
+        const std::string name = "Test";
         DrumKit kit(name);
         const auto set = [&](PadRole role, std::vector<PadSample> samples) {
             DrumPad* pad = kit.findPad(role);
@@ -300,7 +304,8 @@ protected:
                 pad->samples = samples;
         };
         const auto one = [&](const char* file, std::size_t frames, int low = 1, int high = 127) {
-            return PadSample{FileUrl::fromPath(wav(folder, file, frames)), low, high, 1.0f};
+            const fs::path& where = samples.empty() ? folder : samples;
+            return PadSample{FileUrl::fromPath(wav(where, file, frames)), low, high, 1.0f};
         };
         set(PadRole::kick, {one("kick", 2000)});
         set(PadRole::snare, {one("snare_soft", 1000, 1, 63), one("snare_hard_1", 3000, 64, 127),
@@ -308,6 +313,7 @@ protected:
         set(PadRole::hhOpen, {one("hh_open", 48000)});
         set(PadRole::hhClosed, {one("hh_closed", 500)});
         set(PadRole::crash1, {one("crash", 48000)});
+        fs::create_directories(folder);
         const fs::path file = folder / (name + ".json");
         EXPECT_TRUE(storage::writeKit(kit, file));
         return file;
@@ -318,6 +324,8 @@ protected:
     Features features_;
     fs::path folder_;
 };
+
+} // namespace
 
 TEST_F(PluginHost, ANewInstanceSoundsAtOnceAndStrikesLandOnTheirOwnFrame) {
     for (const LilvPlugin* plugin : plugins_) {
@@ -395,7 +403,8 @@ TEST_F(PluginHost, MultiPlaysAKickOnlyOnTheMasterAndTheKickPair) {
 
 TEST_F(PluginHost, StateReopensTheKitInAFreshInstanceEvenWhenTheSessionMoved) {
     const fs::path session = folder_ / "session";
-    const fs::path kit = writeKit(session / "kits");
+    // The kit document moves with the session; its samples stay where they are.
+    const fs::path kit = writeKit(session / "kits", folder_ / "samples");
     LV2_Feature mapFeature{LV2_URID__map, &features_.map};
     LV2_Feature unmapFeature{LV2_URID__unmap, &features_.unmap};
     const LV2_Feature* stateFeatures[] = {&mapFeature, &unmapFeature, nullptr};
@@ -427,7 +436,7 @@ TEST_F(PluginHost, StateReopensTheKitInAFreshInstanceEvenWhenTheSessionMoved) {
     EXPECT_NEAR(lengthFrom(second.played(0), onset(second.played(0))), 1000, 100);
 
     // The kit gone: the session opens with the factory kit and the log names the path.
-    fs::remove_all(moved / "kits");
+    fs::remove(moved / "kits" / "Test.json");
     Instance third(world_, plugins_[0], features_);
     state =
         lilv_state_new_from_file(world_, &features_.map, nullptr, (moved / "state.ttl").c_str());
@@ -457,5 +466,3 @@ TEST_F(PluginHost, AMissingOrBrokenKitLeavesThePreviousKitPlaying) {
         EXPECT_NEAR(lengthFrom(drums.played(0), onset(drums.played(0), start)), 1000, 100) << bad;
     }
 }
-
-} // namespace
