@@ -68,17 +68,17 @@ protected:
         module_ = std::make_unique<DrumModule>(*server, "module");
         ASSERT_TRUE(module_->valid());
         module_->addPort("pads");
-        jack_client_t* client = module_client();
+        recorder_ = std::make_unique<JackRecorder>(*server, 96000);
+        jack_client_t* client = recorder_->client();
         ASSERT_TRUE(eventually(
             [&] { return jack_port_by_name(client, "tamborel-lv2:out_R") != nullptr; }, 10s))
             << "jalv did not bring the plugin up";
         ASSERT_EQ(jack_connect(client, "module:pads", "tamborel-lv2:control"), 0);
-        std::this_thread::sleep_for(100ms); // connections take effect at a cycle boundary
+        ASSERT_TRUE(recorder_->connect("tamborel-lv2:out_L", "tamborel-lv2:out_R"));
     }
     void TearDown() override {
         module_.reset();
-        if (client_ != nullptr)
-            jack_client_close(client_);
+        recorder_.reset();
         if (jalv_ > 0) {
             kill(jalv_, SIGTERM);
             waitpid(jalv_, nullptr, 0);
@@ -88,24 +88,17 @@ protected:
         fs::remove_all(folder_);
         JackServerTest::TearDown();
     }
-    jack_client_t* module_client() {
-        if (client_ == nullptr)
-            client_ = server->openClient("watcher");
-        return client_;
-    }
-
     fs::path folder_;
     pid_t jalv_ = -1;
     int stdin_ = -1;
     std::unique_ptr<DrumModule> module_;
-    jack_client_t* client_ = nullptr;
+    std::unique_ptr<JackRecorder> recorder_;
 };
 
 } // namespace
 
 TEST_F(JalvOnJack, StrikesFromTheDrumModuleSoundAtTheirOwnFrame) {
-    JackRecorder recorder(*server, 96000);
-    ASSERT_TRUE(recorder.connect("tamborel-lv2:out_L", "tamborel-lv2:out_R"));
+    JackRecorder& recorder = *recorder_;
     for (jack_nframes_t frame : {0u, 10u, 100u}) {
         std::vector<float> left;
         for (int attempt = 0; attempt < 3; ++attempt) {
