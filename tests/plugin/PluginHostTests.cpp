@@ -18,6 +18,7 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <array>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -142,6 +143,10 @@ public:
     std::size_t channels() const { return played_.size(); }
     const std::string& announced() const { return announced_; }
     LilvInstance* get() const { return instance_; }
+    void setControl(std::uint32_t port, float value) {
+        controls_[port] = value;
+        lilv_instance_connect_port(instance_, port, &controls_[port]);
+    }
 
 private:
     struct Event {
@@ -212,6 +217,7 @@ private:
     std::vector<const LV2_Feature*> features_;
     alignas(8) std::array<std::uint64_t, 4096> in_{};
     alignas(8) std::array<std::uint64_t, 4096> out_{};
+    std::array<float, firstAudioPort> controls_{};
     std::vector<std::vector<float>> audio_;
     std::vector<std::vector<float>> played_;
     std::vector<Event> events_;
@@ -328,6 +334,11 @@ TEST_F(PluginHost, LayersTakesPedalChokeAndGrabPlayAsInTheApplication) {
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 30); }, 20), 1000, 100) << "soft layer";
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 120); }, 20), 3000, 100) << "first take";
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 120); }, 20), 4000, 100) << "second take";
+    // The fixed velocity curve (at its default of 100), in force once the worker applied it.
+    drums.setControl(3, 3.0f);
+    drums.run(1);
+    EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 30); }, 20), 3000, 100) << "fixed curve";
+    drums.setControl(3, 0.0f);
 
     // A closing pedal (controller 4 at its closed end) chokes the open hat within its fade.
     const double choked = lengthOfNext(
