@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -335,7 +336,8 @@ private:
         ControlsJob job;
         for (std::size_t i = 0; i < controlCount; ++i) {
             const auto* port = static_cast<const float*>(ports_[masterPort + i]);
-            job.values[i] = port != nullptr ? *port : defaults_[i];
+            // A value that is not a number would differ from itself and be sent every block.
+            job.values[i] = port != nullptr && std::isfinite(*port) ? *port : defaults_[i];
         }
         if (job.values == sentControls_)
             return;
@@ -560,9 +562,14 @@ void cleanup(LV2_Handle instance) {
     delete self(instance);
 }
 
+// An exception must not unwind into the host: the call fails and the plugin plays on.
 LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
                        LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
-    return self(instance)->work(respond, handle, size, data);
+    try {
+        return self(instance)->work(respond, handle, size, data);
+    } catch (const std::exception&) {
+        return LV2_WORKER_ERR_UNKNOWN;
+    }
 }
 
 LV2_Worker_Status workResponse(LV2_Handle instance, std::uint32_t size, const void* data) {
@@ -571,13 +578,21 @@ LV2_Worker_Status workResponse(LV2_Handle instance, std::uint32_t size, const vo
 
 LV2_State_Status save(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle,
                       std::uint32_t, const LV2_Feature* const* features) {
-    return self(instance)->save(store, handle, features);
+    try {
+        return self(instance)->save(store, handle, features);
+    } catch (const std::exception&) {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
 }
 
 LV2_State_Status restore(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
                          LV2_State_Handle handle, std::uint32_t,
                          const LV2_Feature* const* features) {
-    return self(instance)->restore(retrieve, handle, features);
+    try {
+        return self(instance)->restore(retrieve, handle, features);
+    } catch (const std::exception&) {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
 }
 
 const void* extensionData(const char* uri) {
