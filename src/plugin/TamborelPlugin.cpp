@@ -614,7 +614,7 @@ const LV2_Descriptor descriptors[] = {
 
 } // namespace tamborel::plugin
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(std::uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(std::uint32_t index) {
     if (index >= std::size(tamborel::plugin::descriptors))
         return nullptr;
     return &tamborel::plugin::descriptors[index];
