@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -245,6 +246,10 @@ bool silent(const std::vector<float>& s) {
 class PluginHost : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Kept loaded for the whole run, as DAWs keep plugin binaries: the sanitizers can then
+        // name the plugin's frames, which they cannot once lilv has unloaded it.
+        [[maybe_unused]] static void* const keep =
+            dlopen(TAMBOREL_LV2_DIR "/tamborel.lv2/tamborel.so", RTLD_NOW | RTLD_NODELETE);
         world_ = lilv_world_new();
         LilvNode* path = lilv_new_string(world_, TAMBOREL_LV2_DIR);
         lilv_world_set_option(world_, LILV_OPTION_LV2_PATH, path);
