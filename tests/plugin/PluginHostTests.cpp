@@ -14,19 +14,15 @@
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
-#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdarg>
-#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,20 +46,17 @@ int printfToLog(LV2_Log_Handle h, LV2_URID type, const char* fmt, ...) {
 
 // The host's side of the features, shared by every instance of a test.
 struct Features {
-    std::map<std::string, LV2_URID> ids;
     std::vector<std::string> uris;
     std::vector<std::string> log;
     LV2_URID_Map map{this, [](LV2_URID_Map_Handle h, const char* uri) -> LV2_URID {
-                         auto* self = static_cast<Features*>(h);
-                         auto [it, added] = self->ids.emplace(uri, self->uris.size() + 1);
-                         if (added)
-                             self->uris.emplace_back(uri);
-                         return it->second;
+                         auto& uris = static_cast<Features*>(h)->uris;
+                         auto it = std::find(uris.begin(), uris.end(), uri);
+                         if (it == uris.end())
+                             it = uris.insert(it, uri);
+                         return static_cast<LV2_URID>(it - uris.begin() + 1);
                      }};
-    LV2_URID_Unmap unmap{this, [](LV2_URID_Unmap_Handle h, LV2_URID id) -> const char* {
-                             auto* self = static_cast<Features*>(h);
-                             return id - 1 < self->uris.size() ? self->uris[id - 1].c_str()
-                                                               : nullptr;
+    LV2_URID_Unmap unmap{this, [](LV2_URID_Unmap_Handle h, LV2_URID id) {
+                             return static_cast<Features*>(h)->uris.at(id - 1).c_str();
                          }};
     LV2_Log_Log logger{this, printfToLog, vprintfToLog};
     int write(const char* fmt, va_list args) {
@@ -74,10 +67,8 @@ struct Features {
     }
     LV2_URID id(const char* uri) { return map.map(this, uri); }
     bool logged(const std::string& text) const {
-        for (const std::string& line : log)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& line) { return line.find(text) != line.npos; });
     }
 };
 
