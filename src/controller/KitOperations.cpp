@@ -225,6 +225,7 @@ void AppState::saveKit() {
 
 void AppState::newKit() {
     published_.kit = DrumKit("New Kit");
+    impl_->fitKitToModule(published_.kit);
     impl_->clearAllSamples();
     impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(false);
@@ -235,6 +236,7 @@ void AppState::loadKit(const fs::path& file) {
     if (!kit)
         return;
     published_.kit = std::move(*kit);
+    impl_->fitKitToModule(published_.kit);
     impl_->clearAllSamples();
     impl_->loadAllSamples();
     impl_->engine.applyMix(published_.kit);
