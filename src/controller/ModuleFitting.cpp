@@ -22,7 +22,7 @@ void AppState::Impl::publishModule() {
     Published& p = self.published_;
     p.drumModuleText = moduleMaps::recognitionText(recognisedModule);
     p.drumModule = activeModule();
-    p.recentMidiSource = p.drumModule != nullptr ? std::string(p.drumModule->name) : "MIDI";
+    p.recentMidiSource = p.drumModule != nullptr ? std::string(p.drumModule->name) : "MIDI input";
     notify(Field::drumModule);
     notify(Field::recentMidi);
 }
