@@ -60,6 +60,9 @@ struct AppState::Impl {
     // Main thread: the module the sources name, and one the drummer picked instead.
     const ModuleMap* recognisedModule = nullptr;
     const ModuleMap* chosenModule = nullptr;
+    // The module whose notes fitting last gave the kit; null once a kit is opened or its notes
+    // are picked by hand.
+    const ModuleMap* fittedTo = nullptr;
     bool lastRecentWasPedal = false;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
@@ -79,9 +82,9 @@ struct AppState::Impl {
         return chosenModule != nullptr ? chosenModule : recognisedModule;
     }
     void publishModule();
-    // Gives a kit that follows some module's notes the active module's; false when it was
-    // left as it was.
-    bool fitKitToModule(DrumKit& kit) const;
+    // Gives the active module's notes to a kit that still has a new kit's notes, or that this
+    // session fitted to a module and nobody changed since; false when it was left as it was.
+    bool fitKitToModule(DrumKit& kit);
     void noteRecentMidi(std::string line, bool pedal);
     void strikeGoesNowhere(int note, int velocity);
     void pedalReading(int value);

@@ -225,6 +225,7 @@ void AppState::saveKit() {
 
 void AppState::newKit() {
     published_.kit = DrumKit("New Kit");
+    impl_->fittedTo = nullptr;
     impl_->fitKitToModule(published_.kit);
     impl_->clearAllSamples();
     impl_->engine.applyMix(published_.kit);
@@ -236,6 +237,7 @@ void AppState::loadKit(const fs::path& file) {
     if (!kit)
         return;
     published_.kit = std::move(*kit);
+    impl_->fittedTo = nullptr;
     impl_->fitKitToModule(published_.kit);
     impl_->clearAllSamples();
     impl_->loadAllSamples();

@@ -27,12 +27,18 @@ void AppState::Impl::publishModule() {
     notify(Field::recentMidi);
 }
 
-bool AppState::Impl::fitKitToModule(DrumKit& kit) const {
+bool AppState::Impl::fitKitToModule(DrumKit& kit) {
     const ModuleMap* module = activeModule();
     const ModuleMap* followed = moduleMaps::followedBy(kit);
     if (module == nullptr || followed == nullptr || followed->sameNotes(*module))
         return false;
+    // Another module's map may be the drummer's own choice from the picker, kept in a saved
+    // kit: only a new kit's notes, or notes fitted here, are the program's to change.
+    const bool newKitNotes = followed->sameNotes(moduleMaps::all().front());
+    if (!newKitNotes && (fittedTo == nullptr || !followed->sameNotes(*fittedTo)))
+        return false;
     moduleMaps::applyNotes(kit, *module);
+    fittedTo = module;
     return true;
 }
 
@@ -62,6 +68,7 @@ void AppState::chooseDrumModule(std::size_t index) {
         return;
     Impl& d = *impl_;
     d.chosenModule = &modules[index];
+    d.fittedTo = nullptr;
     d.publishModule();
     d.applyExpression();
     moduleMaps::applyNotes(published_.kit, modules[index]);

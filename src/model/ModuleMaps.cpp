@@ -87,12 +87,14 @@ constexpr std::string_view td07Words[] = {"td-07"sv, "td07"sv};
 constexpr std::string_view nitroWords[] = {"nitro"sv};
 constexpr std::string_view surgeWords[] = {"alesis surge"sv, "surge mesh"sv};
 constexpr std::string_view dtxWords[] = {"dtx"sv};
+// The rest of the TD family (TD-11, TD-25, TD-30…) sends the same notes as the TD-17.
+constexpr std::string_view rolandWords[] = {"td-"sv, "v-drums"sv};
 
 constexpr PedalRange fullTravel{127, 0};
 // The TD-07 reports its pedal fully closed at 90.
 constexpr PedalRange td07Travel{90, 0};
 
-const std::array<ModuleMap, 8> table{{
+const std::array<ModuleMap, 9> table{{
     {"Roland TD-17", td17Words, rolandNotes(), defaultPedalController, fullTravel},
     {"Roland TD-27", td27Words, rolandNotes(), defaultPedalController, fullTravel},
     {"Roland TD-50", td50Words, rolandNotes(), defaultPedalController, fullTravel},
@@ -100,6 +102,7 @@ const std::array<ModuleMap, 8> table{{
     {"Alesis Nitro", nitroWords, alesisNotes, defaultPedalController, fullTravel},
     {"Alesis Surge", surgeWords, alesisNotes, defaultPedalController, fullTravel},
     {"Yamaha DTX", dtxWords, yamahaNotes, defaultPedalController, fullTravel},
+    {"Roland V-Drums", rolandWords, rolandNotes(), defaultPedalController, fullTravel},
     {"General MIDI", {}, gmNotes, defaultPedalController, fullTravel},
 }};
 

@@ -31,7 +31,7 @@ struct ModuleMap {
 
 namespace moduleMaps {
 
-// Every module, General MIDI last.
+// Every module: the TD-17 first (its notes are a new kit's), General MIDI last.
 std::span<const ModuleMap> all();
 const ModuleMap& generalMidi();
 // The module a MIDI source list names: the first source that matches a module's words, else

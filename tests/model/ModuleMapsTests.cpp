@@ -18,6 +18,7 @@ TEST(ModuleMaps, SourceNamesPickTheirModuleAndAnythingElseGetsGeneralMidi) {
     EXPECT_EQ(recognised({"USB Pads: Port 1", "Alesis Nitro Max MIDI 1"}), "Alesis Nitro");
     EXPECT_EQ(recognised({"TD27 MIDI 1"}), "Roland TD-27");
     EXPECT_EQ(recognised({"DTX-MULTI 12"}), "Yamaha DTX");
+    EXPECT_EQ(recognised({"TD-25: TD-25 MIDI 1"}), "Roland V-Drums");
     EXPECT_EQ(recognised({"Surge XT: Out"}), "Unknown module: General MIDI map");
     // A loop-back port is no module, and without a source nothing is recognised.
     EXPECT_EQ(recognised({"Midi Through: Midi Through Port-0"}), "");

@@ -361,6 +361,7 @@ TEST_F(PagesWindow, aStrikeNoPadPlaysShowsInTheStatusLineAndOneStrikeGivesItToAP
     QQuickItem* give = harness.item("assignUnmappedNote");
     ASSERT_NE(give, nullptr);
     WAIT_UNTIL(give->isVisible());
+    shoot(QStringLiteral("7-unmapped-note"));
     harness.click(give, {give->width() / 2, give->height() / 2});
     WAIT_UNTIL(bridge->capturingForAssign());
     EXPECT_EQ(bridge->noteBeingAssigned(), 23);

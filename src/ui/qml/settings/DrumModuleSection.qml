@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Tamborel
 
@@ -50,7 +49,7 @@ ColumnLayout {
             readonly property int stored: section.appState.drumModuleIndex
             onStoredChanged: currentIndex = stored
             Component.onCompleted: currentIndex = stored
-            displayText: currentIndex < 0 ? "" : currentText
+            displayText: currentIndex < 0 ? "Choose\u2026" : currentText
             onActivated: index => {
                 section.appState.chooseDrumModule(index);
                 currentIndex = stored;
@@ -71,16 +70,20 @@ ColumnLayout {
         font.family: Theme.monospaceFamily
         font.pixelSize: Theme.fontSmall
     }
-    Repeater {
-        id: recentLines
-        objectName: "recentMidi"
-        model: section.appState.recentMidi
-        delegate: Text {
-            required property string modelData
-            text: modelData
-            color: modelData.endsWith("no pad") ? Theme.warn : Theme.label
-            font.family: Theme.monospaceFamily
-            font.pixelSize: Theme.fontSmall
+    ColumnLayout {
+        Layout.bottomMargin: 6
+        spacing: 2
+        Repeater {
+            id: recentLines
+            objectName: "recentMidi"
+            model: section.appState.recentMidi
+            delegate: Text {
+                required property string modelData
+                text: modelData
+                color: modelData.endsWith("no pad") ? Theme.warn : Theme.label
+                font.family: Theme.monospaceFamily
+                font.pixelSize: Theme.fontSmall
+            }
         }
     }
 }
