@@ -64,8 +64,10 @@ std::optional<PadRole> roleForNote(int note);
 // builds the kit, dropping missing sample files. Fills the summary.
 DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary);
 
-// A Hydrogen drumkit.xml's text, its samples relative to folder.
-Result readHydrogen(std::string_view xml, const std::filesystem::path& folder);
+// A Hydrogen drumkit.xml's text, its samples relative to folder. A kit that states no name
+// takes fallbackName, else the folder's.
+Result readHydrogen(std::string_view xml, const std::filesystem::path& folder,
+                    const std::string& fallbackName = {});
 // An SFZ file and what it includes. readSfzText reads text as if it were the file at path.
 Result readSfz(const std::filesystem::path& file);
 Result readSfzText(std::string_view text, const std::filesystem::path& path);
@@ -76,8 +78,15 @@ std::optional<std::filesystem::path> unpackHydrogenArchive(const std::filesystem
                                                            const std::filesystem::path& destination,
                                                            std::string& whyNot);
 
+// The result unchanged, or refused when it has no pad to play, with the summary as reason.
+Result playableOrRefused(Result result);
+
+// Text from a source made safe for one line of our own: valid UTF-8, no control characters.
+std::string printable(const std::string& text);
+
 // Opens any kit file by its type: a kit document (.json), drumkit.xml, .h2drumkit (unpacked
-// under the application folder) or .sfz. The kit gets a new id.
+// under the application folder) or .sfz. The kit gets a new id. A kit from another program
+// with no pad to play is refused (playableOrRefused).
 Result importFile(const std::filesystem::path& file);
 
 // A Hydrogen kit installed on this machine.

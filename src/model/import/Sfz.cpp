@@ -67,6 +67,8 @@ public:
         if (std::find(stack_.begin(), stack_.end(), canonical) != stack_.end())
             return failed("recursive #include of " + file.filename().string());
         stack_.push_back(canonical);
+        if (text.starts_with("\xEF\xBB\xBF")) // a byte-order mark, as Windows editors write
+            text.remove_prefix(3);
         bool inComment = false;
         std::size_t lineNumber = 0;
         for (std::size_t start = 0; start <= text.size();) {
@@ -183,9 +185,20 @@ private:
                     return failed(where + ": expected an opcode, found \"" +
                                   trimmed(std::string_view(line).substr(i, 20)) + "\"");
                 // A value runs to the next opcode or header: sample paths may hold spaces.
+                // A run of blanks is looked past once, so a long one costs its length only.
                 std::size_t end = nameEnd + 1;
-                while (end < line.size() && !startsNext(line, end))
-                    ++end;
+                while (end < line.size()) {
+                    if (line[end] != ' ' && line[end] != '\t') {
+                        ++end;
+                        continue;
+                    }
+                    const std::size_t next = line.find_first_not_of(" \t", end);
+                    if (next == std::string::npos || startsNext(line, next)) {
+                        end = next == std::string::npos ? line.size() : end;
+                        break;
+                    }
+                    end = next;
+                }
                 tokens.push_back(
                     {{},
                      line.substr(i, nameEnd - i),
@@ -199,14 +212,9 @@ private:
         return true;
     }
 
-    // Whether whitespace at `at` begins the next opcode or header.
-    static bool startsNext(const std::string& line, std::size_t at) {
-        if (line[at] != ' ' && line[at] != '\t')
-            return false;
-        std::size_t j = at;
-        while (j < line.size() && (line[j] == ' ' || line[j] == '\t'))
-            ++j;
-        if (j < line.size() && line[j] == '<')
+    // Whether the text at j, just after blanks, begins the next opcode or header.
+    static bool startsNext(const std::string& line, std::size_t j) {
+        if (line[j] == '<')
             return true;
         std::size_t k = j;
         while (k < line.size() && isNameChar(line[k]))
