@@ -144,6 +144,12 @@ TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(fs::exists(dir / "out.wav"));
     }
+    // A kit whose samples are all gone would render silence, not a result.
+    for (const char* sample : {"kick.wav", "kick soft.wav", "crash.wav"})
+        fs::remove(dir / sample);
+    EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
+    EXPECT_NE(errors.find("no playable pad"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
     fs::remove(dir / "kit.json");
     EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
     EXPECT_NE(errors.find("kit.json"), std::string::npos);

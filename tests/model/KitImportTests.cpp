@@ -235,12 +235,110 @@ TEST(KitImport, InstalledKitsAndTheKitToolsImport) {
     EXPECT_EQ(installed.back(), (kitImport::InstalledKit{"B Kit", folder / "drumkit.xml"}));
     setenv("XDG_DATA_HOME", before.c_str(), 1);
 
+    // Nothing to play is a failure with its reason, not an empty kit.
     std::ostringstream out, err;
-    EXPECT_EQ(app::runKitTool({"import", installed.back().file.string()}, out, err), 0);
-    EXPECT_TRUE(documents::readKit(out.str())) << out.str();
-    EXPECT_EQ(err.str().rfind("Imported 0 pads, 0 samples; left out:", 0), 0u) << err.str();
+    EXPECT_EQ(app::runKitTool({"import", installed.back().file.string()}, out, err), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str().rfind("tamborel-kit: no playable pad (left out: Kick (no samples), ", 0),
+              0u)
+        << err.str();
     std::ostringstream none, reason;
     EXPECT_EQ(app::runKitTool({"import", (kits / "none.sfz").string()}, none, reason), 1);
     EXPECT_EQ(reason.str(), "tamborel-kit: cannot read none.sfz\n");
     EXPECT_EQ(none.str(), "");
+}
+
+TEST(KitImport, HydrogenPlaysTheFirstLayerThatHoldsAVelocityUnlessTheKitAsksForTurns) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("nested", {"t1.wav", "t2.wav", "t3.wav", "t4.wav"});
+    const std::string layers = layer("t1.wav", 0, 0.3) + layer("t2.wav", 0, 0.5) +
+                               layer("t3.wav", 0.2, 0.7) + layer("t4.wav", 0, 1);
+    for (const std::string algorithm : {"", "VELOCITY", "ROUND_ROBIN"}) {
+        const std::string extra =
+            algorithm.empty() ? "" : "<sampleSelectionAlgo>" + algorithm + "</sampleSelectionAlgo>";
+        const auto result =
+            kitImport::readHydrogen("<drumkit_info><name>N</name><instrumentList>" +
+                                        hydrogenInstrument("Tom Low", 43, layers, true, extra) +
+                                        "</instrumentList></drumkit_info>",
+                                    folder);
+        ASSERT_TRUE(result) << result.error;
+        std::vector<std::pair<int, int>> ranges;
+        const DrumPad tom = *result.kit->pad(PadRole::tom3);
+        for (const PadSample& sample : tom.samples)
+            ranges.emplace_back(sample.low, sample.high);
+        if (algorithm == "ROUND_ROBIN")
+            EXPECT_EQ(ranges,
+                      (std::vector<std::pair<int, int>>{{1, 38}, {1, 63}, {26, 88}, {1, 127}}));
+        else // each strength plays one recording, as in Hydrogen
+            EXPECT_EQ(ranges,
+                      (std::vector<std::pair<int, int>>{{1, 38}, {39, 63}, {64, 88}, {89, 127}}))
+                << algorithm;
+    }
+}
+
+TEST(KitImport, RolesComeFromKitMakersWordsAndASecondCymbalOrTomTakesTheFreeTwin) {
+    test::resetAppFolder();
+    std::vector<std::pair<std::string, std::optional<PadRole>>> names{
+        {"VariBreaks Hat 1 Cl", PadRole::hhClosed},
+        {"VariBreaks Hat 1 Pd", PadRole::hhPedal},
+        {"VariBreaks Hat 1 Op", PadRole::hhOpen},
+        {"Half Open Hat", PadRole::hhHalf},
+        {"VariBreaks Hat 2 Cl", std::nullopt}, // hi-hats have no twin
+        {"Ride (22\")", PadRole::ride},
+        {"ride-cup", PadRole::rideBell},
+        {"China", std::nullopt},      // a second crash, but after the named crashes
+        {"Crash/Ride", std::nullopt}, // a crash or a ride, whichever is free: neither
+        {"Crash (18\")", PadRole::crash1},
+        {"Crash Right", PadRole::crash2},
+        {"Tom", PadRole::tom1},
+        {"Floor Tom", PadRole::tom3},
+        {"Tom", PadRole::tom2},
+    };
+    std::string instruments;
+    std::vector<const char*> files{"0.wav",  "1.wav",  "2.wav",  "3.wav", "4.wav",
+                                   "5.wav",  "6.wav",  "7.wav",  "8.wav", "9.wav",
+                                   "10.wav", "11.wav", "12.wav", "13.wav"};
+    const fs::path folder = kitFolder("names", {});
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        test::writeText(folder / files[i], "");
+        instruments += hydrogenInstrument(names[i].first, 0, layer(files[i], 0, 1), false);
+    }
+    const auto result =
+        kitImport::readHydrogen("<drumkit_info><name>N</name><instrumentList>" + instruments +
+                                    "</instrumentList></drumkit_info>",
+                                folder);
+    ASSERT_TRUE(result) << result.error;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].second) {
+            EXPECT_EQ(fileOf(*result.kit, *names[i].second), files[i]) << names[i].first;
+        }
+    }
+    EXPECT_EQ(result.summary.text(),
+              "Imported 11 pads, 11 samples; left out: VariBreaks Hat 2 Cl, China, Crash/Ride");
+}
+
+TEST(KitImport, KitsMadeOnWindowsAndRelativePathsFindTheirSamples) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("win", {"Samples/kick.wav", "Samples/Snare.wav"});
+    test::writeText(folder / "kit.sfz", "\xEF\xBB\xBF<region> key=36 sample=samples\\Kick.WAV\n"
+                                        "<region> key=38 sample=SAMPLES\\snare.wav\n");
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    std::ostringstream out, err;
+    const int status = app::runKitTool({"import", "kit.sfz"}, out, err);
+    fs::current_path(before);
+    ASSERT_EQ(status, 0) << err.str();
+    EXPECT_EQ(err.str(), "Imported 2 pads, 2 samples\n");
+    const auto kit = documents::readKit(out.str());
+    ASSERT_TRUE(kit);
+    EXPECT_EQ(kit.value->pad(PadRole::kick)->sampleURL->toPath(), folder / "Samples/kick.wav");
+}
+
+TEST(KitImport, AWholeSizedSfzOfBlanksReadsInLinearTime) {
+    // 16 MB of blanks inside one value: quadratic reading would take days.
+    std::string text = "<region> key=36 region_label=a" +
+                       std::string(kitImport::maxSourceBytes - 64, ' ') + "b sample=x.wav";
+    const auto result = kitImport::readSfzText(text, storage::folder() / "blank.sfz");
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.summary.missingSamples, 1);
 }

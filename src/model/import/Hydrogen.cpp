@@ -260,14 +260,14 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
         return fail("drumkit.xml is too large");
     std::ifstream in(staging / *xml, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
-    const Result read = playableOrRefused(readHydrogen(text, staging, file.stem().string()));
+    const fs::path inner = (staging / *xml).parent_path();
+    const Result read = playableOrRefused(readHydrogen(text, inner, file.stem().string()));
     if (!read)
         return fail(read.error);
     // Another archive of the same name keeps its folder, and kits saved from it their
     // samples: this one takes the next free name. The same archive again finds its copy.
     char mark[17];
     std::snprintf(mark, sizeof mark, "%016llx", static_cast<unsigned long long>(fingerprint));
-    const fs::path inner = (staging / *xml).parent_path();
     const std::string name = sanitizedName(read.kit->name);
     fs::path kitFolder;
     for (int n = 1; n <= 1000; ++n) {

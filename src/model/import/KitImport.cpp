@@ -219,6 +219,16 @@ bool foreign(std::string_view name) {
     });
 }
 
+bool secondCrash(std::string_view name) {
+    const std::string plain = lower(name);
+    return plain.find("splash") != std::string::npos || plain.find("china") != std::string::npos;
+}
+
+bool crashRide(std::string_view name) {
+    const std::string plain = lower(name);
+    return plain.find("crash") != std::string::npos && plain.find("ride") != std::string::npos;
+}
+
 // Roles an instrument may take when its own is taken or its name leaves a choice, best
 // first: a second crash or tom falls to its twin; a crash/ride is a ride, else a crash; a
 // splash, china or plain cymbal is a second crash, after the crashes named as such.
@@ -226,11 +236,9 @@ std::vector<PadRole> fallbackRoles(std::string_view name, std::optional<PadRole>
     if (foreign(name))
         return {};
     const std::vector<std::string> words = wordsOf(name);
-    const std::string plain = lower(name);
-    const bool crash = plain.find("crash") != std::string::npos;
-    if (plain.find("splash") != std::string::npos || plain.find("china") != std::string::npos)
+    if (secondCrash(name))
         return {PadRole::crash2};
-    if (crash && plain.find("ride") != std::string::npos && role != PadRole::rideBell)
+    if (crashRide(name) && role != PadRole::rideBell)
         return {PadRole::ride, PadRole::crash1, PadRole::crash2};
     if (role == PadRole::crash1 || role == PadRole::crash2 || hasWord(words, {"cymbal", "cym"}))
         return {PadRole::crash1, PadRole::crash2};
@@ -244,12 +252,8 @@ std::vector<PadRole> fallbackRoles(std::string_view name, std::optional<PadRole>
 // free role is left for it after the others (fallbackRoles).
 std::optional<PadRole> claimedRole(std::string_view name) {
     const std::optional<PadRole> role = roleForName(name);
-    const std::string plain = lower(name);
-    const bool secondCrash =
-        plain.find("splash") != std::string::npos || plain.find("china") != std::string::npos;
-    const bool crashRide =
-        plain.find("crash") != std::string::npos && plain.find("ride") != std::string::npos;
-    if ((secondCrash && role == PadRole::crash2) || (crashRide && role != PadRole::rideBell))
+    if ((secondCrash(name) && role == PadRole::crash2) ||
+        (crashRide(name) && role != PadRole::rideBell))
         return std::nullopt;
     return role;
 }
@@ -295,16 +299,20 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
         }
     // Named roles first, so an instrument named for a role wins it over one that only sits
     // on the role's note, wherever each stands in the source; then notes; then the free twin
-    // of a taken role.
+    // of a taken role; then splashes, chinas and crash/rides.
     std::vector<std::optional<PadRole>> roles(instruments.size());
     std::set<PadRole> claimed;
     std::vector<bool> taken(instruments.size(), false); // its role went to another
-    for (int pass = 0; pass < 3; ++pass) {
+    for (int pass = 0; pass < 4; ++pass) {
         for (std::size_t i = 0; i < instruments.size(); ++i) {
             const Instrument& in = instruments[i];
             if (roles[i] || present[i].empty())
                 continue;
-            if (pass == 2) {
+            if (pass >= 2) {
+                // Splashes, chinas and crash/rides last: a second crash named as one comes
+                // first.
+                if ((pass == 3) != (secondCrash(in.name) || crashRide(in.name)))
+                    continue;
                 const auto named = in.hiHat ? in.hiHat : roleForName(in.name);
                 for (PadRole role : fallbackRoles(in.name, named))
                     if (!roles[i] && claimed.insert(role).second)
