@@ -342,3 +342,75 @@ TEST(KitImport, AWholeSizedSfzOfBlanksReadsInLinearTime) {
     ASSERT_TRUE(result) << result.error;
     EXPECT_EQ(result.summary.missingSamples, 1);
 }
+
+TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) {
+    test::resetAppFolder();
+    const fs::path archive = storage::folder() / "kit.h2drumkit";
+    const fs::path unpacked = storage::folder() / "Hydrogen Kits";
+    const auto kitXml = [](const std::string& name, const char* sample) {
+        return "<drumkit_info><name>" + name + "</name><instrumentList>" +
+               hydrogenInstrument("Kick", 36, layer(sample, 0, 1), true) +
+               "</instrumentList></drumkit_info>";
+    };
+    // A tar whose second entry declares 5 GiB: refused on its header, nothing written.
+    std::string tar;
+    const auto header = [&](const std::string& name, std::uint64_t size) {
+        std::string h(512, '\0');
+        h.replace(0, name.size(), name);
+        h.replace(100, 7, "0000644");
+        char octal[13];
+        std::snprintf(octal, sizeof octal, "%011llo", static_cast<unsigned long long>(size));
+        h.replace(124, 11, octal);
+        h.replace(136, 11, "00000000000");
+        h[156] = '0';
+        h.replace(257, 8,
+                  std::string("ustar\0"
+                              "00",
+                              8));
+        h.replace(148, 8, "        ");
+        unsigned sum = 0;
+        for (unsigned char c : h)
+            sum += c;
+        std::snprintf(octal, sizeof octal, "%06o", sum);
+        h.replace(148, 7, std::string(octal, 6) + '\0');
+        return h;
+    };
+    const std::string xml = kitXml("Bomb", "k.wav");
+    tar = header("Bomb/drumkit.xml", xml.size()) + xml +
+          std::string((512 - xml.size() % 512) % 512, '\0') + header("Bomb/k.wav", 5ull << 30) +
+          std::string(4096, '\0');
+    test::writeText(archive, tar);
+    auto result = kitImport::importFile(archive);
+    EXPECT_EQ(result.error, "kit.h2drumkit: too large to unpack");
+    EXPECT_TRUE(fs::is_empty(unpacked));
+
+    // An entry name with a newline stays on the error's one line.
+    writeArchive(archive, {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, {"../a\nb", ""}});
+    result = kitImport::importFile(archive);
+    EXPECT_EQ(result.error, "kit.h2drumkit: refused path ../a b");
+
+    // Two different archives of one name each keep their own folder; the same one again
+    // finds its copy. A kit that names itself nothing is named after the archive.
+    writeArchive(archive, {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, {"Boxed/k.wav", "1"}});
+    const auto first = kitImport::importFile(archive);
+    ASSERT_TRUE(first) << first.error;
+    writeArchive(archive, {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, {"Boxed/k.wav", "2"}});
+    const auto second = kitImport::importFile(archive);
+    ASSERT_TRUE(second) << second.error;
+    const auto third = kitImport::importFile(archive);
+    ASSERT_TRUE(third) << third.error;
+    const auto fileOfKick = [](const kitImport::Result& r) {
+        return *r.kit->pad(PadRole::kick)->sampleURL->toPath();
+    };
+    EXPECT_EQ(fileOfKick(first), unpacked / "Boxed" / "k.wav");
+    EXPECT_EQ(fileOfKick(second), unpacked / "Boxed (2)" / "k.wav");
+    EXPECT_EQ(fileOfKick(third), fileOfKick(second));
+    EXPECT_EQ(test::readText(fileOfKick(first)), "1");
+    EXPECT_EQ(test::readText(fileOfKick(second)), "2");
+
+    const fs::path nameless = storage::folder() / "Vintage Rock.h2drumkit";
+    writeArchive(nameless, {{"drumkit.xml", kitXml("", "k.wav")}, {"k.wav", "w"}});
+    result = kitImport::importFile(nameless);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.kit->name, "Vintage Rock");
+}
