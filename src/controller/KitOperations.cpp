@@ -95,6 +95,9 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     for (const fs::path& file : files)
         if (autoMapper::hasAudioExtension(file) && audioFiles.size() < selection::maxSamplesPerPad)
             audioFiles.push_back(file);
+    // Cymbals of several sizes are several instruments: the pad takes the first.
+    if (sampleSets::sizesNotTakes(audioFiles))
+        audioFiles.resize(1);
     // Several files dropped on one pad say how many it took, as the other drops do.
     const auto report = [&](std::size_t taken) {
         if (files.size() <= 1)
