@@ -205,11 +205,16 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
             std::vector<PadSample> layout;
             std::vector<std::optional<std::filesystem::path>> files;
             for (LayeredBuffer& sample : samples) {
-                layout.push_back({FileUrl{}, sample.low, sample.high, sample.gain});
+                layout.push_back(
+                    {FileUrl{}, sample.low, sample.high, sample.gain, sample.pan, sample.together});
                 files.push_back(std::move(sample.source));
                 fresh->members.push_back(
                     std::make_unique<PlayableBuffer>(std::move(sample.buffer)));
                 fresh->members.back()->gain = usableGain(sample.gain);
+                const float pan =
+                    std::isfinite(sample.pan) ? std::clamp(sample.pan, -1.0f, 1.0f) : 0.0f;
+                fresh->members.back()->leftGain = std::min(1.0f, 1.0f - pan);
+                fresh->members.back()->rightGain = std::min(1.0f, 1.0f + pan);
             }
             fresh->table = table ? *table : selection::VelocityTable::build(layout);
             fresh->order = order;

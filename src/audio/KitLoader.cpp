@@ -75,8 +75,8 @@ void KitLoader::finishPad(std::size_t pad) {
         if (!buffers_[pad][m])
             continue;
         const PadSample& sample = pads_[pad].samples[m];
-        samples.push_back(
-            {buffers_[pad][m], sample.low, sample.high, sample.gain, sample.url.toPath()});
+        samples.push_back({buffers_[pad][m], sample.low, sample.high, sample.gain,
+                           sample.url.toPath(), sample.pan, sample.together});
     }
     const std::lock_guard lock(handOver_);
     if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)

@@ -414,3 +414,41 @@ TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) 
     ASSERT_TRUE(result) << result.error;
     EXPECT_EQ(result.kit->name, "Vintage Rock");
 }
+
+TEST(KitImport, SfzRegionsThatMatchOneStrikeSoundTogetherAndTheKitDocumentKeepsThem) {
+    test::resetAppFolder();
+    const fs::path folder =
+        kitFolder("mics", {"close1.wav", "oh1.wav", "close2.wav", "oh2.wav", "snare.wav"});
+    const std::string text = R"(
+<group> key=36 seq_length=2 seq_position=1
+<region> sample=close1.wav pan=-20
+<region> sample=oh1.wav volume=-6 pan=40
+<group> key=36 seq_length=2 seq_position=2
+<region> sample=close2.wav pan=-20
+<region> sample=oh2.wav volume=-6 pan=40
+<region> key=38 sample=snare.wav pan=10
+)";
+    const auto result = kitImport::readSfzText(text, folder / "Mics.sfz");
+    ASSERT_TRUE(result) << result.error;
+    const DrumPad kick = *result.kit->pad(PadRole::kick);
+    ASSERT_EQ(kick.samples.size(), 4u);
+    std::vector<std::pair<std::string, int>> groups;
+    for (const PadSample& sample : kick.samples)
+        groups.emplace_back(sample.url.fileName(), sample.together);
+    EXPECT_EQ(groups, (std::vector<std::pair<std::string, int>>{
+                          {"close1.wav", 1}, {"oh1.wav", 1}, {"close2.wav", 2}, {"oh2.wav", 2}}));
+    EXPECT_FLOAT_EQ(kick.samples[1].pan, 0.4f);
+    EXPECT_FLOAT_EQ(kick.pan, 0.0f);
+    EXPECT_FLOAT_EQ(result.kit->pad(PadRole::snare)->pan, 0.1f); // one pan is the pad's
+
+    const auto text2 = documents::writeKit(*result.kit);
+    ASSERT_TRUE(text2);
+    const auto read = documents::readKit(*text2);
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(read.value->pad(PadRole::kick)->samples, kick.samples);
+    std::size_t written = 0; // only on the kick's four, not on the snare's one sample
+    for (auto at = text2->find("\"together\""); at != std::string::npos;
+         at = text2->find("\"together\"", at + 1))
+        ++written;
+    EXPECT_EQ(written, 4u);
+}

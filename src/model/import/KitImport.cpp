@@ -342,9 +342,15 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
             continue;
         }
         std::vector<PadSample>& samples = present[i];
+        // A group left with one member (the others missing) sounds alone.
+        for (PadSample& sample : samples)
+            if (std::count_if(samples.begin(), samples.end(), [&](const PadSample& other) {
+                    return other.together == sample.together;
+                }) < 2)
+                sample.together = 0;
         pad->sampleURL = samples.front().url;
         const bool plain = samples.size() == 1 && samples[0].low == 1 && samples[0].high == 127 &&
-                           samples[0].gain == 1.0f;
+                           samples[0].gain == 1.0f && samples[0].pan == 0.0f;
         summary.samples += static_cast<int>(samples.size());
         pad->samples = plain ? std::vector<PadSample>{} : std::move(samples);
         pad->takeOrder = in.order;

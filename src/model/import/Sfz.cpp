@@ -2,6 +2,8 @@
 // ranges, round robins, hi-hat pedal ranges and chokes. Everything else is named as ignored.
 #include "model/import/KitImport.h"
 
+#include "model/SampleSelection.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -236,6 +238,7 @@ struct Region {
     int lokey = 0, hikey = 127, lovel = 1, hivel = 127;
     int seqLength = 1, seqPosition = 1;
     bool random = false;
+    double lorand = 0, hirand = 1;
     float gain = 1.0f, pan = 0.0f;
     long group = 0, offBy = 0;
     std::optional<std::pair<int, int>> cc4;
@@ -399,6 +402,8 @@ private:
         r.seqLength = int(seqLength);
         r.seqPosition = int(seqPosition);
         r.random = lorand > 0 || hirand < 1;
+        r.lorand = lorand;
+        r.hirand = hirand;
         r.gain = float(std::pow(10.0, volume / 20.0) * amplitude / 100.0);
         r.pan = float(pan / 100.0);
         r.group = long(group);
@@ -472,6 +477,8 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     struct Built {
         Instrument instrument;
         std::vector<std::pair<int, PadSample>> takes; // by sequence position
+        // Per take: what makes a strike play it. Regions alike in all of it sound together.
+        std::vector<std::tuple<int, int, int, double, double>> when;
         std::vector<long> groups, offBys;
     };
     std::vector<Built> built;
@@ -488,13 +495,14 @@ Result readSfzText(std::string_view text, const fs::path& path) {
         const auto key = std::tuple{r.lokey, r.hikey, hiHat ? int(*hiHat) : -1};
         auto [at, added] = index.try_emplace(key, built.size());
         if (added) {
-            built.push_back({std::move(probe), {}, {}, {}});
+            built.push_back({std::move(probe), {}, {}, {}, {}});
             built.back().instrument.hiHat = hiHat;
-            built.back().instrument.pan = r.pan;
         }
         Built& b = built[at->second];
-        PadSample sample{FileUrl::fromPath(r.sample), r.lovel, r.hivel, r.gain};
-        b.takes.emplace_back(r.seqLength > 1 ? r.seqPosition : 0, std::move(sample));
+        PadSample sample{FileUrl::fromPath(r.sample), r.lovel, r.hivel, r.gain, r.pan};
+        const int position = r.seqLength > 1 ? r.seqPosition : 0;
+        b.takes.emplace_back(position, std::move(sample));
+        b.when.emplace_back(r.lovel, r.hivel, position, r.lorand, r.hirand);
         if (r.random)
             b.instrument.order = TakeOrder::random;
         if (r.group != 0)
@@ -504,6 +512,25 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     }
     std::vector<Instrument> instruments;
     for (Built& b : built) {
+        // Every region a strike matches plays: the microphones of one hit, a click and a
+        // body. Takes (sequence positions, random ranges) still alternate.
+        std::map<std::tuple<int, int, int, double, double>, std::vector<std::size_t>> alike;
+        for (std::size_t i = 0; i < b.when.size(); ++i)
+            alike[b.when[i]].push_back(i);
+        int together = 0;
+        for (const auto& [when, members] : alike)
+            if (members.size() > 1 && together < int(selection::maxSamplesPerPad)) {
+                ++together;
+                for (std::size_t i : members)
+                    b.takes[i].second.together = together;
+            }
+        // One pan for all is the pad's; else each recording keeps its own.
+        const float pan = b.takes.front().second.pan;
+        const bool onePan = std::all_of(b.takes.begin(), b.takes.end(),
+                                        [pan](const auto& take) { return take.second.pan == pan; });
+        b.instrument.pan = onePan ? pan : 0.0f;
+        for (auto& take : b.takes)
+            take.second.pan = onePan ? 0.0f : take.second.pan;
         std::stable_sort(b.takes.begin(), b.takes.end(), [](const auto& x, const auto& y) {
             return std::tie(x.second.low, x.first) < std::tie(y.second.low, y.first);
         });
