@@ -181,6 +181,12 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) n
     if (set == nullptr)
         return;
     RoleVoices& voices = roles[role];
+    // A new set's turns start afresh, its random ones from its own seed.
+    if (voices.takesOf != set) {
+        voices.takes = selection::TakeState{};
+        voices.takes.random = set->seed;
+        voices.takesOf = set;
+    }
     // One voice for each sample of the strike that sounds together with the picked one.
     for (const std::uint8_t member : set->pick(voices.takes, velocity)) {
         PlayableBuffer* buffer = set->members[member].get();

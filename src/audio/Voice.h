@@ -29,6 +29,7 @@ struct PlayableBuffer {
     double sampleRate;
     float gain = 1.0f; // the sample's own gain, on top of the strike's
     // Its own pan, on top of the pad's: the close and room microphones of one strike.
+    float pan = 0.0f;
     float leftGain = 1.0f;
     float rightGain = 1.0f;
     // Written by the audio thread, read by whoever frees retired buffers.
@@ -43,6 +44,9 @@ struct PlayableSet {
     std::vector<std::unique_ptr<PlayableBuffer>> members;
     selection::VelocityTable table;
     TakeOrder order = TakeOrder::cycle;
+    // Where its random takes start, drawn when it is published: the first random pick of a
+    // pad differs from one load of the kit to the next.
+    std::uint32_t seed = 0x9E3779B9u;
     // Main thread: the render sequence number when it was replaced.
     std::uint64_t retiredAt = 0;
 

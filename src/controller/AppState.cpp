@@ -39,7 +39,7 @@ void AppState::Impl::loadAllSamples() {
 }
 
 void AppState::Impl::publishLoadingStatus() {
-    if (!loader)
+    if (!loader || importing) // an import under way has the status line
         return;
     const auto progress = loader->progress();
     std::string text;
@@ -93,7 +93,13 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     impl_->scheduleDrain();
 }
 
-AppState::~AppState() = default;
+AppState::~AppState() {
+    // A running import stops at its next step; its thread is waited for before the rest goes.
+    if (impl_ && impl_->importing) {
+        impl_->importing->progress->cancelled.store(true);
+        impl_->importing->result.wait();
+    }
+}
 
 void AppState::boot() {
     Impl& d = *impl_;

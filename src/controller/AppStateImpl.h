@@ -13,6 +13,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <optional>
 
 namespace tamborel::controller {
 
@@ -62,6 +64,13 @@ struct AppState::Impl {
     std::unique_ptr<audio::AudioDeviceOutput> output;
     // The kit's samples loading in the background; gone once published as done.
     std::unique_ptr<audio::KitLoader> loader;
+    // A kit from another program being read on a worker thread; gone once taken in.
+    struct Import {
+        std::string name; // the file's, for the status bar
+        std::shared_ptr<kitImport::ImportProgress> progress;
+        std::future<kitImport::Result> result;
+    };
+    std::optional<Import> importing;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
@@ -79,6 +88,9 @@ struct AppState::Impl {
             loader->leaveAlone(role);
     }
     void publishLoadingStatus();
+    // Takes a finished import in, or shows how far it has got ("Importing … 37 %").
+    void publishImportStatus();
+    void takeImport(kitImport::Result imported, bool cancelled);
     void updateLatency();
     void flash(PadRole role, std::string text);
     void publishRealtimeEvent(const RealtimeEvent& event);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <thread>
 
 using namespace tamborel;
 using test::levelOf;
@@ -322,4 +323,41 @@ TEST_F(KitOperations, EveryInstalledHydrogenKitImportsAndEachPadSounds) {
                 << kits[i].name << " " << rawValue(pad.role);
         }
     }
+}
+
+// The window's own state: kits load and import in the background.
+TEST(KitImportInBackground, ImportingShowsItsProgressCanBeCancelledAndThenTakesTheKitIn) {
+    test::resetAppFolder();
+    test::useEmptyResources();
+    platform::ManualMainQueue queue;
+    controller::AppState state(
+        queue, controller::AppStateOptions{.openAudioDevices = false, .openMidi = false});
+    const fs::path folder = storage::folder() / "source";
+    fs::create_directories(folder);
+    audio::testing::writeWithSndfile(folder / "kick.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                     std::vector<float>(200, 0.5f));
+    // A large SFZ: a long comment before its one region, read line by line.
+    std::string text;
+    while (text.size() < kitImport::maxSourceBytes - 100)
+        text += "// a line of the kit maker's notes, of which there are very many\n";
+    test::writeText(folder / "Big.sfz", text + "<region> key=36 sample=kick.wav\n");
+    const auto settle = [&] {
+        while (state.published().loadingStatus.starts_with("Importing")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            state.drainRealtimeEvents();
+        }
+    };
+    const DrumKit before = state.published().kit;
+    state.importKit(folder / "Big.sfz");
+    EXPECT_TRUE(state.published().loadingStatus.starts_with("Importing Big.sfz \u2026 "))
+        << state.published().loadingStatus;
+    state.cancelImport();
+    settle();
+    EXPECT_EQ(state.published().lastHit, "Import cancelled");
+    EXPECT_EQ(state.published().kit, before);
+
+    state.importKit(folder / "Big.sfz");
+    settle();
+    EXPECT_EQ(state.published().lastHit, "Imported 1 pad, 1 sample");
+    EXPECT_EQ(state.published().kit.name, "Big");
 }

@@ -235,6 +235,12 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
             return fail("cannot write " + path->string());
         la_ssize_t got = 0;
         while ((got = archive_read_data(a, buffer.data(), buffer.size())) > 0) {
+            // How far through the archive's own bytes, for the progress; unpacking is most
+            // of an archive's import.
+            if (!keepGoing(archiveBytes == 0
+                               ? 0.0
+                               : 0.85 * double(archive_filter_bytes(a, -1)) / double(archiveBytes)))
+                return fail("cancelled");
             total += static_cast<std::uint64_t>(got);
             if (total > bound)
                 return fail("too large to unpack");

@@ -123,7 +123,25 @@ fs::path resolvedPath(const fs::path& path) {
     return found;
 }
 
+thread_local ImportProgress* watched = nullptr;
+
+struct Watching {
+    explicit Watching(ImportProgress* progress) { watched = progress; }
+    ~Watching() { watched = nullptr; }
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+};
+
 } // namespace
+
+bool keepGoing(double fraction) {
+    if (watched == nullptr)
+        return true;
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100.0);
+    if (percent > watched->percent.load(std::memory_order_relaxed))
+        watched->percent.store(percent, std::memory_order_relaxed);
+    return !watched->cancelled.load(std::memory_order_relaxed);
+}
 
 std::string printable(const std::string& text) {
     return validUtf8(text);
@@ -284,6 +302,8 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
     std::vector<std::vector<PadSample>> present(instruments.size());
     for (std::size_t i = 0; i < instruments.size(); ++i)
         for (PadSample sample : instruments[i].samples) {
+            if (!keepGoing(0.9 + 0.1 * double(i) / double(instruments.size())))
+                return DrumKit(validUtf8(name)); // cancelled: the caller drops it
             auto path = sample.url.toPath();
             std::error_code ec;
             if (path && !fs::is_regular_file(*path, ec)) {
@@ -374,7 +394,8 @@ Result playableOrRefused(Result result) {
     return result;
 }
 
-Result importFile(const fs::path& given) {
+Result importFile(const fs::path& given, ImportProgress* progress) {
+    const Watching watching(progress);
     Result result;
     // A path relative to the working folder would leave every sample relative to it too.
     std::error_code absoluteError;
@@ -396,8 +417,15 @@ Result importFile(const fs::path& given) {
         result.kit = std::move(read.value);
         return result;
     }
+    const auto finished = [](Result r) {
+        if (!keepGoing(1.0)) {
+            r.kit.reset();
+            r.error = "cancelled";
+        }
+        return r;
+    };
     if (extension == ".sfz")
-        return playableOrRefused(readSfz(file));
+        return finished(playableOrRefused(readSfz(file)));
     fs::path xml = file;
     if (extension == ".h2drumkit") {
         auto unpacked =

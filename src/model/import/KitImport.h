@@ -1,9 +1,11 @@
 #pragma once
 // Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits) as our own
-// kits. Synchronous file I/O on the caller's thread; never throws, never touches the audio.
+// kits. Synchronous file I/O on the caller's thread, which may be any thread; never throws,
+// never touches the audio. An import can report its progress and be cancelled.
 
 #include "model/DrumKit.h"
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -84,10 +86,19 @@ Result playableOrRefused(Result result);
 // Text from a source made safe for one line of our own: valid UTF-8, no control characters.
 std::string printable(const std::string& text);
 
+// Shared between an import and whoever watches it, from any thread.
+struct ImportProgress {
+    std::atomic<int> percent{0};        // 0..100
+    std::atomic<bool> cancelled{false}; // asks the import to stop; it fails with "cancelled"
+};
+// For the readers: sets the calling thread's import progress to `fraction` (0..1) of the
+// way, and says whether to go on. Without a progress being watched, always true.
+bool keepGoing(double fraction);
+
 // Opens any kit file by its type: a kit document (.json), drumkit.xml, .h2drumkit (unpacked
 // under the application folder) or .sfz. The kit gets a new id. A kit from another program
 // with no pad to play is refused (playableOrRefused).
-Result importFile(const std::filesystem::path& file);
+Result importFile(const std::filesystem::path& file, ImportProgress* progress = nullptr);
 
 // A Hydrogen kit installed on this machine.
 struct InstalledKit {

@@ -80,6 +80,10 @@ public:
             std::string line(text.substr(start, end - start));
             start = end + 1;
             ++lineNumber;
+            // The including file's lines measure the way; each line may stop a cancelled import.
+            if (!keepGoing(stack_.size() == 1 ? 0.8 * double(start) / double(text.size() + 1)
+                                              : 0.0))
+                return failed("cancelled");
             const std::string where = file.filename().string() + ":" + std::to_string(lineNumber);
             stripComments(line, inComment);
             if (!handleLine(line, where, file))
