@@ -452,3 +452,24 @@ TEST(KitImport, SfzRegionsThatMatchOneStrikeSoundTogetherAndTheKitDocumentKeepsT
         ++written;
     EXPECT_EQ(written, 4u);
 }
+
+TEST(KitImport, AHiHatOfManyOpennessLevelsKeepsOnePerRole) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("hats", {"h0.wav", "h1.wav", "h2.wav", "h3.wav", "h4.wav"});
+    const std::string text = "<group> key=42 group_label=Hat\n"
+                             "<region> locc4=0 hicc4=25 sample=h0.wav\n"
+                             "<region> locc4=26 hicc4=50 sample=h1.wav\n"
+                             "<region> locc4=51 hicc4=76 sample=h2.wav\n"
+                             "<region> locc4=77 hicc4=101 sample=h3.wav\n"
+                             "<region> locc4=102 hicc4=127 sample=h4.wav\n";
+    const auto result = kitImport::readSfzText(text, folder / "Hats.sfz");
+    ASSERT_TRUE(result) << result.error;
+    for (auto [role, file] : {std::pair{PadRole::hhOpen, "h0.wav"},
+                              {PadRole::hhHalf, "h2.wav"},
+                              {PadRole::hhClosed, "h4.wav"}}) {
+        EXPECT_EQ(fileOf(*result.kit, role), file) << rawValue(role);
+        EXPECT_TRUE(result.kit->pad(role)->samples.empty()) << "one level, no takes";
+    }
+    EXPECT_EQ(result.summary.text(),
+              "Imported 3 pads, 3 samples; left out: Hat (pedal 26-50), Hat (pedal 77-101)");
+}

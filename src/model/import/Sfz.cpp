@@ -10,6 +10,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -487,15 +488,58 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     };
     std::vector<Built> built;
     std::map<std::tuple<int, int, int>, std::size_t> index;
-    for (const Region& r : interpreter.regions) {
+    const auto probeOf = [](const Region& r) {
         Instrument probe;
         probe.name = r.label.empty() ? r.sample.stem().string() : r.label;
         if (r.lokey == r.hikey)
             probe.note = r.lokey;
+        return probe;
+    };
+    const auto pedalRanged = [&](const Region& r) {
+        return r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127) && hiHatByName(probeOf(r));
+    };
+    // A hi-hat split by pedal into more openness levels than we have roles keeps one per
+    // role, the nearest to closed, half and open; the others are named as left out.
+    std::map<std::pair<int, int>, std::set<std::pair<int, int>>> levels; // per key range
+    for (const Region& r : interpreter.regions)
+        if (pedalRanged(r))
+            levels[{r.lokey, r.hikey}].insert(*r.cc4);
+    std::map<std::tuple<int, int, int, int>, int> levelRole;
+    for (const auto& [keys, ranges] : levels) {
+        std::vector<std::pair<int, int>> byOpenness(ranges.begin(), ranges.end());
+        const auto middle = [](std::pair<int, int> range) { return range.first + range.second; };
+        std::sort(byOpenness.begin(), byOpenness.end(),
+                  [&](auto a, auto b) { return middle(a) < middle(b); });
+        std::size_t half = 1;
+        for (std::size_t i = 1; i + 1 < byOpenness.size(); ++i)
+            if (std::abs(middle(byOpenness[i]) - 127) < std::abs(middle(byOpenness[half]) - 127))
+                half = i;
+        for (std::size_t i = 0; i < byOpenness.size(); ++i) {
+            // -1: a level left out.
+            int role = static_cast<int>(hiHatFor(byOpenness[i]));
+            if (byOpenness.size() > 3)
+                role = i == 0                       ? static_cast<int>(PadRole::hhOpen)
+                       : i + 1 == byOpenness.size() ? static_cast<int>(PadRole::hhClosed)
+                       : i == half                  ? static_cast<int>(PadRole::hhHalf)
+                                                    : -1;
+            levelRole[{keys.first, keys.second, byOpenness[i].first, byOpenness[i].second}] = role;
+        }
+    }
+    std::set<std::string> unusedLevels;
+    for (const Region& r : interpreter.regions) {
+        Instrument probe = probeOf(r);
         std::optional<PadRole> hiHat;
-        const bool ranged = r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127);
-        if (ranged && hiHatByName(probe))
-            hiHat = hiHatFor(*r.cc4);
+        if (pedalRanged(r)) {
+            const int role = levelRole[{r.lokey, r.hikey, r.cc4->first, r.cc4->second}];
+            if (role < 0) {
+                const std::string name = probe.name + " (pedal " + std::to_string(r.cc4->first) +
+                                         "-" + std::to_string(r.cc4->second) + ")";
+                if (unusedLevels.insert(name).second)
+                    result.summary.leftOut.push_back(name);
+                continue;
+            }
+            hiHat = static_cast<PadRole>(role);
+        }
         const auto key = std::tuple{r.lokey, r.hikey, hiHat ? int(*hiHat) : -1};
         auto [at, added] = index.try_emplace(key, built.size());
         if (added) {
