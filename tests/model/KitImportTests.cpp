@@ -352,34 +352,21 @@ TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) 
                hydrogenInstrument("Kick", 36, layer(sample, 0, 1), true) +
                "</instrumentList></drumkit_info>";
     };
-    // A tar whose second entry declares 5 GiB: refused on its header, nothing written.
-    std::string tar;
-    const auto header = [&](const std::string& name, std::uint64_t size) {
-        std::string h(512, '\0');
-        h.replace(0, name.size(), name);
-        h.replace(100, 7, "0000644");
-        char octal[13];
-        std::snprintf(octal, sizeof octal, "%011llo", static_cast<unsigned long long>(size));
-        h.replace(124, 11, octal);
-        h.replace(136, 11, "00000000000");
-        h[156] = '0';
-        h.replace(257, 8,
-                  std::string("ustar\0"
-                              "00",
-                              8));
-        h.replace(148, 8, "        ");
-        unsigned sum = 0;
-        for (unsigned char c : h)
-            sum += c;
-        std::snprintf(octal, sizeof octal, "%06o", sum);
-        h.replace(148, 7, std::string(octal, 6) + '\0');
-        return h;
-    };
-    const std::string xml = kitXml("Bomb", "k.wav");
-    tar = header("Bomb/drumkit.xml", xml.size()) + xml +
-          std::string((512 - xml.size() % 512) % 512, '\0') + header("Bomb/k.wav", 5ull << 30) +
-          std::string(4096, '\0');
-    test::writeText(archive, tar);
+    // A tar whose entry declares 5 GiB and holds none: refused on its header alone.
+    std::vector<char> tar(1 << 16);
+    std::size_t used = 0;
+    struct archive* writer = archive_write_new();
+    archive_write_set_format_pax_restricted(writer);
+    archive_write_set_bytes_per_block(writer, 0);
+    archive_write_open_memory(writer, tar.data(), tar.size(), &used);
+    archive_entry* entry = archive_entry_new();
+    archive_entry_set_pathname(entry, "Bomb/k.wav");
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_size(entry, 5ll << 30);
+    archive_write_header(writer, entry);
+    test::writeText(archive, std::string(tar.data(), used) + std::string(4096, '\0'));
+    archive_entry_free(entry);
+    archive_write_free(writer);
     auto result = kitImport::importFile(archive);
     EXPECT_EQ(result.error, "kit.h2drumkit: too large to unpack");
     EXPECT_TRUE(fs::is_empty(unpacked));
