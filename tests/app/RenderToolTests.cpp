@@ -198,9 +198,7 @@ TEST(MidiFileReader, SkipsSystemExclusive) {
     EXPECT_EQ((*whole.events)[1].kind, app::MidiFileEvent::Kind::controlChange);
 }
 
-TEST(RenderToolTogether, RecordingsOfOneStrikeSoundTogetherEachAtItsOwnPanWhileTakesAlternate) {
-    test::resetAppFolder();
-    const fs::path dir = storage::folder();
+TEST_F(RenderTool, RecordingsOfOneStrikeSoundTogetherEachAtItsOwnPanWhileTakesAlternate) {
     const auto write = [&](const char* name, float level) {
         audio::testing::writeWithSndfile(dir / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
                                          std::vector<float>(100, level));
@@ -214,23 +212,15 @@ TEST(RenderToolTogether, RecordingsOfOneStrikeSoundTogetherEachAtItsOwnPanWhileT
                     {write("room.wav", 0.25f), 1, 127, 1.0f, 1.0f, 1},
                     {write("other.wav", 0.125f), 1, 127}};
     storage::writeKit(kit, dir / "kit.json");
-    test::writeText(dir / "in.mid", Smf::file(0,
-                                              {Smf::vlq(0) + "\x99\x24\x7F"s + Smf::vlq(480) +
-                                               "\x24\x7F"s + Smf::vlq(480) + "\x24\x7F"s},
-                                              480));
-    std::ostringstream err;
-    ASSERT_EQ(app::runRenderTool({(dir / "kit.json").string(), (dir / "in.mid").string(),
-                                  (dir / "out.wav").string()},
-                                 err),
-              0)
-        << err.str();
+    ASSERT_EQ(render(Smf::file(0,
+                               {Smf::vlq(0) + "\x99\x24\x7F"s + Smf::vlq(480) + "\x24\x7F"s +
+                                Smf::vlq(480) + "\x24\x7F"s},
+                               480)),
+              0);
     SndfileHandle file((dir / "out.wav").string());
     std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2);
     file.readf(frames.data(), file.frames());
-    const auto at = [&](std::size_t frame) {
-        return std::pair{frames[frame * 2], frames[frame * 2 + 1]};
-    };
-    EXPECT_EQ(at(10), (std::pair{0.5f, 0.25f}));       // both microphones at once
-    EXPECT_EQ(at(24010), (std::pair{0.125f, 0.125f})); // the other take, alone
-    EXPECT_EQ(at(48010), (std::pair{0.5f, 0.25f}));    // and the first again
+    for (std::size_t at : {10, 48010}) // both microphones at once, on their own sides
+        EXPECT_EQ(std::pair(frames[at * 2], frames[at * 2 + 1]), std::pair(0.5f, 0.25f));
+    EXPECT_EQ(std::pair(frames[48020], frames[48021]), std::pair(0.125f, 0.125f)); // take 2
 }

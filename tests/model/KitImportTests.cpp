@@ -428,16 +428,11 @@ TEST(KitImport, SfzRegionsThatMatchOneStrikeSoundTogetherAndTheKitDocumentKeepsT
     EXPECT_FLOAT_EQ(kick.pan, 0.0f);
     EXPECT_FLOAT_EQ(result.kit->pad(PadRole::snare)->pan, 0.1f); // one pan is the pad's
 
-    const auto text2 = documents::writeKit(*result.kit);
-    ASSERT_TRUE(text2);
-    const auto read = documents::readKit(*text2);
+    const auto written = documents::writeKit(*result.kit);
+    ASSERT_TRUE(written);
+    const auto read = documents::readKit(*written);
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(read.value->pad(PadRole::kick)->samples, kick.samples);
-    std::size_t written = 0; // only on the kick's four, not on the snare's one sample
-    for (auto at = text2->find("\"together\""); at != std::string::npos;
-         at = text2->find("\"together\"", at + 1))
-        ++written;
-    EXPECT_EQ(written, 4u);
 }
 
 TEST(KitImport, AHiHatOfManyOpennessLevelsKeepsOnePerRole) {
