@@ -6,6 +6,17 @@
 
 namespace tamborel::audio {
 
+// One block to fill: `channelCount` channels of `frames` samples each. Channels 0 and 1 are
+// the stereo master; then one stereo pair per output group (see OutputGroups.h), as many as
+// the host asked for. `startNanos` is when the block's first frame plays, in CLOCK_MONOTONIC
+// nanoseconds, as the driver knows it from its stream's clock; 0 when it does not say.
+struct AudioBlock {
+    float* const* channels = nullptr;
+    std::uint32_t channelCount = 0;
+    std::uint32_t frames = 0;
+    std::int64_t startNanos = 0;
+};
+
 class AudioRenderer {
 public:
     virtual ~AudioRenderer() = default;

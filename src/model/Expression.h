@@ -46,4 +46,12 @@ struct PedalRange {
 
 inline constexpr int defaultPedalController = 4;
 
+// Everything that fits a module to the player, as a host hands it to the hit routing.
+struct Expression {
+    VelocityShaping velocity;
+    int pedalController = defaultPedalController;
+    std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
+    friend bool operator==(const Expression&, const Expression&) = default;
+};
+
 } // namespace tamborel

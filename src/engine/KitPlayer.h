@@ -1,0 +1,86 @@
+#pragma once
+// Everything a host needs to play a kit: the voice engine, the hit routing (note map, hi-hat
+// pedal, chokes, grabs, velocity curve) and the kit loader, behind one object. The
+// application, tamborel-render and the LV2 plugin all play through it; it reaches no device,
+// no MIDI API and no toolkit.
+//
+// Threads:
+// - render, noteOn, controlChange and polyPressure are real-time safe (no allocation, lock,
+//   log or wait). With frame offsets, the MIDI calls belong on the thread that renders, before
+//   the block they land in; with EventTime, on any thread.
+// - prepare, setKit, setExpression, applyMix, setMasterVolume, waitUntilLoaded and maintain
+//   from non-real-time threads, one at a time (the host's main or worker thread).
+// - loadProgress may be polled from any thread.
+
+#include "audio/AudioEngine.h"
+#include "audio/AudioRenderer.h"
+#include "engine/HitRouter.h"
+#include "model/DrumKit.h"
+#include "model/Expression.h"
+#include "timing/EventTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace tamborel::engine {
+
+class KitPlayer {
+public:
+    struct LoadProgress {
+        std::size_t done = 0; // samples loaded or failed
+        std::size_t total = 0;
+        std::size_t failed = 0;
+        bool finished() const { return done == total; }
+    };
+    enum class Loading { background, beforeReturning };
+
+    KitPlayer();
+    ~KitPlayer();
+    KitPlayer(const KitPlayer&) = delete;
+    KitPlayer& operator=(const KitPlayer&) = delete;
+
+    // The host's rate and largest block, before rendering and whenever they change (never
+    // while rendering). Samples already loaded are converted to the new rate.
+    void prepare(double sampleRate, std::uint32_t maxFrames);
+    // Hits are ignored outside startRendering .. stopRendering.
+    void startRendering() noexcept;
+    void stopRendering() noexcept;
+
+    // Plays `kit`: its note map at once, its mix, and its samples loaded on worker threads
+    // (one per core). Each pad keeps its old sound until its new samples are in; pads the kit
+    // leaves empty fall silent. A kit set while another still loads stops that load.
+    void setKit(const DrumKit& kit, Loading loading = Loading::background);
+    LoadProgress loadProgress() const noexcept;
+    // Blocks until the kit last set is loaded; per pad of that kit, in its order, whether
+    // each of the pad's played samples loaded.
+    std::vector<std::vector<bool>> waitUntilLoaded();
+
+    // The velocity curve, lowest and fixed velocity, pedal controller and calibration.
+    void setExpression(const Expression& expression);
+    // Volumes, pans, mutes and solos of the kit's pads, and its master volume.
+    void applyMix(const DrumKit& kit);
+    void setMasterVolume(float volume);
+
+    // MIDI-level input. `frame` is the event's frame in the next rendered block.
+    std::optional<PadRole> noteOn(int note, int velocity, std::uint32_t frame) noexcept;
+    void controlChange(int controller, int value, std::uint32_t frame) noexcept;
+    void polyPressure(int note, int pressure, std::uint32_t frame) noexcept;
+
+    // Fills every channel of the block (see AudioBlock): the stereo master first.
+    void render(const audio::AudioBlock& block) noexcept;
+
+    // Non-real-time housekeeping, for a timer every few milliseconds: frees retired sample
+    // buffers once no voice can read them, and logs dropped events.
+    void maintain();
+
+    // For hosts that do more than play (the application's learn, capture and editing).
+    audio::AudioEngine& engine() noexcept;
+    HitRouter& router() noexcept;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tamborel::engine
