@@ -261,6 +261,13 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
     for (int hit = 0; hit < 3; ++hit)
         levels.push_back(std::round(playedLevel(36) * 100.0f));
     EXPECT_EQ(levels, (std::vector<float>{1, 3, 1}));
+
+    // Two sizes of crash are two cymbals: a drop keeps one, it never alternates them.
+    state->assignSamples(
+        {writeLevel(folder / "Crash 16.wav", 0.02f), writeLevel(folder / "Crash 18.wav", 0.04f)},
+        PadRole::crash1);
+    EXPECT_EQ(p().lastHit, "Assigned 1 of 2 file(s) to Crash 1");
+    EXPECT_TRUE(p().kit.pad(PadRole::crash1)->samples.empty());
 }
 
 TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
