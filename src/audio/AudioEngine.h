@@ -49,6 +49,8 @@ struct LayeredBuffer {
     int high = 127;
     float gain = 1.0f;
     std::optional<std::filesystem::path> source;
+    float pan = 0.0f; // and `together`: as the PadSample's
+    int together = 0;
 };
 
 class AudioEngine final : public AudioRenderer {
