@@ -5,8 +5,9 @@
 
 #include "audio/KitLoader.h"
 
+#include "SoundFiles.h"
+
 #include <benchmark/benchmark.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
@@ -52,14 +53,8 @@ const LargeKit& largeKit() {
                 samples[2 * static_cast<std::size_t>(f)] = decay * noise(random);
                 samples[2 * static_cast<std::size_t>(f) + 1] = decay * noise(random);
             }
-            SF_INFO info{};
-            info.samplerate = 48000;
-            info.channels = 2;
-            info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
             const fs::path file = k.folder / ("take" + std::to_string(i) + ".wav");
-            SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-            sf_writef_float(out, samples.data(), frames);
-            sf_close(out);
+            tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2, samples);
             k.files.push_back(file);
         }
         for (int p = 0; p < padsUsed; ++p) {

@@ -3,8 +3,9 @@
 
 #include "audio/SampleLoader.h"
 
+#include "SoundFiles.h"
+
 #include <benchmark/benchmark.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -46,14 +47,8 @@ const Kit& kit() {
                 samples[2 * f] = decay * (0.5f * tone + noise(random));
                 samples[2 * f + 1] = decay * (0.5f * tone + noise(random));
             }
-            SF_INFO info{};
-            info.samplerate = 44100;
-            info.channels = 2;
-            info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
             const fs::path file = k.folder / ("pad" + std::to_string(i) + ".wav");
-            SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-            sf_writef_float(out, samples.data(), frames);
-            sf_close(out);
+            tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 2, samples);
             k.files.push_back(file);
             k.decodedBytes += samples.size() * sizeof(float);
         }

@@ -1,18 +1,20 @@
 #include "app/RenderTool.h"
 
-#include "app/MidiFile.h"
-#include "audio/AudioEngine.h"
-#include "audio/KitLoader.h"
-#include "controller/HitRouter.h"
+#include "audio/OutputGroups.h"
+#include "engine/KitPlayer.h"
+#include "midi/MidiFile.h"
+#include "model/AudioSettings.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
 #include "timing/EventTime.h"
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <ostream>
 #include <unistd.h>
 
@@ -60,48 +62,64 @@ private:
     struct sigaction previousTerm_ {};
 };
 
-// Streams blocks to a temporary file beside the target and drops trailing digital silence,
-// so the file ends where the last sound died away. The target appears only when finished.
+// Streams blocks of stereo pairs, one file a pair, each to a temporary file beside its
+// target, and drops the silence after the last sound in any of them, so every file ends
+// where the last sound died away and all are the same length. The targets appear only when
+// all are finished.
 class WavWriter {
 public:
-    explicit WavWriter(const fs::path& target) : target_(target) {
-        temp_ = (target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
-                (".tamborel-render-" + std::to_string(getpid()) + ".wav");
-        SF_INFO info{};
-        info.samplerate = static_cast<int>(renderRate);
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-        file_ = sf_open(temp_.c_str(), SFM_WRITE, &info);
+    explicit WavWriter(std::vector<fs::path> targets) : targets_(std::move(targets)) {
+        for (std::size_t f = 0; f < targets_.size(); ++f) {
+            const fs::path& target = targets_[f];
+            temps_.push_back((target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
+                             (".tamborel-render-" + std::to_string(getpid()) + "-" +
+                              std::to_string(f) + ".wav"));
+            SF_INFO info{};
+            info.samplerate = static_cast<int>(renderRate);
+            info.channels = 2;
+            info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+            files_.push_back(sf_open(temps_.back().c_str(), SFM_WRITE, &info));
+        }
     }
     ~WavWriter() {
-        if (file_ != nullptr)
-            sf_close(file_);
-        std::error_code ec;
-        fs::remove(temp_, ec); // a no-op after a successful finish
+        for (std::size_t f = 0; f < files_.size(); ++f) {
+            if (files_[f] != nullptr)
+                sf_close(files_[f]);
+            std::error_code ec;
+            fs::remove(temps_[f], ec); // a no-op after a successful finish
+        }
     }
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    bool ok() const { return file_ != nullptr && !failed_; }
-    std::string error() const { return file_ ? "cannot write the output" : sf_strerror(nullptr); }
+    bool ok() const {
+        return !failed_ && std::all_of(files_.begin(), files_.end(),
+                                       [](SNDFILE* file) { return file != nullptr; });
+    }
 
-    // Returns whether the block held any sound.
-    bool write(const float* left, const float* right, std::uint32_t frames) {
+    // `channels` holds two per file, in the targets' order. Returns whether the block held
+    // any sound.
+    bool write(const float* const* channels, std::uint32_t frames) {
         std::uint32_t last = frames;
-        for (std::uint32_t i = 0; i < frames; ++i)
-            if (left[i] != 0.0f || right[i] != 0.0f)
-                last = i;
+        for (std::size_t c = 0; c < 2 * files_.size(); ++c)
+            for (std::uint32_t i = frames; i-- > 0 && (last == frames || i > last);)
+                if (channels[c][i] != 0.0f) {
+                    last = i;
+                    break;
+                }
         if (last == frames) {
             pendingSilence_ += frames;
             return false;
         }
         writeSilence();
-        interleaved_.resize(std::size_t{last + 1} * 2);
-        for (std::uint32_t i = 0; i <= last; ++i) {
-            interleaved_[2 * i] = left[i];
-            interleaved_[2 * i + 1] = right[i];
+        for (std::size_t f = 0; f < files_.size(); ++f) {
+            interleaved_.resize(std::size_t{last + 1} * 2);
+            for (std::uint32_t i = 0; i <= last; ++i) {
+                interleaved_[2 * i] = channels[2 * f][i];
+                interleaved_[2 * i + 1] = channels[2 * f + 1][i];
+            }
+            put(f, interleaved_.data(), last + 1);
         }
-        put(interleaved_.data(), last + 1);
         pendingSilence_ = frames - last - 1;
         return true;
     }
@@ -109,11 +127,17 @@ public:
     bool finish() {
         if (!ok())
             return false;
-        sf_close(file_);
-        file_ = nullptr;
-        std::error_code ec;
-        fs::rename(temp_, target_, ec);
-        return !ec;
+        for (SNDFILE*& file : files_) {
+            sf_close(file);
+            file = nullptr;
+        }
+        for (std::size_t f = 0; f < targets_.size(); ++f) {
+            std::error_code ec;
+            fs::rename(temps_[f], targets_[f], ec);
+            if (ec)
+                return false;
+        }
+        return true;
     }
 
 private:
@@ -121,18 +145,20 @@ private:
         const std::vector<float> zeros(2 * blockFrames, 0.0f);
         while (pendingSilence_ > 0) {
             const auto n = std::min<std::uint64_t>(pendingSilence_, blockFrames);
-            put(zeros.data(), n);
+            for (std::size_t f = 0; f < files_.size(); ++f)
+                put(f, zeros.data(), n);
             pendingSilence_ -= n;
         }
     }
-    void put(const float* frames, std::uint64_t count) {
-        if (file_ != nullptr && sf_writef_float(file_, frames, static_cast<sf_count_t>(count)) !=
-                                    static_cast<sf_count_t>(count))
+    void put(std::size_t f, const float* frames, std::uint64_t count) {
+        if (files_[f] != nullptr && sf_writef_float(files_[f], frames, static_cast<sf_count_t>(
+                                                                         count)) !=
+                                        static_cast<sf_count_t>(count))
             failed_ = true;
     }
 
-    fs::path target_, temp_;
-    SNDFILE* file_ = nullptr;
+    std::vector<fs::path> targets_, temps_;
+    std::vector<SNDFILE*> files_;
     bool failed_ = false;
     std::uint64_t pendingSilence_ = 0;
     std::vector<float> interleaved_;
@@ -145,7 +171,7 @@ struct Performance {
 
 constexpr const char* usage = "usage: tamborel-render [--settings FILE] [--velocity-curve "
                               "linear|soft|hard|fixed] [--lowest-velocity N] [--fixed-velocity "
-                              "N] KIT.json INPUT.mid OUTPUT.wav\n";
+                              "N] [--stems DIR] KIT.json INPUT.mid OUTPUT.wav\n";
 
 std::optional<int> velocityArgument(const std::string& text) {
     int value = 0;
@@ -158,7 +184,9 @@ std::optional<int> velocityArgument(const std::string& text) {
 // Splits the options from the three file names; none, with the reason in `err`, when the
 // arguments make no sense. Options may come anywhere, each followed by its value.
 std::optional<std::vector<std::string>> parseOptions(const std::vector<std::string>& args,
-                                                     AudioSettings& settings, std::ostream& err) {
+                                                     AudioSettings& settings,
+                                                     std::optional<fs::path>& stems,
+                                                     std::ostream& err) {
     std::vector<std::string> files;
     std::optional<std::string> settingsFile;
     std::optional<VelocityCurve> curve;
@@ -183,6 +211,8 @@ std::optional<std::vector<std::string>> parseOptions(const std::vector<std::stri
             good = (lowest = velocityArgument(value)).has_value();
         else if (arg == "--fixed-velocity")
             good = (fixed = velocityArgument(value)).has_value();
+        else if (arg == "--stems")
+            good = !(stems = fs::path(value))->empty();
         else
             good = false;
         if (!good) {
@@ -219,6 +249,21 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
         err << "tamborel-render: cannot use kit " << kitPath << ": " << kit.error << '\n';
         return std::nullopt;
     }
+    // A render of silence would look like success; a kit that can sound nothing is refused.
+    const bool playable =
+        std::any_of(kit.value->pads.begin(), kit.value->pads.end(), [](const DrumPad& pad) {
+            const auto samples = pad.playedSamples();
+            return std::any_of(samples.begin(), samples.end(), [](const PadSample& sample) {
+                std::error_code ec;
+                const auto path = sample.url.toPath();
+                return path && std::filesystem::is_regular_file(*path, ec);
+            });
+        });
+    if (!playable) {
+        err << "tamborel-render: cannot use kit " << kitPath
+            << ": no playable pad (no pad has a sample file on disk)\n";
+        return std::nullopt;
+    }
     auto bytes = platform::readFile(midiPath, maxMidiFileBytes);
     if (!bytes) {
         err << "tamborel-render: cannot read " << midiPath << '\n';
@@ -240,7 +285,8 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
 
 int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) {
     AudioSettings settings;
-    const auto files = parseOptions(arguments, settings, err);
+    std::optional<fs::path> stems;
+    const auto files = parseOptions(arguments, settings, stems, err);
     if (!files)
         return 2;
     const std::vector<std::string>& args = *files;
@@ -249,25 +295,28 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     if (!performance)
         return 1;
 
-    audio::AudioEngine engine;
-    engine.prepareToRender(renderRate, blockFrames);
-    {
-        // The same loading, and so the same samples and selection, as the live program.
-        std::vector<audio::PadLoad> pads;
-        for (const DrumPad& pad : performance->kit.pads)
-            if (auto samples = pad.playedSamples(); !samples.empty())
-                pads.push_back({pad.role, std::move(samples), pad.takeOrder});
-        audio::KitLoader(engine, std::move(pads)).wait();
-    }
-    engine.applyMix(performance->kit);
-    controller::HitRouter router(engine);
-    router.setKit(performance->kit);
-    router.setExpression(settings);
-    engine.renderingStarted();
+    // The same player, and so the same samples, selection and hit handling, as the live
+    // program.
+    engine::KitPlayer player;
+    player.prepare(renderRate, blockFrames);
+    player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
+    player.setExpression(settings.expression());
+    player.startRendering();
 
-    WavWriter out(args[2]);
+    // With stems, one file per drum group beside the main one, all the same length; a group
+    // that never sounds is written silent, so a DAW's template lines up.
+    std::vector<fs::path> targets{args[2]};
+    if (stems) {
+        std::error_code ec;
+        fs::create_directories(*stems, ec);
+        for (audio::OutputGroup group : audio::allOutputGroups)
+            targets.push_back(*stems / (std::string(audio::outputGroupName(group)) + ".wav"));
+    }
+    const std::uint32_t channelCount = stems ? audio::allChannelCount : audio::masterChannelCount;
+    WavWriter out(targets);
     if (!out.ok()) {
-        err << "tamborel-render: cannot write " << args[2] << '\n';
+        err << "tamborel-render: cannot write " << (stems ? "the stems in " + stems->string() : args[2])
+            << '\n';
         return 1;
     }
     const auto& events = performance->events;
@@ -278,7 +327,10 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     const bool showProgress = lastEventFrame > 5 * static_cast<std::uint64_t>(renderRate);
     int shownPercent = -1;
 
-    std::vector<float> left(blockFrames), right(blockFrames);
+    std::vector<std::vector<float>> buffers(channelCount, std::vector<float>(blockFrames));
+    std::vector<float*> channels;
+    for (auto& buffer : buffers)
+        channels.push_back(buffer.data());
     std::size_t next = 0;
     std::uint64_t silentFrames = 0;
     for (std::uint64_t start = 0;; start += blockFrames) {
@@ -288,22 +340,21 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
             if (at >= start + blockFrames)
                 break;
             const MidiFileEvent& e = events[next];
-            const audio::EventTime time{audio::EventTime::Kind::frameInCycle, at - start};
+            const auto frame = static_cast<std::uint32_t>(at - start);
             switch (e.kind) {
             case MidiFileEvent::Kind::noteOn:
-                router.strike(e.number, e.value, time);
+                player.noteOn(e.number, e.value, frame);
                 break;
             case MidiFileEvent::Kind::controlChange:
-                router.controlChange(e.number, e.value, time);
+                player.controlChange(e.number, e.value, frame);
                 break;
             case MidiFileEvent::Kind::polyPressure:
-                router.polyPressure(e.number, e.value, time);
+                player.polyPressure(e.number, e.value, frame);
                 break;
             }
         }
-        engine.render(left.data(), right.data(), blockFrames);
-        silentFrames =
-            out.write(left.data(), right.data(), blockFrames) ? 0 : silentFrames + blockFrames;
+        player.render({channels.data(), channelCount, blockFrames, 0});
+        silentFrames = out.write(channels.data(), blockFrames) ? 0 : silentFrames + blockFrames;
         if (stopSignal != 0) {
             err << "tamborel-render: stopped, nothing written\n";
             return 128 + stopSignal;

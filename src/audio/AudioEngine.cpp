@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <random>
 #include <string>
 
 namespace tamborel::audio {
@@ -74,6 +76,7 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
         return;
     std::lock_guard lock(s.samplesMutex);
     const AudioFormat format{sampleRate, 2};
+    std::map<std::filesystem::path, SharedSampleBuffer> reloaded; // a file shared stays shared
     for (std::size_t r = 0; r < padRoleCount; ++r) {
         const PlayableSet* current = s.pads[r].current.load();
         if (current == nullptr)
@@ -85,12 +88,16 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
             const auto& source = s.sources[r].size() > i ? s.sources[r][i] : std::nullopt;
             // From the file when we can, for one conversion instead of two; else from memory.
             SharedSampleBuffer converted;
-            if (source)
-                converted = sampleLoader::loadBuffer(*source, format);
+            if (source) {
+                SharedSampleBuffer& shared = reloaded[*source];
+                if (!shared)
+                    shared = sampleLoader::loadBuffer(*source, format);
+                converted = shared;
+            }
             if (!converted)
                 converted = sampleLoader::convert(member.buffer, format);
             changed = changed || converted != member.buffer;
-            samples.push_back({std::move(converted), 0, 0, member.gain, source});
+            samples.push_back({std::move(converted), 0, 0, member.gain, source, member.pan});
         }
         if (changed)
             s.publishLocked(r, std::move(samples), current->order, &current->table);
@@ -205,14 +212,22 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
             std::vector<PadSample> layout;
             std::vector<std::optional<std::filesystem::path>> files;
             for (LayeredBuffer& sample : samples) {
-                layout.push_back({FileUrl{}, sample.low, sample.high, sample.gain});
+                layout.push_back(
+                    {FileUrl{}, sample.low, sample.high, sample.gain, sample.pan, sample.together});
                 files.push_back(std::move(sample.source));
                 fresh->members.push_back(
                     std::make_unique<PlayableBuffer>(std::move(sample.buffer)));
                 fresh->members.back()->gain = usableGain(sample.gain);
+                const float pan =
+                    std::isfinite(sample.pan) ? std::clamp(sample.pan, -1.0f, 1.0f) : 0.0f;
+                fresh->members.back()->pan = pan;
+                fresh->members.back()->leftGain = std::min(1.0f, 1.0f - pan);
+                fresh->members.back()->rightGain = std::min(1.0f, 1.0f + pan);
             }
             fresh->table = table ? *table : selection::VelocityTable::build(layout);
             fresh->order = order;
+            std::random_device random;
+            fresh->seed = random() | 1u; // xorshift never leaves 0
             sources[role] = std::move(files);
         } else {
             sources[role].clear();

@@ -6,7 +6,9 @@
 // in round-robin order at gain velocity/127 (clamped to 1..127); each role's voices are
 // summed, scaled by the role's mix gain and panned, then all roles are summed and scaled by
 // the master volume; last, a stateless safety stage (SafetyLimiter.h) bends anything above
-// about -1 dBFS softly under full scale and leaves the rest untouched. Pan is a balance that
+// about -1 dBFS softly under full scale and leaves the rest untouched. Where the block has
+// more channels than the master pair, each drum group's roles (OutputGroups.h) are also
+// summed into the group's own pair, after their mix gain and pan and before the master. Pan is a balance that
 // leaves the centre at unity:
 //     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
 // So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
@@ -47,6 +49,8 @@ struct LayeredBuffer {
     int high = 127;
     float gain = 1.0f;
     std::optional<std::filesystem::path> source;
+    float pan = 0.0f; // and `together`: as the PadSample's
+    int together = 0;
 };
 
 class AudioEngine final : public AudioRenderer {
@@ -61,7 +65,10 @@ public:
 
     // Driver side. A new rate re-converts every loaded sample to it, on the calling thread.
     void prepareToRender(double sampleRate, std::uint32_t maxFrames) override;
-    void render(float* left, float* right, std::uint32_t frames) noexcept override;
+    // Fills the master pair and, where the block has them, the output groups' pairs
+    // (OutputGroups.h): each group carries its pads after their own volume, pan, mute and
+    // solo, before the master volume and the safety stage.
+    void render(const AudioBlock& block) noexcept override;
     void renderingStarted() noexcept override;
     void renderingStopped() noexcept override;
     // True between renderingStarted and renderingStopped; hits are ignored otherwise.

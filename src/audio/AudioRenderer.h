@@ -27,10 +27,10 @@ public:
     // changes its period under the driver; it must then be real-time safe.
     virtual void prepareToRender(double sampleRate, std::uint32_t maxFrames) = 0;
 
-    // Fills `frames` samples of each channel (overwriting, not adding). A driver that knows
-    // when the block starts by its stream's clock says so first (setRenderBlockStart in
-    // EventTime.h), so that time-stamped hits land on the right frame.
-    virtual void render(float* left, float* right, std::uint32_t frames) noexcept = 0;
+    // Fills every channel of the block (overwriting, not adding). A driver that knows when
+    // the block starts by its stream's clock says so in the block, so that time-stamped hits
+    // land on the right frame.
+    virtual void render(const AudioBlock& block) noexcept = 0;
 
     // The driver has started or stopped calling render (stopped also covers a lost server).
     // May be called from any thread, including a driver's notification thread; they only
@@ -38,5 +38,12 @@ public:
     virtual void renderingStarted() noexcept = 0;
     virtual void renderingStopped() noexcept = 0;
 };
+
+// A block of the stereo master alone.
+inline void renderStereo(AudioRenderer& renderer, float* left, float* right, std::uint32_t frames,
+                         std::int64_t startNanos = 0) noexcept {
+    float* const channels[2] = {left, right};
+    renderer.render({channels, 2, frames, startNanos});
+}
 
 } // namespace tamborel::audio

@@ -49,29 +49,36 @@ std::uint32_t framesFor(double rate, double seconds) {
 
 } // namespace
 
-void AudioEngine::render(float* left, float* right, std::uint32_t frames) noexcept {
+void AudioEngine::render(const AudioBlock& block) noexcept {
     DenormalGuard denormals;
     Impl& s = *impl_;
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
-    std::fill_n(left, frames, 0.0f);
-    std::fill_n(right, frames, 0.0f);
-    if (frames > 0) {
-        s.renderBlock(left, right, frames);
-        // Each side on its own: a loud left must not dip the right.
-        safetyLimiter::apply(left, frames);
-        safetyLimiter::apply(right, frames);
+    const std::uint32_t frames = block.frames;
+    for (std::uint32_t c = 0; c < block.channelCount; ++c)
+        std::fill_n(block.channels[c], frames, 0.0f);
+    if (frames > 0 && block.channelCount >= masterChannelCount) {
+        std::array<float*, allChannelCount> out{};
+        const std::uint32_t used = std::min(block.channelCount, allChannelCount);
+        std::copy_n(block.channels, used, out.begin());
+        s.renderBlock(out, used, frames, block.startNanos);
+        // Each side on its own: a loud left must not dip the right. The groups are taken
+        // before the master's stage, for a mix that has its own.
+        safetyLimiter::apply(out[0], frames);
+        safetyLimiter::apply(out[1], frames);
     }
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
 }
 
-void AudioEngine::Impl::renderBlock(float* left, float* right, std::uint32_t frames) noexcept {
+void AudioEngine::Impl::renderBlock(std::array<float*, allChannelCount>& out,
+                                    std::uint32_t channelCount, std::uint32_t frames,
+                                    std::int64_t blockStartNanos) noexcept {
     renderRate = sampleRate.load(std::memory_order_relaxed);
     fadeFrames = framesFor(renderRate, fadeSeconds);
     dampFrames = framesFor(renderRate, dampSeconds);
     rampFrames = framesFor(renderRate, rampSeconds);
     if (resetPending.exchange(false, std::memory_order_acq_rel))
         releaseAll();
-    gatherEvents(frames);
+    gatherEvents(frames, blockStartNanos);
     updateGainTargets();
 
     // Render up to each event's frame, apply it, carry on: hits land on their exact frame.
@@ -83,15 +90,17 @@ void AudioEngine::Impl::renderBlock(float* left, float* right, std::uint32_t fra
         std::uint32_t end = std::min(frames, position + chunkFrames);
         if (next < pendingCount)
             end = std::min(end, pending[next].offset);
-        mixSegment(left + position, right + position, end - position);
+        std::array<float*, allChannelCount> segment{};
+        for (std::uint32_t c = 0; c < channelCount; ++c)
+            segment[c] = out[c] + position;
+        mixSegment(segment, channelCount, end - position);
         position = end;
     }
 }
 
-void AudioEngine::Impl::gatherEvents(std::uint32_t frames) noexcept {
+void AudioEngine::Impl::gatherEvents(std::uint32_t frames, std::int64_t blockStart) noexcept {
     pendingCount = 0;
     const std::uint32_t current = generation.load(std::memory_order_acquire);
-    std::int64_t blockStart = renderBlockStart();
     // Events held back from the last block first: they arrived before anything queued now.
     const std::size_t carried = heldCount;
     heldCount = 0;
@@ -181,21 +190,30 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) n
     if (set == nullptr)
         return;
     RoleVoices& voices = roles[role];
-    PlayableBuffer* buffer = set->pick(voices.takes, velocity);
-    // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
-    if (buffer->length == 0 || buffer->sampleRate != renderRate)
-        return;
-    Voice& voice = voices.slots[voices.roundRobin];
-    voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
-    if (voice.active())
-        moveToTail(voices, voice);
-    voice = Voice{buffer, 0, 0, gain * buffer->gain};
-    buffer->voices.fetch_add(1, std::memory_order_relaxed);
-    ++voices.active;
-    if (voices.active == 1) {
-        // The role was silent until now: its gain may jump without a click.
-        voices.left.snap(voices.left.target());
-        voices.right.snap(voices.right.target());
+    // A new set's turns start afresh, its random ones from its own seed.
+    if (voices.takesOf != set) {
+        voices.takes = selection::TakeState{};
+        voices.takes.random = set->seed;
+        voices.takesOf = set;
+    }
+    // One voice for each sample of the strike that sounds together with the picked one.
+    for (const std::uint8_t member : set->pick(voices.takes, velocity)) {
+        PlayableBuffer* buffer = set->members[member].get();
+        // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
+        if (buffer->length == 0 || buffer->sampleRate != renderRate)
+            continue;
+        Voice& voice = voices.slots[voices.roundRobin];
+        voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
+        if (voice.active())
+            moveToTail(voices, voice);
+        voice = Voice{buffer, 0, 0, gain * buffer->gain};
+        buffer->voices.fetch_add(1, std::memory_order_relaxed);
+        ++voices.active;
+        if (voices.active == 1) {
+            // The role was silent until now: its gain may jump without a click.
+            voices.left.snap(voices.left.target());
+            voices.right.snap(voices.right.target());
+        }
     }
 }
 
@@ -243,11 +261,56 @@ void AudioEngine::Impl::releaseAll() noexcept {
                 release(voices, voice);
 }
 
-void AudioEngine::Impl::mixSegment(float* left, float* right, std::uint32_t frames) noexcept {
+namespace {
+
+// Adds the bus at the role's gain to the master, and to the role's group when the block has it.
+void addBus(const float* __restrict busLeft, const float* __restrict busRight, GainRamp& left,
+            GainRamp& right, float* __restrict masterLeft, float* __restrict masterRight,
+            float* __restrict groupLeft, float* __restrict groupRight,
+            std::uint32_t frames) noexcept {
+    if (!left.ramping() && !right.ramping()) {
+        const float gainLeft = left.current();
+        const float gainRight = right.current();
+        if (groupLeft == nullptr) {
+            for (std::uint32_t i = 0; i < frames; ++i) {
+                masterLeft[i] += busLeft[i] * gainLeft;
+                masterRight[i] += busRight[i] * gainRight;
+            }
+            return;
+        }
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            const float l = busLeft[i] * gainLeft;
+            const float r = busRight[i] * gainRight;
+            masterLeft[i] += l;
+            masterRight[i] += r;
+            groupLeft[i] += l;
+            groupRight[i] += r;
+        }
+        return;
+    }
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const float l = busLeft[i] * left.next();
+        const float r = busRight[i] * right.next();
+        masterLeft[i] += l;
+        masterRight[i] += r;
+        if (groupLeft != nullptr) {
+            groupLeft[i] += l;
+            groupRight[i] += r;
+        }
+    }
+}
+
+} // namespace
+
+void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& out,
+                                   std::uint32_t channelCount, std::uint32_t frames) noexcept {
     bool anyActive = false;
     float* __restrict busLeft = scratchLeft.data();
     float* __restrict busRight = scratchRight.data();
-    for (RoleVoices& voices : roles) {
+    float* const left = out[0];
+    float* const right = out[1];
+    for (std::size_t r = 0; r < padRoleCount; ++r) {
+        RoleVoices& voices = roles[r];
         if (voices.active == 0)
             continue;
         anyActive = true;
@@ -256,19 +319,10 @@ void AudioEngine::Impl::mixSegment(float* left, float* right, std::uint32_t fram
         for (Voice& voice : voices.slots)
             if (voice.active() && !mixVoice(voice, busLeft, busRight, frames, fadeFrames))
                 release(voices, voice);
-        if (!voices.left.ramping() && !voices.right.ramping()) {
-            const float gainLeft = voices.left.current();
-            const float gainRight = voices.right.current();
-            for (std::uint32_t i = 0; i < frames; ++i) {
-                left[i] += busLeft[i] * gainLeft;
-                right[i] += busRight[i] * gainRight;
-            }
-        } else {
-            for (std::uint32_t i = 0; i < frames; ++i) {
-                left[i] += busLeft[i] * voices.left.next();
-                right[i] += busRight[i] * voices.right.next();
-            }
-        }
+        const std::uint32_t group = firstChannelOf(outputGroupOf(allPadRoles[r]));
+        const bool hasGroup = group + 1 < channelCount;
+        addBus(busLeft, busRight, voices.left, voices.right, left, right,
+               hasGroup ? out[group] : nullptr, hasGroup ? out[group + 1] : nullptr, frames);
     }
     if (!anyActive)
         return;

@@ -4,6 +4,7 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/GainRamp.h"
+#include "audio/OutputGroups.h"
 #include "audio/Voice.h"
 #include "platform/BoundedQueue.h"
 #include "timing/EventTime.h"
@@ -83,6 +84,7 @@ struct AudioEngine::Impl {
         std::array<Voice, AudioEngine::voicesPerPad + tailSlots> slots{};
         std::uint32_t roundRobin = 0;
         selection::TakeState takes;
+        const PlayableSet* takesOf = nullptr; // the set `takes` belongs to
         std::uint32_t active = 0;
         GainRamp left;
         GainRamp right;
@@ -105,8 +107,9 @@ struct AudioEngine::Impl {
     std::uint32_t dampFrames = 2400;
     std::uint32_t rampFrames = 240;
 
-    void renderBlock(float* left, float* right, std::uint32_t frames) noexcept;
-    void gatherEvents(std::uint32_t frames) noexcept;
+    void renderBlock(std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
+                     std::uint32_t frames, std::int64_t blockStartNanos) noexcept;
+    void gatherEvents(std::uint32_t frames, std::int64_t blockStartNanos) noexcept;
     void schedule(const EngineEvent& event, std::uint32_t frames, std::int64_t& blockStartNanos,
                   bool heldBefore) noexcept;
     void updateGainTargets() noexcept;
@@ -116,7 +119,8 @@ struct AudioEngine::Impl {
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;
     void releaseAll() noexcept;
-    void mixSegment(float* left, float* right, std::uint32_t frames) noexcept;
+    void mixSegment(const std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
+                    std::uint32_t frames) noexcept;
 };
 
 } // namespace tamborel::audio

@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <map>
 
 namespace tamborel::audio {
 
@@ -17,9 +18,17 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
         for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
             slots_.push_back({p, m});
     }
+    std::map<std::string, std::size_t> fileOf;
+    for (const Slot& slot : slots_) {
+        const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
+        const auto [at, added] = fileOf.try_emplace(url.text, files_.size());
+        if (added)
+            files_.push_back({url, {}});
+        files_[at->second].users.push_back(slot);
+    }
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, slots_.size()));
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, files_.size()));
     for (unsigned t = 0; t < threads; ++t)
         workers_.emplace_back([this] { work(); });
 }
@@ -49,23 +58,26 @@ std::vector<std::vector<bool>> KitLoader::loaded() const {
 void KitLoader::work() {
     while (!stop_.load(std::memory_order_relaxed)) {
         const std::size_t index = next_.fetch_add(1);
-        if (index >= slots_.size())
+        if (index >= files_.size())
             return;
-        const Slot slot = slots_[index];
-        const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
-        const auto path = url.toPath();
+        const File& file = files_[index];
+        const auto path = file.url.toPath();
         SharedSampleBuffer buffer = path ? sampleLoader::loadBuffer(*path, format_) : nullptr;
-        if (!buffer || buffer->frameLength() == 0) {
-            platform::logLine("Failed to load sample: " + url.fileName());
-            failed_.fetch_add(1);
-        } else {
-            buffers_[slot.pad][slot.member] = std::move(buffer);
-            loaded_[slot.pad][slot.member] = 1;
+        const bool failed = !buffer || buffer->frameLength() == 0;
+        if (failed)
+            platform::logLine("Failed to load sample: " + file.url.fileName());
+        for (const Slot& slot : file.users) {
+            if (failed) {
+                failed_.fetch_add(1);
+            } else {
+                buffers_[slot.pad][slot.member] = buffer;
+                loaded_[slot.pad][slot.member] = 1;
+            }
+            // The worker that brings a pad's last sample hands the pad over.
+            if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
+                finishPad(slot.pad);
+            done_.fetch_add(1);
         }
-        // The worker that brings a pad's last sample hands the pad over.
-        if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
-            finishPad(slot.pad);
-        done_.fetch_add(1);
     }
 }
 
@@ -75,8 +87,8 @@ void KitLoader::finishPad(std::size_t pad) {
         if (!buffers_[pad][m])
             continue;
         const PadSample& sample = pads_[pad].samples[m];
-        samples.push_back(
-            {buffers_[pad][m], sample.low, sample.high, sample.gain, sample.url.toPath()});
+        samples.push_back({buffers_[pad][m], sample.low, sample.high, sample.gain,
+                           sample.url.toPath(), sample.pan, sample.together});
     }
     const std::lock_guard lock(handOver_);
     if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)

@@ -1,8 +1,9 @@
 #pragma once
 // Loads a kit's samples on worker threads, one per core: each file is decoded and converted
-// off the calling thread, and each pad is handed to the engine as soon as all its samples
-// are in, so strikes during a long load play the pads already loaded. A sample that fails
-// is logged ("Failed to load sample: <file name>"), counted and left out of its pad.
+// off the calling thread, once however many samples name it, and each pad is handed to the engine
+// as soon as all its samples are in, so strikes during a long load play the pads already loaded. A
+// sample that fails is logged ("Failed to load sample: <file name>"), counted and left out of its
+// pad.
 //
 // Threads: construct, query and destroy on one (the main) thread; progress() may be polled
 // at any time. Destroying a loader stops it between files and waits for its workers.
@@ -55,6 +56,12 @@ private:
         std::size_t pad = 0;
         std::size_t member = 0;
     };
+    // One file, decoded once for every sample that names it (64 regions of one recording
+    // hold one copy of it, not 64).
+    struct File {
+        FileUrl url;
+        std::vector<Slot> users;
+    };
     void work();
     void finishPad(std::size_t pad);
 
@@ -62,6 +69,7 @@ private:
     AudioFormat format_;
     std::vector<PadLoad> pads_;
     std::vector<Slot> slots_;
+    std::vector<File> files_;
     // Per pad, per sample, each slot written by one worker; a pad's buffers are let go once
     // handed to the engine, and loaded_ remembers which came in.
     std::vector<std::vector<SharedSampleBuffer>> buffers_;

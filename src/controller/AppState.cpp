@@ -25,27 +25,39 @@ void AppState::Impl::commitKitChange(bool dirty) {
     self.published_.dirty = dirty;
     notify(Field::kit);
     notify(Field::dirty);
-    storage::rememberLastKit(self.published_.kit);
+    rememberKitSoon();
     history.record(self.published_.kit, std::exchange(editKind, {}));
     publishHistory();
 }
 
+void AppState::Impl::rememberKitSoon() {
+    // A fader drag or a scroll sweep changes the kit dozens of times a second; the disk sees
+    // the last of them a moment later, off the fader's path.
+    if (rememberPending)
+        return;
+    rememberPending = true;
+    postWeakAfter(rememberDelay, [](Impl& d) { d.rememberKitNow(); });
+}
+
+void AppState::Impl::rememberKitNow() {
+    if (!rememberPending)
+        return;
+    rememberPending = false;
+    storage::rememberLastKit(self.published_.kit);
+}
+
 void AppState::Impl::loadAllSamples() {
-    loader.reset();
-    std::vector<audio::PadLoad> pads;
-    for (const DrumPad& pad : self.published_.kit.pads)
-        if (auto samples = pad.playedSamples(); !samples.empty())
-            pads.push_back({pad.role, std::move(samples), pad.takeOrder});
-    loader = std::make_unique<audio::KitLoader>(engine, std::move(pads));
-    if (!options.loadInBackground)
-        loader->wait();
+    player.setKit(self.published_.kit, options.loadInBackground
+                                           ? engine::KitPlayer::Loading::background
+                                           : engine::KitPlayer::Loading::beforeReturning);
+    loading = true;
     publishLoadingStatus();
 }
 
 void AppState::Impl::publishLoadingStatus() {
-    if (!loader)
+    if (!loading || importing) // an import under way has the status line
         return;
-    const auto progress = loader->progress();
+    const auto progress = player.loadProgress();
     std::string text;
     if (!progress.finished())
         text = "Loading " + std::to_string(progress.done) + " of " +
@@ -54,19 +66,9 @@ void AppState::Impl::publishLoadingStatus() {
         text = std::to_string(progress.failed) + " of " + std::to_string(progress.total) +
                " samples failed to load";
     if (progress.finished())
-        loader.reset();
+        loading = false;
     if (text != self.published_.loadingStatus) {
         self.published_.loadingStatus = std::move(text);
-        notify(Field::loadingStatus);
-    }
-}
-
-void AppState::Impl::clearAllSamples() {
-    loader.reset(); // a kit still loading must not fill the pads again
-    for (PadRole role : allPadRoles)
-        engine.clearSample(role);
-    if (!self.published_.loadingStatus.empty()) {
-        self.published_.loadingStatus.clear();
         notify(Field::loadingStatus);
     }
 }
@@ -78,6 +80,7 @@ void AppState::Impl::updateLatency() {
                : settings.bufferFrames * 1000.0 / audio::AudioEngine::defaultSampleRate;
     self.published_.bufferFramesInForce = output ? output->bufferFramesInForce().value_or(0) : 0;
     self.published_.bufferSharedWithDesktop = output && output->bufferSharedWithDesktop();
+    self.published_.groupOutputsAvailable = output && output->groupOutputsAvailable();
     notify(Field::latencyMs);
 }
 
@@ -91,23 +94,31 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
         published_.kit = std::move(*rock);
     else
         published_.kit = DrumKit("Default Kit");
+    impl_->publishModule();
     impl_->rebuildNoteMap();
     impl_->history.reset(published_.kit);
-    impl_->router.setExpression(published_.settings);
+    impl_->applyExpression();
     published_.velocityCurve = published_.settings.velocity.table();
     impl_->scheduleDrain();
 }
 
-AppState::~AppState() = default;
+AppState::~AppState() {
+    // A running import stops at its next step; its thread is waited for before the rest goes.
+    if (impl_->importing) {
+        impl_->importing->progress->cancelled.store(true);
+        impl_->importing->result.wait();
+    }
+    impl_->rememberKitNow();
+}
 
 void AppState::boot() {
     Impl& d = *impl_;
     if (d.output) {
+        d.output->setGroupOutputs(published_.settings.separateOutputs);
         d.output->applySettings(published_.settings);
         d.output->start();
     }
     d.loadAllSamples();
-    d.engine.applyMix(published_.kit);
     refreshDevices();
     d.updateLatency();
 
@@ -140,6 +151,11 @@ void AppState::setHoveredRole(std::optional<PadRole> role) {
 }
 
 void AppState::setCapturingForAssign(bool capturing) {
+    // However capture ends, a note waiting for a pad waits no more.
+    if (!capturing && published_.noteBeingAssigned) {
+        published_.noteBeingAssigned.reset();
+        impl_->notify(Field::unmappedNote);
+    }
     published_.capturingForAssign = capturing;
     impl_->capturing.store(capturing);
     impl_->notify(Field::capturingForAssign);
@@ -156,19 +172,23 @@ void AppState::refreshDevices() {
     impl_->notify(Field::outputDevices);
 }
 
-void AppState::refreshMIDISources() {
-    published_.midiSources = impl_->midi.availableSourceNames();
-    impl_->notify(Field::midiSources);
-    published_.td17Detected = impl_->midi.detectedTD17();
-    impl_->notify(Field::td17Detected);
-}
-
 void AppState::applySettings(const AudioSettings& settings) {
     impl_->commitExpression(settings);
-    if (impl_->output)
+    if (impl_->output) {
+        impl_->output->setGroupOutputs(settings.separateOutputs);
         impl_->output->applySettings(settings);
+    }
     impl_->updateLatency();
     drainRealtimeEvents();
+}
+
+void AppState::setSeparateOutputs(bool on) {
+    AudioSettings settings = published_.settings;
+    settings.separateOutputs = on;
+    impl_->commitExpression(settings); // stores and publishes; the output is left running
+    if (impl_->output)
+        impl_->output->setGroupOutputs(on);
+    impl_->updateLatency();
 }
 
 bool AppState::isEngineRunning() const {

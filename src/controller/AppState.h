@@ -10,6 +10,7 @@
 
 #include "controller/Published.h"
 #include "controller/ScrollRule.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "timing/EventTime.h"
 
@@ -69,6 +70,15 @@ public:
     void assignNote(std::int64_t note, PadRole role);
     void armCaptureForAssign();
     void cancelCapture();
+    // Gives the last note that no pad plays (published as unmappedNote) to the pad of the next
+    // strike, through the capture sheet; the strike plays nothing and no sample is asked for.
+    // Does nothing while no such note is waiting.
+    void armAssignUnmappedNote();
+
+    // Drum modules: gives every pad of the kit the module's notes (the kit becomes unsaved)
+    // and, while the pedal is not calibrated, follows the module's pedal. An index past
+    // moduleMaps::all() is ignored.
+    void chooseDrumModule(std::size_t index);
 
     // Kit and sample operations
     void assignSample(const std::filesystem::path& file, PadRole role);
@@ -88,7 +98,11 @@ public:
     void loadKit(const std::filesystem::path& file);
     // Opens a kit document (.json), a Hydrogen kit (drumkit.xml, .h2drumkit) or an SFZ kit as
     // a new, unsaved kit; lastHit then says what was imported and left out, or why nothing was.
+    // Reads the kit on a worker thread; the status bar shows "Importing <file> … 37 %" and
+    // the kit is taken in (or the failure told) once it is done. One import at a time.
     void importKit(const std::filesystem::path& file);
+    // Stops the import under way; the kit in use stays.
+    void cancelImport();
     // Lists the installed Hydrogen kits again (boot lists them once), and imports one of them.
     void refreshInstalledKits();
     void importInstalledKit(std::size_t index);
@@ -115,6 +129,9 @@ public:
     void refreshDevices();
     void refreshMIDISources();
     void applySettings(const AudioSettings& settings);
+    // Each drum on an output pair of its own beside the master (JACK only), stored with the
+    // settings; the master plays on without a gap.
+    void setSeparateOutputs(bool on);
 
     // The module's expression: stored with the settings and applied at once, without
     // touching the audio output. Values outside 1..127 (controller: 0..127) are clamped.

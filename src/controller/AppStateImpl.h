@@ -2,11 +2,10 @@
 // AppState's private parts, shared by the files that implement its concerns.
 
 #include "audio/AudioEngine.h"
-#include "audio/KitLoader.h"
 #include "controller/AppState.h"
-#include "controller/HitRouter.h"
 #include "controller/KitHistory.h"
 #include "drivers/AudioDeviceOutput.h"
+#include "engine/KitPlayer.h"
 #include "midi/MIDIManager.h"
 #include "platform/BoundedQueue.h"
 #include "platform/MainQueue.h"
@@ -14,12 +13,14 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <optional>
 
 namespace tamborel::controller {
 
 // What the MIDI thread hands to the main thread.
 struct RealtimeEvent {
-    enum class Kind : std::uint8_t { hit, learn, capture, pedal };
+    enum class Kind : std::uint8_t { hit, learn, capture, pedal, unmapped };
     Kind kind = Kind::hit;
     PadRole role = PadRole::kick;
     std::int16_t note = 0;
@@ -30,6 +31,8 @@ struct RealtimeEvent {
 inline constexpr std::chrono::milliseconds drainInterval{5};
 inline constexpr std::chrono::duration<double> flashDuration{0.12};
 inline constexpr int manualVelocity = 110;
+// How long after a kit change the kit is remembered for the next start, at the latest.
+inline constexpr std::chrono::milliseconds rememberDelay{250};
 inline constexpr int noRoleValue = -1;
 // A calibration step ends once the pedal has sent nothing for this long.
 inline constexpr std::chrono::duration<double> pedalRestTime{0.8};
@@ -43,8 +46,9 @@ struct AppState::Impl {
 
     // Everything a real-time thread touches is declared before `output`, which is
     // therefore destroyed first: once it is gone no driver thread calls into the rest.
-    audio::AudioEngine engine;
-    HitRouter router{engine};
+    engine::KitPlayer player;
+    audio::AudioEngine& engine = player.engine();
+    engine::HitRouter& router = player.router();
     std::atomic<int> learningRole{noRoleValue};
     std::atomic<bool> capturing{false};
     std::atomic<bool> calibratingPedal{false};
@@ -58,23 +62,50 @@ struct AppState::Impl {
     // readings, which tells a rest timer whether the pedal moved since it was set.
     int calibratedClosed = 0;
     std::uint64_t pedalReadings = 0;
+    // Main thread: the module the sources name, and one the drummer picked instead.
+    const ModuleMap* recognisedModule = nullptr;
+    const ModuleMap* chosenModule = nullptr;
+    // The module whose notes fitting last gave the kit; null once a kit is opened or its notes
+    // are picked by hand.
+    const ModuleMap* fittedTo = nullptr;
+    bool lastRecentWasPedal = false;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;
-    // The kit's samples loading in the background; gone once published as done.
-    std::unique_ptr<audio::KitLoader> loader;
     // Main thread: the kit's edits for Undo, and what the edit being committed changed, for
     // joining one fader drag into one step.
     KitHistory history;
     std::string editKind;
+    // Whether the kit's samples are still loading, as last published.
+    bool loading = false;
+    // A kit from another program being read on a worker thread; gone once taken in.
+    struct Import {
+        std::string name; // the file's, for the status bar
+        std::shared_ptr<kitImport::ImportProgress> progress;
+        std::future<kitImport::Result> result;
+    };
+    std::optional<Import> importing;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
     void rebuildNoteMap();
     // Stores, publishes and applies settings that leave the audio output alone.
     void commitExpression(const AudioSettings& settings);
+    // Hands the router the settings, with the active module's pedal where the drummer has
+    // not calibrated one.
+    void applyExpression();
+    const ModuleMap* activeModule() const {
+        return chosenModule != nullptr ? chosenModule : recognisedModule;
+    }
+    void publishModule();
+    // Gives the active module's notes to a kit that still has a new kit's notes, or that this
+    // session fitted to a module and nobody changed since; false when it was left as it was.
+    bool fitKitToModule(DrumKit& kit);
+    void noteRecentMidi(std::string line, bool pedal);
+    void strikeGoesNowhere(int note, int velocity);
     void pedalReading(int value);
     void setCalibrationStep(PedalCalibrationStep step);
+    // Publishes a kit change and remembers the kit for the next start, soon.
     void commitKitChange(bool dirty);
     // A new document: its edits start afresh.
     void startHistory();
@@ -82,14 +113,16 @@ struct AppState::Impl {
     // Puts back a kit from the history: reloads the pads whose samples differ, reapplies
     // the mix, and saves it when samples changed, as assigning them does.
     void restoreKit(DrumKit kit);
+    void rememberKitSoon();
+    // Writes the kit to remember now, if a change is waiting.
+    void rememberKitNow();
+    bool rememberPending = false;
+    // Plays the published kit: its note map, its mix and its samples.
     void loadAllSamples();
-    void clearAllSamples();
-    // A pad the drummer changes while the kit loads keeps the drummer's change.
-    void keepFromLoading(PadRole role) {
-        if (loader)
-            loader->leaveAlone(role);
-    }
     void publishLoadingStatus();
+    // Takes a finished import in, or shows how far it has got ("Importing … 37 %").
+    void publishImportStatus();
+    void takeImport(kitImport::Result imported, bool cancelled);
     void updateLatency();
     void flash(PadRole role, std::string text);
     void publishRealtimeEvent(const RealtimeEvent& event);

@@ -30,9 +30,7 @@ void assignMapped(AppState::Impl& d, DrumKit& kit, const autoMapper::Mapping& ma
         loads.push_back({role, pad.playedSamples(), pad.takeOrder});
         filled.push_back(std::move(pad));
     }
-    audio::KitLoader loader(d.engine, loads);
-    loader.wait();
-    const auto loaded = loader.loaded();
+    const auto loaded = d.player.loadPads(loads);
     for (std::size_t i = 0; i < filled.size(); ++i) {
         DrumPad* pad = kit.findPad(filled[i].role);
         std::vector<PadSample> kept;
@@ -79,7 +77,7 @@ double attackDb(const audio::SampleBuffer& buffer) {
 } // namespace
 
 void AppState::assignSample(const fs::path& file, PadRole role) {
-    impl_->keepFromLoading(role);
+    impl_->player.keepPad(role);
     if (!impl_->engine.loadSample(file, role))
         return; // the engine logged it; a file that cannot play never reaches the kit
     if (DrumPad* pad = published_.kit.findPad(role)) {
@@ -104,6 +102,12 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
             audioFiles.push_back(file);
         else
             leftOut.push_back(file.filename().string());
+    // Cymbals of several sizes are several instruments: the pad takes the first.
+    if (sampleSets::sizesNotTakes(audioFiles)) {
+        for (std::size_t i = 1; i < audioFiles.size(); ++i)
+            leftOut.push_back(audioFiles[i].filename().string());
+        audioFiles.resize(1);
+    }
     // Several files dropped on one pad say how many it took, as the other drops do, and
     // name the ones left out.
     const auto report = [&](std::size_t taken) {
@@ -149,7 +153,7 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     for (const PadSample& sample : samples)
         layered.push_back({buffers[*sample.url.toPath()], sample.low, sample.high, sample.gain,
                            sample.url.toPath()});
-    impl_->keepFromLoading(role);
+    impl_->player.keepPad(role);
     if (!impl_->engine.setSamples(role, std::move(layered),
                                   pad ? pad->takeOrder : TakeOrder::cycle) ||
         pad == nullptr)
@@ -173,10 +177,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
     });
     if (pad == nullptr || !valid || samples.size() > selection::maxSamplesPerPad)
         return;
-    impl_->keepFromLoading(role);
-    audio::KitLoader loader(impl_->engine, {{role, samples, order}});
-    loader.wait();
-    const auto loaded = loader.loaded().front();
+    const auto loaded = impl_->player.loadPads({{role, samples, order}}).front();
     std::vector<PadSample> kept;
     for (std::size_t i = 0; i < samples.size(); ++i)
         if (loaded[i])
@@ -198,8 +199,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
 }
 
 void AppState::clearSample(PadRole role) {
-    impl_->keepFromLoading(role);
-    impl_->engine.clearSample(role);
+    impl_->player.clearPad(role);
     if (DrumPad* pad = published_.kit.findPad(role)) {
         pad->sampleURL.reset();
         pad->samples.clear();
@@ -241,8 +241,9 @@ void AppState::saveKit() {
 
 void AppState::newKit() {
     published_.kit = DrumKit("New Kit");
-    impl_->clearAllSamples();
-    impl_->engine.applyMix(published_.kit);
+    impl_->fittedTo = nullptr;
+    impl_->fitKitToModule(published_.kit);
+    impl_->loadAllSamples();
     impl_->commitKitChange(false);
     impl_->startHistory();
 }
@@ -252,25 +253,66 @@ void AppState::loadKit(const fs::path& file) {
     if (!kit)
         return;
     published_.kit = std::move(*kit);
-    impl_->clearAllSamples();
+    impl_->fittedTo = nullptr;
+    impl_->fitKitToModule(published_.kit);
     impl_->loadAllSamples();
-    impl_->engine.applyMix(published_.kit);
     impl_->commitKitChange(false);
     impl_->startHistory();
 }
 
 void AppState::importKit(const fs::path& file) {
-    kitImport::Result imported = kitImport::importFile(file);
-    published_.lastHit = imported ? imported.summary.text() : "Import failed: " + imported.error;
-    impl_->notify(Field::lastHit);
-    if (!imported)
+    Impl& d = *impl_;
+    if (d.importing)
+        return; // one at a time; the status bar offers to cancel the one under way
+    auto progress = std::make_shared<kitImport::ImportProgress>();
+    // Unpacking a large archive or reading a large SFZ takes long: off the main thread.
+    auto result = std::async(std::launch::async, [file, progress] {
+        return kitImport::importFile(file, progress.get());
+    });
+    d.importing = Impl::Import{file.filename().string(), progress, std::move(result)};
+    if (!d.options.loadInBackground)
+        d.importing->result.wait();
+    d.publishImportStatus();
+}
+
+void AppState::cancelImport() {
+    if (impl_->importing)
+        impl_->importing->progress->cancelled.store(true);
+}
+
+void AppState::Impl::publishImportStatus() {
+    if (!importing)
         return;
-    published_.kit = std::move(*imported.kit);
-    impl_->clearAllSamples();
-    impl_->loadAllSamples();
-    impl_->engine.applyMix(published_.kit);
-    impl_->commitKitChange(true);
-    impl_->startHistory();
+    if (importing->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        std::string text = "Importing " + kitImport::printable(importing->name) + " … " +
+                           std::to_string(importing->progress->percent.load()) + " %";
+        if (text != self.published_.loadingStatus) {
+            self.published_.loadingStatus = std::move(text);
+            notify(Field::loadingStatus);
+        }
+        return;
+    }
+    kitImport::Result imported = importing->result.get();
+    const bool cancelled = importing->progress->cancelled.load();
+    importing.reset();
+    if (!self.published_.loadingStatus.empty()) {
+        self.published_.loadingStatus.clear();
+        notify(Field::loadingStatus);
+    }
+    takeImport(std::move(imported), cancelled);
+}
+
+void AppState::Impl::takeImport(kitImport::Result imported, bool cancelled) {
+    self.published_.lastHit = cancelled  ? std::string("Import cancelled")
+                              : imported ? imported.summary.text()
+                                         : "Import failed: " + imported.error;
+    notify(Field::lastHit);
+    if (cancelled || !imported)
+        return;
+    self.published_.kit = std::move(*imported.kit);
+    loadAllSamples();
+    commitKitChange(true);
+    startHistory();
 }
 
 void AppState::refreshInstalledKits() {

@@ -2,7 +2,9 @@
 // The fields the pages show, written by AppState on the main thread only.
 
 #include "drivers/AudioDeviceManager.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
+#include "model/ModuleMaps.h"
 #include "model/import/KitImport.h"
 
 #include <array>
@@ -35,6 +37,9 @@ enum class Field : std::uint8_t {
     engineRunning,
     loadingStatus,
     installedKits,
+    drumModule,
+    recentMidi,
+    unmappedNote,
     // canUndo and canRedo
     history,
 };
@@ -62,6 +67,9 @@ struct Published {
     // cannot tell), and whether that size is the whole desktop's (JACK on PipeWire).
     std::uint32_t bufferFramesInForce = 0;
     bool bufferSharedWithDesktop = false;
+    // Published with latencyMs: whether the output plays through JACK, whose ports can give
+    // each drum its own output (settings.separateOutputs).
+    bool groupOutputsAvailable = false;
     bool dirty = false;
     std::optional<PadRole> learningRole;
     bool capturingForAssign = false;
@@ -84,6 +92,19 @@ struct Published {
     std::string loadingStatus;
     // Hydrogen drum kits installed on this machine, which importing opens as our own kits.
     std::vector<kitImport::InstalledKit> installedKits;
+    // The module the MIDI sources name ("Roland TD-17", "Unknown module: General MIDI map"),
+    // empty without a source; and the module whose notes and pedal apply: the one chosen by
+    // hand, else the recognised one (null for none).
+    std::string drumModuleText;
+    const ModuleMap* drumModule = nullptr;
+    // What the module sent lately, newest first: the module's name, then one line per strike
+    // ("Note 38  vel 100  Snare", "Note 23  vel 90  no pad") or pedal reading ("Pedal 90").
+    std::string recentMidiSource;
+    std::vector<std::string> recentMidi;
+    // The last strike that no pad plays, until it is given to one or a pad plays again.
+    std::optional<int> unmappedNote;
+    // The note the capture sheet is giving to the next pad struck, while it does.
+    std::optional<int> noteBeingAssigned;
     // Whether Undo and Redo have a kit edit to take back or do again.
     bool canUndo = false;
     bool canRedo = false;

@@ -29,19 +29,17 @@ void AppState::Impl::restoreKit(DrumKit kit) {
             (from ? from->takeOrder : TakeOrder::cycle) == order)
             continue;
         samplesChanged = true;
-        keepFromLoading(role);
+        player.keepPad(role);
         if (samples.empty())
-            engine.clearSample(role);
+            player.clearPad(role);
         else
             loads.push_back({role, std::move(samples), order});
     }
-    if (!loads.empty()) {
-        audio::KitLoader restoring(engine, std::move(loads));
-        restoring.wait();
-    }
+    if (!loads.empty())
+        player.loadPads(std::move(loads));
     now = std::move(kit);
-    engine.applyMix(now);
-    engine.setMasterVolume(now.masterVolume);
+    player.applyMix(now);
+    player.setMasterVolume(now.masterVolume);
     commitKitChange(true);
     if (samplesChanged)
         self.saveKit();

@@ -8,12 +8,12 @@
 // - render, noteOn, controlChange and polyPressure are real-time safe (no allocation, lock,
 //   log or wait). With frame offsets, the MIDI calls belong on the thread that renders, before
 //   the block they land in; with EventTime, on any thread.
-// - prepare, setKit, setExpression, applyMix, setMasterVolume, waitUntilLoaded and maintain
-//   from non-real-time threads, one at a time (the host's main or worker thread).
-// - loadProgress may be polled from any thread.
+// - everything else from non-real-time threads, one at a time (the host's main thread, or
+//   its worker thread for the loading calls).
 
 #include "audio/AudioEngine.h"
 #include "audio/AudioRenderer.h"
+#include "audio/KitLoader.h"
 #include "engine/HitRouter.h"
 #include "model/DrumKit.h"
 #include "model/Expression.h"
@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tamborel::engine {
 
@@ -51,10 +52,19 @@ public:
     // (one per core). Each pad keeps its old sound until its new samples are in; pads the kit
     // leaves empty fall silent. A kit set while another still loads stops that load.
     void setKit(const DrumKit& kit, Loading loading = Loading::background);
+    // Of the kit last set; finished (0 of 0) before any.
     LoadProgress loadProgress() const noexcept;
-    // Blocks until the kit last set is loaded; per pad of that kit, in its order, whether
-    // each of the pad's played samples loaded.
+    // Blocks until the kit last set is loaded; per pad of that kit with samples, in its
+    // order, whether each of the pad's played samples loaded.
     std::vector<std::vector<bool>> waitUntilLoaded();
+    // A pad the drummer changes while the kit loads keeps the drummer's change: once this
+    // returns, the kit's load hands nothing more to the role.
+    void keepPad(PadRole role);
+    // Loads these pads' samples now, on every core, and plays them; per pad, whether each
+    // sample loaded. A pad none of whose samples loaded keeps its previous sound.
+    std::vector<std::vector<bool>> loadPads(std::vector<audio::PadLoad> pads);
+    // Later strikes of the role are silent; voices still sounding finish.
+    void clearPad(PadRole role);
 
     // The velocity curve, lowest and fixed velocity, pedal controller and calibration.
     void setExpression(const Expression& expression);
@@ -62,10 +72,15 @@ public:
     void applyMix(const DrumKit& kit);
     void setMasterVolume(float volume);
 
-    // MIDI-level input. `frame` is the event's frame in the next rendered block.
+    // MIDI-level input. `frame` is the event's frame in the next rendered block; an
+    // EventTime may also say "as soon as possible" or carry an arrival time. noteOn returns
+    // the role that sounded, none for a note no pad plays.
     std::optional<PadRole> noteOn(int note, int velocity, std::uint32_t frame) noexcept;
+    std::optional<PadRole> noteOn(int note, int velocity, audio::EventTime time) noexcept;
     void controlChange(int controller, int value, std::uint32_t frame) noexcept;
+    void controlChange(int controller, int value, audio::EventTime time) noexcept;
     void polyPressure(int note, int pressure, std::uint32_t frame) noexcept;
+    void polyPressure(int note, int pressure, audio::EventTime time) noexcept;
 
     // Fills every channel of the block (see AudioBlock): the stereo master first.
     void render(const audio::AudioBlock& block) noexcept;

@@ -7,7 +7,7 @@
 
 #include "midi/JackBridges.h"
 #include "midi/MidiDecoder.h"
-#include "timing/JackClientHook.h"
+#include "drivers/JackClientHook.h"
 
 #include <jack/jack.h>
 

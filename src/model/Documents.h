@@ -2,6 +2,7 @@
 // The JSON documents of kits and settings: one writer, one reader, shared by every file.
 // The reader rejects a document whole; it never patches or defaults a member.
 
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 
 #include <cstddef>

@@ -1,7 +1,6 @@
 #pragma once
-// The kit and settings records: plain values, copied on assignment.
+// The kit records: plain values, copied on assignment.
 
-#include "model/Expression.h"
 #include "model/FileUrl.h"
 #include "model/PadRole.h"
 #include "model/Uuid.h"
@@ -15,11 +14,18 @@ namespace tamborel {
 
 // One recording of a pad, played for strikes whose velocity lies in low..high (1..127). Its
 // gain multiplies the velocity's, for layers recorded at matched levels.
+//
+// Recordings of one strike that sound together (close, overhead and room microphones; a
+// click and a body) share a `together` number above 0: a strike that picks one plays all of
+// them, each at its own gain and pan. The first of them stands for the group in the velocity
+// ranges and the takes. 0 is a recording that sounds alone.
 struct PadSample {
     FileUrl url;
     int low = 1;
     int high = 127;
     float gain = 1.0f;
+    float pan = 0.0f; // -1..1, this recording's own place, on top of the pad's
+    int together = 0; // 0..maxSamplesPerPad
 
     friend bool operator==(const PadSample&, const PadSample&) = default;
 };
@@ -70,18 +76,6 @@ struct DrumKit {
     const DrumPad* findPad(PadRole role) const;
 
     friend bool operator==(const DrumKit&, const DrumKit&) = default;
-};
-
-struct AudioSettings {
-    std::optional<std::string> outputDeviceUID; // none: the system's default output device
-    std::uint32_t bufferFrames = 256;
-    double sampleRate = 48000.0;
-    VelocityShaping velocity;
-    int pedalController = defaultPedalController;
-    std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
-
-    static AudioSettings defaults() { return {}; }
-    friend bool operator==(const AudioSettings&, const AudioSettings&) = default;
 };
 
 } // namespace tamborel

@@ -98,4 +98,12 @@ std::optional<PadRole> padRoleFromRawValue(std::string_view text) {
     return std::nullopt;
 }
 
+std::optional<PadRole> defaultRoleForNote(int note) {
+    for (PadRole role : allPadRoles)
+        for (std::int64_t n : defaultNotes(role))
+            if (n == note)
+                return role;
+    return std::nullopt;
+}
+
 } // namespace tamborel

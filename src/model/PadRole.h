@@ -44,6 +44,8 @@ std::string_view rawValue(PadRole role);
 std::string_view displayName(PadRole role);
 bool isHiHat(PadRole role);
 std::span<const std::int64_t> defaultNotes(PadRole role);
+// The first role, in table order, whose default notes hold the note.
+std::optional<PadRole> defaultRoleForNote(int note);
 std::span<const std::string_view> matchKeywords(PadRole role);
 
 // Exact, case-sensitive match against the fourteen raw values.

@@ -3,6 +3,7 @@
 // file I/O on the caller's thread (the main thread); failures are swallowed as described.
 
 #include "model/Documents.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 
 #include <filesystem>

@@ -6,17 +6,8 @@
 namespace tamborel::audio {
 
 namespace {
-thread_local std::int64_t blockStart = 0;
 constexpr double nanosPerSecond = 1e9;
 } // namespace
-
-void setRenderBlockStart(std::int64_t monotonicNanos) noexcept {
-    blockStart = monotonicNanos;
-}
-
-std::int64_t renderBlockStart() noexcept {
-    return blockStart;
-}
 
 EventPlacement placeTimestamped(std::int64_t arrivalNanos, std::int64_t blockStartNanos,
                                 double rate, std::uint32_t periodFrames,

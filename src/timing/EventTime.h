@@ -1,7 +1,7 @@
 #pragma once
 // When a strike or choke should sound. A MIDI source stamps each event it decodes with one,
 // and it travels with the event through the hit router into the engine's queue. Plain
-// values and pure functions, real-time safe; only the render block start is per thread.
+// values and pure functions, real-time safe.
 
 #include <cstdint>
 #include <optional>
@@ -17,13 +17,6 @@ struct EventTime {
     Kind kind = Kind::nextBlock;
     std::uint64_t value = 0;
 };
-
-// When the block about to be rendered on this thread starts, in CLOCK_MONOTONIC
-// nanoseconds, as the driver knows it from its stream's own clock; 0 when the driver does
-// not say, and the engine then reads the clock as it renders. A driver that sets it sets it
-// before every render on its audio thread.
-void setRenderBlockStart(std::int64_t monotonicNanos) noexcept;
-std::int64_t renderBlockStart() noexcept;
 
 // Where a time-stamped event lands. It sounds one period after it arrived, at the frame of
 // the block that plays at that moment (rounded to the nearest frame): constant latency

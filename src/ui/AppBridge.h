@@ -27,6 +27,7 @@ public:
     void newKit() override;
     void loadKit(const QUrl& file) override;
     void importKit(const QUrl& file) override;
+    void cancelImport() override;
     void exportKit(const QUrl& file) override;
     void renameKit(const QString& name) override;
     void refreshDevices() override;
@@ -45,6 +46,8 @@ public:
     void redo() override;
     void answerUnsaved(const QString& answer) override;
     void confirmQuit() override;
+    void chooseDrumModule(int index) override;
+    void armAssignUnmappedNote() override;
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;

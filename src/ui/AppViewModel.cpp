@@ -1,5 +1,7 @@
 #include "ui/AppViewModel.h"
 
+#include "model/ModuleMaps.h"
+
 namespace tamborel::ui {
 
 AppViewModel::AppViewModel(QObject* parent) : ViewModelBase(parent) {
@@ -133,7 +135,27 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(pedalReading_, value);
     if (name == u"pedalRange")
         return storeValue(pedalRange_, value);
+    if (name == u"drumModuleText")
+        return storeValue(drumModuleText_, value);
+    if (name == u"drumModuleIndex")
+        return storeValue(drumModuleIndex_, value);
+    if (name == u"recentMidiSource")
+        return storeValue(recentMidiSource_, value);
+    if (name == u"recentMidi")
+        return storeValue(recentMidi_, value);
+    if (name == u"unmappedNote")
+        return storeValue(unmappedNote_, value);
+    if (name == u"noteBeingAssigned")
+        return storeValue(noteBeingAssigned_, value);
     return false;
+}
+
+QStringList AppViewModel::drumModules() const {
+    QStringList names;
+    for (const ModuleMap& module : tamborel::moduleMaps::all())
+        names.append(
+            QString::fromUtf8(module.name.data(), static_cast<qsizetype>(module.name.size())));
+    return names;
 }
 
 std::optional<PadRole> AppViewModel::roleOf(const QString& text) {

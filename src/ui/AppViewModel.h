@@ -82,6 +82,21 @@ class AppViewModel : public ViewModelBase {
     // Load, Import, quitting) waits for answerUnsaved; empty otherwise.
     Q_PROPERTY(QString unsavedQuestion READ unsavedQuestion NOTIFY unsavedQuestionChanged)
 
+    // The drum module the MIDI sources name ("Roland TD-17", "Unknown module: General MIDI
+    // map"; empty without a source), the modules the picker offers, and which of them applies
+    // (-1 for none).
+    Q_PROPERTY(QString drumModuleText READ drumModuleText NOTIFY drumModuleChanged)
+    Q_PROPERTY(QStringList drumModules READ drumModules CONSTANT)
+    Q_PROPERTY(int drumModuleIndex READ drumModuleIndex NOTIFY drumModuleChanged)
+    // The module's latest events, newest first ("Note 38  vel 100  Snare", "Pedal 90"), and
+    // the name they came from.
+    Q_PROPERTY(QString recentMidiSource READ recentMidiSource NOTIFY recentMidiChanged)
+    Q_PROPERTY(QStringList recentMidi READ recentMidi NOTIFY recentMidiChanged)
+    // The last strike no pad plays (-1 for none), and the note the capture sheet is giving
+    // to the next pad struck (-1 while it gives none).
+    Q_PROPERTY(int unmappedNote READ unmappedNote NOTIFY unmappedNoteChanged)
+    Q_PROPERTY(int noteBeingAssigned READ noteBeingAssigned NOTIFY unmappedNoteChanged)
+
 public:
     explicit AppViewModel(QObject* parent = nullptr);
     ~AppViewModel() override;
@@ -120,6 +135,14 @@ public:
     bool canUndo() const { return canUndo_; }
     bool canRedo() const { return canRedo_; }
     QString unsavedQuestion() const { return unsavedQuestion_; }
+    QString drumModuleText() const { return drumModuleText_; }
+    QStringList drumModules() const;
+    // -1 for none.
+    int drumModuleIndex() const { return drumModuleIndex_; }
+    QString recentMidiSource() const { return recentMidiSource_; }
+    QStringList recentMidi() const { return recentMidi_; }
+    int unmappedNote() const { return unmappedNote_; }
+    int noteBeingAssigned() const { return noteBeingAssigned_; }
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
@@ -142,6 +165,7 @@ public:
     Q_INVOKABLE virtual void newKit() = 0;
     Q_INVOKABLE virtual void loadKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void importKit(const QUrl& file) = 0;
+    Q_INVOKABLE virtual void cancelImport() = 0;
     Q_INVOKABLE virtual void exportKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void renameKit(const QString& name) = 0;
     Q_INVOKABLE virtual void refreshDevices() = 0;
@@ -166,6 +190,9 @@ public:
     Q_INVOKABLE virtual void answerUnsaved(const QString& answer) = 0;
     // Asks about an unsaved kit first, then emits quitConfirmed.
     Q_INVOKABLE virtual void confirmQuit() = 0;
+    // An index into drumModules; others are ignored.
+    Q_INVOKABLE virtual void chooseDrumModule(int index) = 0;
+    Q_INVOKABLE virtual void armAssignUnmappedNote() = 0;
 
     virtual void setMasterVolume(double volume) = 0;
     virtual void setHoveredRole(const QString& role) = 0;
@@ -209,6 +236,9 @@ signals:
     void historyChanged();
     void unsavedQuestionChanged();
     void quitConfirmed();
+    void drumModuleChanged();
+    void recentMidiChanged();
+    void unmappedNoteChanged();
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
@@ -251,6 +281,12 @@ private:
     QString pedalCalibrationStep_;
     int pedalReading_ = 0;
     QString pedalRange_;
+    QString drumModuleText_;
+    int drumModuleIndex_ = -1;
+    QString recentMidiSource_;
+    QStringList recentMidi_;
+    int unmappedNote_ = -1;
+    int noteBeingAssigned_ = -1;
 };
 
 } // namespace tamborel::ui

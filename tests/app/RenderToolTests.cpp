@@ -1,12 +1,13 @@
 #include "AppFolder.h"
 #include "AudioTestSupport.h"
 
-#include "app/MidiFile.h"
+#include "midi/MidiFile.h"
 #include "app/RenderTool.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.hh>
 
+#include <algorithm>
 #include <csignal>
 #include <sstream>
 #include <sys/wait.h>
@@ -65,8 +66,8 @@ protected:
         return false;
     }
 
-    std::vector<float> leftOfOutput() {
-        SndfileHandle file((dir / "out.wav").string());
+    std::vector<float> leftOfOutput(const fs::path& name = "out.wav") {
+        SndfileHandle file((dir / name).string());
         EXPECT_EQ(file.samplerate(), 48000);
         EXPECT_EQ(file.channels(), 2);
         std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2), left;
@@ -108,6 +109,25 @@ TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
     EXPECT_EQ(left.size(), 96000u + 100u);
 }
 
+TEST_F(RenderTool, StemsHoldEachDrumAloneAndAddUpToTheMainFile) {
+    const std::string drums = Smf::vlq(0) + "\x99\x24\x7F"s + // kick
+                              Smf::vlq(96) + "\x31\x7F"s;      // crash, half a second later
+    ASSERT_EQ(render(Smf::file(0, {drums}, 96), nullptr, {"--stems", (dir / "stems").string()}),
+              0);
+    const auto master = leftOfOutput();
+    const auto kick = leftOfOutput("stems/kick.wav");
+    const auto crash = leftOfOutput("stems/crash1.wav");
+    const auto tom = leftOfOutput("stems/tom2.wav");
+    EXPECT_EQ(onsets(kick), (std::vector<std::size_t>{0}));
+    EXPECT_EQ(onsets(crash), (std::vector<std::size_t>{24000}));
+    ASSERT_EQ(tom.size(), master.size()); // silent, but there, and as long as the rest
+    ASSERT_EQ(kick.size(), master.size());
+    for (std::size_t i = 0; i < master.size(); ++i)
+        ASSERT_FLOAT_EQ(master[i], kick[i] + crash[i] + tom[i]) << i;
+    EXPECT_EQ(std::count(tom.begin(), tom.end(), 0.0f), static_cast<long>(tom.size()));
+    EXPECT_FALSE(unfinishedOutput());
+}
+
 TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
     // The shaped velocity also picks the layer: the kick's soft one is at half the level.
     const auto level = [](const VelocityShaping& shaping) {
@@ -144,6 +164,12 @@ TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(fs::exists(dir / "out.wav"));
     }
+    // A kit whose samples are all gone would render silence, not a result.
+    for (const char* sample : {"kick.wav", "kick soft.wav", "crash.wav"})
+        fs::remove(dir / sample);
+    EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
+    EXPECT_NE(errors.find("no playable pad"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
     fs::remove(dir / "kit.json");
     EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
     EXPECT_NE(errors.find("kit.json"), std::string::npos);
@@ -190,4 +216,31 @@ TEST(MidiFileReader, SkipsSystemExclusive) {
     ASSERT_EQ(whole.events->size(), 2u);
     EXPECT_DOUBLE_EQ((*whole.events)[0].seconds, 5 * 0.4 / 96);
     EXPECT_EQ((*whole.events)[1].kind, app::MidiFileEvent::Kind::controlChange);
+}
+
+TEST_F(RenderTool, RecordingsOfOneStrikeSoundTogetherEachAtItsOwnPanWhileTakesAlternate) {
+    const auto write = [&](const char* name, float level) {
+        audio::testing::writeWithSndfile(dir / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(100, level));
+        return FileUrl::fromPath(dir / name);
+    };
+    // Take 1: a close microphone hard left and a room one hard right; take 2: one, centred.
+    DrumKit kit("Mics");
+    DrumPad& kick = *kit.findPad(PadRole::kick);
+    kick.sampleURL = write("close.wav", 0.5f);
+    kick.samples = {{*kick.sampleURL, 1, 127, 1.0f, -1.0f, 1},
+                    {write("room.wav", 0.25f), 1, 127, 1.0f, 1.0f, 1},
+                    {write("other.wav", 0.125f), 1, 127}};
+    storage::writeKit(kit, dir / "kit.json");
+    ASSERT_EQ(render(Smf::file(0,
+                               {Smf::vlq(0) + "\x99\x24\x7F"s + Smf::vlq(480) + "\x24\x7F"s +
+                                Smf::vlq(480) + "\x24\x7F"s},
+                               480)),
+              0);
+    SndfileHandle file((dir / "out.wav").string());
+    std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2);
+    file.readf(frames.data(), file.frames());
+    for (std::size_t at : {10, 48010}) // both microphones at once, on their own sides
+        EXPECT_EQ(std::pair(frames[at * 2], frames[at * 2 + 1]), std::pair(0.5f, 0.25f));
+    EXPECT_EQ(std::pair(frames[48020], frames[48021]), std::pair(0.125f, 0.125f)); // take 2
 }

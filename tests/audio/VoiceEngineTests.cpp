@@ -10,6 +10,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <set>
 
 namespace tamborel::audio {
 namespace {
@@ -214,8 +215,8 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     engine.trigger(PadRole::snare, 127, {EventTime::Kind::monotonicNanos, at(10)});
     testing::Stereo out{std::vector<float>(1024), std::vector<float>(1024)};
     auto renderBlock = [&](std::uint32_t block, double startFrame) {
-        setRenderBlockStart(static_cast<std::int64_t>(at(startFrame)));
-        engine.render(out.left.data() + 256 * block, out.right.data() + 256 * block, 256);
+        renderStereo(engine, out.left.data() + 256 * block, out.right.data() + 256 * block, 256,
+                     static_cast<std::int64_t>(at(startFrame)));
     };
     renderBlock(0, 0.0);
     renderBlock(1, 256.0);
@@ -228,7 +229,6 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     engine.trigger(PadRole::tom1, 127, {EventTime::Kind::monotonicNanos, at(512 + 10)});
     renderBlock(2, 512.0);
     renderBlock(3, 512.0);
-    setRenderBlockStart(0);
     EXPECT_EQ(out.left[767], out.left[700]);
     EXPECT_EQ(out.left[768], out.left[700] + unit);
 }
@@ -303,4 +303,21 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
 }
 
 } // namespace
+TEST(VoiceEngineTakes, TheFirstRandomTakeDiffersFromOneStartToTheNext) {
+    // Eight random takes, each at its own level, in a new engine each time: the first strike
+    // of a pad must not always play the same take.
+    std::set<float> firstHeard;
+    for (int start = 0; start < 12; ++start) {
+        AudioEngine engine;
+        startOffline(engine);
+        std::vector<LayeredBuffer> takes;
+        for (int t = 1; t <= 8; ++t)
+            takes.emplace_back().buffer = constantBuffer(unit * static_cast<float>(t), 48000);
+        ASSERT_TRUE(engine.setSamples(PadRole::kick, std::move(takes), TakeOrder::random));
+        engine.trigger(PadRole::kick, 127);
+        firstHeard.insert(renderFrames(engine, 512).left[300]);
+    }
+    EXPECT_GT(firstHeard.size(), 1u);
+}
+
 } // namespace tamborel::audio

@@ -6,7 +6,7 @@
 #include "LevelRenderer.h"
 #include "drivers/AudioDeviceOutput.h"
 #include "drivers/JackDriver.h"
-#include "timing/JackClientHook.h"
+#include "drivers/JackClientHook.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

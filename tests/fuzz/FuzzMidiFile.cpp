@@ -2,7 +2,7 @@
 // a performance in time order with every value in its MIDI range.
 #include "FuzzCheck.h"
 
-#include "app/MidiFile.h"
+#include "midi/MidiFile.h"
 
 #include <cmath>
 #include <string_view>

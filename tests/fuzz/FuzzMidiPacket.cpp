@@ -4,7 +4,7 @@
 #include "FuzzCheck.h"
 
 #include "audio/AudioEngine.h"
-#include "controller/HitRouter.h"
+#include "engine/HitRouter.h"
 #include "midi/MidiDecoder.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ constexpr std::uint32_t blockFrames = 64;
 
 class RouterSink final : public midi::MidiEventSink {
 public:
-    explicit RouterSink(controller::HitRouter& router) : router_(router) {}
+    explicit RouterSink(engine::HitRouter& router) : router_(router) {}
 
     void noteOn(int note, int velocity, int channel, audio::EventTime) noexcept override {
         FUZZ_CHECK(byte(note) && byte(velocity) && velocity >= 1 && channelOk(channel));
@@ -42,12 +42,12 @@ private:
     // Data bytes pass on unchecked (0..255); channels come from the status byte.
     static bool byte(int value) { return value >= 0 && value <= 255; }
     static bool channelOk(int channel) { return channel >= 0 && channel <= 15; }
-    controller::HitRouter& router_;
+    engine::HitRouter& router_;
 };
 
 struct Rig {
     audio::AudioEngine engine;
-    controller::HitRouter router{engine};
+    engine::HitRouter router{engine};
     RouterSink sink{router};
     std::vector<float> left = std::vector<float>(blockFrames);
     std::vector<float> right = std::vector<float>(blockFrames);
@@ -71,7 +71,7 @@ struct Rig {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Rig rig;
     midi::decodePacket(std::span<const std::uint8_t>(data, size), rig.sink);
-    rig.engine.render(rig.left.data(), rig.right.data(), blockFrames);
+    audio::renderStereo(rig.engine, rig.left.data(), rig.right.data(), blockFrames);
     for (std::uint32_t i = 0; i < blockFrames; ++i)
         FUZZ_CHECK(std::isfinite(rig.left[i]) && std::isfinite(rig.right[i]));
     return 0;

@@ -5,7 +5,7 @@
 #include "JackClients.h"
 #include "drivers/JackDriver.h"
 #include "midi/MIDIManager.h"
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -29,10 +29,10 @@ using testing::JackServer;
 // hook and the renderer run, for heap calls from the first cycle on.
 struct HeapWatchingRenderer final : audio::AudioRenderer {
     void prepareToRender(double, std::uint32_t) override {}
-    void render(float* left, float* right, std::uint32_t frames) noexcept override {
+    void render(const audio::AudioBlock& block) noexcept override {
         tamborel::test::watchThisThread(true);
-        std::fill_n(left, frames, 0.0f);
-        std::fill_n(right, frames, 0.0f);
+        for (std::uint32_t c = 0; c < block.channelCount; ++c)
+            std::fill_n(block.channels[c], block.frames, 0.0f);
     }
     void renderingStarted() noexcept override {}
     void renderingStopped() noexcept override {}

@@ -161,7 +161,7 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
         std::vector<float> left(256), right(256);
         const test::HeapWatch watch;
         while (!stopRendering.load())
-            state.audio().render(left.data(), right.data(), 256);
+            audio::renderStereo(state.audio(), left.data(), right.data(), 256);
     });
     std::thread midiThread([&] {
         DrumModuleNoise module(20240611);

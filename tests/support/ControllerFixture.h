@@ -7,7 +7,7 @@
 
 #include "audio/AudioEngine.h"
 #include "controller/AppState.h"
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -25,10 +25,11 @@ public:
         preparedFrames = maxFrames;
         ++prepares;
     }
-    void render(float* left, float* right, std::uint32_t frames) noexcept override {
+    void render(const audio::AudioBlock& block) noexcept override {
+        const std::uint32_t frames = block.frames;
         const float value = level.load(std::memory_order_relaxed);
-        std::fill(left, left + frames, value);
-        std::fill(right, right + frames, -value);
+        std::fill(block.channels[0], block.channels[0] + frames, value);
+        std::fill(block.channels[1], block.channels[1] + frames, -value);
         if (frames > largestBlock.load(std::memory_order_relaxed))
             largestBlock.store(frames, std::memory_order_relaxed);
     }

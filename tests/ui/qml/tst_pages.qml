@@ -67,7 +67,8 @@ TestCase {
             { tag: "row file", page: mappingComponent, pads: { hhClosed: hat }, path: ["row-hhClosed", "fileName"], text: "hat.wav" },
             { tag: "no strike yet", page: settingsComponent, path: "lastStrike", text: "Last strike: none yet" },
             { tag: "last strike", page: settingsComponent, state: { lastIncomingVelocity: 96, lastResultingVelocity: 90 }, path: "lastStrike", text: "Last strike: 96 \u2192 90" },
-            { tag: "TD-17 on the page", page: settingsComponent, state: { td17Detected: true }, path: "td17Value", text: "Detected" },
+            { tag: "module on the page", page: settingsComponent, state: { drumModuleText: "Alesis Nitro" }, path: "drumModuleValue", text: "Alesis Nitro" },
+            { tag: "no module on the page", page: settingsComponent, path: "drumModuleValue", text: "Not connected" },
             { tag: "engine on the page", page: settingsComponent, path: "engineValue", text: "Stopped" },
             { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input", light: "hot" },
             { tag: "first source", page: barComponent, state: { midiSources: ["A", "B"] }, path: "midiPill", text: "A", light: "warn" },
@@ -103,6 +104,7 @@ TestCase {
             { tag: "audition without a sample", page: mappingComponent, path: ["row-hhHalf", "auditionButton"] },
             { tag: "rescan MIDI", page: settingsComponent, path: "rescanMidi", call: ["refreshMIDISources"] },
             { tag: "refresh devices", page: settingsComponent, path: "refreshDevices", call: ["refreshDevices"] },
+            { tag: "cancel import", page: barComponent, state: { loadingStatus: "Importing Big.sfz \u2026 37 %" }, path: "cancelImport", call: ["cancelImport"] },
         ];
     }
 

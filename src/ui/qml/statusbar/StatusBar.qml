@@ -44,6 +44,13 @@ Item {
             text: visible ? "Strike a pad to teach " + bar.appState.pad(bar.appState.learningRole).name
                             + " its note · Esc cancels" : ""
         }
+        ThemedButton {
+            objectName: "cancelImport"
+            visible: bar.appState.loadingStatus.startsWith("Importing")
+            text: "Cancel"
+            font.pixelSize: Theme.fontSmall
+            onClicked: bar.appState.cancelImport()
+        }
         Text {
             objectName: "lastHit"
             Layout.fillWidth: true
@@ -59,6 +66,13 @@ Item {
             ToolTip.visible: lastHitHover.hovered && truncated
             ToolTip.delay: 400
             ToolTip.text: text
+        }
+        // A strike that plays no pad: one click, then one strike, gives its note to a pad.
+        ThemedButton {
+            objectName: "assignUnmappedNote"
+            visible: bar.appState.unmappedNote >= 0
+            text: "Give to a pad\u2026"
+            onClicked: bar.appState.armAssignUnmappedNote()
         }
         StatusPill {
             objectName: "latencyPill"

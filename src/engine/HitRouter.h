@@ -7,6 +7,7 @@
 
 #include "audio/AudioEngine.h"
 #include "model/DrumKit.h"
+#include "model/Expression.h"
 #include "platform/RcuCell.h"
 
 #include <array>
@@ -14,7 +15,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace tamborel::controller {
+namespace tamborel::engine {
 
 // Which role each MIDI note plays; immutable once published.
 struct NoteMap {
@@ -33,7 +34,7 @@ struct HitShaping {
     std::array<std::uint8_t, 128> pedal;    // pedal value -> standard position
     int pedalController = defaultPedalController;
 
-    static HitShaping fromSettings(const AudioSettings& settings);
+    static HitShaping fromExpression(const Expression& expression);
 };
 
 // Thresholds on the pedal's standard position (0 open, 127 closed).
@@ -48,7 +49,7 @@ public:
     // Publishes the kit's note map.
     void setKit(const DrumKit& kit);
     // Publishes the velocity curve, the pedal's controller and its calibration.
-    void setExpression(const AudioSettings& settings);
+    void setExpression(const Expression& expression);
 
     // Plays a strike at its shaped velocity; returns the role that sounded, or none for an
     // unmapped note.
@@ -65,8 +66,6 @@ public:
     void strikeManual(PadRole role, int velocity) noexcept;
 
     std::optional<PadRole> mappedRole(int note) const noexcept;
-    // The first role, in table order, whose default notes hold the note.
-    static std::optional<PadRole> defaultRoleFor(int note) noexcept;
 
 private:
     void chokeIfClosing(PadRole role, audio::EventTime time) noexcept;
@@ -74,8 +73,8 @@ private:
     audio::AudioEngine& engine_;
     platform::RcuCell<NoteMap> noteMap_{std::make_unique<const NoteMap>()};
     platform::RcuCell<HitShaping> shaping_{
-        std::make_unique<const HitShaping>(HitShaping::fromSettings({}))};
+        std::make_unique<const HitShaping>(HitShaping::fromExpression({}))};
     std::atomic<int> pedalPosition_{0}; // standard position, 0 open .. 127 closed
 };
 
-} // namespace tamborel::controller
+} // namespace tamborel::engine

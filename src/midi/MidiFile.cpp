@@ -1,4 +1,4 @@
-#include "app/MidiFile.h"
+#include "midi/MidiFile.h"
 
 #include <algorithm>
 #include <map>

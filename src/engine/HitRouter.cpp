@@ -1,8 +1,8 @@
-#include "controller/HitRouter.h"
+#include "engine/HitRouter.h"
 
 #include <algorithm>
 
-namespace tamborel::controller {
+namespace tamborel::engine {
 
 namespace {
 constexpr PadRole chokedByClosing[] = {PadRole::hhOpen, PadRole::hhHalf};
@@ -36,20 +36,20 @@ std::optional<PadRole> NoteMap::find(int note) const noexcept {
     return allPadRoles[static_cast<std::size_t>(role)];
 }
 
-HitShaping HitShaping::fromSettings(const AudioSettings& settings) {
+HitShaping HitShaping::fromExpression(const Expression& expression) {
     HitShaping shaping;
-    shaping.velocity = settings.velocity.table();
+    shaping.velocity = expression.velocity.table();
     for (std::size_t v = 0; v < shaping.pedal.size(); ++v) {
         const int value = static_cast<int>(v);
         shaping.pedal[v] = static_cast<std::uint8_t>(
-            settings.pedalRange ? settings.pedalRange->standardize(value) : value);
+            expression.pedalRange ? expression.pedalRange->standardize(value) : value);
     }
-    shaping.pedalController = settings.pedalController;
+    shaping.pedalController = expression.pedalController;
     return shaping;
 }
 
-void HitRouter::setExpression(const AudioSettings& settings) {
-    shaping_.publish(std::make_unique<const HitShaping>(HitShaping::fromSettings(settings)));
+void HitRouter::setExpression(const Expression& expression) {
+    shaping_.publish(std::make_unique<const HitShaping>(HitShaping::fromExpression(expression)));
 }
 
 int HitRouter::shapedVelocity(int velocity) const noexcept {
@@ -66,15 +66,6 @@ void HitRouter::setKit(const DrumKit& kit) {
 
 std::optional<PadRole> HitRouter::mappedRole(int note) const noexcept {
     return noteMap_.read()->find(note);
-}
-
-std::optional<PadRole> HitRouter::defaultRoleFor(int note) noexcept {
-    for (PadRole role : allPadRoles) {
-        const auto notes = defaultNotes(role);
-        if (std::find(notes.begin(), notes.end(), note) != notes.end())
-            return role;
-    }
-    return std::nullopt;
 }
 
 std::optional<PadRole> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
@@ -128,4 +119,4 @@ void HitRouter::chokeIfClosing(PadRole role, audio::EventTime time) noexcept {
         engine_.choke(chokedByClosing, time);
 }
 
-} // namespace tamborel::controller
+} // namespace tamborel::engine

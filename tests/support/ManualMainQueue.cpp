@@ -1,4 +1,4 @@
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 #include <algorithm>
 

@@ -50,7 +50,7 @@ Stereo renderFrames(AudioEngine& engine, std::uint32_t frames, std::uint32_t blo
     Stereo out{std::vector<float>(frames), std::vector<float>(frames)};
     for (std::uint32_t at = 0; at < frames; at += block) {
         const std::uint32_t count = std::min(block, frames - at);
-        engine.render(out.left.data() + at, out.right.data() + at, count);
+        renderStereo(engine, out.left.data() + at, out.right.data() + at, count);
     }
     return out;
 }

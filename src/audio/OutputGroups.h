@@ -1,0 +1,67 @@
+#pragma once
+// The drums that get an output of their own, each a stereo pair, for recording every drum on
+// its own track. A hi-hat's four articulations share one output, so a closing pedal's choke
+// stays inside it; the rim goes with its snare and the bell with its ride. Plain values,
+// usable from any thread.
+
+#include "model/PadRole.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace tamborel::audio {
+
+enum class OutputGroup : std::uint8_t { kick, snare, tom1, tom2, tom3, hihat, crash1, crash2, ride };
+inline constexpr std::size_t outputGroupCount = 9;
+
+inline constexpr std::array<OutputGroup, outputGroupCount> allOutputGroups{
+    OutputGroup::kick, OutputGroup::snare,  OutputGroup::tom1,   OutputGroup::tom2, OutputGroup::tom3,
+    OutputGroup::hihat, OutputGroup::crash1, OutputGroup::crash2, OutputGroup::ride,
+};
+
+constexpr OutputGroup outputGroupOf(PadRole role) {
+    switch (role) {
+    case PadRole::kick:
+        return OutputGroup::kick;
+    case PadRole::snare:
+    case PadRole::snareRim:
+        return OutputGroup::snare;
+    case PadRole::tom1:
+        return OutputGroup::tom1;
+    case PadRole::tom2:
+        return OutputGroup::tom2;
+    case PadRole::tom3:
+        return OutputGroup::tom3;
+    case PadRole::hhClosed:
+    case PadRole::hhHalf:
+    case PadRole::hhOpen:
+    case PadRole::hhPedal:
+        return OutputGroup::hihat;
+    case PadRole::crash1:
+        return OutputGroup::crash1;
+    case PadRole::crash2:
+        return OutputGroup::crash2;
+    case PadRole::ride:
+    case PadRole::rideBell:
+        return OutputGroup::ride;
+    }
+    return OutputGroup::kick;
+}
+
+// The group's name in port and file names: "kick", "snare", "tom1" … "ride".
+constexpr std::string_view outputGroupName(OutputGroup group) {
+    constexpr std::array<std::string_view, outputGroupCount> names{
+        "kick", "snare", "tom1", "tom2", "tom3", "hihat", "crash1", "crash2", "ride"};
+    return names[static_cast<std::size_t>(group)];
+}
+
+// Channels of a block: the stereo master, then each group's pair in the order above.
+inline constexpr std::uint32_t masterChannelCount = 2;
+inline constexpr std::uint32_t allChannelCount =
+    masterChannelCount + 2 * static_cast<std::uint32_t>(outputGroupCount);
+constexpr std::uint32_t firstChannelOf(OutputGroup group) {
+    return masterChannelCount + 2 * static_cast<std::uint32_t>(group);
+}
+
+} // namespace tamborel::audio

@@ -1,0 +1,29 @@
+#pragma once
+// The device settings: output device, buffer size and rate, and the module's expression.
+// A plain value, copied on assignment.
+
+#include "model/Expression.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tamborel {
+
+struct AudioSettings {
+    std::optional<std::string> outputDeviceUID; // none: the system's default output device
+    std::uint32_t bufferFrames = 256;
+    double sampleRate = 48000.0;
+    VelocityShaping velocity;
+    int pedalController = defaultPedalController;
+    std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
+    // Each drum on an output pair of its own beside the master (where the output has ports).
+    bool separateOutputs = false;
+
+    static AudioSettings defaults() { return {}; }
+    // What the hit routing needs of them.
+    Expression expression() const { return {velocity, pedalController, pedalRange}; }
+    friend bool operator==(const AudioSettings&, const AudioSettings&) = default;
+};
+
+} // namespace tamborel

@@ -1,0 +1,160 @@
+#include "AudioTestSupport.h"
+#include "SoundFiles.h"
+
+#include "audio/OutputGroups.h"
+#include "engine/KitPlayer.h"
+#include "model/Storage.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+using namespace tamborel;
+using audio::OutputGroup;
+using engine::KitPlayer;
+
+namespace {
+
+constexpr std::uint32_t blockFrames = 256;
+constexpr std::uint32_t sampleFrames = 4800;
+
+// Each role's sample plays at its own constant level, so a channel's value says who sounds.
+float levelOf(PadRole role) {
+    return 0.01f * static_cast<float>(indexOf(role) + 1);
+}
+
+class KitPlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        player.prepare(48000.0, blockFrames);
+        player.startRendering();
+    }
+
+    DrumKit kitWith(std::initializer_list<PadRole> roles) {
+        DrumKit kit("Levels");
+        for (PadRole role : roles)
+            kit.findPad(role)->sampleURL = FileUrl::fromPath(sampleFile(role));
+        return kit;
+    }
+
+    std::filesystem::path sampleFile(PadRole role) {
+        const auto file = storage::folder() / (std::string(rawValue(role)) + ".wav");
+        if (!std::filesystem::exists(file))
+            audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                             std::vector<float>(sampleFrames * 2, levelOf(role)));
+        return file;
+    }
+
+    static int noteOf(const DrumKit& kit, PadRole role) {
+        return static_cast<int>(kit.findPad(role)->notes.front());
+    }
+
+    // One block of every channel: the master pair, then each group's pair.
+    std::vector<std::vector<float>> renderAll(std::uint32_t channelCount = audio::allChannelCount) {
+        std::vector<std::vector<float>> out(channelCount, std::vector<float>(blockFrames, 7.0f));
+        std::vector<float*> pointers;
+        for (auto& channel : out)
+            pointers.push_back(channel.data());
+        player.render({pointers.data(), channelCount, blockFrames, 0});
+        return out;
+    }
+
+    static const std::vector<float>& groupLeft(const std::vector<std::vector<float>>& out,
+                                               OutputGroup group) {
+        return out[audio::firstChannelOf(group)];
+    }
+
+    KitPlayer player;
+};
+
+TEST_F(KitPlayerTest, EachDrumSoundsOnItsOwnOutputAtItsFrameAndTheOutputsAddUpToTheMaster) {
+    const DrumKit kit = kitWith({PadRole::kick, PadRole::snareRim, PadRole::hhOpen});
+    player.setKit(kit, KitPlayer::Loading::beforeReturning);
+    player.noteOn(noteOf(kit, PadRole::kick), 127, 10u);
+    player.noteOn(noteOf(kit, PadRole::snareRim), 127, 100u);
+    const auto out = renderAll();
+
+    const auto& kick = groupLeft(out, OutputGroup::kick);
+    const auto& snare = groupLeft(out, OutputGroup::snare);
+    EXPECT_EQ(kick[9], 0.0f);
+    EXPECT_FLOAT_EQ(kick[10], levelOf(PadRole::kick));
+    EXPECT_EQ(snare[99], 0.0f);
+    EXPECT_FLOAT_EQ(snare[100], levelOf(PadRole::snareRim));
+    for (OutputGroup group : audio::allOutputGroups) {
+        if (group == OutputGroup::kick || group == OutputGroup::snare)
+            continue;
+        for (float v : groupLeft(out, group))
+            ASSERT_EQ(v, 0.0f) << audio::outputGroupName(group);
+    }
+    for (std::uint32_t c = 0; c < 2; ++c)
+        for (std::uint32_t i = 0; i < blockFrames; ++i) {
+            float sum = 0.0f;
+            for (OutputGroup group : audio::allOutputGroups)
+                sum += out[audio::firstChannelOf(group) + c][i];
+            ASSERT_NEAR(out[c][i], sum, 1e-6f) << "channel " << c << " frame " << i;
+        }
+}
+
+TEST_F(KitPlayerTest, MixAndPedalActOnTheGroupsAsOnTheMaster) {
+    DrumKit kit = kitWith({PadRole::kick, PadRole::snare, PadRole::hhOpen});
+    kit.findPad(PadRole::snare)->muted = true;
+    player.setKit(kit, KitPlayer::Loading::beforeReturning);
+    player.noteOn(noteOf(kit, PadRole::snare), 127, 0u);
+    player.noteOn(noteOf(kit, PadRole::hhOpen), 127, 0u);
+    auto out = renderAll();
+    EXPECT_EQ(groupLeft(out, OutputGroup::snare)[50], 0.0f);
+    EXPECT_FLOAT_EQ(groupLeft(out, OutputGroup::hihat)[50], levelOf(PadRole::hhOpen));
+    EXPECT_FLOAT_EQ(out[0][50], levelOf(PadRole::hhOpen));
+
+    // Closing the pedal chokes the open hat on its own output, and the master follows.
+    player.controlChange(4, 127, 0u);
+    renderAll();
+    out = renderAll();
+    EXPECT_EQ(groupLeft(out, OutputGroup::hihat)[0], 0.0f);
+    EXPECT_EQ(out[0][0], 0.0f);
+
+    // The master volume is the master's alone: the groups are taken before it.
+    player.setMasterVolume(0.5f);
+    player.noteOn(noteOf(kit, PadRole::kick), 127, 0u);
+    renderAll();
+    out = renderAll();
+    EXPECT_FLOAT_EQ(groupLeft(out, OutputGroup::kick)[200], levelOf(PadRole::kick));
+    EXPECT_FLOAT_EQ(out[0][200], 0.5f * levelOf(PadRole::kick));
+}
+
+TEST_F(KitPlayerTest, AStereoBlockHearsWhatTheFullBlockMastersAndExtraChannelsAreSilent) {
+    const DrumKit kit = kitWith({PadRole::kick, PadRole::crash1});
+    player.setKit(kit, KitPlayer::Loading::beforeReturning);
+    player.noteOn(noteOf(kit, PadRole::crash1), 127, 30u);
+    const auto stereo = renderAll(2);
+    EXPECT_FLOAT_EQ(stereo[0][30], levelOf(PadRole::crash1));
+
+    player.noteOn(noteOf(kit, PadRole::kick), 127, 0u);
+    const auto wide = renderAll(audio::allChannelCount + 2);
+    EXPECT_FLOAT_EQ(wide[0][0], levelOf(PadRole::crash1) + levelOf(PadRole::kick));
+    for (float v : wide[audio::allChannelCount + 1])
+        ASSERT_EQ(v, 0.0f);
+}
+
+TEST_F(KitPlayerTest, ANewKitReplacesThePadsItFillsAndSilencesTheRest) {
+    player.setKit(kitWith({PadRole::kick, PadRole::ride}), KitPlayer::Loading::beforeReturning);
+    DrumKit next = kitWith({PadRole::kick});
+    next.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(sampleFile(PadRole::tom3));
+    next.findPad(PadRole::snare)->sampleURL = FileUrl::fromPath(storage::folder() / "gone.wav");
+    player.setKit(next, KitPlayer::Loading::beforeReturning);
+    const auto loaded = player.waitUntilLoaded();
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_TRUE(loaded[0][0]);
+    EXPECT_FALSE(loaded[1][0]);
+    EXPECT_EQ(player.loadProgress().failed, 1u);
+
+    player.noteOn(noteOf(next, PadRole::kick), 127, 0u);
+    player.noteOn(noteOf(next, PadRole::ride), 127, 0u);
+    const auto out = renderAll();
+    EXPECT_FLOAT_EQ(out[0][0], levelOf(PadRole::tom3));
+}
+
+} // namespace
