@@ -7,7 +7,7 @@
 
 #include "controller/AppState.h"
 #include "model/ModuleMaps.h"
-#include "platform/ManualMainQueue.h"
+#include "ManualMainQueue.h"
 
 using namespace tamborel;
 using namespace tamborel::testing;
