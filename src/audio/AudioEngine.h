@@ -39,6 +39,16 @@
 
 namespace tamborel::audio {
 
+struct StreamSource;
+
+// How much of a kit is kept in memory. A kit whose files take more than `wholeKitBytes` on
+// disk keeps only the first `preloadSeconds` of each sample in memory and streams the rest
+// from disk while a voice plays it; smaller kits are held whole.
+struct StreamSettings {
+    std::uint64_t wholeKitBytes = std::uint64_t{64} << 20;
+    double preloadSeconds = 0.25;
+};
+
 // One decoded sample of a pad with its velocity range and gain; `source` is the file it came
 // from, so that a rate change can convert it again from the file.
 struct LayeredBuffer {
@@ -47,6 +57,8 @@ struct LayeredBuffer {
     int high = 127;
     float gain = 1.0f;
     std::optional<std::filesystem::path> source;
+    // Where the rest is, when `buffer` holds only the sample's start.
+    std::shared_ptr<const StreamSource> stream;
 };
 
 class AudioEngine final : public AudioRenderer {
@@ -119,6 +131,16 @@ public:
                                          const AudioFormat& format);
     // The rendering rate, two channels.
     AudioFormat internalFormat() const;
+
+    // Takes effect for the samples loaded after the call.
+    void setStreamSettings(const StreamSettings& settings);
+    StreamSettings streamSettings() const;
+    // For renders that are not real time (a file render, a test): streamed voices wait for
+    // their data instead of playing silence where it came late. Never for a live driver.
+    void setWaitForStreams(bool wait);
+    // Frames of streamed samples that came too late from disk and played as silence, since
+    // the engine was made. maintain() logs them as they happen.
+    std::uint64_t lateFrames() const noexcept;
 
     // Frees replaced sample buffers that no voice can read any more. Sample operations do
     // this too.

@@ -4,6 +4,8 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
 
 namespace tamborel::audio {
 
@@ -17,6 +19,17 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
         for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
             slots_.push_back({p, m});
     }
+    std::uint64_t kitBytes = 0;
+    for (const PadLoad& pad : pads_)
+        for (const PadSample& sample : pad.samples) {
+            std::error_code error;
+            if (const auto path = sample.url.toPath())
+                kitBytes += std::filesystem::file_size(*path, error) * !error;
+        }
+    const StreamSettings settings = engine_.streamSettings();
+    if (kitBytes > settings.wholeKitBytes)
+        preloadFrames_ =
+            static_cast<std::uint32_t>(std::lround(format_.sampleRate * settings.preloadSeconds));
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, slots_.size()));
@@ -54,12 +67,14 @@ void KitLoader::work() {
         const Slot slot = slots_[index];
         const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
         const auto path = url.toPath();
-        SharedSampleBuffer buffer = path ? sampleLoader::loadBuffer(*path, format_) : nullptr;
-        if (!buffer || buffer->frameLength() == 0) {
+        StartedSample started;
+        if (path)
+            started = loadStart(*path, format_, preloadFrames_);
+        if (!started.buffer || started.buffer->frameLength() == 0) {
             platform::logLine("Failed to load sample: " + url.fileName());
             failed_.fetch_add(1);
         } else {
-            buffers_[slot.pad][slot.member] = std::move(buffer);
+            buffers_[slot.pad][slot.member] = std::move(started);
             loaded_[slot.pad][slot.member] = 1;
         }
         // The worker that brings a pad's last sample hands the pad over.
@@ -72,11 +87,11 @@ void KitLoader::work() {
 void KitLoader::finishPad(std::size_t pad) {
     std::vector<LayeredBuffer> samples;
     for (std::size_t m = 0; m < buffers_[pad].size(); ++m) {
-        if (!buffers_[pad][m])
+        if (!buffers_[pad][m].buffer)
             continue;
         const PadSample& sample = pads_[pad].samples[m];
-        samples.push_back(
-            {buffers_[pad][m], sample.low, sample.high, sample.gain, sample.url.toPath()});
+        samples.push_back({std::move(buffers_[pad][m].buffer), sample.low, sample.high, sample.gain,
+                           sample.url.toPath(), std::move(buffers_[pad][m].stream)});
     }
     const std::lock_guard lock(handOver_);
     if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)

@@ -1,13 +1,16 @@
 #pragma once
 // Loads a kit's samples on worker threads, one per core: each file is decoded and converted
-// off the calling thread, and each pad is handed to the engine as soon as all its samples
-// are in, so strikes during a long load play the pads already loaded. A sample that fails
-// is logged ("Failed to load sample: <file name>"), counted and left out of its pad.
+// off the calling thread (of a kit larger than the engine's StreamSettings allow, only each
+// sample's start: the rest streams from disk as it plays), and each pad is handed to the engine as
+// soon as all its samples are in, so strikes during a long load play the pads already loaded. A
+// sample that fails is logged ("Failed to load sample: <file name>"), counted and left out of its
+// pad.
 //
 // Threads: construct, query and destroy on one (the main) thread; progress() may be polled
 // at any time. Destroying a loader stops it between files and waits for its workers.
 
 #include "audio/AudioEngine.h"
+#include "audio/SampleStream.h"
 #include "model/DrumKit.h"
 
 #include <atomic>
@@ -64,7 +67,8 @@ private:
     std::vector<Slot> slots_;
     // Per pad, per sample, each slot written by one worker; a pad's buffers are let go once
     // handed to the engine, and loaded_ remembers which came in.
-    std::vector<std::vector<SharedSampleBuffer>> buffers_;
+    std::vector<std::vector<StartedSample>> buffers_;
+    std::uint32_t preloadFrames_ = 0; // 0: the kit is held whole
     std::vector<std::vector<char>> loaded_;
     std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
     std::atomic<std::size_t> next_{0};

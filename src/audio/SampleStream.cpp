@@ -1,0 +1,369 @@
+#include "audio/SampleStream.h"
+
+#include "audio/SampleLoader.h"
+#include "audio/Voice.h"
+#include "platform/Log.h"
+
+#include <sndfile.h>
+#include <soxr.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <system_error>
+
+namespace tamborel::audio {
+
+namespace {
+
+constexpr std::uint32_t chunkFrames = 2048;
+constexpr int maxChannels = 64;
+constexpr int maxRate = 1'536'000;
+
+float clean(float value) noexcept {
+    return std::isfinite(value)
+               ? std::clamp(value, -sampleLoader::largestSample, sampleLoader::largestSample)
+               : 0.0f;
+}
+
+} // namespace
+
+// --- reader ---
+
+StreamReader::~StreamReader() {
+    close();
+}
+
+void StreamReader::close() noexcept {
+    if (converter_ != nullptr)
+        soxr_delete(converter_);
+    if (file_ != nullptr)
+        sf_close(file_);
+    converter_ = nullptr;
+    file_ = nullptr;
+}
+
+bool StreamReader::open(const std::filesystem::path& path, double rate, std::uint64_t skip) {
+    close();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
+    SF_INFO info{};
+    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    // Files of unknown length (a stream format) are read whole instead.
+    if (file_ == nullptr || info.channels <= 0 || info.channels > maxChannels ||
+        info.samplerate <= 0 || info.samplerate > maxRate || info.frames <= 0 ||
+        info.frames == SF_COUNT_MAX || !std::isfinite(rate) || rate <= 0.0) {
+        close();
+        return false;
+    }
+    channels_ = static_cast<std::uint32_t>(info.channels);
+    used_ = std::min<std::uint32_t>(channels_, 2);
+    fileFrames_ = static_cast<std::uint64_t>(info.frames);
+    fileRate_ = info.samplerate;
+    rate_ = rate;
+    decoded.resize(std::size_t{chunkFrames} * channels_);
+    input.resize(std::size_t{chunkFrames} * used_);
+    if (fileRate_ != rate_) {
+        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+        soxr_error_t failure = nullptr;
+        converter_ = soxr_create(fileRate_, rate_, used_, &failure, &io, &quality, nullptr);
+        if (converter_ == nullptr || failure != nullptr) {
+            close();
+            return false;
+        }
+        output.resize((static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024) * used_);
+        skip_ = skip;
+    } else {
+        output.resize(std::size_t{chunkFrames} * used_);
+        // Same rate: straight to the frame, nothing to convert on the way.
+        if (skip > 0 && sf_seek(file_, static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
+            decoded_ = skip;
+        else
+            skip_ = skip;
+    }
+    return true;
+}
+
+std::uint64_t StreamReader::expectedFrames() const noexcept {
+    if (fileRate_ == rate_ || fileRate_ <= 0.0)
+        return fileFrames_;
+    return static_cast<std::uint64_t>(
+        std::trunc(static_cast<double>(fileFrames_) * (rate_ / fileRate_)));
+}
+
+bool StreamReader::refill() {
+    outputStart_ = 0;
+    outputFrames_ = 0;
+    while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
+        std::size_t frames = 0;
+        if (!inputDone_ && (converter_ == nullptr || pendingInput_ == 0)) {
+            const sf_count_t read = sf_readf_float(file_, decoded.data(), chunkFrames);
+            if (read <= 0) {
+                inputDone_ = true;
+                broken_ = decoded_ < fileFrames_ || sf_error(file_) != SF_ERR_NO_ERROR;
+            } else {
+                frames = static_cast<std::size_t>(read);
+                decoded_ += frames;
+                for (std::size_t i = 0; i < frames; ++i)
+                    for (std::uint32_t c = 0; c < used_; ++c)
+                        input[i * used_ + c] = clean(decoded[i * channels_ + c]);
+                pendingInput_ = frames;
+                inputPosition_ = 0;
+            }
+        }
+        if (converter_ == nullptr) {
+            if (inputDone_) {
+                drained_ = true;
+                break;
+            }
+            std::copy_n(input.begin(), frames * used_, output.begin());
+            outputFrames_ = frames;
+            pendingInput_ = 0;
+            continue;
+        }
+        std::size_t consumed = 0;
+        std::size_t produced = 0;
+        const std::size_t room = output.size() / used_;
+        const soxr_error_t failure =
+            inputDone_
+                ? soxr_process(converter_, nullptr, 0, nullptr, output.data(), room, &produced)
+                : soxr_process(converter_, input.data() + inputPosition_ * used_, pendingInput_,
+                               &consumed, output.data(), room, &produced);
+        if (failure != nullptr) {
+            broken_ = true;
+            drained_ = true;
+            break;
+        }
+        inputPosition_ += consumed;
+        pendingInput_ -= consumed;
+        outputFrames_ = produced;
+        if (inputDone_ && produced == 0)
+            drained_ = true;
+    }
+    return outputFrames_ > 0;
+}
+
+std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames) {
+    std::uint32_t done = 0;
+    while (done < frames) {
+        if (outputFrames_ == 0 && !refill())
+            break;
+        if (skip_ > 0) {
+            const std::size_t passed =
+                static_cast<std::size_t>(std::min<std::uint64_t>(skip_, outputFrames_));
+            skip_ -= passed;
+            outputStart_ += passed;
+            outputFrames_ -= passed;
+            continue;
+        }
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, outputFrames_));
+        const float* in = output.data() + outputStart_ * used_;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            left[done + i] = in[std::size_t{i} * used_];
+            right[done + i] = in[std::size_t{i} * used_ + used_ - 1];
+        }
+        outputStart_ += count;
+        outputFrames_ -= count;
+        done += count;
+    }
+    return done;
+}
+
+StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
+                        std::uint32_t preloadFrames) {
+    StreamReader reader;
+    // A short sample, or one only FFmpeg reads, stays whole.
+    if (preloadFrames == 0 || format.channelCount != 2 || !reader.open(file, format.sampleRate) ||
+        reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2)
+        return {sampleLoader::loadBuffer(file, format), nullptr};
+    auto buffer = SampleBuffer::allocate(format, preloadFrames);
+    if (!buffer)
+        return {};
+    const std::uint32_t read = reader.read(buffer->channel(0), buffer->channel(1), preloadFrames);
+    if (read == 0)
+        return {};
+    buffer->setFrameLength(read);
+    if (read < preloadFrames)
+        return {std::move(buffer), nullptr}; // shorter than its header said: that was all
+    auto source = std::make_shared<StreamSource>();
+    source->file = file;
+    source->rate = format.sampleRate;
+    source->preloadFrames = read;
+    return {std::move(buffer), std::move(source)};
+}
+
+// --- streamer ---
+
+SampleStreamer::SampleStreamer(std::uint32_t slotCount)
+    : slots_(slotCount), free_(slotCount), freeCount_(slotCount), stopping_(slotCount),
+      scratchLeft_(chunkFrames), scratchRight_(chunkFrames) {
+    for (std::uint32_t i = 0; i < slotCount; ++i) {
+        // Not written until a voice streams through it, so an unused ring costs no memory.
+        slots_[i].left = std::make_unique_for_overwrite<float[]>(ringFrames);
+        slots_[i].right = std::make_unique_for_overwrite<float[]>(ringFrames);
+        free_[i] = slotCount - 1 - i;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+SampleStreamer::~SampleStreamer() {
+    quit_.store(true);
+    thread_.join();
+}
+
+std::uint32_t SampleStreamer::start(PlayableBuffer* owner) noexcept {
+    if (freeCount_ == 0)
+        return noSlot;
+    const std::uint32_t index = free_[--freeCount_];
+    Slot& slot = slots_[index];
+    slot.source = owner->stream.get();
+    slot.owner = owner;
+    slot.written.store(0, std::memory_order_relaxed);
+    slot.consumed.store(0, std::memory_order_relaxed);
+    slot.end.store(~std::uint64_t{0}, std::memory_order_relaxed);
+    slot.state.store(wanted, std::memory_order_release);
+    return index;
+}
+
+void SampleStreamer::stop(std::uint32_t index) noexcept {
+    slots_[index].state.store(stopping, std::memory_order_release);
+    stopping_[stoppingCount_++] = index;
+}
+
+void SampleStreamer::reclaim() noexcept {
+    for (std::size_t i = 0; i < stoppingCount_;) {
+        const std::uint32_t index = stopping_[i];
+        Slot& slot = slots_[index];
+        if (slot.state.load(std::memory_order_acquire) != closed) {
+            ++i;
+            continue;
+        }
+        slot.owner->voices.fetch_sub(1, std::memory_order_release);
+        slot.owner = nullptr;
+        slot.state.store(idle, std::memory_order_relaxed);
+        free_[freeCount_++] = index;
+        stopping_[i] = stopping_[--stoppingCount_];
+    }
+}
+
+bool SampleStreamer::endedBy(std::uint32_t index, std::uint64_t position) const noexcept {
+    return slots_[index].end.load(std::memory_order_acquire) <= position;
+}
+
+std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, float* left,
+                                    float* right, std::uint32_t frames, bool wait) noexcept {
+    Slot& slot = slots_[index];
+    constexpr std::uint64_t unknown = ~std::uint64_t{0};
+    // The end is published after the last frame, so reading it first keeps the two in step.
+    std::uint64_t end = slot.end.load(std::memory_order_acquire);
+    std::uint64_t written = slot.written.load(std::memory_order_acquire);
+    while (wait && end == unknown && written < from + frames) {
+        std::this_thread::yield();
+        end = slot.end.load(std::memory_order_acquire);
+        written = slot.written.load(std::memory_order_acquire);
+    }
+    std::uint32_t count = frames;
+    if (end != unknown)
+        count = from >= end
+                    ? 0
+                    : static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, end - from));
+    std::uint64_t missing = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t frame = from + i;
+        if (frame < written) {
+            left[i] = slot.left[frame & (ringFrames - 1)];
+            right[i] = slot.right[frame & (ringFrames - 1)];
+        } else {
+            left[i] = 0.0f;
+            right[i] = 0.0f;
+            ++missing;
+        }
+    }
+    if (missing > 0)
+        late_.fetch_add(missing, std::memory_order_relaxed);
+    slot.consumed.store(from + count, std::memory_order_release);
+    return count;
+}
+
+void SampleStreamer::run() {
+    while (!quit_.load()) {
+        bool busy = false;
+        for (Slot& slot : slots_)
+            busy = serve(slot) || busy;
+        if (!busy)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (Slot& slot : slots_)
+        slot.reader.reset();
+}
+
+bool SampleStreamer::serve(Slot& slot) {
+    const std::uint32_t state = slot.state.load(std::memory_order_acquire);
+    if (state == stopping) {
+        slot.reader.reset();
+        slot.state.store(closed, std::memory_order_release);
+        return true;
+    }
+    if (state == wanted) {
+        std::uint32_t expected = wanted;
+        if (!slot.state.compare_exchange_strong(expected, streaming, std::memory_order_acq_rel))
+            return true; // stopped before it began; closed on the next pass
+        try {
+            slot.reader = std::make_unique<StreamReader>();
+            if (!slot.reader->open(slot.source->file, slot.source->rate,
+                                   slot.source->preloadFrames))
+                finish(slot, true);
+        } catch (const std::exception&) {
+            finish(slot, true);
+        }
+        return true;
+    }
+    if (state != streaming || !slot.reader)
+        return false;
+    std::uint64_t written = slot.written.load(std::memory_order_relaxed);
+    const std::uint64_t consumed = slot.consumed.load(std::memory_order_acquire);
+    float* left = scratchLeft_.data();
+    float* right = scratchRight_.data();
+    if (consumed > written) {
+        // The voice went on without these frames (they came late): pass over them.
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(consumed - written, chunkFrames));
+        const std::uint32_t read = slot.reader->read(left, right, count);
+        slot.written.store(written + read, std::memory_order_release);
+        if (read < count)
+            finish(slot, slot.reader->broken());
+        return true;
+    }
+    const std::uint64_t room = consumed + ringFrames - written;
+    if (room < chunkFrames / 2)
+        return false;
+    const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(room, chunkFrames));
+    const std::uint32_t read = slot.reader->read(left, right, count);
+    for (std::uint32_t i = 0; i < read; ++i) {
+        const std::uint64_t at = (written + i) & (ringFrames - 1);
+        slot.left[at] = left[i];
+        slot.right[at] = right[i];
+    }
+    slot.written.store(written + read, std::memory_order_release);
+    if (read < count)
+        finish(slot, slot.reader->broken());
+    return true;
+}
+
+void SampleStreamer::finish(Slot& slot, bool failed) {
+    slot.end.store(slot.written.load(std::memory_order_relaxed), std::memory_order_release);
+    slot.reader.reset();
+    if (!failed)
+        return;
+    const std::string name = slot.source->file.filename().string();
+    if (std::find(reported_.begin(), reported_.end(), slot.source->file.string()) !=
+        reported_.end())
+        return;
+    reported_.push_back(slot.source->file.string());
+    platform::logLine("Sample file went missing or shrank while playing: " + name);
+}
+
+} // namespace tamborel::audio
