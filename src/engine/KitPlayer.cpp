@@ -37,6 +37,14 @@ void KitPlayer::prepare(double sampleRate, std::uint32_t maxFrames) {
     impl_->engine.prepareToRender(sampleRate, maxFrames);
 }
 
+void KitPlayer::setStreamSettings(const audio::StreamSettings& settings) {
+    impl_->engine.setStreamSettings(settings);
+}
+
+void KitPlayer::setRenderingOffline(bool offline) {
+    impl_->engine.setWaitForStreams(offline);
+}
+
 void KitPlayer::startRendering() noexcept {
     impl_->engine.renderingStarted();
 }
