@@ -333,14 +333,18 @@ AudioFormat AudioEngine::internalFormat() const {
 }
 
 void AudioEngine::setStreamSettings(const StreamSettings& settings) {
-    impl_->wholeKitBytes.store(settings.wholeKitBytes);
-    impl_->preloadSeconds.store(std::isfinite(settings.preloadSeconds)
-                                    ? std::clamp(settings.preloadSeconds, 0.01, 60.0)
-                                    : StreamSettings{}.preloadSeconds);
+    StreamSettings usable = settings;
+    usable.preloadSeconds = std::isfinite(settings.preloadSeconds)
+                                ? std::clamp(settings.preloadSeconds, 0.01, 60.0)
+                                : StreamSettings{}.preloadSeconds;
+    impl_->preloadSeconds.store(usable.preloadSeconds);
+    const std::lock_guard lock(impl_->settingsMutex);
+    impl_->streamSettings = std::move(usable);
 }
 
 StreamSettings AudioEngine::streamSettings() const {
-    return {impl_->wholeKitBytes.load(), impl_->preloadSeconds.load()};
+    const std::lock_guard lock(impl_->settingsMutex);
+    return impl_->streamSettings;
 }
 
 void AudioEngine::setWaitForStreams(bool wait) {

@@ -43,10 +43,13 @@ struct StreamSource;
 
 // How much of a kit is kept in memory. A kit whose files take more than `wholeKitBytes` on
 // disk keeps only the first `preloadSeconds` of each sample in memory and streams the rest
-// from disk while a voice plays it; smaller kits are held whole.
+// from disk while a voice plays it; smaller kits are held whole. Samples of another rate
+// than the engine's are converted once, in the background, into `cacheFolder` (none: they
+// are converted each time a voice plays them, which costs far more over a performance).
 struct StreamSettings {
     std::uint64_t wholeKitBytes = std::uint64_t{64} << 20;
     double preloadSeconds = 0.25;
+    std::filesystem::path cacheFolder;
 };
 
 // One decoded sample of a pad with its velocity range and gain; `source` is the file it came

@@ -74,8 +74,9 @@ struct AudioEngine::Impl {
     std::atomic<SampleStreamer*> streamer{nullptr};
     // Offline renders wait for streamed data rather than play silence in its place.
     std::atomic<bool> waitForStreams{false};
-    std::atomic<std::uint64_t> wholeKitBytes{StreamSettings{}.wholeKitBytes};
     std::atomic<double> preloadSeconds{StreamSettings{}.preloadSeconds};
+    mutable std::mutex settingsMutex; // never taken by the audio thread
+    StreamSettings streamSettings;
     std::uint64_t lateReported = 0; // main thread: late frames already logged
 
     // --- non-real-time side, under samplesMutex ---

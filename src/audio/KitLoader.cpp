@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 
@@ -14,6 +15,7 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
       remaining_(std::make_unique<std::atomic<std::size_t>[]>(pads_.size())) {
     for (std::size_t p = 0; p < pads_.size(); ++p) {
         buffers_.emplace_back(pads_[p].samples.size());
+        entries_.emplace_back(pads_[p].samples.size());
         loaded_.emplace_back(pads_[p].samples.size(), 0);
         remaining_[p].store(pads_[p].samples.size());
         for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
@@ -27,9 +29,11 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
                 kitBytes += std::filesystem::file_size(*path, error) * !error;
         }
     const StreamSettings settings = engine_.streamSettings();
-    if (kitBytes > settings.wholeKitBytes)
+    if (kitBytes > settings.wholeKitBytes) {
         preloadFrames_ =
             static_cast<std::uint32_t>(std::lround(format_.sampleRate * settings.preloadSeconds));
+        cacheFolder_ = settings.cacheFolder;
+    }
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, slots_.size()));
@@ -63,25 +67,70 @@ void KitLoader::work() {
     while (!stop_.load(std::memory_order_relaxed)) {
         const std::size_t index = next_.fetch_add(1);
         if (index >= slots_.size())
-            return;
-        const Slot slot = slots_[index];
-        const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
-        const auto path = url.toPath();
-        StartedSample started;
-        if (path)
-            started = loadStart(*path, format_, preloadFrames_);
-        if (!started.buffer || started.buffer->frameLength() == 0) {
-            platform::logLine("Failed to load sample: " + url.fileName());
-            failed_.fetch_add(1);
-        } else {
-            buffers_[slot.pad][slot.member] = std::move(started);
-            loaded_[slot.pad][slot.member] = 1;
-        }
-        // The worker that brings a pad's last sample hands the pad over.
-        if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
-            finishPad(slot.pad);
-        done_.fetch_add(1);
+            break;
+        loadStartOrWhole(slots_[index]);
     }
+    if (cacheFolder_.empty())
+        return;
+    // Every pad plays before any time goes to converting whole files.
+    while (done_.load() < slots_.size())
+        if (stop_.load())
+            return;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!stop_.load(std::memory_order_relaxed)) {
+        const std::size_t pad = nextPadToConvert_.fetch_add(1);
+        if (pad >= pads_.size())
+            return;
+        convertOnce(pad);
+    }
+}
+
+void KitLoader::loadStartOrWhole(const Slot& slot) {
+    const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
+    const auto path = url.toPath();
+    StartedSample started;
+    std::filesystem::path entry;
+    if (path && !cacheFolder_.empty()) {
+        entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
+        std::error_code error;
+        if (!entry.empty() && std::filesystem::exists(entry, error))
+            started = loadStart(entry, format_, preloadFrames_);
+    }
+    if (path && !started.buffer) {
+        started = loadStart(*path, format_, preloadFrames_);
+        if (started.converted && !entry.empty())
+            entries_[slot.pad][slot.member] = entry;
+    }
+    if (!started.buffer || started.buffer->frameLength() == 0) {
+        platform::logLine("Failed to load sample: " + url.fileName());
+        failed_.fetch_add(1);
+    } else {
+        buffers_[slot.pad][slot.member] = std::move(started);
+        loaded_[slot.pad][slot.member] = 1;
+    }
+    // The worker that brings a pad's last sample hands the pad over.
+    if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
+        finishPad(slot.pad);
+    done_.fetch_add(1);
+}
+
+void KitLoader::convertOnce(std::size_t pad) {
+    bool changed = false;
+    for (std::size_t m = 0; m < entries_[pad].size() && !stop_.load(); ++m) {
+        const std::filesystem::path& entry = entries_[pad][m];
+        const auto path = pads_[pad].samples[m].url.toPath();
+        StartedSample& started = buffers_[pad][m];
+        if (entry.empty() || !path || !started.stream ||
+            !convertedCache::write(*path, format_, entry))
+            continue;
+        auto source = std::make_shared<StreamSource>(*started.stream);
+        source->file = entry;
+        started.stream = std::move(source);
+        changed = true;
+    }
+    if (changed)
+        finishPad(pad);
 }
 
 void KitLoader::finishPad(std::size_t pad) {
@@ -90,8 +139,8 @@ void KitLoader::finishPad(std::size_t pad) {
         if (!buffers_[pad][m].buffer)
             continue;
         const PadSample& sample = pads_[pad].samples[m];
-        samples.push_back({std::move(buffers_[pad][m].buffer), sample.low, sample.high, sample.gain,
-                           sample.url.toPath(), std::move(buffers_[pad][m].stream)});
+        samples.push_back({buffers_[pad][m].buffer, sample.low, sample.high, sample.gain,
+                           sample.url.toPath(), buffers_[pad][m].stream});
     }
     const std::lock_guard lock(handOver_);
     if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)

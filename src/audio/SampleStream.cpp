@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <system_error>
 
 namespace tamborel::audio {
@@ -187,13 +189,72 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
         return {};
     buffer->setFrameLength(read);
     if (read < preloadFrames)
-        return {std::move(buffer), nullptr}; // shorter than its header said: that was all
+        return {std::move(buffer), nullptr, false}; // shorter than its header said: all of it
     auto source = std::make_shared<StreamSource>();
     source->file = file;
     source->rate = format.sampleRate;
     source->preloadFrames = read;
-    return {std::move(buffer), std::move(source)};
+    return {std::move(buffer), std::move(source), reader.converts()};
 }
+
+namespace convertedCache {
+
+std::filesystem::path entryFor(const std::filesystem::path& folder,
+                               const std::filesystem::path& file, double rate) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || folder.empty())
+        return {};
+    const auto changed = std::filesystem::last_write_time(file, error);
+    if (error)
+        return {};
+    const std::string key = std::filesystem::absolute(file, error).string() + '\n' +
+                            std::to_string(size) + '\n' +
+                            std::to_string(changed.time_since_epoch().count()) + '\n' +
+                            std::to_string(std::lround(rate));
+    char name[32];
+    std::snprintf(name, sizeof name, "%016zx.wav", std::hash<std::string>{}(key));
+    return folder / name;
+}
+
+bool write(const std::filesystem::path& file, const AudioFormat& format,
+           const std::filesystem::path& entry) {
+    const SharedSampleBuffer whole = sampleLoader::loadBuffer(file, format);
+    if (!whole || whole->format() != format || format.channelCount != 2)
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(entry.parent_path(), error);
+    const auto temporary = std::filesystem::path(
+        entry.string() + ".part" +
+        std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(std::lround(format.sampleRate));
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* out = sf_open(temporary.c_str(), SFM_WRITE, &info);
+    if (out == nullptr)
+        return false;
+    bool written = true;
+    std::vector<float> interleaved(std::size_t{chunkFrames} * 2);
+    for (std::uint32_t at = 0; written && at < whole->frameLength(); at += chunkFrames) {
+        const std::uint32_t frames = std::min(chunkFrames, whole->frameLength() - at);
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            interleaved[2 * std::size_t{i}] = whole->channel(0)[at + i];
+            interleaved[2 * std::size_t{i} + 1] = whole->channel(1)[at + i];
+        }
+        written = sf_writef_float(out, interleaved.data(), frames) == frames;
+    }
+    written = sf_close(out) == 0 && written;
+    if (written)
+        std::filesystem::rename(temporary, entry, error);
+    if (!written || error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace convertedCache
 
 // --- streamer ---
 

@@ -49,6 +49,8 @@ public:
     bool broken() const noexcept { return broken_; }
     // The length the header promises, at the output rate (an estimate when converting).
     std::uint64_t expectedFrames() const noexcept;
+    // Whether the file is at another rate, and so converted on the way.
+    bool converts() const noexcept { return converter_ != nullptr; }
 
 private:
     bool refill();
@@ -80,9 +82,25 @@ private:
 struct StartedSample {
     SharedSampleBuffer buffer;
     std::shared_ptr<const StreamSource> stream;
+    bool converted = false; // the stream converts from another rate as it plays
 };
 StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
                         std::uint32_t preloadFrames);
+
+// Converted samples kept on disk, so that a streamed sample of another rate is converted
+// once rather than by every voice that plays it: a float WAV at the engine's rate, holding
+// exactly the samples a whole-file load gives. Named after the file's path, size and time
+// of change and the rate, so an edited file or another rate gets an entry of its own.
+namespace convertedCache {
+// Where the file's conversion to `rate` belongs in `folder`; empty when the file cannot
+// be looked at.
+std::filesystem::path entryFor(const std::filesystem::path& folder,
+                               const std::filesystem::path& file, double rate);
+// Converts the file whole and writes the entry, through a temporary file so that no reader
+// ever sees half of one. False (nothing left behind) when reading or writing fails.
+bool write(const std::filesystem::path& file, const AudioFormat& format,
+           const std::filesystem::path& entry);
+} // namespace convertedCache
 
 struct PlayableBuffer;
 

@@ -59,8 +59,8 @@ std::vector<PadLoad> layeredKit(const fs::path& folder, int rate, double seconds
     return pads;
 }
 
-void streamEverything(AudioEngine& engine, double preloadSeconds) {
-    engine.setStreamSettings({0, preloadSeconds});
+void streamEverything(AudioEngine& engine, double preloadSeconds, fs::path cache = {}) {
+    engine.setStreamSettings({0, preloadSeconds, std::move(cache)});
 }
 
 // Strikes every pad at both layers, overlapping, with a choke, over `seconds`.
@@ -91,27 +91,37 @@ float largestDifference(const testing::Stereo& a, const testing::Stereo& b) {
     return largest;
 }
 
-TEST(Streaming, SoundsAsWholeInMemoryWhetherConvertedOrNot) {
+// Converted as each voice plays, from the cache written on the first load, and read from
+// that cache on the next: every way must give the samples a whole load gives.
+TEST(Streaming, SoundsAsWholeInMemoryWhetherConvertedAsItPlaysOrFromTheCache) {
     for (int rate : {44100, 48000}) {
-        const auto pads =
-            layeredKit(testing::scratchFolder("equal" + std::to_string(rate)), rate, 1.5);
+        const auto folder = testing::scratchFolder("equal" + std::to_string(rate));
+        const auto pads = layeredKit(folder, rate, 1.5);
         AudioEngine whole;
-        AudioEngine streamed;
         startOffline(whole);
-        startOffline(streamed);
-        streamEverything(streamed, 0.05);
-        streamed.setWaitForStreams(true);
         KitLoader(whole, pads).wait();
-        KitLoader(streamed, pads).wait();
-
         const auto reference = perform(whole, 6.0);
-        const auto heard = perform(streamed, 6.0);
         // The streamed part carries real sound, not silence on both sides.
         const float peak =
             *std::max_element(reference.left.begin() + 48000 * 4, reference.left.end());
         EXPECT_GT(peak, 0.05f) << rate;
-        EXPECT_LT(20 * std::log10(largestDifference(reference, heard) + 1e-12f), -90.0f) << rate;
-        EXPECT_EQ(streamed.lateFrames(), 0u);
+
+        for (const char* cache : {"", "cache", "cache"}) {
+            AudioEngine streamed;
+            startOffline(streamed);
+            streamEverything(streamed, 0.05, *cache ? folder / cache : fs::path());
+            streamed.setWaitForStreams(true);
+            KitLoader(streamed, pads).wait();
+            const auto heard = perform(streamed, 6.0);
+            EXPECT_LT(20 * std::log10(largestDifference(reference, heard) + 1e-12f), -90.0f)
+                << rate << cache;
+            EXPECT_EQ(streamed.lateFrames(), 0u);
+        }
+        // Only samples that need converting are cached.
+        std::error_code error;
+        const auto entries = std::distance(fs::directory_iterator(folder / "cache", error),
+                                           fs::directory_iterator());
+        EXPECT_EQ(entries, rate == 48000 ? 0 : 6);
     }
 }
 
