@@ -112,10 +112,10 @@ int main(int argc, char** argv) {
             playable = std::chrono::duration<double>(Clock::now() - start).count();
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
+    if (playable < 0)
+        playable = std::chrono::duration<double>(Clock::now() - start).count();
     loader.wait();
     const double whole = std::chrono::duration<double>(Clock::now() - start).count();
-    if (playable < 0)
-        playable = whole;
 
     // Two minutes of sixteenth notes at 120 bpm, one to three instruments a step.
     std::minstd_rand random(9);

@@ -11,8 +11,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tamborel::audio {
 
@@ -41,8 +45,40 @@ void StreamReader::close() noexcept {
         soxr_delete(converter_);
     if (file_ != nullptr)
         sf_close(file_);
+    if (entry_ >= 0)
+        ::close(entry_);
     converter_ = nullptr;
     file_ = nullptr;
+    entry_ = -1;
+}
+
+namespace {
+
+// A converted-cache entry: this header, then every left sample, then every right one.
+struct EntryHeader {
+    char magic[8] = {'T', 'B', 'R', 'L', 'C', 'N', 'V', '1'};
+    std::uint64_t frames = 0;
+    double rate = 0.0;
+};
+constexpr const char* entryExtension = ".f32";
+
+} // namespace
+
+bool StreamReader::openEntry(const std::filesystem::path& path, double rate, std::uint64_t skip) {
+    entry_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EntryHeader header;
+    const EntryHeader expected;
+    if (entry_ < 0 || ::pread(entry_, &header, sizeof header, 0) != sizeof header ||
+        std::memcmp(header.magic, expected.magic, sizeof header.magic) != 0 ||
+        header.rate != rate || header.frames == 0 || header.frames > maxBufferFrames) {
+        close();
+        return false;
+    }
+    channels_ = used_ = 2;
+    fileFrames_ = header.frames;
+    fileRate_ = rate_ = rate;
+    entryPosition_ = std::min(skip, fileFrames_);
+    return true;
 }
 
 bool StreamReader::open(const std::filesystem::path& path, double rate, std::uint64_t skip) {
@@ -50,6 +86,8 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return false;
+    if (path.extension() == entryExtension)
+        return openEntry(path, rate, skip);
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     // Files of unknown length (a stream format) are read whole instead.
@@ -148,6 +186,26 @@ bool StreamReader::refill() {
 }
 
 std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames) {
+    if (entry_ >= 0) {
+        const auto count = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(frames, fileFrames_ - entryPosition_));
+        const std::size_t bytes = std::size_t{count} * sizeof(float);
+        const auto offset =
+            static_cast<off_t>(sizeof(EntryHeader) + entryPosition_ * sizeof(float));
+        const auto rightOffset = static_cast<off_t>(offset + fileFrames_ * sizeof(float));
+        const ssize_t gotLeft = ::pread(entry_, left, bytes, offset);
+        const ssize_t gotRight = ::pread(entry_, right, bytes, rightOffset);
+        if (gotLeft != static_cast<ssize_t>(bytes) || gotRight != static_cast<ssize_t>(bytes)) {
+            broken_ = true;
+            const ssize_t got = std::max<ssize_t>(0, std::min(gotLeft, gotRight));
+            const auto whole =
+                static_cast<std::uint32_t>(static_cast<std::size_t>(got) / sizeof(float));
+            entryPosition_ += whole;
+            return whole;
+        }
+        entryPosition_ += count;
+        return count;
+    }
     std::uint32_t done = 0;
     while (done < frames) {
         if (outputFrames_ == 0 && !refill())
@@ -177,10 +235,19 @@ std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames
 StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
                         std::uint32_t preloadFrames) {
     StreamReader reader;
-    // A short sample, or one only FFmpeg reads, stays whole.
-    if (preloadFrames == 0 || format.channelCount != 2 || !reader.open(file, format.sampleRate) ||
-        reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2)
+    if (convertedCache::isEntry(file)) {
+        // An entry is read through the reader, whole or in part, never by a decoder.
+        if (format.channelCount != 2 || !reader.open(file, format.sampleRate))
+            return {};
+        if (preloadFrames == 0 ||
+            reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2)
+            preloadFrames = static_cast<std::uint32_t>(reader.expectedFrames());
+    } else if (preloadFrames == 0 || format.channelCount != 2 ||
+               !reader.open(file, format.sampleRate) ||
+               reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2) {
+        // A short sample, or one only FFmpeg reads, stays whole.
         return {sampleLoader::loadBuffer(file, format), nullptr};
+    }
     auto buffer = SampleBuffer::allocate(format, preloadFrames);
     if (!buffer)
         return {};
@@ -188,8 +255,8 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
     if (read == 0)
         return {};
     buffer->setFrameLength(read);
-    if (read < preloadFrames)
-        return {std::move(buffer), nullptr, false}; // shorter than its header said: all of it
+    if (read < preloadFrames || read == reader.expectedFrames())
+        return {std::move(buffer), nullptr, false}; // all of it
     auto source = std::make_shared<StreamSource>();
     source->file = file;
     source->rate = format.sampleRate;
@@ -213,8 +280,12 @@ std::filesystem::path entryFor(const std::filesystem::path& folder,
                             std::to_string(changed.time_since_epoch().count()) + '\n' +
                             std::to_string(std::lround(rate));
     char name[32];
-    std::snprintf(name, sizeof name, "%016zx.wav", std::hash<std::string>{}(key));
+    std::snprintf(name, sizeof name, "%016zx%s", std::hash<std::string>{}(key), entryExtension);
     return folder / name;
+}
+
+bool isEntry(const std::filesystem::path& file) {
+    return file.extension() == entryExtension;
 }
 
 bool write(const std::filesystem::path& file, const AudioFormat& format,
@@ -227,24 +298,17 @@ bool write(const std::filesystem::path& file, const AudioFormat& format,
     const auto temporary = std::filesystem::path(
         entry.string() + ".part" +
         std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(std::lround(format.sampleRate));
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* out = sf_open(temporary.c_str(), SFM_WRITE, &info);
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
     if (out == nullptr)
         return false;
-    bool written = true;
-    std::vector<float> interleaved(std::size_t{chunkFrames} * 2);
-    for (std::uint32_t at = 0; written && at < whole->frameLength(); at += chunkFrames) {
-        const std::uint32_t frames = std::min(chunkFrames, whole->frameLength() - at);
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            interleaved[2 * std::size_t{i}] = whole->channel(0)[at + i];
-            interleaved[2 * std::size_t{i} + 1] = whole->channel(1)[at + i];
-        }
-        written = sf_writef_float(out, interleaved.data(), frames) == frames;
-    }
-    written = sf_close(out) == 0 && written;
+    EntryHeader header;
+    header.frames = whole->frameLength();
+    header.rate = format.sampleRate;
+    const std::size_t frames = whole->frameLength();
+    bool written = std::fwrite(&header, sizeof header, 1, out) == 1 &&
+                   std::fwrite(whole->channel(0), sizeof(float), frames, out) == frames &&
+                   std::fwrite(whole->channel(1), sizeof(float), frames, out) == frames;
+    written = std::fclose(out) == 0 && written;
     if (written)
         std::filesystem::rename(temporary, entry, error);
     if (!written || error) {
@@ -331,20 +395,20 @@ std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, flo
         count = from >= end
                     ? 0
                     : static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, end - from));
-    std::uint64_t missing = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint64_t frame = from + i;
-        if (frame < written) {
-            left[i] = slot.left[frame & (ringFrames - 1)];
-            right[i] = slot.right[frame & (ringFrames - 1)];
-        } else {
-            left[i] = 0.0f;
-            right[i] = 0.0f;
-            ++missing;
-        }
+    const auto present = static_cast<std::uint32_t>(
+        written > from ? std::min<std::uint64_t>(count, written - from) : 0);
+    // At most two pieces: up to the ring's end, and on from its start.
+    const auto at = static_cast<std::uint32_t>(from & (ringFrames - 1));
+    const std::uint32_t first = std::min(present, ringFrames - at);
+    std::copy_n(slot.left.get() + at, first, left);
+    std::copy_n(slot.right.get() + at, first, right);
+    std::copy_n(slot.left.get(), present - first, left + first);
+    std::copy_n(slot.right.get(), present - first, right + first);
+    if (present < count) {
+        std::fill(left + present, left + count, 0.0f);
+        std::fill(right + present, right + count, 0.0f);
+        late_.fetch_add(count - present, std::memory_order_relaxed);
     }
-    if (missing > 0)
-        late_.fetch_add(missing, std::memory_order_relaxed);
     slot.consumed.store(from + count, std::memory_order_release);
     return count;
 }
@@ -401,13 +465,12 @@ bool SampleStreamer::serve(Slot& slot) {
     const std::uint64_t room = consumed + ringFrames - written;
     if (room < chunkFrames / 2)
         return false;
-    const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(room, chunkFrames));
-    const std::uint32_t read = slot.reader->read(left, right, count);
-    for (std::uint32_t i = 0; i < read; ++i) {
-        const std::uint64_t at = (written + i) & (ringFrames - 1);
-        slot.left[at] = left[i];
-        slot.right[at] = right[i];
-    }
+    // Straight into the ring, in at most two pieces.
+    const auto at = static_cast<std::uint32_t>(written & (ringFrames - 1));
+    const auto count = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>({room, 4 * chunkFrames, ringFrames - at}));
+    const std::uint32_t read =
+        slot.reader->read(slot.left.get() + at, slot.right.get() + at, count);
     slot.written.store(written + read, std::memory_order_release);
     if (read < count)
         finish(slot, slot.reader->broken());

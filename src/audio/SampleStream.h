@@ -41,7 +41,7 @@ public:
     StreamReader& operator=(const StreamReader&) = delete;
 
     // False when libsndfile cannot open the file or its header is unusable. `skip` output
-    // frames are passed over first.
+    // frames are passed over first. A converted-cache entry is read as it is.
     bool open(const std::filesystem::path& file, double rate, std::uint64_t skip = 0);
     // Up to `frames` frames into the two channels: fewer only at the end of the stream.
     std::uint32_t read(float* left, float* right, std::uint32_t frames);
@@ -56,6 +56,10 @@ private:
     bool refill();
     void close() noexcept;
 
+    bool openEntry(const std::filesystem::path& file, double rate, std::uint64_t skip);
+
+    int entry_ = -1; // a converted-cache entry's descriptor
+    std::uint64_t entryPosition_ = 0;
     sf_private_tag* file_ = nullptr;
     soxr* converter_ = nullptr;
     std::uint32_t channels_ = 0; // in the file
@@ -88,8 +92,9 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
                         std::uint32_t preloadFrames);
 
 // Converted samples kept on disk, so that a streamed sample of another rate is converted
-// once rather than by every voice that plays it: a float WAV at the engine's rate, holding
-// exactly the samples a whole-file load gives. Named after the file's path, size and time
+// once rather than by every voice that plays it: exactly the samples a whole-file load
+// gives, as raw planar 32-bit floats after a small header, so that streaming one reads
+// straight into a voice's ring. Named after the file's path, size and time
 // of change and the rate, so an edited file or another rate gets an entry of its own.
 namespace convertedCache {
 // Where the file's conversion to `rate` belongs in `folder`; empty when the file cannot
@@ -100,6 +105,7 @@ std::filesystem::path entryFor(const std::filesystem::path& folder,
 // ever sees half of one. False (nothing left behind) when reading or writing fails.
 bool write(const std::filesystem::path& file, const AudioFormat& format,
            const std::filesystem::path& entry);
+bool isEntry(const std::filesystem::path& file);
 } // namespace convertedCache
 
 struct PlayableBuffer;
