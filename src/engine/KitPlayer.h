@@ -46,6 +46,8 @@ public:
     void prepare(double sampleRate, std::uint32_t maxFrames);
     // How much of a kit stays in memory, for the kits set after: a kit larger than the
     // budget keeps the start of each sample and streams the rest from disk as it plays.
+    // By default, the engine's budget with converted samples cached in the user's cache
+    // folder ($XDG_CACHE_HOME/tamborel/converted).
     void setStreamSettings(const audio::StreamSettings& settings);
     // For hosts that render faster than real time (a render to a file): streamed samples
     // are waited for rather than played as silence when the disk cannot keep up. Never for
