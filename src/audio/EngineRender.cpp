@@ -203,6 +203,10 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) n
         moveToTail(voices, voice);
     voice = Voice{buffer, 0, 0, gain * buffer->gain};
     buffer->voices.fetch_add(1, std::memory_order_relaxed);
+    // The streamer is made just before the first streamed sample is published: a set
+    // picked up since this block began may be the first.
+    if (buffer->stream && renderStreamer == nullptr)
+        renderStreamer = streamer.load(std::memory_order_acquire);
     // Without a free slot the voice plays the start it has and ends there.
     if (buffer->stream && renderStreamer != nullptr)
         voice.stream = renderStreamer->start(buffer);
@@ -230,7 +234,8 @@ void AudioEngine::Impl::moveToTail(RoleVoices& voices, Voice& voice) noexcept {
         release(voices, *tail);
     *tail = voice;
     startFade(*tail, fadeFrames, fadeFrames);
-    voice.source = nullptr; // its reading moved to the tail, with its count
+    voice.source = nullptr; // its reading moved to the tail, with its count and stream
+    voice.stream = SampleStreamer::noSlot;
 }
 
 void AudioEngine::Impl::chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept {
