@@ -1,9 +1,11 @@
 // Large layered kits, held whole or streamed from disk: time until every pad plays and until
 // the kit is whole, peak resident memory while a two-minute performance renders, and how
 // fast it renders. One kit and one mode per run, so that the peak belongs to that mode:
-//     stream_bench LAYERSxTAKES whole|stream|cached [folder]
+//     stream_bench LAYERSxTAKES whole|stream|cached [folder [scale rate [live]]]
 // "stream" converts each streamed voice as it plays; "cached" converts each file once into
-// a cache of converted samples (folder/cache), so a second run finds it ready.
+// a cache of converted samples (folder/cache), so a second run finds it ready. `scale`
+// lengthens every file (an 8 GB kit: 10x6, scale 15, rate 48000); `live` renders at the
+// pace of a live driver, without waiting for the disk, so that late data shows.
 // The kit (14 instruments, 24-bit stereo 44.1 kHz files of 0.5 to 4 s, layers brighter
 // with force, takes slightly different) is generated into the folder on first use and kept.
 
@@ -11,6 +13,7 @@
 
 #include <sndfile.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -36,15 +40,16 @@ double peakResidentMiB() {
     return 0;
 }
 
-std::vector<audio::PadLoad> makeKit(const fs::path& folder, int layers, int takes) {
+std::vector<audio::PadLoad> makeKit(const fs::path& folder, int layers, int takes, double scale,
+                                    int rate) {
     fs::create_directories(folder);
     std::vector<audio::PadLoad> pads;
     std::minstd_rand random(5);
     std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
     for (int p = 0; p < 14; ++p) {
         audio::PadLoad pad{allPadRoles[static_cast<std::size_t>(p)], {}, TakeOrder::cycle};
-        const double seconds = 0.5 + 3.5 * p / 13.0; // kick short .. cymbals long
-        const int frames = static_cast<int>(44100 * seconds);
+        const double seconds = (0.5 + 3.5 * p / 13.0) * scale; // kick short .. cymbals long
+        const int frames = static_cast<int>(rate * seconds);
         for (int l = 0; l < layers; ++l)
             for (int t = 0; t < takes; ++t) {
                 const fs::path file = folder / (std::to_string(p) + "-" + std::to_string(l) + "-" +
@@ -65,7 +70,7 @@ std::vector<audio::PadLoad> makeKit(const fs::path& folder, int layers, int take
                     samples[2 * static_cast<std::size_t>(f) + 1] = decay * lowRight;
                 }
                 SF_INFO info{};
-                info.samplerate = 44100;
+                info.samplerate = rate;
                 info.channels = 2;
                 info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
                 SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
@@ -90,7 +95,10 @@ int main(int argc, char** argv) {
     const fs::path folder =
         argc > 3 ? fs::path(argv[3])
                  : fs::temp_directory_path() / ("tamborel-stream-bench-" + std::string(argv[1]));
-    auto pads = makeKit(folder, layers, takes);
+    const double scale = argc > 5 ? std::atof(argv[4]) : 1.0;
+    const int rate = argc > 5 ? std::atoi(argv[5]) : 44100;
+    const bool live = argc > 6 && std::strcmp(argv[6], "live") == 0;
+    auto pads = makeKit(folder, layers, takes, scale, rate);
 
     audio::AudioEngine engine;
     engine.prepareToRender(48000.0, 256);
@@ -99,7 +107,7 @@ int main(int argc, char** argv) {
         engine.setStreamSettings({~std::uint64_t{0}, 0.25, {}});
     if (cached)
         engine.setStreamSettings({0, 0.25, folder / "cache"});
-    engine.setWaitForStreams(true);
+    engine.setWaitForStreams(!live);
     const double before = peakResidentMiB();
     const auto start = Clock::now();
     audio::KitLoader loader(engine, pads);
@@ -132,6 +140,9 @@ int main(int argc, char** argv) {
                                static_cast<std::uint32_t>(frame % 6000));
         }
         engine.render(audio::AudioBlock{channels.data(), 2, 256});
+        if (live)
+            std::this_thread::sleep_until(
+                renderStart + std::chrono::microseconds((b + 1) * 256'000'000LL / 48000));
         if (b % 64 == 0)
             engine.maintain();
     }
