@@ -1,5 +1,6 @@
 #include "app/RenderTool.h"
 
+#include "audio/OutputGroups.h"
 #include "engine/KitPlayer.h"
 #include "midi/MidiFile.h"
 #include "model/AudioSettings.h"
@@ -9,6 +10,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <csignal>
@@ -59,48 +61,64 @@ private:
     struct sigaction previousTerm_ {};
 };
 
-// Streams blocks to a temporary file beside the target and drops trailing digital silence,
-// so the file ends where the last sound died away. The target appears only when finished.
+// Streams blocks of stereo pairs, one file a pair, each to a temporary file beside its
+// target, and drops the silence after the last sound in any of them, so every file ends
+// where the last sound died away and all are the same length. The targets appear only when
+// all are finished.
 class WavWriter {
 public:
-    explicit WavWriter(const fs::path& target) : target_(target) {
-        temp_ = (target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
-                (".tamborel-render-" + std::to_string(getpid()) + ".wav");
-        SF_INFO info{};
-        info.samplerate = static_cast<int>(renderRate);
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-        file_ = sf_open(temp_.c_str(), SFM_WRITE, &info);
+    explicit WavWriter(std::vector<fs::path> targets) : targets_(std::move(targets)) {
+        for (std::size_t f = 0; f < targets_.size(); ++f) {
+            const fs::path& target = targets_[f];
+            temps_.push_back((target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
+                             (".tamborel-render-" + std::to_string(getpid()) + "-" +
+                              std::to_string(f) + ".wav"));
+            SF_INFO info{};
+            info.samplerate = static_cast<int>(renderRate);
+            info.channels = 2;
+            info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+            files_.push_back(sf_open(temps_.back().c_str(), SFM_WRITE, &info));
+        }
     }
     ~WavWriter() {
-        if (file_ != nullptr)
-            sf_close(file_);
-        std::error_code ec;
-        fs::remove(temp_, ec); // a no-op after a successful finish
+        for (std::size_t f = 0; f < files_.size(); ++f) {
+            if (files_[f] != nullptr)
+                sf_close(files_[f]);
+            std::error_code ec;
+            fs::remove(temps_[f], ec); // a no-op after a successful finish
+        }
     }
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    bool ok() const { return file_ != nullptr && !failed_; }
-    std::string error() const { return file_ ? "cannot write the output" : sf_strerror(nullptr); }
+    bool ok() const {
+        return !failed_ && std::all_of(files_.begin(), files_.end(),
+                                       [](SNDFILE* file) { return file != nullptr; });
+    }
 
-    // Returns whether the block held any sound.
-    bool write(const float* left, const float* right, std::uint32_t frames) {
+    // `channels` holds two per file, in the targets' order. Returns whether the block held
+    // any sound.
+    bool write(const float* const* channels, std::uint32_t frames) {
         std::uint32_t last = frames;
-        for (std::uint32_t i = 0; i < frames; ++i)
-            if (left[i] != 0.0f || right[i] != 0.0f)
-                last = i;
+        for (std::size_t c = 0; c < 2 * files_.size(); ++c)
+            for (std::uint32_t i = frames; i-- > 0 && (last == frames || i > last);)
+                if (channels[c][i] != 0.0f) {
+                    last = i;
+                    break;
+                }
         if (last == frames) {
             pendingSilence_ += frames;
             return false;
         }
         writeSilence();
-        interleaved_.resize(std::size_t{last + 1} * 2);
-        for (std::uint32_t i = 0; i <= last; ++i) {
-            interleaved_[2 * i] = left[i];
-            interleaved_[2 * i + 1] = right[i];
+        for (std::size_t f = 0; f < files_.size(); ++f) {
+            interleaved_.resize(std::size_t{last + 1} * 2);
+            for (std::uint32_t i = 0; i <= last; ++i) {
+                interleaved_[2 * i] = channels[2 * f][i];
+                interleaved_[2 * i + 1] = channels[2 * f + 1][i];
+            }
+            put(f, interleaved_.data(), last + 1);
         }
-        put(interleaved_.data(), last + 1);
         pendingSilence_ = frames - last - 1;
         return true;
     }
@@ -108,11 +126,17 @@ public:
     bool finish() {
         if (!ok())
             return false;
-        sf_close(file_);
-        file_ = nullptr;
-        std::error_code ec;
-        fs::rename(temp_, target_, ec);
-        return !ec;
+        for (SNDFILE*& file : files_) {
+            sf_close(file);
+            file = nullptr;
+        }
+        for (std::size_t f = 0; f < targets_.size(); ++f) {
+            std::error_code ec;
+            fs::rename(temps_[f], targets_[f], ec);
+            if (ec)
+                return false;
+        }
+        return true;
     }
 
 private:
@@ -120,18 +144,20 @@ private:
         const std::vector<float> zeros(2 * blockFrames, 0.0f);
         while (pendingSilence_ > 0) {
             const auto n = std::min<std::uint64_t>(pendingSilence_, blockFrames);
-            put(zeros.data(), n);
+            for (std::size_t f = 0; f < files_.size(); ++f)
+                put(f, zeros.data(), n);
             pendingSilence_ -= n;
         }
     }
-    void put(const float* frames, std::uint64_t count) {
-        if (file_ != nullptr && sf_writef_float(file_, frames, static_cast<sf_count_t>(count)) !=
-                                    static_cast<sf_count_t>(count))
+    void put(std::size_t f, const float* frames, std::uint64_t count) {
+        if (files_[f] != nullptr && sf_writef_float(files_[f], frames, static_cast<sf_count_t>(
+                                                                         count)) !=
+                                        static_cast<sf_count_t>(count))
             failed_ = true;
     }
 
-    fs::path target_, temp_;
-    SNDFILE* file_ = nullptr;
+    std::vector<fs::path> targets_, temps_;
+    std::vector<SNDFILE*> files_;
     bool failed_ = false;
     std::uint64_t pendingSilence_ = 0;
     std::vector<float> interleaved_;
@@ -144,7 +170,7 @@ struct Performance {
 
 constexpr const char* usage = "usage: tamborel-render [--settings FILE] [--velocity-curve "
                               "linear|soft|hard|fixed] [--lowest-velocity N] [--fixed-velocity "
-                              "N] KIT.json INPUT.mid OUTPUT.wav\n";
+                              "N] [--stems DIR] KIT.json INPUT.mid OUTPUT.wav\n";
 
 std::optional<int> velocityArgument(const std::string& text) {
     int value = 0;
@@ -157,7 +183,9 @@ std::optional<int> velocityArgument(const std::string& text) {
 // Splits the options from the three file names; none, with the reason in `err`, when the
 // arguments make no sense. Options may come anywhere, each followed by its value.
 std::optional<std::vector<std::string>> parseOptions(const std::vector<std::string>& args,
-                                                     AudioSettings& settings, std::ostream& err) {
+                                                     AudioSettings& settings,
+                                                     std::optional<fs::path>& stems,
+                                                     std::ostream& err) {
     std::vector<std::string> files;
     std::optional<std::string> settingsFile;
     std::optional<VelocityCurve> curve;
@@ -182,6 +210,8 @@ std::optional<std::vector<std::string>> parseOptions(const std::vector<std::stri
             good = (lowest = velocityArgument(value)).has_value();
         else if (arg == "--fixed-velocity")
             good = (fixed = velocityArgument(value)).has_value();
+        else if (arg == "--stems")
+            good = !(stems = fs::path(value))->empty();
         else
             good = false;
         if (!good) {
@@ -239,7 +269,8 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
 
 int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) {
     AudioSettings settings;
-    const auto files = parseOptions(arguments, settings, err);
+    std::optional<fs::path> stems;
+    const auto files = parseOptions(arguments, settings, stems, err);
     if (!files)
         return 2;
     const std::vector<std::string>& args = *files;
@@ -257,9 +288,20 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     player.setExpression(settings.expression());
     player.startRendering();
 
-    WavWriter out(args[2]);
+    // With stems, one file per drum group beside the main one, all the same length; a group
+    // that never sounds is written silent, so a DAW's template lines up.
+    std::vector<fs::path> targets{args[2]};
+    if (stems) {
+        std::error_code ec;
+        fs::create_directories(*stems, ec);
+        for (audio::OutputGroup group : audio::allOutputGroups)
+            targets.push_back(*stems / (std::string(audio::outputGroupName(group)) + ".wav"));
+    }
+    const std::uint32_t channelCount = stems ? audio::allChannelCount : audio::masterChannelCount;
+    WavWriter out(targets);
     if (!out.ok()) {
-        err << "tamborel-render: cannot write " << args[2] << '\n';
+        err << "tamborel-render: cannot write " << (stems ? "the stems in " + stems->string() : args[2])
+            << '\n';
         return 1;
     }
     const auto& events = performance->events;
@@ -270,7 +312,10 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     const bool showProgress = lastEventFrame > 5 * static_cast<std::uint64_t>(renderRate);
     int shownPercent = -1;
 
-    std::vector<float> left(blockFrames), right(blockFrames);
+    std::vector<std::vector<float>> buffers(channelCount, std::vector<float>(blockFrames));
+    std::vector<float*> channels;
+    for (auto& buffer : buffers)
+        channels.push_back(buffer.data());
     std::size_t next = 0;
     std::uint64_t silentFrames = 0;
     for (std::uint64_t start = 0;; start += blockFrames) {
@@ -293,10 +338,8 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
                 break;
             }
         }
-        float* const channels[2] = {left.data(), right.data()};
-        player.render({channels, 2, blockFrames, 0});
-        silentFrames =
-            out.write(left.data(), right.data(), blockFrames) ? 0 : silentFrames + blockFrames;
+        player.render({channels.data(), channelCount, blockFrames, 0});
+        silentFrames = out.write(channels.data(), blockFrames) ? 0 : silentFrames + blockFrames;
         if (stopSignal != 0) {
             err << "tamborel-render: stopped, nothing written\n";
             return 128 + stopSignal;

@@ -3,7 +3,8 @@
 // through a kit with the application's own hit handling, offline, into a 48 kHz stereo float
 // WAV file. The velocity curve and the hi-hat pedal's setup come from the application's
 // settings, or from a settings file given with --settings; --velocity-curve NAME,
-// --lowest-velocity N and --fixed-velocity N override them.
+// --lowest-velocity N and --fixed-velocity N override them. --stems DIR also writes one file
+// per drum group into DIR (kick.wav, snare.wav … ride.wav), the same length as the main one.
 
 #include <iosfwd>
 #include <string>

@@ -76,6 +76,7 @@ void AppState::Impl::updateLatency() {
                : settings.bufferFrames * 1000.0 / audio::AudioEngine::defaultSampleRate;
     self.published_.bufferFramesInForce = output ? output->bufferFramesInForce().value_or(0) : 0;
     self.published_.bufferSharedWithDesktop = output && output->bufferSharedWithDesktop();
+    self.published_.groupOutputsAvailable = output && output->groupOutputsAvailable();
     notify(Field::latencyMs);
 }
 
@@ -102,6 +103,7 @@ AppState::~AppState() {
 void AppState::boot() {
     Impl& d = *impl_;
     if (d.output) {
+        d.output->setGroupOutputs(published_.settings.separateOutputs);
         d.output->applySettings(published_.settings);
         d.output->start();
     }
@@ -161,10 +163,21 @@ void AppState::refreshMIDISources() {
 
 void AppState::applySettings(const AudioSettings& settings) {
     impl_->commitExpression(settings);
-    if (impl_->output)
+    if (impl_->output) {
+        impl_->output->setGroupOutputs(settings.separateOutputs);
         impl_->output->applySettings(settings);
+    }
     impl_->updateLatency();
     drainRealtimeEvents();
+}
+
+void AppState::setSeparateOutputs(bool on) {
+    AudioSettings settings = published_.settings;
+    settings.separateOutputs = on;
+    impl_->commitExpression(settings); // stores and publishes; the output is left running
+    if (impl_->output)
+        impl_->output->setGroupOutputs(on);
+    impl_->updateLatency();
 }
 
 bool AppState::isEngineRunning() const {

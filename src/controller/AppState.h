@@ -109,6 +109,9 @@ public:
     void refreshDevices();
     void refreshMIDISources();
     void applySettings(const AudioSettings& settings);
+    // Each drum on an output pair of its own beside the master (JACK only), stored with the
+    // settings; the master plays on without a gap.
+    void setSeparateOutputs(bool on);
 
     // The module's expression: stored with the settings and applied at once, without
     // touching the audio output. Values outside 1..127 (controller: 0..127) are clamped.

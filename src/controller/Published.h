@@ -61,6 +61,9 @@ struct Published {
     // cannot tell), and whether that size is the whole desktop's (JACK on PipeWire).
     std::uint32_t bufferFramesInForce = 0;
     bool bufferSharedWithDesktop = false;
+    // Published with latencyMs: whether the output plays through JACK, whose ports can give
+    // each drum its own output (settings.separateOutputs).
+    bool groupOutputsAvailable = false;
     bool dirty = false;
     std::optional<PadRole> learningRole;
     bool capturingForAssign = false;

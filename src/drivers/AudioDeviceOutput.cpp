@@ -85,6 +85,20 @@ bool AudioDeviceOutput::start() {
     return true;
 }
 
+void AudioDeviceOutput::setGroupOutputs(bool on) {
+    withGroupOutputs_.clear();
+    for (const auto& driver : drivers_)
+        if (driver->setGroupOutputs(on))
+            withGroupOutputs_.push_back(driver.get());
+}
+
+bool AudioDeviceOutput::groupOutputsAvailable() const {
+    const AudioDriver* driver = runningDriver() != nullptr ? runningDriver() : lastStarted_;
+    return driver != nullptr &&
+           std::find(withGroupOutputs_.begin(), withGroupOutputs_.end(), driver) !=
+               withGroupOutputs_.end();
+}
+
 void AudioDeviceOutput::stop() {
     wanted_ = false;
     stopDrivers();

@@ -59,6 +59,12 @@ public:
     // graph (JACK through PipeWire), so that a request changes other programs' latency too.
     bool bufferSharedWithDesktop() const;
 
+    // Each drum group's own output pair beside the master, where the driver has ports to give
+    // (JACK); the master plays on. Kept for later starts, on whichever driver plays.
+    void setGroupOutputs(bool on);
+    // Whether the driver playing (else the last one started) gives the groups their outputs.
+    bool groupOutputsAvailable() const;
+
     // The device the output plays on (or would, once started).
     std::optional<std::uint32_t> currentDeviceID() const { return current_; }
 
@@ -72,6 +78,7 @@ private:
     AudioDeviceManager devices_;
     std::optional<std::uint32_t> current_;
     AudioDriver* lastStarted_ = nullptr;
+    std::vector<AudioDriver*> withGroupOutputs_; // the drivers that took the last request
     bool wanted_ = false;
 };
 

@@ -56,6 +56,10 @@ public:
     virtual bool isRunning() const noexcept = 0;
     // The rate the renderer was last prepared at; 0 before the first start.
     virtual double streamSampleRate() const noexcept = 0;
+
+    // Gives each drum group an output pair of its own beside the master (OutputGroups.h), or
+    // takes them away, without interrupting the master. False for a driver that cannot.
+    virtual bool setGroupOutputs(bool) { return false; }
 };
 
 } // namespace tamborel::audio

@@ -149,9 +149,56 @@ bool JackDriver::ensureClient() {
         ports_[0] = ports_[1] = nullptr;
         return false;
     }
+    if (groupsWanted_)
+        registerGroupPorts();
     if (JackClientHook* hook = hook_.load())
         hook->clientOpened(client_);
     return true;
+}
+
+bool JackDriver::setGroupOutputs(bool on) {
+    groupsWanted_ = on;
+    if (on && client_ != nullptr && !lost_.load())
+        registerGroupPorts();
+    else if (!on)
+        unregisterGroupPorts();
+    return true;
+}
+
+void JackDriver::registerGroupPorts() {
+    if (groupsLive_.load())
+        return;
+    std::size_t index = 0;
+    for (OutputGroup group : allOutputGroups)
+        for (const char* side : {"_L", "_R"}) {
+            const std::string name = std::string(outputGroupName(group)) + side;
+            groupPorts_[index++] = jack_port_register(client_, name.c_str(),
+                                                      JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        }
+    const bool all = std::all_of(groupPorts_.begin(), groupPorts_.end(),
+                                 [](jack_port_t* port) { return port != nullptr; });
+    if (!all) {
+        unregisterGroupPorts();
+        return;
+    }
+    groupsLive_.store(true, std::memory_order_release);
+}
+
+void JackDriver::unregisterGroupPorts() {
+    groupsLive_.store(false, std::memory_order_release);
+    // A cycle that began before the flag fell may still write to the ports: let two more
+    // begin and end before they go. Cycles never block, so this waits a period or two.
+    if (active_ && !lost_.load()) {
+        const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+        for (int waited = 0; cycles_.load(std::memory_order_acquire) < seen + 2 && waited < 500;
+             ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (jack_port_t*& port : groupPorts_) {
+        if (port != nullptr && client_ != nullptr && !lost_.load())
+            jack_port_unregister(client_, port);
+        port = nullptr;
+    }
 }
 
 void JackDriver::closeClient() {
@@ -182,6 +229,8 @@ void JackDriver::closeClient() {
     gate_ = nullptr;
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
+    groupsLive_.store(false);
+    groupPorts_.fill(nullptr); // they went with the client
     serverFrames_.store(0);
     desktopQuantum_.reset();
     lost_.store(false);
@@ -352,14 +401,28 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
     if (JackClientHook* hook = hook_.load(std::memory_order_acquire))
         hook->processCycle(frames);
 
-    auto* left = static_cast<float*>(jack_port_get_buffer(ports_[0], frames));
-    auto* right = static_cast<float*>(jack_port_get_buffer(ports_[1], frames));
+    std::array<float*, allChannelCount> channels{};
+    channels[0] = static_cast<float*>(jack_port_get_buffer(ports_[0], frames));
+    channels[1] = static_cast<float*>(jack_port_get_buffer(ports_[1], frames));
+    std::uint32_t channelCount = masterChannelCount;
+    if (groupsLive_.load(std::memory_order_acquire)) {
+        for (std::size_t i = 0; i < groupPorts_.size(); ++i)
+            channels[masterChannelCount + i] =
+                static_cast<float*>(jack_port_get_buffer(groupPorts_[i], frames));
+        channelCount = allChannelCount;
+    }
+    renderInto(channels.data(), channelCount, frames);
+    cycles_.fetch_add(1, std::memory_order_release);
+}
+
+void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
+                            jack_nframes_t frames) noexcept {
     if (serverFrames_.load(std::memory_order_relaxed) != frames)
         serverFrames_.store(frames, std::memory_order_relaxed);
     AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
     if (!running_.load(std::memory_order_acquire) || renderer == nullptr) {
-        silence(left, frames);
-        silence(right, frames);
+        for (std::uint32_t c = 0; c < channelCount; ++c)
+            silence(channels[c], frames);
         return;
     }
     // When the cycle began by the server's smoothed clock, free of this thread's wake-up
@@ -379,7 +442,7 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
         renderer->prepareToRender(preparedRate_.load(std::memory_order_relaxed), frames);
         preparedFrames_.store(frames, std::memory_order_relaxed);
     }
-    renderStereo(*renderer, left, right, frames, cycleStart);
+    renderer->render({channels, channelCount, frames, cycleStart});
 }
 
 int JackDriver::onBufferSize(jack_nframes_t frames, void* gate) noexcept {

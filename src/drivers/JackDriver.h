@@ -1,7 +1,8 @@
 #pragma once
 // Plays through a JACK server as a native client named "Tamborel" with two output ports,
 // connected on start to the server's first two physical playback ports, whatever their
-// names. The driver never starts a server; when the server goes away the client is dropped,
+// names. On request it adds a pair per drum group (kick_L, kick_R … ride_R), left for the
+// user to connect. The driver never starts a server; when the server goes away the client is dropped,
 // the renderer is told that rendering stopped, and the next query or start connects again.
 // It works the same with jackd and with PipeWire's libjack, whose differences (a shared
 // quantum, buffer sizes that change a cycle late, only the plain shutdown callback) it hides.
@@ -10,11 +11,13 @@
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
 // starts by the server's cycle clock (EventTime.h).
 
+#include "audio/OutputGroups.h"
 #include "drivers/AudioDriver.h"
 #include "drivers/JackClientHook.h"
 
 #include <jack/jack.h>
 
+#include <array>
 #include <atomic>
 #include <optional>
 #include <string>
@@ -63,6 +66,10 @@ public:
     void stop() override;
     bool isRunning() const noexcept override { return running_.load(); }
     double streamSampleRate() const noexcept override { return preparedRate_.load(); }
+    // Registered at once on an open client (and again whenever the client opens), removed
+    // once the process thread has let go of them; the master plays on throughout, and the
+    // connections made to the group ports last as long as the ports.
+    bool setGroupOutputs(bool on) override;
 
 private:
     bool ensureClient();
@@ -71,6 +78,10 @@ private:
     void deactivate();
     void connectToPlayback();
     void renderCycle(jack_nframes_t frames) noexcept;
+    void renderInto(float* const* channels, std::uint32_t channelCount,
+                    jack_nframes_t frames) noexcept;
+    void registerGroupPorts();
+    void unregisterGroupPorts();
 
     static int onProcess(jack_nframes_t frames, void* gate) noexcept;
     static int onBufferSize(jack_nframes_t frames, void* gate) noexcept;
@@ -92,6 +103,12 @@ private:
     CallbackGate* gate_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};
     bool active_ = false;
+    // The group ports, written by the main thread only while groupsLive_ is false and no
+    // cycle can still be reading them.
+    bool groupsWanted_ = false;
+    std::array<jack_port_t*, allChannelCount - masterChannelCount> groupPorts_{};
+    std::atomic<bool> groupsLive_{false};
+    std::atomic<std::uint64_t> cycles_{0};
 
     std::atomic<JackClientHook*> hook_{nullptr};
     std::atomic<AudioRenderer*> renderer_{nullptr};

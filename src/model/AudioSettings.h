@@ -17,6 +17,8 @@ struct AudioSettings {
     VelocityShaping velocity;
     int pedalController = defaultPedalController;
     std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
+    // Each drum on an output pair of its own beside the master (where the output has ports).
+    bool separateOutputs = false;
 
     static AudioSettings defaults() { return {}; }
     // What the hit routing needs of them.

@@ -420,6 +420,8 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
         document["pedalClosed"] = settings.pedalRange->closed;
         document["pedalOpen"] = settings.pedalRange->open;
     }
+    if (settings.separateOutputs)
+        document["separateOutputs"] = true;
     return render(document, whyNot);
 }
 
@@ -496,6 +498,12 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
                 reader.fail("pedalOpen", "closer than 10 to pedalClosed");
         }
         settings.pedalRange = range;
+    }
+    if (const json* separate = reader.member("separateOutputs", false)) {
+        if (separate->is_boolean())
+            settings.separateOutputs = separate->get<bool>();
+        else
+            reader.fail("separateOutputs", "not a boolean");
     }
     if (!reader.failed())
         result.value = std::move(settings);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.hh>
 
+#include <algorithm>
 #include <csignal>
 #include <sstream>
 #include <sys/wait.h>
@@ -65,8 +66,8 @@ protected:
         return false;
     }
 
-    std::vector<float> leftOfOutput() {
-        SndfileHandle file((dir / "out.wav").string());
+    std::vector<float> leftOfOutput(const fs::path& name = "out.wav") {
+        SndfileHandle file((dir / name).string());
         EXPECT_EQ(file.samplerate(), 48000);
         EXPECT_EQ(file.channels(), 2);
         std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2), left;
@@ -106,6 +107,25 @@ TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
     EXPECT_FLOAT_EQ(left[96010], 0.25f * 64.0f / 127.0f);
     // The file ends where the last hit's sound ends.
     EXPECT_EQ(left.size(), 96000u + 100u);
+}
+
+TEST_F(RenderTool, StemsHoldEachDrumAloneAndAddUpToTheMainFile) {
+    const std::string drums = Smf::vlq(0) + "\x99\x24\x7F"s + // kick
+                              Smf::vlq(96) + "\x31\x7F"s;      // crash, half a second later
+    ASSERT_EQ(render(Smf::file(0, {drums}, 96), nullptr, {"--stems", (dir / "stems").string()}),
+              0);
+    const auto master = leftOfOutput();
+    const auto kick = leftOfOutput("stems/kick.wav");
+    const auto crash = leftOfOutput("stems/crash1.wav");
+    const auto tom = leftOfOutput("stems/tom2.wav");
+    EXPECT_EQ(onsets(kick), (std::vector<std::size_t>{0}));
+    EXPECT_EQ(onsets(crash), (std::vector<std::size_t>{24000}));
+    ASSERT_EQ(tom.size(), master.size()); // silent, but there, and as long as the rest
+    ASSERT_EQ(kick.size(), master.size());
+    for (std::size_t i = 0; i < master.size(); ++i)
+        ASSERT_FLOAT_EQ(master[i], kick[i] + crash[i] + tom[i]) << i;
+    EXPECT_EQ(std::count(tom.begin(), tom.end(), 0.0f), static_cast<long>(tom.size()));
+    EXPECT_FALSE(unfinishedOutput());
 }
 
 TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {

@@ -1,13 +1,9 @@
 // The whole program's sound path against a real JACK server: MIDI from a drum module client,
 // the mix, and the recorded output, with samples of constant level so that onsets and gains
 // read off single frames.
-#include "AppFolder.h"
+#include "JackAppFixture.h"
 #include "JackClients.h"
 #include "JackRecorder.h"
-#include "SoundFiles.h"
-
-#include "controller/AppState.h"
-#include "ManualMainQueue.h"
 
 #include <cmath>
 
@@ -20,30 +16,19 @@ namespace {
 constexpr std::uint32_t period = 256;
 constexpr float sampleLevel = 0.5f;
 
-class ControllerJack : public JackServerTest {
+class ControllerJack : public JackAppTest {
 protected:
     JackServer::Options serverOptions() const override { return {48000, period}; }
+    controller::AppStateOptions appOptions() const override { return {.loadInBackground = false}; }
 
     void SetUp() override {
-        JackServerTest::SetUp();
+        JackAppTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        test::resetAppFolder();
-        test::useEmptyResources();
-        setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
-        state = std::make_unique<controller::AppState>(
-            queue, controller::AppStateOptions{.loadInBackground = false});
-        state->boot();
-        ASSERT_TRUE(state->isEngineRunning());
         // A short kick; a hat and a crash that ring for half a second.
         for (const auto& [role, frames] :
-             {std::pair{PadRole::kick, 4800}, {PadRole::hhOpen, 24000}, {PadRole::crash1, 24000}}) {
-            const auto file = storage::folder() / (std::string(rawValue(role)) + ".wav");
-            ASSERT_TRUE(audio::testing::writeWithSndfile(
-                file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
-                std::vector<float>(static_cast<std::size_t>(frames), sampleLevel)));
-            state->assignSample(file, role);
-        }
+             {std::pair{PadRole::kick, 4800}, {PadRole::hhOpen, 24000}, {PadRole::crash1, 24000}})
+            assignConstant(role, static_cast<std::size_t>(frames), sampleLevel, 1);
         module = std::make_unique<DrumModule>(*server, "module");
         ASSERT_TRUE(module->valid());
         jack_port_t* pads = module->addPort("pads");
@@ -55,8 +40,7 @@ protected:
     }
     void TearDown() override {
         module.reset();
-        state.reset();
-        JackServerTest::TearDown();
+        JackAppTest::TearDown();
     }
 
     // Strikes in one cycle and returns the program's left output from the first frame of that
@@ -81,8 +65,6 @@ protected:
         return left;
     }
 
-    platform::ManualMainQueue queue;
-    std::unique_ptr<controller::AppState> state;
     std::unique_ptr<DrumModule> module;
 };
 
@@ -136,6 +118,81 @@ TEST_F(ControllerJack, ClosingThePedalCutsTheOpenHatIn2msAndAGrabDampsACymbalIn1
         EXPECT_EQ(dropDb >= 40, damped) << "pressure " << pressure << ": " << dropDb << " dB";
         std::this_thread::sleep_for(1s); // the undamped crash dies away before the next attempt
     }
+}
+
+TEST_F(ControllerJack, EachDrumGetsItsOwnPortsOnRequestAndTheMasterPlaysOnWhenTheyGo) {
+    for (PadRole role : {PadRole::snare, PadRole::snareRim})
+        assignConstant(role, 4800, sampleLevel, 1);
+    state->setSeparateOutputs(true);
+    EXPECT_TRUE(state->published().groupOutputsAvailable);
+    EXPECT_TRUE(state->published().settings.separateOutputs);
+
+    // The master and three drums' pairs, each on a recorder of its own.
+    const std::vector<std::string> pairs{"out_", "kick_", "snare_", "hihat_"};
+    std::vector<std::unique_ptr<JackRecorder>> recorders;
+    for (const std::string& pair : pairs) {
+        const bool master = pair == "out_";
+        recorders.push_back(std::make_unique<JackRecorder>(*server, 48000));
+        ASSERT_TRUE(recorders.back()->connect("Tamborel:" + pair + (master ? "1" : "L"),
+                                              "Tamborel:" + pair + (master ? "2" : "R")));
+    }
+    jack_client_t* client = recorders.front()->client();
+    // Only the master goes to the speakers by itself.
+    EXPECT_EQ(jack_port_connected(jack_port_by_name(client, "Tamborel:kick_L")), 1);
+    EXPECT_GE(jack_port_connected(jack_port_by_name(client, "Tamborel:out_1")), 2);
+
+    // The peak of each recorded pair's left side, from strikes sent in one cycle.
+    const auto peaks = [&](std::initializer_list<DrumModule::Message> messages) {
+        for (auto& recorder : recorders)
+            recorder->rewind();
+        EXPECT_TRUE(module->send(messages));
+        std::vector<float> peak;
+        for (auto& recorder : recorders) {
+            EXPECT_TRUE(recorder->waitForFrames(12000));
+            const auto left = recorder->left();
+            float loudest = 0.0f;
+            for (float v : left)
+                loudest = std::max(loudest, std::abs(v));
+            peak.push_back(loudest);
+        }
+        std::this_thread::sleep_for(600ms); // everything dies away before the next strikes
+        return peak;
+    };
+    EXPECT_EQ(peaks({{10, {0x99, 36, 127}}}),
+              (std::vector<float>{sampleLevel, sampleLevel, 0.0f, 0.0f}));
+    EXPECT_EQ(peaks({{10, {0x99, 40, 127}}}),
+              (std::vector<float>{sampleLevel, 0.0f, sampleLevel, 0.0f}));
+    state->toggleMute(PadRole::snare);
+    std::this_thread::sleep_for(20ms); // past the gain ramp
+    EXPECT_EQ(peaks({{10, {0x99, 38, 127}}}), (std::vector<float>(4, 0.0f)));
+
+    // Closing the pedal chokes the open hat on its own pair.
+    for (auto& recorder : recorders)
+        recorder->rewind();
+    ASSERT_TRUE(module->send({{0, {0xB9, 4, 0}}, {0, {0x99, 46, 127}}, {64, {0xB9, 4, 127}}}));
+    ASSERT_TRUE(recorders[3]->waitForFrames(12000));
+    const auto hat = recorders[3]->left();
+    const long onset = firstAbove(hat, 0.0f);
+    ASSERT_GE(onset, 0) << "the open hat was not heard on its own pair";
+    for (std::size_t i = static_cast<std::size_t>(onset) + 64 + 96; i < hat.size(); ++i)
+        ASSERT_EQ(hat[i], 0.0f) << "still sounding " << i << " frames in";
+    std::this_thread::sleep_for(600ms);
+
+    // Switched off while a crash rings: its ports go, and the master carries on, unbroken.
+    recorders.resize(1);
+    JackRecorder& master = *recorders.front();
+    master.rewind();
+    ASSERT_TRUE(module->send({{0, {0x99, 49, 127}}}));
+    std::this_thread::sleep_for(100ms);
+    state->setSeparateOutputs(false);
+    EXPECT_EQ(jack_port_by_name(client, "Tamborel:kick_L"), nullptr);
+    ASSERT_TRUE(master.waitForFrames(24000));
+    const auto left = master.left();
+    const long start = firstAbove(left, 0.0f);
+    ASSERT_GE(start, 0);
+    for (std::size_t i = static_cast<std::size_t>(start); i < static_cast<std::size_t>(start) + 20000;
+         ++i)
+        ASSERT_EQ(left[i], sampleLevel) << "the master broke off " << i << " frames in";
 }
 
 } // namespace

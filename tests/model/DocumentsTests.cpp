@@ -171,6 +171,7 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.velocity = {VelocityCurve::fixed, 20, 90};
     settings.pedalController = 11;
     settings.pedalRange = PedalRange{0, 127};
+    settings.separateOutputs = true;
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, settings);
@@ -191,7 +192,8 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
           R"({"bufferFrames":256,"sampleRate":48000,"lowestVelocity":0})",
           R"({"bufferFrames":256,"sampleRate":48000,"pedalController":128})",
           R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90})",
-          R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90,"pedalOpen":85})"})
+          R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90,"pedalOpen":85})",
+          R"({"bufferFrames":256,"sampleRate":48000,"separateOutputs":"yes"})"})
         EXPECT_FALSE(readSettings(bad)) << bad;
 }
 

@@ -1,4 +1,5 @@
 #include "model/DrumKit.h"
+#include "model/Expression.h"
 
 #include <array>
 

@@ -1,14 +1,11 @@
 // Faults from outside the program while it plays through JACK: the server dying in the
 // middle of a performance, and a storm of MIDI ports coming and going.
-#include "AppFolder.h"
 #include "AudioTestSupport.h"
+#include "JackAppFixture.h"
 #include "JackClients.h"
 #include "JackRecorder.h"
-#include "JackServerFixture.h"
 
 #include "audio/AudioEngine.h"
-#include "controller/AppState.h"
-#include "ManualMainQueue.h"
 
 #include <gmock/gmock.h>
 #include <sndfile.h>
@@ -29,39 +26,14 @@ constexpr float kickLevel = 0.25f;
 // The module's strike: note 36 on channel 10 at full velocity.
 constexpr DrumModule::Message kickStrike{0, {0x99, 36, 127}};
 
-class JackFaults : public JackServerTest {
+class JackFaults : public JackAppTest {
 protected:
     void SetUp() override {
-        JackServerTest::SetUp();
+        JackAppTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        test::resetAppFolder();
-        test::useEmptyResources();
-        setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
-
-        const auto kick = storage::folder() / "kick.wav";
-        ASSERT_TRUE(audio::testing::writeWithSndfile(kick, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000,
-                                                     2, std::vector<float>(960, kickLevel)));
-        state = std::make_unique<controller::AppState>(queue);
-        state->boot();
-        ASSERT_TRUE(state->isEngineRunning());
-        state->assignSample(kick, PadRole::kick);
+        assignConstant(PadRole::kick, 960, kickLevel);
         ASSERT_TRUE(state->audio().hasSample(PadRole::kick));
-    }
-    void TearDown() override {
-        state.reset();
-        JackServerTest::TearDown();
-    }
-
-    // Runs the main queue, as the main thread would, until the condition holds.
-    template <typename Condition> bool mainThreadUntil(Condition condition) {
-        return eventually(
-            [&] {
-                state->drainRealtimeEvents();
-                queue.runPending();
-                return condition();
-            },
-            10s);
     }
 
     bool connectedToUs(jack_port_t* port) {
@@ -69,8 +41,6 @@ protected:
             [&] { return jack_port_connected_to(port, "Tamborel:Tamborel In") != 0; });
     }
 
-    platform::ManualMainQueue queue;
-    std::unique_ptr<controller::AppState> state;
 };
 
 TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAgainPlays) {
