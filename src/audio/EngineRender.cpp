@@ -272,6 +272,21 @@ bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
                                     std::uint32_t frames) noexcept {
     constexpr std::uint32_t faded = ~std::uint32_t{0};
     const PlayableBuffer& source = *voice.source;
+    // A file that went missing or shrank: fade out before its data runs out, not cut.
+    const bool wait = waitForStreams.load(std::memory_order_relaxed);
+    if (voice.stream != SampleStreamer::noSlot && voice.fadeLeft == 0) {
+        // Offline, the disk is waited for, so it must be waited for here too to tell.
+        if (wait && voice.position + frames + fadeFrames > source.length)
+            renderStreamer->awaitFrames(voice.stream,
+                                        voice.position + frames + fadeFrames - source.length);
+        const std::uint64_t brokenEnd = renderStreamer->brokenEnd(voice.stream);
+        const std::uint64_t stop = brokenEnd + source.length;
+        if (brokenEnd != ~std::uint64_t{0} && voice.position + frames + fadeFrames >= stop)
+            startFade(voice,
+                      static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+                          stop > voice.position ? stop - voice.position : 1, 1, fadeFrames)),
+                      fadeFrames);
+    }
     std::uint32_t done = 0;
     if (voice.position < source.length) {
         done = mixInput(voice, source.left + voice.position, source.right + voice.position,
@@ -283,7 +298,6 @@ bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
         return true;
     if (voice.stream == SampleStreamer::noSlot)
         return false;
-    const bool wait = waitForStreams.load(std::memory_order_relaxed);
     while (done < frames) {
         const std::uint64_t from = voice.position - source.length;
         const std::uint32_t got = renderStreamer->fetch(voice.stream, from, streamLeft.data(),

@@ -349,6 +349,7 @@ std::uint32_t SampleStreamer::start(PlayableBuffer* owner) noexcept {
     slot.written.store(0, std::memory_order_relaxed);
     slot.consumed.store(0, std::memory_order_relaxed);
     slot.end.store(~std::uint64_t{0}, std::memory_order_relaxed);
+    slot.broken.store(false, std::memory_order_relaxed);
     slot.state.store(wanted, std::memory_order_release);
     return index;
 }
@@ -374,6 +375,19 @@ void SampleStreamer::reclaim() noexcept {
     }
 }
 
+void SampleStreamer::awaitFrames(std::uint32_t index, std::uint64_t upTo) const noexcept {
+    const Slot& slot = slots_[index];
+    while (slot.end.load(std::memory_order_acquire) == ~std::uint64_t{0} &&
+           slot.written.load(std::memory_order_acquire) < upTo)
+        std::this_thread::yield();
+}
+
+std::uint64_t SampleStreamer::brokenEnd(std::uint32_t index) const noexcept {
+    const Slot& slot = slots_[index];
+    return slot.broken.load(std::memory_order_acquire) ? slot.end.load(std::memory_order_acquire)
+                                                       : ~std::uint64_t{0};
+}
+
 bool SampleStreamer::endedBy(std::uint32_t index, std::uint64_t position) const noexcept {
     return slots_[index].end.load(std::memory_order_acquire) <= position;
 }
@@ -382,14 +396,11 @@ std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, flo
                                     float* right, std::uint32_t frames, bool wait) noexcept {
     Slot& slot = slots_[index];
     constexpr std::uint64_t unknown = ~std::uint64_t{0};
+    if (wait)
+        awaitFrames(index, from + frames);
     // The end is published after the last frame, so reading it first keeps the two in step.
-    std::uint64_t end = slot.end.load(std::memory_order_acquire);
-    std::uint64_t written = slot.written.load(std::memory_order_acquire);
-    while (wait && end == unknown && written < from + frames) {
-        std::this_thread::yield();
-        end = slot.end.load(std::memory_order_acquire);
-        written = slot.written.load(std::memory_order_acquire);
-    }
+    const std::uint64_t end = slot.end.load(std::memory_order_acquire);
+    const std::uint64_t written = slot.written.load(std::memory_order_acquire);
     std::uint32_t count = frames;
     if (end != unknown)
         count = from >= end
@@ -479,6 +490,7 @@ bool SampleStreamer::serve(Slot& slot) {
 
 void SampleStreamer::finish(Slot& slot, bool failed) {
     slot.end.store(slot.written.load(std::memory_order_relaxed), std::memory_order_release);
+    slot.broken.store(failed, std::memory_order_release);
     slot.reader.reset();
     if (!failed)
         return;

@@ -133,8 +133,13 @@ public:
     // Returns the frames the stream has from `from` on within the request (fewer at its end).
     std::uint32_t fetch(std::uint32_t slot, std::uint64_t from, float* left, float* right,
                         std::uint32_t frames, bool wait) noexcept;
+    // Offline renders only: holds on until the stream has its frames up to `upTo`, or ends.
+    void awaitFrames(std::uint32_t slot, std::uint64_t upTo) const noexcept;
     // Whether the stream ended at or before `position` (its frames after the preload).
     bool endedBy(std::uint32_t slot, std::uint64_t position) const noexcept;
+    // Where the stream ends early because its file went missing or shrank; none (the
+    // largest value) while it has not.
+    std::uint64_t brokenEnd(std::uint32_t slot) const noexcept;
 
     // --- any thread ---
     std::uint64_t lateFrames() const noexcept { return late_.load(std::memory_order_relaxed); }
@@ -150,6 +155,7 @@ private:
         std::atomic<std::uint64_t> written{0};
         std::atomic<std::uint64_t> consumed{0};
         std::atomic<std::uint64_t> end{~std::uint64_t{0}};
+        std::atomic<bool> broken{false};
         // Streamer thread only.
         std::unique_ptr<StreamReader> reader;
     };

@@ -175,9 +175,18 @@ TEST(Streaming, AFileThatShrinksOrGoesMissingEndsItsVoiceQuietlyAndIsLoggedOnce)
                 fs::resize_file(file, 44 + 6 * 48000 / 2); // half a second of frames left
             const auto rest = renderFrames(engine, 3 * 48000);
             EXPECT_GT(std::abs(first.left[1000]), 0.0f) << "the start is in memory";
-            // Past where the data ends, silence: no noise, no stale ring contents.
-            const float tail = *std::max_element(rest.left.begin() + 48000, rest.left.end());
-            EXPECT_EQ(tail, 0.0f) << remove << strike;
+            // The sound fades where the data ends rather than stop with a click; past it,
+            // silence: no noise, no stale ring contents.
+            auto heard = first.left;
+            heard.insert(heard.end(), rest.left.begin(), rest.left.end());
+            const auto last =
+                std::find_if(heard.rbegin(), heard.rend(), [](float v) { return v != 0.0f; });
+            ASSERT_NE(last, heard.rend());
+            // (Once shrunk, the file reads as a shorter one: later strikes end where it does.)
+            if (remove || strike == 0) {
+                EXPECT_LT(std::abs(*last), 0.01f) << remove << strike;
+            }
+            EXPECT_LT(heard.rend() - last, 48000 * 2) << remove << strike;
         }
         engine.maintain();
         const std::string log = ::testing::internal::GetCapturedStderr();
