@@ -55,6 +55,13 @@ struct StreamSettings {
 // One decoded sample of a pad with its velocity range and gain; `source` is the file it came
 // from, so that a rate change can convert it again from the file.
 struct LayeredBuffer {
+    // Spelled out so that callers may leave out the fields at the end.
+    LayeredBuffer(SharedSampleBuffer samples = nullptr, int lowest = 1, int highest = 127,
+                  float sampleGain = 1.0f, std::optional<std::filesystem::path> file = {},
+                  std::shared_ptr<const StreamSource> rest = nullptr)
+        : buffer(std::move(samples)), low(lowest), high(highest), gain(sampleGain),
+          source(std::move(file)), stream(std::move(rest)) {}
+
     SharedSampleBuffer buffer;
     int low = 1;
     int high = 127;
