@@ -36,13 +36,65 @@ float clean(float value) noexcept {
 
 // --- reader ---
 
+namespace {
+
+// Making a converter at this quality builds its filters, which costs more than converting a
+// quarter second: each thread keeps the ones it made and clears them for the next file.
+struct ConverterShelf {
+    struct Kept {
+        double from;
+        double to;
+        std::uint32_t channels;
+        soxr_t converter;
+    };
+    std::vector<Kept> kept;
+    ~ConverterShelf() {
+        for (const Kept& k : kept)
+            soxr_delete(k.converter);
+    }
+};
+thread_local ConverterShelf shelf;
+constexpr std::size_t shelfSize = 8;
+
+soxr_t takeConverter(double from, double to, std::uint32_t channels) {
+    for (auto it = shelf.kept.begin(); it != shelf.kept.end(); ++it)
+        if (it->from == from && it->to == to && it->channels == channels) {
+            const soxr_t converter = it->converter;
+            shelf.kept.erase(it);
+            return converter;
+        }
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    soxr_error_t failure = nullptr;
+    const soxr_t converter = soxr_create(from, to, channels, &failure, &io, &quality, nullptr);
+    if (converter != nullptr && failure != nullptr) {
+        soxr_delete(converter);
+        return nullptr;
+    }
+    return converter;
+}
+
+void putBack(soxr_t converter, double from, double to, std::uint32_t channels) noexcept {
+    if (soxr_clear(converter) != nullptr || shelf.kept.size() >= shelfSize) {
+        soxr_delete(converter);
+        return;
+    }
+    try {
+        shelf.kept.push_back({from, to, channels, converter});
+    } catch (...) {
+        soxr_delete(converter);
+    }
+}
+
+} // namespace
+
 StreamReader::~StreamReader() {
     close();
 }
 
 void StreamReader::close() noexcept {
     if (converter_ != nullptr)
-        soxr_delete(converter_);
+        putBack(converter_, fileRate_, rate_, used_);
     if (file_ != nullptr)
         sf_close(file_);
     if (entry_ >= 0)
@@ -105,11 +157,8 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     decoded.resize(std::size_t{chunkFrames} * channels_);
     input.resize(std::size_t{chunkFrames} * used_);
     if (fileRate_ != rate_) {
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-        soxr_error_t failure = nullptr;
-        converter_ = soxr_create(fileRate_, rate_, used_, &failure, &io, &quality, nullptr);
-        if (converter_ == nullptr || failure != nullptr) {
+        converter_ = takeConverter(fileRate_, rate_, used_);
+        if (converter_ == nullptr) {
             close();
             return false;
         }
