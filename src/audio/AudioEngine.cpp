@@ -42,9 +42,8 @@ std::uint16_t maskOf(std::span<const PadRole> roles) {
 
 std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer,
                                      std::optional<std::filesystem::path> source) {
-    std::vector<LayeredBuffer> samples(1);
-    samples[0].buffer = std::move(buffer);
-    samples[0].source = std::move(source);
+    std::vector<LayeredBuffer> samples;
+    samples.emplace_back(std::move(buffer), 1, 127, 1.0f, std::move(source));
     return samples;
 }
 
