@@ -154,18 +154,18 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     fileFrames_ = static_cast<std::uint64_t>(info.frames);
     fileRate_ = info.samplerate;
     rate_ = rate;
-    decoded.resize(std::size_t{chunkFrames} * channels_);
-    input.resize(std::size_t{chunkFrames} * used_);
+    fileChunk_.resize(std::size_t{chunkFrames} * channels_);
+    input_.resize(std::size_t{chunkFrames} * used_);
     if (fileRate_ != rate_) {
         converter_ = takeConverter(fileRate_, rate_, used_);
         if (converter_ == nullptr) {
             close();
             return false;
         }
-        output.resize((static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024) * used_);
+        output_.resize((static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024) * used_);
         skip_ = skip;
     } else {
-        output.resize(std::size_t{chunkFrames} * used_);
+        output_.resize(std::size_t{chunkFrames} * used_);
         // Same rate: straight to the frame, nothing to convert on the way.
         if (skip > 0 && sf_seek(file_, static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
             decoded_ = skip;
@@ -188,7 +188,7 @@ bool StreamReader::refill() {
     while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
         std::size_t frames = 0;
         if (!inputDone_ && (converter_ == nullptr || pendingInput_ == 0)) {
-            const sf_count_t read = sf_readf_float(file_, decoded.data(), chunkFrames);
+            const sf_count_t read = sf_readf_float(file_, fileChunk_.data(), chunkFrames);
             if (read <= 0) {
                 inputDone_ = true;
                 broken_ = decoded_ < fileFrames_ || sf_error(file_) != SF_ERR_NO_ERROR;
@@ -197,7 +197,7 @@ bool StreamReader::refill() {
                 decoded_ += frames;
                 for (std::size_t i = 0; i < frames; ++i)
                     for (std::uint32_t c = 0; c < used_; ++c)
-                        input[i * used_ + c] = clean(decoded[i * channels_ + c]);
+                        input_[i * used_ + c] = clean(fileChunk_[i * channels_ + c]);
                 pendingInput_ = frames;
                 inputPosition_ = 0;
             }
@@ -207,19 +207,19 @@ bool StreamReader::refill() {
                 drained_ = true;
                 break;
             }
-            std::copy_n(input.begin(), frames * used_, output.begin());
+            std::copy_n(input_.begin(), frames * used_, output_.begin());
             outputFrames_ = frames;
             pendingInput_ = 0;
             continue;
         }
         std::size_t consumed = 0;
         std::size_t produced = 0;
-        const std::size_t room = output.size() / used_;
+        const std::size_t room = output_.size() / used_;
         const soxr_error_t failure =
             inputDone_
-                ? soxr_process(converter_, nullptr, 0, nullptr, output.data(), room, &produced)
-                : soxr_process(converter_, input.data() + inputPosition_ * used_, pendingInput_,
-                               &consumed, output.data(), room, &produced);
+                ? soxr_process(converter_, nullptr, 0, nullptr, output_.data(), room, &produced)
+                : soxr_process(converter_, input_.data() + inputPosition_ * used_, pendingInput_,
+                               &consumed, output_.data(), room, &produced);
         if (failure != nullptr) {
             broken_ = true;
             drained_ = true;
@@ -269,7 +269,7 @@ std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames
         }
         const auto count =
             static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, outputFrames_));
-        const float* in = output.data() + outputStart_ * used_;
+        const float* in = output_.data() + outputStart_ * used_;
         for (std::uint32_t i = 0; i < count; ++i) {
             left[done + i] = in[std::size_t{i} * used_];
             right[done + i] = in[std::size_t{i} * used_ + used_ - 1];

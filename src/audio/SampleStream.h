@@ -72,10 +72,10 @@ private:
     bool inputDone_ = false;
     bool drained_ = false;
     bool broken_ = false;
-    std::vector<float> decoded;    // interleaved, the file's channels
-    std::vector<float> input;      // interleaved, the used channels
-    std::vector<float> output;     // interleaved, the used channels
-    std::size_t pendingInput_ = 0; // frames of `input` not yet taken by the converter
+    std::vector<float> fileChunk_; // interleaved, the file's channels
+    std::vector<float> input_;     // interleaved, the used channels
+    std::vector<float> output_;    // interleaved, the used channels
+    std::size_t pendingInput_ = 0; // frames of `input_` not yet taken by the converter
     std::size_t inputPosition_ = 0;
     std::size_t outputStart_ = 0;
     std::size_t outputFrames_ = 0;
