@@ -50,6 +50,9 @@ struct StreamSettings {
     std::uint64_t wholeKitBytes = std::uint64_t{64} << 20;
     double preloadSeconds = 0.25;
     std::filesystem::path cacheFolder;
+    // The cache's size on disk: entries unused the longest make room for a kit's new ones,
+    // and a kit whose entries do not fit at all is not cached.
+    std::uint64_t cacheLimitBytes = std::uint64_t{8} << 30;
 };
 
 // One decoded sample of a pad with its velocity range and gain; `source` is the file it came

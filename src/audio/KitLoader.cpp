@@ -33,6 +33,8 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
         preloadFrames_ =
             static_cast<std::uint32_t>(std::lround(format_.sampleRate * settings.preloadSeconds));
         cacheFolder_ = settings.cacheFolder;
+        cacheLimit_ = settings.cacheLimitBytes;
+        started_ = std::filesystem::file_time_type::clock::now();
     }
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
@@ -78,7 +80,16 @@ void KitLoader::work() {
             return;
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    while (!stop_.load(std::memory_order_relaxed)) {
+    std::call_once(roomMade_, [this] {
+        std::uint64_t needed = 0;
+        for (std::size_t p = 0; p < pads_.size(); ++p)
+            for (std::size_t m = 0; m < entries_[p].size(); ++m)
+                if (!entries_[p][m].empty())
+                    needed += convertedCache::entryBytes(buffers_[p][m].wholeFrames);
+        roomFound_ =
+            needed == 0 || convertedCache::makeRoom(cacheFolder_, needed, cacheLimit_, started_);
+    });
+    while (roomFound_ && !stop_.load(std::memory_order_relaxed)) {
         const std::size_t pad = nextPadToConvert_.fetch_add(1);
         if (pad >= pads_.size())
             return;
@@ -94,8 +105,12 @@ void KitLoader::loadStartOrWhole(const Slot& slot) {
     if (path && !cacheFolder_.empty()) {
         entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
         std::error_code error;
-        if (!entry.empty() && std::filesystem::exists(entry, error))
+        if (!entry.empty() && std::filesystem::exists(entry, error)) {
             started = loadStart(entry, format_, preloadFrames_);
+            // Marks it used, so that room is made from entries of kits no longer played.
+            std::filesystem::last_write_time(entry, std::filesystem::file_time_type::clock::now(),
+                                             error);
+        }
     }
     if (path && !started.buffer) {
         started = loadStart(*path, format_, preloadFrames_);

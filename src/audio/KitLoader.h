@@ -77,6 +77,10 @@ private:
     // Per pad, per sample: the converted-cache entry still to be written, if any.
     std::vector<std::vector<std::filesystem::path>> entries_;
     std::atomic<std::size_t> nextPadToConvert_{0};
+    std::uint64_t cacheLimit_ = 0;
+    std::filesystem::file_time_type started_; // entries used since are this kit's
+    std::once_flag roomMade_;
+    bool roomFound_ = false; // set once, under roomMade_
     std::vector<std::vector<char>> loaded_;
     std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
     std::atomic<std::size_t> next_{0};

@@ -310,7 +310,7 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
     source->file = file;
     source->rate = format.sampleRate;
     source->preloadFrames = read;
-    return {std::move(buffer), std::move(source), reader.converts()};
+    return {std::move(buffer), std::move(source), reader.converts(), reader.expectedFrames()};
 }
 
 namespace convertedCache {
@@ -335,6 +335,40 @@ std::filesystem::path entryFor(const std::filesystem::path& folder,
 
 bool isEntry(const std::filesystem::path& file) {
     return file.extension() == entryExtension;
+}
+
+std::uint64_t entryBytes(std::uint64_t frames) {
+    return sizeof(EntryHeader) + frames * 2 * sizeof(float);
+}
+
+bool makeRoom(const std::filesystem::path& folder, std::uint64_t needed, std::uint64_t limit,
+              std::filesystem::file_time_type keepFrom) {
+    struct Entry {
+        std::filesystem::file_time_type used;
+        std::uint64_t bytes;
+        std::filesystem::path file;
+    };
+    std::vector<Entry> entries;
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+        std::error_code itemError;
+        const std::uint64_t bytes = item.file_size(itemError);
+        const auto used = item.last_write_time(itemError);
+        if (itemError || !isEntry(item.path()))
+            continue;
+        total += bytes;
+        entries.push_back({used, bytes, item.path()});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    for (const Entry& entry : entries) {
+        if (total + needed <= limit || entry.used >= keepFrom)
+            break;
+        if (std::filesystem::remove(entry.file, error))
+            total -= entry.bytes;
+    }
+    return total + needed <= limit;
 }
 
 bool write(const std::filesystem::path& file, const AudioFormat& format,

@@ -86,7 +86,8 @@ private:
 struct StartedSample {
     SharedSampleBuffer buffer;
     std::shared_ptr<const StreamSource> stream;
-    bool converted = false; // the stream converts from another rate as it plays
+    bool converted = false;        // the stream converts from another rate as it plays
+    std::uint64_t wholeFrames = 0; // at the engine's rate; an estimate when converting
 };
 StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
                         std::uint32_t preloadFrames);
@@ -106,6 +107,12 @@ std::filesystem::path entryFor(const std::filesystem::path& folder,
 bool write(const std::filesystem::path& file, const AudioFormat& format,
            const std::filesystem::path& entry);
 bool isEntry(const std::filesystem::path& file);
+// The bytes an entry of that many frames takes.
+std::uint64_t entryBytes(std::uint64_t frames);
+// Removes entries last used before `keepFrom`, those unused the longest first, until
+// `needed` more bytes fit under `limit`; whether they do.
+bool makeRoom(const std::filesystem::path& folder, std::uint64_t needed, std::uint64_t limit,
+              std::filesystem::file_time_type keepFrom);
 } // namespace convertedCache
 
 struct PlayableBuffer;

@@ -10,7 +10,9 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <random>
 
 namespace tamborel::audio {
@@ -123,6 +125,32 @@ TEST(Streaming, SoundsAsWholeInMemoryWhetherConvertedAsItPlaysOrFromTheCache) {
                                            fs::directory_iterator());
         EXPECT_EQ(entries, rate == 48000 ? 0 : 6);
     }
+}
+
+TEST(Streaming, TheCacheMakesRoomFromTheEntriesUnusedTheLongest) {
+    const auto folder = testing::scratchFolder("room");
+    const auto pads = layeredKit(folder, 44100, 1.5);
+    const auto cache = folder / "cache";
+    fs::create_directories(cache);
+    // What older kits left: two entries of 1 MiB, the first unused for longer.
+    const auto now = fs::file_time_type::clock::now();
+    for (int age : {2, 1}) {
+        const auto stale = cache / ("stale" + std::to_string(age) + ".f32");
+        std::FILE* out = std::fopen(stale.c_str(), "wb");
+        std::vector<char> bytes(1 << 20);
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+        fs::last_write_time(stale, now - std::chrono::hours(age));
+    }
+    // Room for this kit's six entries (1.5 s each at 48 kHz) and one and a half stale ones.
+    const std::uint64_t needed = 6 * (24 + 72000 * 8);
+    AudioEngine engine;
+    startOffline(engine);
+    engine.setStreamSettings({0, 0.05, cache, needed + (3 << 19)});
+    KitLoader(engine, pads).wait();
+    EXPECT_FALSE(fs::exists(cache / "stale2.f32"));
+    EXPECT_TRUE(fs::exists(cache / "stale1.f32"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 7);
 }
 
 // Every voice of three pads streaming at once, struck again and again and choked, with the
