@@ -48,6 +48,6 @@ void BM_FaderSweep(benchmark::State& state) {
     }
     fs::remove_all(home);
 }
-BENCHMARK(BM_FaderSweep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FaderSweep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -6,7 +6,9 @@
 // in round-robin order at gain velocity/127 (clamped to 1..127); each role's voices are
 // summed, scaled by the role's mix gain and panned, then all roles are summed and scaled by
 // the master volume; last, a stateless safety stage (SafetyLimiter.h) bends anything above
-// about -1 dBFS softly under full scale and leaves the rest untouched. Pan is a balance that
+// about -1 dBFS softly under full scale and leaves the rest untouched. Where the block has
+// more channels than the master pair, each drum group's roles (OutputGroups.h) are also
+// summed into the group's own pair, after their mix gain and pan and before the master. Pan is a balance that
 // leaves the centre at unity:
 //     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
 // So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
