@@ -90,8 +90,9 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
         published_.kit = std::move(*rock);
     else
         published_.kit = DrumKit("Default Kit");
+    impl_->publishModule();
     impl_->rebuildNoteMap();
-    impl_->router.setExpression(published_.settings.expression());
+    impl_->applyExpression();
     published_.velocityCurve = published_.settings.velocity.table();
     impl_->scheduleDrain();
 }
@@ -138,6 +139,11 @@ void AppState::setHoveredRole(std::optional<PadRole> role) {
 }
 
 void AppState::setCapturingForAssign(bool capturing) {
+    // However capture ends, a note waiting for a pad waits no more.
+    if (!capturing && published_.noteBeingAssigned) {
+        published_.noteBeingAssigned.reset();
+        impl_->notify(Field::unmappedNote);
+    }
     published_.capturingForAssign = capturing;
     impl_->capturing.store(capturing);
     impl_->notify(Field::capturingForAssign);
@@ -152,13 +158,6 @@ void AppState::refreshDevices() {
     published_.outputDevices = impl_->output ? impl_->output->devices().outputDevices()
                                              : std::vector<audio::AudioOutputDevice>{};
     impl_->notify(Field::outputDevices);
-}
-
-void AppState::refreshMIDISources() {
-    published_.midiSources = impl_->midi.availableSourceNames();
-    impl_->notify(Field::midiSources);
-    published_.td17Detected = impl_->midi.detectedTD17();
-    impl_->notify(Field::td17Detected);
 }
 
 void AppState::applySettings(const AudioSettings& settings) {

@@ -69,6 +69,15 @@ public:
     void assignNote(std::int64_t note, PadRole role);
     void armCaptureForAssign();
     void cancelCapture();
+    // Gives the last note that no pad plays (published as unmappedNote) to the pad of the next
+    // strike, through the capture sheet; the strike plays nothing and no sample is asked for.
+    // Does nothing while no such note is waiting.
+    void armAssignUnmappedNote();
+
+    // Drum modules: gives every pad of the kit the module's notes (the kit becomes unsaved)
+    // and, while the pedal is not calibrated, follows the module's pedal. An index past
+    // moduleMaps::all() is ignored.
+    void chooseDrumModule(std::size_t index);
 
     // Kit and sample operations
     void assignSample(const std::filesystem::path& file, PadRole role);

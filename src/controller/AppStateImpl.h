@@ -17,7 +17,7 @@ namespace tamborel::controller {
 
 // What the MIDI thread hands to the main thread.
 struct RealtimeEvent {
-    enum class Kind : std::uint8_t { hit, learn, capture, pedal };
+    enum class Kind : std::uint8_t { hit, learn, capture, pedal, unmapped };
     Kind kind = Kind::hit;
     PadRole role = PadRole::kick;
     std::int16_t note = 0;
@@ -59,6 +59,13 @@ struct AppState::Impl {
     // readings, which tells a rest timer whether the pedal moved since it was set.
     int calibratedClosed = 0;
     std::uint64_t pedalReadings = 0;
+    // Main thread: the module the sources name, and one the drummer picked instead.
+    const ModuleMap* recognisedModule = nullptr;
+    const ModuleMap* chosenModule = nullptr;
+    // The module whose notes fitting last gave the kit; null once a kit is opened or its notes
+    // are picked by hand.
+    const ModuleMap* fittedTo = nullptr;
+    bool lastRecentWasPedal = false;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;
@@ -70,6 +77,18 @@ struct AppState::Impl {
     void rebuildNoteMap();
     // Stores, publishes and applies settings that leave the audio output alone.
     void commitExpression(const AudioSettings& settings);
+    // Hands the router the settings, with the active module's pedal where the drummer has
+    // not calibrated one.
+    void applyExpression();
+    const ModuleMap* activeModule() const {
+        return chosenModule != nullptr ? chosenModule : recognisedModule;
+    }
+    void publishModule();
+    // Gives the active module's notes to a kit that still has a new kit's notes, or that this
+    // session fitted to a module and nobody changed since; false when it was left as it was.
+    bool fitKitToModule(DrumKit& kit);
+    void noteRecentMidi(std::string line, bool pedal);
+    void strikeGoesNowhere(int note, int velocity);
     void pedalReading(int value);
     void setCalibrationStep(PedalCalibrationStep step);
     // Publishes a kit change and remembers the kit for the next start, soon.

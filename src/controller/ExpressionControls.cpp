@@ -13,7 +13,7 @@ namespace tamborel::controller {
 void AppState::Impl::commitExpression(const AudioSettings& settings) {
     Published& p = self.published_;
     p.settings = settings;
-    router.setExpression(settings.expression());
+    applyExpression();
     p.velocityCurve = settings.velocity.table();
     notify(Field::settings);
     storage::saveSettings(settings);

@@ -39,11 +39,17 @@ void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexc
         d.events.push({RealtimeEvent::Kind::hit, *role, static_cast<std::int16_t>(note),
                        static_cast<std::int16_t>(d.router.shapedVelocity(velocity)),
                        static_cast<std::int16_t>(velocity)});
+    else
+        d.events.push({RealtimeEvent::Kind::unmapped, PadRole::kick,
+                       static_cast<std::int16_t>(note), static_cast<std::int16_t>(velocity),
+                       static_cast<std::int16_t>(velocity)});
 }
 
 void AppState::handleControlChange(int controller, int value, int, audio::EventTime time) noexcept {
     Impl& d = *impl_;
-    if (d.calibratingPedal.load() && d.router.isPedalController(controller))
+    // Every pedal reading goes to the main thread: calibration takes them, and the Settings
+    // page shows the latest.
+    if (d.router.isPedalController(controller))
         d.events.push(
             {RealtimeEvent::Kind::pedal, PadRole::hhPedal, 0, static_cast<std::int16_t>(value), 0});
     d.router.controlChange(controller, value, time);
@@ -83,16 +89,37 @@ void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
             d.self.published_.lastResultingVelocity = event.velocity;
             d.notify(Field::lastHit);
         });
+        if (self.published_.unmappedNote) {
+            self.published_.unmappedNote.reset();
+            notify(Field::unmappedNote);
+        }
+        noteRecentMidi("Note " + std::to_string(event.note) + "  vel " +
+                           std::to_string(event.incomingVelocity) + "  " +
+                           std::string(displayName(event.role)),
+                       false);
+        break;
+    case RealtimeEvent::Kind::unmapped:
+        strikeGoesNowhere(event.note, event.velocity);
         break;
     case RealtimeEvent::Kind::pedal:
         pedalReading(event.velocity);
+        noteRecentMidi("Pedal " + std::to_string(event.velocity), true);
         break;
     case RealtimeEvent::Kind::learn:
         postWeak([event](Impl& d) { d.self.assignNote(event.note, event.role); });
         break;
     case RealtimeEvent::Kind::capture:
         postWeak([event](Impl& d) {
-            d.self.setCapturedRole(event.role);
+            if (auto note = d.self.published_.noteBeingAssigned) {
+                d.self.assignNote(*note, event.role);
+                d.self.published_.unmappedNote.reset();
+                d.notify(Field::unmappedNote);
+                d.self.published_.lastHit = "Note " + std::to_string(*note) + " now plays " +
+                                            std::string(displayName(event.role));
+                d.notify(Field::lastHit);
+            } else {
+                d.self.setCapturedRole(event.role);
+            }
             d.self.setCapturingForAssign(false);
         });
         break;

@@ -219,6 +219,8 @@ void AppState::saveKit() {
 
 void AppState::newKit() {
     published_.kit = DrumKit("New Kit");
+    impl_->fittedTo = nullptr;
+    impl_->fitKitToModule(published_.kit);
     impl_->loadAllSamples();
     impl_->commitKitChange(false);
 }
@@ -228,6 +230,8 @@ void AppState::loadKit(const fs::path& file) {
     if (!kit)
         return;
     published_.kit = std::move(*kit);
+    impl_->fittedTo = nullptr;
+    impl_->fitKitToModule(published_.kit);
     impl_->loadAllSamples();
     impl_->commitKitChange(false);
 }

@@ -4,6 +4,7 @@
 #include "drivers/AudioDeviceManager.h"
 #include "model/AudioSettings.h"
 #include "model/DrumKit.h"
+#include "model/ModuleMaps.h"
 #include "model/import/KitImport.h"
 
 #include <array>
@@ -36,6 +37,9 @@ enum class Field : std::uint8_t {
     engineRunning,
     loadingStatus,
     installedKits,
+    drumModule,
+    recentMidi,
+    unmappedNote,
 };
 
 // Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
@@ -83,6 +87,19 @@ struct Published {
     std::string loadingStatus;
     // Hydrogen drum kits installed on this machine, which importing opens as our own kits.
     std::vector<kitImport::InstalledKit> installedKits;
+    // The module the MIDI sources name ("Roland TD-17", "Unknown module: General MIDI map"),
+    // empty without a source; and the module whose notes and pedal apply: the one chosen by
+    // hand, else the recognised one (null for none).
+    std::string drumModuleText;
+    const ModuleMap* drumModule = nullptr;
+    // What the module sent lately, newest first: the module's name, then one line per strike
+    // ("Note 38  vel 100  Snare", "Note 23  vel 90  no pad") or pedal reading ("Pedal 90").
+    std::string recentMidiSource;
+    std::vector<std::string> recentMidi;
+    // The last strike that no pad plays, until it is given to one or a pad plays again.
+    std::optional<int> unmappedNote;
+    // The note the capture sheet is giving to the next pad struck, while it does.
+    std::optional<int> noteBeingAssigned;
 };
 
 } // namespace tamborel::controller

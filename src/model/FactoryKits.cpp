@@ -60,7 +60,7 @@ fs::path absolutePath(const fs::path& file) {
     return ec ? file : made;
 }
 
-void build(const std::string& name, const fs::path& sourceFolder, const Adjustment& adjust) {
+DrumKit fromFolder(const std::string& name, const fs::path& sourceFolder) {
     DrumKit kit(name);
     const autoMapper::Mapping mapping = autoMapper::map(sourceFolder);
     // The other layers and takes of a drum sit in "layers/", named after its main file
@@ -77,6 +77,11 @@ void build(const std::string& name, const fs::path& sourceFolder, const Adjustme
                 set.push_back(absolutePath(extra));
         autoMapper::fill(pad, set.front(), set);
     }
+    return kit;
+}
+
+void build(const std::string& name, const fs::path& sourceFolder, const Adjustment& adjust) {
+    DrumKit kit = fromFolder(name, sourceFolder);
     if (adjust)
         adjust(kit);
     storage::saveKit(kit);
@@ -120,6 +125,10 @@ fs::path samplesDir() {
 
 fs::path techno808Dir() {
     return storage::folder() / "Samples-808";
+}
+
+DrumKit acousticKit(const fs::path& samplesFolder) {
+    return fromFolder("Classic Rock", samplesFolder);
 }
 
 void installIfNeeded() {

@@ -129,6 +129,9 @@ AppBridge::AppBridge(controller::AppState& state, QObject* parent)
     for (auto f = static_cast<int>(controller::Field::kit);
          f <= static_cast<int>(controller::Field::engineRunning); ++f)
         publishField(static_cast<controller::Field>(f));
+    for (auto f : {controller::Field::drumModule, controller::Field::recentMidi,
+                   controller::Field::unmappedNote})
+        publishField(f);
     state_.setObserver([this](controller::Field field) { publishField(field); });
 }
 
@@ -213,7 +216,34 @@ void AppBridge::publishField(controller::Field field) {
                              QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))}});
         return publish({{QStringLiteral("installedKits"), kits}});
     }
+    case Field::drumModule: {
+        const auto index = moduleMaps::indexOf(p.drumModule);
+        return publish(
+            {{QStringLiteral("drumModuleText"), QString::fromStdString(p.drumModuleText)},
+             {QStringLiteral("drumModuleIndex"),
+              index < moduleMaps::all().size() ? static_cast<int>(index) : -1}});
     }
+    case Field::recentMidi: {
+        QStringList lines;
+        for (const auto& line : p.recentMidi)
+            lines.append(QString::fromStdString(line));
+        return publish(
+            {{QStringLiteral("recentMidiSource"), QString::fromStdString(p.recentMidiSource)},
+             {QStringLiteral("recentMidi"), lines}});
+    }
+    case Field::unmappedNote:
+        return publish({{QStringLiteral("unmappedNote"), p.unmappedNote.value_or(-1)},
+                        {QStringLiteral("noteBeingAssigned"), p.noteBeingAssigned.value_or(-1)}});
+    }
+}
+
+void AppBridge::chooseDrumModule(int index) {
+    if (index >= 0)
+        state_.chooseDrumModule(static_cast<std::size_t>(index));
+}
+
+void AppBridge::armAssignUnmappedNote() {
+    state_.armAssignUnmappedNote();
 }
 
 QVariantList AppBridge::savedKits() const {

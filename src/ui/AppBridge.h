@@ -38,6 +38,8 @@ public:
     void advancePedalCalibration() override;
     void cancelPedalCalibration() override;
     void clearPedalCalibration() override;
+    void chooseDrumModule(int index) override;
+    void armAssignUnmappedNote() override;
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;

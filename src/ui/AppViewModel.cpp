@@ -1,5 +1,7 @@
 #include "ui/AppViewModel.h"
 
+#include "model/ModuleMaps.h"
+
 namespace tamborel::ui {
 
 AppViewModel::AppViewModel(QObject* parent) : ViewModelBase(parent) {
@@ -52,6 +54,14 @@ void AppViewModel::publishPad(PadRole role, const QVariantMap& fields) {
         anySoloed = anySoloed || p->soloed();
     for (PadViewModel* p : pads_)
         p->publish({{QStringLiteral("silenced"), anySoloed && !p->soloed()}});
+}
+
+QStringList AppViewModel::drumModules() const {
+    QStringList names;
+    for (const ModuleMap& module : tamborel::moduleMaps::all())
+        names.append(
+            QString::fromUtf8(module.name.data(), static_cast<qsizetype>(module.name.size())));
+    return names;
 }
 
 std::optional<PadRole> AppViewModel::roleOf(const QString& text) {

@@ -75,6 +75,21 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(int pedalReading READ pedalReading NOTIFY pedalChanged)
     Q_PROPERTY(QString pedalRange READ pedalRange NOTIFY pedalChanged)
 
+    // The drum module the MIDI sources name ("Roland TD-17", "Unknown module: General MIDI
+    // map"; empty without a source), the modules the picker offers, and which of them applies
+    // (-1 for none).
+    Q_PROPERTY(QString drumModuleText READ drumModuleText NOTIFY drumModuleChanged)
+    Q_PROPERTY(QStringList drumModules READ drumModules CONSTANT)
+    Q_PROPERTY(int drumModuleIndex READ drumModuleIndex NOTIFY drumModuleChanged)
+    // The module's latest events, newest first ("Note 38  vel 100  Snare", "Pedal 90"), and
+    // the name they came from.
+    Q_PROPERTY(QString recentMidiSource READ recentMidiSource NOTIFY recentMidiChanged)
+    Q_PROPERTY(QStringList recentMidi READ recentMidi NOTIFY recentMidiChanged)
+    // The last strike no pad plays (-1 for none), and the note the capture sheet is giving
+    // to the next pad struck (-1 while it gives none).
+    Q_PROPERTY(int unmappedNote READ unmappedNote NOTIFY unmappedNoteChanged)
+    Q_PROPERTY(int noteBeingAssigned READ noteBeingAssigned NOTIFY unmappedNoteChanged)
+
 public:
     explicit AppViewModel(QObject* parent = nullptr);
     ~AppViewModel() override;
@@ -117,6 +132,13 @@ public:
     }
     int pedalReading() const { return field<int>(QStringLiteral("pedalReading")); }
     QString pedalRange() const { return field<QString>(QStringLiteral("pedalRange")); }
+    QString drumModuleText() const { return field<QString>(QStringLiteral("drumModuleText")); }
+    QStringList drumModules() const;
+    int drumModuleIndex() const { return intField(QStringLiteral("drumModuleIndex")); }
+    QString recentMidiSource() const { return field<QString>(QStringLiteral("recentMidiSource")); }
+    QStringList recentMidi() const { return field<QStringList>(QStringLiteral("recentMidi")); }
+    int unmappedNote() const { return intField(QStringLiteral("unmappedNote")); }
+    int noteBeingAssigned() const { return intField(QStringLiteral("noteBeingAssigned")); }
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
@@ -155,6 +177,9 @@ public:
     Q_INVOKABLE virtual void advancePedalCalibration() = 0;
     Q_INVOKABLE virtual void cancelPedalCalibration() = 0;
     Q_INVOKABLE virtual void clearPedalCalibration() = 0;
+    // An index into drumModules; others are ignored.
+    Q_INVOKABLE virtual void chooseDrumModule(int index) = 0;
+    Q_INVOKABLE virtual void armAssignUnmappedNote() = 0;
 
     virtual void setMasterVolume(double volume) = 0;
     virtual void setHoveredRole(const QString& role) = 0;
@@ -195,9 +220,16 @@ signals:
     void engineRunningChanged();
     void velocityChanged();
     void pedalChanged();
+    void drumModuleChanged();
+    void recentMidiChanged();
+    void unmappedNoteChanged();
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
+    // -1 for a field not yet published, as for "none".
+    int intField(const QString& name) const {
+        return field<QVariant>(name).isValid() ? field<int>(name) : -1;
+    }
 
 private:
     QList<PadViewModel*> pads_;

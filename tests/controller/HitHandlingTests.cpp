@@ -153,11 +153,12 @@ TEST_F(HitHandling, HitsArePublishedWithTheirTextAndLightForAFixedTime) {
     EXPECT_FALSE(state->published().activeRoles.test(indexOf(PadRole::hhOpen)));
 }
 
-TEST_F(HitHandling, UnmappedNotesAreIgnoredAndLaterPadsWinSharedNotes) {
+TEST_F(HitHandling, UnmappedNotesPlayNothingButSaySoAndLaterPadsWinSharedNotes) {
     state->handleNoteOn(100, 127);
     settle();
     EXPECT_EQ(levelNow(), 0.0f);
-    EXPECT_EQ(state->published().lastHit, "\u2014");
+    EXPECT_EQ(state->published().lastHit, "Note 100 from MIDI input plays no pad");
+    EXPECT_EQ(state->published().unmappedNote, 100);
 
     // Both the kick and the snare list note 60: the snare comes later in the kit.
     state->assignNote(60, PadRole::kick);

@@ -8,6 +8,7 @@
 #include "SoundFiles.h"
 
 #include "controller/AppState.h"
+#include "model/ModuleMaps.h"
 #include "model/Storage.h"
 #include "ui/QtMainQueue.h"
 
@@ -346,4 +347,33 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
          {QUrl::fromLocalFile(QString::fromStdString((folder / "Tiny.sfz").string()))});
     WAIT_UNTIL(harness.text("lastHit") == "Imported 1 pad, 1 sample");
     EXPECT_EQ(bridge->kitName(), "Tiny");
+}
+
+TEST_F(PagesWindow, aStrikeNoPadPlaysShowsInTheStatusLineAndOneStrikeGivesItToAPad) {
+    // The Yamaha map leaves 23 (an Alesis half-open hat) to no pad.
+    const auto modules = moduleMaps::all();
+    const auto yamaha = std::find_if(modules.begin(), modules.end(),
+                                     [](const ModuleMap& m) { return m.name == "Yamaha DTX"; });
+    ASSERT_NE(yamaha, modules.end());
+    state->chooseDrumModule(static_cast<std::size_t>(yamaha - modules.begin()));
+    state->handleNoteOn(23, 90);
+    WAIT_UNTIL(harness.text("lastHit") == QStringLiteral("Note 23 from Yamaha DTX plays no pad"));
+    QQuickItem* give = harness.item("assignUnmappedNote");
+    ASSERT_NE(give, nullptr);
+    WAIT_UNTIL(give->isVisible());
+    shoot(QStringLiteral("7-unmapped-note"));
+    harness.click(give, {give->width() / 2, give->height() / 2});
+    WAIT_UNTIL(bridge->capturingForAssign());
+    EXPECT_EQ(bridge->noteBeingAssigned(), 23);
+
+    // The next strike names the pad: the snare takes note 23, and no sample sheet follows.
+    state->handleNoteOn(38, 100);
+    WAIT_UNTIL(!bridge->capturingForAssign());
+    const auto snare = state->published().kit.pad(PadRole::snare);
+    EXPECT_EQ(snare->notes.back(), 23);
+    EXPECT_EQ(bridge->capturedRole(), QString());
+    EXPECT_EQ(harness.text("lastHit"), QStringLiteral("Note 23 now plays Snare"));
+    WAIT_UNTIL(!give->isVisible());
+    state->handleNoteOn(23, 90);
+    WAIT_UNTIL(harness.text("lastHit").startsWith(QStringLiteral("Snare")));
 }

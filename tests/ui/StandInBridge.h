@@ -59,6 +59,8 @@ public:
     void renameKit(const QString& name) override { record("renameKit", {name}); }
     void refreshDevices() override { record("refreshDevices"); }
     void refreshMIDISources() override { record("refreshMIDISources"); }
+    void chooseDrumModule(int index) override { record("chooseDrumModule", {index}); }
+    void armAssignUnmappedNote() override { record("armAssignUnmappedNote"); }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});
         QVariantMap next = settings();

@@ -119,14 +119,8 @@ Item {
             SettingsCard {
                 title: "MIDI Input"
 
-                SettingsRow {
-                    label: "Roland TD-17"
-                    SettingsValue {
-                        objectName: "td17Value"
-                        readonly property bool detected: page.appState.td17Detected
-                        text: detected ? "Detected" : "Not detected"
-                        color: detected ? Theme.good : Theme.secondaryLabel
-                    }
+                DrumModuleSection {
+                    appState: page.appState
                 }
                 SettingsDivider {}
                 SettingsRow {

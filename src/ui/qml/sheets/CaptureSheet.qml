@@ -51,7 +51,9 @@ Popup {
             Layout.maximumWidth: 300
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
-            text: "Strike the pad you want to assign a sample to."
+            text: sheet.appState.noteBeingAssigned >= 0
+                  ? "Strike the pad that note " + sheet.appState.noteBeingAssigned + " should play."
+                  : "Strike the pad you want to assign a sample to."
             color: Theme.secondaryLabel
             font.pixelSize: Theme.fontBody
         }

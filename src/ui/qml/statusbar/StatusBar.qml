@@ -46,6 +46,13 @@ Item {
             elide: Text.ElideRight
             maximumLineCount: 1
         }
+        // A strike that plays no pad: one click, then one strike, gives its note to a pad.
+        ThemedButton {
+            objectName: "assignUnmappedNote"
+            visible: bar.appState.unmappedNote >= 0
+            text: "Give to a pad\u2026"
+            onClicked: bar.appState.armAssignUnmappedNote()
+        }
         StatusPill {
             objectName: "latencyPill"
             icon: "speaker.wave.2.fill"

@@ -1,0 +1,621 @@
+// The LV2 instruments: the kit player behind the host's ports. Two plugins share this code,
+// the stereo one and the Multi one with a stereo pair per drum group after the master pair.
+//
+// Threads, as the host calls us:
+// - run() and work_response() are the audio thread's: they read MIDI and patch messages,
+//   render, and hand everything slow to the worker. Nothing there allocates, locks or logs.
+// - work() (the host's worker), save() and restore() do the slow part: opening kits, loading
+//   their samples, applying the expression and housekeeping. They take turns on one mutex;
+//   the audio thread never touches it.
+
+#include "engine/KitPlayer.h"
+#include "plugin/PluginKits.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/core/lv2.h>
+#include <lv2/core/lv2_util.h>
+#include <lv2/log/log.h>
+#include <lv2/log/logger.h>
+#include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
+#include <lv2/patch/patch.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace tamborel::plugin {
+
+namespace {
+
+constexpr const char* drumsUri = "urn:tamborel:drums";
+constexpr const char* multiUri = "urn:tamborel:drums-multi";
+constexpr const char* kitUri = "urn:tamborel:kit";
+
+// Port indices, as tamborel.ttl declares them.
+enum Port : std::uint32_t {
+    controlPort = 0,
+    notifyPort = 1,
+    masterPort = 2,
+    curvePort = 3,
+    lowestPort = 4,
+    fixedPort = 5,
+    pedalControllerPort = 6,
+    pedalClosedPort = 7,
+    pedalOpenPort = 8,
+    firstAudioPort = 9,
+};
+constexpr std::size_t controlCount = pedalOpenPort - masterPort + 1;
+constexpr std::uint32_t stereoChannels = 2;
+constexpr std::uint32_t multiChannels = 2 + 2 * 9; // master, then the nine drum groups
+
+// Without the host saying its largest block, blocks are rendered in slices of this size.
+constexpr std::uint32_t defaultMaxFrames = 4096;
+// Retired sample buffers are freed on the worker about this often.
+constexpr double maintainSeconds = 0.1;
+constexpr std::size_t maxPathBytes = 4096;
+
+using Controls = std::array<float, controlCount>;
+
+// What run() asks of the worker, and what the worker answers; the host copies them byte for
+// byte. A path travels as only as many bytes as it has.
+enum class Job : std::uint32_t { openKit, controls, maintain };
+struct OpenKitJob {
+    Job job = Job::openKit;
+    char path[maxPathBytes];
+};
+struct ControlsJob {
+    Job job = Job::controls;
+    Controls values{};
+};
+struct KitReply {
+    char path[maxPathBytes]; // the kit now playing; empty for the factory kit
+};
+
+struct Uris {
+    LV2_URID atomPath, atomString, atomUrid, atomInt, atomSequence, midiEvent;
+    LV2_URID patchSet, patchGet, patchProperty, patchValue, kit, maxBlockLength;
+
+    explicit Uris(const LV2_URID_Map* map) {
+        const auto m = [map](const char* uri) { return map->map(map->handle, uri); };
+        atomPath = m(LV2_ATOM__Path);
+        atomString = m(LV2_ATOM__String);
+        atomUrid = m(LV2_ATOM__URID);
+        atomInt = m(LV2_ATOM__Int);
+        atomSequence = m(LV2_ATOM__Sequence);
+        midiEvent = m(LV2_MIDI__MidiEvent);
+        patchSet = m(LV2_PATCH__Set);
+        patchGet = m(LV2_PATCH__Get);
+        patchProperty = m(LV2_PATCH__property);
+        patchValue = m(LV2_PATCH__value);
+        kit = m(kitUri);
+        maxBlockLength = m(LV2_BUF_SIZE__maxBlockLength);
+    }
+};
+
+int rounded(float value, int low, int high) {
+    if (!std::isfinite(value))
+        return low;
+    return static_cast<int>(
+        std::clamp(std::lround(value), static_cast<long>(low), static_cast<long>(high)));
+}
+
+// The expression ports as the hit routing takes them. Closed 127 and open 0 is the
+// uncalibrated pedal, as the application's default settings have it.
+Expression expressionFrom(const Controls& c) {
+    Expression e;
+    e.velocity.curve = static_cast<VelocityCurve>(rounded(c[curvePort - masterPort], 0, 3));
+    e.velocity.lowest = rounded(c[lowestPort - masterPort], 1, 127);
+    e.velocity.fixed = rounded(c[fixedPort - masterPort], 1, 127);
+    e.pedalController = rounded(c[pedalControllerPort - masterPort], 0, 127);
+    PedalRange range;
+    range.closed = rounded(c[pedalClosedPort - masterPort], 0, 127);
+    range.open = rounded(c[pedalOpenPort - masterPort], 0, 127);
+    if (range != PedalRange{} && range.usable())
+        e.pedalRange = range;
+    return e;
+}
+
+float masterFrom(const Controls& c) {
+    const float v = c[0];
+    return std::isfinite(v) ? std::clamp(v, 0.0f, 1.5f) : 1.0f;
+}
+
+class Plugin {
+public:
+    Plugin(std::uint32_t channels, double rate, const char* bundle, const LV2_URID_Map* map,
+           const LV2_Worker_Schedule* schedule, LV2_Log_Log* log, const LV2_Options_Option* options)
+        : channelCount_(channels), rate_(rate), bundle_(bundle), uris_(map), schedule_(schedule),
+          ports_(firstAudioPort + channels, nullptr), scratch_() {
+        lv2_log_logger_init(&logger_, const_cast<LV2_URID_Map*>(map), log);
+        lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(map));
+        for (const LV2_Options_Option* o = options; o != nullptr && o->key != 0; ++o)
+            if (o->key == uris_.maxBlockLength && o->type == uris_.atomInt && o->value != nullptr)
+                maxFrames_ = static_cast<std::uint32_t>(
+                    std::max(1, *static_cast<const std::int32_t*>(o->value)));
+        scratch_.assign(maxFrames_, 0.0f);
+        player_.prepare(rate_, maxFrames_);
+        for (std::size_t i = 0; i < controlCount; ++i)
+            sentControls_[i] = defaults_[i];
+        std::lock_guard lock(nonRealtime_);
+        playFactoryKit();
+        player_.setExpression(expressionFrom(sentControls_));
+    }
+
+    void connect(std::uint32_t port, void* data) {
+        if (port < ports_.size())
+            ports_[port] = data;
+    }
+
+    void activate() { player_.startRendering(); }
+    void deactivate() { player_.stopRendering(); }
+
+    void run(std::uint32_t frames) noexcept {
+        startNotifications();
+        sendControlsIfChanged();
+        if (announce_)
+            announceKit();
+
+        std::uint32_t done = 0;
+        if (const auto* control = static_cast<const LV2_Atom_Sequence*>(ports_[controlPort])) {
+            LV2_ATOM_SEQUENCE_FOREACH(control, event) {
+                const auto stamp = static_cast<std::uint64_t>(
+                    std::max<std::int64_t>(0, static_cast<std::int64_t>(event->time.frames)));
+                auto at = static_cast<std::uint32_t>(
+                    std::min<std::uint64_t>(stamp, frames == 0 ? 0 : frames - 1));
+                at = std::max(at, done);
+                while (at >= done + maxFrames_) {
+                    renderSlice(done, maxFrames_);
+                    done += maxFrames_;
+                }
+                handle(event->body, at - done);
+            }
+        }
+        while (done < frames) {
+            const std::uint32_t slice = std::min(maxFrames_, frames - done);
+            renderSlice(done, slice);
+            done += slice;
+        }
+
+        framesSinceMaintain_ += frames;
+        if (framesSinceMaintain_ >= rate_ * maintainSeconds) {
+            const Job job = Job::maintain;
+            if (schedule_->schedule_work(schedule_->handle, sizeof job, &job) == LV2_WORKER_SUCCESS)
+                framesSinceMaintain_ = 0;
+        }
+        if (notifying_)
+            lv2_atom_forge_pop(&forge_, &notifyFrame_);
+    }
+
+    LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
+                           std::uint32_t size, const void* data) {
+        Job job;
+        if (size < sizeof job)
+            return LV2_WORKER_ERR_UNKNOWN;
+        std::memcpy(&job, data, sizeof job);
+        std::lock_guard lock(nonRealtime_);
+        switch (job) {
+        case Job::openKit: {
+            const char* text = static_cast<const char*>(data) + offsetof(OpenKitJob, path);
+            const std::size_t length =
+                std::min<std::size_t>(size - offsetof(OpenKitJob, path), maxPathBytes);
+            loadKit(fs::path(std::string(text, strnlen(text, length))));
+            KitReply reply;
+            const std::uint32_t replySize = fillReply(reply);
+            respond(handle, replySize, &reply);
+            return LV2_WORKER_SUCCESS;
+        }
+        case Job::controls: {
+            if (size < sizeof(ControlsJob))
+                return LV2_WORKER_ERR_UNKNOWN;
+            ControlsJob controls;
+            std::memcpy(&controls, data, sizeof controls);
+            player_.setExpression(expressionFrom(controls.values));
+            master_ = masterFrom(controls.values);
+            player_.setMasterVolume(kitMaster_ * master_);
+            return LV2_WORKER_SUCCESS;
+        }
+        case Job::maintain:
+            player_.maintain();
+            return LV2_WORKER_SUCCESS;
+        }
+        return LV2_WORKER_ERR_UNKNOWN;
+    }
+
+    // Audio thread: the kit now playing, to announce in the next run.
+    LV2_Worker_Status workResponse(std::uint32_t size, const void* data) noexcept {
+        const std::size_t length = std::min<std::size_t>(size, maxPathBytes - 1);
+        std::memcpy(playingPath_, data, length);
+        playingPath_[length] = '\0';
+        announce_ = true;
+        return LV2_WORKER_SUCCESS;
+    }
+
+    LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
+                          const LV2_Feature* const* features) {
+        std::lock_guard lock(nonRealtime_);
+        // A session whose kit was missing when it opened keeps naming that kit until the user
+        // chooses another, so saving it again does not lose the reference.
+        const std::string& path = kitPath_.empty() ? missingKitPath_ : kitPath_;
+        if (path.empty())
+            return LV2_STATE_SUCCESS;
+        std::string stored = path;
+        const auto* mapPath =
+            static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
+        const auto* freePath = static_cast<const LV2_State_Free_Path*>(
+            lv2_features_data(features, LV2_STATE__freePath));
+        if (mapPath != nullptr) {
+            if (char* abstract = mapPath->abstract_path(mapPath->handle, path.c_str())) {
+                stored = abstract;
+                if (freePath != nullptr)
+                    freePath->free_path(freePath->handle, abstract);
+                else
+                    std::free(abstract);
+            }
+        }
+        return store(handle, uris_.kit, stored.c_str(), stored.size() + 1, uris_.atomPath,
+                     LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+    }
+
+    // Loads the session's kit before returning, so an export right after opening plays it.
+    LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                             const LV2_Feature* const* features) {
+        std::lock_guard lock(nonRealtime_);
+        std::size_t size = 0;
+        std::uint32_t type = 0;
+        std::uint32_t flags = 0;
+        const void* value = retrieve(handle, uris_.kit, &size, &type, &flags);
+        missingKitPath_.clear();
+        if (value == nullptr || size == 0 || (type != uris_.atomPath && type != uris_.atomString)) {
+            playFactoryKit();
+        } else {
+            const auto* text = static_cast<const char*>(value);
+            std::string path(text, strnlen(text, size));
+            const auto* mapPath = static_cast<const LV2_State_Map_Path*>(
+                lv2_features_data(features, LV2_STATE__mapPath));
+            const auto* freePath = static_cast<const LV2_State_Free_Path*>(
+                lv2_features_data(features, LV2_STATE__freePath));
+            if (mapPath != nullptr) {
+                if (char* absolute = mapPath->absolute_path(mapPath->handle, path.c_str())) {
+                    path = absolute;
+                    if (freePath != nullptr)
+                        freePath->free_path(freePath->handle, absolute);
+                    else
+                        std::free(absolute);
+                }
+            }
+            if (!loadKit(path)) {
+                lv2_log_warning(&logger_,
+                                "Tamborel: the session's kit %s could not be opened; playing "
+                                "the factory kit\n",
+                                path.c_str());
+                missingKitPath_ = path;
+                playFactoryKit();
+            }
+        }
+        // restore() never runs beside run(), so the audio thread's side is ours to set.
+        KitReply reply;
+        fillReply(reply);
+        std::memcpy(playingPath_, reply.path, sizeof playingPath_);
+        announce_ = true;
+        return LV2_STATE_SUCCESS;
+    }
+
+    static constexpr Controls defaults_ = {1.0f, 0.0f, 1.0f, 100.0f, 4.0f, 127.0f, 0.0f};
+
+private:
+    // --- audio thread ---------------------------------------------------------------------
+
+    void startNotifications() noexcept {
+        auto* notify = static_cast<LV2_Atom_Sequence*>(ports_[notifyPort]);
+        notifying_ = notify != nullptr;
+        if (!notifying_)
+            return;
+        const std::uint32_t capacity = notify->atom.size;
+        lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(notify), capacity);
+        notifying_ = lv2_atom_forge_sequence_head(&forge_, &notifyFrame_, 0) != 0;
+    }
+
+    void sendControlsIfChanged() noexcept {
+        ControlsJob job;
+        for (std::size_t i = 0; i < controlCount; ++i) {
+            const auto* port = static_cast<const float*>(ports_[masterPort + i]);
+            // A value that is not a number would differ from itself and be sent every block.
+            job.values[i] = port != nullptr && std::isfinite(*port) ? *port : defaults_[i];
+        }
+        if (job.values == sentControls_)
+            return;
+        if (schedule_->schedule_work(schedule_->handle, sizeof job, &job) == LV2_WORKER_SUCCESS)
+            sentControls_ = job.values;
+    }
+
+    void announceKit() noexcept {
+        if (!notifying_)
+            return;
+        LV2_Atom_Forge_Frame frame;
+        const auto length = static_cast<std::uint32_t>(strnlen(playingPath_, maxPathBytes - 1));
+        const bool written = lv2_atom_forge_frame_time(&forge_, 0) &&
+                             lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet) &&
+                             lv2_atom_forge_key(&forge_, uris_.patchProperty) &&
+                             lv2_atom_forge_urid(&forge_, uris_.kit) &&
+                             lv2_atom_forge_key(&forge_, uris_.patchValue) &&
+                             lv2_atom_forge_path(&forge_, playingPath_, length);
+        if (written) {
+            lv2_atom_forge_pop(&forge_, &frame);
+            announce_ = false;
+        }
+    }
+
+    void handle(const LV2_Atom& body, std::uint32_t frame) noexcept {
+        if (body.type == uris_.midiEvent) {
+            if (body.size < 3)
+                return;
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(&body + 1);
+            const int data1 = bytes[1] & 0x7F;
+            const int data2 = bytes[2] & 0x7F;
+            switch (bytes[0] & 0xF0) {
+            case LV2_MIDI_MSG_NOTE_ON:
+                if (data2 > 0)
+                    player_.noteOn(data1, data2, frame);
+                break;
+            case LV2_MIDI_MSG_CONTROLLER:
+                player_.controlChange(data1, data2, frame);
+                break;
+            case LV2_MIDI_MSG_NOTE_PRESSURE:
+                player_.polyPressure(data1, data2, frame);
+                break;
+            default:
+                break;
+            }
+            return;
+        }
+        if (!lv2_atom_forge_is_object_type(&forge_, body.type))
+            return;
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&body);
+        if (object->body.otype == uris_.patchGet) {
+            announce_ = true;
+            return;
+        }
+        if (object->body.otype != uris_.patchSet)
+            return;
+        const LV2_Atom* property = nullptr;
+        const LV2_Atom* value = nullptr;
+        lv2_atom_object_get(object, uris_.patchProperty, &property, uris_.patchValue, &value, 0);
+        if (property == nullptr || property->type != uris_.atomUrid ||
+            reinterpret_cast<const LV2_Atom_URID*>(property)->body != uris_.kit)
+            return;
+        if (value == nullptr || (value->type != uris_.atomPath && value->type != uris_.atomString))
+            return;
+        const auto* text = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
+        const std::size_t length = strnlen(text, value->size);
+        // A path too long to pass, or a full worker queue: the host hears the kit unchanged.
+        if (length >= maxPathBytes) {
+            announce_ = true;
+            return;
+        }
+        OpenKitJob& job = openKitJob_;
+        std::memcpy(job.path, text, length);
+        job.path[length] = '\0';
+        const auto jobSize = static_cast<std::uint32_t>(offsetof(OpenKitJob, path) + length + 1);
+        if (schedule_->schedule_work(schedule_->handle, jobSize, &job) != LV2_WORKER_SUCCESS)
+            announce_ = true;
+    }
+
+    void renderSlice(std::uint32_t offset, std::uint32_t frames) noexcept {
+        for (std::uint32_t c = 0; c < channelCount_; ++c) {
+            auto* port = static_cast<float*>(ports_[firstAudioPort + c]);
+            channels_[c] = port != nullptr ? port + offset : scratch_.data();
+        }
+        audio::AudioBlock block;
+        block.channels = channels_.data();
+        block.channelCount = channelCount_;
+        block.frames = frames;
+        player_.render(block);
+    }
+
+    // --- worker, instantiation and state (under nonRealtime_) ----------------------------
+
+    bool loadKit(const fs::path& file) {
+        OpenedKit opened = openKit(file);
+        if (!opened.kit) {
+            lv2_log_error(&logger_, "Tamborel: kit not loaded, the previous kit plays on: %s\n",
+                          opened.error.c_str());
+            return false;
+        }
+        play(*opened.kit);
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(file, ec);
+        kitPath_ = (ec ? file : absolute).string();
+        missingKitPath_.clear();
+        return true;
+    }
+
+    void playFactoryKit() {
+        kitPath_.clear();
+        if (auto kit = factoryKit(bundle_)) {
+            play(*kit);
+            return;
+        }
+        lv2_log_warning(&logger_,
+                        "Tamborel: no factory samples found near %s; choose a kit to play\n",
+                        bundle_.c_str());
+        play(DrumKit("Empty"));
+    }
+
+    void play(const DrumKit& kit) {
+        player_.setKit(kit, engine::KitPlayer::Loading::beforeReturning);
+        const auto loaded = player_.waitUntilLoaded();
+        std::size_t failed = 0;
+        std::size_t total = 0;
+        for (const auto& pad : loaded) {
+            total += pad.size();
+            failed += static_cast<std::size_t>(std::count(pad.begin(), pad.end(), false));
+        }
+        if (failed > 0)
+            lv2_log_warning(&logger_, "Tamborel: %zu of %zu samples of kit \"%s\" did not load\n",
+                            failed, total, kit.name.c_str());
+        kitMaster_ = kit.masterVolume;
+        player_.setMasterVolume(kitMaster_ * master_);
+    }
+
+    std::uint32_t fillReply(KitReply& reply) const {
+        const std::size_t length = std::min(kitPath_.size(), maxPathBytes - 1);
+        std::memcpy(reply.path, kitPath_.data(), length);
+        reply.path[length] = '\0';
+        return static_cast<std::uint32_t>(length + 1);
+    }
+
+    const std::uint32_t channelCount_;
+    const double rate_;
+    const std::string bundle_;
+    const Uris uris_;
+    const LV2_Worker_Schedule* schedule_;
+    LV2_Log_Logger logger_{};
+    std::uint32_t maxFrames_ = defaultMaxFrames;
+    engine::KitPlayer player_;
+
+    // Audio thread.
+    std::vector<void*> ports_;
+    std::vector<float> scratch_; // stands in for an output the host left unconnected
+    std::array<float*, multiChannels> channels_{};
+    LV2_Atom_Forge forge_{};
+    LV2_Atom_Forge_Frame notifyFrame_{};
+    bool notifying_ = false;
+    bool announce_ = true;
+    char playingPath_[maxPathBytes] = {};
+    Controls sentControls_{};
+    OpenKitJob openKitJob_{};
+    double framesSinceMaintain_ = 0;
+
+    // Worker, instantiation and state.
+    std::mutex nonRealtime_;
+    std::string kitPath_;        // the chosen kit; empty while the factory kit plays
+    std::string missingKitPath_; // the session's kit that could not be opened
+    float kitMaster_ = 1.0f;
+    float master_ = 1.0f;
+};
+
+Plugin* self(LV2_Handle instance) {
+    return static_cast<Plugin*>(instance);
+}
+
+LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char* bundle,
+                       const LV2_Feature* const* features) {
+    const LV2_URID_Map* map = nullptr;
+    const LV2_Worker_Schedule* schedule = nullptr;
+    LV2_Log_Log* log = nullptr;
+    const LV2_Options_Option* options = nullptr;
+    const char* missing = lv2_features_query(
+        features, LV2_URID__map, &map, true, LV2_WORKER__schedule, &schedule, true, LV2_LOG__log,
+        &log, false, LV2_OPTIONS__options, &options, false, nullptr);
+    if (missing != nullptr) {
+        LV2_Log_Logger logger{};
+        lv2_log_logger_init(&logger, nullptr, log);
+        lv2_log_error(&logger, "Tamborel: the host lacks the required feature %s\n", missing);
+        return nullptr;
+    }
+    const bool multi = std::strcmp(descriptor->URI, multiUri) == 0;
+    try {
+        return new Plugin(multi ? multiChannels : stereoChannels, rate, bundle, map, schedule, log,
+                          options);
+    } catch (const std::exception& e) {
+        LV2_Log_Logger logger{};
+        lv2_log_logger_init(&logger, const_cast<LV2_URID_Map*>(map), log);
+        lv2_log_error(&logger, "Tamborel: could not start: %s\n", e.what());
+        return nullptr;
+    }
+}
+
+void connectPort(LV2_Handle instance, std::uint32_t port, void* data) {
+    self(instance)->connect(port, data);
+}
+
+void activate(LV2_Handle instance) {
+    self(instance)->activate();
+}
+
+void run(LV2_Handle instance, std::uint32_t frames) {
+    self(instance)->run(frames);
+}
+
+void deactivate(LV2_Handle instance) {
+    self(instance)->deactivate();
+}
+
+void cleanup(LV2_Handle instance) {
+    delete self(instance);
+}
+
+// An exception must not unwind into the host: the call fails and the plugin plays on.
+LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
+                       LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
+    try {
+        return self(instance)->work(respond, handle, size, data);
+    } catch (const std::exception&) {
+        return LV2_WORKER_ERR_UNKNOWN;
+    }
+}
+
+LV2_Worker_Status workResponse(LV2_Handle instance, std::uint32_t size, const void* data) {
+    return self(instance)->workResponse(size, data);
+}
+
+LV2_State_Status save(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle,
+                      std::uint32_t, const LV2_Feature* const* features) {
+    try {
+        return self(instance)->save(store, handle, features);
+    } catch (const std::exception&) {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+}
+
+LV2_State_Status restore(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
+                         LV2_State_Handle handle, std::uint32_t,
+                         const LV2_Feature* const* features) {
+    try {
+        return self(instance)->restore(retrieve, handle, features);
+    } catch (const std::exception&) {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+}
+
+const void* extensionData(const char* uri) {
+    static const LV2_Worker_Interface worker = {work, workResponse, nullptr};
+    static const LV2_State_Interface state = {save, restore};
+    if (std::strcmp(uri, LV2_WORKER__interface) == 0)
+        return &worker;
+    if (std::strcmp(uri, LV2_STATE__interface) == 0)
+        return &state;
+    return nullptr;
+}
+
+const LV2_Descriptor descriptors[] = {
+    {drumsUri, instantiate, connectPort, activate, run, deactivate, cleanup, extensionData},
+    {multiUri, instantiate, connectPort, activate, run, deactivate, cleanup, extensionData},
+};
+
+} // namespace
+
+} // namespace tamborel::plugin
+
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(std::uint32_t index) {
+    if (index >= std::size(tamborel::plugin::descriptors))
+        return nullptr;
+    return &tamborel::plugin::descriptors[index];
+}

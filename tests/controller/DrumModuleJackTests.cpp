@@ -1,0 +1,164 @@
+// Drum modules of several makers against a real JACK server: a stand-in module named like
+// each one plays every pad's notes, and the kit follows the module the name recognises,
+// unless the drummer has changed its notes.
+#include "AppFolder.h"
+#include "JackClients.h"
+#include "SoundFiles.h"
+
+#include "controller/AppState.h"
+#include "model/ModuleMaps.h"
+#include "platform/ManualMainQueue.h"
+
+using namespace tamborel;
+using namespace tamborel::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The test's MIDI client, beside the program's table of real modules.
+using StandIn = tamborel::testing::DrumModule;
+
+class DrumModuleJack : public JackServerTest {
+protected:
+    JackServer::Options serverOptions() const override { return {48000, 256}; }
+
+    void SetUp() override {
+        JackServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        test::resetAppFolder();
+        test::useEmptyResources();
+        setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
+        state = std::make_unique<controller::AppState>(
+            queue, controller::AppStateOptions{.loadInBackground = false});
+        state->boot();
+        ASSERT_TRUE(state->isEngineRunning());
+    }
+    void TearDown() override {
+        module.reset();
+        state.reset();
+        JackServerTest::TearDown();
+    }
+
+    // Replaces the stand-in module with one of this name, and waits until it is recognised.
+    void plugIn(const char* name, const tamborel::ModuleMap& expected) {
+        module.reset();
+        module = std::make_unique<StandIn>(*server, name);
+        ASSERT_TRUE(module->valid());
+        jack_port_t* port = module->addPort("out");
+        ASSERT_TRUE(eventually([&] {
+            queue.runPending();
+            return jack_port_connected_to(port, "Tamborel:Tamborel In") != 0 &&
+                   state->published().drumModule == &expected;
+        })) << name
+            << " was not recognised";
+        std::this_thread::sleep_for(100ms); // new connections take effect at a cycle boundary
+    }
+
+    // Sends one message and returns the Settings page's line for it.
+    std::string send(jack_midi_data_t status, int data1, int data2) {
+        const auto before = state->published().recentMidi.size();
+        const std::string head = status == 0x99 ? "Note " + std::to_string(data1) + " " : "Pedal";
+        EXPECT_TRUE(module->send({{0,
+                                   {status, static_cast<jack_midi_data_t>(data1),
+                                    static_cast<jack_midi_data_t>(data2)}}}));
+        const bool arrived = eventually([&] {
+            state->drainRealtimeEvents();
+            const auto& lines = state->published().recentMidi;
+            return !lines.empty() && lines.front().starts_with(head) &&
+                   (status != 0x99 || lines.size() > before || before == 8);
+        });
+        return arrived ? state->published().recentMidi.front() : "nothing arrived";
+    }
+
+    platform::ManualMainQueue queue;
+    std::unique_ptr<controller::AppState> state;
+    std::unique_ptr<StandIn> module;
+};
+
+const tamborel::ModuleMap& moduleNamed(std::string_view name) {
+    for (const tamborel::ModuleMap& m : moduleMaps::all())
+        if (m.name == name)
+            return m;
+    return moduleMaps::generalMidi();
+}
+
+bool endsWith(const std::string& text, std::string_view tail) {
+    return text.ends_with(tail);
+}
+
+TEST_F(DrumModuleJack, EveryModulesNotesPlayTheirPadsAndThePedalClosesWhereTheModuleSaysClosed) {
+    // A half-open hat sample, so that a pedal part-way down plays it instead of the closed hat.
+    const auto half = storage::folder() / "half.wav";
+    ASSERT_TRUE(audio::testing::writeWithSndfile(half, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                                 std::vector<float>(480, 0.5f)));
+    state->assignSample(half, PadRole::hhHalf);
+    state->saveKit(); // a kit untouched by hand still follows whichever module plays it
+
+    const std::pair<const char*, std::string_view> sources[] = {
+        {"Roland TD-17", "Roland TD-17"},      {"TD-27", "Roland TD-27"},
+        {"Roland TD-50X", "Roland TD-50"},     {"TD-07 MIDI 1", "Roland TD-07"},
+        {"Alesis Nitro Max", "Alesis Nitro"},  {"Alesis Surge Mesh", "Alesis Surge"},
+        {"Yamaha DTX502", "Yamaha DTX"},       {"TD-25 MIDI 1", "Roland V-Drums"},
+        {"Acme Trigger Pads", "General MIDI"},
+    };
+    for (const auto& [source, name] : sources) {
+        const tamborel::ModuleMap& expected = moduleNamed(name);
+        plugIn(source, expected);
+        if (HasFatalFailure())
+            return;
+        EXPECT_EQ(state->published().drumModuleText,
+                  name == "General MIDI" ? "Unknown module: General MIDI map" : std::string(name));
+        send(0xB9, 4, 0); // pedal open
+        for (PadRole role : allPadRoles)
+            for (std::int64_t note : expected.notes[indexOf(role)])
+                EXPECT_PRED2(endsWith, send(0x99, static_cast<int>(note), 100), displayName(role))
+                    << source << " note " << note;
+    }
+
+    // The pedal at 90 of 127 is part-way down on a TD-17, and fully closed on a TD-07.
+    for (const auto& [source, name, closedHat] :
+         {std::tuple{"Roland TD-17", "Roland TD-17", "HH Half"},
+          {"TD-07", "Roland TD-07", "HH Closed"}}) {
+        plugIn(source, moduleNamed(name));
+        if (HasFatalFailure())
+            return;
+        EXPECT_EQ(send(0xB9, 4, 90), "Pedal 90");
+        EXPECT_PRED2(endsWith, send(0x99, 46, 100), closedHat) << source;
+    }
+    // The Alesis half-open note plays the half-open hat whatever the pedal says.
+    plugIn("Alesis Nitro", moduleNamed("Alesis Nitro"));
+    EXPECT_EQ(send(0x99, 23, 100), "Note 23  vel 100  HH Half");
+    EXPECT_FALSE(state->published().dirty);
+}
+
+TEST_F(DrumModuleJack, AKitWithHandChangedNotesIsNotRewrittenButANewKitOrThePickerIs) {
+    const tamborel::ModuleMap& nitro = moduleNamed("Alesis Nitro");
+    const tamborel::ModuleMap& dtx = moduleNamed("Yamaha DTX");
+    ASSERT_EQ(moduleMaps::followedBy(state->published().kit), &moduleNamed("Roland TD-17"));
+
+    plugIn("Alesis Nitro", nitro);
+    ASSERT_EQ(state->published().kit.pad(PadRole::hhHalf)->notes, nitro.notesFor(PadRole::hhHalf));
+
+    state->assignNote(60, PadRole::snare); // by hand
+    const DrumKit edited = state->published().kit;
+    plugIn("Yamaha DTX402", dtx);
+    EXPECT_EQ(state->published().kit, edited);
+    EXPECT_EQ(send(0x99, 59, 100), "Note 59  vel 100  no pad");
+    EXPECT_EQ(state->published().lastHit, "Note 59 from Yamaha DTX plays no pad");
+
+    state->newKit();
+    EXPECT_EQ(moduleMaps::followedBy(state->published().kit), &dtx);
+    EXPECT_FALSE(state->published().dirty);
+
+    // The picker gives the kit another module's notes, as an edit to be saved.
+    state->chooseDrumModule(moduleMaps::indexOf(&nitro));
+    EXPECT_EQ(moduleMaps::followedBy(state->published().kit), &nitro);
+    EXPECT_TRUE(state->published().dirty);
+    EXPECT_EQ(send(0x99, 23, 100), "Note 23  vel 100  HH Half");
+    // The picked map is the drummer's: a module plugged in later leaves it alone.
+    plugIn("Roland TD-17", moduleMaps::all().front());
+    EXPECT_EQ(moduleMaps::followedBy(state->published().kit), &nitro);
+}
+
+} // namespace

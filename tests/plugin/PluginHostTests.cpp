@@ -1,0 +1,435 @@
+// The plugin as a DAW runs it: a small lilv host loads the bundle from the build tree, gives
+// it the URID map, a worker, state and log, sends MIDI and patch messages in 256-frame blocks
+// and listens to every output.
+
+#include "SoundFiles.h"
+#include "model/DrumKit.h"
+#include "model/FileUrl.h"
+#include "model/Storage.h"
+
+#include <gtest/gtest.h>
+#include <lilv/lilv.h>
+#include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
+#include <lv2/log/log.h>
+#include <lv2/midi/midi.h>
+#include <lv2/patch/patch.h>
+#include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tamborel;
+
+namespace {
+
+constexpr std::uint32_t blockFrames = 256;
+constexpr double rate = 48000.0;
+constexpr std::uint32_t firstAudioPort = 9;
+
+int vprintfToLog(LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args);
+int printfToLog(LV2_Log_Handle h, LV2_URID type, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    const int n = vprintfToLog(h, type, fmt, args);
+    va_end(args);
+    return n;
+}
+
+// The host's side of the features, shared by every instance of a test.
+struct Features {
+    std::vector<std::string> uris;
+    std::vector<std::string> log;
+    LV2_URID_Map map{this, [](LV2_URID_Map_Handle h, const char* uri) -> LV2_URID {
+                         auto& uris = static_cast<Features*>(h)->uris;
+                         auto it = std::find(uris.begin(), uris.end(), uri);
+                         if (it == uris.end())
+                             it = uris.insert(it, uri);
+                         return static_cast<LV2_URID>(it - uris.begin() + 1);
+                     }};
+    LV2_URID_Unmap unmap{this, [](LV2_URID_Unmap_Handle h, LV2_URID id) {
+                             return static_cast<Features*>(h)->uris.at(id - 1).c_str();
+                         }};
+    LV2_Log_Log logger{this, printfToLog, vprintfToLog};
+    int write(const char* fmt, va_list args) {
+        char line[8192];
+        const int n = std::vsnprintf(line, sizeof line, fmt, args);
+        log.emplace_back(line);
+        return n;
+    }
+    LV2_URID id(const char* uri) { return map.map(this, uri); }
+    bool logged(const std::string& text) const {
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& line) { return line.find(text) != line.npos; });
+    }
+};
+
+int vprintfToLog(LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args) {
+    return static_cast<Features*>(h)->write(fmt, args);
+}
+
+// One running plugin: its buffers, its worker (run between blocks, as a host with a worker
+// thread would before the next cycle) and everything it played.
+class Instance {
+public:
+    Instance(const LilvPlugin* plugin, Features& f) : f_(f) {
+        schedule_ = {this, [](LV2_Worker_Schedule_Handle h, std::uint32_t size, const void* data) {
+                         auto* bytes = static_cast<const char*>(data);
+                         static_cast<Instance*>(h)->jobs_.emplace_back(bytes, bytes + size);
+                         return LV2_WORKER_SUCCESS;
+                     }};
+        featureList_ = {{LV2_URID__map, &f.map},
+                        {LV2_URID__unmap, &f.unmap},
+                        {LV2_WORKER__schedule, &schedule_},
+                        {LV2_LOG__log, &f.logger}};
+        for (auto& feature : featureList_)
+            features_.push_back(&feature);
+        features_.push_back(nullptr);
+        instance_ = lilv_plugin_instantiate(plugin, rate, features_.data());
+        EXPECT_NE(instance_, nullptr);
+        if (instance_ == nullptr)
+            return;
+        // The expression ports stay unconnected, which the plugin takes for their defaults.
+        const std::uint32_t ports = lilv_plugin_get_num_ports(plugin);
+        audio_.assign(ports - firstAudioPort, std::vector<float>(blockFrames));
+        played_.resize(audio_.size());
+        for (std::uint32_t i = firstAudioPort; i < ports; ++i)
+            lilv_instance_connect_port(instance_, i, audio_[i - firstAudioPort].data());
+        lilv_instance_connect_port(instance_, 0, in_.data());
+        lilv_instance_connect_port(instance_, 1, out_.data());
+        lv2_atom_forge_init(&forge_, &f.map);
+        lilv_instance_activate(instance_);
+    }
+    ~Instance() {
+        if (instance_ != nullptr) {
+            lilv_instance_deactivate(instance_);
+            lilv_instance_free(instance_);
+        }
+    }
+
+    void midi(std::uint32_t frame, std::uint8_t status, int a, int b) {
+        events_.push_back(
+            {frame, {status, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)}, {}});
+    }
+    void strike(int note, int velocity, std::uint32_t frame = 0) {
+        midi(frame, 0x90, note, velocity);
+    }
+    void setKit(const fs::path& file) {
+        events_.push_back({0, {}, file.string()});
+        run(2); // the second block carries the plugin's answer
+    }
+    // Renders `blocks` blocks, each with the events queued before it at their frames.
+    void run(int blocks = 1) {
+        for (int b = 0; b < blocks; ++b)
+            runBlock();
+    }
+    const std::vector<float>& played(std::size_t channel) const { return played_[channel]; }
+    std::size_t channels() const { return played_.size(); }
+    const std::string& announced() const { return announced_; }
+    LilvInstance* get() const { return instance_; }
+    void setControl(std::uint32_t port, float value) {
+        controls_[port] = value;
+        lilv_instance_connect_port(instance_, port, &controls_[port]);
+    }
+
+private:
+    struct Event {
+        std::uint32_t frame;
+        std::vector<std::uint8_t> midi;
+        std::string kit;
+    };
+
+    void runBlock() {
+        lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(in_.data()), sizeof in_);
+        LV2_Atom_Forge_Frame sequence;
+        lv2_atom_forge_sequence_head(&forge_, &sequence, 0);
+        for (const Event& e : events_) {
+            lv2_atom_forge_frame_time(&forge_, e.frame);
+            if (!e.midi.empty()) {
+                lv2_atom_forge_atom(&forge_, 3, f_.id(LV2_MIDI__MidiEvent));
+                lv2_atom_forge_write(&forge_, e.midi.data(), 3);
+                continue;
+            }
+            LV2_Atom_Forge_Frame object;
+            lv2_atom_forge_object(&forge_, &object, 0, f_.id(LV2_PATCH__Set));
+            lv2_atom_forge_key(&forge_, f_.id(LV2_PATCH__property));
+            lv2_atom_forge_urid(&forge_, f_.id("urn:tamborel:kit"));
+            lv2_atom_forge_key(&forge_, f_.id(LV2_PATCH__value));
+            lv2_atom_forge_path(&forge_, e.kit.c_str(), static_cast<std::uint32_t>(e.kit.size()));
+            lv2_atom_forge_pop(&forge_, &object);
+        }
+        lv2_atom_forge_pop(&forge_, &sequence);
+        events_.clear();
+        auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(out_.data());
+        notify->atom.type = 0;
+        notify->atom.size = sizeof out_ - sizeof(LV2_Atom);
+
+        lilv_instance_run(instance_, blockFrames);
+
+        for (std::size_t c = 0; c < audio_.size(); ++c)
+            played_[c].insert(played_[c].end(), audio_[c].begin(), audio_[c].end());
+        LV2_ATOM_SEQUENCE_FOREACH(notify, ev) {
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+            const LV2_Atom* value = nullptr;
+            lv2_atom_object_get(object, f_.id(LV2_PATCH__value), &value, 0);
+            if (object->body.otype == f_.id(LV2_PATCH__Set) && value != nullptr)
+                announced_ = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
+        }
+        const auto* worker = static_cast<const LV2_Worker_Interface*>(
+            lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+        std::vector<std::vector<char>> replies;
+        for (const auto& job : jobs_)
+            worker->work(
+                lilv_instance_get_handle(instance_),
+                [](LV2_Worker_Respond_Handle h, std::uint32_t size, const void* data) {
+                    auto* bytes = static_cast<const char*>(data);
+                    static_cast<std::vector<std::vector<char>>*>(h)->emplace_back(bytes,
+                                                                                  bytes + size);
+                    return LV2_WORKER_SUCCESS;
+                },
+                &replies, static_cast<std::uint32_t>(job.size()), job.data());
+        jobs_.clear();
+        for (const auto& reply : replies)
+            worker->work_response(lilv_instance_get_handle(instance_),
+                                  static_cast<std::uint32_t>(reply.size()), reply.data());
+    }
+
+    Features& f_;
+    LilvInstance* instance_ = nullptr;
+    LV2_Worker_Schedule schedule_{};
+    std::vector<LV2_Feature> featureList_;
+    std::vector<const LV2_Feature*> features_;
+    alignas(8) std::array<std::uint64_t, 4096> in_{};
+    alignas(8) std::array<std::uint64_t, 4096> out_{};
+    std::array<float, firstAudioPort> controls_{};
+    std::vector<std::vector<float>> audio_;
+    std::vector<std::vector<float>> played_;
+    std::vector<Event> events_;
+    std::vector<std::vector<char>> jobs_;
+    LV2_Atom_Forge forge_{};
+    std::string announced_;
+};
+
+// Where a sound starts (first non-zero frame at or after `from`), and how long it lasts.
+std::size_t onset(const std::vector<float>& s, std::size_t from = 0) {
+    while (from < s.size() && s[from] == 0.0f)
+        ++from;
+    return from;
+}
+std::size_t lengthFrom(const std::vector<float>& s, std::size_t start) {
+    std::size_t end = start;
+    while (end < s.size() && s[end] != 0.0f)
+        ++end;
+    return end - start;
+}
+bool silent(const std::vector<float>& s) {
+    return onset(s) == s.size();
+}
+
+class PluginHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Kept loaded for the whole run, as DAWs keep plugin binaries: the sanitizers can then
+        // name the plugin's frames, which they cannot once lilv has unloaded it.
+        [[maybe_unused]] static void* const keep =
+            dlopen(TAMBOREL_LV2_DIR "/tamborel.lv2/tamborel.so", RTLD_NOW | RTLD_NODELETE);
+        world_ = lilv_world_new();
+        LilvNode* path = lilv_new_string(world_, TAMBOREL_LV2_DIR);
+        lilv_world_set_option(world_, LILV_OPTION_LV2_PATH, path);
+        lilv_node_free(path);
+        lilv_world_load_all(world_);
+        for (const char* uri : {"urn:tamborel:drums", "urn:tamborel:drums-multi"}) {
+            LilvNode* node = lilv_new_uri(world_, uri);
+            plugins_.push_back(lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), node));
+            lilv_node_free(node);
+            ASSERT_NE(plugins_.back(), nullptr) << uri;
+        }
+        folder_ = fs::temp_directory_path() / ("tamborel-lv2-" + std::to_string(::getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override {
+        lilv_world_free(world_);
+        fs::remove_all(folder_);
+    }
+
+    fs::path wav(const fs::path& folder, const std::string& name, std::size_t frames) {
+        fs::create_directories(folder);
+        const fs::path file = folder / (name + ".wav");
+        audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(frames, 0.25f));
+        return file;
+    }
+
+    // Every sample is a flat level; which one played shows in how long the sound lasts.
+    // Snare: soft layer 1000 frames, two hard takes 3000 and 4000; kick 2000; open hat and
+    // crash a second.
+    fs::path writeKit(const fs::path& folder, const fs::path& samples = {}) {
+        const std::string name = "Test";
+        DrumKit kit(name);
+        const auto set = [&](PadRole role, std::vector<PadSample> samples) {
+            DrumPad* pad = kit.findPad(role);
+            pad->sampleURL = samples.front().url;
+            if (samples.size() > 1)
+                pad->samples = samples;
+        };
+        const auto one = [&](const char* file, std::size_t frames, int low = 1, int high = 127) {
+            const fs::path& where = samples.empty() ? folder : samples;
+            return PadSample{FileUrl::fromPath(wav(where, file, frames)), low, high, 1.0f};
+        };
+        set(PadRole::kick, {one("kick", 2000)});
+        set(PadRole::snare, {one("snare_soft", 1000, 1, 63), one("snare_hard_1", 3000, 64, 127),
+                             one("snare_hard_2", 4000, 64, 127)});
+        set(PadRole::hhOpen, {one("hh_open", 48000)});
+        set(PadRole::hhClosed, {one("hh_closed", 500)});
+        set(PadRole::crash1, {one("crash", 48000)});
+        fs::create_directories(folder);
+        const fs::path file = folder / (name + ".json");
+        EXPECT_TRUE(storage::writeKit(kit, file));
+        return file;
+    }
+
+    LilvWorld* world_ = nullptr;
+    std::vector<const LilvPlugin*> plugins_;
+    Features features_;
+    fs::path folder_;
+};
+
+} // namespace
+
+TEST_F(PluginHost, StrikesLandOnTheirOwnFrame) {
+    Instance drums(plugins_[0], features_);
+    drums.setKit(writeKit(folder_ / "kit"));
+    EXPECT_EQ(drums.announced(), (folder_ / "kit" / "Test.json").string());
+    for (std::uint32_t frame : {0u, 100u, 255u}) {
+        const std::size_t start = drums.played(0).size();
+        drums.strike(36, 100, frame);
+        drums.run(20); // the kick's 2000 frames die away before the next strike
+        EXPECT_EQ(onset(drums.played(0), start), start + frame);
+        EXPECT_EQ(onset(drums.played(1), start), start + frame);
+    }
+}
+
+TEST_F(PluginHost, LayersTakesPedalChokeAndGrabPlayAsInTheApplication) {
+    Instance drums(plugins_[0], features_);
+    drums.setKit(writeKit(folder_ / "kit"));
+    const auto lengthOfNext = [&](auto&& strike, int blocks) {
+        const std::size_t start = drums.played(0).size();
+        strike();
+        drums.run(blocks);
+        return static_cast<double>(lengthFrom(drums.played(0), onset(drums.played(0), start)));
+    };
+    EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 30); }, 20), 1000, 100) << "soft layer";
+    EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 120); }, 20), 3000, 100) << "first take";
+    EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 120); }, 20), 4000, 100) << "second take";
+    // The fixed velocity curve (at its default of 100), in force once the worker applied it.
+    drums.setControl(3, 3.0f);
+    drums.run(1);
+    EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 30); }, 20), 3000, 100) << "fixed curve";
+    drums.setControl(3, 0.0f);
+
+    // A closing pedal (controller 4 at its closed end) chokes the open hat within its fade.
+    const double choked = lengthOfNext(
+        [&] {
+            drums.strike(46, 100);
+            drums.run(4);
+            drums.midi(10, 0xB0, 4, 127);
+        },
+        20);
+    EXPECT_NEAR(choked, 4 * blockFrames + 10 + 96, 100);
+
+    // Grabbing the crash (key pressure) damps it well before its second is out.
+    const double grabbed = lengthOfNext(
+        [&] {
+            drums.strike(49, 100);
+            drums.run(4);
+            drums.midi(0, 0xA0, 49, 127);
+        },
+        200);
+    EXPECT_LT(grabbed, 4 * blockFrames + 2400 + 200);
+    EXPECT_GT(grabbed, 4 * blockFrames);
+}
+
+// With no kit chosen, the factory kit plays at once.
+TEST_F(PluginHost, MultiPlaysAKickOnlyOnTheMasterAndTheKickPair) {
+    Instance multi(plugins_[1], features_);
+    ASSERT_EQ(multi.channels(), 20u);
+    multi.strike(36, 100);
+    multi.run(10);
+    for (std::size_t c = 0; c < multi.channels(); ++c)
+        EXPECT_EQ(silent(multi.played(c)), c > 3) << "channel " << c;
+}
+
+TEST_F(PluginHost, StateReopensTheKitInAFreshInstanceEvenWhenTheSessionMoved) {
+    const fs::path session = folder_ / "session";
+    // The kit document moves with the session; its samples stay where they are.
+    const fs::path kit = writeKit(session / "kits", folder_ / "samples");
+    LV2_Feature mapFeature{LV2_URID__map, &features_.map};
+    LV2_Feature unmapFeature{LV2_URID__unmap, &features_.unmap};
+    const LV2_Feature* stateFeatures[] = {&mapFeature, &unmapFeature, nullptr};
+    {
+        Instance first(plugins_[0], features_);
+        first.setKit(kit);
+        LilvState* state = lilv_state_new_from_instance(plugins_[0], first.get(), &features_.map,
+                                                        nullptr, nullptr, nullptr, session.c_str(),
+                                                        nullptr, nullptr, 0, stateFeatures);
+        ASSERT_NE(state, nullptr);
+        ASSERT_EQ(lilv_state_save(world_, &features_.map, &features_.unmap, state, nullptr,
+                                  session.c_str(), "state.ttl"),
+                  0);
+        lilv_state_free(state);
+    }
+    const fs::path moved = folder_ / "moved";
+    fs::rename(session, moved);
+
+    Instance second(plugins_[0], features_);
+    LilvState* state =
+        lilv_state_new_from_file(world_, &features_.map, nullptr, (moved / "state.ttl").c_str());
+    ASSERT_NE(state, nullptr);
+    lilv_state_restore(state, second.get(), nullptr, nullptr, 0, stateFeatures);
+    lilv_state_free(state);
+    second.run(1);
+    EXPECT_EQ(second.announced(), (moved / "kits" / "Test.json").string());
+    second.strike(38, 30);
+    second.run(20);
+    EXPECT_NEAR(lengthFrom(second.played(0), onset(second.played(0))), 1000, 100);
+
+    // The kit gone: the session opens with the factory kit and the log names the path.
+    fs::remove(moved / "kits" / "Test.json");
+    Instance third(plugins_[0], features_);
+    state =
+        lilv_state_new_from_file(world_, &features_.map, nullptr, (moved / "state.ttl").c_str());
+    ASSERT_NE(state, nullptr);
+    lilv_state_restore(state, third.get(), nullptr, nullptr, 0, stateFeatures);
+    lilv_state_free(state);
+    EXPECT_TRUE(features_.logged((moved / "kits" / "Test.json").string()));
+    third.strike(36, 100);
+    third.run(4);
+    EXPECT_FALSE(silent(third.played(0)));
+}
+
+TEST_F(PluginHost, AMissingOrBrokenKitLeavesThePreviousKitPlaying) {
+    Instance drums(plugins_[0], features_);
+    const fs::path kit = writeKit(folder_ / "kit");
+    drums.setKit(kit);
+    std::ofstream(folder_ / "broken.json") << "{ \"name\": ";
+    for (const fs::path& bad : {folder_ / "nowhere.json", folder_ / "broken.json"}) {
+        features_.log.clear();
+        drums.setKit(bad);
+        drums.run(1);
+        EXPECT_TRUE(features_.logged(bad.string())) << bad;
+        EXPECT_EQ(drums.announced(), kit.string());
+        const std::size_t start = drums.played(0).size();
+        drums.strike(38, 30);
+        drums.run(20);
+        EXPECT_NEAR(lengthFrom(drums.played(0), onset(drums.played(0), start)), 1000, 100) << bad;
+    }
+}
