@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <ostream>
 #include <unistd.h>
 
@@ -246,6 +247,21 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
     auto kit = storage::readKitFile(kitPath);
     if (!kit) {
         err << "tamborel-render: cannot use kit " << kitPath << ": " << kit.error << '\n';
+        return std::nullopt;
+    }
+    // A render of silence would look like success; a kit that can sound nothing is refused.
+    const bool playable =
+        std::any_of(kit.value->pads.begin(), kit.value->pads.end(), [](const DrumPad& pad) {
+            const auto samples = pad.playedSamples();
+            return std::any_of(samples.begin(), samples.end(), [](const PadSample& sample) {
+                std::error_code ec;
+                const auto path = sample.url.toPath();
+                return path && std::filesystem::is_regular_file(*path, ec);
+            });
+        });
+    if (!playable) {
+        err << "tamborel-render: cannot use kit " << kitPath
+            << ": no playable pad (no pad has a sample file on disk)\n";
         return std::nullopt;
     }
     auto bytes = platform::readFile(midiPath, maxMidiFileBytes);

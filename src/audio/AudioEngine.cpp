@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <random>
 #include <string>
 
 namespace tamborel::audio {
@@ -43,7 +45,7 @@ std::uint16_t maskOf(std::span<const PadRole> roles) {
 std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer,
                                      std::optional<std::filesystem::path> source) {
     std::vector<LayeredBuffer> samples;
-    samples.emplace_back(std::move(buffer), 1, 127, 1.0f, std::move(source));
+    samples.push_back({std::move(buffer), 1, 127, 1.0f, std::move(source)});
     return samples;
 }
 
@@ -74,6 +76,7 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
         return;
     std::lock_guard lock(s.samplesMutex);
     const AudioFormat format{sampleRate, 2};
+    std::map<std::filesystem::path, SharedSampleBuffer> reloaded; // a file shared stays shared
     for (std::size_t r = 0; r < padRoleCount; ++r) {
         const PlayableSet* current = s.pads[r].current.load();
         if (current == nullptr)
@@ -91,12 +94,16 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
                 converted = std::move(started.buffer);
                 stream = std::move(started.stream);
             } else if (source) {
-                converted = sampleLoader::loadBuffer(*source, format);
+                SharedSampleBuffer& shared = reloaded[*source];
+                if (!shared)
+                    shared = sampleLoader::loadBuffer(*source, format);
+                converted = shared;
             }
             if (!converted)
                 converted = sampleLoader::convert(member.buffer, format);
             changed = changed || converted != member.buffer;
-            samples.push_back({std::move(converted), 0, 0, member.gain, source, std::move(stream)});
+            samples.push_back({std::move(converted), 0, 0, member.gain, source, member.pan, 0,
+                               std::move(stream)});
         }
         if (changed)
             s.publishLocked(r, std::move(samples), current->order, &current->table);
@@ -211,7 +218,8 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
             std::vector<PadSample> layout;
             std::vector<std::optional<std::filesystem::path>> files;
             for (LayeredBuffer& sample : samples) {
-                layout.push_back({FileUrl{}, sample.low, sample.high, sample.gain});
+                layout.push_back(
+                    {FileUrl{}, sample.low, sample.high, sample.gain, sample.pan, sample.together});
                 files.push_back(std::move(sample.source));
                 if (sample.stream && !streamerOwner) {
                     streamerOwner = std::make_unique<SampleStreamer>(streamSlots);
@@ -220,9 +228,16 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
                 fresh->members.push_back(std::make_unique<PlayableBuffer>(
                     std::move(sample.buffer), std::move(sample.stream)));
                 fresh->members.back()->gain = usableGain(sample.gain);
+                const float pan =
+                    std::isfinite(sample.pan) ? std::clamp(sample.pan, -1.0f, 1.0f) : 0.0f;
+                fresh->members.back()->pan = pan;
+                fresh->members.back()->leftGain = std::min(1.0f, 1.0f - pan);
+                fresh->members.back()->rightGain = std::min(1.0f, 1.0f + pan);
             }
             fresh->table = table ? *table : selection::VelocityTable::build(layout);
             fresh->order = order;
+            std::random_device random;
+            fresh->seed = random() | 1u; // xorshift never leaves 0
             sources[role] = std::move(files);
         } else {
             sources[role].clear();

@@ -8,8 +8,8 @@
 // the master volume; last, a stateless safety stage (SafetyLimiter.h) bends anything above
 // about -1 dBFS softly under full scale and leaves the rest untouched. Where the block has
 // more channels than the master pair, each drum group's roles (OutputGroups.h) are also
-// summed into the group's own pair, after their mix gain and pan and before the master. Pan is a balance that
-// leaves the centre at unity:
+// summed into the group's own pair, after their mix gain and pan and before the master. Pan is a
+// balance that leaves the centre at unity:
 //     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
 // So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
 // voice) fades out over 2 ms (a damped one over 50 ms), and mix and master gains move over 5 ms; a
@@ -60,20 +60,15 @@ struct StreamSettings {
 // One decoded sample of a pad with its velocity range and gain; `source` is the file it came
 // from, so that a rate change can convert it again from the file.
 struct LayeredBuffer {
-    // Spelled out so that callers may leave out the fields at the end.
-    LayeredBuffer(SharedSampleBuffer samples = nullptr, int lowest = 1, int highest = 127,
-                  float sampleGain = 1.0f, std::optional<std::filesystem::path> file = {},
-                  std::shared_ptr<const StreamSource> rest = nullptr)
-        : buffer(std::move(samples)), low(lowest), high(highest), gain(sampleGain),
-          source(std::move(file)), stream(std::move(rest)) {}
-
     SharedSampleBuffer buffer;
     int low = 1;
     int high = 127;
     float gain = 1.0f;
     std::optional<std::filesystem::path> source;
+    float pan = 0.0f; // and `together`: as the PadSample's
+    int together = 0;
     // Where the rest is, when `buffer` holds only the sample's start.
-    std::shared_ptr<const StreamSource> stream;
+    std::shared_ptr<const StreamSource> stream = nullptr;
 };
 
 class AudioEngine final : public AudioRenderer {

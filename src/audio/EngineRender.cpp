@@ -193,28 +193,37 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) n
     if (set == nullptr)
         return;
     RoleVoices& voices = roles[role];
-    PlayableBuffer* buffer = set->pick(voices.takes, velocity);
-    // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
-    if (buffer->length == 0 || buffer->sampleRate != renderRate)
-        return;
-    Voice& voice = voices.slots[voices.roundRobin];
-    voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
-    if (voice.active())
-        moveToTail(voices, voice);
-    voice = Voice{buffer, 0, 0, gain * buffer->gain};
-    buffer->voices.fetch_add(1, std::memory_order_relaxed);
-    // The streamer is made just before the first streamed sample is published: a set
-    // picked up since this block began may be the first.
-    if (buffer->stream && renderStreamer == nullptr)
-        renderStreamer = streamer.load(std::memory_order_acquire);
-    // Without a free slot the voice plays the start it has and ends there.
-    if (buffer->stream && renderStreamer != nullptr)
-        voice.stream = renderStreamer->start(buffer);
-    ++voices.active;
-    if (voices.active == 1) {
-        // The role was silent until now: its gain may jump without a click.
-        voices.left.snap(voices.left.target());
-        voices.right.snap(voices.right.target());
+    // A new set's turns start afresh, its random ones from its own seed.
+    if (voices.takesOf != set) {
+        voices.takes = selection::TakeState{};
+        voices.takes.random = set->seed;
+        voices.takesOf = set;
+    }
+    // One voice for each sample of the strike that sounds together with the picked one.
+    for (const std::uint8_t member : set->pick(voices.takes, velocity)) {
+        PlayableBuffer* buffer = set->members[member].get();
+        // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
+        if (buffer->length == 0 || buffer->sampleRate != renderRate)
+            continue;
+        Voice& voice = voices.slots[voices.roundRobin];
+        voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
+        if (voice.active())
+            moveToTail(voices, voice);
+        voice = Voice{buffer, 0, 0, gain * buffer->gain};
+        buffer->voices.fetch_add(1, std::memory_order_relaxed);
+        // The streamer is made just before the first streamed sample is published: a set
+        // picked up since this block began may be the first.
+        if (buffer->stream && renderStreamer == nullptr)
+            renderStreamer = streamer.load(std::memory_order_acquire);
+        // Without a free slot the voice plays the start it has and ends there.
+        if (buffer->stream && renderStreamer != nullptr)
+            voice.stream = renderStreamer->start(buffer);
+        ++voices.active;
+        if (voices.active == 1) {
+            // The role was silent until now: its gain may jump without a click.
+            voices.left.snap(voices.left.target());
+            voices.right.snap(voices.right.target());
+        }
     }
 }
 

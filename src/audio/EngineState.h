@@ -102,6 +102,7 @@ struct AudioEngine::Impl {
         std::array<Voice, AudioEngine::voicesPerPad + tailSlots> slots{};
         std::uint32_t roundRobin = 0;
         selection::TakeState takes;
+        const PlayableSet* takesOf = nullptr; // the set `takes` belongs to
         std::uint32_t active = 0;
         GainRamp left;
         GainRamp right;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 namespace tamborel::audio {
 
@@ -21,13 +22,20 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
         for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
             slots_.push_back({p, m});
     }
+    std::map<std::string, std::size_t> fileOf;
+    for (const Slot& slot : slots_) {
+        const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
+        const auto [at, added] = fileOf.try_emplace(url.text, files_.size());
+        if (added)
+            files_.push_back({url, {}});
+        files_[at->second].users.push_back(slot);
+    }
     std::uint64_t kitBytes = 0;
-    for (const PadLoad& pad : pads_)
-        for (const PadSample& sample : pad.samples) {
-            std::error_code error;
-            if (const auto path = sample.url.toPath())
-                kitBytes += std::filesystem::file_size(*path, error) * !error;
-        }
+    for (const File& file : files_) {
+        std::error_code error;
+        if (const auto path = file.url.toPath())
+            kitBytes += std::filesystem::file_size(*path, error) * !error;
+    }
     const StreamSettings settings = engine_.streamSettings();
     if (kitBytes > settings.wholeKitBytes) {
         preloadFrames_ =
@@ -38,7 +46,7 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
     }
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, slots_.size()));
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, files_.size()));
     for (unsigned t = 0; t < threads; ++t)
         workers_.emplace_back([this] { work(); });
 }
@@ -68,9 +76,9 @@ std::vector<std::vector<bool>> KitLoader::loaded() const {
 void KitLoader::work() {
     while (!stop_.load(std::memory_order_relaxed)) {
         const std::size_t index = next_.fetch_add(1);
-        if (index >= slots_.size())
+        if (index >= files_.size())
             break;
-        loadStartOrWhole(slots_[index]);
+        loadFile(files_[index]);
     }
     if (cacheFolder_.empty())
         return;
@@ -97,9 +105,8 @@ void KitLoader::work() {
     }
 }
 
-void KitLoader::loadStartOrWhole(const Slot& slot) {
-    const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
-    const auto path = url.toPath();
+void KitLoader::loadFile(const File& file) {
+    const auto path = file.url.toPath();
     StartedSample started;
     std::filesystem::path entry;
     if (path && !cacheFolder_.empty()) {
@@ -112,22 +119,25 @@ void KitLoader::loadStartOrWhole(const Slot& slot) {
                                              error);
         }
     }
-    if (path && !started.buffer) {
+    if (path && !started.buffer)
         started = loadStart(*path, format_, preloadFrames_);
-        if (started.converted && !entry.empty())
-            entries_[slot.pad][slot.member] = entry;
+    const bool failed = !started.buffer || started.buffer->frameLength() == 0;
+    if (failed)
+        platform::logLine("Failed to load sample: " + file.url.fileName());
+    for (const Slot& slot : file.users) {
+        if (failed) {
+            failed_.fetch_add(1);
+        } else {
+            buffers_[slot.pad][slot.member] = started;
+            loaded_[slot.pad][slot.member] = 1;
+            if (started.converted && !entry.empty())
+                entries_[slot.pad][slot.member] = entry;
+        }
+        // The worker that brings a pad's last sample hands the pad over.
+        if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
+            finishPad(slot.pad);
+        done_.fetch_add(1);
     }
-    if (!started.buffer || started.buffer->frameLength() == 0) {
-        platform::logLine("Failed to load sample: " + url.fileName());
-        failed_.fetch_add(1);
-    } else {
-        buffers_[slot.pad][slot.member] = std::move(started);
-        loaded_[slot.pad][slot.member] = 1;
-    }
-    // The worker that brings a pad's last sample hands the pad over.
-    if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
-        finishPad(slot.pad);
-    done_.fetch_add(1);
 }
 
 void KitLoader::convertOnce(std::size_t pad) {
@@ -136,8 +146,11 @@ void KitLoader::convertOnce(std::size_t pad) {
         const std::filesystem::path& entry = entries_[pad][m];
         const auto path = pads_[pad].samples[m].url.toPath();
         StartedSample& started = buffers_[pad][m];
+        // A file several samples name may already have been converted for another pad.
+        std::error_code error;
         if (entry.empty() || !path || !started.stream ||
-            !convertedCache::write(*path, format_, entry))
+            !(std::filesystem::exists(entry, error) ||
+              convertedCache::write(*path, format_, entry)))
             continue;
         auto source = std::make_shared<StreamSource>(*started.stream);
         source->file = entry;
@@ -155,7 +168,8 @@ void KitLoader::finishPad(std::size_t pad) {
             continue;
         const PadSample& sample = pads_[pad].samples[m];
         samples.push_back({buffers_[pad][m].buffer, sample.low, sample.high, sample.gain,
-                           sample.url.toPath(), buffers_[pad][m].stream});
+                           sample.url.toPath(), sample.pan, sample.together,
+                           buffers_[pad][m].stream});
     }
     const std::lock_guard lock(handOver_);
     if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)

@@ -1,12 +1,13 @@
 #pragma once
 // Loads a kit's samples on worker threads, one per core: each file is decoded and converted
-// off the calling thread (of a kit larger than the engine's StreamSettings allow, only each
-// sample's start: the rest streams from disk as it plays), and each pad is handed to the
-// engine as soon as all its samples are in, so strikes during a long load play the pads
-// already loaded. Then, for a streamed kit with a cache folder, the samples of another rate
-// are converted whole into that cache and their pads handed over again to stream from it;
-// progress() is finished before this, wait() waits for it too. A sample that fails is
-// logged ("Failed to load sample: <file name>"), counted and left out of its pad.
+// off the calling thread, once however many samples name it (of a kit larger than the
+// engine's StreamSettings allow, only each sample's start: the rest streams from disk as it
+// plays), and each pad is handed to the engine as soon as all its samples are in, so strikes
+// during a long load play the pads already loaded. Then, for a streamed kit with a cache
+// folder, the samples of another rate are converted whole into that cache and their pads
+// handed over again to stream from it; progress() is finished before this, wait() waits for
+// it too. A sample that fails is logged ("Failed to load sample: <file name>"), counted and
+// left out of its pad.
 //
 // Threads: construct, query and destroy on one (the main) thread; progress() may be polled
 // at any time. Destroying a loader stops it between files and waits for its workers.
@@ -60,8 +61,14 @@ private:
         std::size_t pad = 0;
         std::size_t member = 0;
     };
+    // One file, decoded once for every sample that names it (64 regions of one recording
+    // hold one copy of it, not 64).
+    struct File {
+        FileUrl url;
+        std::vector<Slot> users;
+    };
     void work();
-    void loadStartOrWhole(const Slot& slot);
+    void loadFile(const File& file);
     void convertOnce(std::size_t pad);
     void finishPad(std::size_t pad);
 
@@ -69,6 +76,7 @@ private:
     AudioFormat format_;
     std::vector<PadLoad> pads_;
     std::vector<Slot> slots_;
+    std::vector<File> files_;
     // Per pad, per sample, each slot written by one worker (once every pad is in, by the
     // worker converting that pad into the cache); loaded_ remembers which came in.
     std::vector<std::vector<StartedSample>> buffers_;

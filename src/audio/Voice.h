@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace tamborel::audio {
@@ -30,6 +31,10 @@ struct PlayableBuffer {
     std::uint32_t length;
     double sampleRate;
     float gain = 1.0f; // the sample's own gain, on top of the strike's
+    // Its own pan, on top of the pad's: the close and room microphones of one strike.
+    float pan = 0.0f;
+    float leftGain = 1.0f;
+    float rightGain = 1.0f;
     // Written by the audio thread, read by whoever frees retired buffers.
     std::atomic<std::uint32_t> voices{0};
     // Main thread: the render sequence number when it was replaced.
@@ -42,13 +47,18 @@ struct PlayableSet {
     std::vector<std::unique_ptr<PlayableBuffer>> members;
     selection::VelocityTable table;
     TakeOrder order = TakeOrder::cycle;
+    // Where its random takes start, drawn when it is published: the first random pick of a
+    // pad differs from one load of the kit to the next.
+    std::uint32_t seed = 0x9E3779B9u;
     // Main thread: the render sequence number when it was replaced.
     std::uint64_t retiredAt = 0;
 
-    PlayableBuffer* pick(selection::TakeState& state, int velocity) const noexcept {
+    // Indices into members of the samples a strike plays together.
+    std::span<const std::uint8_t> pick(selection::TakeState& state, int velocity) const noexcept {
+        static constexpr std::uint8_t only[1] = {0};
         if (members.size() == 1)
-            return members[0].get();
-        return members[selection::pick(table, state, velocity, order)].get();
+            return only;
+        return selection::pickTogether(table, state, velocity, order);
     }
     bool unread() const noexcept {
         return std::all_of(members.begin(), members.end(), [](const auto& member) {
@@ -78,12 +88,14 @@ inline std::uint32_t mixInput(Voice& voice, const float* __restrict inLeft,
                               const float* __restrict inRight, std::uint32_t available,
                               float* __restrict left, float* __restrict right, std::uint32_t frames,
                               std::uint32_t fadeFrames) noexcept {
+    const PlayableBuffer& source = *voice.source;
     if (voice.fadeLeft == 0) {
         const std::uint32_t count = std::min(frames, available);
-        const float gain = voice.gain;
+        const float gainLeft = voice.gain * source.leftGain;
+        const float gainRight = voice.gain * source.rightGain;
         for (std::uint32_t i = 0; i < count; ++i) {
-            left[i] += inLeft[i] * gain;
-            right[i] += inRight[i] * gain;
+            left[i] += inLeft[i] * gainLeft;
+            right[i] += inRight[i] * gainRight;
         }
         voice.position += count;
         return count;
@@ -94,8 +106,8 @@ inline std::uint32_t mixInput(Voice& voice, const float* __restrict inLeft,
     const float step = voice.gain / static_cast<float>(length);
     for (std::uint32_t i = 0; i < count; ++i) {
         const float gain = step * static_cast<float>(fadeLeft - i);
-        left[i] += inLeft[i] * gain;
-        right[i] += inRight[i] * gain;
+        left[i] += inLeft[i] * gain * source.leftGain;
+        right[i] += inRight[i] * gain * source.rightGain;
     }
     voice.position += count;
     voice.fadeLeft = fadeLeft - count;

@@ -51,7 +51,7 @@ void AppState::Impl::loadAllSamples() {
 }
 
 void AppState::Impl::publishLoadingStatus() {
-    if (!loading)
+    if (!loading || importing) // an import under way has the status line
         return;
     const auto progress = player.loadProgress();
     std::string text;
@@ -98,6 +98,11 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
 }
 
 AppState::~AppState() {
+    // A running import stops at its next step; its thread is waited for before the rest goes.
+    if (impl_->importing) {
+        impl_->importing->progress->cancelled.store(true);
+        impl_->importing->result.wait();
+    }
     impl_->rememberKitNow();
 }
 

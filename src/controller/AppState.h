@@ -97,7 +97,11 @@ public:
     void loadKit(const std::filesystem::path& file);
     // Opens a kit document (.json), a Hydrogen kit (drumkit.xml, .h2drumkit) or an SFZ kit as
     // a new, unsaved kit; lastHit then says what was imported and left out, or why nothing was.
+    // Reads the kit on a worker thread; the status bar shows "Importing <file> … 37 %" and
+    // the kit is taken in (or the failure told) once it is done. One import at a time.
     void importKit(const std::filesystem::path& file);
+    // Stops the import under way; the kit in use stays.
+    void cancelImport();
     // Lists the installed Hydrogen kits again (boot lists them once), and imports one of them.
     void refreshInstalledKits();
     void importInstalledKit(std::size_t index);

@@ -12,6 +12,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <optional>
 
 namespace tamborel::controller {
 
@@ -71,6 +73,13 @@ struct AppState::Impl {
     std::unique_ptr<audio::AudioDeviceOutput> output;
     // Whether the kit's samples are still loading, as last published.
     bool loading = false;
+    // A kit from another program being read on a worker thread; gone once taken in.
+    struct Import {
+        std::string name; // the file's, for the status bar
+        std::shared_ptr<kitImport::ImportProgress> progress;
+        std::future<kitImport::Result> result;
+    };
+    std::optional<Import> importing;
 
     // Helpers used across the concerns.
     void notify(Field field) const;
@@ -100,6 +109,9 @@ struct AppState::Impl {
     // Plays the published kit: its note map, its mix and its samples.
     void loadAllSamples();
     void publishLoadingStatus();
+    // Takes a finished import in, or shows how far it has got ("Importing … 37 %").
+    void publishImportStatus();
+    void takeImport(kitImport::Result imported, bool cancelled);
     void updateLatency();
     void flash(PadRole role, std::string text);
     void publishRealtimeEvent(const RealtimeEvent& event);

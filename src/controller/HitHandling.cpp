@@ -132,6 +132,7 @@ void AppState::drainRealtimeEvents() {
         d.publishRealtimeEvent(*event);
     d.engine.maintain();
     d.publishLoadingStatus();
+    d.publishImportStatus();
     const bool running = d.engine.isRunning();
     if (running != published_.engineRunning) {
         published_.engineRunning = running;

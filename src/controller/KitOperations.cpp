@@ -93,6 +93,9 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
     for (const fs::path& file : files)
         if (autoMapper::hasAudioExtension(file) && audioFiles.size() < selection::maxSamplesPerPad)
             audioFiles.push_back(file);
+    // Cymbals of several sizes are several instruments: the pad takes the first.
+    if (sampleSets::sizesNotTakes(audioFiles))
+        audioFiles.resize(1);
     // Several files dropped on one pad say how many it took, as the other drops do.
     const auto report = [&](std::size_t taken) {
         if (files.size() <= 1)
@@ -237,14 +240,57 @@ void AppState::loadKit(const fs::path& file) {
 }
 
 void AppState::importKit(const fs::path& file) {
-    kitImport::Result imported = kitImport::importFile(file);
-    published_.lastHit = imported ? imported.summary.text() : "Import failed: " + imported.error;
-    impl_->notify(Field::lastHit);
-    if (!imported)
+    Impl& d = *impl_;
+    if (d.importing)
+        return; // one at a time; the status bar offers to cancel the one under way
+    auto progress = std::make_shared<kitImport::ImportProgress>();
+    // Unpacking a large archive or reading a large SFZ takes long: off the main thread.
+    auto result = std::async(std::launch::async, [file, progress] {
+        return kitImport::importFile(file, progress.get());
+    });
+    d.importing = Impl::Import{file.filename().string(), progress, std::move(result)};
+    if (!d.options.loadInBackground)
+        d.importing->result.wait();
+    d.publishImportStatus();
+}
+
+void AppState::cancelImport() {
+    if (impl_->importing)
+        impl_->importing->progress->cancelled.store(true);
+}
+
+void AppState::Impl::publishImportStatus() {
+    if (!importing)
         return;
-    published_.kit = std::move(*imported.kit);
-    impl_->loadAllSamples();
-    impl_->commitKitChange(true);
+    if (importing->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        std::string text = "Importing " + kitImport::printable(importing->name) + " … " +
+                           std::to_string(importing->progress->percent.load()) + " %";
+        if (text != self.published_.loadingStatus) {
+            self.published_.loadingStatus = std::move(text);
+            notify(Field::loadingStatus);
+        }
+        return;
+    }
+    kitImport::Result imported = importing->result.get();
+    const bool cancelled = importing->progress->cancelled.load();
+    importing.reset();
+    if (!self.published_.loadingStatus.empty()) {
+        self.published_.loadingStatus.clear();
+        notify(Field::loadingStatus);
+    }
+    takeImport(std::move(imported), cancelled);
+}
+
+void AppState::Impl::takeImport(kitImport::Result imported, bool cancelled) {
+    self.published_.lastHit = cancelled  ? std::string("Import cancelled")
+                              : imported ? imported.summary.text()
+                                         : "Import failed: " + imported.error;
+    notify(Field::lastHit);
+    if (cancelled || !imported)
+        return;
+    self.published_.kit = std::move(*imported.kit);
+    loadAllSamples();
+    commitKitChange(true);
 }
 
 void AppState::refreshInstalledKits() {

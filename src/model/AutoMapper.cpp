@@ -69,8 +69,10 @@ SetMapping sets(const Mapping& mapping, const std::vector<fs::path>& files) {
                 bestScore(lowerAscii(file.stem().string()), role) == score)
                 members.push_back(file);
         }
-        // A set larger than a pad can hold maps as a single file.
-        if (members.size() > 1 && members.size() <= selection::maxSamplesPerPad)
+        // A set larger than a pad can hold maps as a single file; so do cymbals of several
+        // sizes, which are not takes of one.
+        if (members.size() > 1 && members.size() <= selection::maxSamplesPerPad &&
+            !sampleSets::sizesNotTakes(members))
             result[role] = std::move(members);
     }
     return result;
@@ -102,6 +104,19 @@ Mapping map(const std::vector<fs::path>& files) {
             scores[role] = score;
             result[role] = file;
         }
+    }
+    // A second crash by size ("Crash 16", "Crash 18") is the second crash when none is named.
+    if (const auto crash = result.find(PadRole::crash1);
+        crash != result.end() && !result.count(PadRole::crash2)) {
+        const std::string stem = sampleSets::parse(crash->second).stem;
+        for (const fs::path& file : files)
+            if (file != crash->second && sampleSets::parse(file).stem == stem &&
+                bestScore(lowerAscii(file.stem().string()), PadRole::crash1) ==
+                    scores[PadRole::crash1] &&
+                sampleSets::sizesNotTakes({crash->second, file})) {
+                result[PadRole::crash2] = file;
+                break;
+            }
     }
     return result;
 }

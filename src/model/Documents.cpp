@@ -64,11 +64,18 @@ json padToJson(const DrumPad& pad) {
     // writes exactly as it did before they existed.
     if (!pad.samples.empty()) {
         json samples = json::array();
-        for (const PadSample& sample : pad.samples)
-            samples.push_back({{"gain", shortestDecimal(sample.gain)},
-                               {"high", sample.high},
-                               {"low", sample.low},
-                               {"url", sample.url.text}});
+        for (const PadSample& sample : pad.samples) {
+            json item = {{"gain", shortestDecimal(sample.gain)},
+                         {"high", sample.high},
+                         {"low", sample.low},
+                         {"url", sample.url.text}};
+            // Only where used, so a kit without them is written as before they existed.
+            if (sample.pan != 0.0f)
+                item["pan"] = shortestDecimal(sample.pan);
+            if (sample.together != 0)
+                item["together"] = sample.together;
+            samples.push_back(std::move(item));
+        }
         object["samples"] = std::move(samples);
     }
     if (pad.takeOrder == TakeOrder::random)
@@ -301,6 +308,17 @@ void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad) {
         }
         if (!item.failed() && sample.low > sample.high)
             item.fail("low", "above high");
+        if (!item.failed() && item.member("pan", false)) {
+            sample.pan = item.float32("pan");
+            if (!item.failed() && !(sample.pan >= -1.0f && sample.pan <= 1.0f))
+                item.fail("pan", "not from -1 to 1");
+        }
+        if (const json* together = item.member("together", false); together && !item.failed()) {
+            const auto number = integer<int>(*together);
+            if (!number || *number < 0 || *number > int(selection::maxSamplesPerPad))
+                item.fail("together", "not an integer from 0 to 64");
+            sample.together = number.value_or(0);
+        }
         const std::string url = item.string("url");
         if (!item.failed()) {
             if (auto parsed = FileUrl::parse(url))
@@ -351,7 +369,8 @@ bool readableSamples(const DrumPad& pad) {
     bool named = false;
     for (const PadSample& s : pad.samples) {
         if (s.low < 1 || s.high > 127 || s.low > s.high || !(s.gain >= 0.0f) ||
-            !FileUrl::parse(s.url.text))
+            !(s.pan >= -1.0f && s.pan <= 1.0f) || s.together < 0 ||
+            s.together > int(selection::maxSamplesPerPad) || !FileUrl::parse(s.url.text))
             return false;
         named = named || s.url == *pad.sampleURL;
     }

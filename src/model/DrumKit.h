@@ -14,11 +14,18 @@ namespace tamborel {
 
 // One recording of a pad, played for strikes whose velocity lies in low..high (1..127). Its
 // gain multiplies the velocity's, for layers recorded at matched levels.
+//
+// Recordings of one strike that sound together (close, overhead and room microphones; a
+// click and a body) share a `together` number above 0: a strike that picks one plays all of
+// them, each at its own gain and pan. The first of them stands for the group in the velocity
+// ranges and the takes. 0 is a recording that sounds alone.
 struct PadSample {
     FileUrl url;
     int low = 1;
     int high = 127;
     float gain = 1.0f;
+    float pan = 0.0f; // -1..1, this recording's own place, on top of the pad's
+    int together = 0; // 0..maxSamplesPerPad
 
     friend bool operator==(const PadSample&, const PadSample&) = default;
 };

@@ -3,6 +3,7 @@
 // pedal reports its position. Plain data, usable from any thread.
 
 #include "model/DrumKit.h"
+#include "model/Expression.h"
 
 #include <array>
 #include <cstdint>

@@ -22,17 +22,33 @@ VelocityTable VelocityTable::build(std::span<const PadSample> samples) {
     VelocityTable table;
     if (samples.empty() || samples.size() > maxSamplesPerPad)
         return table;
+    // Each group of samples that sound together, under its first member.
+    std::vector<bool> leads(samples.size(), false);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const int id = samples[i].together;
+        leads[i] = id == 0 || std::none_of(samples.begin(), samples.begin() + std::ptrdiff_t(i),
+                                           [id](const PadSample& s) { return s.together == id; });
+        if (!leads[i])
+            continue;
+        table.groups[i].first = static_cast<std::uint16_t>(table.together.size());
+        for (std::size_t j = i; j < samples.size(); ++j)
+            if (j == i || (id != 0 && samples[j].together == id))
+                table.together.push_back(static_cast<std::uint8_t>(j));
+        table.groups[i].count =
+            static_cast<std::uint8_t>(table.together.size() - table.groups[i].first);
+    }
     std::vector<std::uint8_t> members;
     for (int v = 1; v <= 127; ++v) {
         int nearest = std::numeric_limits<int>::max();
-        for (const PadSample& sample : samples)
-            nearest = std::min(nearest, distance(sample, v));
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            if (leads[i])
+                nearest = std::min(nearest, distance(samples[i], v));
         // Below every range and above every range both count as "nearest"; for the lower on
         // a tie, keep only the ranges on the side of the first one found.
         int side = 0;
         members.clear();
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            if (distance(samples[i], v) != nearest)
+            if (!leads[i] || distance(samples[i], v) != nearest)
                 continue;
             const int thisSide = nearest == 0 ? 0 : (samples[i].high < v ? -1 : 1);
             if (members.empty())

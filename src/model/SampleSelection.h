@@ -2,9 +2,10 @@
 // Which of a pad's samples a strike plays. Building a table allocates (main thread); pick()
 // does not, and runs on the audio thread with state that thread owns.
 //
-// The samples whose velocity ranges hold the strike's velocity form its set; a velocity that
-// no range holds plays the samples whose ranges lie nearest to it (the lower on a tie). A set
-// plays its members in turn, or at random without repeating the one it played last.
+// Samples that sound together (PadSample::together) count as one, the first of them standing
+// for the group. The samples whose velocity ranges hold the strike's velocity form its set; a
+// velocity that no range holds plays the samples whose ranges lie nearest to it (the lower on a
+// tie). A set plays its members in turn, or at random without repeating the one it played last.
 
 #include "model/DrumKit.h"
 
@@ -26,6 +27,10 @@ struct VelocityTable {
     std::array<std::uint8_t, 128> setOf{}; // per velocity 0..127; 0 is read as 1
     std::vector<Set> sets;                 // at most 127 distinct ones
     std::vector<std::uint8_t> members;     // sample indices, each set's in sample order
+    // Per sample that stands for its group (see PadSample::together): the samples sounding
+    // with it, itself first, as first/count into `together`. Others are in no set.
+    std::array<Set, maxSamplesPerPad> groups{};
+    std::vector<std::uint8_t> together;
 
     // Empty (no sets) for no samples or more than maxSamplesPerPad.
     static VelocityTable build(std::span<const PadSample> samples);
@@ -61,6 +66,13 @@ inline std::uint8_t pick(const VelocityTable& table, TakeState& state, int veloc
         state.next[id] = static_cast<std::uint8_t>((turn + 1) % set.count);
     }
     return table.members[set.first + turn];
+}
+
+// The samples a strike plays together: the picked one and those that sound with it.
+inline std::span<const std::uint8_t> pickTogether(const VelocityTable& table, TakeState& state,
+                                                  int velocity, TakeOrder order) noexcept {
+    const VelocityTable::Set group = table.groups[pick(table, state, velocity, order)];
+    return {table.together.data() + group.first, group.count};
 }
 
 } // namespace tamborel::selection

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -69,6 +70,17 @@ NameParts parse(const fs::path& file) {
     }
     parts.stem = stem;
     return parts;
+}
+
+bool sizesNotTakes(const std::vector<fs::path>& files) {
+    std::set<int> numbers;
+    for (const fs::path& file : files) {
+        const NameParts parts = parse(file);
+        if (!parts.take || parts.level || *parts.take < 6 || *parts.take > 30)
+            return false;
+        numbers.insert(*parts.take);
+    }
+    return numbers.size() >= 2;
 }
 
 std::vector<PadSample> arrange(const std::vector<Recording>& recordings) {

@@ -23,6 +23,11 @@ struct NameParts {
 };
 NameParts parse(const std::filesystem::path& file);
 
+// Whether the files' trailing numbers are sizes, not takes: "Crash 16" and "Crash 18" are two
+// cymbals. Every file carries a number from 6 to 30 (inches) and no dynamics word, and the
+// numbers differ; a take series starts at 1 and would have smaller ones.
+bool sizesNotTakes(const std::vector<std::filesystem::path>& files);
+
 struct Recording {
     std::filesystem::path file;
     std::optional<double> attackDb; // the RMS of the attack in dB, when measured

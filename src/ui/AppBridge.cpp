@@ -368,6 +368,10 @@ void AppBridge::importKit(const QUrl& file) {
         state_.importKit(*path);
 }
 
+void AppBridge::cancelImport() {
+    state_.cancelImport();
+}
+
 void AppBridge::exportKit(const QUrl& file) {
     if (const auto path = localPath(file))
         state_.exportKit(*path);

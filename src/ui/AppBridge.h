@@ -25,6 +25,7 @@ public:
     void newKit() override;
     void loadKit(const QUrl& file) override;
     void importKit(const QUrl& file) override;
+    void cancelImport() override;
     void exportKit(const QUrl& file) override;
     void renameKit(const QString& name) override;
     void refreshDevices() override;

@@ -161,6 +161,7 @@ public:
     Q_INVOKABLE virtual void newKit() = 0;
     Q_INVOKABLE virtual void loadKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void importKit(const QUrl& file) = 0;
+    Q_INVOKABLE virtual void cancelImport() = 0;
     Q_INVOKABLE virtual void exportKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void renameKit(const QString& name) = 0;
     Q_INVOKABLE virtual void refreshDevices() = 0;

@@ -164,6 +164,12 @@ TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {
         EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
         EXPECT_FALSE(fs::exists(dir / "out.wav"));
     }
+    // A kit whose samples are all gone would render silence, not a result.
+    for (const char* sample : {"kick.wav", "kick soft.wav", "crash.wav"})
+        fs::remove(dir / sample);
+    EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
+    EXPECT_NE(errors.find("no playable pad"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
     fs::remove(dir / "kit.json");
     EXPECT_EQ(render(Smf::file(0, {""}, 96), &errors), 1);
     EXPECT_NE(errors.find("kit.json"), std::string::npos);
@@ -210,4 +216,31 @@ TEST(MidiFileReader, SkipsSystemExclusive) {
     ASSERT_EQ(whole.events->size(), 2u);
     EXPECT_DOUBLE_EQ((*whole.events)[0].seconds, 5 * 0.4 / 96);
     EXPECT_EQ((*whole.events)[1].kind, app::MidiFileEvent::Kind::controlChange);
+}
+
+TEST_F(RenderTool, RecordingsOfOneStrikeSoundTogetherEachAtItsOwnPanWhileTakesAlternate) {
+    const auto write = [&](const char* name, float level) {
+        audio::testing::writeWithSndfile(dir / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(100, level));
+        return FileUrl::fromPath(dir / name);
+    };
+    // Take 1: a close microphone hard left and a room one hard right; take 2: one, centred.
+    DrumKit kit("Mics");
+    DrumPad& kick = *kit.findPad(PadRole::kick);
+    kick.sampleURL = write("close.wav", 0.5f);
+    kick.samples = {{*kick.sampleURL, 1, 127, 1.0f, -1.0f, 1},
+                    {write("room.wav", 0.25f), 1, 127, 1.0f, 1.0f, 1},
+                    {write("other.wav", 0.125f), 1, 127}};
+    storage::writeKit(kit, dir / "kit.json");
+    ASSERT_EQ(render(Smf::file(0,
+                               {Smf::vlq(0) + "\x99\x24\x7F"s + Smf::vlq(480) + "\x24\x7F"s +
+                                Smf::vlq(480) + "\x24\x7F"s},
+                               480)),
+              0);
+    SndfileHandle file((dir / "out.wav").string());
+    std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2);
+    file.readf(frames.data(), file.frames());
+    for (std::size_t at : {10, 48010}) // both microphones at once, on their own sides
+        EXPECT_EQ(std::pair(frames[at * 2], frames[at * 2 + 1]), std::pair(0.5f, 0.25f));
+    EXPECT_EQ(std::pair(frames[48020], frames[48021]), std::pair(0.125f, 0.125f)); // take 2
 }

@@ -5,6 +5,7 @@
 #include "AudioTestSupport.h"
 #include "HeapWatch.h"
 
+#include "audio/KitLoader.h"
 #include "audio/SampleLoader.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +156,24 @@ TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {
         EXPECT_LE(buffer->frameLength(), 2u);
     }
     EXPECT_LT(test::largestAllocation(), std::size_t{16} << 20);
+}
+
+TEST(SampleLoading, AFileNamedByManySamplesIsReadOnceForAll) {
+    // 64 regions over one recording; an unreadable one shows it: one failure logged, not 64.
+    const auto folder = testing::scratchFolder("shared");
+    test::writeText(folder / "cut.wav", "RIFF");
+    PadLoad pad{PadRole::kick, {}, TakeOrder::cycle};
+    for (int i = 0; i < 64; ++i)
+        pad.samples.push_back({FileUrl::fromPath(folder / "cut.wav"), 1 + i, 1 + i});
+    AudioEngine engine;
+    ::testing::internal::CaptureStderr();
+    KitLoader loader(engine, {pad});
+    loader.wait();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(log.find("Failed to load sample: cut.wav"), std::string::npos);
+    EXPECT_EQ(log.find("Failed to load sample"), log.rfind("Failed to load sample")) << log;
+    EXPECT_EQ(loader.progress().failed, 64u);
+    EXPECT_TRUE(loader.progress().finished());
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <set>
 
 namespace tamborel::audio {
 namespace {
@@ -302,4 +303,21 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
 }
 
 } // namespace
+TEST(VoiceEngineTakes, TheFirstRandomTakeDiffersFromOneStartToTheNext) {
+    // Eight random takes, each at its own level, in a new engine each time: the first strike
+    // of a pad must not always play the same take.
+    std::set<float> firstHeard;
+    for (int start = 0; start < 12; ++start) {
+        AudioEngine engine;
+        startOffline(engine);
+        std::vector<LayeredBuffer> takes;
+        for (int t = 1; t <= 8; ++t)
+            takes.emplace_back().buffer = constantBuffer(unit * static_cast<float>(t), 48000);
+        ASSERT_TRUE(engine.setSamples(PadRole::kick, std::move(takes), TakeOrder::random));
+        engine.trigger(PadRole::kick, 127);
+        firstHeard.insert(renderFrames(engine, 512).left[300]);
+    }
+    EXPECT_GT(firstHeard.size(), 1u);
+}
+
 } // namespace tamborel::audio

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <thread>
 
 using namespace tamborel;
 using test::levelOf;
@@ -276,6 +277,13 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
     for (int hit = 0; hit < 3; ++hit)
         levels.push_back(std::round(playedLevel(36) * 100.0f));
     EXPECT_EQ(levels, (std::vector<float>{1, 3, 1}));
+
+    // Two sizes of crash are two cymbals: a drop keeps one, it never alternates them.
+    state->assignSamples(
+        {writeLevel(folder / "Crash 16.wav", 0.02f), writeLevel(folder / "Crash 18.wav", 0.04f)},
+        PadRole::crash1);
+    EXPECT_EQ(p().lastHit, "Assigned 1 of 2 file(s) to Crash 1");
+    EXPECT_TRUE(p().kit.pad(PadRole::crash1)->samples.empty());
 }
 
 TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
@@ -338,4 +346,41 @@ TEST_F(KitOperations, EveryInstalledHydrogenKitImportsAndEachPadSounds) {
                 << kits[i].name << " " << rawValue(pad.role);
         }
     }
+}
+
+// The window's own state: kits load and import in the background.
+TEST(KitImportInBackground, ImportingShowsItsProgressCanBeCancelledAndThenTakesTheKitIn) {
+    test::resetAppFolder();
+    test::useEmptyResources();
+    platform::ManualMainQueue queue;
+    controller::AppState state(
+        queue, controller::AppStateOptions{.openAudioDevices = false, .openMidi = false});
+    const fs::path folder = storage::folder() / "source";
+    fs::create_directories(folder);
+    audio::testing::writeWithSndfile(folder / "kick.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                     std::vector<float>(200, 0.5f));
+    // A large SFZ: a long comment before its one region, read line by line.
+    std::string text;
+    while (text.size() < kitImport::maxSourceBytes - 100)
+        text += "// a line of the kit maker's notes, of which there are very many\n";
+    test::writeText(folder / "Big.sfz", text + "<region> key=36 sample=kick.wav\n");
+    const auto settle = [&] {
+        while (state.published().loadingStatus.starts_with("Importing")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            state.drainRealtimeEvents();
+        }
+    };
+    const DrumKit before = state.published().kit;
+    state.importKit(folder / "Big.sfz");
+    EXPECT_TRUE(state.published().loadingStatus.starts_with("Importing Big.sfz \u2026 "))
+        << state.published().loadingStatus;
+    state.cancelImport();
+    settle();
+    EXPECT_EQ(state.published().lastHit, "Import cancelled");
+    EXPECT_EQ(state.published().kit, before);
+
+    state.importKit(folder / "Big.sfz");
+    settle();
+    EXPECT_EQ(state.published().lastHit, "Imported 1 pad, 1 sample");
+    EXPECT_EQ(state.published().kit.name, "Big");
 }

@@ -67,3 +67,18 @@ TEST(AutoMapper, FolderScanKeepsOnlyAudioFilesAtTheTopLevel) {
     EXPECT_EQ(fileFor(mapping, PadRole::ride), ".hidden_ride.aif");
     EXPECT_TRUE(autoMapper::map(folder / "does-not-exist").empty());
 }
+
+TEST(AutoMapper, CymbalSizesAreTwoCymbalsNotTwoTakes) {
+    std::vector<fs::path> files;
+    for (const char* name : {"Crash 16.wav", "Crash 18.wav", "Ride 20.wav", "Ride 22.wav",
+                             "Snare 1.wav", "Snare 2.wav"})
+        files.emplace_back(fs::path("/samples") / name);
+    const auto mapping = autoMapper::map(files);
+    EXPECT_EQ(fileFor(mapping, PadRole::crash1), "Crash 16.wav");
+    EXPECT_EQ(fileFor(mapping, PadRole::crash2), "Crash 18.wav");
+    EXPECT_EQ(fileFor(mapping, PadRole::ride), "Ride 20.wav");
+    const auto sets = autoMapper::sets(mapping, files);
+    EXPECT_FALSE(sets.count(PadRole::crash1));
+    EXPECT_FALSE(sets.count(PadRole::ride));
+    EXPECT_EQ(sets.at(PadRole::snare).size(), 2u); // takes still make a set
+}

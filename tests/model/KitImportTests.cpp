@@ -235,12 +235,223 @@ TEST(KitImport, InstalledKitsAndTheKitToolsImport) {
     EXPECT_EQ(installed.back(), (kitImport::InstalledKit{"B Kit", folder / "drumkit.xml"}));
     setenv("XDG_DATA_HOME", before.c_str(), 1);
 
+    // Nothing to play is a failure with its reason, not an empty kit.
     std::ostringstream out, err;
-    EXPECT_EQ(app::runKitTool({"import", installed.back().file.string()}, out, err), 0);
-    EXPECT_TRUE(documents::readKit(out.str())) << out.str();
-    EXPECT_EQ(err.str().rfind("Imported 0 pads, 0 samples; left out:", 0), 0u) << err.str();
+    EXPECT_EQ(app::runKitTool({"import", installed.back().file.string()}, out, err), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str().rfind("tamborel-kit: no playable pad (left out: Kick (no samples), ", 0),
+              0u)
+        << err.str();
     std::ostringstream none, reason;
     EXPECT_EQ(app::runKitTool({"import", (kits / "none.sfz").string()}, none, reason), 1);
     EXPECT_EQ(reason.str(), "tamborel-kit: cannot read none.sfz\n");
     EXPECT_EQ(none.str(), "");
+}
+
+TEST(KitImport, HydrogenPlaysTheFirstLayerThatHoldsAVelocityUnlessTheKitAsksForTurns) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("nested", {"t1.wav", "t2.wav", "t3.wav", "t4.wav"});
+    const std::string layers = layer("t1.wav", 0, 0.3) + layer("t2.wav", 0, 0.5) +
+                               layer("t3.wav", 0.2, 0.7) + layer("t4.wav", 0, 1);
+    for (const std::string algorithm : {"", "VELOCITY", "ROUND_ROBIN"}) {
+        const std::string extra =
+            algorithm.empty() ? "" : "<sampleSelectionAlgo>" + algorithm + "</sampleSelectionAlgo>";
+        const auto result =
+            kitImport::readHydrogen("<drumkit_info><name>N</name><instrumentList>" +
+                                        hydrogenInstrument("Tom Low", 43, layers, true, extra) +
+                                        "</instrumentList></drumkit_info>",
+                                    folder);
+        ASSERT_TRUE(result) << result.error;
+        std::vector<std::pair<int, int>> ranges;
+        const DrumPad tom = *result.kit->pad(PadRole::tom3);
+        for (const PadSample& sample : tom.samples)
+            ranges.emplace_back(sample.low, sample.high);
+        if (algorithm == "ROUND_ROBIN")
+            EXPECT_EQ(ranges,
+                      (std::vector<std::pair<int, int>>{{1, 38}, {1, 63}, {26, 88}, {1, 127}}));
+        else // each strength plays one recording, as in Hydrogen
+            EXPECT_EQ(ranges,
+                      (std::vector<std::pair<int, int>>{{1, 38}, {39, 63}, {64, 88}, {89, 127}}))
+                << algorithm;
+    }
+}
+
+TEST(KitImport, RolesComeFromKitMakersWordsAndASecondCymbalOrTomTakesTheFreeTwin) {
+    test::resetAppFolder();
+    std::vector<std::pair<std::string, std::optional<PadRole>>> names{
+        {"VariBreaks Hat 1 Cl", PadRole::hhClosed},
+        {"VariBreaks Hat 1 Pd", PadRole::hhPedal},
+        {"VariBreaks Hat 1 Op", PadRole::hhOpen},
+        {"Half Open Hat", PadRole::hhHalf},
+        {"VariBreaks Hat 2 Cl", std::nullopt}, // hi-hats have no twin
+        {"Ride (22\")", PadRole::ride},
+        {"ride-cup", PadRole::rideBell},
+        {"China", std::nullopt},      // a second crash, but after the named crashes
+        {"Crash/Ride", std::nullopt}, // a crash or a ride, whichever is free: neither
+        {"Crash (18\")", PadRole::crash1},
+        {"Crash Right", PadRole::crash2},
+        {"Tom", PadRole::tom1},
+        {"Floor Tom", PadRole::tom3},
+        {"Tom", PadRole::tom2},
+    };
+    std::string instruments;
+    std::vector<const char*> files{"0.wav",  "1.wav",  "2.wav",  "3.wav", "4.wav",
+                                   "5.wav",  "6.wav",  "7.wav",  "8.wav", "9.wav",
+                                   "10.wav", "11.wav", "12.wav", "13.wav"};
+    const fs::path folder = kitFolder("names", {});
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        test::writeText(folder / files[i], "");
+        instruments += hydrogenInstrument(names[i].first, 0, layer(files[i], 0, 1), false);
+    }
+    const auto result =
+        kitImport::readHydrogen("<drumkit_info><name>N</name><instrumentList>" + instruments +
+                                    "</instrumentList></drumkit_info>",
+                                folder);
+    ASSERT_TRUE(result) << result.error;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].second) {
+            EXPECT_EQ(fileOf(*result.kit, *names[i].second), files[i]) << names[i].first;
+        }
+    }
+    EXPECT_EQ(result.summary.text(),
+              "Imported 11 pads, 11 samples; left out: VariBreaks Hat 2 Cl, China, Crash/Ride");
+}
+
+TEST(KitImport, KitsMadeOnWindowsAndRelativePathsFindTheirSamples) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("win", {"Samples/kick.wav", "Samples/Snare.wav"});
+    test::writeText(folder / "kit.sfz", "\xEF\xBB\xBF<region> key=36 sample=samples\\Kick.WAV\n"
+                                        "<region> key=38 sample=SAMPLES\\snare.wav\n");
+    const fs::path before = fs::current_path();
+    fs::current_path(folder);
+    std::ostringstream out, err;
+    const int status = app::runKitTool({"import", "kit.sfz"}, out, err);
+    fs::current_path(before);
+    ASSERT_EQ(status, 0) << err.str();
+    EXPECT_EQ(err.str(), "Imported 2 pads, 2 samples\n");
+    const auto kit = documents::readKit(out.str());
+    ASSERT_TRUE(kit);
+    EXPECT_EQ(kit.value->pad(PadRole::kick)->sampleURL->toPath(), folder / "Samples/kick.wav");
+}
+
+TEST(KitImport, AWholeSizedSfzOfBlanksReadsInLinearTime) {
+    // 16 MB of blanks inside one value: quadratic reading would take days.
+    std::string text = "<region> key=36 region_label=a" +
+                       std::string(kitImport::maxSourceBytes - 64, ' ') + "b sample=x.wav";
+    const auto result = kitImport::readSfzText(text, storage::folder() / "blank.sfz");
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.summary.missingSamples, 1);
+}
+
+TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) {
+    test::resetAppFolder();
+    const fs::path archive = storage::folder() / "kit.h2drumkit";
+    const fs::path unpacked = storage::folder() / "Hydrogen Kits";
+    const auto kitXml = [](const std::string& name, const char* sample) {
+        return "<drumkit_info><name>" + name + "</name><instrumentList>" +
+               hydrogenInstrument("Kick", 36, layer(sample, 0, 1), true) +
+               "</instrumentList></drumkit_info>";
+    };
+    // A tar whose entry declares 5 GiB and holds none: refused on its header alone.
+    std::vector<char> tar(1 << 16);
+    std::size_t used = 0;
+    struct archive* writer = archive_write_new();
+    archive_write_set_format_pax_restricted(writer);
+    archive_write_set_bytes_per_block(writer, 0);
+    archive_write_open_memory(writer, tar.data(), tar.size(), &used);
+    archive_entry* entry = archive_entry_new();
+    archive_entry_set_pathname(entry, "Bomb/k.wav");
+    archive_entry_set_filetype(entry, AE_IFREG);
+    archive_entry_set_size(entry, 5ll << 30);
+    archive_write_header(writer, entry);
+    test::writeText(archive, std::string(tar.data(), used) + std::string(4096, '\0'));
+    archive_entry_free(entry);
+    archive_write_free(writer);
+    auto result = kitImport::importFile(archive);
+    EXPECT_EQ(result.error, "kit.h2drumkit: too large to unpack");
+    EXPECT_TRUE(fs::is_empty(unpacked));
+
+    // An entry name with a newline stays on the error's one line.
+    writeArchive(archive, {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, {"../a\nb", ""}});
+    result = kitImport::importFile(archive);
+    EXPECT_EQ(result.error, "kit.h2drumkit: refused path ../a b");
+
+    // Two different archives of one name each keep their own folder; the same one again
+    // finds its copy. A kit that names itself nothing is named after the archive.
+    writeArchive(archive, {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, {"Boxed/k.wav", "1"}});
+    const auto first = kitImport::importFile(archive);
+    ASSERT_TRUE(first) << first.error;
+    writeArchive(archive, {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, {"Boxed/k.wav", "2"}});
+    const auto second = kitImport::importFile(archive);
+    ASSERT_TRUE(second) << second.error;
+    const auto third = kitImport::importFile(archive);
+    ASSERT_TRUE(third) << third.error;
+    const auto fileOfKick = [](const kitImport::Result& r) {
+        return *r.kit->pad(PadRole::kick)->sampleURL->toPath();
+    };
+    EXPECT_EQ(fileOfKick(first), unpacked / "Boxed" / "k.wav");
+    EXPECT_EQ(fileOfKick(second), unpacked / "Boxed (2)" / "k.wav");
+    EXPECT_EQ(fileOfKick(third), fileOfKick(second));
+    EXPECT_EQ(test::readText(fileOfKick(first)), "1");
+    EXPECT_EQ(test::readText(fileOfKick(second)), "2");
+
+    const fs::path nameless = storage::folder() / "Vintage Rock.h2drumkit";
+    writeArchive(nameless, {{"drumkit.xml", kitXml("", "k.wav")}, {"k.wav", "w"}});
+    result = kitImport::importFile(nameless);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.kit->name, "Vintage Rock");
+}
+
+TEST(KitImport, SfzRegionsThatMatchOneStrikeSoundTogetherAndTheKitDocumentKeepsThem) {
+    test::resetAppFolder();
+    const fs::path folder =
+        kitFolder("mics", {"close1.wav", "oh1.wav", "close2.wav", "oh2.wav", "snare.wav"});
+    const std::string text = R"(
+<group> key=36 seq_length=2 seq_position=1
+<region> sample=close1.wav pan=-20
+<region> sample=oh1.wav volume=-6 pan=40
+<group> key=36 seq_length=2 seq_position=2
+<region> sample=close2.wav pan=-20
+<region> sample=oh2.wav volume=-6 pan=40
+<region> key=38 sample=snare.wav pan=10
+)";
+    const auto result = kitImport::readSfzText(text, folder / "Mics.sfz");
+    ASSERT_TRUE(result) << result.error;
+    const DrumPad kick = *result.kit->pad(PadRole::kick);
+    ASSERT_EQ(kick.samples.size(), 4u);
+    std::vector<std::pair<std::string, int>> groups;
+    for (const PadSample& sample : kick.samples)
+        groups.emplace_back(sample.url.fileName(), sample.together);
+    EXPECT_EQ(groups, (std::vector<std::pair<std::string, int>>{
+                          {"close1.wav", 1}, {"oh1.wav", 1}, {"close2.wav", 2}, {"oh2.wav", 2}}));
+    EXPECT_FLOAT_EQ(kick.samples[1].pan, 0.4f);
+    EXPECT_FLOAT_EQ(kick.pan, 0.0f);
+    EXPECT_FLOAT_EQ(result.kit->pad(PadRole::snare)->pan, 0.1f); // one pan is the pad's
+
+    const auto written = documents::writeKit(*result.kit);
+    ASSERT_TRUE(written);
+    const auto read = documents::readKit(*written);
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(read.value->pad(PadRole::kick)->samples, kick.samples);
+}
+
+TEST(KitImport, AHiHatOfManyOpennessLevelsKeepsOnePerRole) {
+    test::resetAppFolder();
+    const fs::path folder = kitFolder("hats", {"h0.wav", "h1.wav", "h2.wav", "h3.wav", "h4.wav"});
+    const std::string text = "<group> key=42 group_label=Hat\n"
+                             "<region> locc4=0 hicc4=25 sample=h0.wav\n"
+                             "<region> locc4=26 hicc4=50 sample=h1.wav\n"
+                             "<region> locc4=51 hicc4=76 sample=h2.wav\n"
+                             "<region> locc4=77 hicc4=101 sample=h3.wav\n"
+                             "<region> locc4=102 hicc4=127 sample=h4.wav\n";
+    const auto result = kitImport::readSfzText(text, folder / "Hats.sfz");
+    ASSERT_TRUE(result) << result.error;
+    for (auto [role, file] : {std::pair{PadRole::hhOpen, "h0.wav"},
+                              {PadRole::hhHalf, "h2.wav"},
+                              {PadRole::hhClosed, "h4.wav"}}) {
+        EXPECT_EQ(fileOf(*result.kit, role), file) << rawValue(role);
+        EXPECT_TRUE(result.kit->pad(role)->samples.empty()) << "one level, no takes";
+    }
+    EXPECT_EQ(result.summary.text(),
+              "Imported 3 pads, 3 samples; left out: Hat (pedal 26-50), Hat (pedal 77-101)");
 }

@@ -55,6 +55,7 @@ public:
     void newKit() override { record("newKit"); }
     void loadKit(const QUrl& file) override { record("loadKit", {file.toString()}); }
     void importKit(const QUrl& file) override { record("importKit", {file.toString()}); }
+    void cancelImport() override { record("cancelImport"); }
     void exportKit(const QUrl& file) override { record("exportKit", {file.toString()}); }
     void renameKit(const QString& name) override { record("renameKit", {name}); }
     void refreshDevices() override { record("refreshDevices"); }

@@ -7,7 +7,9 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -30,7 +32,9 @@ float number(const pugi::xml_node& node, const char* child, float fallback) {
 // layers that share a boundary split the velocities between them without a gap.
 PadSample layerSample(const pugi::xml_node& layer, const fs::path& folder, float gain) {
     PadSample sample;
-    const fs::path file = folder / fs::path(layer.child("filename").text().as_string());
+    std::string name = layer.child("filename").text().as_string();
+    std::replace(name.begin(), name.end(), '\\', '/'); // kits saved on Windows
+    const fs::path file = folder / fs::path(name);
     sample.url = FileUrl::fromPath(file.lexically_normal());
     const float low = std::clamp(number(layer, "min", 0.0f), 0.0f, 1.0f);
     const float high = std::clamp(number(layer, "max", 1.0f), 0.0f, 1.0f);
@@ -43,7 +47,7 @@ PadSample layerSample(const pugi::xml_node& layer, const fs::path& folder, float
 
 } // namespace
 
-Result readHydrogen(std::string_view xml, const fs::path& folder) {
+Result readHydrogen(std::string_view xml, const fs::path& folder, const std::string& fallbackName) {
     Result result;
     if (xml.size() > maxSourceBytes) {
         result.error = "drumkit.xml is too large";
@@ -75,7 +79,10 @@ Result readHydrogen(std::string_view xml, const fs::path& folder) {
         in.pan = node.child("pan") ? number(node, "pan", 0.0f)
                                    : number(node, "pan_R", 1.0f) - number(node, "pan_L", 1.0f);
         const float gain = std::clamp(number(node, "gain", 1.0f), 0.0f, 16.0f);
+        // Hydrogen plays the first layer whose range holds the velocity, unless the
+        // instrument asks for its layers in turn or at random.
         const std::string algorithm = node.child("sampleSelectionAlgo").text().as_string();
+        const bool firstLayer = algorithm != "RANDOM" && algorithm != "ROUND_ROBIN";
         in.order = algorithm == "RANDOM" ? TakeOrder::random : TakeOrder::cycle;
         // Only the first component: further ones are other microphones of the same strike,
         // not takes to alternate.
@@ -83,12 +90,30 @@ Result readHydrogen(std::string_view xml, const fs::path& folder) {
         const pugi::xml_node holder = component ? component : node;
         const float componentGain =
             component ? std::clamp(number(component, "gain", 1.0f), 0.0f, 16.0f) : 1.0f;
+        std::array<bool, 128> held{};
         for (const pugi::xml_node layer : holder.children("layer")) {
             if (++layers > maxRegions) {
                 result.error = "drumkit.xml holds too many layers";
                 return result;
             }
-            in.samples.push_back(layerSample(layer, folder, gain * componentGain));
+            const PadSample sample = layerSample(layer, folder, gain * componentGain);
+            if (!firstLayer) {
+                in.samples.push_back(sample);
+                continue;
+            }
+            // The velocities no earlier layer holds, as one sample per unbroken run; a layer
+            // wholly under earlier ones is never heard.
+            for (int v = sample.low; v <= sample.high; ++v) {
+                if (held[static_cast<std::size_t>(v)])
+                    continue;
+                int end = v;
+                while (end < sample.high && !held[static_cast<std::size_t>(end + 1)])
+                    ++end;
+                in.samples.push_back({sample.url, v, end, sample.gain});
+                for (int k = v; k <= end; ++k)
+                    held[static_cast<std::size_t>(k)] = true;
+                v = end;
+            }
         }
         // The oldest kits name one file directly in the instrument.
         if (in.samples.empty() && node.child("filename"))
@@ -97,7 +122,7 @@ Result readHydrogen(std::string_view xml, const fs::path& folder) {
     }
     std::string name = root.child("name").text().as_string();
     if (name.empty())
-        name = folder.filename().string();
+        name = fallbackName.empty() ? folder.filename().string() : fallbackName;
     result.kit = buildKit(std::move(name), instruments, result.summary);
     return result;
 }
@@ -122,6 +147,10 @@ struct ArchiveCloser {
     ~ArchiveCloser() { archive_read_free(a); }
 };
 
+// Marks an unpacked kit folder with the archive it came from.
+constexpr const char* markFile = ".tamborel-archive";
+constexpr std::uint64_t maxExpansion = 64;
+
 std::string sanitizedName(std::string name) {
     std::replace(name.begin(), name.end(), '/', '-');
     while (!name.empty() && (name.front() == '.' || name.front() == ' '))
@@ -140,9 +169,17 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
     const auto fail = [&](std::string reason) -> std::optional<fs::path> {
         std::error_code ignored;
         fs::remove_all(staging, ignored);
-        whyNot = file.filename().string() + ": " + reason;
+        // Entry names come from the archive: a newline in one must not split the line.
+        whyNot = printable(file.filename().string() + ": " + reason);
         return std::nullopt;
     };
+    // What unpacking may write: the absolute bound, the free space, and a generous multiple
+    // of the archive's own size (recordings do not compress a hundredfold; a bomb does).
+    const std::uint64_t archiveBytes = fs::file_size(file, ec);
+    std::uint64_t bound = std::min<std::uint64_t>(
+        maxArchiveBytes, ec ? maxArchiveBytes : archiveBytes * maxExpansion + (64u << 20));
+    if (const fs::space_info space = fs::space(destination, ec); !ec)
+        bound = std::min<std::uint64_t>(bound, space.available);
     archive* a = archive_read_new();
     ArchiveCloser closer{a};
     archive_read_support_filter_all(a);
@@ -152,6 +189,11 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
     std::optional<fs::path> xml;
     std::uint64_t total = 0;
     std::size_t entries = 0;
+    std::uint64_t fingerprint = 14695981039346656037ull; // FNV-1a of names and contents
+    const auto mix = [&](const char* bytes, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i)
+            fingerprint = (fingerprint ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
+    };
     archive_entry* entry = nullptr;
     int status = ARCHIVE_OK;
     std::vector<char> buffer(1 << 16);
@@ -181,15 +223,28 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
         }
         if (archive_entry_filetype(entry) != AE_IFREG)
             continue;
+        // Refused on the sizes the entries declare, before anything is written.
+        if (archive_entry_size_is_set(entry) &&
+            total + static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry))) >
+                bound)
+            return fail("too large to unpack");
+        mix(path->string().c_str(), path->string().size() + 1);
         fs::create_directories(out.parent_path(), ec);
         std::ofstream stream(out, std::ios::binary | std::ios::trunc);
         if (!stream)
             return fail("cannot write " + path->string());
         la_ssize_t got = 0;
         while ((got = archive_read_data(a, buffer.data(), buffer.size())) > 0) {
+            // How far through the archive's own bytes, for the progress; unpacking is most
+            // of an archive's import.
+            if (!keepGoing(archiveBytes == 0
+                               ? 0.0
+                               : 0.85 * double(archive_filter_bytes(a, -1)) / double(archiveBytes)))
+                return fail("cancelled");
             total += static_cast<std::uint64_t>(got);
-            if (total > maxArchiveBytes)
-                return fail("too large");
+            if (total > bound)
+                return fail("too large to unpack");
+            mix(buffer.data(), static_cast<std::size_t>(got));
             stream.write(buffer.data(), got);
         }
         if (got < 0 || !stream)
@@ -211,16 +266,33 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
     const auto text = readSourceFile(staging / *xml, whyNotRead);
     if (!text)
         return fail(whyNotRead);
-    const Result read = readHydrogen(*text, staging);
+    const fs::path inner = (staging / *xml).parent_path();
+    const Result read = playableOrRefused(readHydrogen(*text, inner, file.stem().string()));
     if (!read)
         return fail(read.error);
-    const std::string name = read.kit->name.empty() ? file.stem().string() : read.kit->name;
-    const fs::path kitFolder = destination / sanitizedName(name);
-    const fs::path inner = (staging / *xml).parent_path();
-    fs::remove_all(kitFolder, ec);
-    fs::rename(inner, kitFolder, ec);
-    if (ec)
-        return fail("cannot move into place: " + ec.message());
+    // Another archive of the same name keeps its folder, and kits saved from it their
+    // samples: this one takes the next free name. The same archive again finds its copy.
+    char mark[17];
+    std::snprintf(mark, sizeof mark, "%016llx", static_cast<unsigned long long>(fingerprint));
+    const std::string name = sanitizedName(read.kit->name);
+    fs::path kitFolder;
+    for (int n = 1; n <= 1000; ++n) {
+        kitFolder = destination / (n == 1 ? name : name + " (" + std::to_string(n) + ")");
+        if (!fs::exists(kitFolder, ec)) {
+            fs::rename(inner, kitFolder, ec);
+            if (ec)
+                return fail("cannot move into place: " + ec.message());
+            std::ofstream(kitFolder / markFile) << mark;
+            break;
+        }
+        std::ifstream earlier(kitFolder / markFile);
+        std::string theirs;
+        if (std::getline(earlier, theirs) && theirs == mark &&
+            fs::is_regular_file(kitFolder / "drumkit.xml", ec))
+            break;
+        if (n == 1000)
+            return fail("no free folder name for " + name);
+    }
     fs::remove_all(staging, ec);
     return kitFolder / "drumkit.xml";
 }

@@ -41,6 +41,9 @@ constexpr std::array kitWords{
     KitWord{"tom_hi"sv, PadRole::tom1},          KitWord{"high_tom"sv, PadRole::tom1},
     KitWord{"hi_tom"sv, PadRole::tom1},          KitWord{"pedal"sv, PadRole::hhPedal},
     KitWord{"hat_pedal"sv, PadRole::hhPedal},    KitWord{"hat_half"sv, PadRole::hhHalf},
+    KitWord{"ride_cup"sv, PadRole::rideBell},    KitWord{"cup"sv, PadRole::rideBell},
+    KitWord{"middle_tom"sv, PadRole::tom2},      KitWord{"tom_middle"sv, PadRole::tom2},
+    KitWord{"tom_floor"sv, PadRole::tom3},       KitWord{"tom_high"sv, PadRole::tom1},
 };
 
 // Percussion we have no pad for; "cowbell" would otherwise read as a bell.
@@ -94,7 +97,56 @@ std::string validUtf8(const std::string& text) {
     return out;
 }
 
+// Kits written on Windows name "samples\\Kick.WAV" for "Samples/kick.wav": where the exact
+// path is missing, each missing component is looked up in its folder regardless of case.
+fs::path resolvedPath(const fs::path& path) {
+    std::error_code ec;
+    if (fs::exists(path, ec))
+        return path;
+    fs::path found = path.root_path();
+    for (const fs::path& part : path.relative_path()) {
+        const fs::path exact = found / part;
+        if (fs::exists(exact, ec)) {
+            found = exact;
+            continue;
+        }
+        const std::string wanted = lower(part.string());
+        std::optional<fs::path> match;
+        for (fs::directory_iterator it(found, ec), end; !ec && it != end; it.increment(ec))
+            if (lower(it->path().filename().string()) == wanted) {
+                match = it->path();
+                break;
+            }
+        if (!match)
+            return path;
+        found = *match;
+    }
+    return found;
+}
+
+thread_local ImportProgress* watched = nullptr;
+
+struct Watching {
+    explicit Watching(ImportProgress* progress) { watched = progress; }
+    ~Watching() { watched = nullptr; }
+    Watching(const Watching&) = delete;
+    Watching& operator=(const Watching&) = delete;
+};
+
 } // namespace
+
+bool keepGoing(double fraction) {
+    if (watched == nullptr)
+        return true;
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100.0);
+    if (percent > watched->percent.load(std::memory_order_relaxed))
+        watched->percent.store(percent, std::memory_order_relaxed);
+    return !watched->cancelled.load(std::memory_order_relaxed);
+}
+
+std::string printable(const std::string& text) {
+    return validUtf8(text);
+}
 
 std::string Summary::text() const {
     std::string out = "Imported " + count(pads, "pad") + ", " + count(samples, "sample");
@@ -111,13 +163,49 @@ std::string Summary::text() const {
     return validUtf8(out);
 }
 
-std::optional<PadRole> roleForName(std::string_view name) {
+namespace {
+
+// The name's words, lower-cased: "VariBreaks Hat 1 Cl" gives varibreaks, hat, 1, cl.
+std::vector<std::string> wordsOf(std::string_view name) {
+    std::vector<std::string> words(1);
+    for (char c : lower(name)) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (letter)
+            words.back() += c;
+        else if (!words.back().empty())
+            words.emplace_back();
+    }
+    if (words.back().empty())
+        words.pop_back();
+    return words;
+}
+
+bool hasWord(const std::vector<std::string>& words, std::initializer_list<std::string_view> any) {
+    return std::any_of(words.begin(), words.end(), [&](const std::string& word) {
+        return std::find(any.begin(), any.end(), word) != any.end();
+    });
+}
+
+// A hi-hat named by its position in the short words kit makers use: "Hat 1 Cl", "Hat Op
+// Dirty", "HH Pd", "Half Open Hat". Half is read before open, so "Semi-Open" is half.
+std::optional<PadRole> hiHatByWords(const std::vector<std::string>& words) {
+    if (!hasWord(words, {"hat", "hh", "hihat", "hats"}))
+        return std::nullopt;
+    if (hasWord(words, {"semi", "half", "semiopen", "halfopen"}))
+        return PadRole::hhHalf;
+    if (hasWord(words, {"pd", "ped", "pedal", "foot", "chick"}))
+        return PadRole::hhPedal;
+    if (hasWord(words, {"op", "open", "opened"}))
+        return PadRole::hhOpen;
+    if (hasWord(words, {"cl", "closed", "close", "tight"}))
+        return PadRole::hhClosed;
+    return std::nullopt;
+}
+
+std::optional<PadRole> roleForKeywords(std::string_view name) {
     // Names are matched as written, with spaces and hyphens read as underscores, and with
     // them removed, so "Hi-Hat Open", "hihat_open" and "HiHatOpen" all find the open hi-hat.
     const std::string plain = lower(name);
-    for (std::string_view word : foreignWords)
-        if (plain.find(word) != std::string::npos)
-            return std::nullopt;
     std::string underscored = plain, squeezed;
     for (char& c : underscored)
         if (c == ' ' || c == '-')
@@ -143,6 +231,62 @@ std::optional<PadRole> roleForName(std::string_view name) {
     return best;
 }
 
+bool foreign(std::string_view name) {
+    const std::string plain = lower(name);
+    return std::any_of(foreignWords.begin(), foreignWords.end(), [&](std::string_view word) {
+        return plain.find(word) != std::string::npos;
+    });
+}
+
+bool secondCrash(std::string_view name) {
+    const std::string plain = lower(name);
+    return plain.find("splash") != std::string::npos || plain.find("china") != std::string::npos;
+}
+
+bool crashRide(std::string_view name) {
+    const std::string plain = lower(name);
+    return plain.find("crash") != std::string::npos && plain.find("ride") != std::string::npos;
+}
+
+// Roles an instrument may take when its own is taken or its name leaves a choice, best
+// first: a second crash or tom falls to its twin; a crash/ride is a ride, else a crash; a
+// splash, china or plain cymbal is a second crash, after the crashes named as such.
+std::vector<PadRole> fallbackRoles(std::string_view name, std::optional<PadRole> role) {
+    if (foreign(name))
+        return {};
+    const std::vector<std::string> words = wordsOf(name);
+    if (secondCrash(name))
+        return {PadRole::crash2};
+    if (crashRide(name) && role != PadRole::rideBell)
+        return {PadRole::ride, PadRole::crash1, PadRole::crash2};
+    if (role == PadRole::crash1 || role == PadRole::crash2 || hasWord(words, {"cymbal", "cym"}))
+        return {PadRole::crash1, PadRole::crash2};
+    if (role == PadRole::tom1 || role == PadRole::tom2 || role == PadRole::tom3 ||
+        hasWord(words, {"tom", "toms"}))
+        return {PadRole::tom1, PadRole::tom2, PadRole::tom3};
+    return {};
+}
+
+// The role a name claims outright; a crash/ride, splash or china only claims one when a
+// free role is left for it after the others (fallbackRoles).
+std::optional<PadRole> claimedRole(std::string_view name) {
+    const std::optional<PadRole> role = roleForName(name);
+    if ((secondCrash(name) && role == PadRole::crash2) ||
+        (crashRide(name) && role != PadRole::rideBell))
+        return std::nullopt;
+    return role;
+}
+
+} // namespace
+
+std::optional<PadRole> roleForName(std::string_view name) {
+    if (foreign(name))
+        return std::nullopt;
+    if (const auto hat = hiHatByWords(wordsOf(name)))
+        return hat;
+    return roleForKeywords(name);
+}
+
 std::optional<PadRole> roleForNote(int note) {
     if (auto role = defaultRoleForNote(note))
         return role;
@@ -156,9 +300,15 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
     // The samples on disk first: an instrument whose files are all missing claims no role.
     std::vector<std::vector<PadSample>> present(instruments.size());
     for (std::size_t i = 0; i < instruments.size(); ++i)
-        for (const PadSample& sample : instruments[i].samples) {
-            const auto path = sample.url.toPath();
+        for (PadSample sample : instruments[i].samples) {
+            if (!keepGoing(0.9 + 0.1 * double(i) / double(instruments.size())))
+                return DrumKit(validUtf8(name)); // cancelled: the caller drops it
+            auto path = sample.url.toPath();
             std::error_code ec;
+            if (path && !fs::is_regular_file(*path, ec)) {
+                path = resolvedPath(*path);
+                sample.url = FileUrl::fromPath(*path);
+            }
             if (!path || !fs::is_regular_file(*path, ec))
                 ++summary.missingSamples;
             else if (present[i].size() >= selection::maxSamplesPerPad)
@@ -166,18 +316,32 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
             else
                 present[i].push_back(sample);
         }
-    // Two passes, so an instrument named for a role wins it over one that only sits on the
-    // role's note, wherever each stands in the source.
+    // Named roles first, so an instrument named for a role wins it over one that only sits
+    // on the role's note, wherever each stands in the source; then notes; then the free twin
+    // of a taken role; then splashes, chinas and crash/rides.
     std::vector<std::optional<PadRole>> roles(instruments.size());
     std::set<PadRole> claimed;
     std::vector<bool> taken(instruments.size(), false); // its role went to another
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 4; ++pass) {
         for (std::size_t i = 0; i < instruments.size(); ++i) {
             const Instrument& in = instruments[i];
-            if (roles[i] || taken[i] || present[i].empty())
+            if (roles[i] || present[i].empty())
+                continue;
+            if (pass >= 2) {
+                // Splashes, chinas and crash/rides last: a second crash named as one comes
+                // first.
+                if ((pass == 3) != (secondCrash(in.name) || crashRide(in.name)))
+                    continue;
+                const auto named = in.hiHat ? in.hiHat : roleForName(in.name);
+                for (PadRole role : fallbackRoles(in.name, named))
+                    if (!roles[i] && claimed.insert(role).second)
+                        roles[i] = role;
+                continue;
+            }
+            if (taken[i])
                 continue;
             std::optional<PadRole> role = pass == 0
-                                              ? (in.hiHat ? in.hiHat : roleForName(in.name))
+                                              ? (in.hiHat ? in.hiHat : claimedRole(in.name))
                                               : (in.note ? roleForNote(*in.note) : std::nullopt);
             if (role && !claimed.insert(*role).second)
                 taken[i] = true;
@@ -197,9 +361,15 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
             continue;
         }
         std::vector<PadSample>& samples = present[i];
+        // A group left with one member (the others missing) sounds alone.
+        for (PadSample& sample : samples)
+            if (std::count_if(samples.begin(), samples.end(), [&](const PadSample& other) {
+                    return other.together == sample.together;
+                }) < 2)
+                sample.together = 0;
         pad->sampleURL = samples.front().url;
         const bool plain = samples.size() == 1 && samples[0].low == 1 && samples[0].high == 127 &&
-                           samples[0].gain == 1.0f;
+                           samples[0].gain == 1.0f && samples[0].pan == 0.0f;
         summary.samples += static_cast<int>(samples.size());
         pad->samples = plain ? std::vector<PadSample>{} : std::move(samples);
         pad->takeOrder = in.order;
@@ -210,8 +380,25 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
     return kit;
 }
 
-Result importFile(const fs::path& file) {
+Result playableOrRefused(Result result) {
+    if (result && result.summary.pads == 0) {
+        // "Imported 0 pads, 0 samples; left out: ..." says why; the count says nothing.
+        const std::string why = result.summary.text();
+        const auto details = why.find("; ");
+        result.error =
+            "no playable pad" +
+            (details == std::string::npos ? std::string{} : " (" + why.substr(details + 2) + ")");
+        result.kit.reset();
+    }
+    return result;
+}
+
+Result importFile(const fs::path& given, ImportProgress* progress) {
+    const Watching watching(progress);
     Result result;
+    // A path relative to the working folder would leave every sample relative to it too.
+    std::error_code absoluteError;
+    const fs::path file = fs::absolute(given, absoluteError).lexically_normal();
     const std::string extension = lower(file.extension().string());
     if (extension == ".json") {
         auto read = storage::readKitFile(file);
@@ -229,8 +416,15 @@ Result importFile(const fs::path& file) {
         result.kit = std::move(read.value);
         return result;
     }
+    const auto finished = [](Result r) {
+        if (!keepGoing(1.0)) {
+            r.kit.reset();
+            r.error = "cancelled";
+        }
+        return r;
+    };
     if (extension == ".sfz")
-        return readSfz(file);
+        return finished(playableOrRefused(readSfz(file)));
     fs::path xml = file;
     if (extension == ".h2drumkit") {
         auto unpacked =
@@ -245,7 +439,8 @@ Result importFile(const fs::path& file) {
     const auto text = readSourceFile(xml, result.error);
     if (!text)
         return result;
-    return readHydrogen(*text, xml.parent_path());
+    return playableOrRefused(readHydrogen(*text, xml.parent_path(),
+                                          extension == ".h2drumkit" ? file.stem().string() : ""));
 }
 
 std::optional<std::string> readSourceFile(const fs::path& file, std::string& whyNot) {

@@ -1,9 +1,11 @@
 #pragma once
 // Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits) as our own
-// kits. Synchronous file I/O on the caller's thread; never throws, never touches the audio.
+// kits. Synchronous file I/O on the caller's thread, which may be any thread; never throws,
+// never touches the audio. An import can report its progress and be cancelled.
 
 #include "model/DrumKit.h"
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -68,8 +70,10 @@ std::optional<std::string> readSourceFile(const std::filesystem::path& file, std
 // builds the kit, dropping missing sample files. Fills the summary.
 DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary);
 
-// A Hydrogen drumkit.xml's text, its samples relative to folder.
-Result readHydrogen(std::string_view xml, const std::filesystem::path& folder);
+// A Hydrogen drumkit.xml's text, its samples relative to folder. A kit that states no name
+// takes fallbackName, else the folder's.
+Result readHydrogen(std::string_view xml, const std::filesystem::path& folder,
+                    const std::string& fallbackName = {});
 // An SFZ file and what it includes. readSfzText reads text as if it were the file at path.
 Result readSfz(const std::filesystem::path& file);
 Result readSfzText(std::string_view text, const std::filesystem::path& path);
@@ -80,9 +84,25 @@ std::optional<std::filesystem::path> unpackHydrogenArchive(const std::filesystem
                                                            const std::filesystem::path& destination,
                                                            std::string& whyNot);
 
+// The result unchanged, or refused when it has no pad to play, with the summary as reason.
+Result playableOrRefused(Result result);
+
+// Text from a source made safe for one line of our own: valid UTF-8, no control characters.
+std::string printable(const std::string& text);
+
+// Shared between an import and whoever watches it, from any thread.
+struct ImportProgress {
+    std::atomic<int> percent{0};        // 0..100
+    std::atomic<bool> cancelled{false}; // asks the import to stop; it fails with "cancelled"
+};
+// For the readers: sets the calling thread's import progress to `fraction` (0..1) of the
+// way, and says whether to go on. Without a progress being watched, always true.
+bool keepGoing(double fraction);
+
 // Opens any kit file by its type: a kit document (.json), drumkit.xml, .h2drumkit (unpacked
-// under the application folder) or .sfz. The kit gets a new id.
-Result importFile(const std::filesystem::path& file);
+// under the application folder) or .sfz. The kit gets a new id. A kit from another program
+// with no pad to play is refused (playableOrRefused).
+Result importFile(const std::filesystem::path& file, ImportProgress* progress = nullptr);
 
 // A Hydrogen kit installed on this machine.
 struct InstalledKit {

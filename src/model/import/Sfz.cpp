@@ -2,11 +2,14 @@
 // ranges, round robins, hi-hat pedal ranges and chokes. Everything else is named as ignored.
 #include "model/import/KitImport.h"
 
+#include "model/SampleSelection.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -45,6 +48,8 @@ public:
         if (std::find(stack_.begin(), stack_.end(), canonical) != stack_.end())
             return failed("recursive #include of " + file.filename().string());
         stack_.push_back(canonical);
+        if (text.starts_with("\xEF\xBB\xBF")) // a byte-order mark, as Windows editors write
+            text.remove_prefix(3);
         bool inComment = false;
         std::size_t lineNumber = 0;
         for (std::size_t start = 0; start <= text.size();) {
@@ -54,6 +59,10 @@ public:
             std::string line(text.substr(start, end - start));
             start = end + 1;
             ++lineNumber;
+            // The including file's lines measure the way; each line may stop a cancelled import.
+            if (!keepGoing(stack_.size() == 1 ? 0.8 * double(start) / double(text.size() + 1)
+                                              : 0.0))
+                return failed("cancelled");
             const std::string where = file.filename().string() + ":" + std::to_string(lineNumber);
             stripComments(line, inComment);
             if (!handleLine(line, where, file))
@@ -161,9 +170,20 @@ private:
                     return failed(where + ": expected an opcode, found \"" +
                                   trimmed(std::string_view(line).substr(i, 20)) + "\"");
                 // A value runs to the next opcode or header: sample paths may hold spaces.
+                // A run of blanks is looked past once, so a long one costs its length only.
                 std::size_t end = nameEnd + 1;
-                while (end < line.size() && !startsNext(line, end))
-                    ++end;
+                while (end < line.size()) {
+                    if (line[end] != ' ' && line[end] != '\t') {
+                        ++end;
+                        continue;
+                    }
+                    const std::size_t next = line.find_first_not_of(" \t", end);
+                    if (next == std::string::npos || startsNext(line, next)) {
+                        end = next == std::string::npos ? line.size() : end;
+                        break;
+                    }
+                    end = next;
+                }
                 tokens.push_back(
                     {{},
                      line.substr(i, nameEnd - i),
@@ -177,14 +197,9 @@ private:
         return true;
     }
 
-    // Whether whitespace at `at` begins the next opcode or header.
-    static bool startsNext(const std::string& line, std::size_t at) {
-        if (line[at] != ' ' && line[at] != '\t')
-            return false;
-        std::size_t j = at;
-        while (j < line.size() && (line[j] == ' ' || line[j] == '\t'))
-            ++j;
-        if (j < line.size() && line[j] == '<')
+    // Whether the text at j, just after blanks, begins the next opcode or header.
+    static bool startsNext(const std::string& line, std::size_t j) {
+        if (line[j] == '<')
             return true;
         std::size_t k = j;
         while (k < line.size() && isNameChar(line[k]))
@@ -206,6 +221,7 @@ struct Region {
     int lokey = 0, hikey = 127, lovel = 1, hivel = 127;
     int seqLength = 1, seqPosition = 1;
     bool random = false;
+    double lorand = 0, hirand = 1;
     float gain = 1.0f, pan = 0.0f;
     long group = 0, offBy = 0;
     std::optional<std::pair<int, int>> cc4;
@@ -369,6 +385,8 @@ private:
         r.seqLength = int(seqLength);
         r.seqPosition = int(seqPosition);
         r.random = lorand > 0 || hirand < 1;
+        r.lorand = lorand;
+        r.hirand = hirand;
         r.gain = float(std::pow(10.0, volume / 20.0) * amplitude / 100.0);
         r.pan = float(pan / 100.0);
         r.group = long(group);
@@ -442,29 +460,75 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     struct Built {
         Instrument instrument;
         std::vector<std::pair<int, PadSample>> takes; // by sequence position
+        // Per take: what makes a strike play it. Regions alike in all of it sound together.
+        std::vector<std::tuple<int, int, int, double, double>> when;
         std::vector<long> groups, offBys;
     };
     std::vector<Built> built;
     std::map<std::tuple<int, int, int>, std::size_t> index;
-    for (const Region& r : interpreter.regions) {
+    const auto probeOf = [](const Region& r) {
         Instrument probe;
         probe.name = r.label.empty() ? r.sample.stem().string() : r.label;
         if (r.lokey == r.hikey)
             probe.note = r.lokey;
+        return probe;
+    };
+    const auto pedalRanged = [&](const Region& r) {
+        return r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127) && hiHatByName(probeOf(r));
+    };
+    // A hi-hat split by pedal into more openness levels than we have roles keeps one per
+    // role, the nearest to closed, half and open; the others are named as left out.
+    std::map<std::pair<int, int>, std::set<std::pair<int, int>>> levels; // per key range
+    for (const Region& r : interpreter.regions)
+        if (pedalRanged(r))
+            levels[{r.lokey, r.hikey}].insert(*r.cc4);
+    std::map<std::tuple<int, int, int, int>, int> levelRole;
+    for (const auto& [keys, ranges] : levels) {
+        std::vector<std::pair<int, int>> byOpenness(ranges.begin(), ranges.end());
+        const auto middle = [](std::pair<int, int> range) { return range.first + range.second; };
+        std::sort(byOpenness.begin(), byOpenness.end(),
+                  [&](auto a, auto b) { return middle(a) < middle(b); });
+        std::size_t half = 1;
+        for (std::size_t i = 1; i + 1 < byOpenness.size(); ++i)
+            if (std::abs(middle(byOpenness[i]) - 127) < std::abs(middle(byOpenness[half]) - 127))
+                half = i;
+        for (std::size_t i = 0; i < byOpenness.size(); ++i) {
+            // -1: a level left out.
+            int role = static_cast<int>(hiHatFor(byOpenness[i]));
+            if (byOpenness.size() > 3)
+                role = i == 0                       ? static_cast<int>(PadRole::hhOpen)
+                       : i + 1 == byOpenness.size() ? static_cast<int>(PadRole::hhClosed)
+                       : i == half                  ? static_cast<int>(PadRole::hhHalf)
+                                                    : -1;
+            levelRole[{keys.first, keys.second, byOpenness[i].first, byOpenness[i].second}] = role;
+        }
+    }
+    std::set<std::string> unusedLevels;
+    for (const Region& r : interpreter.regions) {
+        Instrument probe = probeOf(r);
         std::optional<PadRole> hiHat;
-        const bool ranged = r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127);
-        if (ranged && hiHatByName(probe))
-            hiHat = hiHatFor(*r.cc4);
+        if (pedalRanged(r)) {
+            const int role = levelRole[{r.lokey, r.hikey, r.cc4->first, r.cc4->second}];
+            if (role < 0) {
+                const std::string name = probe.name + " (pedal " + std::to_string(r.cc4->first) +
+                                         "-" + std::to_string(r.cc4->second) + ")";
+                if (unusedLevels.insert(name).second)
+                    result.summary.leftOut.push_back(name);
+                continue;
+            }
+            hiHat = static_cast<PadRole>(role);
+        }
         const auto key = std::tuple{r.lokey, r.hikey, hiHat ? int(*hiHat) : -1};
         auto [at, added] = index.try_emplace(key, built.size());
         if (added) {
-            built.push_back({std::move(probe), {}, {}, {}});
+            built.push_back({std::move(probe), {}, {}, {}, {}});
             built.back().instrument.hiHat = hiHat;
-            built.back().instrument.pan = r.pan;
         }
         Built& b = built[at->second];
-        PadSample sample{FileUrl::fromPath(r.sample), r.lovel, r.hivel, r.gain};
-        b.takes.emplace_back(r.seqLength > 1 ? r.seqPosition : 0, std::move(sample));
+        PadSample sample{FileUrl::fromPath(r.sample), r.lovel, r.hivel, r.gain, r.pan};
+        const int position = r.seqLength > 1 ? r.seqPosition : 0;
+        b.takes.emplace_back(position, std::move(sample));
+        b.when.emplace_back(r.lovel, r.hivel, position, r.lorand, r.hirand);
         if (r.random)
             b.instrument.order = TakeOrder::random;
         if (r.group != 0)
@@ -474,6 +538,25 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     }
     std::vector<Instrument> instruments;
     for (Built& b : built) {
+        // Every region a strike matches plays: the microphones of one hit, a click and a
+        // body. Takes (sequence positions, random ranges) still alternate.
+        std::map<std::tuple<int, int, int, double, double>, std::vector<std::size_t>> alike;
+        for (std::size_t i = 0; i < b.when.size(); ++i)
+            alike[b.when[i]].push_back(i);
+        int together = 0;
+        for (const auto& [when, members] : alike)
+            if (members.size() > 1 && together < int(selection::maxSamplesPerPad)) {
+                ++together;
+                for (std::size_t i : members)
+                    b.takes[i].second.together = together;
+            }
+        // One pan for all is the pad's; else each recording keeps its own.
+        const float pan = b.takes.front().second.pan;
+        const bool onePan = std::all_of(b.takes.begin(), b.takes.end(),
+                                        [pan](const auto& take) { return take.second.pan == pan; });
+        b.instrument.pan = onePan ? pan : 0.0f;
+        for (auto& take : b.takes)
+            take.second.pan = onePan ? 0.0f : take.second.pan;
         std::stable_sort(b.takes.begin(), b.takes.end(), [](const auto& x, const auto& y) {
             return std::tie(x.second.low, x.first) < std::tie(y.second.low, y.first);
         });

@@ -35,6 +35,13 @@ Item {
             color: Theme.secondaryLabel
             font.pixelSize: Theme.fontSmall
         }
+        ThemedButton {
+            objectName: "cancelImport"
+            visible: bar.appState.loadingStatus.startsWith("Importing")
+            text: "Cancel"
+            font.pixelSize: Theme.fontSmall
+            onClicked: bar.appState.cancelImport()
+        }
         Text {
             objectName: "lastHit"
             Layout.fillWidth: true
