@@ -299,6 +299,7 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     // program.
     engine::KitPlayer player;
     player.prepare(renderRate, blockFrames);
+    player.setRenderingOffline(true);
     player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
     player.setExpression(settings.expression());
     player.startRendering();
