@@ -3,8 +3,8 @@
 
 #include "audio/AudioEngine.h"
 #include "controller/AppState.h"
-#include "engine/KitPlayer.h"
 #include "drivers/AudioDeviceOutput.h"
+#include "engine/KitPlayer.h"
 #include "midi/MIDIManager.h"
 #include "platform/BoundedQueue.h"
 #include "platform/MainQueue.h"

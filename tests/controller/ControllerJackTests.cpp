@@ -190,8 +190,8 @@ TEST_F(ControllerJack, EachDrumGetsItsOwnPortsOnRequestAndTheMasterPlaysOnWhenTh
     const auto left = master.left();
     const long start = firstAbove(left, 0.0f);
     ASSERT_GE(start, 0);
-    for (std::size_t i = static_cast<std::size_t>(start); i < static_cast<std::size_t>(start) + 20000;
-         ++i)
+    for (std::size_t i = static_cast<std::size_t>(start);
+         i < static_cast<std::size_t>(start) + 20000; ++i)
         ASSERT_EQ(left[i], sampleLevel) << "the master broke off " << i << " frames in";
 }
 

@@ -1,9 +1,9 @@
 #include "ui/AppBridge.h"
 
 #include "AppFolder.h"
+#include "ManualMainQueue.h"
 #include "SoundFiles.h"
 #include "model/Storage.h"
-#include "ManualMainQueue.h"
 
 #include <QSignalSpy>
 
