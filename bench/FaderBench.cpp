@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 using tamborel::PadRole;
 
 void BM_FaderSweep(benchmark::State& state) {
-    const fs::path home = fs::temp_directory_path() / ("tamborel-fader-" + std::to_string(getpid()));
+    const fs::path home =
+        fs::temp_directory_path() / ("tamborel-fader-" + std::to_string(getpid()));
     fs::create_directories(home);
     setenv("XDG_DATA_HOME", home.c_str(), 1);
     {
@@ -40,9 +41,9 @@ void BM_FaderSweep(benchmark::State& state) {
             writes += fs::exists(remembered) ? 1 : 0;
             state.ResumeTiming();
         }
-        state.counters["per_step_us"] = benchmark::Counter(
-            static_cast<double>(state.iterations()) * 200,
-            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        state.counters["per_step_us"] =
+            benchmark::Counter(static_cast<double>(state.iterations()) * 200,
+                               benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
         state.counters["writes_per_sweep"] =
             static_cast<double>(writes) / static_cast<double>(state.iterations());
     }

@@ -54,7 +54,8 @@ const LargeKit& largeKit() {
                 samples[2 * static_cast<std::size_t>(f) + 1] = decay * noise(random);
             }
             const fs::path file = k.folder / ("take" + std::to_string(i) + ".wav");
-            tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2, samples);
+            tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                                                       48000, 2, samples);
             k.files.push_back(file);
         }
         for (int p = 0; p < padsUsed; ++p) {

@@ -48,7 +48,8 @@ const Kit& kit() {
                 samples[2 * f + 1] = decay * (0.5f * tone + noise(random));
             }
             const fs::path file = k.folder / ("pad" + std::to_string(i) + ".wav");
-            tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 44100, 2, samples);
+            tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                                                       44100, 2, samples);
             k.files.push_back(file);
             k.decodedBytes += samples.size() * sizeof(float);
         }

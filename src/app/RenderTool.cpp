@@ -151,9 +151,9 @@ private:
         }
     }
     void put(std::size_t f, const float* frames, std::uint64_t count) {
-        if (files_[f] != nullptr && sf_writef_float(files_[f], frames, static_cast<sf_count_t>(
-                                                                         count)) !=
-                                        static_cast<sf_count_t>(count))
+        if (files_[f] != nullptr &&
+            sf_writef_float(files_[f], frames, static_cast<sf_count_t>(count)) !=
+                static_cast<sf_count_t>(count))
             failed_ = true;
     }
 
@@ -299,6 +299,7 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     // program.
     engine::KitPlayer player;
     player.prepare(renderRate, blockFrames);
+    player.setRenderingOffline(true);
     player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
     player.setExpression(settings.expression());
     player.startRendering();
@@ -315,8 +316,8 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     const std::uint32_t channelCount = stems ? audio::allChannelCount : audio::masterChannelCount;
     WavWriter out(targets);
     if (!out.ok()) {
-        err << "tamborel-render: cannot write " << (stems ? "the stems in " + stems->string() : args[2])
-            << '\n';
+        err << "tamborel-render: cannot write "
+            << (stems ? "the stems in " + stems->string() : args[2]) << '\n';
         return 1;
     }
     const auto& events = performance->events;

@@ -44,9 +44,8 @@ std::uint16_t maskOf(std::span<const PadRole> roles) {
 
 std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer,
                                      std::optional<std::filesystem::path> source) {
-    std::vector<LayeredBuffer> samples(1);
-    samples[0].buffer = std::move(buffer);
-    samples[0].source = std::move(source);
+    std::vector<LayeredBuffer> samples;
+    samples.push_back({std::move(buffer), 1, 127, 1.0f, std::move(source)});
     return samples;
 }
 
@@ -59,6 +58,7 @@ void logLoadFailure(const std::string& fileName) {
 AudioEngine::AudioEngine() : impl_(std::make_unique<Impl>()) {}
 
 AudioEngine::~AudioEngine() {
+    impl_->streamerOwner.reset(); // its thread reads the samples' file names
     for (auto& pad : impl_->pads)
         delete pad.current.load();
     for (PlayableSet* set : impl_->retired)
@@ -88,7 +88,12 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
             const auto& source = s.sources[r].size() > i ? s.sources[r][i] : std::nullopt;
             // From the file when we can, for one conversion instead of two; else from memory.
             SharedSampleBuffer converted;
-            if (source) {
+            std::shared_ptr<const StreamSource> stream;
+            if (source && member.stream) {
+                auto started = loadStart(*source, format, s.preloadFramesAt(sampleRate));
+                converted = std::move(started.buffer);
+                stream = std::move(started.stream);
+            } else if (source) {
                 SharedSampleBuffer& shared = reloaded[*source];
                 if (!shared)
                     shared = sampleLoader::loadBuffer(*source, format);
@@ -97,7 +102,8 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
             if (!converted)
                 converted = sampleLoader::convert(member.buffer, format);
             changed = changed || converted != member.buffer;
-            samples.push_back({std::move(converted), 0, 0, member.gain, source, member.pan});
+            samples.push_back({std::move(converted), 0, 0, member.gain, source, member.pan, 0,
+                               std::move(stream)});
         }
         if (changed)
             s.publishLocked(r, std::move(samples), current->order, &current->table);
@@ -215,8 +221,12 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
                 layout.push_back(
                     {FileUrl{}, sample.low, sample.high, sample.gain, sample.pan, sample.together});
                 files.push_back(std::move(sample.source));
-                fresh->members.push_back(
-                    std::make_unique<PlayableBuffer>(std::move(sample.buffer)));
+                if (sample.stream && !streamerOwner) {
+                    streamerOwner = std::make_unique<SampleStreamer>(streamSlots);
+                    streamer.store(streamerOwner.get(), std::memory_order_release);
+                }
+                fresh->members.push_back(std::make_unique<PlayableBuffer>(
+                    std::move(sample.buffer), std::move(sample.stream)));
                 fresh->members.back()->gain = usableGain(sample.gain);
                 const float pan =
                     std::isfinite(sample.pan) ? std::clamp(sample.pan, -1.0f, 1.0f) : 0.0f;
@@ -303,8 +313,18 @@ bool AudioEngine::setSamples(PadRole role, std::vector<LayeredBuffer> samples, T
         !usable)
         return false;
     std::lock_guard lock(s.samplesMutex);
-    for (LayeredBuffer& sample : samples)
+    for (LayeredBuffer& sample : samples) {
+        // A start loaded at a rate since left behind: load it again at this one.
+        if (sample.stream && sample.buffer->format() != s.formatLocked() && sample.source) {
+            auto started =
+                loadStart(*sample.source, s.formatLocked(), s.preloadFramesAt(s.sampleRate.load()));
+            if (!started.buffer)
+                return false;
+            sample.buffer = std::move(started.buffer);
+            sample.stream = std::move(started.stream);
+        }
         sample.buffer = sampleLoader::convert(std::move(sample.buffer), s.formatLocked());
+    }
     return s.publishLocked(index, std::move(samples), order);
 }
 
@@ -326,6 +346,30 @@ AudioFormat AudioEngine::internalFormat() const {
     return {impl_->sampleRate.load(), 2};
 }
 
+void AudioEngine::setStreamSettings(const StreamSettings& settings) {
+    StreamSettings usable = settings;
+    usable.preloadSeconds = std::isfinite(settings.preloadSeconds)
+                                ? std::clamp(settings.preloadSeconds, 0.01, 60.0)
+                                : StreamSettings{}.preloadSeconds;
+    impl_->preloadSeconds.store(usable.preloadSeconds);
+    const std::lock_guard lock(impl_->settingsMutex);
+    impl_->streamSettings = std::move(usable);
+}
+
+StreamSettings AudioEngine::streamSettings() const {
+    const std::lock_guard lock(impl_->settingsMutex);
+    return impl_->streamSettings;
+}
+
+void AudioEngine::setWaitForStreams(bool wait) {
+    impl_->waitForStreams.store(wait);
+}
+
+std::uint64_t AudioEngine::lateFrames() const noexcept {
+    const SampleStreamer* streamer = impl_->streamer.load(std::memory_order_acquire);
+    return streamer != nullptr ? streamer->lateFrames() : 0;
+}
+
 void AudioEngine::collectGarbage() {
     std::lock_guard lock(impl_->samplesMutex);
     impl_->collectLocked();
@@ -336,6 +380,11 @@ void AudioEngine::maintain() {
     if (const std::uint64_t dropped = s.droppedEvents.exchange(0, std::memory_order_relaxed))
         platform::logLine("Dropped " + std::to_string(dropped) +
                           " strikes or chokes: the event queue was full");
+    if (const std::uint64_t late = lateFrames(); late > s.lateReported) {
+        platform::logLine("Streamed samples came late from disk: " +
+                          std::to_string(late - s.lateReported) + " frames played as silence");
+        s.lateReported = late;
+    }
     // A load in progress holds the lock for a while; the next call will do.
     if (s.retiredCount.load() > 0) {
         std::unique_lock lock(s.samplesMutex, std::try_to_lock);

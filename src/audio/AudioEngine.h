@@ -8,8 +8,8 @@
 // the master volume; last, a stateless safety stage (SafetyLimiter.h) bends anything above
 // about -1 dBFS softly under full scale and leaves the rest untouched. Where the block has
 // more channels than the master pair, each drum group's roles (OutputGroups.h) are also
-// summed into the group's own pair, after their mix gain and pan and before the master. Pan is a balance that
-// leaves the centre at unity:
+// summed into the group's own pair, after their mix gain and pan and before the master. Pan is a
+// balance that leaves the centre at unity:
 //     left  x min(1, 1 - pan),   right x min(1, 1 + pan),   pan in -1 (left) .. +1 (right).
 // So that nothing clicks, a voice that is stopped (choke, steal, the next hit on the same
 // voice) fades out over 2 ms (a damped one over 50 ms), and mix and master gains move over 5 ms; a
@@ -41,6 +41,22 @@
 
 namespace tamborel::audio {
 
+struct StreamSource;
+
+// How much of a kit is kept in memory. A kit whose files take more than `wholeKitBytes` on
+// disk keeps only the first `preloadSeconds` of each sample in memory and streams the rest
+// from disk while a voice plays it; smaller kits are held whole. Samples of another rate
+// than the engine's are converted once, in the background, into `cacheFolder` (none: they
+// are converted each time a voice plays them, which costs far more over a performance).
+struct StreamSettings {
+    std::uint64_t wholeKitBytes = std::uint64_t{64} << 20;
+    double preloadSeconds = 0.25;
+    std::filesystem::path cacheFolder;
+    // The cache's size on disk: entries unused the longest make room for a kit's new ones,
+    // and a kit whose entries do not fit at all is not cached.
+    std::uint64_t cacheLimitBytes = std::uint64_t{8} << 30;
+};
+
 // One decoded sample of a pad with its velocity range and gain; `source` is the file it came
 // from, so that a rate change can convert it again from the file.
 struct LayeredBuffer {
@@ -51,6 +67,8 @@ struct LayeredBuffer {
     std::optional<std::filesystem::path> source;
     float pan = 0.0f; // and `together`: as the PadSample's
     int together = 0;
+    // Where the rest is, when `buffer` holds only the sample's start.
+    std::shared_ptr<const StreamSource> stream = nullptr;
 };
 
 class AudioEngine final : public AudioRenderer {
@@ -123,6 +141,16 @@ public:
                                          const AudioFormat& format);
     // The rendering rate, two channels.
     AudioFormat internalFormat() const;
+
+    // Takes effect for the samples loaded after the call.
+    void setStreamSettings(const StreamSettings& settings);
+    StreamSettings streamSettings() const;
+    // For renders that are not real time (a file render, a test): streamed voices wait for
+    // their data instead of playing silence where it came late. Never for a live driver.
+    void setWaitForStreams(bool wait);
+    // Frames of streamed samples that came too late from disk and played as silence, since
+    // the engine was made. maintain() logs them as they happen.
+    std::uint64_t lateFrames() const noexcept;
 
     // Frees replaced sample buffers that no voice can read any more. Sample operations do
     // this too.

@@ -73,6 +73,9 @@ void AudioEngine::Impl::renderBlock(std::array<float*, allChannelCount>& out,
                                     std::uint32_t channelCount, std::uint32_t frames,
                                     std::int64_t blockStartNanos) noexcept {
     renderRate = sampleRate.load(std::memory_order_relaxed);
+    renderStreamer = streamer.load(std::memory_order_acquire);
+    if (renderStreamer != nullptr)
+        renderStreamer->reclaim();
     fadeFrames = framesFor(renderRate, fadeSeconds);
     dampFrames = framesFor(renderRate, dampSeconds);
     rampFrames = framesFor(renderRate, rampSeconds);
@@ -208,6 +211,13 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) n
             moveToTail(voices, voice);
         voice = Voice{buffer, 0, 0, gain * buffer->gain};
         buffer->voices.fetch_add(1, std::memory_order_relaxed);
+        // The streamer is made just before the first streamed sample is published: a set
+        // picked up since this block began may be the first.
+        if (buffer->stream && renderStreamer == nullptr)
+            renderStreamer = streamer.load(std::memory_order_acquire);
+        // Without a free slot the voice plays the start it has and ends there.
+        if (buffer->stream && renderStreamer != nullptr)
+            voice.stream = renderStreamer->start(buffer);
         ++voices.active;
         if (voices.active == 1) {
             // The role was silent until now: its gain may jump without a click.
@@ -233,7 +243,8 @@ void AudioEngine::Impl::moveToTail(RoleVoices& voices, Voice& voice) noexcept {
         release(voices, *tail);
     *tail = voice;
     startFade(*tail, fadeFrames, fadeFrames);
-    voice.source = nullptr; // its reading moved to the tail, with its count
+    voice.source = nullptr; // its reading moved to the tail, with its count and stream
+    voice.stream = SampleStreamer::noSlot;
 }
 
 void AudioEngine::Impl::chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept {
@@ -249,7 +260,12 @@ void AudioEngine::Impl::chokeRoles(std::uint16_t mask, std::uint32_t frames) noe
 }
 
 void AudioEngine::Impl::release(RoleVoices& voices, Voice& voice) noexcept {
-    voice.source->voices.fetch_sub(1, std::memory_order_release);
+    // A streaming voice's count goes with its slot, once the streamer has let the file go.
+    if (voice.stream != SampleStreamer::noSlot)
+        renderStreamer->stop(voice.stream);
+    else
+        voice.source->voices.fetch_sub(1, std::memory_order_release);
+    voice.stream = SampleStreamer::noSlot;
     voice.source = nullptr;
     --voices.active;
 }
@@ -259,6 +275,53 @@ void AudioEngine::Impl::releaseAll() noexcept {
         for (Voice& voice : voices.slots)
             if (voice.active())
                 release(voices, voice);
+}
+
+bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
+                                    std::uint32_t frames) noexcept {
+    constexpr std::uint32_t faded = ~std::uint32_t{0};
+    const PlayableBuffer& source = *voice.source;
+    // A file that went missing or shrank: fade out before its data runs out, not cut.
+    const bool wait = waitForStreams.load(std::memory_order_relaxed);
+    if (voice.stream != SampleStreamer::noSlot && voice.fadeLeft == 0) {
+        // Offline, the disk is waited for, so it must be waited for here too to tell.
+        if (wait && voice.position + frames + fadeFrames > source.length)
+            renderStreamer->awaitFrames(voice.stream,
+                                        voice.position + frames + fadeFrames - source.length);
+        const std::uint64_t brokenEnd = renderStreamer->brokenEnd(voice.stream);
+        const std::uint64_t stop = brokenEnd + source.length;
+        if (brokenEnd != ~std::uint64_t{0} && voice.position + frames + fadeFrames >= stop)
+            startFade(voice,
+                      static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+                          stop > voice.position ? stop - voice.position : 1, 1, fadeFrames)),
+                      fadeFrames);
+    }
+    std::uint32_t done = 0;
+    if (voice.position < source.length) {
+        done = mixInput(voice, source.left + voice.position, source.right + voice.position,
+                        source.length - voice.position, left, right, frames, fadeFrames);
+        if (voice.position == faded)
+            return false;
+    }
+    if (done == frames)
+        return true;
+    if (voice.stream == SampleStreamer::noSlot)
+        return false;
+    while (done < frames) {
+        const std::uint64_t from = voice.position - source.length;
+        const std::uint32_t got = renderStreamer->fetch(voice.stream, from, streamLeft.data(),
+                                                        streamRight.data(), frames - done, wait);
+        if (got == 0)
+            return false;
+        const std::uint32_t mixed = mixInput(voice, streamLeft.data(), streamRight.data(), got,
+                                             left + done, right + done, frames - done, fadeFrames);
+        if (voice.position == faded)
+            return false;
+        done += mixed;
+        if (mixed < got) // the fade ended inside: cannot happen without marking the end
+            return false;
+    }
+    return !renderStreamer->endedBy(voice.stream, voice.position - source.length);
 }
 
 namespace {
@@ -317,7 +380,9 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
         std::fill_n(busLeft, frames, 0.0f);
         std::fill_n(busRight, frames, 0.0f);
         for (Voice& voice : voices.slots)
-            if (voice.active() && !mixVoice(voice, busLeft, busRight, frames, fadeFrames))
+            if (voice.active() &&
+                !(voice.source->stream ? mixStreamed(voice, busLeft, busRight, frames)
+                                       : mixVoice(voice, busLeft, busRight, frames, fadeFrames)))
                 release(voices, voice);
         const std::uint32_t group = firstChannelOf(outputGroupOf(allPadRoles[r]));
         const bool hasGroup = group + 1 < channelCount;

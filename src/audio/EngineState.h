@@ -5,14 +5,17 @@
 #include "audio/AudioEngine.h"
 #include "audio/GainRamp.h"
 #include "audio/OutputGroups.h"
+#include "audio/SampleStream.h"
 #include "audio/Voice.h"
 #include "platform/BoundedQueue.h"
 #include "timing/EventTime.h"
 
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -40,6 +43,9 @@ struct AudioEngine::Impl {
     static constexpr double fadeSeconds = 0.002;
     static constexpr double dampSeconds = 0.05;
     static constexpr double rampSeconds = 0.005;
+    // Every voice of every pad may stream, and a stopped one holds its slot a moment longer.
+    static constexpr std::uint32_t streamSlots =
+        padRoleCount * (AudioEngine::voicesPerPad + tailSlots) + 32;
 
     // --- shared between threads ---
     struct PadChannel {
@@ -64,12 +70,21 @@ struct AudioEngine::Impl {
     std::atomic<std::uint64_t> droppedEvents{0};
     // retired.size(), readable without the mutex so that maintain() need not take it.
     std::atomic<std::size_t> retiredCount{0};
+    // Made with the first streamed sample, then kept for the engine's life.
+    std::atomic<SampleStreamer*> streamer{nullptr};
+    // Offline renders wait for streamed data rather than play silence in its place.
+    std::atomic<bool> waitForStreams{false};
+    std::atomic<double> preloadSeconds{StreamSettings{}.preloadSeconds};
+    mutable std::mutex settingsMutex; // never taken by the audio thread
+    StreamSettings streamSettings;
+    std::uint64_t lateReported = 0; // main thread: late frames already logged
 
     // --- non-real-time side, under samplesMutex ---
     std::mutex samplesMutex;
     // Per role, the file each sample came from (none for one set from memory).
     std::array<std::vector<std::optional<std::filesystem::path>>, padRoleCount> sources;
     std::vector<PlayableSet*> retired;
+    std::unique_ptr<SampleStreamer> streamerOwner;
 
     // Replaces the role's set; an empty list clears it. With a table, reuses it instead of
     // building one from the samples' ranges.
@@ -77,6 +92,9 @@ struct AudioEngine::Impl {
                        const selection::VelocityTable* table = nullptr);
     void collectLocked();
     AudioFormat formatLocked() const { return {sampleRate.load(), 2}; }
+    std::uint32_t preloadFramesAt(double rate) const {
+        return static_cast<std::uint32_t>(std::lround(rate * preloadSeconds.load()));
+    }
 
     // --- audio thread only ---
     struct RoleVoices {
@@ -102,6 +120,9 @@ struct AudioEngine::Impl {
     std::size_t heldCount = 0;
     std::array<float, chunkFrames> scratchLeft{};
     std::array<float, chunkFrames> scratchRight{};
+    std::array<float, chunkFrames> streamLeft{};
+    std::array<float, chunkFrames> streamRight{};
+    SampleStreamer* renderStreamer = nullptr;
     double renderRate = AudioEngine::defaultSampleRate;
     std::uint32_t fadeFrames = 96;
     std::uint32_t dampFrames = 2400;
@@ -119,6 +140,7 @@ struct AudioEngine::Impl {
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;
     void releaseAll() noexcept;
+    bool mixStreamed(Voice& voice, float* left, float* right, std::uint32_t frames) noexcept;
     void mixSegment(const std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
                     std::uint32_t frames) noexcept;
 };

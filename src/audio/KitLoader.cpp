@@ -4,6 +4,9 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
 #include <map>
 
 namespace tamborel::audio {
@@ -13,6 +16,7 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
       remaining_(std::make_unique<std::atomic<std::size_t>[]>(pads_.size())) {
     for (std::size_t p = 0; p < pads_.size(); ++p) {
         buffers_.emplace_back(pads_[p].samples.size());
+        entries_.emplace_back(pads_[p].samples.size());
         loaded_.emplace_back(pads_[p].samples.size(), 0);
         remaining_[p].store(pads_[p].samples.size());
         for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
@@ -25,6 +29,20 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
         if (added)
             files_.push_back({url, {}});
         files_[at->second].users.push_back(slot);
+    }
+    std::uint64_t kitBytes = 0;
+    for (const File& file : files_) {
+        std::error_code error;
+        if (const auto path = file.url.toPath())
+            kitBytes += std::filesystem::file_size(*path, error) * !error;
+    }
+    const StreamSettings settings = engine_.streamSettings();
+    if (kitBytes > settings.wholeKitBytes) {
+        preloadFrames_ =
+            static_cast<std::uint32_t>(std::lround(format_.sampleRate * settings.preloadSeconds));
+        cacheFolder_ = settings.cacheFolder;
+        cacheLimit_ = settings.cacheLimitBytes;
+        started_ = std::filesystem::file_time_type::clock::now();
     }
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
@@ -59,36 +77,99 @@ void KitLoader::work() {
     while (!stop_.load(std::memory_order_relaxed)) {
         const std::size_t index = next_.fetch_add(1);
         if (index >= files_.size())
+            break;
+        loadFile(files_[index]);
+    }
+    if (cacheFolder_.empty())
+        return;
+    // Every pad plays before any time goes to converting whole files.
+    while (done_.load() < slots_.size())
+        if (stop_.load())
             return;
-        const File& file = files_[index];
-        const auto path = file.url.toPath();
-        SharedSampleBuffer buffer = path ? sampleLoader::loadBuffer(*path, format_) : nullptr;
-        const bool failed = !buffer || buffer->frameLength() == 0;
-        if (failed)
-            platform::logLine("Failed to load sample: " + file.url.fileName());
-        for (const Slot& slot : file.users) {
-            if (failed) {
-                failed_.fetch_add(1);
-            } else {
-                buffers_[slot.pad][slot.member] = buffer;
-                loaded_[slot.pad][slot.member] = 1;
-            }
-            // The worker that brings a pad's last sample hands the pad over.
-            if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
-                finishPad(slot.pad);
-            done_.fetch_add(1);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::call_once(roomMade_, [this] {
+        std::uint64_t needed = 0;
+        for (std::size_t p = 0; p < pads_.size(); ++p)
+            for (std::size_t m = 0; m < entries_[p].size(); ++m)
+                if (!entries_[p][m].empty())
+                    needed += convertedCache::entryBytes(buffers_[p][m].wholeFrames);
+        roomFound_ =
+            needed == 0 || convertedCache::makeRoom(cacheFolder_, needed, cacheLimit_, started_);
+    });
+    while (roomFound_ && !stop_.load(std::memory_order_relaxed)) {
+        const std::size_t pad = nextPadToConvert_.fetch_add(1);
+        if (pad >= pads_.size())
+            return;
+        convertOnce(pad);
+    }
+}
+
+void KitLoader::loadFile(const File& file) {
+    const auto path = file.url.toPath();
+    StartedSample started;
+    std::filesystem::path entry;
+    if (path && !cacheFolder_.empty()) {
+        entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
+        std::error_code error;
+        if (!entry.empty() && std::filesystem::exists(entry, error)) {
+            started = loadStart(entry, format_, preloadFrames_);
+            // Marks it used, so that room is made from entries of kits no longer played.
+            std::filesystem::last_write_time(entry, std::filesystem::file_time_type::clock::now(),
+                                             error);
         }
     }
+    if (path && !started.buffer)
+        started = loadStart(*path, format_, preloadFrames_);
+    const bool failed = !started.buffer || started.buffer->frameLength() == 0;
+    if (failed)
+        platform::logLine("Failed to load sample: " + file.url.fileName());
+    for (const Slot& slot : file.users) {
+        if (failed) {
+            failed_.fetch_add(1);
+        } else {
+            buffers_[slot.pad][slot.member] = started;
+            loaded_[slot.pad][slot.member] = 1;
+            if (started.converted && !entry.empty())
+                entries_[slot.pad][slot.member] = entry;
+        }
+        // The worker that brings a pad's last sample hands the pad over.
+        if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
+            finishPad(slot.pad);
+        done_.fetch_add(1);
+    }
+}
+
+void KitLoader::convertOnce(std::size_t pad) {
+    bool changed = false;
+    for (std::size_t m = 0; m < entries_[pad].size() && !stop_.load(); ++m) {
+        const std::filesystem::path& entry = entries_[pad][m];
+        const auto path = pads_[pad].samples[m].url.toPath();
+        StartedSample& started = buffers_[pad][m];
+        // A file several samples name may already have been converted for another pad.
+        std::error_code error;
+        if (entry.empty() || !path || !started.stream ||
+            !(std::filesystem::exists(entry, error) ||
+              convertedCache::write(*path, format_, entry)))
+            continue;
+        auto source = std::make_shared<StreamSource>(*started.stream);
+        source->file = entry;
+        started.stream = std::move(source);
+        changed = true;
+    }
+    if (changed)
+        finishPad(pad);
 }
 
 void KitLoader::finishPad(std::size_t pad) {
     std::vector<LayeredBuffer> samples;
     for (std::size_t m = 0; m < buffers_[pad].size(); ++m) {
-        if (!buffers_[pad][m])
+        if (!buffers_[pad][m].buffer)
             continue;
         const PadSample& sample = pads_[pad].samples[m];
-        samples.push_back({buffers_[pad][m], sample.low, sample.high, sample.gain,
-                           sample.url.toPath(), sample.pan, sample.together});
+        samples.push_back({buffers_[pad][m].buffer, sample.low, sample.high, sample.gain,
+                           sample.url.toPath(), sample.pan, sample.together,
+                           buffers_[pad][m].stream});
     }
     const std::lock_guard lock(handOver_);
     if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)

@@ -1,14 +1,19 @@
 #pragma once
 // Loads a kit's samples on worker threads, one per core: each file is decoded and converted
-// off the calling thread, once however many samples name it, and each pad is handed to the engine
-// as soon as all its samples are in, so strikes during a long load play the pads already loaded. A
-// sample that fails is logged ("Failed to load sample: <file name>"), counted and left out of its
-// pad.
+// off the calling thread, once however many samples name it (of a kit larger than the
+// engine's StreamSettings allow, only each sample's start: the rest streams from disk as it
+// plays), and each pad is handed to the engine as soon as all its samples are in, so strikes
+// during a long load play the pads already loaded. Then, for a streamed kit with a cache
+// folder, the samples of another rate are converted whole into that cache and their pads
+// handed over again to stream from it; progress() is finished before this, wait() waits for
+// it too. A sample that fails is logged ("Failed to load sample: <file name>"), counted and
+// left out of its pad.
 //
 // Threads: construct, query and destroy on one (the main) thread; progress() may be polled
 // at any time. Destroying a loader stops it between files and waits for its workers.
 
 #include "audio/AudioEngine.h"
+#include "audio/SampleStream.h"
 #include "model/DrumKit.h"
 
 #include <atomic>
@@ -63,6 +68,8 @@ private:
         std::vector<Slot> users;
     };
     void work();
+    void loadFile(const File& file);
+    void convertOnce(std::size_t pad);
     void finishPad(std::size_t pad);
 
     AudioEngine& engine_;
@@ -70,9 +77,18 @@ private:
     std::vector<PadLoad> pads_;
     std::vector<Slot> slots_;
     std::vector<File> files_;
-    // Per pad, per sample, each slot written by one worker; a pad's buffers are let go once
-    // handed to the engine, and loaded_ remembers which came in.
-    std::vector<std::vector<SharedSampleBuffer>> buffers_;
+    // Per pad, per sample, each slot written by one worker (once every pad is in, by the
+    // worker converting that pad into the cache); loaded_ remembers which came in.
+    std::vector<std::vector<StartedSample>> buffers_;
+    std::uint32_t preloadFrames_ = 0; // 0: the kit is held whole
+    std::filesystem::path cacheFolder_;
+    // Per pad, per sample: the converted-cache entry still to be written, if any.
+    std::vector<std::vector<std::filesystem::path>> entries_;
+    std::atomic<std::size_t> nextPadToConvert_{0};
+    std::uint64_t cacheLimit_ = 0;
+    std::filesystem::file_time_type started_; // entries used since are this kit's
+    std::once_flag roomMade_;
+    bool roomFound_ = false; // set once, under roomMade_
     std::vector<std::vector<char>> loaded_;
     std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
     std::atomic<std::size_t> next_{0};

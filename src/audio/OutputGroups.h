@@ -12,12 +12,23 @@
 
 namespace tamborel::audio {
 
-enum class OutputGroup : std::uint8_t { kick, snare, tom1, tom2, tom3, hihat, crash1, crash2, ride };
+enum class OutputGroup : std::uint8_t {
+    kick,
+    snare,
+    tom1,
+    tom2,
+    tom3,
+    hihat,
+    crash1,
+    crash2,
+    ride
+};
 inline constexpr std::size_t outputGroupCount = 9;
 
 inline constexpr std::array<OutputGroup, outputGroupCount> allOutputGroups{
-    OutputGroup::kick, OutputGroup::snare,  OutputGroup::tom1,   OutputGroup::tom2, OutputGroup::tom3,
-    OutputGroup::hihat, OutputGroup::crash1, OutputGroup::crash2, OutputGroup::ride,
+    OutputGroup::kick,   OutputGroup::snare,  OutputGroup::tom1,
+    OutputGroup::tom2,   OutputGroup::tom3,   OutputGroup::hihat,
+    OutputGroup::crash1, OutputGroup::crash2, OutputGroup::ride,
 };
 
 constexpr OutputGroup outputGroupOf(PadRole role) {

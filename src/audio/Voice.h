@@ -3,6 +3,7 @@
 // field says otherwise.
 
 #include "audio/SampleBuffer.h"
+#include "audio/SampleStream.h"
 #include "model/SampleSelection.h"
 
 #include <algorithm>
@@ -17,12 +18,14 @@ namespace tamborel::audio {
 // A sample as published to the audio thread. Immutable while published; the audio thread
 // counts the voices reading it, so a replaced one is freed only when none does.
 struct PlayableBuffer {
-    explicit PlayableBuffer(SharedSampleBuffer samples)
-        : buffer(std::move(samples)), left(buffer->channel(0)),
+    explicit PlayableBuffer(SharedSampleBuffer samples,
+                            std::shared_ptr<const StreamSource> rest = nullptr)
+        : buffer(std::move(samples)), stream(std::move(rest)), left(buffer->channel(0)),
           right(buffer->format().channelCount > 1 ? buffer->channel(1) : buffer->channel(0)),
           length(buffer->frameLength()), sampleRate(buffer->format().sampleRate) {}
 
-    SharedSampleBuffer buffer;
+    SharedSampleBuffer buffer; // the whole sample, or its start when `stream` has the rest
+    std::shared_ptr<const StreamSource> stream;
     const float* left;
     const float* right; // the left channel again for a mono buffer
     std::uint32_t length;
@@ -72,19 +75,20 @@ struct Voice {
     // The length of the fade in progress when it is not the engine's short one (a damped
     // cymbal); 0 for the short fade.
     std::uint32_t fadeLength = 0;
+    // The streamer's slot reading the rest of a streamed sample, else SampleStreamer::noSlot.
+    std::uint32_t stream = SampleStreamer::noSlot;
 
     bool active() const noexcept { return source != nullptr; }
 };
 
-// Adds up to `frames` frames of the voice into the two channels. False once the voice has
-// nothing more to play (its sample or its fade is over). A fade goes linearly from the
+// Adds up to `frames` frames of the voice from `available` frames of input at its position
+// into the two channels, and returns how many it added. A fade goes linearly from the
 // voice's gain to silence over its own length, or `fadeFrames` frames.
-inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict right,
-                     std::uint32_t frames, std::uint32_t fadeFrames) noexcept {
+inline std::uint32_t mixInput(Voice& voice, const float* __restrict inLeft,
+                              const float* __restrict inRight, std::uint32_t available,
+                              float* __restrict left, float* __restrict right, std::uint32_t frames,
+                              std::uint32_t fadeFrames) noexcept {
     const PlayableBuffer& source = *voice.source;
-    const std::uint32_t available = source.length - voice.position;
-    const float* __restrict inLeft = source.left + voice.position;
-    const float* __restrict inRight = source.right + voice.position;
     if (voice.fadeLeft == 0) {
         const std::uint32_t count = std::min(frames, available);
         const float gainLeft = voice.gain * source.leftGain;
@@ -94,7 +98,7 @@ inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict rig
             right[i] += inRight[i] * gainRight;
         }
         voice.position += count;
-        return voice.position < source.length;
+        return count;
     }
     const std::uint32_t length = voice.fadeLength != 0 ? voice.fadeLength : fadeFrames;
     const std::uint32_t fadeLeft = std::min(voice.fadeLeft, length);
@@ -107,7 +111,20 @@ inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict rig
     }
     voice.position += count;
     voice.fadeLeft = fadeLeft - count;
-    return voice.fadeLeft > 0 && voice.position < source.length;
+    // A fade that ran out leaves nothing to play: mark it so the caller can tell.
+    if (voice.fadeLeft == 0)
+        voice.position = ~std::uint32_t{0};
+    return count;
+}
+
+// Adds up to `frames` frames of a voice whose sample is all in memory. False once the voice
+// has nothing more to play (its sample or its fade is over).
+inline bool mixVoice(Voice& voice, float* __restrict left, float* __restrict right,
+                     std::uint32_t frames, std::uint32_t fadeFrames) noexcept {
+    const PlayableBuffer& source = *voice.source;
+    mixInput(voice, source.left + voice.position, source.right + voice.position,
+             source.length - voice.position, left, right, frames, fadeFrames);
+    return voice.position < source.length;
 }
 
 // Starts a fade of `frames` frames from the voice's present level, unless a fade already

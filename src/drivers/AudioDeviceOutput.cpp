@@ -94,9 +94,8 @@ void AudioDeviceOutput::setGroupOutputs(bool on) {
 
 bool AudioDeviceOutput::groupOutputsAvailable() const {
     const AudioDriver* driver = runningDriver() != nullptr ? runningDriver() : lastStarted_;
-    return driver != nullptr &&
-           std::find(withGroupOutputs_.begin(), withGroupOutputs_.end(), driver) !=
-               withGroupOutputs_.end();
+    return driver != nullptr && std::find(withGroupOutputs_.begin(), withGroupOutputs_.end(),
+                                          driver) != withGroupOutputs_.end();
 }
 
 void AudioDeviceOutput::stop() {

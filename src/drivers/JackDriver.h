@@ -2,8 +2,8 @@
 // Plays through a JACK server as a native client named "Tamborel" with two output ports,
 // connected on start to the server's first two physical playback ports, whatever their
 // names. On request it adds a pair per drum group (kick_L, kick_R … ride_R), left for the
-// user to connect. The driver never starts a server; when the server goes away the client is dropped,
-// the renderer is told that rendering stopped, and the next query or start connects again.
+// user to connect. The driver never starts a server; when the server goes away the client is
+// dropped, the renderer is told that rendering stopped, and the next query or start connects again.
 // It works the same with jackd and with PipeWire's libjack, whose differences (a shared
 // quantum, buffer sizes that change a cycle late, only the plain shutdown callback) it hides.
 //

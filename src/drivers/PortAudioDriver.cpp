@@ -339,9 +339,9 @@ void PortAudioDriver::renderBlock(float** out, std::uint32_t frames, double dacT
     const std::int64_t dac = streamTimeToMonotonicNow(dacTime);
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(block, frames - done);
-        const std::int64_t start =
-            dac != 0 && rate > 0.0 ? dac - outputLatencyNanos_ + std::llround(done * 1e9 / rate)
-                                   : 0;
+        const std::int64_t start = dac != 0 && rate > 0.0
+                                       ? dac - outputLatencyNanos_ + std::llround(done * 1e9 / rate)
+                                       : 0;
         if (channels_ == 2) {
             renderStereo(*renderer, out[0] + done, out[1] + done, n, start);
         } else {

@@ -1,6 +1,8 @@
 #include "engine/KitPlayer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 namespace tamborel::engine {
 
@@ -8,6 +10,17 @@ namespace {
 
 audio::EventTime atFrame(std::uint32_t frame) {
     return {audio::EventTime::Kind::frameInCycle, frame};
+}
+
+// $XDG_CACHE_HOME/tamborel/converted, else ~/.cache/tamborel/converted; none without either.
+std::filesystem::path defaultCacheFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache != nullptr && std::filesystem::path(cache).is_absolute())
+        return std::filesystem::path(cache) / "tamborel" / "converted";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && std::filesystem::path(home).is_absolute())
+        return std::filesystem::path(home) / ".cache" / "tamborel" / "converted";
+    return {};
 }
 
 std::vector<audio::PadLoad> padsToLoad(const DrumKit& kit) {
@@ -27,7 +40,11 @@ struct KitPlayer::Impl {
     std::unique_ptr<audio::KitLoader> loader;
 };
 
-KitPlayer::KitPlayer() : impl_(std::make_unique<Impl>()) {}
+KitPlayer::KitPlayer() : impl_(std::make_unique<Impl>()) {
+    audio::StreamSettings settings;
+    settings.cacheFolder = defaultCacheFolder();
+    impl_->engine.setStreamSettings(settings);
+}
 
 KitPlayer::~KitPlayer() {
     impl_->loader.reset(); // stops the workers before the engine goes
@@ -35,6 +52,14 @@ KitPlayer::~KitPlayer() {
 
 void KitPlayer::prepare(double sampleRate, std::uint32_t maxFrames) {
     impl_->engine.prepareToRender(sampleRate, maxFrames);
+}
+
+void KitPlayer::setStreamSettings(const audio::StreamSettings& settings) {
+    impl_->engine.setStreamSettings(settings);
+}
+
+void KitPlayer::setRenderingOffline(bool offline) {
+    impl_->engine.setWaitForStreams(offline);
 }
 
 void KitPlayer::startRendering() noexcept {

@@ -44,6 +44,15 @@ public:
     // The host's rate and largest block, before rendering and whenever they change (never
     // while rendering). Samples already loaded are converted to the new rate.
     void prepare(double sampleRate, std::uint32_t maxFrames);
+    // How much of a kit stays in memory, for the kits set after: a kit larger than the
+    // budget keeps the start of each sample and streams the rest from disk as it plays.
+    // By default, the engine's budget with converted samples cached in the user's cache
+    // folder ($XDG_CACHE_HOME/tamborel/converted).
+    void setStreamSettings(const audio::StreamSettings& settings);
+    // For hosts that render faster than real time (a render to a file): streamed samples
+    // are waited for rather than played as silence when the disk cannot keep up. Never for
+    // a live driver.
+    void setRenderingOffline(bool offline);
     // Hits are ignored outside startRendering .. stopRendering.
     void startRendering() noexcept;
     void stopRendering() noexcept;

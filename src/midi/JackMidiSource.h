@@ -5,9 +5,9 @@
 // within the cycle it arrived in. Its sources count only while that client is active: an
 // inactive client hears nothing.
 
+#include "drivers/JackClientHook.h"
 #include "midi/JackBridges.h"
 #include "midi/MidiDecoder.h"
-#include "drivers/JackClientHook.h"
 
 #include <jack/jack.h>
 

@@ -2,8 +2,8 @@
 // The application folder on disk: saved kits, the last kit and the settings. Synchronous
 // file I/O on the caller's thread (the main thread); failures are swallowed as described.
 
-#include "model/Documents.h"
 #include "model/AudioSettings.h"
+#include "model/Documents.h"
 #include "model/DrumKit.h"
 
 #include <filesystem>

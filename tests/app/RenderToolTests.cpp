@@ -1,8 +1,8 @@
 #include "AppFolder.h"
 #include "AudioTestSupport.h"
 
-#include "midi/MidiFile.h"
 #include "app/RenderTool.h"
+#include "midi/MidiFile.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.hh>
@@ -111,9 +111,8 @@ TEST_F(RenderTool, OnsetsLandOnTheNotesSamplePositionsThroughTempoChanges) {
 
 TEST_F(RenderTool, StemsHoldEachDrumAloneAndAddUpToTheMainFile) {
     const std::string drums = Smf::vlq(0) + "\x99\x24\x7F"s + // kick
-                              Smf::vlq(96) + "\x31\x7F"s;      // crash, half a second later
-    ASSERT_EQ(render(Smf::file(0, {drums}, 96), nullptr, {"--stems", (dir / "stems").string()}),
-              0);
+                              Smf::vlq(96) + "\x31\x7F"s;     // crash, half a second later
+    ASSERT_EQ(render(Smf::file(0, {drums}, 96), nullptr, {"--stems", (dir / "stems").string()}), 0);
     const auto master = leftOfOutput();
     const auto kick = leftOfOutput("stems/kick.wav");
     const auto crash = leftOfOutput("stems/crash1.wav");

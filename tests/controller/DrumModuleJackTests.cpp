@@ -1,13 +1,10 @@
 // Drum modules of several makers against a real JACK server: a stand-in module named like
 // each one plays every pad's notes, and the kit follows the module the name recognises,
 // unless the drummer has changed its notes.
-#include "AppFolder.h"
+#include "JackAppFixture.h"
 #include "JackClients.h"
-#include "SoundFiles.h"
 
-#include "controller/AppState.h"
 #include "model/ModuleMaps.h"
-#include "platform/ManualMainQueue.h"
 
 using namespace tamborel;
 using namespace tamborel::testing;
@@ -18,26 +15,14 @@ namespace {
 // The test's MIDI client, beside the program's table of real modules.
 using StandIn = tamborel::testing::DrumModule;
 
-class DrumModuleJack : public JackServerTest {
+class DrumModuleJack : public JackAppTest {
 protected:
     JackServer::Options serverOptions() const override { return {48000, 256}; }
+    controller::AppStateOptions appOptions() const override { return {.loadInBackground = false}; }
 
-    void SetUp() override {
-        JackServerTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        test::resetAppFolder();
-        test::useEmptyResources();
-        setenv("JACK_DEFAULT_SERVER", server->name().c_str(), 1);
-        state = std::make_unique<controller::AppState>(
-            queue, controller::AppStateOptions{.loadInBackground = false});
-        state->boot();
-        ASSERT_TRUE(state->isEngineRunning());
-    }
     void TearDown() override {
         module.reset();
-        state.reset();
-        JackServerTest::TearDown();
+        JackAppTest::TearDown();
     }
 
     // Replaces the stand-in module with one of this name, and waits until it is recognised.
@@ -71,8 +56,6 @@ protected:
         return arrived ? state->published().recentMidi.front() : "nothing arrived";
     }
 
-    platform::ManualMainQueue queue;
-    std::unique_ptr<controller::AppState> state;
     std::unique_ptr<StandIn> module;
 };
 

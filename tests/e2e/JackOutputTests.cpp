@@ -5,8 +5,8 @@
 #include "JackServerFixture.h"
 #include "LevelRenderer.h"
 #include "drivers/AudioDeviceOutput.h"
-#include "drivers/JackDriver.h"
 #include "drivers/JackClientHook.h"
+#include "drivers/JackDriver.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

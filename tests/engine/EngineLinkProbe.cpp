@@ -8,7 +8,8 @@
 int main() {
     tamborel::engine::KitPlayer player;
     player.prepare(48000.0, 256);
-    player.setKit(tamborel::DrumKit("Probe"), tamborel::engine::KitPlayer::Loading::beforeReturning);
+    player.setKit(tamborel::DrumKit("Probe"),
+                  tamborel::engine::KitPlayer::Loading::beforeReturning);
     player.startRendering();
     player.noteOn(36, 100, 0u);
     float left[256], right[256];

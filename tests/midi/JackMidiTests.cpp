@@ -3,9 +3,9 @@
 // JACK are the controller's end-to-end tests.)
 #include "HeapWatch.h"
 #include "JackClients.h"
+#include "ManualMainQueue.h"
 #include "drivers/JackDriver.h"
 #include "midi/MIDIManager.h"
-#include "ManualMainQueue.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>

@@ -40,7 +40,6 @@ protected:
         return mainThreadUntil(
             [&] { return jack_port_connected_to(port, "Tamborel:Tamborel In") != 0; });
     }
-
 };
 
 TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAgainPlays) {

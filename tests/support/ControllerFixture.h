@@ -5,9 +5,9 @@
 #include "AppFolder.h"
 #include "AudioTestSupport.h"
 
+#include "ManualMainQueue.h"
 #include "audio/AudioEngine.h"
 #include "controller/AppState.h"
-#include "ManualMainQueue.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

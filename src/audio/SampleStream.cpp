@@ -1,0 +1,588 @@
+#include "audio/SampleStream.h"
+
+#include "audio/SampleLoader.h"
+#include "audio/Voice.h"
+#include "platform/Log.h"
+
+#include <sndfile.h>
+#include <soxr.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tamborel::audio {
+
+namespace {
+
+constexpr std::uint32_t chunkFrames = 2048;
+constexpr int maxChannels = 64;
+constexpr int maxRate = 1'536'000;
+
+float clean(float value) noexcept {
+    return std::isfinite(value)
+               ? std::clamp(value, -sampleLoader::largestSample, sampleLoader::largestSample)
+               : 0.0f;
+}
+
+} // namespace
+
+// --- reader ---
+
+namespace {
+
+// Making a converter at this quality builds its filters, which costs more than converting a
+// quarter second: each thread keeps the ones it made and clears them for the next file.
+struct ConverterShelf {
+    struct Kept {
+        double from;
+        double to;
+        std::uint32_t channels;
+        soxr_t converter;
+    };
+    std::vector<Kept> kept;
+    ~ConverterShelf() {
+        for (const Kept& k : kept)
+            soxr_delete(k.converter);
+    }
+};
+thread_local ConverterShelf shelf;
+constexpr std::size_t shelfSize = 8;
+
+soxr_t takeConverter(double from, double to, std::uint32_t channels) {
+    for (auto it = shelf.kept.begin(); it != shelf.kept.end(); ++it)
+        if (it->from == from && it->to == to && it->channels == channels) {
+            const soxr_t converter = it->converter;
+            shelf.kept.erase(it);
+            return converter;
+        }
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
+    soxr_error_t failure = nullptr;
+    const soxr_t converter = soxr_create(from, to, channels, &failure, &io, &quality, nullptr);
+    if (converter != nullptr && failure != nullptr) {
+        soxr_delete(converter);
+        return nullptr;
+    }
+    return converter;
+}
+
+void putBack(soxr_t converter, double from, double to, std::uint32_t channels) noexcept {
+    if (soxr_clear(converter) != nullptr || shelf.kept.size() >= shelfSize) {
+        soxr_delete(converter);
+        return;
+    }
+    try {
+        shelf.kept.push_back({from, to, channels, converter});
+    } catch (...) {
+        soxr_delete(converter);
+    }
+}
+
+} // namespace
+
+StreamReader::~StreamReader() {
+    close();
+}
+
+void StreamReader::close() noexcept {
+    if (converter_ != nullptr)
+        putBack(converter_, fileRate_, rate_, used_);
+    if (file_ != nullptr)
+        sf_close(file_);
+    if (entry_ >= 0)
+        ::close(entry_);
+    converter_ = nullptr;
+    file_ = nullptr;
+    entry_ = -1;
+}
+
+namespace {
+
+// A converted-cache entry: this header, then every left sample, then every right one.
+struct EntryHeader {
+    char magic[8] = {'T', 'B', 'R', 'L', 'C', 'N', 'V', '1'};
+    std::uint64_t frames = 0;
+    double rate = 0.0;
+};
+constexpr const char* entryExtension = ".f32";
+
+} // namespace
+
+bool StreamReader::openEntry(const std::filesystem::path& path, double rate, std::uint64_t skip) {
+    entry_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EntryHeader header;
+    const EntryHeader expected;
+    if (entry_ < 0 || ::pread(entry_, &header, sizeof header, 0) != sizeof header ||
+        std::memcmp(header.magic, expected.magic, sizeof header.magic) != 0 ||
+        header.rate != rate || header.frames == 0 || header.frames > maxBufferFrames) {
+        close();
+        return false;
+    }
+    channels_ = used_ = 2;
+    fileFrames_ = header.frames;
+    fileRate_ = rate_ = rate;
+    entryPosition_ = std::min(skip, fileFrames_);
+    return true;
+}
+
+bool StreamReader::open(const std::filesystem::path& path, double rate, std::uint64_t skip) {
+    close();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
+    if (path.extension() == entryExtension)
+        return openEntry(path, rate, skip);
+    SF_INFO info{};
+    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    // Files of unknown length (a stream format) are read whole instead.
+    if (file_ == nullptr || info.channels <= 0 || info.channels > maxChannels ||
+        info.samplerate <= 0 || info.samplerate > maxRate || info.frames <= 0 ||
+        info.frames == SF_COUNT_MAX || !std::isfinite(rate) || rate <= 0.0) {
+        close();
+        return false;
+    }
+    channels_ = static_cast<std::uint32_t>(info.channels);
+    used_ = std::min<std::uint32_t>(channels_, 2);
+    fileFrames_ = static_cast<std::uint64_t>(info.frames);
+    fileRate_ = info.samplerate;
+    rate_ = rate;
+    fileChunk_.resize(std::size_t{chunkFrames} * channels_);
+    input_.resize(std::size_t{chunkFrames} * used_);
+    if (fileRate_ != rate_) {
+        converter_ = takeConverter(fileRate_, rate_, used_);
+        if (converter_ == nullptr) {
+            close();
+            return false;
+        }
+        output_.resize((static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024) * used_);
+        skip_ = skip;
+    } else {
+        output_.resize(std::size_t{chunkFrames} * used_);
+        // Same rate: straight to the frame, nothing to convert on the way.
+        if (skip > 0 && sf_seek(file_, static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
+            decoded_ = skip;
+        else
+            skip_ = skip;
+    }
+    return true;
+}
+
+std::uint64_t StreamReader::expectedFrames() const noexcept {
+    if (fileRate_ == rate_ || fileRate_ <= 0.0)
+        return fileFrames_;
+    return static_cast<std::uint64_t>(
+        std::trunc(static_cast<double>(fileFrames_) * (rate_ / fileRate_)));
+}
+
+bool StreamReader::refill() {
+    outputStart_ = 0;
+    outputFrames_ = 0;
+    while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
+        std::size_t frames = 0;
+        if (!inputDone_ && (converter_ == nullptr || pendingInput_ == 0)) {
+            const sf_count_t read = sf_readf_float(file_, fileChunk_.data(), chunkFrames);
+            if (read <= 0) {
+                inputDone_ = true;
+                broken_ = decoded_ < fileFrames_ || sf_error(file_) != SF_ERR_NO_ERROR;
+            } else {
+                frames = static_cast<std::size_t>(read);
+                decoded_ += frames;
+                for (std::size_t i = 0; i < frames; ++i)
+                    for (std::uint32_t c = 0; c < used_; ++c)
+                        input_[i * used_ + c] = clean(fileChunk_[i * channels_ + c]);
+                pendingInput_ = frames;
+                inputPosition_ = 0;
+            }
+        }
+        if (converter_ == nullptr) {
+            if (inputDone_) {
+                drained_ = true;
+                break;
+            }
+            std::copy_n(input_.begin(), frames * used_, output_.begin());
+            outputFrames_ = frames;
+            pendingInput_ = 0;
+            continue;
+        }
+        std::size_t consumed = 0;
+        std::size_t produced = 0;
+        const std::size_t room = output_.size() / used_;
+        const soxr_error_t failure =
+            inputDone_
+                ? soxr_process(converter_, nullptr, 0, nullptr, output_.data(), room, &produced)
+                : soxr_process(converter_, input_.data() + inputPosition_ * used_, pendingInput_,
+                               &consumed, output_.data(), room, &produced);
+        if (failure != nullptr) {
+            broken_ = true;
+            drained_ = true;
+            break;
+        }
+        inputPosition_ += consumed;
+        pendingInput_ -= consumed;
+        outputFrames_ = produced;
+        if (inputDone_ && produced == 0)
+            drained_ = true;
+    }
+    return outputFrames_ > 0;
+}
+
+std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames) {
+    if (entry_ >= 0) {
+        const auto count = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(frames, fileFrames_ - entryPosition_));
+        const std::size_t bytes = std::size_t{count} * sizeof(float);
+        const auto offset =
+            static_cast<off_t>(sizeof(EntryHeader) + entryPosition_ * sizeof(float));
+        const auto rightOffset = static_cast<off_t>(offset + fileFrames_ * sizeof(float));
+        const ssize_t gotLeft = ::pread(entry_, left, bytes, offset);
+        const ssize_t gotRight = ::pread(entry_, right, bytes, rightOffset);
+        if (gotLeft != static_cast<ssize_t>(bytes) || gotRight != static_cast<ssize_t>(bytes)) {
+            broken_ = true;
+            const ssize_t got = std::max<ssize_t>(0, std::min(gotLeft, gotRight));
+            const auto whole =
+                static_cast<std::uint32_t>(static_cast<std::size_t>(got) / sizeof(float));
+            entryPosition_ += whole;
+            return whole;
+        }
+        entryPosition_ += count;
+        return count;
+    }
+    std::uint32_t done = 0;
+    while (done < frames) {
+        if (outputFrames_ == 0 && !refill())
+            break;
+        if (skip_ > 0) {
+            const std::size_t passed =
+                static_cast<std::size_t>(std::min<std::uint64_t>(skip_, outputFrames_));
+            skip_ -= passed;
+            outputStart_ += passed;
+            outputFrames_ -= passed;
+            continue;
+        }
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, outputFrames_));
+        const float* in = output_.data() + outputStart_ * used_;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            left[done + i] = in[std::size_t{i} * used_];
+            right[done + i] = in[std::size_t{i} * used_ + used_ - 1];
+        }
+        outputStart_ += count;
+        outputFrames_ -= count;
+        done += count;
+    }
+    return done;
+}
+
+StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
+                        std::uint32_t preloadFrames) {
+    StreamReader reader;
+    if (convertedCache::isEntry(file)) {
+        // An entry is read through the reader, whole or in part, never by a decoder.
+        if (format.channelCount != 2 || !reader.open(file, format.sampleRate))
+            return {};
+        if (preloadFrames == 0 ||
+            reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2)
+            preloadFrames = static_cast<std::uint32_t>(reader.expectedFrames());
+    } else if (preloadFrames == 0 || format.channelCount != 2 ||
+               !reader.open(file, format.sampleRate) ||
+               reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2) {
+        // A short sample, or one only FFmpeg reads, stays whole.
+        return {sampleLoader::loadBuffer(file, format), nullptr};
+    }
+    auto buffer = SampleBuffer::allocate(format, preloadFrames);
+    if (!buffer)
+        return {};
+    const std::uint32_t read = reader.read(buffer->channel(0), buffer->channel(1), preloadFrames);
+    if (read == 0)
+        return {};
+    buffer->setFrameLength(read);
+    if (read < preloadFrames || read == reader.expectedFrames())
+        return {std::move(buffer), nullptr, false}; // all of it
+    auto source = std::make_shared<StreamSource>();
+    source->file = file;
+    source->rate = format.sampleRate;
+    source->preloadFrames = read;
+    return {std::move(buffer), std::move(source), reader.converts(), reader.expectedFrames()};
+}
+
+namespace convertedCache {
+
+std::filesystem::path entryFor(const std::filesystem::path& folder,
+                               const std::filesystem::path& file, double rate) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || folder.empty())
+        return {};
+    const auto changed = std::filesystem::last_write_time(file, error);
+    if (error)
+        return {};
+    const std::string key = std::filesystem::absolute(file, error).string() + '\n' +
+                            std::to_string(size) + '\n' +
+                            std::to_string(changed.time_since_epoch().count()) + '\n' +
+                            std::to_string(std::lround(rate));
+    char name[32];
+    std::snprintf(name, sizeof name, "%016zx%s", std::hash<std::string>{}(key), entryExtension);
+    return folder / name;
+}
+
+bool isEntry(const std::filesystem::path& file) {
+    return file.extension() == entryExtension;
+}
+
+std::uint64_t entryBytes(std::uint64_t frames) {
+    return sizeof(EntryHeader) + frames * 2 * sizeof(float);
+}
+
+bool makeRoom(const std::filesystem::path& folder, std::uint64_t needed, std::uint64_t limit,
+              std::filesystem::file_time_type keepFrom) {
+    struct Entry {
+        std::filesystem::file_time_type used;
+        std::uint64_t bytes;
+        std::filesystem::path file;
+    };
+    std::vector<Entry> entries;
+    std::uint64_t total = 0;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+        std::error_code itemError;
+        const std::uint64_t bytes = item.file_size(itemError);
+        const auto used = item.last_write_time(itemError);
+        if (itemError || !isEntry(item.path()))
+            continue;
+        total += bytes;
+        entries.push_back({used, bytes, item.path()});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    for (const Entry& entry : entries) {
+        if (total + needed <= limit || entry.used >= keepFrom)
+            break;
+        if (std::filesystem::remove(entry.file, error))
+            total -= entry.bytes;
+    }
+    return total + needed <= limit;
+}
+
+bool write(const std::filesystem::path& file, const AudioFormat& format,
+           const std::filesystem::path& entry) {
+    const SharedSampleBuffer whole = sampleLoader::loadBuffer(file, format);
+    if (!whole || whole->format() != format || format.channelCount != 2)
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(entry.parent_path(), error);
+    const auto temporary = std::filesystem::path(
+        entry.string() + ".part" +
+        std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    EntryHeader header;
+    header.frames = whole->frameLength();
+    header.rate = format.sampleRate;
+    const std::size_t frames = whole->frameLength();
+    bool written = std::fwrite(&header, sizeof header, 1, out) == 1 &&
+                   std::fwrite(whole->channel(0), sizeof(float), frames, out) == frames &&
+                   std::fwrite(whole->channel(1), sizeof(float), frames, out) == frames;
+    written = std::fclose(out) == 0 && written;
+    if (written)
+        std::filesystem::rename(temporary, entry, error);
+    if (!written || error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace convertedCache
+
+// --- streamer ---
+
+SampleStreamer::SampleStreamer(std::uint32_t slotCount)
+    : slots_(slotCount), free_(slotCount), freeCount_(slotCount), stopping_(slotCount),
+      scratchLeft_(chunkFrames), scratchRight_(chunkFrames) {
+    for (std::uint32_t i = 0; i < slotCount; ++i) {
+        // Not written until a voice streams through it, so an unused ring costs no memory.
+        slots_[i].left = std::make_unique_for_overwrite<float[]>(ringFrames);
+        slots_[i].right = std::make_unique_for_overwrite<float[]>(ringFrames);
+        free_[i] = slotCount - 1 - i;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+SampleStreamer::~SampleStreamer() {
+    quit_.store(true);
+    thread_.join();
+}
+
+std::uint32_t SampleStreamer::start(PlayableBuffer* owner) noexcept {
+    if (freeCount_ == 0)
+        return noSlot;
+    const std::uint32_t index = free_[--freeCount_];
+    Slot& slot = slots_[index];
+    slot.source = owner->stream.get();
+    slot.owner = owner;
+    slot.written.store(0, std::memory_order_relaxed);
+    slot.consumed.store(0, std::memory_order_relaxed);
+    slot.end.store(~std::uint64_t{0}, std::memory_order_relaxed);
+    slot.broken.store(false, std::memory_order_relaxed);
+    slot.state.store(wanted, std::memory_order_release);
+    return index;
+}
+
+void SampleStreamer::stop(std::uint32_t index) noexcept {
+    slots_[index].state.store(stopping, std::memory_order_release);
+    stopping_[stoppingCount_++] = index;
+}
+
+void SampleStreamer::reclaim() noexcept {
+    for (std::size_t i = 0; i < stoppingCount_;) {
+        const std::uint32_t index = stopping_[i];
+        Slot& slot = slots_[index];
+        if (slot.state.load(std::memory_order_acquire) != closed) {
+            ++i;
+            continue;
+        }
+        slot.owner->voices.fetch_sub(1, std::memory_order_release);
+        slot.owner = nullptr;
+        slot.state.store(idle, std::memory_order_relaxed);
+        free_[freeCount_++] = index;
+        stopping_[i] = stopping_[--stoppingCount_];
+    }
+}
+
+void SampleStreamer::awaitFrames(std::uint32_t index, std::uint64_t upTo) const noexcept {
+    const Slot& slot = slots_[index];
+    while (slot.end.load(std::memory_order_acquire) == ~std::uint64_t{0} &&
+           slot.written.load(std::memory_order_acquire) < upTo)
+        std::this_thread::yield();
+}
+
+std::uint64_t SampleStreamer::brokenEnd(std::uint32_t index) const noexcept {
+    const Slot& slot = slots_[index];
+    return slot.broken.load(std::memory_order_acquire) ? slot.end.load(std::memory_order_acquire)
+                                                       : ~std::uint64_t{0};
+}
+
+bool SampleStreamer::endedBy(std::uint32_t index, std::uint64_t position) const noexcept {
+    return slots_[index].end.load(std::memory_order_acquire) <= position;
+}
+
+std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, float* left,
+                                    float* right, std::uint32_t frames, bool wait) noexcept {
+    Slot& slot = slots_[index];
+    constexpr std::uint64_t unknown = ~std::uint64_t{0};
+    if (wait)
+        awaitFrames(index, from + frames);
+    // The end is published after the last frame, so reading it first keeps the two in step.
+    const std::uint64_t end = slot.end.load(std::memory_order_acquire);
+    const std::uint64_t written = slot.written.load(std::memory_order_acquire);
+    std::uint32_t count = frames;
+    if (end != unknown)
+        count = from >= end
+                    ? 0
+                    : static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, end - from));
+    const auto present = static_cast<std::uint32_t>(
+        written > from ? std::min<std::uint64_t>(count, written - from) : 0);
+    // At most two pieces: up to the ring's end, and on from its start.
+    const auto at = static_cast<std::uint32_t>(from & (ringFrames - 1));
+    const std::uint32_t first = std::min(present, ringFrames - at);
+    std::copy_n(slot.left.get() + at, first, left);
+    std::copy_n(slot.right.get() + at, first, right);
+    std::copy_n(slot.left.get(), present - first, left + first);
+    std::copy_n(slot.right.get(), present - first, right + first);
+    if (present < count) {
+        std::fill(left + present, left + count, 0.0f);
+        std::fill(right + present, right + count, 0.0f);
+        late_.fetch_add(count - present, std::memory_order_relaxed);
+    }
+    slot.consumed.store(from + count, std::memory_order_release);
+    return count;
+}
+
+void SampleStreamer::run() {
+    while (!quit_.load()) {
+        bool busy = false;
+        for (Slot& slot : slots_)
+            busy = serve(slot) || busy;
+        if (!busy)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (Slot& slot : slots_)
+        slot.reader.reset();
+}
+
+bool SampleStreamer::serve(Slot& slot) {
+    const std::uint32_t state = slot.state.load(std::memory_order_acquire);
+    if (state == stopping) {
+        slot.reader.reset();
+        slot.state.store(closed, std::memory_order_release);
+        return true;
+    }
+    if (state == wanted) {
+        std::uint32_t expected = wanted;
+        if (!slot.state.compare_exchange_strong(expected, streaming, std::memory_order_acq_rel))
+            return true; // stopped before it began; closed on the next pass
+        try {
+            slot.reader = std::make_unique<StreamReader>();
+            if (!slot.reader->open(slot.source->file, slot.source->rate,
+                                   slot.source->preloadFrames))
+                finish(slot, true);
+        } catch (const std::exception&) {
+            finish(slot, true);
+        }
+        return true;
+    }
+    if (state != streaming || !slot.reader)
+        return false;
+    std::uint64_t written = slot.written.load(std::memory_order_relaxed);
+    const std::uint64_t consumed = slot.consumed.load(std::memory_order_acquire);
+    float* left = scratchLeft_.data();
+    float* right = scratchRight_.data();
+    if (consumed > written) {
+        // The voice went on without these frames (they came late): pass over them.
+        const auto count =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(consumed - written, chunkFrames));
+        const std::uint32_t read = slot.reader->read(left, right, count);
+        slot.written.store(written + read, std::memory_order_release);
+        if (read < count)
+            finish(slot, slot.reader->broken());
+        return true;
+    }
+    const std::uint64_t room = consumed + ringFrames - written;
+    if (room < chunkFrames / 2)
+        return false;
+    // Straight into the ring, in at most two pieces.
+    const auto at = static_cast<std::uint32_t>(written & (ringFrames - 1));
+    const auto count = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>({room, 4 * chunkFrames, ringFrames - at}));
+    const std::uint32_t read =
+        slot.reader->read(slot.left.get() + at, slot.right.get() + at, count);
+    slot.written.store(written + read, std::memory_order_release);
+    if (read < count)
+        finish(slot, slot.reader->broken());
+    return true;
+}
+
+void SampleStreamer::finish(Slot& slot, bool failed) {
+    slot.end.store(slot.written.load(std::memory_order_relaxed), std::memory_order_release);
+    slot.broken.store(failed, std::memory_order_release);
+    slot.reader.reset();
+    if (!failed)
+        return;
+    const std::string name = slot.source->file.filename().string();
+    if (std::find(reported_.begin(), reported_.end(), slot.source->file.string()) !=
+        reported_.end())
+        return;
+    reported_.push_back(slot.source->file.string());
+    platform::logLine("Sample file went missing or shrank while playing: " + name);
+}
+
+} // namespace tamborel::audio
