@@ -88,6 +88,7 @@ QVariantMap settingsMap(const AudioSettings& s) {
                            : QVariant::fromValue(nullptr)},
         {QStringLiteral("bufferFrames"), static_cast<qlonglong>(s.bufferFrames)},
         {QStringLiteral("sampleRate"), s.sampleRate},
+        {QStringLiteral("separateOutputs"), s.separateOutputs},
     };
 }
 
@@ -164,6 +165,9 @@ void AppBridge::publishField(controller::Field field) {
     case Field::settings: {
         QVariantMap fields = expressionFields(p);
         fields.insert(QStringLiteral("settings"), settingsMap(p.settings));
+        fields.insert(
+            QStringLiteral("separateOutputsNote"),
+            pageText::separateOutputsNote(p.settings.separateOutputs, p.groupOutputsAvailable));
         return publish(fields);
     }
     case Field::outputDevices: {
@@ -200,10 +204,13 @@ void AppBridge::publishField(controller::Field field) {
                         {QStringLiteral("lastIncomingVelocity"), p.lastIncomingVelocity},
                         {QStringLiteral("lastResultingVelocity"), p.lastResultingVelocity}});
     case Field::latencyMs:
-        return publish({{QStringLiteral("latencyMs"), p.latencyMs},
-                        {QStringLiteral("bufferNote"),
-                         pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
-                                              p.bufferSharedWithDesktop)}});
+        return publish(
+            {{QStringLiteral("latencyMs"), p.latencyMs},
+             {QStringLiteral("bufferNote"),
+              pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
+                                   p.bufferSharedWithDesktop)},
+             {QStringLiteral("separateOutputsNote"),
+              pageText::separateOutputsNote(p.settings.separateOutputs, p.groupOutputsAvailable)}});
     case Field::dirty:
         return publish({{QStringLiteral("dirty"), p.dirty}});
     case Field::learningRole:
@@ -248,6 +255,10 @@ void AppBridge::publishField(controller::Field field) {
         return publish({{QStringLiteral("unmappedNote"), p.unmappedNote.value_or(-1)},
                         {QStringLiteral("noteBeingAssigned"), p.noteBeingAssigned.value_or(-1)}});
     }
+}
+
+void AppBridge::setSeparateOutputs(bool on) {
+    state_.setSeparateOutputs(on);
 }
 
 void AppBridge::chooseDrumModule(int index) {

@@ -47,6 +47,7 @@ public:
     void answerUnsaved(const QString& answer) override;
     void confirmQuit() override;
     void chooseDrumModule(int index) override;
+    void setSeparateOutputs(bool on) override;
     void armAssignUnmappedNote() override;
 
     void setMasterVolume(double volume) override;

@@ -103,6 +103,8 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(latencyMs_, value);
     if (name == u"bufferNote")
         return storeValue(bufferNote_, value);
+    if (name == u"separateOutputsNote")
+        return storeValue(separateOutputsNote_, value);
     if (name == u"dirty")
         return storeValue(dirty_, value);
     if (name == u"learningRole")

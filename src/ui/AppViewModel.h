@@ -48,6 +48,7 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(double latencyMs READ latencyMs NOTIFY latencyMsChanged)
     // What the buffer size really is and does, where that is not simply the request.
     Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
+    Q_PROPERTY(QString separateOutputsNote READ separateOutputsNote NOTIFY latencyMsChanged)
     Q_PROPERTY(bool dirty READ dirty NOTIFY dirtyChanged)
     Q_PROPERTY(QString learningRole READ learningRole NOTIFY learningRoleChanged)
     Q_PROPERTY(bool capturingForAssign READ capturingForAssign WRITE setCapturingForAssign NOTIFY
@@ -116,6 +117,7 @@ public:
     QVariantList installedKits() const { return installedKits_; }
     double latencyMs() const { return latencyMs_; }
     QString bufferNote() const { return bufferNote_; }
+    QString separateOutputsNote() const { return separateOutputsNote_; }
     bool dirty() const { return dirty_; }
     QString learningRole() const { return learningRole_; }
     bool capturingForAssign() const { return capturingForAssign_; }
@@ -192,6 +194,8 @@ public:
     Q_INVOKABLE virtual void confirmQuit() = 0;
     // An index into drumModules; others are ignored.
     Q_INVOKABLE virtual void chooseDrumModule(int index) = 0;
+    // Each drum on an output pair of its own beside the master (JACK only).
+    Q_INVOKABLE virtual void setSeparateOutputs(bool on) = 0;
     Q_INVOKABLE virtual void armAssignUnmappedNote() = 0;
 
     virtual void setMasterVolume(double volume) = 0;
@@ -265,6 +269,7 @@ private:
     QVariantList installedKits_;
     double latencyMs_ = 0;
     QString bufferNote_;
+    QString separateOutputsNote_;
     bool dirty_ = false;
     QString learningRole_;
     bool capturingForAssign_ = false;

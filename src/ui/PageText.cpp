@@ -219,6 +219,17 @@ QString bufferNote(std::uint32_t requested, std::uint32_t inForce, bool sharedWi
     return note;
 }
 
+QString separateOutputsNote(bool on, bool available) {
+    if (!available)
+        return QStringLiteral("Only with JACK: ALSA output has one stereo pair, so every drum "
+                              "plays on the master.");
+    if (!on)
+        return {};
+    return QStringLiteral("Each drum has a stereo pair of its own beside out_1 and out_2 (kick_L "
+                          "\u2026 ride_R), before the master volume: connect them to your "
+                          "DAW's tracks.");
+}
+
 QVariantList sampleRateOptions() {
     QVariantList out;
     for (double rate : {44100.0, 48000.0, 88200.0, 96000.0})

@@ -61,6 +61,7 @@ public:
     void refreshDevices() override { record("refreshDevices"); }
     void refreshMIDISources() override { record("refreshMIDISources"); }
     void chooseDrumModule(int index) override { record("chooseDrumModule", {index}); }
+    void setSeparateOutputs(bool on) override { record("setSeparateOutputs", {on}); }
     void armAssignUnmappedNote() override { record("armAssignUnmappedNote"); }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});

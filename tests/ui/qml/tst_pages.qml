@@ -104,6 +104,7 @@ TestCase {
             { tag: "audition without a sample", page: mappingComponent, path: ["row-hhHalf", "auditionButton"] },
             { tag: "rescan MIDI", page: settingsComponent, path: "rescanMidi", call: ["refreshMIDISources"] },
             { tag: "refresh devices", page: settingsComponent, path: "refreshDevices", call: ["refreshDevices"] },
+            { tag: "separate outputs", page: settingsComponent, path: "separateOutputs", call: ["setSeparateOutputs", true] },
             { tag: "cancel import", page: barComponent, state: { loadingStatus: "Importing Big.sfz \u2026 37 %" }, path: "cancelImport", call: ["cancelImport"] },
         ];
     }

@@ -96,6 +96,24 @@ Item {
                 }
                 SettingsDivider {}
                 SettingsRow {
+                    label: "Separate outputs for each drum"
+                    ThemedSwitch {
+                        objectName: "separateOutputs"
+                        checked: page.settings.separateOutputs === true
+                        onToggled: page.appState.setSeparateOutputs(checked)
+                    }
+                }
+                Text {
+                    objectName: "separateOutputsNote"
+                    Layout.fillWidth: true
+                    visible: text !== ""
+                    text: page.appState.separateOutputsNote
+                    color: Theme.secondaryLabel
+                    font.pixelSize: 13
+                    wrapMode: Text.WordWrap
+                }
+                SettingsDivider {}
+                SettingsRow {
                     label: "Estimated Latency"
                     SettingsValue {
                         objectName: "latencyValue"
