@@ -5,6 +5,7 @@
 
 #include "audio/KitLoader.h"
 
+#include "ResidentMemory.h"
 #include "SoundFiles.h"
 
 #include <benchmark/benchmark.h>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -72,13 +72,6 @@ const LargeKit& largeKit() {
     return made;
 }
 
-double residentMiB() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-
 // Counters: decoded_MiB (the samples as the engine holds them, 32-bit float) and
 // resident_growth_MiB (what loading them added to the process's resident set).
 void loadLargeKit(benchmark::State& state) {
@@ -86,11 +79,11 @@ void loadLargeKit(benchmark::State& state) {
     double growth = -1;
     for (auto _ : state) {
         auto engine = std::make_unique<audio::AudioEngine>();
-        const double before = residentMiB();
+        const double before = tamborel::bench::residentMiB();
         audio::KitLoader(*engine, k.pads).wait();
         // Later loads reuse the pages the earlier ones freed: only the first one tells.
         if (growth < 0)
-            growth = residentMiB() - before;
+            growth = tamborel::bench::residentMiB() - before;
         state.PauseTiming();
         engine.reset();
         state.ResumeTiming();

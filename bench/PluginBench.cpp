@@ -6,13 +6,14 @@
 #include "model/FileUrl.h"
 #include "model/Storage.h"
 
+#include "SoundFiles.h"
+
 #include <benchmark/benchmark.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 #include <lv2/midi/midi.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
-#include <sndfile.h>
 
 #include <array>
 #include <filesystem>
@@ -48,13 +49,8 @@ fs::path writeKit(const fs::path& folder) {
         for (float& s : noise)
             s = sample(random);
         const fs::path file = folder / (std::string(pad.id()) + ".wav");
-        SF_INFO info{};
-        info.samplerate = static_cast<int>(rate);
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-        sf_writef_float(out, noise.data(), static_cast<sf_count_t>(noise.size() / 2));
-        sf_close(out);
+        tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                                   static_cast<int>(rate), 2, noise);
         pad.sampleURL = FileUrl::fromPath(file);
     }
     const fs::path file = folder / "Bench.json";

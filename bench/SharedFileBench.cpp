@@ -4,12 +4,13 @@
 
 #include "audio/KitLoader.h"
 
+#include "ResidentMemory.h"
+#include "SoundFiles.h"
+
 #include <benchmark/benchmark.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -40,14 +41,9 @@ const SharedKit& sharedKit() {
         std::vector<float> samples(static_cast<std::size_t>(frames) * 2);
         for (std::size_t f = 0; f < samples.size(); ++f)
             samples[f] = 0.3f * std::sin(0.01f * static_cast<float>(f));
-        SF_INFO info{};
-        info.samplerate = 44100;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
         const fs::path file = k.folder / "long.wav";
-        SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-        sf_writef_float(out, samples.data(), frames);
-        sf_close(out);
+        tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
+                                                   samples);
         audio::PadLoad pad{PadRole::kick, {}, TakeOrder::cycle};
         for (int i = 0; i < regions; ++i)
             pad.samples.push_back({FileUrl::fromPath(file), 1 + 2 * (i / 2), 2 + 2 * (i / 2)});
@@ -57,13 +53,6 @@ const SharedKit& sharedKit() {
     return made;
 }
 
-double residentMiB() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-
 // Counters: one_copy_MiB (the file as the engine holds it, 32-bit float at 48 kHz) and
 // resident_growth_MiB (what loading the 64 samples added to the resident set).
 void loadSharedFile(benchmark::State& state) {
@@ -71,10 +60,10 @@ void loadSharedFile(benchmark::State& state) {
     double growth = -1;
     for (auto _ : state) {
         auto engine = std::make_unique<audio::AudioEngine>();
-        const double before = residentMiB();
+        const double before = tamborel::bench::residentMiB();
         audio::KitLoader(*engine, k.pads).wait();
         if (growth < 0)
-            growth = residentMiB() - before;
+            growth = tamborel::bench::residentMiB() - before;
         state.PauseTiming();
         engine.reset();
         state.ResumeTiming();

@@ -11,7 +11,7 @@
 
 #include "audio/KitLoader.h"
 
-#include <sndfile.h>
+#include "SoundFiles.h"
 
 #include <array>
 #include <chrono>
@@ -69,13 +69,8 @@ std::vector<audio::PadLoad> makeKit(const fs::path& folder, int layers, int take
                     samples[2 * static_cast<std::size_t>(f)] = decay * lowLeft;
                     samples[2 * static_cast<std::size_t>(f) + 1] = decay * lowRight;
                 }
-                SF_INFO info{};
-                info.samplerate = rate;
-                info.channels = 2;
-                info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-                SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-                sf_writef_float(out, samples.data(), frames);
-                sf_close(out);
+                tamborel::audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                                                           rate, 2, samples);
             }
         pads.push_back(std::move(pad));
     }
