@@ -20,7 +20,9 @@ void AppState::Impl::rebuildNoteMap() {
 void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexcept {
     Impl& d = *impl_;
     if (d.capturing.load()) {
-        auto role = d.router.mappedRole(note);
+        // The pad the strike would play: a hat struck half-open names the half-open hat,
+        // which has no note of its own on most modules.
+        auto role = d.router.playedRole(note);
         if (!role)
             role = defaultRoleForNote(note);
         if (role)
