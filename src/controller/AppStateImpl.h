@@ -72,6 +72,7 @@ struct AppState::Impl {
     const ModuleMap* fittedTo = nullptr;
     // Source names by id, as last looked up; cleared whenever the sources change.
     std::unordered_map<std::uint32_t, std::string> sourceNames;
+    std::uint64_t heardCount = 0;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;

@@ -114,15 +114,17 @@ void AppState::Impl::noteRecentMidi(std::uint32_t source, std::string line, bool
     auto log = std::find_if(logs.begin(), logs.end(), [&](const Published::MidiSourceLog& l) {
         return l.source == source && l.name == heading;
     });
+    // Sources keep their places, so that two devices played together do not swap columns
+    // on every strike; a new one takes the place of the one heard least lately.
     if (log == logs.end()) {
-        logs.insert(logs.begin(), {source, std::move(heading), {}, false});
-        if (logs.size() > recentMidiSources)
-            logs.pop_back();
-        log = logs.begin();
-    } else if (log != logs.begin()) {
-        std::rotate(logs.begin(), log, log + 1);
-        log = logs.begin();
+        if (logs.size() >= recentMidiSources)
+            logs.erase(std::min_element(logs.begin(), logs.end(), [](const auto& a, const auto& b) {
+                return a.lastHeard < b.lastHeard;
+            }));
+        logs.push_back({source, std::move(heading), {}, false});
+        log = logs.end() - 1;
     }
+    log->lastHeard = ++heardCount;
     auto& lines = log->lines;
     // A moving pedal sends a stream of values: the list keeps the latest of a run.
     if (pedal && log->lastWasPedal && !lines.empty())

@@ -91,7 +91,7 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(int drumModuleIndex READ drumModuleIndex NOTIFY drumModuleChanged)
     // The module's latest events, newest first ("Note 38  vel 100  Snare", "Pedal 90"), and
     // the name they came from.
-    // Per MIDI source, the source heard last first: {name, lines (newest first)}.
+    // Per MIDI source, in the order first heard: {name, lines (newest first)}.
     Q_PROPERTY(QVariantList recentMidi READ recentMidi NOTIFY recentMidiChanged)
     // The last strike no pad plays (-1 for none), and the note the capture sheet is giving
     // to the next pad struck (-1 while it gives none).
