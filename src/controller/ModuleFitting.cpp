@@ -100,8 +100,7 @@ void AppState::Impl::strikeGoesNowhere(int note, int velocity) {
     Published& p = self.published_;
     p.unmappedNote = note;
     notify(Field::unmappedNote);
-    p.lastHit = "Note " + std::to_string(note) + " from " + p.recentMidiSource + " plays no pad";
-    notify(Field::lastHit);
+    showStrike("Note " + std::to_string(note) + " from " + p.recentMidiSource + " plays no pad");
     noteRecentMidi(
         "Note " + std::to_string(note) + "  vel " + std::to_string(velocity) + "  no pad", false);
 }
