@@ -613,6 +613,9 @@ TEST_F(PagesWindow, aPadsSampleListPlaysEachAndAddsSeveralThroughADialogWithPlac
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(inReadingOrder(tabRuns(harness.item("kitName")->parentItem()->parentItem(), 16)));
 
+    // On the smallest screen the dialog is whole.
+    window->resize(1280, 720);
+    WAIT_UNTIL(window->width() == 1280 && window->height() == 720);
     harness.click(below(row, QStringLiteral("addSamples")), {10, 10});
     QQuickItem* path = nullptr;
     WAIT_UNTIL((path = below(window->contentItem(), QStringLiteral("dialogPath"))) != nullptr);
@@ -620,6 +623,9 @@ TEST_F(PagesWindow, aPadsSampleListPlaysEachAndAddsSeveralThroughADialogWithPlac
     ASSERT_NE(places, nullptr);
     EXPECT_GE(places->parentItem()->width(), 800);
     EXPECT_GE(places->parentItem()->height(), 560);
+    QTest::qWait(300);
+    EXPECT_TRUE(QRectF(0, 0, 1280, 720).contains(sceneRect(places->parentItem())))
+        << sceneRect(places->parentItem()).y() << " " << sceneRect(places->parentItem()).bottom();
     EXPECT_NE(below(places, QStringLiteral("place-Home")), nullptr);
     harness.click(below(places, QStringLiteral("place-Kits")), {10, 10});
     WAIT_UNTIL(path->property("text").toString().toStdString().starts_with(

@@ -380,8 +380,12 @@ QtObject {
             objectName: "themedFace"
             implicitHeight: 34
             radius: 6
-            color: control.highlighted || picked ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.45)
-                 : control.down ? Theme.lineStrong : control.hovered ? Theme.lineSoft : "transparent"
+            // Where several may be picked, the picked ones are lit and the row the keys are on
+            // only shaded, so that the two are not taken for one.
+            color: picked || (control.highlighted && !style.pickingSeveral)
+                   ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.45)
+                 : control.highlighted || control.down ? Theme.lineStrong
+                 : control.hovered ? Theme.lineSoft : "transparent"
         }
     }
     // Over each file of a dialog that takes several: Ctrl+click adds the file to those picked
