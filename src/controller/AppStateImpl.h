@@ -15,6 +15,7 @@
 #include <chrono>
 #include <future>
 #include <optional>
+#include <unordered_map>
 
 namespace tamborel::controller {
 
@@ -26,6 +27,7 @@ struct RealtimeEvent {
     std::int16_t note = 0;
     std::int16_t velocity = 0; // hit: as played; pedal: the pedal's value
     std::int16_t incomingVelocity = 0;
+    std::uint32_t source = 0; // as the event's time carries it
 };
 
 inline constexpr std::chrono::milliseconds drainInterval{5};
@@ -70,7 +72,8 @@ struct AppState::Impl {
     // The module whose notes fitting last gave the kit; null once a kit is opened or its notes
     // are picked by hand.
     const ModuleMap* fittedTo = nullptr;
-    bool lastRecentWasPedal = false;
+    // Source names by id, as last looked up; cleared whenever the sources change.
+    std::unordered_map<std::uint32_t, std::string> sourceNames;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
     std::unique_ptr<audio::AudioDeviceOutput> output;
@@ -103,8 +106,12 @@ struct AppState::Impl {
     // Gives the active module's notes to a kit that still has a new kit's notes, or that this
     // session fitted to a module and nobody changed since; false when it was left as it was.
     bool fitKitToModule(DrumKit& kit);
-    void noteRecentMidi(std::string line, bool pedal);
-    void strikeGoesNowhere(int note, int velocity);
+    void noteRecentMidi(std::uint32_t source, std::string line, bool pedal);
+    void strikeGoesNowhere(int note, int velocity, std::uint32_t source);
+    // What the drummer knows a source by: the module its name is recognised as, else its
+    // name, else the module in use (or "MIDI input") where the source is not known.
+    std::string sourceLabel(std::uint32_t source);
+    const std::string& sourceName(std::uint32_t source);
     void pedalReading(int value);
     void setCalibrationStep(PedalCalibrationStep step);
     // Publishes a kit change and remembers the kit for the next start, soon.

@@ -20,7 +20,9 @@ void AppState::Impl::rebuildNoteMap() {
 void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexcept {
     Impl& d = *impl_;
     if (d.capturing.load()) {
-        auto role = d.router.mappedRole(note);
+        // The pad the strike would play: a hat struck half-open names the half-open hat,
+        // which has no note of its own on most modules.
+        auto role = d.router.playedRole(note);
         if (!role)
             role = defaultRoleForNote(note);
         if (role)
@@ -43,11 +45,11 @@ void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexc
     if (auto role = d.router.strike(note, velocity, time))
         d.events.push({RealtimeEvent::Kind::hit, *role, static_cast<std::int16_t>(note),
                        static_cast<std::int16_t>(d.router.shapedVelocity(velocity)),
-                       static_cast<std::int16_t>(velocity)});
+                       static_cast<std::int16_t>(velocity), time.source});
     else
         d.events.push({RealtimeEvent::Kind::unmapped, PadRole::kick,
                        static_cast<std::int16_t>(note), static_cast<std::int16_t>(velocity),
-                       static_cast<std::int16_t>(velocity)});
+                       static_cast<std::int16_t>(velocity), time.source});
 }
 
 void AppState::handleControlChange(int controller, int value, int, audio::EventTime time) noexcept {
@@ -55,8 +57,8 @@ void AppState::handleControlChange(int controller, int value, int, audio::EventT
     // Every pedal reading goes to the main thread: calibration takes them, and the Settings
     // page shows the latest.
     if (d.router.isPedalController(controller))
-        d.events.push(
-            {RealtimeEvent::Kind::pedal, PadRole::hhPedal, 0, static_cast<std::int16_t>(value), 0});
+        d.events.push({RealtimeEvent::Kind::pedal, PadRole::hhPedal, 0,
+                       static_cast<std::int16_t>(value), 0, time.source});
     d.router.controlChange(controller, value, time);
 }
 
@@ -120,17 +122,18 @@ void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
             self.published_.unmappedNote.reset();
             notify(Field::unmappedNote);
         }
-        noteRecentMidi("Note " + std::to_string(event.note) + "  vel " +
+        noteRecentMidi(event.source,
+                       "Note " + std::to_string(event.note) + "  vel " +
                            std::to_string(event.incomingVelocity) + "  " +
                            std::string(displayName(event.role)),
                        false);
         break;
     case RealtimeEvent::Kind::unmapped:
-        strikeGoesNowhere(event.note, event.velocity);
+        strikeGoesNowhere(event.note, event.velocity, event.source);
         break;
     case RealtimeEvent::Kind::pedal:
         pedalReading(event.velocity);
-        noteRecentMidi("Pedal " + std::to_string(event.velocity), true);
+        noteRecentMidi(event.source, "Pedal " + std::to_string(event.velocity), true);
         break;
     case RealtimeEvent::Kind::learn:
         postWeak([event](Impl& d) { d.self.assignNote(event.note, event.role); });

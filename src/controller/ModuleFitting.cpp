@@ -2,10 +2,13 @@
 
 #include "model/Storage.h"
 
+#include <algorithm>
+
 namespace tamborel::controller {
 
 namespace {
 constexpr std::size_t recentMidiLength = 8;
+constexpr std::size_t recentMidiSources = 4;
 } // namespace
 
 void AppState::Impl::applyExpression() {
@@ -22,9 +25,7 @@ void AppState::Impl::publishModule() {
     Published& p = self.published_;
     p.drumModuleText = moduleMaps::recognitionText(recognisedModule);
     p.drumModule = activeModule();
-    p.recentMidiSource = p.drumModule != nullptr ? std::string(p.drumModule->name) : "MIDI input";
     notify(Field::drumModule);
-    notify(Field::recentMidi);
 }
 
 bool AppState::Impl::fitKitToModule(DrumKit& kit) {
@@ -45,6 +46,8 @@ bool AppState::Impl::fitKitToModule(DrumKit& kit) {
 void AppState::refreshMIDISources() {
     Impl& d = *impl_;
     published_.midiSources = d.midi.availableSourceNames();
+    // A port's id may now stand for another device.
+    d.sourceNames.clear();
     d.notify(Field::midiSources);
     published_.td17Detected = d.midi.detectedTD17();
     d.notify(Field::td17Detected);
@@ -83,26 +86,63 @@ void AppState::armAssignUnmappedNote() {
     impl_->notify(Field::unmappedNote);
 }
 
-void AppState::Impl::noteRecentMidi(std::string line, bool pedal) {
-    auto& lines = self.published_.recentMidi;
+const std::string& AppState::Impl::sourceName(std::uint32_t source) {
+    auto found = sourceNames.find(source);
+    if (found == sourceNames.end())
+        found = sourceNames.emplace(source, source != 0 ? midi.sourceName(source) : "").first;
+    return found->second;
+}
+
+std::string AppState::Impl::sourceLabel(std::uint32_t source) {
+    const std::string& name = sourceName(source);
+    if (name.empty()) {
+        const ModuleMap* module = activeModule();
+        return module != nullptr ? std::string(module->name) : "MIDI input";
+    }
+    const ModuleMap* module = moduleMaps::recognise({name});
+    if (module != nullptr && module != &moduleMaps::generalMidi())
+        return std::string(module->name);
+    return name;
+}
+
+void AppState::Impl::noteRecentMidi(std::uint32_t source, std::string line, bool pedal) {
+    auto& logs = self.published_.recentMidi;
+    const std::string label = sourceLabel(source);
+    const std::string& name = sourceName(source);
+    std::string heading = name.empty() || name == label ? label : label + "  \u2022  " + name;
+    // A port that another device has taken since starts a log of its own.
+    auto log = std::find_if(logs.begin(), logs.end(), [&](const Published::MidiSourceLog& l) {
+        return l.source == source && l.name == heading;
+    });
+    if (log == logs.end()) {
+        logs.insert(logs.begin(), {source, std::move(heading), {}, false});
+        if (logs.size() > recentMidiSources)
+            logs.pop_back();
+        log = logs.begin();
+    } else if (log != logs.begin()) {
+        std::rotate(logs.begin(), log, log + 1);
+        log = logs.begin();
+    }
+    auto& lines = log->lines;
     // A moving pedal sends a stream of values: the list keeps the latest of a run.
-    if (pedal && lastRecentWasPedal && !lines.empty())
+    if (pedal && log->lastWasPedal && !lines.empty())
         lines.front() = std::move(line);
     else
         lines.insert(lines.begin(), std::move(line));
     if (lines.size() > recentMidiLength)
         lines.resize(recentMidiLength);
-    lastRecentWasPedal = pedal;
+    log->lastWasPedal = pedal;
     notify(Field::recentMidi);
 }
 
-void AppState::Impl::strikeGoesNowhere(int note, int velocity) {
+void AppState::Impl::strikeGoesNowhere(int note, int velocity, std::uint32_t source) {
     Published& p = self.published_;
     p.unmappedNote = note;
     notify(Field::unmappedNote);
-    showStrike("Note " + std::to_string(note) + " from " + p.recentMidiSource + " plays no pad");
+    showStrike("Note " + std::to_string(note) + " from " + sourceLabel(source) + " plays no pad");
     noteRecentMidi(
-        "Note " + std::to_string(note) + "  vel " + std::to_string(velocity) + "  no pad", false);
+        source, "Note " + std::to_string(note) + "  vel " + std::to_string(velocity) + "  no pad",
+        false);
 }
 
 } // namespace tamborel::controller

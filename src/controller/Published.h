@@ -101,10 +101,17 @@ struct Published {
     // hand, else the recognised one (null for none).
     std::string drumModuleText;
     const ModuleMap* drumModule = nullptr;
-    // What the module sent lately, newest first: the module's name, then one line per strike
-    // ("Note 38  vel 100  Snare", "Note 23  vel 90  no pad") or pedal reading ("Pedal 90").
-    std::string recentMidiSource;
-    std::vector<std::string> recentMidi;
+    // What each MIDI source sent lately, the source heard last first; per source its name
+    // (with the module it is recognised as: "Alesis Nitro  \u2022  Nitro:out"), then one
+    // line per strike ("Note 38  vel 100  Snare", "Note 23  vel 90  no pad") or pedal reading
+    // ("Pedal 90"), newest first.
+    struct MidiSourceLog {
+        std::uint32_t source = 0;
+        std::string name;
+        std::vector<std::string> lines;
+        bool lastWasPedal = false;
+    };
+    std::vector<MidiSourceLog> recentMidi;
     // The last strike that no pad plays, until it is given to one or a pad plays again.
     std::optional<int> unmappedNote;
     // The note the capture sheet is giving to the next pad struck, while it does.

@@ -68,17 +68,22 @@ std::optional<PadRole> HitRouter::mappedRole(int note) const noexcept {
     return noteMap_.read()->find(note);
 }
 
-std::optional<PadRole> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
+std::optional<PadRole> HitRouter::playedRole(int note) const noexcept {
     auto role = mappedRole(note);
-    if (!role)
-        return std::nullopt;
-    if (*role == PadRole::hhOpen) {
+    if (role == PadRole::hhOpen) {
         const int pedal = pedalPosition_.load();
         if (pedal >= hhClosedThreshold)
             role = PadRole::hhClosed;
         else if (pedal >= hhHalfThreshold)
             role = engine_.hasSample(PadRole::hhHalf) ? PadRole::hhHalf : PadRole::hhClosed;
     }
+    return role;
+}
+
+std::optional<PadRole> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
+    const auto role = playedRole(note);
+    if (!role)
+        return std::nullopt;
     chokeIfClosing(*role, time);
     engine_.trigger(*role, shapedVelocity(velocity), time);
     return role;

@@ -66,6 +66,9 @@ public:
     void strikeManual(PadRole role, int velocity) noexcept;
 
     std::optional<PadRole> mappedRole(int note) const noexcept;
+    // The role a strike of `note` plays now: its mapped role, with an open hat's note
+    // following the pedal to the half-open or closed hat.
+    std::optional<PadRole> playedRole(int note) const noexcept;
 
 private:
     void chokeIfClosing(PadRole role, audio::EventTime time) noexcept;

@@ -165,6 +165,22 @@ AlsaSequencerSource::sourceNames(const std::vector<BridgedDevice>& heardThroughJ
     return names;
 }
 
+std::string AlsaSequencerSource::sourceName(std::uint32_t source) const {
+    if (seq_ == nullptr || (source & ~0xffffu) != sourceTag)
+        return {};
+    const int clientId = static_cast<int>((source >> 8) & 0xffu);
+    const int portId = static_cast<int>(source & 0xffu);
+    snd_seq_client_info_t* client = nullptr;
+    snd_seq_port_info_t* port = nullptr;
+    snd_seq_client_info_alloca(&client);
+    snd_seq_port_info_alloca(&port);
+    if (snd_seq_get_any_client_info(seq_, clientId, client) < 0 ||
+        snd_seq_get_any_port_info(seq_, clientId, portId, port) < 0)
+        return {};
+    return std::string(snd_seq_client_info_get_name(client)) + ": " +
+           snd_seq_port_info_get_name(port);
+}
+
 void AlsaSequencerSource::receiveLoop() noexcept {
     // The descriptors are gathered once; nothing below allocates.
     constexpr int maxFds = 8;
@@ -203,7 +219,9 @@ void AlsaSequencerSource::receive(const snd_seq_event_t& event,
     const auto bytes = bytes_.toBytes(event);
     if (bytes.empty())
         return;
-    decodePacket(bytes, sink_, {audio::EventTime::Kind::monotonicNanos, arrivalNanos});
+    decodePacket(bytes, sink_,
+                 {audio::EventTime::Kind::monotonicNanos, arrivalNanos,
+                  sourceId(event.source.client, event.source.port)});
 }
 
 void AlsaSequencerSource::notifyLoop() {

@@ -44,6 +44,14 @@ public:
     // order. Works before open() through a short-lived handle.
     std::vector<std::string> sourceNames(const std::vector<BridgedDevice>& heardThroughJack) const;
 
+    // The source id events from a sequencer port carry, and that port's "client name: port
+    // name" (empty when the id is not ours or the port has gone). Non-real-time.
+    static constexpr std::uint32_t sourceId(int client, int port) noexcept {
+        return sourceTag | (static_cast<std::uint32_t>(client & 0xff) << 8) |
+               static_cast<std::uint32_t>(port & 0xff);
+    }
+    std::string sourceName(std::uint32_t source) const;
+
     int clientId() const { return clientId_; }
     int portId() const { return portId_; }
 
@@ -56,6 +64,8 @@ private:
     void receiveLoop() noexcept;
     void notifyLoop();
     void stopThreads();
+
+    static constexpr std::uint32_t sourceTag = 2u << 24;
 
     MidiEventSink& sink_;
     std::function<void()> onSetupChanged_;

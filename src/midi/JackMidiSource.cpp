@@ -6,12 +6,18 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace tamborel::midi {
 
 namespace {
 
 constexpr const char* portShortName = "Tamborel In";
+
+std::string slotPortName(std::size_t slot) {
+    return slot == 0 ? std::string(portShortName)
+                     : std::string(portShortName) + " " + std::to_string(slot + 1);
+}
 
 struct JackFree {
     void operator()(const char** ports) const { jack_free(static_cast<void*>(ports)); }
@@ -57,14 +63,23 @@ void JackMidiSource::clientOpened(jack_client_t* client) {
     std::lock_guard lock(mutex_);
     client_ = client;
     active_ = false;
-    // The driver may hand us the same client again (after replacing its hook); our port is
-    // then still there, and registering it twice would fail.
-    const std::string ourName = std::string(jack_get_client_name(client)) + ":" + portShortName;
-    jack_port_t* port = jack_port_by_name(client, ourName.c_str());
-    if (port == nullptr || !jack_port_is_mine(client, port))
-        port =
-            jack_port_register(client, portShortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    port_.store(port, std::memory_order_release);
+    // The driver may hand us the same client again (after replacing its hook); our ports are
+    // then still there, and registering one twice would fail.
+    const std::string clientName = jack_get_client_name(client);
+    for (std::size_t slot = 0; slot < maxPorts; ++slot) {
+        const std::string shortName = slotPortName(slot);
+        jack_port_t* port = jack_port_by_name(client, (clientName + ":" + shortName).c_str());
+        if (port == nullptr || !jack_port_is_mine(client, port))
+            port = slot == 0 ? jack_port_register(client, shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                                  JackPortIsInput, 0)
+                             : nullptr;
+        ports_[slot].store(port, std::memory_order_release);
+        if (port == nullptr)
+            break;
+    }
+    for (std::size_t slot = 1; slot < maxPorts; ++slot)
+        if (ports_[slot - 1].load(std::memory_order_relaxed) == nullptr)
+            ports_[slot].store(nullptr, std::memory_order_release);
     notifyingClient_.store(client, std::memory_order_release);
     jack_set_port_registration_callback(client, &JackMidiSource::portRegistered, this);
 }
@@ -100,7 +115,8 @@ void JackMidiSource::clientClosed() {
         std::lock_guard lock(mutex_);
         if (client_ == nullptr)
             return;
-        port_.store(nullptr, std::memory_order_release);
+        for (auto& port : ports_)
+            port.store(nullptr, std::memory_order_release);
         notifyingClient_.store(nullptr, std::memory_order_release);
         client_ = nullptr;
         active_ = false;
@@ -111,19 +127,48 @@ void JackMidiSource::clientClosed() {
 }
 
 void JackMidiSource::processCycle(jack_nframes_t frames) noexcept {
-    jack_port_t* port = port_.load(std::memory_order_acquire);
-    if (port == nullptr || !enabled_.load(std::memory_order_acquire))
+    if (!enabled_.load(std::memory_order_acquire))
         return;
-    void* buffer = jack_port_get_buffer(port, frames);
-    if (buffer == nullptr)
-        return;
-    const std::uint32_t count = jack_midi_get_event_count(buffer);
-    for (std::uint32_t i = 0; i < count; ++i) {
+    // Each port's events are in time order; they are merged by frame, so that a pedal move
+    // from one device and a hi-hat strike from another are heard in the order they were sent.
+    struct Input {
+        void* buffer = nullptr;
+        std::uint32_t count = 0;
+        std::uint32_t next = 0;
         jack_midi_event_t event{};
-        if (jack_midi_event_get(&event, buffer, i) != 0)
-            continue;
-        decodePacket({event.buffer, event.size}, sink_,
-                     {audio::EventTime::Kind::frameInCycle, event.time});
+    };
+    std::array<Input, maxPorts> inputs{};
+    const auto fetch = [](Input& input) noexcept {
+        while (input.next < input.count) {
+            if (jack_midi_event_get(&input.event, input.buffer, input.next) == 0)
+                return;
+            ++input.next;
+        }
+    };
+    std::size_t used = 0;
+    for (; used < maxPorts; ++used) {
+        jack_port_t* port = ports_[used].load(std::memory_order_acquire);
+        if (port == nullptr)
+            break;
+        Input& input = inputs[used];
+        input.buffer = jack_port_get_buffer(port, frames);
+        if (input.buffer != nullptr)
+            input.count = jack_midi_get_event_count(input.buffer);
+        fetch(input);
+    }
+    for (;;) {
+        std::size_t earliest = used;
+        for (std::size_t i = 0; i < used; ++i)
+            if (inputs[i].next < inputs[i].count &&
+                (earliest == used || inputs[i].event.time < inputs[earliest].event.time))
+                earliest = i;
+        if (earliest == used)
+            return;
+        Input& input = inputs[earliest];
+        decodePacket({input.event.buffer, input.event.size}, sink_,
+                     {audio::EventTime::Kind::frameInCycle, input.event.time, sourceId(earliest)});
+        ++input.next;
+        fetch(input);
     }
 }
 
@@ -134,18 +179,75 @@ void JackMidiSource::enable() {
 
 void JackMidiSource::connectAll() {
     std::lock_guard lock(mutex_);
-    jack_port_t* ours = port_.load(std::memory_order_acquire);
-    if (client_ == nullptr || !active_ || ours == nullptr)
+    if (client_ == nullptr || !active_ || ports_[0].load(std::memory_order_acquire) == nullptr)
         return;
-    const std::string ourName = jack_port_name(ours);
+    std::array<bool, maxPorts> taken{};
     const PortList ports = midiOutputPorts(client_);
     for (const char** name = ports.get(); name != nullptr && *name != nullptr; ++name) {
         jack_port_t* port = jack_port_by_name(client_, *name);
-        if (port == nullptr || jack_port_is_mine(client_, port) ||
-            jack_port_connected_to(ours, *name))
+        if (port == nullptr || jack_port_is_mine(client_, port) || connectedToUs(*name))
             continue;
-        jack_connect(client_, *name, ourName.c_str());
+        const std::size_t slot = freeSlot(taken);
+        taken[slot] = true;
+        jack_connect(client_, *name, jack_port_name(ports_[slot].load(std::memory_order_relaxed)));
     }
+}
+
+bool JackMidiSource::connectedToUs(const char* sourcePort) const {
+    for (const auto& slot : ports_) {
+        jack_port_t* ours = slot.load(std::memory_order_relaxed);
+        if (ours == nullptr)
+            return false;
+        if (jack_port_connected_to(ours, sourcePort) != 0)
+            return true;
+    }
+    return false;
+}
+
+std::size_t JackMidiSource::freeSlot(const std::array<bool, maxPorts>& taken) {
+    std::size_t slot = 0;
+    for (; slot < maxPorts; ++slot) {
+        jack_port_t* ours = ports_[slot].load(std::memory_order_relaxed);
+        if (ours == nullptr)
+            break;
+        if (!taken[slot] && jack_port_connected(ours) == 0)
+            return slot;
+    }
+    if (slot == maxPorts)
+        return 0;
+    jack_port_t* added = jack_port_register(client_, slotPortName(slot).c_str(),
+                                            JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (added == nullptr)
+        return 0;
+    ports_[slot].store(added, std::memory_order_release);
+    return slot;
+}
+
+std::optional<std::size_t> JackMidiSource::slotOf(std::uint32_t source) noexcept {
+    if ((source & ~0xffu) != sourceTag || (source & 0xffu) >= maxPorts)
+        return std::nullopt;
+    return source & 0xffu;
+}
+
+std::string JackMidiSource::sourceName(std::uint32_t source) const {
+    const auto slot = slotOf(source);
+    std::lock_guard lock(mutex_);
+    if (!slot || client_ == nullptr)
+        return {};
+    jack_port_t* ours = ports_[*slot].load(std::memory_order_relaxed);
+    if (ours == nullptr)
+        return {};
+    const PortList connections(jack_port_get_connections(ours));
+    std::string names;
+    for (const char** name = connections.get(); name != nullptr && *name != nullptr; ++name) {
+        jack_port_t* port = jack_port_by_name(client_, *name);
+        if (port == nullptr)
+            continue;
+        if (!names.empty())
+            names += " + ";
+        names += displayName(port, *name, aliasesOf(port));
+    }
+    return names;
 }
 
 template <typename Visit> void JackMidiSource::forEachSource(Visit&& visit) const {

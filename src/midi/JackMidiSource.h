@@ -1,9 +1,11 @@
 #pragma once
-// The JACK side of MIDI input. It rides on the audio driver's JACK client as a hook: a MIDI
-// input port "Tamborel In" on that client, connected to every MIDI output port of other
-// clients, read at the start of each process cycle so that every note carries its frame
-// within the cycle it arrived in. Its sources count only while that client is active: an
-// inactive client hears nothing.
+// The JACK side of MIDI input. It rides on the audio driver's JACK client as a hook: MIDI
+// input ports on that client, "Tamborel In", "Tamborel In 2" and so on, each connected to one
+// MIDI output port of another client (JACK merges whatever one port hears, and a drummer
+// wants to see what each device sends), read at the start of each process cycle so that
+// every note carries its frame within the cycle it arrived in and its port as its source.
+// Past the last port the remaining sources share the first. Its sources count only while
+// that client is active: an inactive client hears nothing.
 
 #include "drivers/JackClientHook.h"
 #include "midi/JackBridges.h"
@@ -11,9 +13,12 @@
 
 #include <jack/jack.h>
 
+#include <array>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,16 +56,35 @@ public:
     // The ALSA devices that those ports bridge, while the client is active.
     std::vector<BridgedDevice> bridgedDevices() const;
 
+    // The source id events from one of our ports carry, and back.
+    static constexpr std::size_t maxPorts = 16;
+    static constexpr std::uint32_t sourceId(std::size_t slot) noexcept {
+        return sourceTag | static_cast<std::uint32_t>(slot);
+    }
+    static std::optional<std::size_t> slotOf(std::uint32_t source) noexcept;
+    // The display name (as sourceNames() gives it) of what is connected to the port whose
+    // events carry `source`; names joined with " + " where several share it; empty when
+    // nothing is, or the id is not ours. Non-real-time.
+    std::string sourceName(std::uint32_t source) const;
+
 private:
     // Calls visit(port, full name, aliases) for every MIDI output of other clients; with
     // mutex_ held and the client active.
     template <typename Visit> void forEachSource(Visit&& visit) const;
     static void portRegistered(jack_port_id_t id, int registered, void* self);
+    // With mutex_ held: a port of ours none of whose connections is in `taken`, registering
+    // one more where all are, else the first.
+    std::size_t freeSlot(const std::array<bool, maxPorts>& taken);
+    bool connectedToUs(const char* sourcePort) const;
+
+    static constexpr std::uint32_t sourceTag = 1u << 24;
 
     MidiEventSink& sink_;
     std::function<void()> onSetupChanged_;
     std::atomic<bool> enabled_{false};
-    std::atomic<jack_port_t*> port_{nullptr}; // read by the process thread
+    // Read by the process thread; only ever filled in slot order, so the first empty slot ends
+    // the ports.
+    std::array<std::atomic<jack_port_t*>, maxPorts> ports_{};
     // Read by JACK's notification thread, which must not wait on mutex_: a connection made
     // under mutex_ may itself be waiting for that thread.
     std::atomic<jack_client_t*> notifyingClient_{nullptr};

@@ -27,6 +27,12 @@ std::vector<std::string> MIDIManager::availableSourceNames() const {
     return names;
 }
 
+std::string MIDIManager::sourceName(std::uint32_t source) const {
+    if (JackMidiSource::slotOf(source))
+        return jack_.sourceName(source);
+    return alsa_.sourceName(source);
+}
+
 bool MIDIManager::detectedTD17() const {
     return namesIncludeTD17(availableSourceNames());
 }

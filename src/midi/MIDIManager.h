@@ -48,6 +48,9 @@ public:
     // ALSA sources as "client name: port name", then JACK sources; nothing is connected.
     // JACK sources count only while the JACK client runs.
     std::vector<std::string> availableSourceNames() const;
+    // The name of the source an event's time says it came from, as availableSourceNames()
+    // lists it; empty when it is not known (or has gone since).
+    std::string sourceName(std::uint32_t source) const;
     // Whether a source looks like a Roland TD-17 module.
     bool detectedTD17() const;
 

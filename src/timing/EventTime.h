@@ -1,7 +1,7 @@
 #pragma once
-// When a strike or choke should sound. A MIDI source stamps each event it decodes with one,
-// and it travels with the event through the hit router into the engine's queue. Plain
-// values and pure functions, real-time safe.
+// When a strike or choke should sound, and where it came from. A MIDI source stamps each event it
+// decodes with one, and it travels with the event through the hit router into the engine's queue.
+// Plain values and pure functions, real-time safe.
 
 #include <cstdint>
 #include <optional>
@@ -16,6 +16,9 @@ struct EventTime {
     };
     Kind kind = Kind::nextBlock;
     std::uint64_t value = 0;
+    // Which input the event came from, so that what each source sends can be shown apart:
+    // 0 when it is not known; otherwise an id only the MIDI endpoint that stamped it can name.
+    std::uint32_t source = 0;
 };
 
 // Where a time-stamped event lands. It sounds one period after it arrived, at the frame of

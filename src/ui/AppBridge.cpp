@@ -298,12 +298,15 @@ void AppBridge::publishField(controller::Field field) {
               index < moduleMaps::all().size() ? static_cast<int>(index) : -1}});
     }
     case Field::recentMidi: {
-        QStringList lines;
-        for (const auto& line : p.recentMidi)
-            lines.append(QString::fromStdString(line));
-        return publish(
-            {{QStringLiteral("recentMidiSource"), QString::fromStdString(p.recentMidiSource)},
-             {QStringLiteral("recentMidi"), lines}});
+        QVariantList sources;
+        for (const auto& log : p.recentMidi) {
+            QStringList lines;
+            for (const auto& line : log.lines)
+                lines.append(QString::fromStdString(line));
+            sources.append(QVariantMap{{QStringLiteral("name"), QString::fromStdString(log.name)},
+                                       {QStringLiteral("lines"), lines}});
+        }
+        return publish({{QStringLiteral("recentMidi"), sources}});
     }
     case Field::unmappedNote:
         return publish({{QStringLiteral("unmappedNote"), p.unmappedNote.value_or(-1)},

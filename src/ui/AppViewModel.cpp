@@ -145,8 +145,6 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(drumModuleText_, value);
     if (name == u"drumModuleIndex")
         return storeValue(drumModuleIndex_, value);
-    if (name == u"recentMidiSource")
-        return storeValue(recentMidiSource_, value);
     if (name == u"recentMidi")
         return storeValue(recentMidi_, value);
     if (name == u"unmappedNote")

@@ -97,8 +97,8 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(int drumModuleIndex READ drumModuleIndex NOTIFY drumModuleChanged)
     // The module's latest events, newest first ("Note 38  vel 100  Snare", "Pedal 90"), and
     // the name they came from.
-    Q_PROPERTY(QString recentMidiSource READ recentMidiSource NOTIFY recentMidiChanged)
-    Q_PROPERTY(QStringList recentMidi READ recentMidi NOTIFY recentMidiChanged)
+    // Per MIDI source, the source heard last first: {name, lines (newest first)}.
+    Q_PROPERTY(QVariantList recentMidi READ recentMidi NOTIFY recentMidiChanged)
     // The last strike no pad plays (-1 for none), and the note the capture sheet is giving
     // to the next pad struck (-1 while it gives none).
     Q_PROPERTY(int unmappedNote READ unmappedNote NOTIFY unmappedNoteChanged)
@@ -149,8 +149,7 @@ public:
     QStringList drumModules() const;
     // -1 for none.
     int drumModuleIndex() const { return drumModuleIndex_; }
-    QString recentMidiSource() const { return recentMidiSource_; }
-    QStringList recentMidi() const { return recentMidi_; }
+    QVariantList recentMidi() const { return recentMidi_; }
     int unmappedNote() const { return unmappedNote_; }
     int noteBeingAssigned() const { return noteBeingAssigned_; }
 
@@ -301,8 +300,7 @@ private:
     QString pedalRange_;
     QString drumModuleText_;
     int drumModuleIndex_ = -1;
-    QString recentMidiSource_;
-    QStringList recentMidi_;
+    QVariantList recentMidi_;
     int unmappedNote_ = -1;
     int noteBeingAssigned_ = -1;
 };

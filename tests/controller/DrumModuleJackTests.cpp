@@ -42,18 +42,25 @@ protected:
 
     // Sends one message and returns the Settings page's line for it.
     std::string send(jack_midi_data_t status, int data1, int data2) {
-        const auto before = state->published().recentMidi.size();
+        const auto frontLog = [this]() -> std::pair<std::string, std::vector<std::string>> {
+            const auto& logs = state->published().recentMidi;
+            if (logs.empty())
+                return {};
+            return {logs.front().name, logs.front().lines};
+        };
+        const auto before = frontLog();
         const std::string head = status == 0x99 ? "Note " + std::to_string(data1) + " " : "Pedal";
         EXPECT_TRUE(module->send({{0,
                                    {status, static_cast<jack_midi_data_t>(data1),
                                     static_cast<jack_midi_data_t>(data2)}}}));
         const bool arrived = eventually([&] {
             state->drainRealtimeEvents();
-            const auto& lines = state->published().recentMidi;
+            const auto [name, lines] = frontLog();
             return !lines.empty() && lines.front().starts_with(head) &&
-                   (status != 0x99 || lines.size() > before || before == 8);
+                   (status != 0x99 || name != before.first || lines.size() > before.second.size() ||
+                    lines.size() == 8);
         });
-        return arrived ? state->published().recentMidi.front() : "nothing arrived";
+        return arrived ? frontLog().second.front() : "nothing arrived";
     }
 
     std::unique_ptr<StandIn> module;
@@ -142,6 +149,32 @@ TEST_F(DrumModuleJack, AKitWithHandChangedNotesIsNotRewrittenButANewKitOrThePick
     // The picked map is the drummer's: a module plugged in later leaves it alone.
     plugIn("Roland TD-17", moduleMaps::all().front());
     EXPECT_EQ(moduleMaps::followedBy(state->published().kit), &nitro);
+}
+
+// Two devices played at once: the Settings page keeps what each sent apart, and a strike
+// that goes nowhere names the device it came from.
+TEST_F(DrumModuleJack, WhatEachSourceSendsIsShownApart) {
+    plugIn("Alesis Nitro", moduleNamed("Alesis Nitro"));
+    StandIn yamaha(*server, "Yamaha DTX502");
+    jack_port_t* port = yamaha.addPort("out");
+    ASSERT_TRUE(eventually([&] {
+        queue.runPending();
+        return jack_port_connected(port) != 0;
+    }));
+    std::this_thread::sleep_for(100ms);
+
+    ASSERT_TRUE(module->send({{0, {0x99, 38, 100}}}));
+    ASSERT_TRUE(yamaha.send({{0, {0x99, 100, 90}}, {10, {0xB9, 4, 64}}}));
+    const auto& logs = state->published().recentMidi;
+    ASSERT_TRUE(eventually([&] {
+        state->drainRealtimeEvents();
+        return logs.size() == 2 && logs.front().lines.size() == 2;
+    }));
+    EXPECT_EQ(logs[0].name, "Yamaha DTX  \u2022  Yamaha DTX502:out");
+    EXPECT_EQ(logs[0].lines, (std::vector<std::string>{"Pedal 64", "Note 100  vel 90  no pad"}));
+    EXPECT_EQ(logs[1].name, "Alesis Nitro  \u2022  Alesis Nitro:out");
+    EXPECT_EQ(logs[1].lines, std::vector<std::string>{"Note 38  vel 100  Snare"});
+    EXPECT_EQ(state->published().lastHit, "Note 100 from Yamaha DTX plays no pad");
 }
 
 } // namespace

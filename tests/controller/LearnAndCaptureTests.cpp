@@ -109,4 +109,13 @@ TEST_F(LearnAndCapture, CaptureUsesTheDefaultNotesForANoteNoPadLists) {
     state->handleNoteOn(49, 127);
     settle();
     EXPECT_EQ(state->published().capturedRole, PadRole::crash1);
+
+    // The half-open hat has no note: the open hat's note struck with the pedal part-way
+    // down names it.
+    assignTestSamples({PadRole::hhHalf});
+    state->handleControlChange(4, 64, 9);
+    state->armCaptureForAssign();
+    state->handleNoteOn(46, 127);
+    settle();
+    EXPECT_EQ(state->published().capturedRole, PadRole::hhHalf);
 }

@@ -37,8 +37,16 @@ protected:
     }
 
     bool connectedToUs(jack_port_t* port) {
-        return mainThreadUntil(
-            [&] { return jack_port_connected_to(port, "Tamborel:Tamborel In") != 0; });
+        // Each source has an input of ours to itself: "Tamborel In", "Tamborel In 2", ...
+        return mainThreadUntil([&] {
+            for (int n = 1; n <= 16; ++n) {
+                const std::string ours =
+                    n == 1 ? "Tamborel:Tamborel In" : "Tamborel:Tamborel In " + std::to_string(n);
+                if (jack_port_connected_to(port, ours.c_str()) != 0)
+                    return true;
+            }
+            return false;
+        });
     }
 };
 

@@ -59,6 +59,8 @@ TestCase {
 
     function test_text_data() {
         const hat = { notes: [42, 22], hasSample: true, sampleName: "hat.wav" };
+        const twoSources = [{ name: "Alesis Nitro", lines: ["Pedal 90", "Note 23  vel 90  HH Half"] },
+                            { name: "Yamaha DTX  \u2022  DTX:out", lines: ["Note 59  vel 80  no pad"] }];
         return [
             { tag: "pad notes", page: padsComponent, pads: { kick: { notes: [36, 35] } }, path: ["pad-kick", "noteSummary"], text: "MIDI 36, 35" },
             { tag: "half-open hat", page: padsComponent, path: ["pad-hhHalf", "noteSummary"], text: "via CC4" },
@@ -68,6 +70,8 @@ TestCase {
             { tag: "no strike yet", page: settingsComponent, path: "lastStrike", text: "Last strike: none yet" },
             { tag: "last strike", page: settingsComponent, state: { lastIncomingVelocity: 96, lastResultingVelocity: 90 }, path: "lastStrike", text: "Last strike: 96 \u2192 90" },
             { tag: "module on the page", page: settingsComponent, state: { drumModuleText: "Alesis Nitro" }, path: "drumModuleValue", text: "Alesis Nitro" },
+            { tag: "second source apart", page: settingsComponent, state: { recentMidi: twoSources }, path: ["midiSource-1", "sourceName"], text: "Yamaha DTX  \u2022  DTX:out" },
+            { tag: "its own events", page: settingsComponent, state: { recentMidi: twoSources }, path: ["midiSource-1", "line-0"], text: "Note 59  vel 80  no pad" },
             { tag: "no module on the page", page: settingsComponent, path: "drumModuleValue", text: "Not connected" },
             { tag: "engine on the page", page: settingsComponent, path: "engineValue", text: "Stopped" },
             { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input", light: "hot" },

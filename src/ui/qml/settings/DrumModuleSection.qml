@@ -58,31 +58,51 @@ ColumnLayout {
     }
     Text {
         Layout.topMargin: 4
-        text: "Last received from " + section.appState.recentMidiSource
+        text: "Last received"
         color: Theme.secondaryLabel
         font.pixelSize: Theme.fontSmall
     }
     Text {
         objectName: "recentMidiEmpty"
-        visible: recentLines.count === 0
+        visible: recentSources.count === 0
         text: "Nothing yet"
         color: Theme.secondaryLabel
         font.family: Theme.monospaceFamily
         font.pixelSize: Theme.fontSmall
     }
-    ColumnLayout {
+    // One column per source, so that two devices played at once are told apart.
+    Flow {
+        Layout.fillWidth: true
         Layout.bottomMargin: 6
-        spacing: 2
+        spacing: 24
         Repeater {
-            id: recentLines
+            id: recentSources
             objectName: "recentMidi"
             model: section.appState.recentMidi
-            delegate: Text {
-                required property string modelData
-                text: modelData
-                color: modelData.endsWith("no pad") ? Theme.warn : Theme.label
-                font.family: Theme.monospaceFamily
-                font.pixelSize: Theme.fontSmall
+            delegate: Column {
+                required property var modelData
+                required property int index
+                objectName: "midiSource-" + index
+                spacing: 2
+                Text {
+                    objectName: "sourceName"
+                    text: modelData.name
+                    color: Theme.secondaryLabel
+                    font.pixelSize: Theme.fontSmall
+                    font.bold: true
+                }
+                Repeater {
+                    model: modelData.lines
+                    delegate: Text {
+                        required property string modelData
+                        required property int index
+                        objectName: "line-" + index
+                        text: modelData
+                        color: modelData.endsWith("no pad") ? Theme.warn : Theme.label
+                        font.family: Theme.monospaceFamily
+                        font.pixelSize: Theme.fontSmall
+                    }
+                }
             }
         }
     }
