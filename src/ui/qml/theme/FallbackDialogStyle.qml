@@ -200,50 +200,57 @@ QtObject {
             width: style.placesWidth
             height: dialog.contentItem.height
 
-            Column {
-                anchors.fill: parent
+            Text {
+                id: heading
+                text: "PLACES"
+                color: Theme.tertiaryLabel
+                font.pixelSize: Theme.fontMini
+                font.weight: Font.DemiBold
+                bottomPadding: 6
+            }
+            // Scrolls when there are more places than room.
+            ListView {
+                anchors.top: heading.bottom
+                anchors.bottom: hint.visible ? hint.top : parent.bottom
+                anchors.bottomMargin: 6
+                width: parent.width
+                clip: true
                 spacing: 2
-                Text {
-                    text: "PLACES"
-                    color: Theme.tertiaryLabel
-                    font.pixelSize: Theme.fontMini
-                    font.weight: Font.DemiBold
-                    bottomPadding: 4
-                }
-                Repeater {
-                    model: style.places
-                    delegate: AbstractButton {
-                        id: place
-                        required property var modelData
-                        objectName: "place-" + modelData.name
-                        readonly property bool current:
-                            extras.dialog.currentFolder.toString() === modelData.url.toString()
-                        width: extras.width - 8
-                        height: 30
-                        hoverEnabled: true
-                        focusPolicy: Qt.NoFocus
-                        text: modelData.name
-                        onClicked: extras.dialog.currentFolder = modelData.url
-                        ToolTip.visible: hovered
-                        ToolTip.delay: 600
-                        ToolTip.text: PageText.localPath(modelData.url)
-                        background: Rectangle {
-                            radius: 6
-                            color: place.current ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.3)
-                                 : place.down ? Theme.lineStrong : place.hovered ? Theme.lineSoft : "transparent"
-                        }
-                        contentItem: Text {
-                            leftPadding: 8
-                            text: place.text
-                            color: Theme.label
-                            font.pixelSize: Theme.fontBody
-                            verticalAlignment: Text.AlignVCenter
-                            elide: Text.ElideRight
-                        }
+                boundsBehavior: Flickable.StopAtBounds
+                model: style.places
+                delegate: AbstractButton {
+                    id: place
+                    required property var modelData
+                    objectName: "place-" + modelData.name
+                    readonly property bool current:
+                        extras.dialog.currentFolder.toString() === modelData.url.toString()
+                    width: ListView.view.width - 8
+                    height: 30
+                    hoverEnabled: true
+                    focusPolicy: Qt.NoFocus
+                    text: modelData.name
+                    onClicked: extras.dialog.currentFolder = modelData.url
+                    ToolTip.visible: hovered
+                    ToolTip.delay: 600
+                    ToolTip.text: PageText.localPath(modelData.url)
+                    background: Rectangle {
+                        radius: 6
+                        color: place.current ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.3)
+                             : place.down ? Theme.lineStrong : place.hovered ? Theme.lineSoft : "transparent"
+                    }
+                    contentItem: Text {
+                        leftPadding: 8
+                        text: place.text
+                        color: Theme.label
+                        font.pixelSize: Theme.fontBody
+                        verticalAlignment: Text.AlignVCenter
+                        elide: Text.ElideRight
                     }
                 }
+                ScrollBar.vertical: ScrollBar {}
             }
             Text {
+                id: hint
                 anchors.bottom: parent.bottom
                 width: parent.width
                 visible: extras.mode === "several"
