@@ -221,18 +221,18 @@ QtObject {
                 delegate: AbstractButton {
                     id: place
                     required property var modelData
-                    objectName: "place-" + modelData.name
+                    objectName: "place-" + place.modelData.name
                     readonly property bool current:
-                        extras.dialog.currentFolder.toString() === modelData.url.toString()
+                        extras.dialog.currentFolder.toString() === place.modelData.url.toString()
                     width: ListView.view.width - 8
                     height: 30
                     hoverEnabled: true
                     focusPolicy: Qt.NoFocus
-                    text: modelData.name
-                    onClicked: extras.dialog.currentFolder = modelData.url
+                    text: place.modelData.name
+                    onClicked: extras.dialog.currentFolder = place.modelData.url
                     ToolTip.visible: hovered
                     ToolTip.delay: 600
-                    ToolTip.text: PageText.localPath(modelData.url)
+                    ToolTip.text: PageText.localPath(place.modelData.url)
                     background: Rectangle {
                         radius: 6
                         color: place.current ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.3)
