@@ -150,6 +150,30 @@ void AudioEngine::trigger(PadRole role, int velocity, EventTime time) noexcept {
         s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
 }
 
+bool AudioEngine::triggerSample(PadRole role, const std::filesystem::path& file, int velocity) {
+    Impl& s = *impl_;
+    const std::size_t index = indexOf(role);
+    if (index >= padRoleCount || !s.running.load())
+        return false;
+    EngineEvent event;
+    {
+        std::lock_guard lock(s.samplesMutex);
+        const auto& files = s.sources[index];
+        const auto found = std::find(files.begin(), files.end(), std::optional(file));
+        if (found == files.end())
+            return false;
+        event.member = static_cast<std::uint8_t>(found - files.begin());
+    }
+    event.type = EngineEvent::Type::trigger;
+    event.role = static_cast<std::uint8_t>(index);
+    event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
+    event.gain = velocityGain(velocity);
+    event.generation = s.generation.load();
+    if (!s.events.push(event))
+        s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
 void AudioEngine::trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept {
     trigger(role, velocity, {EventTime::Kind::frameInCycle, frameOffset});
 }

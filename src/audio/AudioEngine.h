@@ -102,6 +102,12 @@ public:
     void trigger(PadRole role, int velocity, EventTime time = {}) noexcept;
     // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
     void trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept;
+    // Plays the one sample of the role that was loaded from `file`, alone (not its takes nor
+    // the samples that sound with it), at the velocity's gain times its own, at the start of
+    // the next block: auditioning one sample of a pad. False when none of the role's samples
+    // came from that file, or while not running. Not for the audio thread (it takes the
+    // samples' lock).
+    bool triggerSample(PadRole role, const std::filesystem::path& file, int velocity);
     // Fades out every sounding voice of the listed roles, when `time` says; the round robin
     // stays.
     void choke(std::span<const PadRole> roles, EventTime time = {}) noexcept;

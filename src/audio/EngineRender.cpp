@@ -182,15 +182,20 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
 
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
     if (event.type == EngineEvent::Type::trigger)
-        startVoice(event.role, event.velocity, event.gain);
+        startVoice(event.role, event.velocity, event.gain, event.member);
     else
         chokeRoles(event.chokeMask,
                    event.type == EngineEvent::Type::damp ? dampFrames : fadeFrames);
 }
 
-void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) noexcept {
+void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain,
+                                   std::uint8_t member) noexcept {
     const PlayableSet* set = pads[role].current.load(std::memory_order_seq_cst);
     if (set == nullptr)
+        return;
+    // One sample asked for by its place: of a set replaced meanwhile, it may be gone.
+    const std::uint8_t asked[1] = {member};
+    if (member != EngineEvent::anyMember && member >= set->members.size())
         return;
     RoleVoices& voices = roles[role];
     // A new set's turns start afresh, its random ones from its own seed.
@@ -200,8 +205,11 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain) n
         voices.takesOf = set;
     }
     // One voice for each sample of the strike that sounds together with the picked one.
-    for (const std::uint8_t member : set->pick(voices.takes, velocity)) {
-        PlayableBuffer* buffer = set->members[member].get();
+    const std::span<const std::uint8_t> chosen = member != EngineEvent::anyMember
+                                                     ? std::span<const std::uint8_t>(asked)
+                                                     : set->pick(voices.takes, velocity);
+    for (const std::uint8_t index : chosen) {
+        PlayableBuffer* buffer = set->members[index].get();
         // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
         if (buffer->length == 0 || buffer->sampleRate != renderRate)
             continue;

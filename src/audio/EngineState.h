@@ -24,12 +24,14 @@ namespace tamborel::audio {
 
 // A hit or a choke on its way to the audio thread.
 struct EngineEvent {
+    static constexpr std::uint8_t anyMember = 0xFF;
     enum class Type : std::uint8_t { trigger, choke, damp };
     Type type = Type::trigger;
-    std::uint8_t role = 0;       // trigger
-    std::uint16_t chokeMask = 0; // choke and damp: one bit per role index
-    std::uint8_t velocity = 0;   // trigger: picks among the pad's samples
-    float gain = 0.0f;           // trigger
+    std::uint8_t role = 0;           // trigger
+    std::uint16_t chokeMask = 0;     // choke and damp: one bit per role index
+    std::uint8_t velocity = 0;       // trigger: picks among the pad's samples
+    std::uint8_t member = anyMember; // trigger: this sample of the pad's alone
+    float gain = 0.0f;               // trigger
     std::uint32_t generation = 0;
     EventTime time;
 };
@@ -135,7 +137,8 @@ struct AudioEngine::Impl {
                   bool heldBefore) noexcept;
     void updateGainTargets() noexcept;
     void apply(const EngineEvent& event) noexcept;
-    void startVoice(std::size_t role, int velocity, float gain) noexcept;
+    void startVoice(std::size_t role, int velocity, float gain,
+                    std::uint8_t member = EngineEvent::anyMember) noexcept;
     void chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept;
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;

@@ -84,8 +84,18 @@ public:
     void assignSample(const std::filesystem::path& file, PadRole role);
     // Makes the files the pad's samples, arranged into velocity layers and round-robin takes
     // by their names, then by their measured loudness (sampleSets::arrange). One file is
-    // assignSample; files that cannot play are left out.
+    // assignSample; files that cannot play are left out. Of several files the status line
+    // says how many the pad took and names those left out, and says so when their names
+    // belong to different sounds (sampleSets::unrelatedNames) that now play as one.
     void assignSamples(const std::vector<std::filesystem::path>& files, PadRole role);
+    // Adds the files to the pad's samples: all of them are arranged again as assignSamples
+    // arranges, the pad's own keeping their gain and pan. Files the pad holds already, files
+    // that cannot play and those past selection::maxSamplesPerPad are left out, and named.
+    // On a pad without samples, assignSamples.
+    void addSamples(const std::vector<std::filesystem::path>& files, PadRole role);
+    // Plays one of the pad's samples (an index into its playedSamples()) on its own, at the
+    // top of its velocity range (no harder than a click on the pad plays).
+    void auditionSample(PadRole role, std::size_t index);
     // Replaces the pad's samples as edited (ranges, gains, order, removals): the main sample
     // stays where it is among them, else the first becomes it; files that cannot play are
     // left out. Ignored when the list breaks the document's rules. Empty clears the pad.
@@ -93,6 +103,8 @@ public:
     void clearSample(PadRole role);
     void importFolder(const std::filesystem::path& folder);
     void importFiles(const std::vector<std::filesystem::path>& files);
+    // Saves the kit in the kits folder; the status line says where, or that it could not.
+    // (Operations that save the kit as they change it do so without a word.)
     void saveKit();
     void newKit();
     void loadKit(const std::filesystem::path& file);
@@ -106,6 +118,7 @@ public:
     // Lists the installed Hydrogen kits again (boot lists them once), and imports one of them.
     void refreshInstalledKits();
     void importInstalledKit(std::size_t index);
+    // Writes the kit to the file; the status line says where, or that it could not.
     void exportKit(const std::filesystem::path& file);
     void renameKit(const std::string& name);
     // Takes back, or does again, the last kit edit: samples assigned or removed, ranges,

@@ -38,6 +38,8 @@ inline constexpr std::chrono::milliseconds rememberDelay{250};
 inline constexpr int noRoleValue = -1;
 // A calibration step ends once the pedal has sent nothing for this long.
 inline constexpr std::chrono::duration<double> pedalRestTime{0.8};
+// How long what an operation told the status line stays there against strikes.
+inline constexpr std::chrono::duration<double> statusHold{4.0};
 
 struct AppState::Impl {
     Impl(AppState& owner, platform::MainQueue& queue, AppStateOptions options);
@@ -132,7 +134,23 @@ struct AppState::Impl {
     void publishImportStatus();
     void takeImport(kitImport::Result imported, bool cancelled);
     void updateLatency();
-    void flash(PadRole role, std::string text);
+    // A click (on a pad, or a sample's play button) replaces a line `tell` holds; strikes do not.
+    void flash(PadRole role, std::string text, bool clicked = false);
+    // The status line. `tell` says what an operation did or why it failed (an error); strikes
+    // leave it there for statusHold. `showStrike` writes a strike's line unless a told one is
+    // still held.
+    void tell(std::string text, bool error = false);
+    void showStrike(std::string text);
+    bool statusHeld = false;
+    std::uint64_t statusSerial = 0;
+    // Writes the kit where saveKit does, quietly: the file, or none when the write failed (the
+    // kit then stays unsaved).
+    std::optional<std::filesystem::path> save();
+    // Makes the files the pad's samples, arranged into layers and takes; `kept` are samples
+    // the pad holds already, arranged with them, which keep their gain and pan. Tells what it
+    // did when several files were given, files were left out, or files were added.
+    void arrangeSamples(const std::vector<std::filesystem::path>& files, PadRole role,
+                        const std::vector<PadSample>& kept);
     void publishRealtimeEvent(const RealtimeEvent& event);
     void scheduleDrain();
     template <typename F> void postWeak(F&& task);

@@ -71,10 +71,7 @@ void AppState::advancePedalCalibration() {
     Impl& d = *impl_;
     const auto reading = published_.pedalReading;
     // Next that cannot go on says why, rather than seeming to do nothing.
-    const auto explain = [&](std::string why) {
-        published_.lastHit = std::move(why);
-        d.notify(Field::lastHit);
-    };
+    const auto explain = [&](std::string why) { d.tell(std::move(why), true); };
     if (!reading) {
         if (published_.pedalCalibrationStep != PedalCalibrationStep::idle)
             explain("Nothing from the pedal yet (CC" +

@@ -68,14 +68,15 @@ void AppState::handlePolyPressure(int note, int pressure, audio::EventTime time)
 
 void AppState::triggerManual(PadRole role) {
     impl_->router.strikeManual(role, manualVelocity);
-    impl_->flash(role, std::string(displayName(role)) + "  \u2022  manual");
+    impl_->flash(role, std::string(displayName(role)) + "  \u2022  manual", true);
 }
 
-void AppState::Impl::flash(PadRole role, std::string text) {
-    postWeak([role, text = std::move(text)](Impl& d) {
+void AppState::Impl::flash(PadRole role, std::string text, bool clicked) {
+    postWeak([role, text = std::move(text), clicked](Impl& d) {
         Published& p = d.self.published_;
-        p.lastHit = text;
-        d.notify(Field::lastHit);
+        if (clicked)
+            d.statusHeld = false;
+        d.showStrike(text);
         p.heroRole = role;
         d.notify(Field::heroRole);
         p.activeRoles.set(indexOf(role));
@@ -85,6 +86,27 @@ void AppState::Impl::flash(PadRole role, std::string text) {
         d.self.published_.activeRoles.reset(indexOf(role));
         d.notify(Field::activeRoles);
     });
+}
+
+void AppState::Impl::tell(std::string text, bool error) {
+    Published& p = self.published_;
+    p.lastHit = std::move(text);
+    p.lastHitIsError = error;
+    notify(Field::lastHit);
+    statusHeld = true;
+    postWeakAfter(statusHold, [serial = ++statusSerial](Impl& d) {
+        if (d.statusSerial == serial)
+            d.statusHeld = false;
+    });
+}
+
+void AppState::Impl::showStrike(std::string text) {
+    if (statusHeld)
+        return;
+    Published& p = self.published_;
+    p.lastHit = std::move(text);
+    p.lastHitIsError = false;
+    notify(Field::lastHit);
 }
 
 void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
@@ -122,9 +144,10 @@ void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
                 d.self.assignNote(*note, event.role);
                 d.self.published_.unmappedNote.reset();
                 d.notify(Field::unmappedNote);
-                d.self.published_.lastHit = "Note " + std::to_string(*note) + " now plays " +
-                                            std::string(displayName(event.role));
-                d.notify(Field::lastHit);
+                // A strike's line, which says what that strike did: the next one replaces it.
+                d.statusHeld = false;
+                d.showStrike("Note " + std::to_string(*note) + " now plays " +
+                             std::string(displayName(event.role)));
             } else {
                 d.self.setCapturedRole(event.role);
             }

@@ -82,58 +82,97 @@ void AppState::assignSample(const fs::path& file, PadRole role) {
         return; // the engine logged it; a file that cannot play never reaches the kit
     if (DrumPad* pad = published_.kit.findPad(role)) {
         // One file over a pad of several says what went, since Undo can bring them back.
-        if (const std::size_t replaced = pad->playedSamples().size(); replaced > 1) {
-            published_.lastHit = "Replaced " + std::to_string(replaced) + " samples on " +
-                                 std::string(displayName(role));
-            impl_->notify(Field::lastHit);
-        }
+        if (const std::size_t replaced = pad->playedSamples().size(); replaced > 1)
+            impl_->tell("Replaced " + std::to_string(replaced) + " samples on " +
+                        std::string(displayName(role)));
         pad->sampleURL = FileUrl::fromPath(file);
         pad->samples.clear();
         impl_->commitKitChange(true);
     }
-    saveKit();
+    impl_->save();
 }
 
 void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
+    impl_->arrangeSamples(files, role, {});
+}
+
+void AppState::addSamples(const std::vector<fs::path>& files, PadRole role) {
+    const DrumPad* pad = published_.kit.findPad(role);
+    if (pad == nullptr || !pad->sampleURL) {
+        assignSamples(files, role);
+        return;
+    }
+    impl_->arrangeSamples(files, role, pad->playedSamples());
+}
+
+void AppState::Impl::arrangeSamples(const std::vector<fs::path>& files, PadRole role,
+                                    const std::vector<PadSample>& kept) {
+    const bool adding = !kept.empty();
     std::vector<fs::path> audioFiles;
     std::vector<std::string> leftOut;
-    for (const fs::path& file : files)
-        if (autoMapper::hasAudioExtension(file) && audioFiles.size() < selection::maxSamplesPerPad)
+    std::vector<fs::path> onPad;
+    for (const PadSample& sample : kept)
+        if (auto path = sample.url.toPath())
+            onPad.push_back(*path);
+    for (const fs::path& file : files) {
+        const bool already =
+            std::find(onPad.begin(), onPad.end(), file) != onPad.end() ||
+            std::find(audioFiles.begin(), audioFiles.end(), file) != audioFiles.end();
+        if (autoMapper::hasAudioExtension(file) && !already &&
+            onPad.size() + audioFiles.size() < selection::maxSamplesPerPad)
             audioFiles.push_back(file);
         else
             leftOut.push_back(file.filename().string());
+    }
     // Cymbals of several sizes are several instruments: the pad takes the first.
-    if (sampleSets::sizesNotTakes(audioFiles)) {
+    if (!adding && sampleSets::sizesNotTakes(audioFiles)) {
         for (std::size_t i = 1; i < audioFiles.size(); ++i)
             leftOut.push_back(audioFiles[i].filename().string());
         audioFiles.resize(1);
     }
-    // Several files dropped on one pad say how many it took, as the other drops do, and
-    // name the ones left out.
-    const auto report = [&](std::size_t taken) {
-        if (files.size() <= 1)
+    // Several files for one pad say how many it took, as the other drops do, name the ones
+    // left out, and say when names that belong to different sounds were taken as one.
+    const auto report = [&](std::size_t taken, const std::vector<PadSample>& arranged) {
+        if (files.size() <= 1 && !adding && leftOut.empty())
             return;
-        std::string text = "Assigned " + std::to_string(taken) + " of " +
+        std::string text = (adding ? "Added " : "Assigned ") + std::to_string(taken) + " of " +
                            std::to_string(files.size()) + " file(s) to " +
                            std::string(displayName(role));
+        std::vector<fs::path> names;
+        for (const PadSample& sample : arranged)
+            if (auto path = sample.url.toPath())
+                names.push_back(*path);
+        if (names.size() > 1 && sampleSets::unrelatedNames(names)) {
+            const bool oneLayer = std::all_of(arranged.begin(), arranged.end(), [&](auto& s) {
+                return s.low == arranged.front().low && s.high == arranged.front().high;
+            });
+            text += oneLayer ? " as takes of one sound, though their names differ"
+                             : " as layers of one sound, though their names differ";
+        }
         for (std::size_t i = 0; i < leftOut.size() && i < 3; ++i)
             text += (i == 0 ? "; left out " : ", ") + leftOut[i];
         if (leftOut.size() > 3)
             text += " and " + std::to_string(leftOut.size() - 3) + " more";
-        published_.lastHit = std::move(text);
-        impl_->notify(Field::lastHit);
+        tell(std::move(text));
     };
-    if (audioFiles.size() <= 1) {
+    if (!adding && audioFiles.size() <= 1) {
         if (!audioFiles.empty())
-            assignSample(audioFiles.front(), role);
-        report(audioFiles.size());
+            self.assignSample(audioFiles.front(), role);
+        report(audioFiles.size(), {});
         return;
     }
-    // Decoded once: measured here, then handed to the engine as they are.
-    const audio::AudioFormat format = impl_->engine.internalFormat();
+    if (audioFiles.empty()) {
+        report(0, {});
+        return;
+    }
+    // Decoded once: measured here, then handed to the engine as they are. The pad's own
+    // samples are measured again beside the new ones.
+    const audio::AudioFormat format = engine.internalFormat();
     std::vector<sampleSets::Recording> recordings;
     std::map<fs::path, audio::SharedSampleBuffer> buffers;
-    for (const fs::path& file : audioFiles) {
+    std::vector<fs::path> all = onPad;
+    all.insert(all.end(), audioFiles.begin(), audioFiles.end());
+    for (const fs::path& file : all) {
         auto buffer = audio::AudioEngine::loadBuffer(file, format);
         if (!buffer || buffer->frameLength() == 0) {
             platform::logLine("Failed to load sample: " + file.filename().string());
@@ -143,26 +182,49 @@ void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
         recordings.push_back({file, attackDb(*buffer)});
         buffers[file] = std::move(buffer);
     }
-    if (recordings.empty()) {
-        report(0);
+    DrumPad* pad = self.published_.kit.findPad(role);
+    if (recordings.empty() || pad == nullptr) {
+        report(0, {});
         return;
     }
-    DrumPad* pad = published_.kit.findPad(role);
-    const std::vector<PadSample> samples = sampleSets::arrange(recordings);
+    std::vector<PadSample> samples = sampleSets::arrange(recordings);
+    // The pad's own samples keep the gain and place they had.
+    for (PadSample& sample : samples)
+        for (const PadSample& before : kept)
+            if (before.url == sample.url) {
+                sample.gain = before.gain;
+                sample.pan = before.pan;
+            }
     std::vector<audio::LayeredBuffer> layered;
     for (const PadSample& sample : samples)
         layered.push_back({buffers[*sample.url.toPath()], sample.low, sample.high, sample.gain,
-                           sample.url.toPath()});
-    impl_->player.keepPad(role);
-    if (!impl_->engine.setSamples(role, std::move(layered),
-                                  pad ? pad->takeOrder : TakeOrder::cycle) ||
-        pad == nullptr)
+                           sample.url.toPath(), sample.pan});
+    player.keepPad(role);
+    if (!engine.setSamples(role, std::move(layered), pad->takeOrder))
         return;
+    const auto added = static_cast<std::size_t>(
+        std::count_if(audioFiles.begin(), audioFiles.end(),
+                      [&](const fs::path& f) { return buffers.contains(f); }));
     pad->sampleURL = samples[sampleSets::mainOf(samples)].url;
     pad->samples = samples.size() > 1 ? samples : std::vector<PadSample>{};
-    report(samples.size());
-    impl_->commitKitChange(true);
-    saveKit();
+    report(adding ? added : samples.size(), samples);
+    commitKitChange(true);
+    save();
+}
+
+void AppState::auditionSample(PadRole role, std::size_t index) {
+    const DrumPad* pad = published_.kit.findPad(role);
+    if (pad == nullptr)
+        return;
+    const std::vector<PadSample> samples = pad->playedSamples();
+    if (index >= samples.size())
+        return;
+    const PadSample& sample = samples[index];
+    const auto file = sample.url.toPath();
+    // As the hardest strike it plays for, no harder than a click on the pad.
+    if (file)
+        impl_->engine.triggerSample(role, *file, std::min(sample.high, manualVelocity));
+    impl_->flash(role, std::string(displayName(role)) + "  \u2022  " + sample.url.fileName(), true);
 }
 
 void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples, TakeOrder order) {
@@ -195,7 +257,7 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
     pad->samples = plain ? std::vector<PadSample>{} : std::move(kept);
     pad->takeOrder = order;
     impl_->commitKitChange(true);
-    saveKit();
+    impl_->save();
 }
 
 void AppState::clearSample(PadRole role) {
@@ -205,17 +267,16 @@ void AppState::clearSample(PadRole role) {
         pad->samples.clear();
         impl_->commitKitChange(true);
     }
-    saveKit();
+    impl_->save();
 }
 
 void AppState::importFolder(const fs::path& folder) {
     const auto files = autoMapper::audioFiles(folder);
     const autoMapper::Mapping mapping = autoMapper::map(files);
     assignMapped(*impl_, published_.kit, mapping, autoMapper::sets(mapping, files));
-    published_.lastHit = "Auto-mapped " + std::to_string(mapping.size()) + " sample(s)";
-    impl_->notify(Field::lastHit);
+    impl_->tell("Auto-mapped " + std::to_string(mapping.size()) + " sample(s)");
     impl_->commitKitChange(true);
-    saveKit();
+    impl_->save();
 }
 
 void AppState::importFiles(const std::vector<fs::path>& files) {
@@ -226,17 +287,26 @@ void AppState::importFiles(const std::vector<fs::path>& files) {
     }
     const autoMapper::Mapping mapping = autoMapper::map(audioFiles);
     assignMapped(*impl_, published_.kit, mapping, autoMapper::sets(mapping, audioFiles));
-    published_.lastHit = "Mapped " + std::to_string(mapping.size()) + " of " +
-                         std::to_string(audioFiles.size()) + " file(s)";
-    impl_->notify(Field::lastHit);
+    impl_->tell("Mapped " + std::to_string(mapping.size()) + " of " +
+                std::to_string(audioFiles.size()) + " file(s)");
     impl_->commitKitChange(true);
-    saveKit();
+    impl_->save();
+}
+
+std::optional<fs::path> AppState::Impl::save() {
+    // A failed write leaves the kit marked unsaved, so the user is not told it is safe.
+    auto file = storage::saveKit(self.published_.kit);
+    self.published_.dirty = !file.has_value();
+    notify(Field::dirty);
+    return file;
 }
 
 void AppState::saveKit() {
-    // A failed write leaves the kit marked unsaved, so the user is not told it is safe.
-    published_.dirty = !storage::saveKit(published_.kit).has_value();
-    impl_->notify(Field::dirty);
+    const std::string& name = published_.kit.name;
+    if (const auto file = impl_->save())
+        impl_->tell("Saved " + name + " to " + file->string());
+    else
+        impl_->tell("Could not save " + name + " in " + storage::kitsFolder().string(), true);
 }
 
 void AppState::newKit() {
@@ -303,10 +373,10 @@ void AppState::Impl::publishImportStatus() {
 }
 
 void AppState::Impl::takeImport(kitImport::Result imported, bool cancelled) {
-    self.published_.lastHit = cancelled  ? std::string("Import cancelled")
-                              : imported ? imported.summary.text()
-                                         : "Import failed: " + imported.error;
-    notify(Field::lastHit);
+    tell(cancelled  ? std::string("Import cancelled")
+         : imported ? imported.summary.text()
+                    : "Import failed: " + imported.error,
+         !cancelled && !imported);
     if (cancelled || !imported)
         return;
     self.published_.kit = std::move(*imported.kit);
@@ -329,7 +399,10 @@ void AppState::importInstalledKit(std::size_t index) {
 }
 
 void AppState::exportKit(const fs::path& file) {
-    storage::writeKit(published_.kit, file);
+    if (storage::writeKit(published_.kit, file))
+        impl_->tell("Exported " + published_.kit.name + " to " + file.string());
+    else
+        impl_->tell("Could not export " + published_.kit.name + " to " + file.string(), true);
 }
 
 void AppState::renameKit(const std::string& name) {

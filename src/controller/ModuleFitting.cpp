@@ -141,8 +141,7 @@ void AppState::Impl::strikeGoesNowhere(int note, int velocity, std::uint32_t sou
     Published& p = self.published_;
     p.unmappedNote = note;
     notify(Field::unmappedNote);
-    p.lastHit = "Note " + std::to_string(note) + " from " + sourceLabel(source) + " plays no pad";
-    notify(Field::lastHit);
+    showStrike("Note " + std::to_string(note) + " from " + sourceLabel(source) + " plays no pad");
     noteRecentMidi(
         source, "Note " + std::to_string(note) + "  vel " + std::to_string(velocity) + "  no pad",
         false);

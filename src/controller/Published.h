@@ -18,7 +18,7 @@ namespace tamborel::controller {
 
 // One entry per published field, for change notifications. Fields that belong together
 // share one: `settings` also covers velocityCurve and the pedal calibration's step and
-// reading, `lastHit` the last strike's velocities.
+// reading, `lastHit` the last strike's velocities and whether the line tells of an error.
 enum class Field : std::uint8_t {
     kit,
     settings,
@@ -61,7 +61,11 @@ struct Published {
     RoleSet activeRoles;
     std::optional<PadRole> heroRole;
     std::optional<PadRole> hoveredRole;
+    // The status line: the last strike, or what an operation did or why it failed. A strike
+    // does not replace an operation's line for a few seconds (statusHold).
     std::string lastHit = "\u2014";
+    // The line tells of a failure (an import or a save that did not work), to be read as such.
+    bool lastHitIsError = false;
     double latencyMs = 0;
     // Published with latencyMs: the buffer size the output really runs at (0 when its driver
     // cannot tell), and whether that size is the whole desktop's (JACK on PipeWire).

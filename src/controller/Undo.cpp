@@ -42,7 +42,7 @@ void AppState::Impl::restoreKit(DrumKit kit) {
     player.setMasterVolume(now.masterVolume);
     commitKitChange(true);
     if (samplesChanged)
-        self.saveKit();
+        save();
 }
 
 void AppState::undo() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -81,6 +82,27 @@ bool sizesNotTakes(const std::vector<fs::path>& files) {
         numbers.insert(*parts.take);
     }
     return numbers.size() >= 2;
+}
+
+bool unrelatedNames(const std::vector<fs::path>& files) {
+    std::set<std::string> stems;
+    for (const fs::path& file : files) {
+        std::string stem = parse(file).stem;
+        const auto trim = [&] {
+            while (!stem.empty() &&
+                   ((stem.back() >= '0' && stem.back() <= '9') || isSeparator(stem.back())))
+                stem.pop_back();
+        };
+        trim();
+        // A take lettered "snare a", "snare b".
+        if (stem.size() >= 2 && isSeparator(stem[stem.size() - 2]) &&
+            std::isalpha(static_cast<unsigned char>(stem.back()))) {
+            stem.pop_back();
+            trim();
+        }
+        stems.insert(stem);
+    }
+    return stems.size() > 1;
 }
 
 std::vector<PadSample> arrange(const std::vector<Recording>& recordings) {

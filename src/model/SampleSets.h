@@ -28,6 +28,12 @@ NameParts parse(const std::filesystem::path& file);
 // numbers differ; a take series starts at 1 and would have smaller ones.
 bool sizesNotTakes(const std::vector<std::filesystem::path>& files);
 
+// Whether the names say the files are recordings of different sounds, not layers and takes of
+// one: their stems (see parse; trailing digits also taken off) differ. "Kick.wav" and
+// "Clap.wav" are; "snare_soft_1.wav" and "Snare Hard 2.wav", "snare1" and "snare2", or
+// "Snare A" and "Snare B" are not.
+bool unrelatedNames(const std::vector<std::filesystem::path>& files);
+
 struct Recording {
     std::filesystem::path file;
     std::optional<double> attackDb; // the RMS of the attack in dB, when measured

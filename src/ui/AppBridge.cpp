@@ -1,8 +1,12 @@
 #include "ui/AppBridge.h"
 
+#include "model/FactoryKits.h"
 #include "model/Storage.h"
+#include "model/import/KitImport.h"
 #include "ui/PageText.h"
 #include "ui/StatusText.h"
+
+#include <QDir>
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +83,53 @@ QVariantMap padFields(const DrumPad& pad) {
         {QStringLiteral("muted"), pad.muted},
         {QStringLiteral("soloed"), pad.soloed},
     };
+}
+
+// The folders of the kit's samples, each once, in the kit's order; a handful at most.
+std::vector<std::filesystem::path> sampleFoldersOf(const DrumKit& kit) {
+    constexpr std::size_t most = 4;
+    std::vector<std::filesystem::path> folders;
+    for (const DrumPad& pad : kit.pads)
+        for (const PadSample& sample : pad.playedSamples()) {
+            const auto file = sample.url.toPath();
+            if (!file || !file->has_parent_path())
+                continue;
+            const auto folder = file->parent_path().lexically_normal();
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end() &&
+                folders.size() < most)
+                folders.push_back(folder);
+        }
+    return folders;
+}
+
+// The file dialogs' places: those of the named folders that exist, each once.
+QVariantList placesFor(const std::vector<std::filesystem::path>& sampleFolders) {
+    namespace fs = std::filesystem;
+    QVariantList places;
+    std::vector<fs::path> listed;
+    const auto add = [&](const QString& name, const fs::path& folder) {
+        std::error_code error;
+        const fs::path normal = folder.lexically_normal();
+        if (folder.empty() || !fs::is_directory(normal, error) ||
+            std::find(listed.begin(), listed.end(), normal) != listed.end())
+            return;
+        listed.push_back(normal);
+        places.append(QVariantMap{
+            {QStringLiteral("name"), name},
+            {QStringLiteral("url"), QUrl::fromLocalFile(QString::fromStdString(normal.string()))},
+        });
+    };
+    add(QStringLiteral("Home"), QDir::homePath().toStdString());
+    add(QStringLiteral("Kits"), storage::kitsFolder());
+    add(QStringLiteral("Factory samples"), factoryKits::samplesDir());
+    add(QStringLiteral("Factory 808 samples"), factoryKits::techno808Dir());
+    for (const fs::path& folder : sampleFolders)
+        add(QString::fromStdString(folder.filename().string()), folder);
+    for (const fs::path& folder : kitImport::hydrogenKitFolders())
+        add(folder.string().starts_with("/usr/") ? QStringLiteral("Hydrogen kits")
+                                                 : QStringLiteral("Your Hydrogen kits"),
+            folder);
+    return places;
 }
 
 QVariantMap settingsMap(const AudioSettings& s) {
@@ -161,7 +212,7 @@ void AppBridge::publishField(controller::Field field) {
             const auto found = p.kit.pad(role);
             publishPad(role, found ? padFields(*found) : PadViewModel::freshFields());
         }
-        return;
+        return publishPlaces(false);
     case Field::settings: {
         QVariantMap fields = expressionFields(p);
         fields.insert(QStringLiteral("settings"), settingsMap(p.settings));
@@ -201,6 +252,7 @@ void AppBridge::publishField(controller::Field field) {
         return publish({{QStringLiteral("hoveredRole"), roleText(p.hoveredRole)}});
     case Field::lastHit:
         return publish({{QStringLiteral("lastHit"), QString::fromStdString(p.lastHit)},
+                        {QStringLiteral("lastHitIsError"), p.lastHitIsError},
                         {QStringLiteral("lastIncomingVelocity"), p.lastIncomingVelocity},
                         {QStringLiteral("lastResultingVelocity"), p.lastResultingVelocity}});
     case Field::latencyMs:
@@ -234,7 +286,9 @@ void AppBridge::publishField(controller::Field field) {
                 QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
                             {QStringLiteral("path"),
                              QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))}});
-        return publish({{QStringLiteral("installedKits"), kits}});
+        publish({{QStringLiteral("installedKits"), kits}});
+        // Hydrogen's folders are looked at again with its kits.
+        return publishPlaces(true);
     }
     case Field::drumModule: {
         const auto index = moduleMaps::indexOf(p.drumModule);
@@ -258,6 +312,15 @@ void AppBridge::publishField(controller::Field field) {
         return publish({{QStringLiteral("unmappedNote"), p.unmappedNote.value_or(-1)},
                         {QStringLiteral("noteBeingAssigned"), p.noteBeingAssigned.value_or(-1)}});
     }
+}
+
+void AppBridge::publishPlaces(bool always) {
+    auto folders = sampleFoldersOf(state_.published().kit);
+    if (placesListed_ && !always && folders == sampleFolders_)
+        return;
+    placesListed_ = true;
+    sampleFolders_ = std::move(folders);
+    publish({{QStringLiteral("dialogPlaces"), placesFor(sampleFolders_)}});
 }
 
 void AppBridge::setSeparateOutputs(bool on) {
@@ -369,6 +432,20 @@ void AppBridge::removeSample(PadRole role, int index) {
         samples.erase(samples.begin() + index);
         return true;
     });
+}
+
+void AppBridge::auditionSample(PadRole role, int index) {
+    if (index >= 0)
+        state_.auditionSample(role, static_cast<std::size_t>(index));
+}
+
+void AppBridge::addSamples(const QList<QUrl>& files, PadRole role) {
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : files)
+        if (const auto path = localPath(url))
+            paths.push_back(*path);
+    if (!paths.empty())
+        state_.addSamples(paths, role);
 }
 
 void AppBridge::importFolder(const QUrl& folder) {

@@ -7,7 +7,9 @@
 #include "controller/AppState.h"
 #include "ui/AppViewModel.h"
 
+#include <filesystem>
 #include <functional>
+#include <vector>
 
 namespace tamborel::ui {
 
@@ -62,6 +64,8 @@ public:
     void assignSamples(const QList<QUrl>& files, PadRole role) override;
     void setSampleRange(PadRole role, int index, int low, int high) override;
     void removeSample(PadRole role, int index) override;
+    void auditionSample(PadRole role, int index) override;
+    void addSamples(const QList<QUrl>& files, PadRole role) override;
     void setVolume(double volume, PadRole role) override;
     void setPan(double pan, PadRole role) override;
     void toggleMute(PadRole role) override;
@@ -75,9 +79,15 @@ private:
     template <typename Edit> void editSamples(PadRole role, Edit edit);
     // Runs an operation that replaces the kit, after asking first when the kit is unsaved.
     void replacingKit(std::function<void()> operation);
+    // Lists the file dialogs' places again when the kit's sample folders have changed, or
+    // when `always`.
+    void publishPlaces(bool always);
 
     controller::AppState& state_;
     std::function<void()> waiting_;
+    // The kit's sample folders the places were last listed for.
+    std::vector<std::filesystem::path> sampleFolders_;
+    bool placesListed_ = false;
 };
 
 } // namespace tamborel::ui

@@ -95,10 +95,14 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(hoveredRole_, value);
     if (name == u"lastHit")
         return storeValue(lastHit_, value);
+    if (name == u"lastHitIsError")
+        return storeValue(lastHitIsError_, value);
     if (name == u"loadingStatus")
         return storeValue(loadingStatus_, value);
     if (name == u"installedKits")
         return storeValue(installedKits_, value);
+    if (name == u"dialogPlaces")
+        return storeValue(dialogPlaces_, value);
     if (name == u"latencyMs")
         return storeValue(latencyMs_, value);
     if (name == u"bufferNote")

@@ -41,10 +41,16 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(QString heroRole READ heroRole NOTIFY heroRoleChanged)
     Q_PROPERTY(QString hoveredRole READ hoveredRole WRITE setHoveredRole NOTIFY hoveredRoleChanged)
     Q_PROPERTY(QString lastHit READ lastHit NOTIFY lastHitChanged)
+    // The status line (lastHit) tells of a failure: it reads as a warning.
+    Q_PROPERTY(bool lastHitIsError READ lastHitIsError NOTIFY lastHitChanged)
     // "Loading 37 of 124 samples" while a kit loads, what failed after; empty otherwise.
     Q_PROPERTY(QString loadingStatus READ loadingStatus NOTIFY loadingStatusChanged)
     // The Hydrogen drum kits installed on this machine, as [{ title, path }].
     Q_PROPERTY(QVariantList installedKits READ installedKits NOTIFY installedKitsChanged)
+    // The places Qt's own file dialogs list beside their files, as [{ name, url }]: home, the
+    // kits folder, the sample folders the application knows (the factory samples', those of
+    // the kit's samples) and the Hydrogen kit folders there are.
+    Q_PROPERTY(QVariantList dialogPlaces READ dialogPlaces NOTIFY dialogPlacesChanged)
     Q_PROPERTY(double latencyMs READ latencyMs NOTIFY latencyMsChanged)
     // What the buffer size really is and does, where that is not simply the request.
     Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
@@ -113,8 +119,10 @@ public:
     QString heroRole() const { return heroRole_; }
     QString hoveredRole() const { return hoveredRole_; }
     QString lastHit() const { return lastHit_; }
+    bool lastHitIsError() const { return lastHitIsError_; }
     QString loadingStatus() const { return loadingStatus_; }
     QVariantList installedKits() const { return installedKits_; }
+    QVariantList dialogPlaces() const { return dialogPlaces_; }
     double latencyMs() const { return latencyMs_; }
     QString bufferNote() const { return bufferNote_; }
     QString separateOutputsNote() const { return separateOutputsNote_; }
@@ -210,6 +218,8 @@ public:
     virtual void assignSamples(const QList<QUrl>& files, PadRole role) = 0;
     virtual void setSampleRange(PadRole role, int index, int low, int high) = 0;
     virtual void removeSample(PadRole role, int index) = 0;
+    virtual void auditionSample(PadRole role, int index) = 0;
+    virtual void addSamples(const QList<QUrl>& files, PadRole role) = 0;
     virtual void setVolume(double volume, PadRole role) = 0;
     virtual void setPan(double pan, PadRole role) = 0;
     virtual void toggleMute(PadRole role) = 0;
@@ -228,6 +238,7 @@ signals:
     void lastHitChanged();
     void loadingStatusChanged();
     void installedKitsChanged();
+    void dialogPlacesChanged();
     void latencyMsChanged();
     void dirtyChanged();
     void learningRoleChanged();
@@ -264,8 +275,10 @@ private:
     QString heroRole_;
     QString hoveredRole_;
     QString lastHit_;
+    bool lastHitIsError_ = false;
     QString loadingStatus_;
     QVariantList installedKits_;
+    QVariantList dialogPlaces_;
     double latencyMs_ = 0;
     QString bufferNote_;
     QString separateOutputsNote_;

@@ -142,4 +142,12 @@ void PadViewModel::removeSample(int index) {
     owner_.removeSample(role_, index);
 }
 
+void PadViewModel::auditionSample(int index) {
+    owner_.auditionSample(role_, index);
+}
+
+void PadViewModel::addSamples(const QList<QUrl>& files) {
+    owner_.addSamples(files, role_);
+}
+
 } // namespace tamborel::ui

@@ -126,6 +126,10 @@ public:
     // high, or an index out of reach changes nothing, nor does removing the last sample.
     Q_INVOKABLE void setSampleRange(int index, int low, int high);
     Q_INVOKABLE void removeSample(int index);
+    // Plays one entry of `samples` alone.
+    Q_INVOKABLE void auditionSample(int index);
+    // Adds local files to the pad's samples; all are arranged into layers and takes again.
+    Q_INVOKABLE void addSamples(const QList<QUrl>& files);
 
     // The fields of a pad the kit lacks.
     static QVariantMap freshFields();

@@ -4,6 +4,7 @@
 #include "model/Expression.h"
 #include "model/import/KitImport.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -178,6 +179,31 @@ QStringList kitFileFilters() {
     }
     filters.prepend(QStringLiteral("Drum kits (%1)").arg(all.join(u' ')));
     return filters;
+}
+
+QString localPath(const QUrl& url) {
+    return url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : QString();
+}
+
+QVariantMap enteredPath(const QString& text, const QUrl& folder, const QString& mode) {
+    QString path = text.trimmed();
+    if (path == u'~' || path.startsWith(QStringLiteral("~/")))
+        path = QDir::homePath() + path.mid(1);
+    if (!path.isEmpty() && QDir::isRelativePath(path) && folder.isLocalFile())
+        path = QDir(folder.toLocalFile()).filePath(path);
+    const QFileInfo info(path);
+    QString action;
+    if (path.isEmpty() || QDir::isRelativePath(path))
+        action = QString();
+    else if (info.isDir())
+        action = mode == u"folder" ? QStringLiteral("choose") : QStringLiteral("enter");
+    else if (mode == u"open" && info.isFile())
+        action = QStringLiteral("choose");
+    else if (mode == u"save" && !info.fileName().isEmpty() && info.dir().exists())
+        action = QStringLiteral("choose");
+    return {{QStringLiteral("action"), action},
+            {QStringLiteral("url"),
+             action.isEmpty() ? QUrl() : QUrl::fromLocalFile(QDir::cleanPath(path))}};
 }
 
 QUrl kitFileAmong(const QList<QUrl>& urls) {

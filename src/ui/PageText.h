@@ -67,6 +67,16 @@ QStringList kitFileFilters();
 // The first local kit file among the URLs, as Import opens them; empty for none.
 QUrl kitFileAmong(const QList<QUrl>& urls);
 
+// A file URL as a person types its path; "" for any other URL.
+QString localPath(const QUrl& url);
+// What Enter in a file dialog's path field does with the text typed there, `folder` being the
+// folder the dialog shows and `mode` "open", "save" or "folder": { action, url }, the action
+// "enter" (show that folder), "choose" (answer the dialog with it) or "" (nothing). "~" is the
+// home folder and a relative path is read inside `folder`. A file dialog goes into a folder
+// typed; opening chooses a file that exists, saving a name in a folder that exists; a folder
+// dialog chooses a folder that exists.
+QVariantMap enteredPath(const QString& text, const QUrl& folder, const QString& mode);
+
 // Name filters for the sample file dialog: all audio kinds first, then WAV,
 // AIFF, FLAC.
 QStringList audioNameFilters();
@@ -146,6 +156,11 @@ public:
     }
     Q_INVOKABLE QList<QUrl> localFiles(const QList<QUrl>& urls) const {
         return pageText::localFiles(urls);
+    }
+    Q_INVOKABLE QString localPath(const QUrl& url) const { return pageText::localPath(url); }
+    Q_INVOKABLE QVariantMap enteredPath(const QString& text, const QUrl& folder,
+                                        const QString& mode) const {
+        return pageText::enteredPath(text, folder, mode);
     }
     // Where file dialogs first open.
     Q_INVOKABLE QUrl homeFolder() const { return QUrl::fromLocalFile(QDir::homePath()); }

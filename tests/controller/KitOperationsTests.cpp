@@ -177,6 +177,35 @@ TEST_F(KitOperations, AKitThatCannotBeWrittenStaysMarkedUnsaved) {
     state->renameKit(std::string("bad\0name", 8));
     state->saveKit();
     EXPECT_TRUE(p().dirty);
+    EXPECT_TRUE(p().lastHitIsError);
+    EXPECT_TRUE(p().lastHit.starts_with("Could not save bad")) << p().lastHit;
+}
+
+// Save and Export say where the kit went, or that it could not go, and a strike leaves that
+// line on show for a few seconds.
+TEST_F(KitOperations, SaveAndExportSayWhereTheKitWentAndStrikesLeaveThatAWhile) {
+    state->renameKit("Studio Funk");
+    state->saveKit();
+    EXPECT_EQ(p().lastHit, "Saved Studio Funk to " + savedFile().string());
+    EXPECT_FALSE(p().lastHitIsError);
+    const fs::path exported = storage::folder() / "Funk.json";
+    state->exportKit(exported);
+    EXPECT_EQ(p().lastHit, "Exported Studio Funk to " + exported.string());
+    state->exportKit(savedFile() / "Funk.json"); // inside a file
+    const std::string failed =
+        "Could not export Studio Funk to " + (savedFile() / "Funk.json").string();
+    EXPECT_EQ(p().lastHit, failed);
+    EXPECT_TRUE(p().lastHitIsError);
+
+    state->handleNoteOn(36, 100);
+    settle();
+    queue.advance(std::chrono::seconds(3));
+    EXPECT_EQ(p().lastHit, failed);
+    queue.advance(std::chrono::seconds(1));
+    state->handleNoteOn(36, 100);
+    settle();
+    EXPECT_EQ(p().lastHit, "Kick  \u2022  note 36  \u2022  vel 100");
+    EXPECT_FALSE(p().lastHitIsError);
 }
 
 TEST_F(KitOperations, SoloBeatsMuteAndScrollingClamps) {
@@ -284,6 +313,40 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
         PadRole::crash1);
     EXPECT_EQ(p().lastHit, "Assigned 1 of 2 file(s) to Crash 1; left out Crash 18.wav");
     EXPECT_TRUE(p().kit.pad(PadRole::crash1)->samples.empty());
+
+    // Recordings of different drums on one pad are taken, and the status line says so.
+    state->assignSamples({writeLevel(folder / "Clap.wav", 0.02f),
+                          writeLevel(folder / "Cowbell.wav", 0.021f), folder / "notes.txt"},
+                         PadRole::tom1);
+    EXPECT_EQ(p().lastHit, "Assigned 2 of 3 file(s) to Tom 1 as takes of one sound, though their "
+                           "names differ; left out notes.txt");
+}
+
+// Samples added to a pad join its own, all arranged again; each one plays alone on request.
+TEST_F(KitOperations, AddedSamplesJoinThePadAndEachPlaysAlone) {
+    const fs::path folder = storage::folder() / "layers";
+    fs::create_directories(folder);
+    state->assignSamples({writeLevel(folder / "snare soft.wav", 0.02f),
+                          writeLevel(folder / "snare hard.wav", 0.08f)},
+                         PadRole::snare);
+    std::vector<PadSample> edited = p().kit.pad(PadRole::snare)->samples;
+    edited[1].gain = 0.75f; // the hard one, softer
+    state->setPadSamples(PadRole::snare, edited, TakeOrder::cycle);
+    state->addSamples({writeLevel(folder / "snare medium.wav", 0.04f), folder / "snare hard.wav"},
+                      PadRole::snare);
+    EXPECT_EQ(p().lastHit, "Added 1 of 2 file(s) to Snare; left out snare hard.wav");
+    const DrumPad snare = *p().kit.pad(PadRole::snare);
+    ASSERT_EQ(snare.samples.size(), 3u);
+    EXPECT_EQ(snare.samples[2].url.fileName(), "snare hard.wav");
+    EXPECT_EQ(snare.samples[2].gain, 0.75f);
+    EXPECT_FALSE(p().dirty);
+    for (auto [index, level] : {std::pair{0u, 0.02f}, {1u, 0.04f}, {2u, 0.06f}}) {
+        silence();
+        state->auditionSample(PadRole::snare, index);
+        // At the top of its range (42, 84), no harder than a click (110).
+        const int velocity = std::min(snare.samples[index].high, 110);
+        EXPECT_NEAR(levelNow() * 127.0f / velocity, level, 1e-5f) << index;
+    }
 }
 
 TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
@@ -324,6 +387,7 @@ TEST_F(KitOperations, ImportedKitsPlayTheirLayersAndSayWhatWasLeftOut) {
     const DrumKit kept = p().kit;
     state->importKit(folder / "broken.sfz");
     EXPECT_EQ(p().lastHit, "Import failed: broken.sfz:1: unclosed header");
+    EXPECT_TRUE(p().lastHitIsError);
     EXPECT_EQ(p().kit, kept);
 }
 

@@ -6,6 +6,8 @@
 #include "ui/PagerRules.h"
 #include "ui/StatusText.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -66,6 +68,25 @@ TEST(PageText, LabelsClampAndRound) {
     EXPECT_EQ(bufferNote(1024, 256, false), "Running at 256 frames.");
     EXPECT_TRUE(bufferNote(1024, 256, true).endsWith(" Running at 256 frames."));
     EXPECT_TRUE(audioNameFilters().value(0).contains("*.flac"));
+}
+
+// A path typed in a file dialog: relative to the folder shown, "~" for home; saving needs a
+// folder that exists, opening a file that does.
+TEST(PageText, APathTypedInADialogOpensAFolderOrAnswersOnlyWithWhatCanBeUsed) {
+    const QString here = QDir::tempPath();
+    const QUrl folder = QUrl::fromLocalFile(here);
+    const auto action = [&](const QString& text, const char* mode) {
+        return enteredPath(text, folder, QString::fromLatin1(mode)).value("action").toString();
+    };
+    EXPECT_EQ(action("~", "open"), "enter");
+    EXPECT_EQ(action("~", "folder"), "choose");
+    EXPECT_EQ(action(".", "open"), "enter");
+    EXPECT_EQ(action("new kit.json", "save"), "choose");
+    EXPECT_EQ(enteredPath("new kit.json", folder, "save").value("url").toUrl(),
+              QUrl::fromLocalFile(QDir(here).filePath("new kit.json")));
+    EXPECT_EQ(action("new kit.json", "open"), "");
+    EXPECT_EQ(action("no such folder/kit.json", "save"), "");
+    EXPECT_EQ(action("   ", "folder"), "");
 }
 
 TEST(StatusText, LatencyHasOneDecimalWhateverTheLocaleAndNumber) {

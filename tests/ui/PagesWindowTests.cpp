@@ -96,6 +96,56 @@ protected:
         return nullptr;
     }
 
+    // The first visible item below `from` whose `property` is `value`.
+    static QQuickItem* withProperty(QQuickItem* from, const char* property, const QVariant& value) {
+        for (QQuickItem* child : from->childItems()) {
+            if (!child->isVisible())
+                continue;
+            if (child->property(property) == value)
+                return child;
+            if (QQuickItem* found = withProperty(child, property, value))
+                return found;
+        }
+        return nullptr;
+    }
+    // Presses Tab `count` times and says where each stop on `page` lies on it, as if nothing
+    // were scrolled; a stop off the page (the bars above it) ends a run of stops.
+    std::vector<std::vector<QPointF>> tabRuns(QQuickItem* page, int count) {
+        std::vector<std::vector<QPointF>> runs(1);
+        for (int step = 0; step < count; ++step) {
+            QTest::keyClick(window, Qt::Key_Tab);
+            QTest::qWait(20);
+            QQuickItem* focused = window->activeFocusItem();
+            if (focused == nullptr || !page->isAncestorOf(focused)) {
+                if (!runs.back().empty())
+                    runs.emplace_back();
+                continue;
+            }
+            QPointF at = focused->mapToItem(page, {0, 0});
+            for (QQuickItem* p = focused->parentItem(); p != page; p = p->parentItem())
+                if (p->inherits("QQuickFlickable")) {
+                    const auto* content = p->property("contentItem").value<QQuickItem*>();
+                    at = focused->mapToItem(content, {0, 0}) + p->mapToItem(page, {0, 0});
+                    break;
+                }
+            runs.back().push_back(at);
+        }
+        return runs;
+    }
+    // Whether each run goes as a page is read: down the lines, each line from left to right.
+    static bool inReadingOrder(const std::vector<std::vector<QPointF>>& runs) {
+        for (const auto& stops : runs)
+            for (std::size_t i = 1; i < stops.size(); ++i) {
+                const double down = stops[i].y() - stops[i - 1].y();
+                if (down < -12 || (down <= 12 && stops[i].x() <= stops[i - 1].x())) {
+                    ADD_FAILURE() << "stop " << i << " at " << stops[i].x() << "," << stops[i].y()
+                                  << " after " << stops[i - 1].x() << "," << stops[i - 1].y();
+                    return false;
+                }
+            }
+        return true;
+    }
+
     // Drags files from outside over the middle of an item, then drops them there unless told.
     void drop(QQuickItem* on, const QList<QUrl>& files, bool release = true) {
         static QMimeData mime; // a drag's data outlives its events
@@ -135,6 +185,7 @@ TEST_F(PagesWindow, clickingAPadCardPlaysItAndCtrlSWritesTheKit) {
     QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
     WAIT_UNTIL(std::filesystem::exists(file));
     EXPECT_FALSE(bridge->dirty());
+    EXPECT_EQ(harness.text("lastHit").toStdString(), "Saved " + name + " to " + file.string());
 }
 
 TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
@@ -299,7 +350,17 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     harness.click(buttonTitled(window->contentItem(), QStringLiteral("Auto-Map")), {10, 10});
     WAIT_UNTIL(buttonTitled(QStringLiteral("Open")) != nullptr);
     shoot(QStringLiteral("9-folder-dialog"));
-    QTest::keyClick(window, Qt::Key_Escape);
+    // A folder typed in the path field, and Enter chooses it.
+    const auto empty = storage::folder() / "empty";
+    std::filesystem::create_directories(empty);
+    QQuickItem* path = below(window->contentItem(), QStringLiteral("dialogPath"));
+    ASSERT_NE(path, nullptr);
+    harness.click(path, {20, path->height() / 2});
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    for (const char c : empty.string())
+        QTest::keyClick(window, c);
+    QTest::keyClick(window, Qt::Key_Return);
+    WAIT_UNTIL(harness.text("lastHit") == QStringLiteral("Auto-mapped 0 sample(s)"));
 
     // The File menu, from the menu bar.
     auto* menuBar = window->findChild<QQuickItem*>(QStringLiteral("menuBar"));
@@ -403,6 +464,9 @@ TEST_F(PagesWindow, keyboardFocusStaysOnTheShownPageAndWearsARing) {
         if (step == 9)
             shoot(QStringLiteral("12-settings-focus"));
     }
+    // Around again, as the page reads.
+    QQuickItem* settingsPage = harness.item("settingsFlick")->parentItem();
+    EXPECT_TRUE(inReadingOrder(tabRuns(settingsPage, 16)));
     QTest::keyClick(window, Qt::Key_Space);
     QTest::qWait(100);
     EXPECT_EQ(bridge->learningRole(), QString());
@@ -522,4 +586,95 @@ TEST_F(PagesWindow, aStrikeNoPadPlaysShowsInTheStatusLineAndOneStrikeGivesItToAP
     WAIT_UNTIL(!give->isVisible());
     state->handleNoteOn(23, 90);
     WAIT_UNTIL(harness.text("lastHit").startsWith(QStringLiteral("Snare")));
+}
+
+// A layered pad's sample list plays each sample alone and adds several at once through Qt's
+// own dialog (no desktop portal here), which lists places beside the files, shows the path and
+// confirms with Enter. Tab reads the open list line by line.
+TEST_F(PagesWindow, aPadsSampleListPlaysEachAndAddsSeveralThroughADialogWithPlaces) {
+    const auto folder = storage::folder() / "adds";
+    std::filesystem::create_directories(folder);
+    for (const char* name :
+         {"snare soft.wav", "snare hard.wav", "snare medium.wav", "snare pp.wav"})
+        audio::testing::writeWithSndfile(folder / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(4800, 0.1f));
+    state->assignSamples({folder / "snare soft.wav", folder / "snare hard.wav"}, PadRole::snare);
+    harness.click("tab-Mapping");
+    QQuickItem* row = harness.item("row-snare");
+    ASSERT_TRUE(row != nullptr && harness.settled(row));
+    QQuickItem* disclose = below(row, QStringLiteral("discloseButton"));
+    harness.click(disclose, {disclose->width() / 2, disclose->height() / 2});
+    WAIT_UNTIL(below(row, QStringLiteral("sample-1")) != nullptr);
+
+    harness.click(below(below(row, QStringLiteral("sample-1")), QStringLiteral("playSample")),
+                  {8, 8});
+    WAIT_UNTIL(harness.text("lastHit") == QString::fromUtf8("Snare  \u2022  snare hard.wav"));
+    harness.click(harness.item("renameKitButton"), {4, 4});
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(inReadingOrder(tabRuns(harness.item("kitName")->parentItem()->parentItem(), 16)));
+
+    // On the smallest screen the dialog is whole.
+    window->resize(1280, 720);
+    WAIT_UNTIL(window->width() == 1280 && window->height() == 720);
+    harness.click(below(row, QStringLiteral("addSamples")), {10, 10});
+    QQuickItem* path = nullptr;
+    WAIT_UNTIL((path = below(window->contentItem(), QStringLiteral("dialogPath"))) != nullptr);
+    QQuickItem* places = below(window->contentItem(), QStringLiteral("dialogPlaces"));
+    ASSERT_NE(places, nullptr);
+    EXPECT_GE(places->parentItem()->width(), 800);
+    EXPECT_GE(places->parentItem()->height(), 560);
+    QTest::qWait(300);
+    EXPECT_TRUE(QRectF(0, 0, 1280, 720).contains(sceneRect(places->parentItem())))
+        << sceneRect(places->parentItem()).y() << " " << sceneRect(places->parentItem()).bottom();
+    EXPECT_NE(below(places, QStringLiteral("place-Home")), nullptr);
+    harness.click(below(places, QStringLiteral("place-Kits")), {10, 10});
+    WAIT_UNTIL(path->property("text").toString().toStdString().starts_with(
+        storage::kitsFolder().string()));
+
+    // A folder typed and Enter; two files picked with Ctrl+click, and Enter adds them.
+    harness.click(path, {20, path->height() / 2});
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    for (const char c : folder.string())
+        QTest::keyClick(window, c);
+    QTest::keyClick(window, Qt::Key_Return);
+    for (const char* name : {"snare medium.wav", "snare pp.wav"}) {
+        QQuickItem* file = nullptr;
+        WAIT_UNTIL(
+            (file = withProperty(window->contentItem(), "fileName", QString::fromLatin1(name))));
+        QTest::mouseClick(window, Qt::LeftButton, Qt::ControlModifier,
+                          file->mapToScene({file->width() / 2, file->height() / 2}).toPoint());
+    }
+    shoot(QStringLiteral("14-add-samples-dialog"));
+    QTest::keyClick(window, Qt::Key_Return);
+    WAIT_UNTIL(state->published().kit.pad(PadRole::snare)->samples.size() == 4u);
+    EXPECT_EQ(harness.text("lastHit").toStdString(), "Added 2 of 2 file(s) to Snare");
+    WAIT_UNTIL(below(row, QStringLiteral("sample-3")) != nullptr);
+    shoot(QStringLiteral("14-mapping-added"));
+}
+
+// An import that fails says so in the warning colour, keeps the line against strikes for a
+// while, and its whole text opens from the line.
+TEST_F(PagesWindow, aFailedImportReadsAsAWarningAndItsWholeTextOpensFromTheStatusLine) {
+    const auto file = storage::folder() / (std::string(160, 'x') + ".sfz");
+    test::writeText(file, "<region sample=a.wav");
+    state->importKit(file);
+    WAIT_UNTIL(bridge->lastHitIsError());
+    QQuickItem* line = harness.item("lastHit");
+    QQuickItem* light = harness.item("lastHitWarning");
+    ASSERT_TRUE(line != nullptr && light != nullptr);
+    EXPECT_TRUE(light->isVisible());
+    EXPECT_EQ(line->property("color").value<QColor>().name(),
+              light->property("color").value<QColor>().name());
+    EXPECT_TRUE(line->property("truncated").toBool());
+    const QString whole = bridge->lastHit();
+    state->handleNoteOn(36, 100);
+    QTest::qWait(300);
+    EXPECT_EQ(line->property("text").toString(), whole);
+
+    harness.click(line, {40, line->height() / 2});
+    QObject* details = harness.object("statusDetails");
+    ASSERT_NE(details, nullptr);
+    WAIT_UNTIL(details->property("opened").toBool());
+    EXPECT_EQ(harness.text("statusDetailsText"), whole);
+    shoot(QStringLiteral("15-status-details"));
 }

@@ -106,6 +106,12 @@ public:
     void removeSample(PadRole role, int index) override {
         record("removeSample", {name(role), index});
     }
+    void auditionSample(PadRole role, int index) override {
+        record("auditionSample", {name(role), index});
+    }
+    void addSamples(const QList<QUrl>& files, PadRole role) override {
+        record("addSamples", {QVariant::fromValue(files), name(role)});
+    }
     void setVolume(double volume, PadRole role) override {
         record("setVolume", {volume, name(role)});
     }

@@ -5,11 +5,14 @@ import Tamborel
 
 // One role: its sample file, its notes, MIDI learn and audition. Tinted while the role
 // is lit after a hit. A pad with samples opens to list each of them with the velocities
-// it plays for, which can be edited, and a remove button while more than one is left.
+// it plays for, which can be edited, its gain, a play button and a remove button while more
+// than one is left; below them, more samples can be added from a file dialog.
 Rectangle {
     id: row
 
     required property PadViewModel pad
+    // The sample dialogs (SamplePicker), for adding samples.
+    property var picker
     readonly property alias learnButton: learnButton
     readonly property alias auditionButton: auditionButton
     readonly property alias discloseButton: discloseButton
@@ -156,6 +159,27 @@ Rectangle {
                     model: row.opened ? row.pad.samples.length : 0
                     delegate: SampleLine {}
                 }
+                ThemedButton {
+                    objectName: "addSamples"
+                    Layout.topMargin: 2
+                    text: "Add samples\u2026"
+                    iconName: "doc.badge.plus"
+                    font.pixelSize: Theme.fontSmall
+                    topPadding: 3
+                    bottomPadding: 3
+                    leftPadding: 8
+                    rightPadding: 8
+                    help: "Add recordings to this pad; all are arranged into layers and takes again"
+                    onClicked: {
+                        if (!row.picker)
+                            return;
+                        const target = row.pad;
+                        row.picker.pickSeveral(function (files) {
+                            if (files)
+                                target.addSamples(files);
+                        });
+                    }
+                }
             }
         }
     }
@@ -262,6 +286,17 @@ Rectangle {
             font.pixelSize: Theme.fontMini
         }
         Item { Layout.fillWidth: true }
+        ThemedButton {
+            objectName: "playSample"
+            iconName: "play.fill"
+            font.pixelSize: Theme.fontSmall
+            topPadding: 3
+            bottomPadding: 3
+            leftPadding: 6
+            rightPadding: 6
+            help: "Play this sample alone"
+            onClicked: row.pad.auditionSample(line.index)
+        }
         ThemedButton {
             objectName: "removeSample"
             visible: row.pad.samples.length > 1

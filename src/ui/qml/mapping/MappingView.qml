@@ -220,6 +220,7 @@ Item {
                             objectName: "row-" + modelData.role
                             width: parent.width
                             pad: modelData
+                            picker: page.picker
                         }
                         Rectangle {
                             width: parent.width

@@ -10,6 +10,7 @@ Item {
     property var pending: null
     readonly property alias fileDialog: fileDialog
     readonly property alias folderDialog: folderDialog
+    readonly property alias filesDialog: filesDialog
 
     function finish(location) {
         const callback = pending;
@@ -24,6 +25,12 @@ Item {
         fileDialog.open();
     }
 
+    // Several audio files at once: the callback gets a list of them, or null.
+    function pickSeveral(callback) {
+        pending = callback;
+        filesDialog.open();
+    }
+
     // One folder; files cannot be chosen.
     function pickFolder(callback) {
         pending = callback;
@@ -36,6 +43,18 @@ Item {
         fileMode: FileDialog.OpenFile
         nameFilters: PageText.audioNameFilters
         onAccepted: picker.finish(selectedFile.toString() === "" ? null : selectedFile)
+        onRejected: picker.finish(null)
+    }
+
+    ThemedFileDialog {
+        id: filesDialog
+        title: "Add Samples"
+        fileMode: FileDialog.OpenFiles
+        nameFilters: PageText.audioNameFilters
+        onAccepted: {
+            const files = chosenFiles();
+            picker.finish(files.length > 0 ? files : null);
+        }
         onRejected: picker.finish(null)
     }
 

@@ -116,4 +116,11 @@ ApplicationWindow {
     FocusRing {
         window: window
     }
+
+    // The places Qt's own file dialogs list, as the state knows them.
+    Binding {
+        target: FallbackDialogStyle
+        property: "places"
+        value: window.appState.dialogPlaces
+    }
 }

@@ -13,6 +13,13 @@ Item {
     property var savedKits: []
     readonly property alias menu: menu
 
+    // Reached by Tab as the bar's first control; Space or Return opens the menu.
+    readonly property bool visualFocus: activeFocus
+    readonly property Item background: capsule // the focus ring follows its shape
+    activeFocusOnTab: true
+    Keys.onSpacePressed: open()
+    Keys.onReturnPressed: open()
+
     implicitWidth: face.implicitWidth + 22
     implicitHeight: face.implicitHeight + 12
 
@@ -22,6 +29,7 @@ Item {
     }
 
     Capsule {
+        id: capsule
         anchors.fill: parent
     }
 

@@ -11,6 +11,39 @@ Item {
 
     implicitHeight: row.implicitHeight + 22
 
+    Popup {
+        id: details
+        objectName: "statusDetails"
+        property string text
+        property bool error: false
+        function show() {
+            text = bar.appState.lastHit;
+            error = bar.appState.lastHitIsError;
+            open();
+        }
+        x: lastHit.x + row.x
+        y: bar.height - 6
+        width: Math.min(640, bar.width - x - 16)
+        padding: 14
+        background: Rectangle {
+            radius: 10
+            color: Theme.raisedFill
+            border.width: 1
+            border.color: Theme.lineStrong
+        }
+        contentItem: TextEdit {
+            objectName: "statusDetailsText"
+            text: details.text
+            readOnly: true
+            selectByMouse: true
+            wrapMode: TextEdit.Wrap
+            color: details.error ? Theme.warn : Theme.label
+            selectionColor: Theme.accent
+            font.family: Theme.monospaceFamily
+            font.pixelSize: Theme.fontSmall
+        }
+    }
+
     RowLayout {
         id: row
         anchors.fill: parent
@@ -51,19 +84,36 @@ Item {
             font.pixelSize: Theme.fontSmall
             onClicked: bar.appState.cancelImport()
         }
+        // A failure reads as one: a warning light, and the line in the warning colour.
+        StatusLight {
+            objectName: "lastHitWarning"
+            visible: bar.appState.lastHitIsError
+            color: Theme.warn
+        }
         Text {
+            id: lastHit
             objectName: "lastHit"
             Layout.fillWidth: true
             text: bar.appState.lastHit
-            color: Theme.secondaryLabel
+            color: bar.appState.lastHitIsError ? Theme.warn : Theme.secondaryLabel
             font.family: Theme.monospaceFamily
             font.pixelSize: Theme.fontSmall // 11.5 points, in whole pixels
             horizontalAlignment: Text.AlignLeft
             elide: Text.ElideRight
             maximumLineCount: 1
-            // An import's summary can be longer than the bar: the whole of it under the pointer.
-            HoverHandler { id: lastHitHover }
-            ToolTip.visible: lastHitHover.hovered && truncated
+            // An import's summary can be longer than the bar: the whole of it under the
+            // pointer, and in a popup of its own on a click (or Space) that later strikes leave
+            // alone.
+            readonly property bool visualFocus: activeFocus
+            activeFocusOnTab: truncated
+            Keys.onSpacePressed: details.show()
+            Keys.onReturnPressed: details.show()
+            HoverHandler {
+                id: lastHitHover
+                cursorShape: lastHit.truncated ? Qt.PointingHandCursor : Qt.ArrowCursor
+            }
+            TapHandler { onTapped: if (lastHit.truncated) details.show() }
+            ToolTip.visible: lastHitHover.hovered && truncated && !details.visible
             ToolTip.delay: 400
             ToolTip.text: text
         }
