@@ -373,8 +373,29 @@ bool makeRoom(const std::filesystem::path& folder, std::uint64_t needed, std::ui
 
 bool write(const std::filesystem::path& file, const AudioFormat& format,
            const std::filesystem::path& entry) {
-    const SharedSampleBuffer whole = sampleLoader::loadBuffer(file, format);
-    if (!whole || whole->format() != format || format.channelCount != 2)
+    if (format.channelCount != 2)
+        return false;
+    StreamReader reader;
+    if (!reader.open(file, format.sampleRate))
+        return false;
+    // Converted through the streaming reader into buffers each loading thread keeps: a
+    // whole-file load would take fresh memory for every file, and faulting its pages in
+    // cost as much as a third of converting a large kit.
+    thread_local std::vector<float> left;
+    thread_local std::vector<float> right;
+    constexpr std::uint32_t piece = 16384;
+    std::size_t frames = 0;
+    for (;;) {
+        if (left.size() < frames + piece) {
+            left.resize(frames + piece);
+            right.resize(frames + piece);
+        }
+        const std::uint32_t got = reader.read(left.data() + frames, right.data() + frames, piece);
+        frames += got;
+        if (got < piece)
+            break;
+    }
+    if (reader.broken() || frames == 0)
         return false;
     std::error_code error;
     std::filesystem::create_directories(entry.parent_path(), error);
@@ -385,12 +406,11 @@ bool write(const std::filesystem::path& file, const AudioFormat& format,
     if (out == nullptr)
         return false;
     EntryHeader header;
-    header.frames = whole->frameLength();
+    header.frames = frames;
     header.rate = format.sampleRate;
-    const std::size_t frames = whole->frameLength();
     bool written = std::fwrite(&header, sizeof header, 1, out) == 1 &&
-                   std::fwrite(whole->channel(0), sizeof(float), frames, out) == frames &&
-                   std::fwrite(whole->channel(1), sizeof(float), frames, out) == frames;
+                   std::fwrite(left.data(), sizeof(float), frames, out) == frames &&
+                   std::fwrite(right.data(), sizeof(float), frames, out) == frames;
     written = std::fclose(out) == 0 && written;
     if (written)
         std::filesystem::rename(temporary, entry, error);
