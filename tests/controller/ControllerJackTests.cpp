@@ -179,15 +179,26 @@ TEST_F(ControllerJack, EachDrumGetsItsOwnPortsOnRequestAndTheMasterPlaysOnWhenTh
     std::this_thread::sleep_for(600ms);
 
     // Switched off while a crash rings: its ports go, and the master carries on, unbroken.
+    // An attempt the loaded server spoilt by missing cycles is repeated.
     recorders.resize(1);
     JackRecorder& master = *recorders.front();
-    master.rewind();
-    ASSERT_TRUE(module->send({{0, {0x99, 49, 127}}}));
-    std::this_thread::sleep_for(100ms);
-    state->setSeparateOutputs(false);
-    EXPECT_EQ(jack_port_by_name(client, "Tamborel:kick_L"), nullptr);
-    ASSERT_TRUE(master.waitForFrames(24000));
-    const auto left = master.left();
+    std::vector<float> left;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) {
+            state->setSeparateOutputs(true);
+            std::this_thread::sleep_for(600ms);
+        }
+        const int xruns = module->xruns();
+        master.rewind();
+        ASSERT_TRUE(module->send({{0, {0x99, 49, 127}}}));
+        std::this_thread::sleep_for(100ms);
+        state->setSeparateOutputs(false);
+        EXPECT_EQ(jack_port_by_name(client, "Tamborel:kick_L"), nullptr);
+        ASSERT_TRUE(master.waitForFrames(24000));
+        left = master.left();
+        if (module->xruns() == xruns)
+            break;
+    }
     const long start = firstAbove(left, 0.0f);
     ASSERT_GE(start, 0);
     for (std::size_t i = static_cast<std::size_t>(start);

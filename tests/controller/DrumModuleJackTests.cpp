@@ -54,16 +54,23 @@ protected:
         };
         const auto before = frontLog();
         const std::string head = status == 0x99 ? "Note " + std::to_string(data1) + " " : "Pedal";
-        EXPECT_TRUE(module->send({{0,
-                                   {status, static_cast<jack_midi_data_t>(data1),
-                                    static_cast<jack_midi_data_t>(data2)}}}));
-        const bool arrived = eventually([&] {
-            state->drainRealtimeEvents();
-            const auto [name, lines] = frontLog();
-            return !lines.empty() && lines.front().starts_with(head) &&
-                   (status != 0x99 || name != before.first || lines.size() > before.second.size() ||
-                    lines.size() == 8);
-        });
+        // A message the loaded server dropped with a missed cycle is sent again.
+        bool arrived = false;
+        for (int attempt = 0; attempt < 3 && !arrived; ++attempt) {
+            const int xruns = module->xruns();
+            EXPECT_TRUE(module->send({{0,
+                                       {status, static_cast<jack_midi_data_t>(data1),
+                                        static_cast<jack_midi_data_t>(data2)}}}));
+            arrived = eventually([&] {
+                state->drainRealtimeEvents();
+                const auto [name, lines] = frontLog();
+                return !lines.empty() && lines.front().starts_with(head) &&
+                       (status != 0x99 || name != before.first ||
+                        lines.size() > before.second.size() || lines.size() == 8);
+            });
+            if (module->xruns() == xruns)
+                break;
+        }
         return arrived ? frontLog().second.front() : "nothing arrived";
     }
 
