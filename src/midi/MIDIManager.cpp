@@ -79,7 +79,17 @@ void MIDIManager::setupChanged() {
 
 void MIDIManager::rescan() {
     alsa_.connectAll(jack_.bridgedDevices());
-    jack_.connectAll();
+    // Connections still settling are looked at once more when they should show.
+    if (jack_.connectAll() && !settleCheckPosted_) {
+        settleCheckPosted_ = true;
+        std::weak_ptr<MIDIManager*> weak = self_;
+        mainQueue_.postAfter(JackMidiSource::settleTime, [weak] {
+            if (auto self = weak.lock()) {
+                (*self)->settleCheckPosted_ = false;
+                (*self)->rescan();
+            }
+        });
+    }
     if (onSourcesChanged)
         onSourcesChanged();
 }

@@ -157,6 +157,35 @@ TEST_F(JackMidi, JackSourcesCountOnlyWhileJackPlays) {
         EXPECT_FALSE(leftToJack());
     }
 }
+// PipeWire shows a new link a moment after it is made, and sources come and go in bursts:
+// rescans that follow each other faster than that must still give each source one input,
+// or every strike of it would sound twice.
+TEST_F(JackMidi, EachSourceFeedsOneInputHoweverFastTheRescansCome) {
+    std::atomic<int> strikes{0};
+    manager_->onNoteOn = [&](int, int, int, audio::EventTime) { ++strikes; };
+    startDriver();
+    manager_->start();
+    DrumModule second(*server, "second");
+    ASSERT_TRUE(second.valid());
+    jack_port_t* first = drums_->addPort("pads");
+    jack_port_t* other = second.addPort("pads");
+    for (int i = 0; i < 20; ++i)
+        manager_->jackHook().connectAll();
+    ASSERT_TRUE(runMainQueueUntil(
+        [&] { return jack_port_connected(first) > 0 && jack_port_connected(other) > 0; }));
+    for (int i = 0; i < 20; ++i)
+        manager_->jackHook().connectAll();
+    std::this_thread::sleep_for(300ms);
+    queue_.runPending();
+    EXPECT_EQ(jack_port_connected(first), 1);
+    EXPECT_EQ(jack_port_connected(other), 1);
+
+    ASSERT_TRUE(drums_->send({{0, {0x99, 36, 100}}}));
+    ASSERT_TRUE(second.send({{0, {0x99, 38, 100}}}));
+    EXPECT_TRUE(eventually([&] { return strikes.load() >= 2; }));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(strikes.load(), 2);
+}
 
 } // namespace
 } // namespace tamborel::midi
