@@ -4,8 +4,6 @@
 
 #include <jack/midiport.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -105,7 +103,6 @@ void JackMidiSource::clientDeactivated() {
         if (!active_)
             return;
         active_ = false;
-        settling_.clear(); // the server drops an inactive client's connections
     }
     // Our JACK sources are no longer heard: they leave the list, and the devices bridged to
     // JACK go back to the ALSA side.
@@ -123,7 +120,6 @@ void JackMidiSource::clientClosed() {
         notifyingClient_.store(nullptr, std::memory_order_release);
         client_ = nullptr;
         active_ = false;
-        settling_.clear();
     }
     // Our JACK sources have just left the list.
     if (enabled_.load(std::memory_order_acquire))
@@ -181,31 +177,20 @@ void JackMidiSource::enable() {
     connectAll();
 }
 
-bool JackMidiSource::connectAll() {
+void JackMidiSource::connectAll() {
     std::lock_guard lock(mutex_);
     if (client_ == nullptr || !active_ || ports_[0].load(std::memory_order_acquire) == nullptr)
-        return false;
+        return;
+    std::array<bool, maxPorts> taken{};
     const PortList ports = midiOutputPorts(client_);
-    std::vector<std::string> listed;
-    for (const char** name = ports.get(); name != nullptr && *name != nullptr; ++name)
-        listed.emplace_back(*name);
-    const auto now = std::chrono::steady_clock::now();
-    std::erase_if(settling_, [&](const Settling& s) {
-        return s.until <= now || std::find(listed.begin(), listed.end(), s.source) == listed.end();
-    });
-    for (const std::string& name : listed) {
-        jack_port_t* port = jack_port_by_name(client_, name.c_str());
-        if (port == nullptr || jack_port_is_mine(client_, port) || connectedToUs(name.c_str()) ||
-            std::any_of(settling_.begin(), settling_.end(),
-                        [&](const Settling& s) { return s.source == name; }))
+    for (const char** name = ports.get(); name != nullptr && *name != nullptr; ++name) {
+        jack_port_t* port = jack_port_by_name(client_, *name);
+        if (port == nullptr || jack_port_is_mine(client_, port) || connectedToUs(*name))
             continue;
-        const std::size_t slot = freeSlot();
-        const int result = jack_connect(
-            client_, name.c_str(), jack_port_name(ports_[slot].load(std::memory_order_relaxed)));
-        if (result == 0 || result == EEXIST)
-            settling_.push_back({name, slot, now + settleTime});
+        const std::size_t slot = freeSlot(taken);
+        taken[slot] = true;
+        jack_connect(client_, *name, jack_port_name(ports_[slot].load(std::memory_order_relaxed)));
     }
-    return !settling_.empty();
 }
 
 bool JackMidiSource::connectedToUs(const char* sourcePort) const {
@@ -219,15 +204,13 @@ bool JackMidiSource::connectedToUs(const char* sourcePort) const {
     return false;
 }
 
-std::size_t JackMidiSource::freeSlot() {
+std::size_t JackMidiSource::freeSlot(const std::array<bool, maxPorts>& taken) {
     std::size_t slot = 0;
     for (; slot < maxPorts; ++slot) {
         jack_port_t* ours = ports_[slot].load(std::memory_order_relaxed);
         if (ours == nullptr)
             break;
-        const bool settling = std::any_of(settling_.begin(), settling_.end(),
-                                          [&](const Settling& s) { return s.slot == slot; });
-        if (!settling && jack_port_connected(ours) == 0)
+        if (!taken[slot] && jack_port_connected(ours) == 0)
             return slot;
     }
     if (slot == maxPorts)

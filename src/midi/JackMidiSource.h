@@ -15,7 +15,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -46,13 +45,8 @@ public:
     void enable();
 
     // Connects every MIDI output port of other clients that is not yet connected to us.
-    // Non-real-time; does nothing without an active client. A server may show a new link a
-    // moment after making it (PipeWire does): a source connected in the last `settleTime` is
-    // taken as connected, so that a rescan in between does not give it a second input.
-    // Returns whether such connections are still settling: one more rescan after
-    // `settleTime` then checks them against what the server shows.
-    bool connectAll();
-    static constexpr std::chrono::milliseconds settleTime{1000};
+    // Non-real-time; does nothing without an active client.
+    void connectAll();
 
     // The names of those ports while the client is active: a bridged ALSA port as "client:
     // port" where the bridge names both, else a bridged or hardware port by its first alias
@@ -80,7 +74,7 @@ private:
     static void portRegistered(jack_port_id_t id, int registered, void* self);
     // With mutex_ held: a port of ours none of whose connections is in `taken`, registering
     // one more where all are, else the first.
-    std::size_t freeSlot();
+    std::size_t freeSlot(const std::array<bool, maxPorts>& taken);
     bool connectedToUs(const char* sourcePort) const;
 
     static constexpr std::uint32_t sourceTag = 1u << 24;
@@ -98,12 +92,6 @@ private:
     mutable std::mutex mutex_; // guards the fields below; never taken on the process thread
     jack_client_t* client_ = nullptr;
     bool active_ = false;
-    struct Settling {
-        std::string source;
-        std::size_t slot = 0;
-        std::chrono::steady_clock::time_point until;
-    };
-    std::vector<Settling> settling_;
 };
 
 } // namespace tamborel::midi

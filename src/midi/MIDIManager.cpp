@@ -79,17 +79,7 @@ void MIDIManager::setupChanged() {
 
 void MIDIManager::rescan() {
     alsa_.connectAll(jack_.bridgedDevices());
-    // Connections still settling are looked at once more when they should show.
-    if (jack_.connectAll() && !settleCheckPosted_) {
-        settleCheckPosted_ = true;
-        std::weak_ptr<MIDIManager*> weak = self_;
-        mainQueue_.postAfter(JackMidiSource::settleTime, [weak] {
-            if (auto self = weak.lock()) {
-                (*self)->settleCheckPosted_ = false;
-                (*self)->rescan();
-            }
-        });
-    }
+    jack_.connectAll();
     if (onSourcesChanged)
         onSourcesChanged();
 }

@@ -79,7 +79,6 @@ private:
     // nothing.
     std::shared_ptr<MIDIManager*> self_;
     std::atomic<bool> started_{false};
-    bool settleCheckPosted_ = false; // main thread only
     // Declared after self_ so that its threads, which may still report a change, have ended
     // before self_ goes.
     AlsaSequencerSource alsa_;
