@@ -95,6 +95,15 @@ protected:
                 return buttonTitled(layer, text);
         return nullptr;
     }
+    // Clicks a menu's or dialog's button once it is there and has stopped moving: a menu lays
+    // its entries out over a frame or two after it opens, and a click before then can land on
+    // the wrong one.
+    void clickTitled(const QString& text) const {
+        QQuickItem* button = nullptr;
+        WAIT_UNTIL((button = buttonTitled(text)) != nullptr);
+        ASSERT_TRUE(harness.settled(button)) << text.toStdString();
+        harness.click(button, {10, 10});
+    }
 
     // The first visible item below `from` whose `property` is `value`.
     static QQuickItem* withProperty(QQuickItem* from, const char* property, const QVariant& value) {
@@ -331,9 +340,10 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     // The status bar's kit menu lists the same kits, and opens the one chosen.
     harness.click("face");
     WAIT_UNTIL(buttonTitled(QStringLiteral("Techno 808")) != nullptr);
+    ASSERT_TRUE(harness.settled(buttonTitled(QStringLiteral("Techno 808"))));
     shoot(QStringLiteral("8-kit-menu"));
-    harness.click(buttonTitled(QStringLiteral("Techno 808")), {10, 10});
-    WAIT_UNTIL(bridge->kitName() == QStringLiteral("Techno 808"));
+    clickTitled(QStringLiteral("Techno 808"));
+    WAIT_UNTIL_FOR(bridge->kitName() == QStringLiteral("Techno 808"), 15000);
 
     // Export asks where to save: the dialog confirms with "Save", not "Open".
     harness.click("exportButton");
@@ -434,7 +444,7 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
     drop(harness.item("pad-kick"),
          {QUrl::fromLocalFile(QString::fromStdString((folder / "Tiny.sfz").string()))});
     WAIT_UNTIL(buttonTitled(QStringLiteral("Don't Save")) != nullptr);
-    harness.click(buttonTitled(QStringLiteral("Don't Save")), {10, 10});
+    clickTitled(QStringLiteral("Don't Save"));
     WAIT_UNTIL(bridge->kitName() == "Tiny");
 }
 
@@ -499,7 +509,7 @@ TEST_F(PagesWindow, replacingAnUnsavedKitAsksFirstAndUndoTakesEditsBack) {
     EXPECT_EQ(dialog->property("title").toString(), QStringLiteral("Save changes to Studio Funk?"));
     EXPECT_EQ(bridge->kitName(), QStringLiteral("Studio Funk"));
     shoot(QStringLiteral("13-unsaved-dialog"));
-    harness.click(buttonTitled(QStringLiteral("Cancel")), {10, 10});
+    clickTitled(QStringLiteral("Cancel"));
     WAIT_UNTIL(!dialog->property("visible").toBool());
     EXPECT_EQ(bridge->kitName(), QStringLiteral("Studio Funk"));
 
@@ -515,14 +525,14 @@ TEST_F(PagesWindow, replacingAnUnsavedKitAsksFirstAndUndoTakesEditsBack) {
     std::filesystem::remove(file);
     QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
     WAIT_UNTIL(dialog->property("opened").toBool());
-    harness.click(buttonTitled(QStringLiteral("Save")), {10, 10});
+    clickTitled(QStringLiteral("Save"));
     WAIT_UNTIL(bridge->kitName() == QStringLiteral("New Kit"));
     EXPECT_TRUE(std::filesystem::exists(file));
 
     state->renameKit("Scratch");
     QTest::keyClick(window, Qt::Key_N, Qt::ControlModifier);
     WAIT_UNTIL(dialog->property("opened").toBool());
-    harness.click(buttonTitled(QStringLiteral("Don't Save")), {10, 10});
+    clickTitled(QStringLiteral("Don't Save"));
     WAIT_UNTIL(bridge->kitName() == QStringLiteral("New Kit"));
     EXPECT_FALSE(std::filesystem::exists(storage::kitsFolder() / "Scratch.json"));
 }
@@ -637,13 +647,23 @@ TEST_F(PagesWindow, aPadsSampleListPlaysEachAndAddsSeveralThroughADialogWithPlac
     for (const char c : folder.string())
         QTest::keyClick(window, c);
     QTest::keyClick(window, Qt::Key_Return);
+    const auto fileRow = [&](const char* name) {
+        return withProperty(window->contentItem(), "fileName", QString::fromLatin1(name));
+    };
+    const auto lit = [&](const char* name) {
+        QQuickItem* file = fileRow(name);
+        QQuickItem* face = file ? below(file, QStringLiteral("themedFace")) : nullptr;
+        return face != nullptr && face->property("picked").toBool();
+    };
     for (const char* name : {"snare medium.wav", "snare pp.wav"}) {
+        // The row takes Ctrl+click once the dialog has dressed it, a moment after it shows.
         QQuickItem* file = nullptr;
-        WAIT_UNTIL(
-            (file = withProperty(window->contentItem(), "fileName", QString::fromLatin1(name))));
+        WAIT_UNTIL((file = fileRow(name)) && below(file, QStringLiteral("pickArea")) != nullptr);
         QTest::mouseClick(window, Qt::LeftButton, Qt::ControlModifier,
                           file->mapToScene({file->width() / 2, file->height() / 2}).toPoint());
+        WAIT_UNTIL(lit(name));
     }
+    EXPECT_TRUE(lit("snare medium.wav"));
     shoot(QStringLiteral("14-add-samples-dialog"));
     QTest::keyClick(window, Qt::Key_Return);
     WAIT_UNTIL(state->published().kit.pad(PadRole::snare)->samples.size() == 4u);
