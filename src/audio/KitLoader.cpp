@@ -90,18 +90,27 @@ void KitLoader::work() {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::call_once(roomMade_, [this] {
         std::uint64_t needed = 0;
+        std::vector<std::uint64_t> padFrames(pads_.size());
         for (std::size_t p = 0; p < pads_.size(); ++p)
             for (std::size_t m = 0; m < entries_[p].size(); ++m)
-                if (!entries_[p][m].empty())
+                if (!entries_[p][m].empty()) {
                     needed += convertedCache::entryBytes(buffers_[p][m].wholeFrames);
+                    padFrames[p] += buffers_[p][m].wholeFrames;
+                }
         roomFound_ =
             needed == 0 || convertedCache::makeRoom(cacheFolder_, needed, cacheLimit_, started_);
+        // The longest first, so that the workers finish together rather than one of them
+        // converting the cymbals alone at the end.
+        for (std::size_t p = 0; p < pads_.size(); ++p)
+            convertOrder_.push_back(p);
+        std::stable_sort(convertOrder_.begin(), convertOrder_.end(),
+                         [&](std::size_t a, std::size_t b) { return padFrames[a] > padFrames[b]; });
     });
     while (roomFound_ && !stop_.load(std::memory_order_relaxed)) {
-        const std::size_t pad = nextPadToConvert_.fetch_add(1);
-        if (pad >= pads_.size())
+        const std::size_t next = nextPadToConvert_.fetch_add(1);
+        if (next >= convertOrder_.size())
             return;
-        convertOnce(pad);
+        convertOnce(convertOrder_[next]);
     }
 }
 
@@ -150,7 +159,7 @@ void KitLoader::convertOnce(std::size_t pad) {
         std::error_code error;
         if (entry.empty() || !path || !started.stream ||
             !(std::filesystem::exists(entry, error) ||
-              convertedCache::write(*path, format_, entry)))
+              convertedCache::write(*path, format_, entry, started.buffer.get())))
             continue;
         auto source = std::make_shared<StreamSource>(*started.stream);
         source->file = entry;

@@ -85,6 +85,7 @@ private:
     // Per pad, per sample: the converted-cache entry still to be written, if any.
     std::vector<std::vector<std::filesystem::path>> entries_;
     std::atomic<std::size_t> nextPadToConvert_{0};
+    std::vector<std::size_t> convertOrder_; // the pads, most to convert first; under roomMade_
     std::uint64_t cacheLimit_ = 0;
     std::filesystem::file_time_type started_; // entries used since are this kit's
     std::once_flag roomMade_;

@@ -1,9 +1,8 @@
 #include "audio/SampleLoader.h"
 
 #include "audio/Decoders.h"
+#include "audio/Resampler.h"
 #include "platform/Log.h"
-
-#include <soxr.h>
 
 #include <algorithm>
 #include <array>
@@ -23,48 +22,44 @@ bool usableRate(double rate) {
     return std::isfinite(rate) && rate > 0.0;
 }
 
-struct SoxrDeleter {
-    void operator()(soxr_t converter) const { soxr_delete(converter); }
-};
-
 // Resamples the first `channels` channels of `source` into `out`: the frames produced, or
-// none when no converter can be made or it reports an error (which is logged).
+// none when no converter can be made or it fails (which is logged). Fed in pieces through
+// the same converter a stream uses, so a sample loaded whole and one streamed are the same.
 std::optional<std::uint32_t> resample(const SampleBuffer& source, SampleBuffer& out,
                                       std::uint32_t channels) {
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    soxr_error_t error = nullptr;
-    std::unique_ptr<soxr, SoxrDeleter> converter(soxr_create(source.format().sampleRate,
-                                                             out.format().sampleRate, channels,
-                                                             &error, &io, &quality, nullptr));
-    if (!converter || error != nullptr)
+    RateConverter converter;
+    if (!converter.open(source.format().sampleRate, out.format().sampleRate, channels))
         return std::nullopt;
-
-    std::vector<const float*> in(channels);
-    std::vector<float*> outPointers(channels);
-    for (std::uint32_t c = 0; c < channels; ++c) {
-        in[c] = source.channel(c);
-        outPointers[c] = out.channel(c);
-    }
+    constexpr std::size_t piece = 4096;
+    std::vector<float> in(piece * channels);
+    std::vector<float> converted(piece * channels);
     const std::size_t capacity = out.frameCapacity();
-    std::size_t consumed = 0;
+    const std::size_t length = source.frameLength();
+    std::size_t taken = 0;
     std::size_t produced = 0;
-    error = soxr_process(converter.get(), in.data(), source.frameLength(), &consumed,
-                         outPointers.data(), capacity, &produced);
-    // A null input ends the stream; keep draining until the filter's tail is out.
-    while (error == nullptr && produced < capacity) {
-        for (std::uint32_t c = 0; c < channels; ++c)
-            outPointers[c] = out.channel(c) + produced;
-        std::size_t more = 0;
-        error = soxr_process(converter.get(), nullptr, 0, nullptr, outPointers.data(),
-                             capacity - produced, &more);
-        if (more == 0)
+    while (produced < capacity) {
+        const std::size_t count = std::min(piece, length - taken);
+        for (std::uint32_t c = 0; c < channels; ++c) {
+            const float* from = source.channel(c) + taken;
+            for (std::size_t i = 0; i < count; ++i)
+                in[i * channels + c] = from[i];
+        }
+        std::size_t consumed = 0;
+        std::size_t made = 0;
+        if (!converter.process(in.data(), count, consumed, converted.data(),
+                               std::min(piece, capacity - produced), made, count == 0)) {
+            platform::logLine("Sample convert error");
+            return std::nullopt;
+        }
+        for (std::uint32_t c = 0; c < channels; ++c) {
+            float* to = out.channel(c) + produced;
+            for (std::size_t i = 0; i < made; ++i)
+                to[i] = converted[i * channels + c];
+        }
+        taken += consumed;
+        produced += made;
+        if (count == 0 && made == 0)
             break;
-        produced += more;
-    }
-    if (error != nullptr) {
-        platform::logLine(std::string("Sample convert error: ") + error);
-        return std::nullopt;
     }
     return static_cast<std::uint32_t>(produced);
 }

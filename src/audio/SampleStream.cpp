@@ -5,7 +5,6 @@
 #include "platform/Log.h"
 
 #include <sndfile.h>
-#include <soxr.h>
 
 #include <algorithm>
 #include <chrono>
@@ -36,70 +35,17 @@ float clean(float value) noexcept {
 
 // --- reader ---
 
-namespace {
-
-// Making a converter at this quality builds its filters, which costs more than converting a
-// quarter second: each thread keeps the ones it made and clears them for the next file.
-struct ConverterShelf {
-    struct Kept {
-        double from;
-        double to;
-        std::uint32_t channels;
-        soxr_t converter;
-    };
-    std::vector<Kept> kept;
-    ~ConverterShelf() {
-        for (const Kept& k : kept)
-            soxr_delete(k.converter);
-    }
-};
-thread_local ConverterShelf shelf;
-constexpr std::size_t shelfSize = 8;
-
-soxr_t takeConverter(double from, double to, std::uint32_t channels) {
-    for (auto it = shelf.kept.begin(); it != shelf.kept.end(); ++it)
-        if (it->from == from && it->to == to && it->channels == channels) {
-            const soxr_t converter = it->converter;
-            shelf.kept.erase(it);
-            return converter;
-        }
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
-    soxr_error_t failure = nullptr;
-    const soxr_t converter = soxr_create(from, to, channels, &failure, &io, &quality, nullptr);
-    if (converter != nullptr && failure != nullptr) {
-        soxr_delete(converter);
-        return nullptr;
-    }
-    return converter;
-}
-
-void putBack(soxr_t converter, double from, double to, std::uint32_t channels) noexcept {
-    if (soxr_clear(converter) != nullptr || shelf.kept.size() >= shelfSize) {
-        soxr_delete(converter);
-        return;
-    }
-    try {
-        shelf.kept.push_back({from, to, channels, converter});
-    } catch (...) {
-        soxr_delete(converter);
-    }
-}
-
-} // namespace
-
 StreamReader::~StreamReader() {
     close();
 }
 
 void StreamReader::close() noexcept {
-    if (converter_ != nullptr)
-        putBack(converter_, fileRate_, rate_, used_);
+    converter_.close();
+    converting_ = false;
     if (file_ != nullptr)
         sf_close(file_);
     if (entry_ >= 0)
         ::close(entry_);
-    converter_ = nullptr;
     file_ = nullptr;
     entry_ = -1;
 }
@@ -157,13 +103,22 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     fileChunk_.resize(std::size_t{chunkFrames} * channels_);
     input_.resize(std::size_t{chunkFrames} * used_);
     if (fileRate_ != rate_) {
-        converter_ = takeConverter(fileRate_, rate_, used_);
-        if (converter_ == nullptr) {
+        converting_ = converter_.open(fileRate_, rate_, used_, skip);
+        if (!converting_) {
             close();
             return false;
         }
         output_.resize((static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024) * used_);
-        skip_ = skip;
+        // Straight to the input the first frame asked for needs, when the converter can
+        // start there; otherwise from the start, passing over what comes before.
+        std::uint64_t start = converter_.inputStart();
+        if (start > 0 && (start >= fileFrames_ ||
+                          sf_seek(file_, static_cast<sf_count_t>(start), SEEK_SET) < 0)) {
+            converter_.open(fileRate_, rate_, used_);
+            start = 0;
+        }
+        decoded_ = start;
+        skip_ = skip - converter_.skipped();
     } else {
         output_.resize(std::size_t{chunkFrames} * used_);
         // Same rate: straight to the frame, nothing to convert on the way.
@@ -187,7 +142,7 @@ bool StreamReader::refill() {
     outputFrames_ = 0;
     while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
         std::size_t frames = 0;
-        if (!inputDone_ && (converter_ == nullptr || pendingInput_ == 0)) {
+        if (!inputDone_ && (!converting_ || pendingInput_ == 0)) {
             const sf_count_t read = sf_readf_float(file_, fileChunk_.data(), chunkFrames);
             if (read <= 0) {
                 inputDone_ = true;
@@ -202,7 +157,7 @@ bool StreamReader::refill() {
                 inputPosition_ = 0;
             }
         }
-        if (converter_ == nullptr) {
+        if (!converting_) {
             if (inputDone_) {
                 drained_ = true;
                 break;
@@ -215,12 +170,10 @@ bool StreamReader::refill() {
         std::size_t consumed = 0;
         std::size_t produced = 0;
         const std::size_t room = output_.size() / used_;
-        const soxr_error_t failure =
-            inputDone_
-                ? soxr_process(converter_, nullptr, 0, nullptr, output_.data(), room, &produced)
-                : soxr_process(converter_, input_.data() + inputPosition_ * used_, pendingInput_,
-                               &consumed, output_.data(), room, &produced);
-        if (failure != nullptr) {
+        const bool converted =
+            converter_.process(input_.data() + inputPosition_ * used_, pendingInput_, consumed,
+                               output_.data(), room, produced, inputDone_);
+        if (!converted) {
             broken_ = true;
             drained_ = true;
             break;
@@ -327,7 +280,9 @@ std::filesystem::path entryFor(const std::filesystem::path& folder,
     const std::string key = std::filesystem::absolute(file, error).string() + '\n' +
                             std::to_string(size) + '\n' +
                             std::to_string(changed.time_since_epoch().count()) + '\n' +
-                            std::to_string(std::lround(rate));
+                            std::to_string(std::lround(rate)) +
+                            // Entries made by the earlier converter are not used again.
+                            "\nconverter 2";
     char name[32];
     std::snprintf(name, sizeof name, "%016zx%s", std::hash<std::string>{}(key), entryExtension);
     return folder / name;
@@ -372,11 +327,13 @@ bool makeRoom(const std::filesystem::path& folder, std::uint64_t needed, std::ui
 }
 
 bool write(const std::filesystem::path& file, const AudioFormat& format,
-           const std::filesystem::path& entry) {
+           const std::filesystem::path& entry, const SampleBuffer* start) {
     if (format.channelCount != 2)
         return false;
+    const std::uint32_t kept =
+        start != nullptr && start->format().channelCount == 2 ? start->frameLength() : 0;
     StreamReader reader;
-    if (!reader.open(file, format.sampleRate))
+    if (!reader.open(file, format.sampleRate, kept))
         return false;
     // Converted through the streaming reader into buffers each loading thread keeps: a
     // whole-file load would take fresh memory for every file, and faulting its pages in
@@ -384,7 +341,15 @@ bool write(const std::filesystem::path& file, const AudioFormat& format,
     thread_local std::vector<float> left;
     thread_local std::vector<float> right;
     constexpr std::uint32_t piece = 16384;
-    std::size_t frames = 0;
+    std::size_t frames = kept;
+    if (left.size() < frames) {
+        left.resize(frames);
+        right.resize(frames);
+    }
+    if (kept > 0) {
+        std::copy_n(start->channel(0), kept, left.begin());
+        std::copy_n(start->channel(1), kept, right.begin());
+    }
     for (;;) {
         if (left.size() < frames + piece) {
             left.resize(frames + piece);

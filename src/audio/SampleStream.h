@@ -8,6 +8,7 @@
 // or waits. Data that is not there in time plays as silence and is counted as late. Slots
 // and rings are allocated once, with the streamer.
 
+#include "audio/Resampler.h"
 #include "audio/SampleBuffer.h"
 
 #include <atomic>
@@ -19,7 +20,6 @@
 #include <vector>
 
 struct sf_private_tag;
-struct soxr;
 
 namespace tamborel::audio {
 
@@ -50,7 +50,7 @@ public:
     // The length the header promises, at the output rate (an estimate when converting).
     std::uint64_t expectedFrames() const noexcept;
     // Whether the file is at another rate, and so converted on the way.
-    bool converts() const noexcept { return converter_ != nullptr; }
+    bool converts() const noexcept { return converting_; }
 
 private:
     bool refill();
@@ -61,7 +61,8 @@ private:
     int entry_ = -1; // a converted-cache entry's descriptor
     std::uint64_t entryPosition_ = 0;
     sf_private_tag* file_ = nullptr;
-    soxr* converter_ = nullptr;
+    RateConverter converter_;
+    bool converting_ = false;
     std::uint32_t channels_ = 0; // in the file
     std::uint32_t used_ = 0;     // of those, converted: one or two
     std::uint64_t fileFrames_ = 0;
@@ -103,9 +104,11 @@ namespace convertedCache {
 std::filesystem::path entryFor(const std::filesystem::path& folder,
                                const std::filesystem::path& file, double rate);
 // Converts the file whole and writes the entry, through a temporary file so that no reader
-// ever sees half of one. False (nothing left behind) when reading or writing fails.
+// ever sees half of one. False (nothing left behind) when reading or writing fails. `start`,
+// the file's start already converted (a preload), is taken as it is rather than converted
+// again.
 bool write(const std::filesystem::path& file, const AudioFormat& format,
-           const std::filesystem::path& entry);
+           const std::filesystem::path& entry, const SampleBuffer* start = nullptr);
 bool isEntry(const std::filesystem::path& file);
 // The bytes an entry of that many frames takes.
 std::uint64_t entryBytes(std::uint64_t frames);

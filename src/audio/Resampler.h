@@ -1,0 +1,69 @@
+#pragma once
+// Sample-rate conversion for loading and streaming: turns a file's audio into the engine's
+// rate, a piece at a time, so that any way of cutting the input into pieces gives exactly
+// the same output. Not real-time: it allocates, and a converter of the other kind may be
+// built on first use. Internal to the audio layer.
+//
+// The common pairs (whole rates of 44.1 kHz and above, such as 44.1 <-> 48 kHz or 96 ->
+// 48 kHz) go through a polyphase windowed-sinc filter of our own: linear phase, flat to
+// within 1e-5 up to 91% of the lower rate's Nyquist frequency (20.1 kHz at 44.1 kHz), and
+// letting no image or alias of that band back into it. The filter is given the room up to
+// the mirror of that edge (24 kHz at 44.1 kHz) to fall, so it needs half the taps of one
+// that stops at the Nyquist frequency; what passes differently lies above 20 kHz. Every
+// other pair goes through libsoxr at its very high quality.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct soxr;
+
+namespace tamborel::audio {
+
+class RateConverter {
+public:
+    RateConverter() = default;
+    ~RateConverter();
+    RateConverter(const RateConverter&) = delete;
+    RateConverter& operator=(const RateConverter&) = delete;
+
+    // Ready to convert one stream of `channels` (1 or 2) interleaved channels, from output
+    // frame `from` on when it can start there (see `skipped`); false when no converter can
+    // be made for these rates.
+    bool open(double from, double to, std::uint32_t channels, std::uint64_t fromFrame = 0);
+    // Where the input must start, and the output frames passed over: our filter starts at
+    // the asked frame with exactly the values it would have had after all those before, and
+    // libsoxr starts at the beginning (its caller passes over what it did not ask for).
+    std::uint64_t inputStart() const noexcept { return inputStart_; }
+    std::uint64_t skipped() const noexcept { return filter_ ? next_ : 0; }
+    void close() noexcept;
+    // Takes input frames (`consumed` of them) and writes up to `room` output frames
+    // (`produced`), both interleaved. Once every input frame is taken, call with `last` to
+    // drain what the filter still holds; it produces nothing more when the stream is out.
+    // False when the converter fails.
+    bool process(const float* in, std::size_t frames, std::size_t& consumed, float* out,
+                 std::size_t room, std::size_t& produced, bool last);
+    // Whether our own filter converts this pair (rather than libsoxr).
+    static bool ownFilterTakes(double from, double to);
+
+    struct Filter;
+
+private:
+    std::size_t produce(float* out, std::size_t room);
+
+    soxr* soxr_ = nullptr;
+    double from_ = 0.0;
+    double to_ = 0.0;
+    std::uint32_t channels_ = 0;
+    // Our filter's state: the input it still needs, from absolute frame `base_` on.
+    std::shared_ptr<const Filter> filter_;
+    std::vector<float> history_[2];
+    std::int64_t base_ = 0;
+    std::uint64_t received_ = 0;
+    std::uint64_t next_ = 0; // the next output frame
+    std::uint64_t inputStart_ = 0;
+    bool ended_ = false;
+};
+
+} // namespace tamborel::audio
