@@ -11,10 +11,14 @@
 #if defined(__x86_64__) || defined(__i386__)
 // GCC 12's AVX-512 headers trip its own uninitialised-value warning (their "undefined"
 // vectors); the values are never read.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #define TAMBOREL_X86 1
 #endif
 
@@ -224,6 +228,14 @@ struct Avx2Dot {
         h = _mm_add_ss(h, _mm_shuffle_ps(h, h, 1));
         return _mm_cvtss_f32(h);
     }
+    // Both channels' sums at once, stored side by side as the output frame.
+    __attribute__((target("avx2,fma"))) static void sumPair(__m256 x, __m256 y, float* out) {
+        const __m256 pairs = _mm256_hadd_ps(x, y); // x01 x23 y01 y23 | x45 x67 y45 y67
+        const __m128 halves =
+            _mm_add_ps(_mm256_castps256_ps128(pairs), _mm256_extractf128_ps(pairs, 1));
+        const __m128 sums = _mm_hadd_ps(halves, halves); // x y x y
+        _mm_storel_pi(reinterpret_cast<__m64*>(out), sums);
+    }
     __attribute__((target("avx2,fma"))) float one(const float* c, const float* x,
                                                   std::uint32_t taps) const {
         __m256 s0 = _mm256_setzero_ps();
@@ -248,8 +260,7 @@ struct Avx2Dot {
             y0 = _mm256_fmadd_ps(c0, _mm256_loadu_ps(y + i), y0);
             y1 = _mm256_fmadd_ps(c1, _mm256_loadu_ps(y + i + 8), y1);
         }
-        out[0] = sum(_mm256_add_ps(x0, x1));
-        out[1] = sum(_mm256_add_ps(y0, y1));
+        sumPair(_mm256_add_ps(x0, x1), _mm256_add_ps(y0, y1), out);
     }
 };
 
@@ -258,10 +269,13 @@ __attribute__((target("avx2,fma"))) std::size_t runAvx2(const Run& run) {
 }
 
 struct Avx512Dot {
-    __attribute__((target("avx512f,avx2,fma"))) static float sum(__m512 s) {
+    __attribute__((target("avx512f,avx2,fma"))) static __m256 halve(__m512 s) {
         const __m256 low = _mm512_castps512_ps256(s);
         const __m256 high = _mm512_castps512_ps256(_mm512_shuffle_f32x4(s, s, 0xEE));
-        return Avx2Dot::sum(_mm256_add_ps(low, high));
+        return _mm256_add_ps(low, high);
+    }
+    __attribute__((target("avx512f,avx2,fma"))) static float sum(__m512 s) {
+        return Avx2Dot::sum(halve(s));
     }
     __attribute__((target("avx512f,avx2,fma"))) float one(const float* c, const float* x,
                                                           std::uint32_t taps) const {
@@ -291,8 +305,7 @@ struct Avx512Dot {
             x0 = _mm512_fmadd_ps(k0, _mm512_loadu_ps(x + i), x0);
             y0 = _mm512_fmadd_ps(k0, _mm512_loadu_ps(y + i), y0);
         }
-        out[0] = sum(_mm512_add_ps(x0, x1));
-        out[1] = sum(_mm512_add_ps(y0, y1));
+        Avx2Dot::sumPair(halve(_mm512_add_ps(x0, x1)), halve(_mm512_add_ps(y0, y1)), out);
     }
 };
 
@@ -305,6 +318,7 @@ using RunFunction = std::size_t (*)(const Run&);
 
 RunFunction chooseRun() {
 #ifdef TAMBOREL_X86
+    __builtin_cpu_init(); // this runs among the static constructors
     if (__builtin_cpu_supports("avx512f"))
         return runAvx512;
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
@@ -454,13 +468,19 @@ bool RateConverter::process(const float* in, std::size_t frames, std::size_t& co
                 std::min(frames - consumed,
                          static_cast<std::size_t>(std::clamp<std::int64_t>(
                              wanted - held, 0, static_cast<std::int64_t>(historyFrames))));
-            for (std::uint32_t c = 0; c < channels_; ++c) {
-                std::vector<float>& h = history_[c];
-                const std::size_t start = h.size();
-                h.resize(start + take);
-                const float* source = in + consumed * channels_ + c;
-                for (std::size_t i = 0; i < take; ++i)
-                    h[start + i] = source[i * channels_];
+            const std::size_t start = history_[0].size();
+            const float* source = in + consumed * channels_;
+            history_[0].resize(start + take);
+            if (channels_ == 2) {
+                history_[1].resize(start + take);
+                float* left = history_[0].data() + start;
+                float* right = history_[1].data() + start;
+                for (std::size_t i = 0; i < take; ++i) {
+                    left[i] = source[2 * i];
+                    right[i] = source[2 * i + 1];
+                }
+            } else {
+                std::copy_n(source, take, history_[0].data() + start);
             }
             consumed += take;
             received_ += take;

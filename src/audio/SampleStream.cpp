@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <system_error>
 
 #include <fcntl.h>
@@ -25,10 +26,12 @@ constexpr std::uint32_t chunkFrames = 2048;
 constexpr int maxChannels = 64;
 constexpr int maxRate = 1'536'000;
 
+// Not a number and the infinities become silence, the rest is held within bounds; written
+// without branches.
 float clean(float value) noexcept {
-    return std::isfinite(value)
-               ? std::clamp(value, -sampleLoader::largestSample, sampleLoader::largestSample)
-               : 0.0f;
+    const float size = std::fabs(value);
+    const float bounded = std::copysign(std::min(size, sampleLoader::largestSample), value);
+    return size <= std::numeric_limits<float>::max() ? bounded : 0.0f;
 }
 
 } // namespace
@@ -150,9 +153,14 @@ bool StreamReader::refill() {
             } else {
                 frames = static_cast<std::size_t>(read);
                 decoded_ += frames;
-                for (std::size_t i = 0; i < frames; ++i)
-                    for (std::uint32_t c = 0; c < used_; ++c)
-                        input_[i * used_ + c] = clean(fileChunk_[i * channels_ + c]);
+                if (channels_ == used_) // the common case, in one run the compiler vectorises
+                    std::transform(fileChunk_.begin(),
+                                   fileChunk_.begin() + static_cast<std::ptrdiff_t>(frames * used_),
+                                   input_.begin(), clean);
+                else
+                    for (std::size_t i = 0; i < frames; ++i)
+                        for (std::uint32_t c = 0; c < used_; ++c)
+                            input_[i * used_ + c] = clean(fileChunk_[i * channels_ + c]);
                 pendingInput_ = frames;
                 inputPosition_ = 0;
             }
@@ -223,9 +231,14 @@ std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames
         const auto count =
             static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, outputFrames_));
         const float* in = output_.data() + outputStart_ * used_;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            left[done + i] = in[std::size_t{i} * used_];
-            right[done + i] = in[std::size_t{i} * used_ + used_ - 1];
+        if (used_ == 2) {
+            for (std::uint32_t i = 0; i < count; ++i) {
+                left[done + i] = in[2 * std::size_t{i}];
+                right[done + i] = in[2 * std::size_t{i} + 1];
+            }
+        } else {
+            std::copy_n(in, count, left + done);
+            std::copy_n(in, count, right + done);
         }
         outputStart_ += count;
         outputFrames_ -= count;
