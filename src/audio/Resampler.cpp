@@ -502,8 +502,10 @@ std::size_t RateConverter::produce(float* out, std::size_t room) {
     run.base = base_;
     run.end = base_ + std::ssize(history_[0]);
     run.next = next_;
-    // Once the stream is out: the frames whose instants fall within it.
-    run.last = ended_ ? (received_ * f.up + f.down - 1) / f.down : ~std::uint64_t{0};
+    // Once the stream is out: its length at the new rate, rounded to the nearest frame, as
+    // libsoxr ends it, so that a sample is as long as it was before (a voice's end decides
+    // which voice a strike takes over).
+    run.last = ended_ ? (2 * received_ * f.up + f.down) / (2 * f.down) : ~std::uint64_t{0};
     run.out = out;
     run.room = room;
     run.channels = channels_;
