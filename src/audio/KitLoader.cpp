@@ -103,8 +103,9 @@ void KitLoader::work() {
         // converting the cymbals alone at the end.
         for (std::size_t p = 0; p < pads_.size(); ++p)
             convertOrder_.push_back(p);
-        std::stable_sort(convertOrder_.begin(), convertOrder_.end(),
-                         [&](std::size_t a, std::size_t b) { return padFrames[a] > padFrames[b]; });
+        std::sort(convertOrder_.begin(), convertOrder_.end(), [&](std::size_t a, std::size_t b) {
+            return padFrames[a] != padFrames[b] ? padFrames[a] > padFrames[b] : a < b;
+        });
     });
     while (roomFound_ && !stop_.load(std::memory_order_relaxed)) {
         const std::size_t next = nextPadToConvert_.fetch_add(1);
