@@ -75,6 +75,23 @@ TEST(RateConversion, TheAudibleBandComesThroughExactAndNothingFoldsIntoIt) {
             // 1e-5 of full scale is -100 dB: a level or timing error would show far above it.
             EXPECT_LT(worstError(out, frequency, 0.5, to), 1e-5);
         }
+        // A mono file takes the one-channel way through, to the same frames.
+        const auto twice = stereoSine(5000, from, 20000);
+        const auto stereo = convert(twice, from, to);
+        std::vector<float> mono(20000);
+        for (std::size_t i = 0; i < mono.size(); ++i)
+            mono[i] = twice[2 * i];
+        RateConverter one;
+        ASSERT_TRUE(one.open(from, to, 1));
+        std::vector<float> monoOut(stereo.size());
+        std::size_t consumed = 0, produced = 0, tail = 0;
+        ASSERT_TRUE(one.process(mono.data(), mono.size(), consumed, monoOut.data(), monoOut.size(),
+                                produced, false));
+        ASSERT_TRUE(one.process(nullptr, 0, consumed, monoOut.data() + produced,
+                                monoOut.size() - produced, tail, true));
+        ASSERT_EQ(produced + tail, stereo.size() / 2);
+        for (std::size_t i = 0; i < produced + tail; ++i)
+            ASSERT_NEAR(monoOut[i], stereo[2 * i], 1e-6) << i;
         // A tone above the output's band that would fold back to 18 kHz must not be heard.
         if (from / 2 > to - 18000) {
             const auto folded = convert(stereoSine(to - 18000, from, 20000), from, to);
