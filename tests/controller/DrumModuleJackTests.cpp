@@ -54,10 +54,11 @@ protected:
         };
         const auto before = frontLog();
         const std::string head = status == 0x99 ? "Note " + std::to_string(data1) + " " : "Pedal";
-        // A message the loaded server dropped with a missed cycle is sent again.
+        // A message the server dropped is sent again: this checks which pad a note plays,
+        // not delivery (the strike tests do that). A loaded jackd drops one with a missed
+        // cycle; the private PipeWire daemon, now and then, without any client seeing one.
         bool arrived = false;
         for (int attempt = 0; attempt < 3 && !arrived; ++attempt) {
-            const int xruns = module->xruns();
             EXPECT_TRUE(module->send({{0,
                                        {status, static_cast<jack_midi_data_t>(data1),
                                         static_cast<jack_midi_data_t>(data2)}}}));
@@ -68,8 +69,6 @@ protected:
                        (status != 0x99 || name != before.first ||
                         lines.size() > before.second.size() || lines.size() == 8);
             });
-            if (module->xruns() == xruns)
-                break;
         }
         return arrived ? frontLog().second.front() : "nothing arrived";
     }
