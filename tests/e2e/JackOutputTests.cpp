@@ -11,6 +11,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace tamborel;
 using namespace tamborel::testing;
 using ::testing::ElementsAre;
@@ -65,6 +68,9 @@ protected:
         auto recorder = std::make_unique<JackRecorder>(*server, 48000);
         EXPECT_TRUE(recorder->ok());
         EXPECT_TRUE(recorder->connect("Tamborel:out_1", "Tamborel:out_2"));
+        // PipeWire may make the new links a cycle or two after connecting returns; until
+        // then the recorder hears silence.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         recorder->rewind();
         EXPECT_TRUE(recorder->waitForFrames(12000));
         return recorder;
