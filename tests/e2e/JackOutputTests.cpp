@@ -11,8 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
 
 using namespace tamborel;
 using namespace tamborel::testing;
@@ -68,9 +67,6 @@ protected:
         auto recorder = std::make_unique<JackRecorder>(*server, 48000);
         EXPECT_TRUE(recorder->ok());
         EXPECT_TRUE(recorder->connect("Tamborel:out_1", "Tamborel:out_2"));
-        // PipeWire may make the new links a cycle or two after connecting returns; until
-        // then the recorder hears silence.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         recorder->rewind();
         EXPECT_TRUE(recorder->waitForFrames(12000));
         return recorder;
@@ -109,10 +105,20 @@ TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {
     EXPECT_THAT(connectionsOf(recorder->client(), "Tamborel:out_2"),
                 ::testing::Contains(physical[1]));
     jack_free(physical);
-    const auto left = recorder->left();
-    const auto right = recorder->right();
+    auto left = recorder->left();
+    auto right = recorder->right();
+    if (JackServer::pipeWire()) {
+        // The private daemon now and then hands a client a cycle of silence in place of
+        // another's output (see tests/e2e/CMakeLists.txt). What arrives must be the level.
+        const auto silent = static_cast<std::size_t>(std::count(left.begin(), left.end(), 0.0f));
+        EXPECT_LT(silent, left.size() / 4);
+        std::erase(left, 0.0f);
+        std::erase(right, 0.0f);
+    }
+    ASSERT_FALSE(left.empty() || right.empty());
     EXPECT_EQ(*std::min_element(left.begin(), left.end()), 0.5f);
     EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0.5f);
+    EXPECT_EQ(*std::min_element(right.begin(), right.end()), -0.5f);
     EXPECT_EQ(*std::max_element(right.begin(), right.end()), -0.5f);
     EXPECT_GT(hook.cycles.load(), 0);
 
