@@ -29,8 +29,8 @@ public:
     RateConverter& operator=(const RateConverter&) = delete;
 
     // Ready to convert one stream of `channels` (1 or 2) interleaved channels, from output
-    // frame `from` on when it can start there (see `skipped`); false when no converter can
-    // be made for these rates.
+    // frame `fromFrame` on when it can start there (see `skipped`); false when no converter
+    // can be made for these rates.
     bool open(double from, double to, std::uint32_t channels, std::uint64_t fromFrame = 0);
     // Where the input must start, and the output frames passed over: our filter starts at
     // the asked frame with exactly the values it would have had after all those before, and
@@ -38,6 +38,7 @@ public:
     std::uint64_t inputStart() const noexcept { return inputStart_; }
     std::uint64_t skipped() const noexcept { return filter_ ? next_ : 0; }
     void close() noexcept;
+    bool isOpen() const noexcept { return soxr_ != nullptr || filter_ != nullptr; }
     // Takes input frames (`consumed` of them) and writes up to `room` output frames
     // (`produced`), both interleaved. Once every input frame is taken, call with `last` to
     // drain what the filter still holds; it produces nothing more when the stream is out.

@@ -44,7 +44,6 @@ StreamReader::~StreamReader() {
 
 void StreamReader::close() noexcept {
     converter_.close();
-    converting_ = false;
     if (file_ != nullptr)
         sf_close(file_);
     if (entry_ >= 0)
@@ -106,8 +105,7 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     fileChunk_.resize(std::size_t{chunkFrames} * channels_);
     input_.resize(std::size_t{chunkFrames} * used_);
     if (fileRate_ != rate_) {
-        converting_ = converter_.open(fileRate_, rate_, used_, skip);
-        if (!converting_) {
+        if (!converter_.open(fileRate_, rate_, used_, skip)) {
             close();
             return false;
         }
@@ -117,7 +115,10 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         std::uint64_t start = converter_.inputStart();
         if (start > 0 && (start >= fileFrames_ ||
                           sf_seek(file_, static_cast<sf_count_t>(start), SEEK_SET) < 0)) {
-            converter_.open(fileRate_, rate_, used_);
+            if (!converter_.open(fileRate_, rate_, used_)) {
+                close();
+                return false;
+            }
             start = 0;
         }
         decoded_ = start;
@@ -145,7 +146,7 @@ bool StreamReader::refill() {
     outputFrames_ = 0;
     while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
         std::size_t frames = 0;
-        if (!inputDone_ && (!converting_ || pendingInput_ == 0)) {
+        if (!inputDone_ && (!converts() || pendingInput_ == 0)) {
             const sf_count_t read = sf_readf_float(file_, fileChunk_.data(), chunkFrames);
             if (read <= 0) {
                 inputDone_ = true;
@@ -165,7 +166,7 @@ bool StreamReader::refill() {
                 inputPosition_ = 0;
             }
         }
-        if (!converting_) {
+        if (!converts()) {
             if (inputDone_) {
                 drained_ = true;
                 break;

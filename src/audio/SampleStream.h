@@ -50,7 +50,7 @@ public:
     // The length the header promises, at the output rate (an estimate when converting).
     std::uint64_t expectedFrames() const noexcept;
     // Whether the file is at another rate, and so converted on the way.
-    bool converts() const noexcept { return converting_; }
+    bool converts() const noexcept { return converter_.isOpen(); }
 
 private:
     bool refill();
@@ -61,8 +61,7 @@ private:
     int entry_ = -1; // a converted-cache entry's descriptor
     std::uint64_t entryPosition_ = 0;
     sf_private_tag* file_ = nullptr;
-    RateConverter converter_;
-    bool converting_ = false;
+    RateConverter converter_;    // open while the file is converted on the way
     std::uint32_t channels_ = 0; // in the file
     std::uint32_t used_ = 0;     // of those, converted: one or two
     std::uint64_t fileFrames_ = 0;
