@@ -9,29 +9,39 @@
 #include <numeric>
 
 #if defined(__x86_64__) || defined(__i386__)
-// GCC 12's AVX-512 headers trip its own uninitialised-value warning (their "undefined"
-// vectors); the values are never read.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 #define TAMBOREL_X86 1
 #endif
 
 namespace tamborel::audio {
 
+// The filter laid out for computing output frames a block at a time. Output frames are
+// grouped in blocks of `blockFrames`, counted from the stream's first; each block reads one
+// run of `width` input frames, and each of those input frames is multiplied by a column of
+// coefficients, one for every frame of the block (zero where that frame's window does not
+// reach). Columns are added in the same order for every block, so a frame's value never
+// depends on where the input was cut into pieces. The blocks repeat their pattern every
+// `period` output frames.
 struct RateConverter::Filter {
-    std::uint64_t up = 1; // output frames per `down` input frames; also the phase count
+    std::uint64_t up = 1; // output frames per `down` input frames
     std::uint64_t down = 1;
-    std::uint32_t taps = 0;          // a multiple of 16
-    std::vector<float> coefficients; // phase after phase, `taps` each
+    std::uint32_t taps = 0;  // the filter's length, a multiple of 16
+    std::uint32_t width = 0; // the columns a block reads, a multiple of 4
+    std::uint64_t period = 0;
+    std::uint64_t periodInput = 0; // input frames a period advances by
+    // For each block of a period, where its input starts, relative to the period's.
+    std::vector<std::int64_t> starts;
+    std::vector<float> columns; // block after block, `width` columns of `blockFrames`
+
+    // The first input frame block `block` reads.
+    std::int64_t blockInput(std::uint64_t block) const noexcept {
+        const std::uint64_t kinds = starts.size();
+        return static_cast<std::int64_t>(block / kinds * periodInput) + starts[block % kinds];
+    }
 };
 
 namespace {
+
+constexpr std::uint32_t blockFrames = RateConverter::blockFrames;
 
 // Stopband attenuation at least, and so a passband ripple of at most 1e-5; the filter is
 // then made a whole number of vector lengths long, and what that adds goes to attenuation.
@@ -41,6 +51,8 @@ constexpr double leastAttenuationDb = 100.0;
 constexpr double passbandEdge = 0.9113;
 constexpr std::uint64_t maxPhases = 1024;
 constexpr std::uint32_t maxTaps = 1024;
+// A pair whose blocks would take more coefficients than this goes to libsoxr.
+constexpr std::uint64_t maxColumnsBytes = 8u << 20;
 // Input frames taken in at most at once.
 constexpr std::size_t historyFrames = 8192;
 
@@ -62,6 +74,8 @@ struct RatePair {
     std::uint64_t down = 0;
     std::uint32_t taps = 0;
     double attenuation = 0.0; // dB
+    std::uint64_t period = 0;
+    std::uint32_t width = 0;
 };
 
 // The ratio and length our filter needs for a pair, or none (up == 0) when it does not take it.
@@ -74,7 +88,7 @@ RatePair pairFor(double from, double to) {
     const auto in = static_cast<std::uint64_t>(from);
     const auto out = static_cast<std::uint64_t>(to);
     const std::uint64_t common = std::gcd(in, out);
-    RatePair pair{out / common, in / common, 0};
+    RatePair pair{out / common, in / common};
     if (pair.up > maxPhases)
         return {};
     const double nyquist = std::min(from, to) / 2.0;
@@ -86,39 +100,71 @@ RatePair pairFor(double from, double to) {
         return {};
     pair.taps = taps;
     pair.attenuation = 14.36 * width * (taps - 1) + 7.95;
+    pair.period = std::lcm(pair.up, std::uint64_t{blockFrames});
+    // The widest block: its frames' windows spread over this many input frames.
+    std::uint64_t widest = 0;
+    for (std::uint64_t first = 0; first < pair.period; first += blockFrames)
+        widest = std::max(widest, (first + blockFrames - 1) * pair.down / pair.up -
+                                      first * pair.down / pair.up + taps);
+    pair.width = static_cast<std::uint32_t>((widest + 3) / 4 * 4);
+    if (pair.period / blockFrames * pair.width * blockFrames * sizeof(float) > maxColumnsBytes)
+        return {};
     return pair;
 }
 
 std::shared_ptr<const RateConverter::Filter> design(double from, double to, const RatePair& pair) {
-    auto filter = std::make_shared<RateConverter::Filter>();
-    filter->up = pair.up;
-    filter->down = pair.down;
-    filter->taps = pair.taps;
-    filter->coefficients.resize(pair.up * pair.taps);
     // Cut off at the lower Nyquist frequency, midway through the transition band. Converting
     // up, that is the input's own Nyquist frequency, so an output frame that lands on an
     // input frame is that frame unchanged.
     const double cutoff = std::min(from, to) / 2.0 / from; // cycles per input frame
     const double beta = 0.1102 * (pair.attenuation - 8.7);
     const double window = besselI0(beta);
-    const int half = static_cast<int>(pair.taps / 2);
+    const std::int64_t half = pair.taps / 2;
+    std::vector<float> phases(pair.up * pair.taps);
     std::vector<double> phase(pair.taps);
     for (std::uint64_t p = 0; p < pair.up; ++p) {
         const double offset = static_cast<double>(p) / static_cast<double>(pair.up);
         double sum = 0.0;
         for (std::uint32_t j = 0; j < pair.taps; ++j) {
             // Distance from the output instant to input frame j of the window.
-            const double x = offset + half - 1 - static_cast<double>(j);
+            const double x = offset + static_cast<double>(half - 1) - static_cast<double>(j);
             const double arg = 2.0 * cutoff * x;
             const double sinc = arg == 0.0 ? 1.0 : std::sin(M_PI * arg) / (M_PI * arg);
-            const double r = x / half;
+            const double r = x / static_cast<double>(half);
             const double taper = r * r >= 1.0 ? 0.0 : besselI0(beta * std::sqrt(1.0 - r * r));
             phase[j] = 2.0 * cutoff * sinc * taper / window;
             sum += phase[j];
         }
         // Every phase passes a constant level exactly.
         for (std::uint32_t j = 0; j < pair.taps; ++j)
-            filter->coefficients[p * pair.taps + j] = static_cast<float>(phase[j] / sum);
+            phases[p * pair.taps + j] = static_cast<float>(phase[j] / sum);
+    }
+
+    auto filter = std::make_shared<RateConverter::Filter>();
+    filter->up = pair.up;
+    filter->down = pair.down;
+    filter->taps = pair.taps;
+    filter->width = pair.width;
+    filter->period = pair.period;
+    filter->periodInput = pair.period * pair.down / pair.up;
+    const std::uint64_t kinds = pair.period / blockFrames;
+    filter->starts.resize(kinds);
+    filter->columns.assign(kinds * pair.width * blockFrames, 0.0f);
+    for (std::uint64_t b = 0; b < kinds; ++b) {
+        const std::uint64_t first = b * blockFrames;
+        const std::int64_t start =
+            static_cast<std::int64_t>(first * pair.down / pair.up) - half + 1;
+        filter->starts[b] = start;
+        float* block = filter->columns.data() + b * pair.width * blockFrames;
+        for (std::uint32_t lane = 0; lane < blockFrames; ++lane) {
+            const std::uint64_t position = (first + lane) * pair.down;
+            // Where this frame's window starts among the block's columns, and its phase.
+            const std::int64_t column =
+                static_cast<std::int64_t>(position / pair.up) - half + 1 - start;
+            const float* taps = phases.data() + position % pair.up * pair.taps;
+            for (std::uint32_t j = 0; j < pair.taps; ++j)
+                block[static_cast<std::size_t>(column + j) * blockFrames + lane] = taps[j];
+        }
     }
     return filter;
 }
@@ -142,192 +188,90 @@ std::shared_ptr<const RateConverter::Filter> filterFor(double from, double to) {
     return made.back().filter;
 }
 
-// One run of output frames: from frame `next`, up to `room` of them, while the window of
-// the next one lies within the history [base, end) and the frame comes before `last`.
-struct Run {
-    const RateConverter::Filter* filter;
-    const float* history[2];
-    std::int64_t base;
-    std::int64_t end;
-    std::uint64_t next;
-    std::uint64_t last;
-    float* out;
-    std::size_t room;
-    std::uint32_t channels;
-};
+// One block of output frames, each channel's into its own `blockFrames` floats: `width`
+// columns of coefficients, each times one input frame. Four sums a channel, so that each
+// waits on a quarter of the products; every frame's are added in the same order, in every
+// block and whatever the vector width. Written once with the compiler's vectors and built
+// for each instruction set, a vector's width of frames at a time, so that the sums stay in
+// registers.
+using Lanes4 = float __attribute__((vector_size(4 * sizeof(float))));
+using Lanes8 = float __attribute__((vector_size(8 * sizeof(float))));
+using Lanes16 = float __attribute__((vector_size(16 * sizeof(float))));
 
-// Each way of computing a run adds every frame's products in the same order, so a frame's
-// value never depends on where the input was cut into pieces.
-template <class Dot>
-__attribute__((always_inline)) inline std::size_t runWith(const Run& run, Dot dot) {
-    const RateConverter::Filter& f = *run.filter;
-    const std::int64_t half = f.taps / 2;
-    const std::uint64_t position = run.next * f.down;
-    auto frame = static_cast<std::int64_t>(position / f.up);
-    std::uint64_t phase = position % f.up;
-    const auto stride = static_cast<std::int64_t>(f.down / f.up);
-    const std::uint64_t step = f.down % f.up;
-    std::size_t count = 0;
-    const std::uint64_t stop = std::min<std::uint64_t>(run.last - run.next, run.room);
-    while (count < stop) {
-        const std::int64_t first = frame - half + 1;
-        if (first + static_cast<std::int64_t>(f.taps) > run.end)
-            break;
-        const float* c = f.coefficients.data() + phase * f.taps;
-        const std::size_t at = static_cast<std::size_t>(first - run.base);
-        float* out = run.out + count * run.channels;
-        if (run.channels == 2)
-            dot.pair(c, run.history[0] + at, run.history[1] + at, f.taps, out);
-        else
-            out[0] = dot.one(c, run.history[0] + at, f.taps);
-        ++count;
-        frame += stride;
-        phase += step;
-        if (phase >= f.up) {
-            phase -= f.up;
-            ++frame;
+template <class Lanes, bool stereo>
+__attribute__((always_inline)) inline void blockWith(const float* columns, std::uint32_t width,
+                                                     const float* x, const float* y, float* left,
+                                                     float* right) {
+    constexpr std::uint32_t lanes = sizeof(Lanes) / sizeof(float);
+    for (std::uint32_t lane = 0; lane < blockFrames; lane += lanes) {
+        Lanes a0{}, a1{}, a2{}, a3{}, b0{}, b1{}, b2{}, b3{};
+        for (std::uint32_t k = 0; k < width; k += 4) {
+            const float* column = columns + k * blockFrames + lane;
+            Lanes c0, c1, c2, c3;
+            std::memcpy(&c0, column, sizeof c0);
+            std::memcpy(&c1, column + blockFrames, sizeof c1);
+            std::memcpy(&c2, column + 2 * blockFrames, sizeof c2);
+            std::memcpy(&c3, column + 3 * blockFrames, sizeof c3);
+            a0 += c0 * x[k];
+            a1 += c1 * x[k + 1];
+            a2 += c2 * x[k + 2];
+            a3 += c3 * x[k + 3];
+            if constexpr (stereo) {
+                b0 += c0 * y[k];
+                b1 += c1 * y[k + 1];
+                b2 += c2 * y[k + 2];
+                b3 += c3 * y[k + 3];
+            }
+        }
+        const Lanes a = (a0 + a1) + (a2 + a3);
+        std::memcpy(left + lane, &a, sizeof a);
+        if constexpr (stereo) {
+            const Lanes b = (b0 + b1) + (b2 + b3);
+            std::memcpy(right + lane, &b, sizeof b);
         }
     }
-    return count;
 }
 
-struct PortableDot {
-    using Lanes = float __attribute__((vector_size(16)));
-    static Lanes load(const float* p) {
-        Lanes v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    }
-    static float sum(Lanes a, Lanes b, Lanes c, Lanes d) {
-        const Lanes s = (a + b) + (c + d);
-        return (s[0] + s[1]) + (s[2] + s[3]);
-    }
-    float one(const float* c, const float* x, std::uint32_t taps) const {
-        Lanes s[4] = {};
-        for (std::uint32_t i = 0; i < taps; i += 16)
-            for (std::uint32_t k = 0; k < 4; ++k)
-                s[k] += load(c + i + 4 * k) * load(x + i + 4 * k);
-        return sum(s[0], s[1], s[2], s[3]);
-    }
-    void pair(const float* c, const float* x, const float* y, std::uint32_t taps,
-              float* out) const {
-        out[0] = one(c, x, taps);
-        out[1] = one(c, y, taps);
-    }
-};
+using BlockFunction = void (*)(const float*, std::uint32_t, const float*, const float*, float*,
+                               float*);
 
-std::size_t runPortable(const Run& run) {
-    return runWith(run, PortableDot{});
+template <bool stereo>
+void blockPortable(const float* c, std::uint32_t w, const float* x, const float* y, float* l,
+                   float* r) {
+    blockWith<Lanes4, stereo>(c, w, x, y, l, r);
 }
 
 #ifdef TAMBOREL_X86
-struct Avx2Dot {
-    __attribute__((target("avx2,fma"))) static float sum(__m256 s) {
-        __m128 h = _mm_add_ps(_mm256_castps256_ps128(s), _mm256_extractf128_ps(s, 1));
-        h = _mm_add_ps(h, _mm_movehl_ps(h, h));
-        h = _mm_add_ss(h, _mm_shuffle_ps(h, h, 1));
-        return _mm_cvtss_f32(h);
-    }
-    // Both channels' sums at once, stored side by side as the output frame.
-    __attribute__((target("avx2,fma"))) static void sumPair(__m256 x, __m256 y, float* out) {
-        const __m256 pairs = _mm256_hadd_ps(x, y); // x01 x23 y01 y23 | x45 x67 y45 y67
-        const __m128 halves =
-            _mm_add_ps(_mm256_castps256_ps128(pairs), _mm256_extractf128_ps(pairs, 1));
-        const __m128 sums = _mm_hadd_ps(halves, halves); // x y x y
-        _mm_storel_pi(reinterpret_cast<__m64*>(out), sums);
-    }
-    __attribute__((target("avx2,fma"))) float one(const float* c, const float* x,
-                                                  std::uint32_t taps) const {
-        __m256 s0 = _mm256_setzero_ps();
-        __m256 s1 = _mm256_setzero_ps();
-        for (std::uint32_t i = 0; i < taps; i += 16) {
-            s0 = _mm256_fmadd_ps(_mm256_loadu_ps(c + i), _mm256_loadu_ps(x + i), s0);
-            s1 = _mm256_fmadd_ps(_mm256_loadu_ps(c + i + 8), _mm256_loadu_ps(x + i + 8), s1);
-        }
-        return sum(_mm256_add_ps(s0, s1));
-    }
-    __attribute__((target("avx2,fma"))) void pair(const float* c, const float* x, const float* y,
-                                                  std::uint32_t taps, float* out) const {
-        __m256 x0 = _mm256_setzero_ps();
-        __m256 x1 = _mm256_setzero_ps();
-        __m256 y0 = _mm256_setzero_ps();
-        __m256 y1 = _mm256_setzero_ps();
-        for (std::uint32_t i = 0; i < taps; i += 16) {
-            const __m256 c0 = _mm256_loadu_ps(c + i);
-            const __m256 c1 = _mm256_loadu_ps(c + i + 8);
-            x0 = _mm256_fmadd_ps(c0, _mm256_loadu_ps(x + i), x0);
-            x1 = _mm256_fmadd_ps(c1, _mm256_loadu_ps(x + i + 8), x1);
-            y0 = _mm256_fmadd_ps(c0, _mm256_loadu_ps(y + i), y0);
-            y1 = _mm256_fmadd_ps(c1, _mm256_loadu_ps(y + i + 8), y1);
-        }
-        sumPair(_mm256_add_ps(x0, x1), _mm256_add_ps(y0, y1), out);
-    }
-};
-
-__attribute__((target("avx2,fma"))) std::size_t runAvx2(const Run& run) {
-    return runWith(run, Avx2Dot{});
+template <bool stereo>
+__attribute__((target("avx2,fma"))) void blockAvx2(const float* c, std::uint32_t w, const float* x,
+                                                   const float* y, float* l, float* r) {
+    blockWith<Lanes8, stereo>(c, w, x, y, l, r);
 }
 
-struct Avx512Dot {
-    __attribute__((target("avx512f,avx2,fma"))) static __m256 halve(__m512 s) {
-        const __m256 low = _mm512_castps512_ps256(s);
-        const __m256 high = _mm512_castps512_ps256(_mm512_shuffle_f32x4(s, s, 0xEE));
-        return _mm256_add_ps(low, high);
-    }
-    __attribute__((target("avx512f,avx2,fma"))) static float sum(__m512 s) {
-        return Avx2Dot::sum(halve(s));
-    }
-    __attribute__((target("avx512f,avx2,fma"))) float one(const float* c, const float* x,
-                                                          std::uint32_t taps) const {
-        __m512 s = _mm512_setzero_ps();
-        for (std::uint32_t i = 0; i < taps; i += 16)
-            s = _mm512_fmadd_ps(_mm512_loadu_ps(c + i), _mm512_loadu_ps(x + i), s);
-        return sum(s);
-    }
-    __attribute__((target("avx512f,avx2,fma"))) void
-    pair(const float* c, const float* x, const float* y, std::uint32_t taps, float* out) const {
-        // Two sums a channel, so that each waits on half as many products.
-        __m512 x0 = _mm512_setzero_ps();
-        __m512 x1 = _mm512_setzero_ps();
-        __m512 y0 = _mm512_setzero_ps();
-        __m512 y1 = _mm512_setzero_ps();
-        std::uint32_t i = 0;
-        for (; i + 32 <= taps; i += 32) {
-            const __m512 k0 = _mm512_loadu_ps(c + i);
-            const __m512 k1 = _mm512_loadu_ps(c + i + 16);
-            x0 = _mm512_fmadd_ps(k0, _mm512_loadu_ps(x + i), x0);
-            y0 = _mm512_fmadd_ps(k0, _mm512_loadu_ps(y + i), y0);
-            x1 = _mm512_fmadd_ps(k1, _mm512_loadu_ps(x + i + 16), x1);
-            y1 = _mm512_fmadd_ps(k1, _mm512_loadu_ps(y + i + 16), y1);
-        }
-        if (i < taps) {
-            const __m512 k0 = _mm512_loadu_ps(c + i);
-            x0 = _mm512_fmadd_ps(k0, _mm512_loadu_ps(x + i), x0);
-            y0 = _mm512_fmadd_ps(k0, _mm512_loadu_ps(y + i), y0);
-        }
-        Avx2Dot::sumPair(halve(_mm512_add_ps(x0, x1)), halve(_mm512_add_ps(y0, y1)), out);
-    }
-};
-
-__attribute__((target("avx512f,avx2,fma"))) std::size_t runAvx512(const Run& run) {
-    return runWith(run, Avx512Dot{});
+template <bool stereo>
+__attribute__((target("avx512f,avx2,fma"))) void
+blockAvx512(const float* c, std::uint32_t w, const float* x, const float* y, float* l, float* r) {
+    blockWith<Lanes16, stereo>(c, w, x, y, l, r);
 }
 #endif
 
-using RunFunction = std::size_t (*)(const Run&);
+struct BlockFunctions {
+    BlockFunction mono;
+    BlockFunction stereo;
+};
 
-RunFunction chooseRun() {
+BlockFunctions chooseBlock() {
 #ifdef TAMBOREL_X86
     __builtin_cpu_init(); // this runs among the static constructors
     if (__builtin_cpu_supports("avx512f"))
-        return runAvx512;
+        return {blockAvx512<false>, blockAvx512<true>};
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        return runAvx2;
+        return {blockAvx2<false>, blockAvx2<true>};
 #endif
-    return runPortable;
+    return {blockPortable<false>, blockPortable<true>};
 }
 
-const RunFunction runFilter = chooseRun();
+const BlockFunctions computeBlock = chooseBlock();
 
 } // namespace
 
@@ -405,16 +349,16 @@ bool RateConverter::open(double from, double to, std::uint32_t channels, std::ui
         soxr_ = takeSoxr(from, to, channels);
         return soxr_ != nullptr;
     }
-    // The window of the first output frame starts here; before the stream is silence.
-    const std::uint32_t half = filter_->taps / 2;
-    base_ = static_cast<std::int64_t>(fromFrame * filter_->down / filter_->up) -
-            static_cast<std::int64_t>(half) + 1;
+    // The input of the block holding the first output frame starts here; before the stream
+    // is silence.
+    base_ = filter_->blockInput(fromFrame / blockFrames);
     inputStart_ = static_cast<std::uint64_t>(std::max<std::int64_t>(base_, 0));
     for (std::uint32_t c = 0; c < channels; ++c)
         history_[c].assign(static_cast<std::size_t>(static_cast<std::int64_t>(inputStart_) - base_),
                            0.0f);
     received_ = inputStart_;
     next_ = fromFrame;
+    madeBlock_ = ~std::uint64_t{0};
     ended_ = false;
     return true;
 }
@@ -424,6 +368,14 @@ void RateConverter::close() noexcept {
         putBack(soxr_, from_, to_, channels_);
     soxr_ = nullptr;
     filter_ = nullptr;
+}
+
+std::uint64_t RateConverter::lastFrame() const noexcept {
+    // Once the stream is out: its length at the new rate, rounded to the nearest frame, as
+    // libsoxr ends it, so that a sample is as long as it was before (a voice's end decides
+    // which voice a strike takes over).
+    return ended_ ? (2 * received_ * filter_->up + filter_->down) / (2 * filter_->down)
+                  : ~std::uint64_t{0};
 }
 
 bool RateConverter::process(const float* in, std::size_t frames, std::size_t& consumed, float* out,
@@ -438,17 +390,23 @@ bool RateConverter::process(const float* in, std::size_t frames, std::size_t& co
     }
     if (!filter_)
         return false;
-    const std::uint32_t half = filter_->taps / 2;
+    const Filter& f = *filter_;
     if (last && !ended_) {
-        // The windows of the last output frames reach past the stream: silence.
+        // The last blocks read past the stream: silence.
         ended_ = true;
-        for (std::uint32_t c = 0; c < channels_; ++c)
-            history_[c].insert(history_[c].end(), half, 0.0f);
+        const std::uint64_t end = lastFrame();
+        if (end > 0) {
+            const std::int64_t reach = f.blockInput((end - 1) / blockFrames) + f.width;
+            const std::int64_t held = base_ + std::ssize(history_[0]);
+            for (std::uint32_t c = 0; c < channels_; ++c)
+                history_[c].insert(
+                    history_[c].end(),
+                    static_cast<std::size_t>(std::max<std::int64_t>(reach - held, 0)), 0.0f);
+        }
     }
     for (;;) {
-        // Let go of the input no output needs any more.
-        const auto needed = static_cast<std::int64_t>(next_ * filter_->down / filter_->up) -
-                            static_cast<std::int64_t>(half) + 1;
+        // Let go of the input no block needs any more.
+        const std::int64_t needed = f.blockInput(next_ / blockFrames);
         // Moved down only once most of what is held is spent, so that moving costs little.
         if (needed > base_ && 2 * (needed - base_) >= std::ssize(history_[0])) {
             const auto drop = static_cast<std::size_t>(
@@ -462,8 +420,7 @@ bool RateConverter::process(const float* in, std::size_t frames, std::size_t& co
             // No more than the output there is room for needs, so that little is moved.
             const std::int64_t held = base_ + std::ssize(history_[0]);
             const std::int64_t wanted =
-                static_cast<std::int64_t>((next_ + room - produced) * filter_->down / filter_->up) +
-                static_cast<std::int64_t>(half) + 1;
+                f.blockInput((next_ + room - produced) / blockFrames) + f.width;
             const std::size_t take =
                 std::min(frames - consumed,
                          static_cast<std::size_t>(std::clamp<std::int64_t>(
@@ -495,22 +452,42 @@ bool RateConverter::process(const float* in, std::size_t frames, std::size_t& co
 
 std::size_t RateConverter::produce(float* out, std::size_t room) {
     const Filter& f = *filter_;
-    Run run{};
-    run.filter = &f;
-    run.history[0] = history_[0].data();
-    run.history[1] = history_[channels_ - 1].data();
-    run.base = base_;
-    run.end = base_ + std::ssize(history_[0]);
-    run.next = next_;
-    // Once the stream is out: its length at the new rate, rounded to the nearest frame, as
-    // libsoxr ends it, so that a sample is as long as it was before (a voice's end decides
-    // which voice a strike takes over).
-    run.last = ended_ ? (2 * received_ * f.up + f.down) / (2 * f.down) : ~std::uint64_t{0};
-    run.out = out;
-    run.room = room;
-    run.channels = channels_;
-    const std::size_t count = runFilter(run);
-    next_ += count;
+    const std::uint64_t last = lastFrame();
+    const std::int64_t held = base_ + std::ssize(history_[0]);
+    std::size_t count = 0;
+    while (count < room && next_ < last) {
+        const std::uint64_t block = next_ / blockFrames;
+        if (block != madeBlock_) {
+            // Every block is computed whole, from the same columns in the same order,
+            // however the output is asked for.
+            const std::int64_t start = f.blockInput(block);
+            if (start + static_cast<std::int64_t>(f.width) > held)
+                break;
+            const float* columns =
+                f.columns.data() + block % f.starts.size() * f.width * blockFrames;
+            const auto at = static_cast<std::size_t>(start - base_);
+            if (channels_ == 2)
+                computeBlock.stereo(columns, f.width, history_[0].data() + at,
+                                    history_[1].data() + at, made_[0], made_[1]);
+            else
+                computeBlock.mono(columns, f.width, history_[0].data() + at, nullptr, made_[0],
+                                  nullptr);
+            madeBlock_ = block;
+        }
+        const auto within = static_cast<std::uint32_t>(next_ % blockFrames);
+        const auto n = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>({blockFrames - within, room - count, last - next_}));
+        float* to = out + count * channels_;
+        if (channels_ == 2)
+            for (std::uint32_t i = 0; i < n; ++i) {
+                to[2 * i] = made_[0][within + i];
+                to[2 * i + 1] = made_[1][within + i];
+            }
+        else
+            std::copy_n(made_[0] + within, n, to);
+        count += n;
+        next_ += n;
+    }
     return count;
 }
 

@@ -49,9 +49,12 @@ public:
     static bool ownFilterTakes(double from, double to);
 
     struct Filter;
+    // Output frames our filter computes together.
+    static constexpr std::uint32_t blockFrames = 16;
 
 private:
     std::size_t produce(float* out, std::size_t room);
+    std::uint64_t lastFrame() const noexcept;
 
     soxr* soxr_ = nullptr;
     double from_ = 0.0;
@@ -63,6 +66,9 @@ private:
     std::int64_t base_ = 0;
     std::uint64_t received_ = 0;
     std::uint64_t next_ = 0; // the next output frame
+    // The block of output frames last computed, each channel's frames.
+    std::uint64_t madeBlock_ = ~std::uint64_t{0};
+    float made_[2][blockFrames] = {};
     std::uint64_t inputStart_ = 0;
     bool ended_ = false;
 };

@@ -296,7 +296,7 @@ std::filesystem::path entryFor(const std::filesystem::path& folder,
                             std::to_string(changed.time_since_epoch().count()) + '\n' +
                             std::to_string(std::lround(rate)) +
                             // Entries made by the earlier converter are not used again.
-                            "\nconverter 2";
+                            "\nconverter 3";
     char name[32];
     std::snprintf(name, sizeof name, "%016zx%s", std::hash<std::string>{}(key), entryExtension);
     return folder / name;

@@ -108,7 +108,10 @@ TEST(RateConversion, FramesDoNotDependOnThePiecesOrWhereTheStreamStarts) {
     std::vector<float> in(2 * 30011);
     for (float& value : in)
         value = noise(random);
-    for (auto [from, to] : {std::pair{44100.0, 48000.0}, {96000.0, 48000.0}, {32000.0, 48000.0}}) {
+    for (auto [from, to] : {std::pair{44100.0, 48000.0},
+                            {48000.0, 44100.0},
+                            {96000.0, 48000.0},
+                            {32000.0, 48000.0}}) {
         SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to));
         const auto whole = convert(in, from, to);
         EXPECT_EQ(convert(in, from, to, &random), whole);
