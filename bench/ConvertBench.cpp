@@ -55,19 +55,25 @@ std::vector<float> withSoxr(const std::vector<float>& in, double from, double to
 std::vector<float> withOwn(const std::vector<float>& in, double from, double to) {
     RateConverter converter;
     converter.open(from, to, 2);
-    std::vector<float> out((static_cast<std::size_t>(in.size() / 2 * to / from) + 4096) * 2);
+    const std::size_t frames = static_cast<std::size_t>(in.size() / 2 * to / from) + 4096;
+    std::vector<float> left(frames), right(frames);
     std::size_t taken = 0, done = 0;
     for (;;) {
         const std::size_t count = std::min<std::size_t>(4096, in.size() / 2 - taken);
         std::size_t consumed = 0, produced = 0;
-        converter.process(in.data() + taken * 2, count, consumed, out.data() + done * 2,
-                          std::min<std::size_t>(4096, out.size() / 2 - done), produced, count == 0);
+        float* const channels[2] = {left.data() + done, right.data() + done};
+        converter.process(in.data() + taken * 2, count, consumed, channels,
+                          std::min<std::size_t>(4096, frames - done), produced, count == 0);
         taken += consumed;
         done += produced;
         if (count == 0 && produced == 0)
             break;
     }
-    out.resize(done * 2);
+    std::vector<float> out(done * 2);
+    for (std::size_t i = 0; i < done; ++i) {
+        out[2 * i] = left[i];
+        out[2 * i + 1] = right[i];
+    }
     return out;
 }
 

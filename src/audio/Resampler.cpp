@@ -30,7 +30,10 @@ struct RateConverter::Filter {
     std::uint64_t periodInput = 0; // input frames a period advances by
     // For each block of a period, where its input starts, relative to the period's.
     std::vector<std::int64_t> starts;
-    std::vector<float> columns; // block after block, `width` columns of `blockFrames`
+    // Block after block, `width` columns of `blockFrames`; each column starts a cache line,
+    // so that loading one never spans two.
+    std::vector<float> storage;
+    float* columns = nullptr;
 
     // The first input frame block `block` reads.
     std::int64_t blockInput(std::uint64_t block) const noexcept {
@@ -149,13 +152,16 @@ std::shared_ptr<const RateConverter::Filter> design(double from, double to, cons
     filter->periodInput = pair.period * pair.down / pair.up;
     const std::uint64_t kinds = pair.period / blockFrames;
     filter->starts.resize(kinds);
-    filter->columns.assign(kinds * pair.width * blockFrames, 0.0f);
+    constexpr std::size_t line = 64 / sizeof(float);
+    filter->storage.assign(kinds * pair.width * blockFrames + line, 0.0f);
+    const auto address = reinterpret_cast<std::uintptr_t>(filter->storage.data());
+    filter->columns = filter->storage.data() + (line - address / sizeof(float) % line) % line;
     for (std::uint64_t b = 0; b < kinds; ++b) {
         const std::uint64_t first = b * blockFrames;
         const std::int64_t start =
             static_cast<std::int64_t>(first * pair.down / pair.up) - half + 1;
         filter->starts[b] = start;
-        float* block = filter->columns.data() + b * pair.width * blockFrames;
+        float* block = filter->columns + b * pair.width * blockFrames;
         for (std::uint32_t lane = 0; lane < blockFrames; ++lane) {
             const std::uint64_t position = (first + lane) * pair.down;
             // Where this frame's window starts among the block's columns, and its phase.
@@ -311,7 +317,7 @@ soxr_t takeSoxr(double from, double to, std::uint32_t channels) {
             shelf.kept.erase(it);
             return converter;
         }
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_S);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
     soxr_error_t failure = nullptr;
     const soxr_t converter = soxr_create(from, to, channels, &failure, &io, &quality, nullptr);
@@ -378,14 +384,16 @@ std::uint64_t RateConverter::lastFrame() const noexcept {
                   : ~std::uint64_t{0};
 }
 
-bool RateConverter::process(const float* in, std::size_t frames, std::size_t& consumed, float* out,
-                            std::size_t room, std::size_t& produced, bool last) {
+bool RateConverter::process(const float* in, std::size_t frames, std::size_t& consumed,
+                            float* const* out, std::size_t room, std::size_t& produced, bool last) {
     consumed = 0;
     produced = 0;
     if (soxr_ != nullptr) {
+        // Split channels: libsoxr takes the array of channel pointers.
+        const auto split = static_cast<soxr_out_t>(const_cast<float**>(out));
         const soxr_error_t failure =
-            last ? soxr_process(soxr_, nullptr, 0, nullptr, out, room, &produced)
-                 : soxr_process(soxr_, in, frames, &consumed, out, room, &produced);
+            last ? soxr_process(soxr_, nullptr, 0, nullptr, split, room, &produced)
+                 : soxr_process(soxr_, in, frames, &consumed, split, room, &produced);
         return failure == nullptr;
     }
     if (!filter_)
@@ -442,7 +450,8 @@ bool RateConverter::process(const float* in, std::size_t frames, std::size_t& co
             consumed += take;
             received_ += take;
         }
-        const std::size_t made = produce(out + produced * channels_, room - produced);
+        float* const at[2] = {out[0] + produced, out[channels_ - 1] + produced};
+        const std::size_t made = produce(at, room - produced);
         produced += made;
         if (made == 0 || produced == room)
             break;
@@ -450,7 +459,7 @@ bool RateConverter::process(const float* in, std::size_t frames, std::size_t& co
     return true;
 }
 
-std::size_t RateConverter::produce(float* out, std::size_t room) {
+std::size_t RateConverter::produce(float* const* out, std::size_t room) {
     const Filter& f = *filter_;
     const std::uint64_t last = lastFrame();
     const std::int64_t held = base_ + std::ssize(history_[0]);
@@ -463,8 +472,7 @@ std::size_t RateConverter::produce(float* out, std::size_t room) {
             const std::int64_t start = f.blockInput(block);
             if (start + static_cast<std::int64_t>(f.width) > held)
                 break;
-            const float* columns =
-                f.columns.data() + block % f.starts.size() * f.width * blockFrames;
+            const float* columns = f.columns + block % f.starts.size() * f.width * blockFrames;
             const auto at = static_cast<std::size_t>(start - base_);
             if (channels_ == 2)
                 computeBlock.stereo(columns, f.width, history_[0].data() + at,
@@ -477,14 +485,8 @@ std::size_t RateConverter::produce(float* out, std::size_t room) {
         const auto within = static_cast<std::uint32_t>(next_ % blockFrames);
         const auto n = static_cast<std::uint32_t>(
             std::min<std::uint64_t>({blockFrames - within, room - count, last - next_}));
-        float* to = out + count * channels_;
-        if (channels_ == 2)
-            for (std::uint32_t i = 0; i < n; ++i) {
-                to[2 * i] = made_[0][within + i];
-                to[2 * i + 1] = made_[1][within + i];
-            }
-        else
-            std::copy_n(made_[0] + within, n, to);
+        for (std::uint32_t c = 0; c < channels_; ++c)
+            std::copy_n(made_[c] + within, n, out[c] + count);
         count += n;
         next_ += n;
     }

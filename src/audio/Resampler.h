@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 struct soxr;
@@ -39,11 +41,11 @@ public:
     std::uint64_t skipped() const noexcept { return filter_ ? next_ : 0; }
     void close() noexcept;
     bool isOpen() const noexcept { return soxr_ != nullptr || filter_ != nullptr; }
-    // Takes input frames (`consumed` of them) and writes up to `room` output frames
-    // (`produced`), both interleaved. Once every input frame is taken, call with `last` to
-    // drain what the filter still holds; it produces nothing more when the stream is out.
-    // False when the converter fails.
-    bool process(const float* in, std::size_t frames, std::size_t& consumed, float* out,
+    // Takes interleaved input frames (`consumed` of them) and writes up to `room` output
+    // frames (`produced`), each channel's to its own of `out`. Once every input frame is
+    // taken, call with `last` to drain what the filter still holds; it produces nothing more
+    // when the stream is out. False when the converter fails.
+    bool process(const float* in, std::size_t frames, std::size_t& consumed, float* const* out,
                  std::size_t room, std::size_t& produced, bool last);
     // Whether our own filter converts this pair (rather than libsoxr).
     static bool ownFilterTakes(double from, double to);
@@ -53,7 +55,7 @@ public:
     static constexpr std::uint32_t blockFrames = 16;
 
 private:
-    std::size_t produce(float* out, std::size_t room);
+    std::size_t produce(float* const* out, std::size_t room);
     std::uint64_t lastFrame() const noexcept;
 
     soxr* soxr_ = nullptr;
@@ -62,7 +64,18 @@ private:
     std::uint32_t channels_ = 0;
     // Our filter's state: the input it still needs, from absolute frame `base_` on.
     std::shared_ptr<const Filter> filter_;
-    std::vector<float> history_[2];
+    // Grown without first zeroing what is written over at once.
+    template <class T> struct Uninitialised : std::allocator<T> {
+        template <class U> struct rebind { using other = Uninitialised<U>; };
+        using std::allocator<T>::allocator;
+        template <class U, class... Args> void construct(U* place, Args&&... args) {
+            if constexpr (sizeof...(Args) == 0)
+                ::new (static_cast<void*>(place)) U;
+            else
+                ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+        }
+    };
+    std::vector<float, Uninitialised<float>> history_[2];
     std::int64_t base_ = 0;
     std::uint64_t received_ = 0;
     std::uint64_t next_ = 0; // the next output frame

@@ -32,7 +32,6 @@ std::optional<std::uint32_t> resample(const SampleBuffer& source, SampleBuffer& 
         return std::nullopt;
     constexpr std::size_t piece = 4096;
     std::vector<float> in(piece * channels);
-    std::vector<float> converted(piece * channels);
     const std::size_t capacity = out.frameCapacity();
     const std::size_t length = source.frameLength();
     std::size_t taken = 0;
@@ -46,15 +45,11 @@ std::optional<std::uint32_t> resample(const SampleBuffer& source, SampleBuffer& 
         }
         std::size_t consumed = 0;
         std::size_t made = 0;
-        if (!converter.process(in.data(), count, consumed, converted.data(),
-                               std::min(piece, capacity - produced), made, count == 0)) {
+        float* const to[2] = {out.channel(0) + produced, out.channel(channels - 1) + produced};
+        if (!converter.process(in.data(), count, consumed, to, std::min(piece, capacity - produced),
+                               made, count == 0)) {
             platform::logLine("Sample convert error");
             return std::nullopt;
-        }
-        for (std::uint32_t c = 0; c < channels; ++c) {
-            float* to = out.channel(c) + produced;
-            for (std::size_t i = 0; i < made; ++i)
-                to[i] = converted[i * channels + c];
         }
         taken += consumed;
         produced += made;

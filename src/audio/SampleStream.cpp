@@ -109,7 +109,8 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
             close();
             return false;
         }
-        output_.resize((static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024) * used_);
+        for (std::uint32_t c = 0; c < used_; ++c)
+            output_[c].resize(static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024);
         // Straight to the input the first frame asked for needs, when the converter can
         // start there; otherwise from the start, passing over what comes before.
         std::uint64_t start = converter_.inputStart();
@@ -124,7 +125,8 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         decoded_ = start;
         skip_ = skip - converter_.skipped();
     } else {
-        output_.resize(std::size_t{chunkFrames} * used_);
+        for (std::uint32_t c = 0; c < used_; ++c)
+            output_[c].resize(chunkFrames);
         // Same rate: straight to the frame, nothing to convert on the way.
         if (skip > 0 && sf_seek(file_, static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
             decoded_ = skip;
@@ -171,17 +173,19 @@ bool StreamReader::refill() {
                 drained_ = true;
                 break;
             }
-            std::copy_n(input_.begin(), frames * used_, output_.begin());
+            for (std::uint32_t c = 0; c < used_; ++c)
+                for (std::size_t i = 0; i < frames; ++i)
+                    output_[c][i] = input_[i * used_ + c];
             outputFrames_ = frames;
             pendingInput_ = 0;
             continue;
         }
         std::size_t consumed = 0;
         std::size_t produced = 0;
-        const std::size_t room = output_.size() / used_;
+        float* const outputs[2] = {output_[0].data(), output_[used_ - 1].data()};
         const bool converted =
             converter_.process(input_.data() + inputPosition_ * used_, pendingInput_, consumed,
-                               output_.data(), room, produced, inputDone_);
+                               outputs, output_[0].size(), produced, inputDone_);
         if (!converted) {
             broken_ = true;
             drained_ = true;
@@ -231,16 +235,8 @@ std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames
         }
         const auto count =
             static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, outputFrames_));
-        const float* in = output_.data() + outputStart_ * used_;
-        if (used_ == 2) {
-            for (std::uint32_t i = 0; i < count; ++i) {
-                left[done + i] = in[2 * std::size_t{i}];
-                right[done + i] = in[2 * std::size_t{i} + 1];
-            }
-        } else {
-            std::copy_n(in, count, left + done);
-            std::copy_n(in, count, right + done);
-        }
+        std::copy_n(output_[0].data() + outputStart_, count, left + done);
+        std::copy_n(output_[used_ - 1].data() + outputStart_, count, right + done);
         outputStart_ += count;
         outputFrames_ -= count;
         done += count;

@@ -74,7 +74,7 @@ private:
     bool broken_ = false;
     std::vector<float> fileChunk_; // interleaved, the file's channels
     std::vector<float> input_;     // interleaved, the used channels
-    std::vector<float> output_;    // interleaved, the used channels
+    std::vector<float> output_[2]; // each used channel's
     std::size_t pendingInput_ = 0; // frames of `input_` not yet taken by the converter
     std::size_t inputPosition_ = 0;
     std::size_t outputStart_ = 0;

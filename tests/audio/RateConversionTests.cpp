@@ -26,12 +26,14 @@ std::vector<float> convert(const std::vector<float>& in, double from, double to,
         const std::size_t size = pieces ? 1 + (*pieces)() % 3000 : 4096;
         const std::size_t count = std::min(size, frames - taken);
         const std::size_t room = pieces ? 1 + (*pieces)() % 3000 : size;
-        std::vector<float> piece(room * 2);
+        std::vector<float> left(room), right(room);
+        float* const channels[2] = {left.data(), right.data()};
         std::size_t consumed = 0;
         std::size_t produced = 0;
-        EXPECT_TRUE(converter.process(in.data() + taken * 2, count, consumed, piece.data(), room,
+        EXPECT_TRUE(converter.process(in.data() + taken * 2, count, consumed, channels, room,
                                       produced, count == 0));
-        out.insert(out.end(), piece.begin(), piece.begin() + static_cast<long>(produced * 2));
+        for (std::size_t i = 0; i < produced; ++i)
+            out.insert(out.end(), {left[i], right[i]});
         taken += consumed;
         if (count == 0 && produced == 0)
             return out;
@@ -85,10 +87,11 @@ TEST(RateConversion, TheAudibleBandComesThroughExactAndNothingFoldsIntoIt) {
         ASSERT_TRUE(one.open(from, to, 1));
         std::vector<float> monoOut(stereo.size());
         std::size_t consumed = 0, produced = 0, tail = 0;
-        ASSERT_TRUE(one.process(mono.data(), mono.size(), consumed, monoOut.data(), monoOut.size(),
-                                produced, false));
-        ASSERT_TRUE(one.process(nullptr, 0, consumed, monoOut.data() + produced,
-                                monoOut.size() - produced, tail, true));
+        float* const start[1] = {monoOut.data()};
+        ASSERT_TRUE(one.process(mono.data(), mono.size(), consumed, start, monoOut.size(), produced,
+                                false));
+        float* const rest[1] = {monoOut.data() + produced};
+        ASSERT_TRUE(one.process(nullptr, 0, consumed, rest, monoOut.size() - produced, tail, true));
         ASSERT_EQ(produced + tail, stereo.size() / 2);
         for (std::size_t i = 0; i < produced + tail; ++i)
             ASSERT_NEAR(monoOut[i], stereo[2 * i], 1e-6) << i;
