@@ -47,6 +47,7 @@ void AppState::Impl::rememberKitNow() {
 }
 
 void AppState::Impl::loadAllSamples() {
+    player.keepKitsWholeUpTo(std::uint64_t{self.published_.settings.wholeKitMiB} << 20);
     player.setKit(self.published_.kit, options.loadInBackground
                                            ? engine::KitPlayer::Loading::background
                                            : engine::KitPlayer::Loading::beforeReturning);
@@ -174,6 +175,8 @@ void AppState::refreshDevices() {
 
 void AppState::applySettings(const AudioSettings& settings) {
     impl_->commitExpression(settings);
+    // For the kits loaded from now on; the kit playing stays as it was loaded.
+    impl_->player.keepKitsWholeUpTo(std::uint64_t{settings.wholeKitMiB} << 20);
     if (impl_->output) {
         impl_->output->setGroupOutputs(settings.separateOutputs);
         impl_->output->applySettings(settings);

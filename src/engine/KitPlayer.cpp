@@ -58,6 +58,12 @@ void KitPlayer::setStreamSettings(const audio::StreamSettings& settings) {
     impl_->engine.setStreamSettings(settings);
 }
 
+void KitPlayer::keepKitsWholeUpTo(std::uint64_t bytes) {
+    audio::StreamSettings settings = impl_->engine.streamSettings();
+    settings.wholeKitBytes = bytes;
+    impl_->engine.setStreamSettings(settings);
+}
+
 void KitPlayer::setRenderingOffline(bool offline) {
     impl_->engine.setWaitForStreams(offline);
 }

@@ -49,6 +49,8 @@ public:
     // By default, the engine's budget with converted samples cached in the user's cache
     // folder ($XDG_CACHE_HOME/tamborel/converted).
     void setStreamSettings(const audio::StreamSettings& settings);
+    // Only the budget: kits whose files take more than `bytes` on disk are streamed.
+    void keepKitsWholeUpTo(std::uint64_t bytes);
     // For hosts that render faster than real time (a render to a file): streamed samples
     // are waited for rather than played as silence when the disk cannot keep up. Never for
     // a live driver.

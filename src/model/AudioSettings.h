@@ -19,6 +19,9 @@ struct AudioSettings {
     std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
     // Each drum on an output pair of its own beside the master (where the output has ports).
     bool separateOutputs = false;
+    // A kit whose files take more than this many MiB on disk keeps only the start of each
+    // sample in memory and streams the rest from disk as it plays; smaller kits stay whole.
+    std::uint32_t wholeKitMiB = 64;
 
     static AudioSettings defaults() { return {}; }
     // What the hit routing needs of them.

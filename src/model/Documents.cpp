@@ -441,6 +441,8 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
     }
     if (settings.separateOutputs)
         document["separateOutputs"] = true;
+    if (settings.wholeKitMiB != defaults.wholeKitMiB)
+        document["wholeKitMiB"] = settings.wholeKitMiB;
     return render(document, whyNot);
 }
 
@@ -523,6 +525,13 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
             settings.separateOutputs = separate->get<bool>();
         else
             reader.fail("separateOutputs", "not a boolean");
+    }
+    if (const json* whole = reader.member("wholeKitMiB", false)) {
+        // Up to a tebibyte: past that every kit stays whole anyway.
+        if (auto value = integer<std::uint32_t>(*whole); value && *value <= (1u << 20))
+            settings.wholeKitMiB = *value;
+        else
+            reader.fail("wholeKitMiB", "not an integer from 0 to 1048576");
     }
     if (!reader.failed())
         result.value = std::move(settings);

@@ -8,6 +8,7 @@
 #include <sndfile.hh>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <sstream>
 #include <sys/wait.h>
@@ -149,6 +150,41 @@ TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
         EXPECT_FLOAT_EQ(leftOfOutput()[10], expected) << ::testing::PrintToString(options);
     }
     EXPECT_NE(level(soft.velocity), 0.5f * 64 / 127);
+}
+
+TEST_F(RenderTool, AKitOverTheSettingsBudgetStreamsAndSoundsTheSame) {
+    // A second of ride at 44.1 kHz: converted as it loads, and long enough to stream.
+    std::vector<float> ride(44100 * 2);
+    for (std::size_t i = 0; i < ride.size(); ++i)
+        ride[i] = 0.5f * std::sin(0.001f * static_cast<float>(i * i % 100003));
+    audio::testing::writeWithSndfile(dir / "ride.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2,
+                                     ride);
+    auto kit = storage::readKitFile(dir / "kit.json");
+    ASSERT_TRUE(kit);
+    kit.value->findPad(PadRole::ride)->sampleURL = FileUrl::fromPath(dir / "ride.wav");
+    storage::writeKit(*kit.value, dir / "kit.json");
+    const fs::path cache = dir / "cache";
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    const std::string strike = Smf::file(0, {Smf::vlq(0) + "\x99\x33\x64"s}, 96);
+
+    // A small kit stays whole in memory: nothing converted goes to disk.
+    ASSERT_EQ(render(strike), 0);
+    const auto whole = leftOfOutput();
+    EXPECT_FALSE(fs::exists(cache / "tamborel" / "converted"));
+
+    // With a budget of nothing, the ride streams through a converted copy on disk, and the
+    // render is the same to the last bit.
+    AudioSettings streamAll;
+    streamAll.wholeKitMiB = 0;
+    test::writeText(dir / "stream.json", *documents::writeSettings(streamAll));
+    ASSERT_EQ(render(strike, nullptr, {"--settings", (dir / "stream.json").string()}), 0);
+    unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(leftOfOutput(), whole);
+    std::error_code error;
+    const auto entries = std::distance(
+        fs::directory_iterator(cache / "tamborel" / "converted", error), fs::directory_iterator());
+    EXPECT_EQ(entries, 1);
+    EXPECT_GT(std::count_if(whole.begin(), whole.end(), [](float v) { return v != 0.0f; }), 44000);
 }
 
 TEST_F(RenderTool, BadInputGetsOneLineAndLeavesNoFile) {

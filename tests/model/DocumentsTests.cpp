@@ -172,6 +172,7 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.pedalController = 11;
     settings.pedalRange = PedalRange{0, 127};
     settings.separateOutputs = true;
+    settings.wholeKitMiB = 0; // every kit streamed
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, settings);
@@ -193,7 +194,9 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
           R"({"bufferFrames":256,"sampleRate":48000,"pedalController":128})",
           R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90})",
           R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90,"pedalOpen":85})",
-          R"({"bufferFrames":256,"sampleRate":48000,"separateOutputs":"yes"})"})
+          R"({"bufferFrames":256,"sampleRate":48000,"separateOutputs":"yes"})",
+          R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":-64})",
+          R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":1048577})"})
         EXPECT_FALSE(readSettings(bad)) << bad;
 }
 
