@@ -300,7 +300,7 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     engine::KitPlayer player;
     player.prepare(renderRate, blockFrames);
     player.setRenderingOffline(true);
-    player.keepKitsWholeUpTo(std::uint64_t{settings.wholeKitMiB} << 20);
+    player.keepKitsWholeUpTo(settings.wholeKitBytes());
     player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
     player.setExpression(settings.expression());
     player.startRendering();

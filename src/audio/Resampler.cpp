@@ -20,13 +20,11 @@ namespace tamborel::audio {
 // coefficients, one for every frame of the block (zero where that frame's window does not
 // reach). Columns are added in the same order for every block, so a frame's value never
 // depends on where the input was cut into pieces. The blocks repeat their pattern every
-// `period` output frames.
+// `period` output frames (see `RatePair`).
 struct RateConverter::Filter {
     std::uint64_t up = 1; // output frames per `down` input frames
     std::uint64_t down = 1;
-    std::uint32_t taps = 0;  // the filter's length, a multiple of 16
-    std::uint32_t width = 0; // the columns a block reads, a multiple of 4
-    std::uint64_t period = 0;
+    std::uint32_t width = 0;       // the columns a block reads, a multiple of 4
     std::uint64_t periodInput = 0; // input frames a period advances by
     // For each block of a period, where its input starts, relative to the period's.
     std::vector<std::int64_t> starts;
@@ -77,7 +75,7 @@ struct RatePair {
     std::uint64_t down = 0;
     std::uint32_t taps = 0;
     double attenuation = 0.0; // dB
-    std::uint64_t period = 0;
+    std::uint64_t period = 0; // output frames after which the blocks repeat their pattern
     std::uint32_t width = 0;
 };
 
@@ -146,9 +144,7 @@ std::shared_ptr<const RateConverter::Filter> design(double from, double to, cons
     auto filter = std::make_shared<RateConverter::Filter>();
     filter->up = pair.up;
     filter->down = pair.down;
-    filter->taps = pair.taps;
     filter->width = pair.width;
-    filter->period = pair.period;
     filter->periodInput = pair.period * pair.down / pair.up;
     const std::uint64_t kinds = pair.period / blockFrames;
     filter->starts.resize(kinds);

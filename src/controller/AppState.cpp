@@ -47,7 +47,6 @@ void AppState::Impl::rememberKitNow() {
 }
 
 void AppState::Impl::loadAllSamples() {
-    player.keepKitsWholeUpTo(std::uint64_t{self.published_.settings.wholeKitMiB} << 20);
     player.setKit(self.published_.kit, options.loadInBackground
                                            ? engine::KitPlayer::Loading::background
                                            : engine::KitPlayer::Loading::beforeReturning);
@@ -89,6 +88,7 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     : impl_(std::make_unique<Impl>(*this, mainQueue, options)) {
     factoryKits::installIfNeeded();
     published_.settings = storage::loadSettings();
+    impl_->player.keepKitsWholeUpTo(published_.settings.wholeKitBytes());
     if (auto last = storage::lastKit())
         published_.kit = std::move(*last);
     else if (auto rock = storage::loadKit(storage::kitsFolder() / "Classic Rock.json"))
@@ -176,7 +176,7 @@ void AppState::refreshDevices() {
 void AppState::applySettings(const AudioSettings& settings) {
     impl_->commitExpression(settings);
     // For the kits loaded from now on; the kit playing stays as it was loaded.
-    impl_->player.keepKitsWholeUpTo(std::uint64_t{settings.wholeKitMiB} << 20);
+    impl_->player.keepKitsWholeUpTo(settings.wholeKitBytes());
     if (impl_->output) {
         impl_->output->setGroupOutputs(settings.separateOutputs);
         impl_->output->applySettings(settings);

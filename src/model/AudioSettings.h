@@ -22,6 +22,7 @@ struct AudioSettings {
     // A kit whose files take more than this many MiB on disk keeps only the start of each
     // sample in memory and streams the rest from disk as it plays; smaller kits stay whole.
     std::uint32_t wholeKitMiB = 64;
+    std::uint64_t wholeKitBytes() const { return std::uint64_t{wholeKitMiB} << 20; }
 
     static AudioSettings defaults() { return {}; }
     // What the hit routing needs of them.
