@@ -44,8 +44,7 @@ StreamReader::~StreamReader() {
 
 void StreamReader::close() noexcept {
     converter_.close();
-    if (file_ != nullptr)
-        sf_close(file_);
+    source_.close();
     if (entry_ >= 0)
         ::close(entry_);
     file_ = nullptr;
@@ -89,7 +88,7 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     if (path.extension() == entryExtension)
         return openEntry(path, rate, skip);
     SF_INFO info{};
-    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    file_ = source_.open(path, info);
     // Files of unknown length (a stream format) are read whole instead.
     if (file_ == nullptr || info.channels <= 0 || info.channels > maxChannels ||
         info.samplerate <= 0 || info.samplerate > maxRate || info.frames <= 0 ||
@@ -149,7 +148,7 @@ bool StreamReader::refill() {
     while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
         std::size_t frames = 0;
         if (!inputDone_ && (!converts() || pendingInput_ == 0)) {
-            const sf_count_t read = sf_readf_float(file_, fileChunk_.data(), chunkFrames);
+            const std::int64_t read = source_.readFrames(fileChunk_.data(), chunkFrames);
             if (read <= 0) {
                 inputDone_ = true;
                 broken_ = decoded_ < fileFrames_ || sf_error(file_) != SF_ERR_NO_ERROR;

@@ -10,6 +10,7 @@
 
 #include "audio/Resampler.h"
 #include "audio/SampleBuffer.h"
+#include "audio/SndfileInput.h"
 
 #include <atomic>
 #include <cstdint>
@@ -18,8 +19,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-struct sf_private_tag;
 
 namespace tamborel::audio {
 
@@ -60,10 +59,11 @@ private:
 
     int entry_ = -1; // a converted-cache entry's descriptor
     std::uint64_t entryPosition_ = 0;
-    sf_private_tag* file_ = nullptr;
-    RateConverter converter_;    // open while the file is converted on the way
-    std::uint32_t channels_ = 0; // in the file
-    std::uint32_t used_ = 0;     // of those, converted: one or two
+    detail::SndfileInput source_;
+    sf_private_tag* file_ = nullptr; // libsndfile's, through `source_`
+    RateConverter converter_;        // open while the file is converted on the way
+    std::uint32_t channels_ = 0;     // in the file
+    std::uint32_t used_ = 0;         // of those, converted: one or two
     std::uint64_t fileFrames_ = 0;
     std::uint64_t decoded_ = 0;
     double fileRate_ = 0.0;

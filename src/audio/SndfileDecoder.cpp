@@ -1,4 +1,5 @@
 #include "audio/Decoders.h"
+#include "audio/SndfileInput.h"
 
 #include <sndfile.h>
 
@@ -11,18 +12,14 @@ namespace tamborel::audio::detail {
 
 namespace {
 
-struct SndfileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-
 constexpr sf_count_t chunkSamples = 1 << 16;
 
 } // namespace
 
 DecodeResult decodeWithSndfile(const std::filesystem::path& file) {
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndfileCloser> sndfile(sf_open(file.c_str(), SFM_READ, &info));
-    if (!sndfile)
+    SndfileInput sndfile;
+    if (sndfile.open(file, info) == nullptr)
         return {DecodeStatus::notOpened, nullptr};
     if (info.channels <= 0 || info.channels > maxFileChannels || info.samplerate <= 0 ||
         info.samplerate > maxFileSampleRate || info.frames <= 0)
@@ -45,7 +42,7 @@ DecodeResult decodeWithSndfile(const std::filesystem::path& file) {
     const sf_count_t chunkFrames = std::max<sf_count_t>(1, chunkSamples / info.channels);
     std::vector<float> interleaved(static_cast<std::size_t>(chunkFrames) * channels);
     for (;;) {
-        const sf_count_t read = sf_readf_float(sndfile.get(), interleaved.data(), chunkFrames);
+        const sf_count_t read = sndfile.readFrames(interleaved.data(), chunkFrames);
         if (read <= 0)
             break;
         if (!builder.reserveMore(static_cast<std::uint64_t>(read)))

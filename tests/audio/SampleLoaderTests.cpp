@@ -7,11 +7,13 @@
 
 #include "audio/KitLoader.h"
 #include "audio/SampleLoader.h"
+#include "audio/SampleStream.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <cmath>
+#include <random>
 
 namespace tamborel::audio {
 namespace {
@@ -83,6 +85,60 @@ TEST(SampleConversion, OtherRatesAndMonoBecomeTheInternalFormat) {
         // Both sides carry the same signal, at its own level.
         EXPECT_NEAR(buffer->channel(1)[12345], buffer->channel(0)[12345], 1e-6f);
         EXPECT_NEAR(*std::max_element(buffer->channel(1), buffer->channel(1) + 48000), 0.5f, 0.01f);
+    }
+}
+
+// 16- and 24-bit files are read raw and turned into floats by us: every value, loaded whole
+// or streamed from any frame, must be the one libsndfile itself gives, in either byte order.
+TEST(SampleLoading, IntegerPcmGivesLibsndfilesOwnValuesWholeAndStreamed) {
+    const auto folder = testing::scratchFolder("integer-pcm");
+    std::minstd_rand random(3);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    std::vector<float> written(2 * 30000);
+    for (float& value : written)
+        value = noise(random);
+    written[0] = -1.0f; // both extremes
+    written[1] = 0.99999f;
+    for (auto [name, format] : {std::pair{"wav16", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                                {"wav24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+                                {"aiff16", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+                                {"aiff24", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+                                {"w64", SF_FORMAT_W64 | SF_FORMAT_PCM_24},
+                                {"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_24},
+                                {"wavex", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24}}) {
+        SCOPED_TRACE(name);
+        const auto file = folder / name;
+        ASSERT_TRUE(testing::writeWithSndfile(file, format, 48000, 2, written));
+        SF_INFO info{};
+        SNDFILE* reference = sf_open(file.c_str(), SFM_READ, &info);
+        ASSERT_NE(reference, nullptr);
+        std::vector<float> expected(written.size());
+        ASSERT_EQ(sf_readf_float(reference, expected.data(), 30000), 30000);
+        sf_close(reference);
+
+        const auto whole = sampleLoader::decodeFile(file);
+        ASSERT_TRUE(whole);
+        ASSERT_EQ(whole->frameLength(), 30000u);
+        for (std::uint32_t i = 0; i < 30000; ++i)
+            ASSERT_TRUE(whole->channel(0)[i] == expected[2 * i] &&
+                        whole->channel(1)[i] == expected[2 * i + 1])
+                << i;
+
+        for (std::uint32_t from : {0u, 12345u}) {
+            StreamReader reader;
+            ASSERT_TRUE(reader.open(file, 48000.0, from));
+            std::vector<float> left(30000), right(30000);
+            std::uint32_t got = 0;
+            while (const std::uint32_t read = reader.read(left.data() + got, right.data() + got,
+                                                          std::min(777u, 30000 - got)))
+                got += read;
+            ASSERT_EQ(got, 30000 - from);
+            EXPECT_FALSE(reader.broken());
+            for (std::uint32_t i = 0; i < got; ++i)
+                ASSERT_TRUE(left[i] == expected[2 * (from + i)] &&
+                            right[i] == expected[2 * (from + i) + 1])
+                    << from + i;
+        }
     }
 }
 
