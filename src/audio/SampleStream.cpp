@@ -47,7 +47,6 @@ void StreamReader::close() noexcept {
     source_.close();
     if (entry_ >= 0)
         ::close(entry_);
-    file_ = nullptr;
     entry_ = -1;
 }
 
@@ -88,9 +87,8 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     if (path.extension() == entryExtension)
         return openEntry(path, rate, skip);
     SF_INFO info{};
-    file_ = source_.open(path, info);
     // Files of unknown length (a stream format) are read whole instead.
-    if (file_ == nullptr || info.channels <= 0 || info.channels > maxChannels ||
+    if (source_.open(path, info) == nullptr || info.channels <= 0 || info.channels > maxChannels ||
         info.samplerate <= 0 || info.samplerate > maxRate || info.frames <= 0 ||
         info.frames == SF_COUNT_MAX || !std::isfinite(rate) || rate <= 0.0) {
         close();
@@ -114,7 +112,7 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         // start there; otherwise from the start, passing over what comes before.
         std::uint64_t start = converter_.inputStart();
         if (start > 0 && (start >= fileFrames_ ||
-                          sf_seek(file_, static_cast<sf_count_t>(start), SEEK_SET) < 0)) {
+                          sf_seek(source_.get(), static_cast<sf_count_t>(start), SEEK_SET) < 0)) {
             if (!converter_.open(fileRate_, rate_, used_)) {
                 close();
                 return false;
@@ -127,7 +125,7 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         for (std::uint32_t c = 0; c < used_; ++c)
             output_[c].resize(chunkFrames);
         // Same rate: straight to the frame, nothing to convert on the way.
-        if (skip > 0 && sf_seek(file_, static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
+        if (skip > 0 && sf_seek(source_.get(), static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
             decoded_ = skip;
         else
             skip_ = skip;
@@ -145,13 +143,13 @@ std::uint64_t StreamReader::expectedFrames() const noexcept {
 bool StreamReader::refill() {
     outputStart_ = 0;
     outputFrames_ = 0;
-    while (outputFrames_ == 0 && !drained_ && file_ != nullptr) {
+    while (outputFrames_ == 0 && !drained_ && source_.get() != nullptr) {
         std::size_t frames = 0;
         if (!inputDone_ && (!converts() || pendingInput_ == 0)) {
             const std::int64_t read = source_.readFrames(fileChunk_.data(), chunkFrames);
             if (read <= 0) {
                 inputDone_ = true;
-                broken_ = decoded_ < fileFrames_ || sf_error(file_) != SF_ERR_NO_ERROR;
+                broken_ = decoded_ < fileFrames_ || sf_error(source_.get()) != SF_ERR_NO_ERROR;
             } else {
                 frames = static_cast<std::size_t>(read);
                 decoded_ += frames;

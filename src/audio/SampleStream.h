@@ -59,11 +59,10 @@ private:
 
     int entry_ = -1; // a converted-cache entry's descriptor
     std::uint64_t entryPosition_ = 0;
-    detail::SndfileInput source_;
-    sf_private_tag* file_ = nullptr; // libsndfile's, through `source_`
-    RateConverter converter_;        // open while the file is converted on the way
-    std::uint32_t channels_ = 0;     // in the file
-    std::uint32_t used_ = 0;         // of those, converted: one or two
+    detail::SndfileInput source_; // the file, when it is read through libsndfile
+    RateConverter converter_;     // open while the file is converted on the way
+    std::uint32_t channels_ = 0;  // in the file
+    std::uint32_t used_ = 0;      // of those, converted: one or two
     std::uint64_t fileFrames_ = 0;
     std::uint64_t decoded_ = 0;
     double fileRate_ = 0.0;
