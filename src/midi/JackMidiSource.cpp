@@ -63,16 +63,20 @@ void JackMidiSource::clientOpened(jack_client_t* client) {
     std::lock_guard lock(mutex_);
     client_ = client;
     active_ = false;
-    // The driver may hand us the same client again (after replacing its hook); our ports are
-    // then still there, and registering one twice would fail.
+    // Every input is registered here, before the client runs, and none while it runs: jackd
+    // hands a new port the number of one just unregistered at once, while a cycle still
+    // running may see that number connected to one of our inputs, and reading that input
+    // then recurses through jackd's port table until the stack runs out. (A source leaving
+    // while another arrives is enough.) The driver may also hand us the same client again,
+    // after replacing its hook; our ports are then still there, and registering one twice
+    // would fail.
     const std::string clientName = jack_get_client_name(client);
     for (std::size_t slot = 0; slot < maxPorts; ++slot) {
         const std::string shortName = slotPortName(slot);
         jack_port_t* port = jack_port_by_name(client, (clientName + ":" + shortName).c_str());
         if (port == nullptr || !jack_port_is_mine(client, port))
-            port = slot == 0 ? jack_port_register(client, shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                                  JackPortIsInput, 0)
-                             : nullptr;
+            port = jack_port_register(client, shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                      JackPortIsInput, 0);
         ports_[slot].store(port, std::memory_order_release);
         if (port == nullptr)
             break;
@@ -204,23 +208,15 @@ bool JackMidiSource::connectedToUs(const char* sourcePort) const {
     return false;
 }
 
-std::size_t JackMidiSource::freeSlot(const std::array<bool, maxPorts>& taken) {
-    std::size_t slot = 0;
-    for (; slot < maxPorts; ++slot) {
+std::size_t JackMidiSource::freeSlot(const std::array<bool, maxPorts>& taken) const {
+    for (std::size_t slot = 0; slot < maxPorts; ++slot) {
         jack_port_t* ours = ports_[slot].load(std::memory_order_relaxed);
         if (ours == nullptr)
             break;
         if (!taken[slot] && jack_port_connected(ours) == 0)
             return slot;
     }
-    if (slot == maxPorts)
-        return 0;
-    jack_port_t* added = jack_port_register(client_, slotPortName(slot).c_str(),
-                                            JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    if (added == nullptr)
-        return 0;
-    ports_[slot].store(added, std::memory_order_release);
-    return slot;
+    return 0;
 }
 
 std::optional<std::size_t> JackMidiSource::slotOf(std::uint32_t source) noexcept {

@@ -57,7 +57,7 @@ public:
     std::vector<BridgedDevice> bridgedDevices() const;
 
     // The source id events from one of our ports carry, and back.
-    static constexpr std::size_t maxPorts = 16;
+    static constexpr std::size_t maxPorts = 8;
     static constexpr std::uint32_t sourceId(std::size_t slot) noexcept {
         return sourceTag | static_cast<std::uint32_t>(slot);
     }
@@ -72,9 +72,9 @@ private:
     // mutex_ held and the client active.
     template <typename Visit> void forEachSource(Visit&& visit) const;
     static void portRegistered(jack_port_id_t id, int registered, void* self);
-    // With mutex_ held: a port of ours none of whose connections is in `taken`, registering
-    // one more where all are, else the first.
-    std::size_t freeSlot(const std::array<bool, maxPorts>& taken);
+    // With mutex_ held: a port of ours that is neither in `taken` nor connected, else the
+    // first.
+    std::size_t freeSlot(const std::array<bool, maxPorts>& taken) const;
     bool connectedToUs(const char* sourcePort) const;
 
     static constexpr std::uint32_t sourceTag = 1u << 24;
@@ -82,8 +82,8 @@ private:
     MidiEventSink& sink_;
     std::function<void()> onSetupChanged_;
     std::atomic<bool> enabled_{false};
-    // Read by the process thread; only ever filled in slot order, so the first empty slot ends
-    // the ports.
+    // Read by the process thread; filled in slot order when the client opens, so the first
+    // empty slot ends the ports.
     std::array<std::atomic<jack_port_t*>, maxPorts> ports_{};
     // Read by JACK's notification thread, which must not wait on mutex_: a connection made
     // under mutex_ may itself be waiting for that thread.
