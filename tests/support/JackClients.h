@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <initializer_list>
+#include <thread>
 #include <vector>
 
 namespace tamborel::testing {
@@ -71,6 +72,11 @@ public:
     void removePort(jack_port_t* port) {
         jack_port_t* expected = port;
         port_.compare_exchange_strong(expected, nullptr);
+        // The process thread may have picked the port up just before it was replaced; a
+        // port unregistered under it leaves it writing into JACK's spare buffer, which every
+        // client shares. It lets go before its cycle ends.
+        while (inUse_.load() == port)
+            std::this_thread::yield();
         jack_port_unregister(client_, port);
     }
     // Sends from now on through this port.
@@ -111,7 +117,8 @@ private:
     static int process(jack_nframes_t frames, void* self) {
         [[maybe_unused]] const GraphOrder order;
         auto& module = *static_cast<DrumModule*>(self);
-        jack_port_t* port = module.port_.load();
+        const PortInUse use(module);
+        jack_port_t* port = use.port;
         if (port == nullptr)
             return 0;
         void* buffer = jack_port_get_buffer(port, frames);
@@ -126,6 +133,22 @@ private:
         module.pending_.store(false);
         return 0;
     }
+
+    // The output port this cycle writes to, announced before it is used and checked to be
+    // still current afterwards, so that removePort() knows when it may go.
+    struct PortInUse {
+        explicit PortInUse(DrumModule& owner) : module(owner) {
+            do {
+                port = module.port_.load();
+                module.inUse_.store(port);
+            } while (module.port_.load() != port);
+        }
+        ~PortInUse() { module.inUse_.store(nullptr); }
+        PortInUse(const PortInUse&) = delete;
+        PortInUse& operator=(const PortInUse&) = delete;
+        DrumModule& module;
+        jack_port_t* port = nullptr;
+    };
 
     // Writes the groove's strikes that fall in this cycle.
     void playGroove(void* buffer, jack_nframes_t frames) {
@@ -156,6 +179,7 @@ private:
     std::size_t count_ = 0;
     std::atomic<int> xruns_{0};
     std::atomic<jack_port_t*> port_{nullptr};
+    std::atomic<jack_port_t*> inUse_{nullptr};
     std::atomic<bool> pending_{false};
     std::atomic<jack_nframes_t> cycleStart_{0};
     std::array<jack_midi_data_t, 16> grooveNotes_{};
