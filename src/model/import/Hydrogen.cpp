@@ -158,81 +158,70 @@ std::string sanitizedName(std::string name) {
     return name.empty() ? "Untitled" : name;
 }
 
-} // namespace
+std::string archiveError(archive* a, const char* otherwise) {
+    return std::string("damaged (") +
+           (archive_error_string(a) ? archive_error_string(a) : otherwise) + ")";
+}
 
-std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::path& destination,
-                                              std::string& whyNot) {
-    std::error_code ec;
-    fs::create_directories(destination, ec);
-    std::random_device random;
-    const fs::path staging = destination / (".unpacking-" + std::to_string(random()));
-    const auto fail = [&](std::string reason) -> std::optional<fs::path> {
-        std::error_code ignored;
-        fs::remove_all(staging, ignored);
-        // Entry names come from the archive: a newline in one must not split the line.
-        whyNot = printable(file.filename().string() + ": " + reason);
-        return std::nullopt;
-    };
-    // What unpacking may write: the absolute bound, the free space, and a generous multiple
-    // of the archive's own size (recordings do not compress a hundredfold; a bomb does).
-    const std::uint64_t archiveBytes = fs::file_size(file, ec);
-    std::uint64_t bound = std::min<std::uint64_t>(
-        maxArchiveBytes, ec ? maxArchiveBytes : archiveBytes * maxExpansion + (64u << 20));
-    if (const fs::space_info space = fs::space(destination, ec); !ec)
-        bound = std::min<std::uint64_t>(bound, space.available);
-    archive* a = archive_read_new();
-    ArchiveCloser closer{a};
-    archive_read_support_filter_all(a);
-    archive_read_support_format_tar(a);
-    if (archive_read_open_filename(a, file.c_str(), 1 << 16) != ARCHIVE_OK)
-        return fail(std::string("not a drum-kit archive (") + archive_error_string(a) + ")");
-    std::optional<fs::path> xml;
+// One archive being unpacked into a staging folder, entry by entry, within a bound on what
+// it may write.
+struct Unpacking {
+    archive* a = nullptr;
+    fs::path staging;
+    std::uint64_t archiveBytes = 0;
+    std::uint64_t bound = 0;
     std::uint64_t total = 0;
-    std::size_t entries = 0;
     std::uint64_t fingerprint = 14695981039346656037ull; // FNV-1a of names and contents
-    const auto mix = [&](const char* bytes, std::size_t size) {
+    std::optional<fs::path> xml;                         // the outermost drumkit.xml
+    std::vector<char> buffer = std::vector<char>(1 << 16);
+
+    void mix(const char* bytes, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i)
             fingerprint = (fingerprint ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
-    };
-    archive_entry* entry = nullptr;
-    int status = ARCHIVE_OK;
-    std::vector<char> buffer(1 << 16);
-    while ((status = archive_read_next_header(a, &entry)) == ARCHIVE_OK) {
-        if (++entries > maxArchiveEntries)
-            return fail("too many files");
-        const auto path = insidePath(archive_entry_pathname(entry));
+    }
+
+    // Unpacks one entry; the reason to refuse the archive, or none.
+    std::optional<std::string> take(archive_entry* entry) {
+        const char* name = archive_entry_pathname(entry);
+        const auto path = insidePath(name);
         if (!path)
-            return fail(std::string("refused path ") +
-                        (archive_entry_pathname(entry) ? archive_entry_pathname(entry) : "(none)"));
+            return std::string("refused path ") + (name ? name : "(none)");
         // Links are not unpacked; one that points outside marks the archive as hostile.
         if (const char* target = archive_entry_symlink(entry)) {
             const fs::path resolved = (path->parent_path() / target).lexically_normal();
             if (fs::path(target).is_absolute() || resolved.empty() || *resolved.begin() == "..")
-                return fail(std::string("refused link to ") + target);
-            continue;
+                return std::string("refused link to ") + target;
+            return std::nullopt;
         }
-        if (const char* target = archive_entry_hardlink(entry)) {
-            if (!insidePath(target))
-                return fail(std::string("refused link to ") + target);
-            continue;
-        }
+        if (const char* target = archive_entry_hardlink(entry))
+            return insidePath(target) ? std::nullopt
+                                      : std::optional(std::string("refused link to ") + target);
+        std::error_code ec;
         const fs::path out = staging / *path;
-        if (archive_entry_filetype(entry) == AE_IFDIR) {
+        if (archive_entry_filetype(entry) == AE_IFDIR)
             fs::create_directories(out, ec);
-            continue;
-        }
         if (archive_entry_filetype(entry) != AE_IFREG)
-            continue;
+            return std::nullopt;
         // Refused on the sizes the entries declare, before anything is written.
         if (archive_entry_size_is_set(entry) &&
             total + static_cast<std::uint64_t>(std::max<la_int64_t>(0, archive_entry_size(entry))) >
                 bound)
-            return fail("too large to unpack");
+            return "too large to unpack";
         mix(path->string().c_str(), path->string().size() + 1);
         fs::create_directories(out.parent_path(), ec);
+        if (auto failed = copyData(out, path->string()))
+            return failed;
+        if (path->filename() == "drumkit.xml" &&
+            (!xml ||
+             std::distance(path->begin(), path->end()) < std::distance(xml->begin(), xml->end())))
+            xml = *path;
+        return std::nullopt;
+    }
+
+    std::optional<std::string> copyData(const fs::path& out, const std::string& name) {
         std::ofstream stream(out, std::ios::binary | std::ios::trunc);
         if (!stream)
-            return fail("cannot write " + path->string());
+            return "cannot write " + name;
         la_ssize_t got = 0;
         while ((got = archive_read_data(a, buffer.data(), buffer.size())) > 0) {
             // How far through the archive's own bytes, for the progress; unpacking is most
@@ -240,61 +229,111 @@ std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::pa
             if (!keepGoing(archiveBytes == 0
                                ? 0.0
                                : 0.85 * double(archive_filter_bytes(a, -1)) / double(archiveBytes)))
-                return fail("cancelled");
+                return "cancelled";
             total += static_cast<std::uint64_t>(got);
             if (total > bound)
-                return fail("too large to unpack");
+                return "too large to unpack";
             mix(buffer.data(), static_cast<std::size_t>(got));
             stream.write(buffer.data(), got);
         }
         if (got < 0 || !stream)
-            return fail(std::string("damaged (") +
-                        (archive_error_string(a) ? archive_error_string(a) : "write failed") + ")");
-        if (path->filename() == "drumkit.xml" &&
-            (!xml ||
-             std::distance(path->begin(), path->end()) < std::distance(xml->begin(), xml->end())))
-            xml = *path;
+            return archiveError(a, "write failed");
+        return std::nullopt;
     }
-    if (status != ARCHIVE_EOF)
-        return fail(std::string("damaged (") +
-                    (archive_error_string(a) ? archive_error_string(a) : "unreadable") + ")");
-    if (!xml)
-        return fail("no drumkit.xml inside");
-    // The folder takes the kit's name as the kit states it, else the archive's.
-    // Read once here so that a kit that will not open replaces no earlier copy.
-    std::string whyNotRead;
-    const auto text = readSourceFile(staging / *xml, whyNotRead);
-    if (!text)
-        return fail(whyNotRead);
-    const fs::path inner = (staging / *xml).parent_path();
-    const Result read = playableOrRefused(readHydrogen(*text, inner, file.stem().string()));
-    if (!read)
-        return fail(read.error);
-    // Another archive of the same name keeps its folder, and kits saved from it their
-    // samples: this one takes the next free name. The same archive again finds its copy.
+};
+
+// Moves the unpacked kit folder into place as `name`. Another archive of the same name keeps
+// its folder, and kits saved from it their samples: this one takes the next free name. The
+// same archive again (by its fingerprint) finds its copy.
+std::optional<fs::path> placeKit(const fs::path& inner, const fs::path& destination,
+                                 const std::string& name, std::uint64_t fingerprint,
+                                 std::string& whyNot) {
     char mark[17];
     std::snprintf(mark, sizeof mark, "%016llx", static_cast<unsigned long long>(fingerprint));
-    const std::string name = sanitizedName(read.kit->name);
-    fs::path kitFolder;
+    std::error_code ec;
     for (int n = 1; n <= 1000; ++n) {
-        kitFolder = destination / (n == 1 ? name : name + " (" + std::to_string(n) + ")");
+        fs::path kitFolder = destination / (n == 1 ? name : name + " (" + std::to_string(n) + ")");
         if (!fs::exists(kitFolder, ec)) {
             fs::rename(inner, kitFolder, ec);
-            if (ec)
-                return fail("cannot move into place: " + ec.message());
+            if (ec) {
+                whyNot = "cannot move into place: " + ec.message();
+                return std::nullopt;
+            }
             std::ofstream(kitFolder / markFile) << mark;
-            break;
+            return kitFolder;
         }
         std::ifstream earlier(kitFolder / markFile);
         std::string theirs;
         if (std::getline(earlier, theirs) && theirs == mark &&
             fs::is_regular_file(kitFolder / "drumkit.xml", ec))
-            break;
-        if (n == 1000)
-            return fail("no free folder name for " + name);
+            return kitFolder;
     }
-    fs::remove_all(staging, ec);
-    return kitFolder / "drumkit.xml";
+    whyNot = "no free folder name for " + name;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<fs::path> unpackHydrogenArchive(const fs::path& file, const fs::path& destination,
+                                              std::string& whyNot) {
+    std::error_code ec;
+    fs::create_directories(destination, ec);
+    std::random_device random;
+    Unpacking unpacking;
+    unpacking.staging = destination / (".unpacking-" + std::to_string(random()));
+    const auto fail = [&](std::string reason) -> std::optional<fs::path> {
+        std::error_code ignored;
+        fs::remove_all(unpacking.staging, ignored);
+        // Entry names come from the archive: a newline in one must not split the line.
+        whyNot = printable(file.filename().string() + ": " + reason);
+        return std::nullopt;
+    };
+    // What unpacking may write: the absolute bound, the free space, and a generous multiple
+    // of the archive's own size (recordings do not compress a hundredfold; a bomb does).
+    unpacking.archiveBytes = fs::file_size(file, ec);
+    unpacking.bound = std::min<std::uint64_t>(
+        maxArchiveBytes,
+        ec ? maxArchiveBytes : unpacking.archiveBytes * maxExpansion + (64u << 20));
+    if (const fs::space_info space = fs::space(destination, ec); !ec)
+        unpacking.bound = std::min<std::uint64_t>(unpacking.bound, space.available);
+    archive* a = archive_read_new();
+    ArchiveCloser closer{a};
+    unpacking.a = a;
+    archive_read_support_filter_all(a);
+    archive_read_support_format_tar(a);
+    if (archive_read_open_filename(a, file.c_str(), 1 << 16) != ARCHIVE_OK)
+        return fail(std::string("not a drum-kit archive (") + archive_error_string(a) + ")");
+    archive_entry* entry = nullptr;
+    int status = ARCHIVE_OK;
+    std::size_t entries = 0;
+    while ((status = archive_read_next_header(a, &entry)) == ARCHIVE_OK) {
+        if (++entries > maxArchiveEntries)
+            return fail("too many files");
+        if (auto refused = unpacking.take(entry))
+            return fail(*refused);
+    }
+    if (status != ARCHIVE_EOF)
+        return fail(archiveError(a, "unreadable"));
+    if (!unpacking.xml)
+        return fail("no drumkit.xml inside");
+    // The folder takes the kit's name as the kit states it, else the archive's.
+    // Read once here so that a kit that will not open replaces no earlier copy.
+    std::string whyNotRead;
+    const fs::path xml = unpacking.staging / *unpacking.xml;
+    const auto text = readSourceFile(xml, whyNotRead);
+    if (!text)
+        return fail(whyNotRead);
+    const Result read =
+        playableOrRefused(readHydrogen(*text, xml.parent_path(), file.stem().string()));
+    if (!read)
+        return fail(read.error);
+    std::string whyNotPlaced;
+    const auto kitFolder = placeKit(xml.parent_path(), destination, sanitizedName(read.kit->name),
+                                    unpacking.fingerprint, whyNotPlaced);
+    if (!kitFolder)
+        return fail(whyNotPlaced);
+    fs::remove_all(unpacking.staging, ec);
+    return *kitFolder / "drumkit.xml";
 }
 
 } // namespace tamborel::kitImport

@@ -438,48 +438,33 @@ PadRole hiHatFor(std::pair<int, int> range) {
     return middle < 43 ? PadRole::hhOpen : middle < 86 ? PadRole::hhHalf : PadRole::hhClosed;
 }
 
-} // namespace
+// One instrument per key range and hi-hat position, in the order they first appear.
+struct Built {
+    Instrument instrument;
+    std::vector<std::pair<int, PadSample>> takes; // by sequence position
+    // Per take: what makes a strike play it. Regions alike in all of it sound together.
+    std::vector<std::tuple<int, int, int, double, double>> when;
+    std::vector<long> groups, offBys;
+};
 
-Result readSfzText(std::string_view text, const fs::path& path) {
-    Result result;
-    if (text.size() > maxSourceBytes) {
-        result.error = path.filename().string() + " is too large";
-        return result;
-    }
-    Lexer lexer(path.parent_path());
-    if (!lexer.run(text, path)) {
-        result.error = lexer.error;
-        return result;
-    }
-    Interpreter interpreter(path.parent_path(), result.summary);
-    if (!interpreter.run(lexer.tokens)) {
-        result.error = interpreter.error;
-        return result;
-    }
-    // One instrument per key range and hi-hat position, in the order they first appear.
-    struct Built {
-        Instrument instrument;
-        std::vector<std::pair<int, PadSample>> takes; // by sequence position
-        // Per take: what makes a strike play it. Regions alike in all of it sound together.
-        std::vector<std::tuple<int, int, int, double, double>> when;
-        std::vector<long> groups, offBys;
-    };
-    std::vector<Built> built;
-    std::map<std::tuple<int, int, int>, std::size_t> index;
-    const auto probeOf = [](const Region& r) {
-        Instrument probe;
-        probe.name = r.label.empty() ? r.sample.stem().string() : r.label;
-        if (r.lokey == r.hikey)
-            probe.note = r.lokey;
-        return probe;
-    };
-    const auto pedalRanged = [&](const Region& r) {
-        return r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127) && hiHatByName(probeOf(r));
-    };
-    // A hi-hat split by pedal into more openness levels than we have roles keeps one per
-    // role, the nearest to closed, half and open; the others are named as left out.
+Instrument probeOf(const Region& r) {
+    Instrument probe;
+    probe.name = r.label.empty() ? r.sample.stem().string() : r.label;
+    if (r.lokey == r.hikey)
+        probe.note = r.lokey;
+    return probe;
+}
+
+bool pedalRanged(const Region& r) {
+    return r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127) && hiHatByName(probeOf(r));
+}
+
+// The role each pedal range of a hi-hat plays, by key range and pedal range; -1 for a level
+// left out. A hi-hat split by pedal into more openness levels than we have roles keeps one
+// per role, the nearest to closed, half and open.
+std::map<std::tuple<int, int, int, int>, int> hiHatLevels(const std::vector<Region>& regions) {
     std::map<std::pair<int, int>, std::set<std::pair<int, int>>> levels; // per key range
-    for (const Region& r : interpreter.regions)
+    for (const Region& r : regions)
         if (pedalRanged(r))
             levels[{r.lokey, r.hikey}].insert(*r.cc4);
     std::map<std::tuple<int, int, int, int>, int> levelRole;
@@ -493,7 +478,6 @@ Result readSfzText(std::string_view text, const fs::path& path) {
             if (std::abs(middle(byOpenness[i]) - 127) < std::abs(middle(byOpenness[half]) - 127))
                 half = i;
         for (std::size_t i = 0; i < byOpenness.size(); ++i) {
-            // -1: a level left out.
             int role = static_cast<int>(hiHatFor(byOpenness[i]));
             if (byOpenness.size() > 3)
                 role = i == 0                       ? static_cast<int>(PadRole::hhOpen)
@@ -503,17 +487,25 @@ Result readSfzText(std::string_view text, const fs::path& path) {
             levelRole[{keys.first, keys.second, byOpenness[i].first, byOpenness[i].second}] = role;
         }
     }
+    return levelRole;
+}
+
+// The regions gathered into instruments; hi-hat levels left out are named in the summary.
+std::vector<Built> gather(const std::vector<Region>& regions, Summary& summary) {
+    const auto levelRole = hiHatLevels(regions);
+    std::vector<Built> built;
+    std::map<std::tuple<int, int, int>, std::size_t> index;
     std::set<std::string> unusedLevels;
-    for (const Region& r : interpreter.regions) {
+    for (const Region& r : regions) {
         Instrument probe = probeOf(r);
         std::optional<PadRole> hiHat;
         if (pedalRanged(r)) {
-            const int role = levelRole[{r.lokey, r.hikey, r.cc4->first, r.cc4->second}];
+            const int role = levelRole.at({r.lokey, r.hikey, r.cc4->first, r.cc4->second});
             if (role < 0) {
                 const std::string name = probe.name + " (pedal " + std::to_string(r.cc4->first) +
                                          "-" + std::to_string(r.cc4->second) + ")";
                 if (unusedLevels.insert(name).second)
-                    result.summary.leftOut.push_back(name);
+                    summary.leftOut.push_back(name);
                 continue;
             }
             hiHat = static_cast<PadRole>(role);
@@ -536,36 +528,41 @@ Result readSfzText(std::string_view text, const fs::path& path) {
         if (r.offBy != 0)
             b.offBys.push_back(r.offBy);
     }
-    std::vector<Instrument> instruments;
-    for (Built& b : built) {
-        // Every region a strike matches plays: the microphones of one hit, a click and a
-        // body. Takes (sequence positions, random ranges) still alternate.
-        std::map<std::tuple<int, int, int, double, double>, std::vector<std::size_t>> alike;
-        for (std::size_t i = 0; i < b.when.size(); ++i)
-            alike[b.when[i]].push_back(i);
-        int together = 0;
-        for (const auto& [when, members] : alike)
-            if (members.size() > 1 && together < int(selection::maxSamplesPerPad)) {
-                ++together;
-                for (std::size_t i : members)
-                    b.takes[i].second.together = together;
-            }
-        // One pan for all is the pad's; else each recording keeps its own.
-        const float pan = b.takes.front().second.pan;
-        const bool onePan = std::all_of(b.takes.begin(), b.takes.end(),
-                                        [pan](const auto& take) { return take.second.pan == pan; });
-        b.instrument.pan = onePan ? pan : 0.0f;
-        for (auto& take : b.takes)
-            take.second.pan = onePan ? 0.0f : take.second.pan;
-        std::stable_sort(b.takes.begin(), b.takes.end(), [](const auto& x, const auto& y) {
-            return std::tie(x.second.low, x.first) < std::tie(y.second.low, y.first);
-        });
-        for (auto& take : b.takes)
-            b.instrument.samples.push_back(std::move(take.second));
-        instruments.push_back(b.instrument);
-    }
-    // Chokes: the hi-hat's own (an open hat cut by the closed or the pedal) is built in;
-    // others we cannot play are counted.
+    return built;
+}
+
+// The instrument with its takes in order, regions a strike plays together marked so, and its
+// pan the pad's where all recordings share one.
+Instrument finish(Built& b) {
+    // Every region a strike matches plays: the microphones of one hit, a click and a body.
+    // Takes (sequence positions, random ranges) still alternate.
+    std::map<std::tuple<int, int, int, double, double>, std::vector<std::size_t>> alike;
+    for (std::size_t i = 0; i < b.when.size(); ++i)
+        alike[b.when[i]].push_back(i);
+    int together = 0;
+    for (const auto& [when, members] : alike)
+        if (members.size() > 1 && together < int(selection::maxSamplesPerPad)) {
+            ++together;
+            for (std::size_t i : members)
+                b.takes[i].second.together = together;
+        }
+    const float pan = b.takes.front().second.pan;
+    const bool onePan = std::all_of(b.takes.begin(), b.takes.end(),
+                                    [pan](const auto& take) { return take.second.pan == pan; });
+    b.instrument.pan = onePan ? pan : 0.0f;
+    for (auto& take : b.takes)
+        take.second.pan = onePan ? 0.0f : take.second.pan;
+    std::stable_sort(b.takes.begin(), b.takes.end(), [](const auto& x, const auto& y) {
+        return std::tie(x.second.low, x.first) < std::tie(y.second.low, y.first);
+    });
+    for (auto& take : b.takes)
+        b.instrument.samples.push_back(std::move(take.second));
+    return b.instrument;
+}
+
+// Chokes we cannot play: the hi-hat's own (an open hat cut by the closed or the pedal) is
+// built in; the other groups are counted.
+int chokesLeftOut(const std::vector<Built>& built) {
     std::set<long> chokes;
     for (const Built& choker : built)
         for (long group : choker.offBys) {
@@ -576,7 +573,32 @@ Result readSfzText(std::string_view text, const fs::path& path) {
             if (!allHiHat)
                 chokes.insert(group);
         }
-    result.summary.chokesLeftOut = static_cast<int>(chokes.size());
+    return static_cast<int>(chokes.size());
+}
+
+} // namespace
+
+Result readSfzText(std::string_view text, const fs::path& path) {
+    Result result;
+    if (text.size() > maxSourceBytes) {
+        result.error = path.filename().string() + " is too large";
+        return result;
+    }
+    Lexer lexer(path.parent_path());
+    if (!lexer.run(text, path)) {
+        result.error = lexer.error;
+        return result;
+    }
+    Interpreter interpreter(path.parent_path(), result.summary);
+    if (!interpreter.run(lexer.tokens)) {
+        result.error = interpreter.error;
+        return result;
+    }
+    std::vector<Built> built = gather(interpreter.regions, result.summary);
+    std::vector<Instrument> instruments;
+    for (Built& b : built)
+        instruments.push_back(finish(b));
+    result.summary.chokesLeftOut = chokesLeftOut(built);
     result.kit = buildKit(path.stem().string(), instruments, result.summary);
     return result;
 }
