@@ -77,8 +77,7 @@ void layeredVoicesSounding(benchmark::State& state) {
     for (auto role : allPadRoles) {
         std::vector<tamborel::audio::LayeredBuffer> samples;
         for (int m = 0; m < 8; ++m)
-            samples.push_back({noise(20 * 48000, seed++), 1 + 32 * (m / 2), 32 + 32 * (m / 2), 1.0f,
-                               std::nullopt});
+            samples.push_back({noise(20 * 48000, seed++), 1 + 32 * (m / 2), 32 + 32 * (m / 2)});
         engine.setSamples(role, std::move(samples), tamborel::TakeOrder::random);
     }
     std::vector<float> left(block);

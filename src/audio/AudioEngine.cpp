@@ -42,15 +42,10 @@ std::uint16_t maskOf(std::span<const PadRole> roles) {
     return mask;
 }
 
-std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer,
-                                     std::optional<std::filesystem::path> source) {
+std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer) {
     std::vector<LayeredBuffer> samples;
-    samples.push_back({std::move(buffer), 1, 127, 1.0f, std::move(source)});
+    samples.push_back({std::move(buffer), 1, 127, 1.0f});
     return samples;
-}
-
-void logLoadFailure(const std::string& fileName) {
-    platform::logLine("Failed to load sample: " + fileName);
 }
 
 } // namespace
@@ -76,37 +71,17 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
         return;
     std::lock_guard lock(s.samplesMutex);
     const AudioFormat format{sampleRate, 2};
-    std::map<std::filesystem::path, SharedSampleBuffer> reloaded; // a file shared stays shared
     for (std::size_t r = 0; r < padRoleCount; ++r) {
         const PlayableSet* current = s.pads[r].current.load();
         if (current == nullptr)
             continue;
         std::vector<LayeredBuffer> samples;
-        bool changed = false;
-        for (std::size_t i = 0; i < current->members.size(); ++i) {
-            const PlayableBuffer& member = *current->members[i];
-            const auto& source = s.sources[r].size() > i ? s.sources[r][i] : std::nullopt;
-            // From the file when we can, for one conversion instead of two; else from memory.
-            SharedSampleBuffer converted;
-            std::shared_ptr<const StreamSource> stream;
-            if (source && member.stream) {
-                auto started = loadStart(*source, format, s.preloadFramesAt(sampleRate));
-                converted = std::move(started.buffer);
-                stream = std::move(started.stream);
-            } else if (source) {
-                SharedSampleBuffer& shared = reloaded[*source];
-                if (!shared)
-                    shared = sampleLoader::loadBuffer(*source, format);
-                converted = shared;
-            }
-            if (!converted)
-                converted = sampleLoader::convert(member.buffer, format);
-            changed = changed || converted != member.buffer;
-            samples.push_back({std::move(converted), 0, 0, member.gain, source, member.pan, 0,
-                               std::move(stream)});
-        }
-        if (changed)
-            s.publishLocked(r, std::move(samples), current->order, &current->table);
+        for (const auto& member : current->members)
+            // A streamed sample's rest is read at the old rate: until the loader brings it
+            // again at this one, it plays its start alone.
+            samples.push_back({sampleLoader::convert(member->buffer, format), 0, 0, member->gain,
+                               member->pan, 0, nullptr});
+        s.publishLocked(r, std::move(samples), current->order, &current->table);
     }
     s.sampleRate.store(sampleRate);
 }
@@ -150,20 +125,16 @@ void AudioEngine::trigger(PadRole role, int velocity, EventTime time) noexcept {
         s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool AudioEngine::triggerSample(PadRole role, const std::filesystem::path& file, int velocity) {
+bool AudioEngine::strikeMember(PadRole role, std::size_t member, int velocity) noexcept {
     Impl& s = *impl_;
     const std::size_t index = indexOf(role);
     if (index >= padRoleCount || !s.running.load())
         return false;
+    const PlayableSet* current = s.pads[index].current.load();
+    if (current == nullptr || member >= current->members.size() || member >= EngineEvent::anyMember)
+        return false;
     EngineEvent event;
-    {
-        std::lock_guard lock(s.samplesMutex);
-        const auto& files = s.sources[index];
-        const auto found = std::find(files.begin(), files.end(), std::optional(file));
-        if (found == files.end())
-            return false;
-        event.member = static_cast<std::uint8_t>(found - files.begin());
-    }
+    event.member = static_cast<std::uint8_t>(member);
     event.type = EngineEvent::Type::trigger;
     event.role = static_cast<std::uint8_t>(index);
     event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
@@ -222,12 +193,7 @@ void AudioEngine::applyMix(const DrumKit& kit) {
 }
 
 void AudioEngine::setMasterVolume(float volume) {
-    impl_->masterSetting.store(volume);
     impl_->masterGain.store(usableGain(volume));
-}
-
-float AudioEngine::masterVolume() const {
-    return impl_->masterSetting.load();
 }
 
 // --- samples ---
@@ -240,11 +206,9 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
         if (!samples.empty()) {
             fresh = std::make_unique<PlayableSet>();
             std::vector<PadSample> layout;
-            std::vector<std::optional<std::filesystem::path>> files;
             for (LayeredBuffer& sample : samples) {
                 layout.push_back(
                     {FileUrl{}, sample.low, sample.high, sample.gain, sample.pan, sample.together});
-                files.push_back(std::move(sample.source));
                 if (sample.stream && !streamerOwner) {
                     streamerOwner = std::make_unique<SampleStreamer>(streamSlots);
                     streamer.store(streamerOwner.get(), std::memory_order_release);
@@ -262,9 +226,6 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
             fresh->order = order;
             std::random_device random;
             fresh->seed = random() | 1u; // xorshift never leaves 0
-            sources[role] = std::move(files);
-        } else {
-            sources[role].clear();
         }
         PlayableSet* old = pads[role].current.exchange(fresh.release(), std::memory_order_seq_cst);
         if (old != nullptr) {
@@ -292,38 +253,15 @@ void AudioEngine::Impl::collectLocked() {
     retiredCount.store(retired.size());
 }
 
-bool AudioEngine::loadSample(const FileUrl& url, PadRole role) {
-    const auto path = url.toPath();
-    if (!path) {
-        logLoadFailure(url.fileName());
-        return false;
-    }
-    return loadSample(*path, role);
-}
-
-bool AudioEngine::loadSample(const std::filesystem::path& file, PadRole role) {
-    Impl& s = *impl_;
-    const std::size_t index = indexOf(role);
-    if (index >= padRoleCount)
-        return false;
-    std::lock_guard lock(s.samplesMutex);
-    auto buffer = sampleLoader::loadBuffer(file, s.formatLocked());
-    if (!buffer || !s.publishLocked(index, oneSample(std::move(buffer), file), TakeOrder::cycle)) {
-        logLoadFailure(file.filename().string());
-        return false;
-    }
-    return true;
-}
-
 bool AudioEngine::setSample(PadRole role, SharedSampleBuffer buffer) {
     Impl& s = *impl_;
     const std::size_t index = indexOf(role);
     if (index >= padRoleCount || !buffer || buffer->frameLength() == 0)
         return false;
     std::lock_guard lock(s.samplesMutex);
-    return s.publishLocked(
-        index, oneSample(sampleLoader::convert(std::move(buffer), s.formatLocked()), std::nullopt),
-        TakeOrder::cycle);
+    return s.publishLocked(index,
+                           oneSample(sampleLoader::convert(std::move(buffer), s.formatLocked())),
+                           TakeOrder::cycle);
 }
 
 bool AudioEngine::setSamples(PadRole role, std::vector<LayeredBuffer> samples, TakeOrder order) {
@@ -338,15 +276,9 @@ bool AudioEngine::setSamples(PadRole role, std::vector<LayeredBuffer> samples, T
         return false;
     std::lock_guard lock(s.samplesMutex);
     for (LayeredBuffer& sample : samples) {
-        // A start loaded at a rate since left behind: load it again at this one.
-        if (sample.stream && sample.buffer->format() != s.formatLocked() && sample.source) {
-            auto started =
-                loadStart(*sample.source, s.formatLocked(), s.preloadFramesAt(s.sampleRate.load()));
-            if (!started.buffer)
-                return false;
-            sample.buffer = std::move(started.buffer);
-            sample.stream = std::move(started.stream);
-        }
+        // A start loaded at a rate since left behind: the loader brings it again at this one.
+        if (sample.stream && sample.buffer->format() != s.formatLocked())
+            return false;
         sample.buffer = sampleLoader::convert(std::move(sample.buffer), s.formatLocked());
     }
     return s.publishLocked(index, std::move(samples), order);
@@ -361,11 +293,6 @@ void AudioEngine::clearSample(PadRole role) {
     s.publishLocked(index, {}, TakeOrder::cycle);
 }
 
-SharedSampleBuffer AudioEngine::loadBuffer(const std::filesystem::path& file,
-                                           const AudioFormat& format) {
-    return sampleLoader::loadBuffer(file, format);
-}
-
 AudioFormat AudioEngine::internalFormat() const {
     return {impl_->sampleRate.load(), 2};
 }
@@ -375,7 +302,6 @@ void AudioEngine::setStreamSettings(const StreamSettings& settings) {
     usable.preloadSeconds = std::isfinite(settings.preloadSeconds)
                                 ? std::clamp(settings.preloadSeconds, 0.01, 60.0)
                                 : StreamSettings{}.preloadSeconds;
-    impl_->preloadSeconds.store(usable.preloadSeconds);
     const std::lock_guard lock(impl_->settingsMutex);
     impl_->streamSettings = std::move(usable);
 }

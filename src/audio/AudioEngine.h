@@ -26,6 +26,7 @@
 
 #include "audio/AudioRenderer.h"
 #include "audio/SampleBuffer.h"
+#include "audio/StreamSettings.h"
 #include "model/DrumKit.h"
 #include "model/FileUrl.h"
 #include "model/PadRole.h"
@@ -43,28 +44,12 @@ namespace tamborel::audio {
 
 struct StreamSource;
 
-// How much of a kit is kept in memory. A kit whose files take more than `wholeKitBytes` on
-// disk keeps only the first `preloadSeconds` of each sample in memory and streams the rest
-// from disk while a voice plays it; smaller kits are held whole. Samples of another rate
-// than the engine's are converted once, in the background, into `cacheFolder` (none: they
-// are converted each time a voice plays them, which costs far more over a performance).
-struct StreamSettings {
-    std::uint64_t wholeKitBytes = std::uint64_t{64} << 20;
-    double preloadSeconds = 0.25;
-    std::filesystem::path cacheFolder;
-    // The cache's size on disk: entries unused the longest make room for a kit's new ones,
-    // and a kit whose entries do not fit at all is not cached.
-    std::uint64_t cacheLimitBytes = std::uint64_t{8} << 30;
-};
-
-// One decoded sample of a pad with its velocity range and gain; `source` is the file it came
-// from, so that a rate change can convert it again from the file.
+// One decoded sample of a pad with its velocity range and gain.
 struct LayeredBuffer {
     SharedSampleBuffer buffer;
     int low = 1;
     int high = 127;
     float gain = 1.0f;
-    std::optional<std::filesystem::path> source;
     float pan = 0.0f; // and `together`: as the PadSample's
     int together = 0;
     // Where the rest is, when `buffer` holds only the sample's start.
@@ -81,7 +66,9 @@ public:
     AudioEngine(const AudioEngine&) = delete;
     AudioEngine& operator=(const AudioEngine&) = delete;
 
-    // Driver side. A new rate re-converts every loaded sample to it, on the calling thread.
+    // Driver side. A new rate converts every sample held in memory to it, on the calling
+    // thread; a streamed sample keeps only its start until it is loaded again at that rate.
+    // The engine reads no files: loading is the loader's (KitLoader.h).
     void prepareToRender(double sampleRate, std::uint32_t maxFrames) override;
     // Fills the master pair and, where the block has them, the output groups' pairs
     // (OutputGroups.h): each group carries its pads after their own volume, pan, mute and
@@ -102,12 +89,11 @@ public:
     void trigger(PadRole role, int velocity, EventTime time = {}) noexcept;
     // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
     void trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept;
-    // Plays the one sample of the role that was loaded from `file`, alone (not its takes nor
-    // the samples that sound with it), at the velocity's gain times its own, at the start of
-    // the next block: auditioning one sample of a pad. False when none of the role's samples
-    // came from that file, or while not running. Not for the audio thread (it takes the
-    // samples' lock).
-    bool triggerSample(PadRole role, const std::filesystem::path& file, int velocity);
+    // Plays one of the role's samples (its index among those last set) alone, not its takes
+    // nor the samples that sound with it, at the velocity's gain times its own, at the start
+    // of the next block: auditioning one sample of a pad. False when the role has no such
+    // sample, or while not running.
+    bool strikeMember(PadRole role, std::size_t member, int velocity) noexcept;
     // Fades out every sounding voice of the listed roles, when `time` says; the round robin
     // stays.
     void choke(std::span<const PadRole> roles, EventTime time = {}) noexcept;
@@ -124,27 +110,18 @@ public:
     // the kit's master volume. Roles the kit lacks keep their gain and pan.
     void applyMix(const DrumKit& kit);
     void setMasterVolume(float volume);
-    float masterVolume() const;
 
-    // Decodes and converts the file into the internal format and makes it the role's
-    // sample; voices still playing the old one finish it. On failure logs "Failed to load
-    // sample: <file name>", returns false and keeps the previous sample. A sample whose
-    // conversion failed is kept at its own rate but stays silent rather than play off pitch.
-    bool loadSample(const FileUrl& url, PadRole role);
-    bool loadSample(const std::filesystem::path& file, PadRole role);
-    // Makes an already decoded buffer the role's sample (false for an empty one). It has no
-    // file, so a rate change converts it from memory.
+    // Makes an already decoded buffer the role's sample (false for an empty one). Voices
+    // still playing the old one finish it.
     bool setSample(PadRole role, SharedSampleBuffer buffer);
     // Makes the buffers the role's samples at once, in order: false, keeping the previous
     // ones, when the list is empty, longer than selection::maxSamplesPerPad or holds an empty
-    // buffer. Buffers in another format are converted first.
+    // buffer, or a streamed sample's start in another format (loaded before a rate change,
+    // whose rest would play at the old rate). Whole buffers in another format are converted.
     bool setSamples(PadRole role, std::vector<LayeredBuffer> samples,
                     TakeOrder order = TakeOrder::cycle);
     // Later hits of the role are silent; voices still playing finish.
     void clearSample(PadRole role);
-    // Reads and converts a file; touches no engine state. See sampleLoader::loadBuffer.
-    static SharedSampleBuffer loadBuffer(const std::filesystem::path& file,
-                                         const AudioFormat& format);
     // The rendering rate, two channels.
     AudioFormat internalFormat() const;
 

@@ -57,7 +57,6 @@ struct AudioEngine::Impl {
     };
     std::array<PadChannel, padRoleCount> pads;
     std::atomic<float> masterGain{1.0f};
-    std::atomic<float> masterSetting{1.0f};
     std::atomic<bool> running{false};
     // Bumped when rendering (re)starts: hits queued before that are stale and dropped.
     std::atomic<std::uint32_t> generation{0};
@@ -76,15 +75,12 @@ struct AudioEngine::Impl {
     std::atomic<SampleStreamer*> streamer{nullptr};
     // Offline renders wait for streamed data rather than play silence in its place.
     std::atomic<bool> waitForStreams{false};
-    std::atomic<double> preloadSeconds{StreamSettings{}.preloadSeconds};
     mutable std::mutex settingsMutex; // never taken by the audio thread
     StreamSettings streamSettings;
     std::uint64_t lateReported = 0; // main thread: late frames already logged
 
     // --- non-real-time side, under samplesMutex ---
     std::mutex samplesMutex;
-    // Per role, the file each sample came from (none for one set from memory).
-    std::array<std::vector<std::optional<std::filesystem::path>>, padRoleCount> sources;
     std::vector<PlayableSet*> retired;
     std::unique_ptr<SampleStreamer> streamerOwner;
 
@@ -94,9 +90,6 @@ struct AudioEngine::Impl {
                        const selection::VelocityTable* table = nullptr);
     void collectLocked();
     AudioFormat formatLocked() const { return {sampleRate.load(), 2}; }
-    std::uint32_t preloadFramesAt(double rate) const {
-        return static_cast<std::uint32_t>(std::lround(rate * preloadSeconds.load()));
-    }
 
     // --- audio thread only ---
     struct RoleVoices {

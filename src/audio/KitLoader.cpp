@@ -11,8 +11,9 @@
 
 namespace tamborel::audio {
 
-KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned threads)
+KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, Options options)
     : engine_(engine), format_(engine.internalFormat()), pads_(std::move(pads)),
+      played_(pads_.size()), handedOver_(pads_.size(), 0), onPlayed_(std::move(options.onPlayed)),
       remaining_(std::make_unique<std::atomic<std::size_t>[]>(pads_.size())) {
     for (std::size_t p = 0; p < pads_.size(); ++p) {
         buffers_.emplace_back(pads_[p].samples.size());
@@ -30,36 +31,64 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned th
             files_.push_back({url, {}});
         files_[at->second].users.push_back(slot);
     }
-    std::uint64_t kitBytes = 0;
-    for (const File& file : files_) {
-        std::error_code error;
-        if (const auto path = file.url.toPath())
-            kitBytes += std::filesystem::file_size(*path, error) * !error;
-    }
     const StreamSettings settings = engine_.streamSettings();
-    if (kitBytes > settings.wholeKitBytes) {
+    if (options.stream.value_or(bytesOnDisk(pads_) > settings.wholeKitBytes)) {
         preloadFrames_ =
             static_cast<std::uint32_t>(std::lround(format_.sampleRate * settings.preloadSeconds));
         cacheFolder_ = settings.cacheFolder;
         cacheLimit_ = settings.cacheLimitBytes;
         started_ = std::filesystem::file_time_type::clock::now();
     }
+    unsigned threads = options.threads;
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, files_.size()));
+    working_.store(threads);
     for (unsigned t = 0; t < threads; ++t)
-        workers_.emplace_back([this] { work(); });
+        workers_.emplace_back([this] {
+            work();
+            working_.fetch_sub(1);
+        });
+}
+
+std::uint64_t KitLoader::bytesOnDisk(const std::vector<PadLoad>& pads) {
+    std::map<std::string, std::uint64_t> sizes; // a file several samples name counts once
+    for (const PadLoad& pad : pads)
+        for (const PadSample& sample : pad.samples)
+            if (const auto path = sample.url.toPath(); path && !sizes.contains(sample.url.text)) {
+                std::error_code error;
+                const auto size = std::filesystem::file_size(*path, error);
+                sizes[sample.url.text] = error ? 0 : size;
+            }
+    std::uint64_t bytes = 0;
+    for (const auto& [url, size] : sizes)
+        bytes += size;
+    return bytes;
 }
 
 KitLoader::~KitLoader() {
+    stop();
+}
+
+void KitLoader::stop() {
     stop_.store(true);
     wait();
 }
 
 void KitLoader::wait() {
+    const std::lock_guard lock(joining_);
     for (std::thread& worker : workers_)
         if (worker.joinable())
             worker.join();
+}
+
+std::vector<PadLoad> KitLoader::unfinishedPads() const {
+    std::vector<PadLoad> pads;
+    const std::lock_guard lock(handOver_);
+    for (std::size_t p = 0; p < pads_.size(); ++p)
+        if (!handedOver_[p] && (leftAlone_ & (1u << indexOf(pads_[p].role))) == 0)
+            pads.push_back(pads_[p]);
+    return pads;
 }
 
 KitLoader::Progress KitLoader::progress() const noexcept {
@@ -71,6 +100,21 @@ std::vector<std::vector<bool>> KitLoader::loaded() const {
     for (const auto& pad : loaded_)
         result.emplace_back(pad.begin(), pad.end());
     return result;
+}
+
+std::vector<PadLoaded> KitLoader::results() const {
+    std::vector<PadLoaded> results;
+    const std::lock_guard lock(handOver_);
+    for (std::size_t p = 0; p < pads_.size(); ++p) {
+        PadLoaded& result = results.emplace_back();
+        result.role = pads_[p].role;
+        result.order = pads_[p].order;
+        result.loaded.assign(loaded_[p].begin(), loaded_[p].end());
+        if (handedOver_[p])
+            for (const Played& played : played_[p])
+                result.played.push_back(played.sample);
+    }
+    return results;
 }
 
 void KitLoader::work() {
@@ -171,19 +215,52 @@ void KitLoader::convertOnce(std::size_t pad) {
         finishPad(pad);
 }
 
+void KitLoader::arrangeOnce(std::size_t pad) {
+    if (!played_[pad].empty())
+        return; // arranged when the pad first came in; a cache hand-over keeps it
+    const PadLoad& load = pads_[pad];
+    std::vector<Played> played;
+    if (!load.arrange) {
+        for (std::size_t m = 0; m < buffers_[pad].size(); ++m)
+            if (buffers_[pad][m].buffer)
+                played.push_back({m, load.samples[m]});
+    } else {
+        std::vector<MeasuredSample> measured;
+        for (std::size_t m = 0; m < buffers_[pad].size(); ++m)
+            if (buffers_[pad][m].buffer)
+                measured.push_back({load.samples[m], attackLoudnessDb(*buffers_[pad][m].buffer)});
+        if (!measured.empty())
+            for (PadSample& sample : load.arrange(std::move(measured)))
+                for (std::size_t m = 0; m < load.samples.size(); ++m)
+                    if (buffers_[pad][m].buffer && load.samples[m].url == sample.url) {
+                        played.push_back({m, std::move(sample)});
+                        break;
+                    }
+    }
+    played_[pad] = std::move(played);
+}
+
 void KitLoader::finishPad(std::size_t pad) {
+    arrangeOnce(pad);
     std::vector<LayeredBuffer> samples;
-    for (std::size_t m = 0; m < buffers_[pad].size(); ++m) {
-        if (!buffers_[pad][m].buffer)
-            continue;
-        const PadSample& sample = pads_[pad].samples[m];
-        samples.push_back({buffers_[pad][m].buffer, sample.low, sample.high, sample.gain,
-                           sample.url.toPath(), sample.pan, sample.together,
-                           buffers_[pad][m].stream});
+    for (const Played& played : played_[pad]) {
+        const StartedSample& started = buffers_[pad][played.member];
+        const PadSample& sample = played.sample;
+        samples.push_back({started.buffer, sample.low, sample.high, sample.gain, sample.pan,
+                           sample.together, started.stream});
     }
     const std::lock_guard lock(handOver_);
-    if (!samples.empty() && (leftAlone_ & (1u << indexOf(pads_[pad].role))) == 0)
-        engine_.setSamples(pads_[pad].role, std::move(samples), pads_[pad].order);
+    if (samples.empty() || (leftAlone_ & (1u << indexOf(pads_[pad].role))) != 0)
+        return;
+    if (!engine_.setSamples(pads_[pad].role, std::move(samples), pads_[pad].order))
+        return;
+    handedOver_[pad] = 1;
+    if (onPlayed_) {
+        PadLoaded told{pads_[pad].role, {}, {}, pads_[pad].order};
+        for (const Played& played : played_[pad])
+            told.played.push_back(played.sample);
+        onPlayed_(told);
+    }
 }
 
 void KitLoader::leaveAlone(PadRole role) {

@@ -7,29 +7,27 @@
 // folder, the samples of another rate are converted whole into that cache and their pads
 // handed over again to stream from it; progress() is finished before this, wait() waits for
 // it too. A sample that fails is logged ("Failed to load sample: <file name>"), counted and
-// left out of its pad.
+// left out of its pad. Every way a file reaches a pad goes through here: a kit, a pad's
+// samples assigned, dropped, added or put back by Undo, and a change of the output's rate.
 //
 // Threads: construct, query and destroy on one (the main) thread; progress() may be polled
 // at any time. Destroying a loader stops it between files and waits for its workers.
 
 #include "audio/AudioEngine.h"
+#include "audio/PadLoad.h"
 #include "audio/SampleStream.h"
 #include "model/DrumKit.h"
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 namespace tamborel::audio {
-
-struct PadLoad {
-    PadRole role = PadRole::kick;
-    std::vector<PadSample> samples;
-    TakeOrder order = TakeOrder::cycle;
-};
 
 class KitLoader {
 public:
@@ -40,17 +38,42 @@ public:
         bool finished() const { return done == total; }
     };
 
-    // Starts at once; `threads` 0 means one per core.
-    KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned threads = 0);
+    struct Options {
+        unsigned threads = 0; // 0: one per core
+        // Whether to stream; none: when the pads' files take more than the engine's
+        // StreamSettings keep whole.
+        std::optional<bool> stream;
+        // Told each time a pad is handed to the engine, on the worker that does it.
+        std::function<void(const PadLoaded&)> onPlayed;
+    };
+
+    // Starts at once.
+    KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, Options options);
+    KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned threads = 0)
+        : KitLoader(engine, std::move(pads), Options{threads, std::nullopt, nullptr}) {}
     ~KitLoader();
     KitLoader(const KitLoader&) = delete;
     KitLoader& operator=(const KitLoader&) = delete;
 
     Progress progress() const noexcept;
-    // Blocks until every file is done.
+    // Blocks until every file is done (and converted into the cache, where it is). May be
+    // called from several threads.
     void wait();
-    // After wait(): per pad in the order given, whether each of its samples loaded.
+    // Stops between files (or within a cache entry being written) and waits for the workers.
+    void stop();
+    // Whether every worker has finished; then wait() and stop() return at once.
+    bool idle() const noexcept { return working_.load() == 0; }
+    // The pads not handed to the engine yet, nor left alone, as they were asked for.
+    std::vector<PadLoad> unfinishedPads() const;
+    // Once progress() is finished: per pad in the order given, whether each of its samples
+    // loaded.
     std::vector<std::vector<bool>> loaded() const;
+    // Once progress() is finished: per pad in the order given, what it loaded and plays.
+    std::vector<PadLoaded> results() const;
+    // Whether this load keeps only each sample's start and streams the rest.
+    bool streams() const noexcept { return preloadFrames_ > 0; }
+    // The bytes the pads' files take on disk.
+    static std::uint64_t bytesOnDisk(const std::vector<PadLoad>& pads);
     // Leaves the role's pad alone from now on: a sample the drummer assigns while the kit
     // is still loading must not be replaced by the kit's when that arrives. Once this
     // returns, the loader hands the engine nothing more for the role.
@@ -71,6 +94,8 @@ private:
     void loadFile(const File& file);
     void convertOnce(std::size_t pad);
     void finishPad(std::size_t pad);
+    // The pad's samples as it plays them: those that loaded, arranged where asked.
+    void arrangeOnce(std::size_t pad);
 
     AudioEngine& engine_;
     AudioFormat format_;
@@ -91,13 +116,24 @@ private:
     std::once_flag roomMade_;
     bool roomFound_ = false; // set once, under roomMade_
     std::vector<std::vector<char>> loaded_;
+    // Per pad, set once by the worker that finishes it first: the samples it plays, each
+    // with the sample it was loaded as.
+    struct Played {
+        std::size_t member = 0;
+        PadSample sample;
+    };
+    std::vector<std::vector<Played>> played_;
+    std::vector<char> handedOver_; // per pad, under handOver_
+    std::function<void(const PadLoaded&)> onPlayed_;
     std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> done_{0};
     std::atomic<std::size_t> failed_{0};
     std::atomic<bool> stop_{false};
-    std::mutex handOver_;         // a pad's hand-over to the engine against leaveAlone()
+    mutable std::mutex handOver_; // a pad's hand-over to the engine against leaveAlone()
     std::uint32_t leftAlone_ = 0; // one bit per role, under handOver_
+    std::atomic<unsigned> working_{0};
+    std::mutex joining_;
     std::vector<std::thread> workers_;
 };
 

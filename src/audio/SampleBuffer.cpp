@@ -1,5 +1,7 @@
 #include "audio/SampleBuffer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace tamborel::audio {
@@ -23,6 +25,30 @@ std::shared_ptr<SampleBuffer> SampleBuffer::allocate(AudioFormat format,
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+double attackLoudnessDb(const SampleBuffer& buffer) noexcept {
+    const std::uint32_t channels = buffer.format().channelCount;
+    const std::uint32_t length = buffer.frameLength();
+    float peak = 0.0f;
+    for (std::uint32_t c = 0; c < channels; ++c)
+        for (std::uint32_t i = 0; i < length; ++i)
+            peak = std::max(peak, std::fabs(buffer.channel(c)[i]));
+    std::uint32_t onset = length;
+    for (std::uint32_t c = 0; c < channels; ++c)
+        for (std::uint32_t i = 0; i < length && i < onset; ++i)
+            if (std::fabs(buffer.channel(c)[i]) >= 0.25f * peak) {
+                onset = i;
+                break;
+            }
+    const auto window = static_cast<std::uint32_t>(buffer.format().sampleRate * 0.03);
+    const std::uint32_t end = std::min(length, onset + window);
+    double sum = 0.0;
+    for (std::uint32_t c = 0; c < channels; ++c)
+        for (std::uint32_t i = onset; i < end; ++i)
+            sum += double{buffer.channel(c)[i]} * buffer.channel(c)[i];
+    const double count = std::max(1.0, double(end - onset) * channels);
+    return 10.0 * std::log10(std::max(sum / count, 1e-20));
 }
 
 } // namespace tamborel::audio

@@ -57,4 +57,8 @@ private:
 
 using SharedSampleBuffer = std::shared_ptr<const SampleBuffer>;
 
+// How hard a recording was struck: the RMS of the first 30 ms from where the sound reaches a
+// quarter of its peak, in dB, with its decay and any silence before it left out.
+double attackLoudnessDb(const SampleBuffer& buffer) noexcept;
+
 } // namespace tamborel::audio

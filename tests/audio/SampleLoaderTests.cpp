@@ -183,21 +183,26 @@ TEST(SampleLoading, BadFilesFailAndKeepThePreviousSample) {
     std::filesystem::create_directory(folder / "folder.wav");
 
     AudioEngine engine;
-    ASSERT_TRUE(engine.loadSample(good, PadRole::kick));
+    const auto load = [&](const FileUrl& url, PadRole role) {
+        KitLoader loader(engine, {{role, {PadSample{url}}}});
+        loader.wait();
+        return bool(loader.loaded()[0][0]);
+    };
+    ASSERT_TRUE(load(FileUrl::fromPath(good), PadRole::kick));
     for (const char* name :
          {"missing.wav", "empty.wav", "zero.wav", "notes.wav", "cut.wav", "folder.wav"}) {
         SCOPED_TRACE(name);
         ::testing::internal::CaptureStderr();
-        EXPECT_FALSE(engine.loadSample(FileUrl::fromPath(folder / name), PadRole::kick));
+        EXPECT_FALSE(load(FileUrl::fromPath(folder / name), PadRole::kick));
         const std::string log = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(log.find(std::string("Failed to load sample: ") + name), std::string::npos)
             << log;
         EXPECT_TRUE(engine.hasSample(PadRole::kick));
     }
-    EXPECT_FALSE(engine.loadSample(FileUrl{"https://example.com/kick.wav"}, PadRole::snare));
+    EXPECT_FALSE(load(FileUrl{"https://example.com/kick.wav"}, PadRole::snare));
     EXPECT_FALSE(engine.hasSample(PadRole::snare));
     // A device would feed a decoder forever.
-    EXPECT_FALSE(engine.loadSample("/dev/zero", PadRole::snare));
+    EXPECT_FALSE(load(FileUrl::fromPath("/dev/zero"), PadRole::snare));
 
     // A WAV whose header claims four gigabytes of data but carries eight bytes of it must not
     // get a buffer reserved for what it claims.

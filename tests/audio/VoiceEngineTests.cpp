@@ -4,6 +4,7 @@
 #include "AudioTestSupport.h"
 
 #include "audio/SafetyLimiter.h"
+#include "audio/SampleLoader.h"
 #include "timing/EventTime.h"
 
 #include <gtest/gtest.h>
@@ -285,7 +286,7 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
     const auto file = folder / "tone.wav";
     ASSERT_TRUE(testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
                                           testing::sine(1000.0, 48000.0, 24000)));
-    ASSERT_TRUE(engine.loadSample(FileUrl::fromPath(file), PadRole::ride));
+    ASSERT_TRUE(engine.setSample(PadRole::ride, sampleLoader::loadBuffer(file, {48000.0, 2})));
     engine.renderingStopped();
     engine.prepareToRender(44100.0, 256);
     EXPECT_EQ(engine.internalFormat().sampleRate, 44100.0);
@@ -294,7 +295,7 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
     engine.trigger(PadRole::ride, 127);
     const auto out = renderFrames(engine, 22050);
     EXPECT_NEAR(testing::measuredFrequency(out.left.data(), out.left.size(), 44100.0), 1000.0, 0.5);
-    // A buffer that came without a file is converted from memory: same length in seconds.
+    // Same length in seconds.
     engine.trigger(PadRole::kick, 127);
     const auto kick = renderFrames(engine, 48000);
     EXPECT_NEAR(kick.left[22050], unit, 1e-4f * unit);
