@@ -298,12 +298,12 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     // The same player, and so the same samples, selection and hit handling, as the live
     // program.
     engine::KitPlayer player;
-    player.prepare(renderRate, blockFrames);
+    player.prepareToRender(renderRate, blockFrames);
     player.setRenderingOffline(true);
     player.keepKitsWholeUpTo(settings.wholeKitBytes());
     player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
     player.setExpression(settings.expression());
-    player.startRendering();
+    player.renderingStarted();
 
     // With stems, one file per drum group beside the main one, all the same length; a group
     // that never sounds is written silent, so a DAW's template lines up.
@@ -345,7 +345,7 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
             const auto frame = static_cast<std::uint32_t>(at - start);
             switch (e.kind) {
             case MidiFileEvent::Kind::noteOn:
-                player.noteOn(e.number, e.value, frame);
+                player.strike(e.number, e.value, frame);
                 break;
             case MidiFileEvent::Kind::controlChange:
                 player.controlChange(e.number, e.value, frame);

@@ -80,13 +80,14 @@ std::optional<PadRole> HitRouter::playedRole(int note) const noexcept {
     return role;
 }
 
-std::optional<PadRole> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
+std::optional<Strike> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
     const auto role = playedRole(note);
     if (!role)
         return std::nullopt;
     chokeIfClosing(*role, time);
-    engine_.trigger(*role, shapedVelocity(velocity), time);
-    return role;
+    const int shaped = shapedVelocity(velocity);
+    engine_.trigger(*role, shaped, time);
+    return Strike{*role, shaped};
 }
 
 void HitRouter::controlChange(int controller, int value, audio::EventTime time) noexcept {
@@ -114,7 +115,7 @@ void HitRouter::polyPressure(int note, int pressure, audio::EventTime time) noex
         engine_.damp({&*role, 1}, time);
 }
 
-void HitRouter::strikeManual(PadRole role, int velocity) noexcept {
+void HitRouter::strikePad(PadRole role, int velocity) noexcept {
     chokeIfClosing(role, {});
     engine_.trigger(role, velocity);
 }

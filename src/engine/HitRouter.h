@@ -42,6 +42,12 @@ inline constexpr int hhClosedThreshold = 100;
 inline constexpr int hhHalfThreshold = 40;
 inline constexpr int grabPressure = 64;
 
+// A strike that sounded: the role it played and the velocity it played at.
+struct Strike {
+    PadRole role = PadRole::kick;
+    int velocity = 0;
+};
+
 class HitRouter {
 public:
     explicit HitRouter(audio::AudioEngine& engine) : engine_(engine) {}
@@ -51,9 +57,9 @@ public:
     // Publishes the velocity curve, the pedal's controller and its calibration.
     void setExpression(const Expression& expression);
 
-    // Plays a strike at its shaped velocity; returns the role that sounded, or none for an
-    // unmapped note.
-    std::optional<PadRole> strike(int note, int velocity, audio::EventTime time = {}) noexcept;
+    // Plays a strike at its shaped velocity; returns what sounded, or none for an unmapped
+    // note.
+    std::optional<Strike> strike(int note, int velocity, audio::EventTime time = {}) noexcept;
     // The velocity a strike of `velocity` plays at.
     int shapedVelocity(int velocity) const noexcept;
     // Follows the hi-hat pedal (controller 4 unless set otherwise); other controllers are
@@ -62,8 +68,9 @@ public:
     bool isPedalController(int controller) const noexcept;
     // A grabbed cymbal: pressure of grabPressure or more damps what the note's pad rings.
     void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
-    // A strike from the screen: no pedal refinement, but a closing hat still chokes.
-    void strikeManual(PadRole role, int velocity) noexcept;
+    // A strike of a pad from the screen: no pedal refinement nor velocity curve, but a
+    // closing hat still chokes.
+    void strikePad(PadRole role, int velocity) noexcept;
 
     std::optional<PadRole> mappedRole(int note) const noexcept;
     // The role a strike of `note` plays now: its mapped role, with an open hat's note

@@ -1,8 +1,14 @@
 #include "engine/KitPlayer.h"
 
+#include "audio/AudioEngine.h"
+#include "audio/KitLoader.h"
+#include "engine/HitRouter.h"
+
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 
 namespace tamborel::engine {
 
@@ -34,11 +40,73 @@ std::vector<audio::PadLoad> padsToLoad(const DrumKit& kit) {
 } // namespace
 
 struct KitPlayer::Impl {
-    // The router holds the engine by reference, and the loader hands it pads: both go first.
+    // The router holds the engine by reference, and the loaders hand it pads: both go first.
     audio::AudioEngine engine;
     HitRouter router{engine};
-    std::unique_ptr<audio::KitLoader> loader;
+    std::atomic<bool> offline{false};
+
+    // Loaders: the kit's, and those of pads loaded since. Non-real-time threads; a driver's
+    // rate change may come from its own thread.
+    mutable std::mutex loading;
+    std::shared_ptr<audio::KitLoader> kitLoader;
+    std::vector<std::shared_ptr<audio::KitLoader>> padLoaders;
+    bool kitStreams = false; // whether the kit set last streams; its pads loaded later too
+
+    // What each pad plays, as the loaders told: for a rate change and for auditions.
+    std::mutex playedLock;
+    std::array<std::optional<audio::PadLoad>, padRoleCount> played;
+
+    ~Impl() { stopLoading(); }
+
+    // Under `loading`.
+    void stopLoading() {
+        if (kitLoader)
+            kitLoader->stop();
+        for (const auto& loader : padLoaders)
+            loader->stop();
+        padLoaders.clear();
+    }
+    void leaveAlone(PadRole role) {
+        if (kitLoader)
+            kitLoader->leaveAlone(role);
+        for (const auto& loader : padLoaders)
+            loader->leaveAlone(role);
+    }
+    std::shared_ptr<audio::KitLoader> startLoader(std::vector<audio::PadLoad> pads, bool stream) {
+        audio::KitLoader::Options options;
+        options.stream = stream;
+        options.onPlayed = [this](const audio::PadLoaded& pad) {
+            const std::lock_guard lock(playedLock);
+            played[indexOf(pad.role)] = audio::PadLoad{pad.role, pad.played, pad.order, nullptr};
+        };
+        return std::make_shared<audio::KitLoader>(engine, std::move(pads), std::move(options));
+    }
+    void forget(PadRole role) {
+        const std::lock_guard lock(playedLock);
+        played[indexOf(role)].reset();
+    }
 };
+
+bool KitPlayer::PadLoading::finished() const noexcept {
+    // A load stopped by a kit set since (or a rate change) is over too.
+    return !loader_ || loader_->progress().finished() || loader_->idle();
+}
+
+KitPlayer::LoadProgress KitPlayer::PadLoading::progress() const noexcept {
+    if (!loader_)
+        return {};
+    const auto progress = loader_->progress();
+    return {progress.done, progress.total, progress.failed};
+}
+
+void KitPlayer::PadLoading::wait() {
+    if (loader_)
+        loader_->wait();
+}
+
+std::vector<audio::PadLoaded> KitPlayer::PadLoading::results() const {
+    return loader_ ? loader_->results() : std::vector<audio::PadLoaded>{};
+}
 
 KitPlayer::KitPlayer() : impl_(std::make_unique<Impl>()) {
     audio::StreamSettings settings;
@@ -46,13 +114,56 @@ KitPlayer::KitPlayer() : impl_(std::make_unique<Impl>()) {
     impl_->engine.setStreamSettings(settings);
 }
 
-KitPlayer::~KitPlayer() {
-    impl_->loader.reset(); // stops the workers before the engine goes
+KitPlayer::~KitPlayer() = default;
+
+// --- the driver's side ---
+
+void KitPlayer::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
+    Impl& d = *impl_;
+    const double before = d.engine.internalFormat().sampleRate;
+    d.engine.prepareToRender(sampleRate, maxFrames);
+    if (d.engine.internalFormat().sampleRate == before)
+        return; // the block size alone, which may come from the real-time thread
+    // The engine converted what it holds in memory; the pads now load again at this rate,
+    // from their files or the converted cache, for one conversion rather than two and for
+    // the streamed samples' rest.
+    const std::lock_guard lock(d.loading);
+    std::vector<audio::PadLoad> pads;
+    {
+        const std::lock_guard played(d.playedLock);
+        for (const auto& pad : d.played)
+            if (pad)
+                pads.push_back(*pad);
+    }
+    if (d.kitLoader && !d.kitLoader->progress().finished())
+        for (audio::PadLoad& pad : d.kitLoader->unfinishedPads())
+            if (std::none_of(pads.begin(), pads.end(), [&](auto& p) { return p.role == pad.role; }))
+                pads.push_back(std::move(pad));
+    d.stopLoading();
+    if (pads.empty())
+        return;
+    d.kitLoader = d.startLoader(std::move(pads), d.kitStreams);
+    if (d.offline.load())
+        d.kitLoader->wait();
 }
 
-void KitPlayer::prepare(double sampleRate, std::uint32_t maxFrames) {
-    impl_->engine.prepareToRender(sampleRate, maxFrames);
+void KitPlayer::render(const audio::AudioBlock& block) noexcept {
+    impl_->engine.render(block);
 }
+
+void KitPlayer::renderingStarted() noexcept {
+    impl_->engine.renderingStarted();
+}
+
+void KitPlayer::renderingStopped() noexcept {
+    impl_->engine.renderingStopped();
+}
+
+bool KitPlayer::isRunning() const noexcept {
+    return impl_->engine.isRunning();
+}
+
+// --- how kits are held ---
 
 void KitPlayer::setStreamSettings(const audio::StreamSettings& settings) {
     impl_->engine.setStreamSettings(settings);
@@ -65,68 +176,78 @@ void KitPlayer::keepKitsWholeUpTo(std::uint64_t bytes) {
 }
 
 void KitPlayer::setRenderingOffline(bool offline) {
+    impl_->offline.store(offline);
     impl_->engine.setWaitForStreams(offline);
 }
 
-void KitPlayer::startRendering() noexcept {
-    impl_->engine.renderingStarted();
-}
-
-void KitPlayer::stopRendering() noexcept {
-    impl_->engine.renderingStopped();
-}
+// --- kits and pads ---
 
 void KitPlayer::setKit(const DrumKit& kit, Loading loading) {
     Impl& d = *impl_;
-    d.loader.reset(); // a kit still loading must not fill the pads again
+    std::unique_lock lock(d.loading);
+    d.stopLoading(); // a kit still loading must not fill the pads again
     std::vector<audio::PadLoad> pads = padsToLoad(kit);
-    for (PadRole role : allPadRoles) {
-        const bool loads = std::any_of(pads.begin(), pads.end(),
-                                       [role](const audio::PadLoad& p) { return p.role == role; });
-        if (!loads)
+    for (PadRole role : allPadRoles)
+        if (std::none_of(pads.begin(), pads.end(), [role](auto& p) { return p.role == role; })) {
             d.engine.clearSample(role);
-    }
+            d.forget(role);
+        }
     d.router.setKit(kit);
     d.engine.applyMix(kit);
-    d.loader = std::make_unique<audio::KitLoader>(d.engine, std::move(pads));
+    d.kitStreams = audio::KitLoader::bytesOnDisk(pads) > d.engine.streamSettings().wholeKitBytes;
+    d.kitLoader = d.startLoader(std::move(pads), d.kitStreams);
+    const auto loader = d.kitLoader;
+    lock.unlock();
     if (loading == Loading::beforeReturning)
-        d.loader->wait();
+        loader->wait();
 }
 
 KitPlayer::LoadProgress KitPlayer::loadProgress() const noexcept {
-    if (!impl_->loader)
+    const std::lock_guard lock(impl_->loading);
+    const auto& loader = impl_->kitLoader;
+    if (!loader)
         return {};
-    const auto progress = impl_->loader->progress();
+    const auto progress = loader->progress();
     return {progress.done, progress.total, progress.failed};
 }
 
 std::vector<std::vector<bool>> KitPlayer::waitUntilLoaded() {
-    if (!impl_->loader)
+    std::shared_ptr<audio::KitLoader> loader;
+    {
+        const std::lock_guard lock(impl_->loading);
+        loader = impl_->kitLoader;
+    }
+    if (!loader)
         return {};
-    impl_->loader->wait();
-    return impl_->loader->loaded();
+    loader->wait();
+    return loader->loaded();
 }
 
-void KitPlayer::keepPad(PadRole role) {
-    if (impl_->loader)
-        impl_->loader->leaveAlone(role);
-}
-
-std::vector<std::vector<bool>> KitPlayer::loadPads(std::vector<audio::PadLoad> pads) {
+KitPlayer::PadLoading KitPlayer::loadPads(std::vector<audio::PadLoad> pads) {
+    Impl& d = *impl_;
+    const std::lock_guard lock(d.loading);
     for (const audio::PadLoad& pad : pads)
-        keepPad(pad.role);
-    audio::KitLoader loader(impl_->engine, std::move(pads));
-    loader.wait();
-    return loader.loaded();
+        d.leaveAlone(pad.role);
+    // A pad of a streamed kit streams like its neighbours; pads too large to hold whole
+    // stream in any kit.
+    const bool stream = d.kitStreams || audio::KitLoader::bytesOnDisk(pads) >
+                                            d.engine.streamSettings().wholeKitBytes;
+    PadLoading loading;
+    loading.loader_ = d.startLoader(std::move(pads), stream);
+    d.padLoaders.push_back(loading.loader_);
+    return loading;
 }
 
 void KitPlayer::clearPad(PadRole role) {
-    keepPad(role);
-    impl_->engine.clearSample(role);
+    Impl& d = *impl_;
+    const std::lock_guard lock(d.loading);
+    d.leaveAlone(role);
+    d.engine.clearSample(role);
+    d.forget(role);
 }
 
-void KitPlayer::setExpression(const Expression& expression) {
-    impl_->router.setExpression(expression);
+void KitPlayer::setNotes(const DrumKit& kit) {
+    impl_->router.setKit(kit);
 }
 
 void KitPlayer::applyMix(const DrumKit& kit) {
@@ -137,12 +258,22 @@ void KitPlayer::setMasterVolume(float volume) {
     impl_->engine.setMasterVolume(volume);
 }
 
-std::optional<PadRole> KitPlayer::noteOn(int note, int velocity, std::uint32_t frame) noexcept {
-    return impl_->router.strike(note, velocity, atFrame(frame));
+void KitPlayer::setExpression(const Expression& expression) {
+    impl_->router.setExpression(expression);
 }
 
-std::optional<PadRole> KitPlayer::noteOn(int note, int velocity, audio::EventTime time) noexcept {
-    return impl_->router.strike(note, velocity, time);
+// --- playing ---
+
+std::optional<KitPlayer::Played> KitPlayer::strike(int note, int velocity,
+                                                   std::uint32_t frame) noexcept {
+    return strike(note, velocity, atFrame(frame));
+}
+
+std::optional<KitPlayer::Played> KitPlayer::strike(int note, int velocity,
+                                                   audio::EventTime time) noexcept {
+    if (const auto struck = impl_->router.strike(note, velocity, time))
+        return Played{struck->role, struck->velocity};
+    return std::nullopt;
 }
 
 void KitPlayer::controlChange(int controller, int value, std::uint32_t frame) noexcept {
@@ -161,20 +292,50 @@ void KitPlayer::polyPressure(int note, int pressure, audio::EventTime time) noex
     impl_->router.polyPressure(note, pressure, time);
 }
 
-void KitPlayer::render(const audio::AudioBlock& block) noexcept {
-    impl_->engine.render(block);
+void KitPlayer::strikePad(PadRole role, int velocity) noexcept {
+    impl_->router.strikePad(role, velocity);
+}
+
+bool KitPlayer::audition(PadRole role, const FileUrl& url, int velocity) {
+    Impl& d = *impl_;
+    std::optional<std::size_t> member;
+    {
+        const std::lock_guard lock(d.playedLock);
+        if (const auto& pad = d.played[indexOf(role)]) {
+            const auto found = std::find_if(pad->samples.begin(), pad->samples.end(),
+                                            [&](const PadSample& s) { return s.url == url; });
+            if (found != pad->samples.end())
+                member = static_cast<std::size_t>(found - pad->samples.begin());
+        }
+    }
+    return member && d.engine.strikeMember(role, *member, velocity);
+}
+
+// --- queries ---
+
+std::optional<PadRole> KitPlayer::playedRole(int note) const noexcept {
+    return impl_->router.playedRole(note);
+}
+
+bool KitPlayer::isPedalController(int controller) const noexcept {
+    return impl_->router.isPedalController(controller);
+}
+
+bool KitPlayer::hasSample(PadRole role) const noexcept {
+    return impl_->engine.hasSample(role);
+}
+
+std::uint64_t KitPlayer::lateFrames() const noexcept {
+    return impl_->engine.lateFrames();
 }
 
 void KitPlayer::maintain() {
-    impl_->engine.maintain();
-}
-
-audio::AudioEngine& KitPlayer::engine() noexcept {
-    return impl_->engine;
-}
-
-HitRouter& KitPlayer::router() noexcept {
-    return impl_->router;
+    Impl& d = *impl_;
+    d.engine.maintain();
+    // A rate change may hold the lock a while; the next call will do.
+    std::unique_lock lock(d.loading, std::try_to_lock);
+    if (lock.owns_lock())
+        std::erase_if(d.padLoaders, [](const auto& loader) { return loader->idle(); });
 }
 
 } // namespace tamborel::engine

@@ -1,32 +1,38 @@
 #pragma once
-// Everything a host needs to play a kit: the voice engine, the hit routing (note map, hi-hat
-// pedal, chokes, grabs, velocity curve) and the kit loader, behind one object. The
-// application, tamborel-render and the LV2 plugin all play through it; it reaches no device,
-// no MIDI API and no toolkit.
+// The one door into the engine: everything a host needs to play a kit (the voice engine, the
+// hit routing with its note map, hi-hat pedal, chokes, grabs and velocity curve, and the one
+// loader through which every file reaches a pad) behind one object. The application,
+// tamborel-render and the LV2 plugin all play through it, and a driver renders it; it reaches
+// no device, no MIDI API and no toolkit.
 //
 // Threads:
-// - render, noteOn, controlChange and polyPressure are real-time safe (no allocation, lock,
-//   log or wait). With frame offsets, the MIDI calls belong on the thread that renders, before
-//   the block they land in; with EventTime, on any thread.
+// - render, strike, controlChange, polyPressure and the queries marked noexcept are real-time
+//   safe (no allocation, lock, log or wait). With frame offsets, the MIDI calls belong on the
+//   thread that renders, before the block they land in; with EventTime, on any thread.
+// - prepareToRender and renderingStarted/Stopped come from the driver, as AudioRenderer says.
 // - everything else from non-real-time threads, one at a time (the host's main thread, or
 //   its worker thread for the loading calls).
 
-#include "audio/AudioEngine.h"
 #include "audio/AudioRenderer.h"
-#include "audio/KitLoader.h"
-#include "engine/HitRouter.h"
+#include "audio/PadLoad.h"
+#include "audio/StreamSettings.h"
 #include "model/DrumKit.h"
 #include "model/Expression.h"
 #include "timing/EventTime.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
 
+namespace tamborel::audio {
+class KitLoader;
+}
+
 namespace tamborel::engine {
 
-class KitPlayer {
+class KitPlayer final : public audio::AudioRenderer {
 public:
     struct LoadProgress {
         std::size_t done = 0; // samples loaded or failed
@@ -35,74 +41,111 @@ public:
         bool finished() const { return done == total; }
     };
     enum class Loading { background, beforeReturning };
+    // A strike that sounded: its role and the velocity it played at, after the curve.
+    struct Played {
+        PadRole role = PadRole::kick;
+        int velocity = 0;
+    };
+
+    // Some pads being loaded (loadPads): poll it, or wait for it, from the thread that asked.
+    class PadLoading {
+    public:
+        bool finished() const noexcept;
+        LoadProgress progress() const noexcept;
+        void wait();
+        // Once finished: per pad asked for, in order, which samples loaded and what it plays.
+        std::vector<audio::PadLoaded> results() const;
+
+    private:
+        friend class KitPlayer;
+        std::shared_ptr<audio::KitLoader> loader_;
+    };
 
     KitPlayer();
-    ~KitPlayer();
+    ~KitPlayer() override;
     KitPlayer(const KitPlayer&) = delete;
     KitPlayer& operator=(const KitPlayer&) = delete;
 
-    // The host's rate and largest block, before rendering and whenever they change (never
-    // while rendering). Samples already loaded are converted to the new rate.
-    void prepare(double sampleRate, std::uint32_t maxFrames);
-    // How much of a kit stays in memory, for the kits set after: a kit larger than the
-    // budget keeps the start of each sample and streams the rest from disk as it plays.
-    // By default, the engine's budget with converted samples cached in the user's cache
-    // folder ($XDG_CACHE_HOME/tamborel/converted).
+    // --- the driver's side (AudioRenderer) ---
+    // A new rate converts the samples in memory at once, then loads the kit's pads again at
+    // that rate through the loader (from the converted cache where it has them), in the
+    // background, or before returning for offline renders.
+    void prepareToRender(double sampleRate, std::uint32_t maxFrames) override;
+    // Fills every channel of the block (see AudioBlock): the stereo master first.
+    void render(const audio::AudioBlock& block) noexcept override;
+    // Strikes are ignored outside renderingStarted .. renderingStopped.
+    void renderingStarted() noexcept override;
+    void renderingStopped() noexcept override;
+    bool isRunning() const noexcept;
+
+    // --- how kits are held ---
+    // By default a kit whose files take more than 64 MiB keeps the start of each sample and
+    // streams the rest from disk as it plays, with samples of another rate converted once
+    // into the user's cache folder ($XDG_CACHE_HOME/tamborel/converted).
     void setStreamSettings(const audio::StreamSettings& settings);
-    // Only the budget: kits whose files take more than `bytes` on disk are streamed.
+    // Only the budget: kits whose files take more than `bytes` on disk are streamed. For the
+    // kits set after.
     void keepKitsWholeUpTo(std::uint64_t bytes);
     // For hosts that render faster than real time (a render to a file): streamed samples
-    // are waited for rather than played as silence when the disk cannot keep up. Never for
-    // a live driver.
+    // are waited for rather than played as silence when the disk cannot keep up, and a rate
+    // change loads again before returning. Never for a live driver.
     void setRenderingOffline(bool offline);
-    // Hits are ignored outside startRendering .. stopRendering.
-    void startRendering() noexcept;
-    void stopRendering() noexcept;
 
+    // --- kits and pads ---
     // Plays `kit`: its note map at once, its mix, and its samples loaded on worker threads
     // (one per core). Each pad keeps its old sound until its new samples are in; pads the kit
-    // leaves empty fall silent. A kit set while another still loads stops that load.
+    // leaves empty fall silent. A kit set while another (or some pads) still loads stops
+    // that load. Whether the kit streams is decided here, for its pads loaded later too.
     void setKit(const DrumKit& kit, Loading loading = Loading::background);
     // Of the kit last set; finished (0 of 0) before any.
     LoadProgress loadProgress() const noexcept;
     // Blocks until the kit last set is loaded; per pad of that kit with samples, in its
     // order, whether each of the pad's played samples loaded.
     std::vector<std::vector<bool>> waitUntilLoaded();
-    // A pad the drummer changes while the kit loads keeps the drummer's change: once this
-    // returns, the kit's load hands nothing more to the role.
-    void keepPad(PadRole role);
-    // Loads these pads' samples now, on every core, and plays them; per pad, whether each
-    // sample loaded. A pad none of whose samples loaded keeps its previous sound.
-    std::vector<std::vector<bool>> loadPads(std::vector<audio::PadLoad> pads);
+    // Loads these pads' samples on every core, held as the kit's are (whole or streamed, from
+    // the converted cache), and plays each pad as soon as it is in; arranges those that ask.
+    // A pad none of whose samples loaded keeps its previous sound. What a still loading kit
+    // or an earlier call would bring to these pads is not handed over any more.
+    PadLoading loadPads(std::vector<audio::PadLoad> pads);
     // Later strikes of the role are silent; voices still sounding finish.
     void clearPad(PadRole role);
-
-    // The velocity curve, lowest and fixed velocity, pedal controller and calibration.
-    void setExpression(const Expression& expression);
+    // The kit's new note map: which role each note plays.
+    void setNotes(const DrumKit& kit);
     // Volumes, pans, mutes and solos of the kit's pads, and its master volume.
     void applyMix(const DrumKit& kit);
     void setMasterVolume(float volume);
+    // The velocity curve, lowest and fixed velocity, pedal controller and calibration.
+    void setExpression(const Expression& expression);
 
-    // MIDI-level input. `frame` is the event's frame in the next rendered block; an
-    // EventTime may also say "as soon as possible" or carry an arrival time. noteOn returns
-    // the role that sounded, none for a note no pad plays.
-    std::optional<PadRole> noteOn(int note, int velocity, std::uint32_t frame) noexcept;
-    std::optional<PadRole> noteOn(int note, int velocity, audio::EventTime time) noexcept;
+    // --- playing ---
+    // A note at its frame in the next rendered block, or when an EventTime says; returns
+    // what sounded, none for a note no pad plays.
+    std::optional<Played> strike(int note, int velocity, std::uint32_t frame) noexcept;
+    std::optional<Played> strike(int note, int velocity, audio::EventTime time = {}) noexcept;
     void controlChange(int controller, int value, std::uint32_t frame) noexcept;
-    void controlChange(int controller, int value, audio::EventTime time) noexcept;
+    void controlChange(int controller, int value, audio::EventTime time = {}) noexcept;
     void polyPressure(int note, int pressure, std::uint32_t frame) noexcept;
-    void polyPressure(int note, int pressure, audio::EventTime time) noexcept;
+    void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
+    // A pad struck from the screen, at the next block: no velocity curve nor pedal, but a
+    // closing hat still chokes.
+    void strikePad(PadRole role, int velocity) noexcept;
+    // Plays the one sample of the pad loaded from `url` alone (not its takes nor the samples
+    // that sound with it) at the next block; false when the pad plays no such sample or
+    // while not running.
+    bool audition(PadRole role, const FileUrl& url, int velocity);
 
-    // Fills every channel of the block (see AudioBlock): the stereo master first.
-    void render(const audio::AudioBlock& block) noexcept;
+    // --- what the host may ask, real-time safe ---
+    // The role a strike of `note` plays now: its mapped role, with an open hat's note
+    // following the pedal to the half-open or closed hat.
+    std::optional<PadRole> playedRole(int note) const noexcept;
+    bool isPedalController(int controller) const noexcept;
+    bool hasSample(PadRole role) const noexcept;
+    // Frames of streamed samples that came too late from disk and played as silence.
+    std::uint64_t lateFrames() const noexcept;
 
     // Non-real-time housekeeping, for a timer every few milliseconds: frees retired sample
-    // buffers once no voice can read them, and logs dropped events.
+    // buffers once no voice can read them, lets finished loads go, and logs dropped events.
     void maintain();
-
-    // For hosts that do more than play (the application's learn, capture and editing).
-    audio::AudioEngine& engine() noexcept;
-    HitRouter& router() noexcept;
 
 private:
     struct Impl;

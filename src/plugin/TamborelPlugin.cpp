@@ -150,7 +150,7 @@ public:
                 maxFrames_ = static_cast<std::uint32_t>(
                     std::max(1, *static_cast<const std::int32_t*>(o->value)));
         scratch_.assign(maxFrames_, 0.0f);
-        player_.prepare(rate_, maxFrames_);
+        player_.prepareToRender(rate_, maxFrames_);
         for (std::size_t i = 0; i < controlCount; ++i)
             sentControls_[i] = defaults_[i];
         std::lock_guard lock(nonRealtime_);
@@ -163,8 +163,8 @@ public:
             ports_[port] = data;
     }
 
-    void activate() { player_.startRendering(); }
-    void deactivate() { player_.stopRendering(); }
+    void activate() { player_.renderingStarted(); }
+    void deactivate() { player_.renderingStopped(); }
 
     void run(std::uint32_t frames) noexcept {
         startNotifications();
@@ -372,7 +372,7 @@ private:
             switch (bytes[0] & 0xF0) {
             case LV2_MIDI_MSG_NOTE_ON:
                 if (data2 > 0)
-                    player_.noteOn(data1, data2, frame);
+                    player_.strike(data1, data2, frame);
                 break;
             case LV2_MIDI_MSG_CONTROLLER:
                 player_.controlChange(data1, data2, frame);

@@ -7,11 +7,11 @@
 
 int main() {
     tamborel::engine::KitPlayer player;
-    player.prepare(48000.0, 256);
+    player.prepareToRender(48000.0, 256);
     player.setKit(tamborel::DrumKit("Probe"),
                   tamborel::engine::KitPlayer::Loading::beforeReturning);
-    player.startRendering();
-    player.noteOn(36, 100, 0u);
+    player.renderingStarted();
+    player.strike(36, 100, 0u);
     float left[256], right[256];
     float* const channels[2] = {left, right};
     player.render({channels, 2, 256, 0});

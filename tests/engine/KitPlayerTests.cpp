@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -29,8 +30,8 @@ float levelOf(PadRole role) {
 class KitPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        player.prepare(48000.0, blockFrames);
-        player.startRendering();
+        player.prepareToRender(48000.0, blockFrames);
+        player.renderingStarted();
     }
 
     DrumKit kitWith(std::initializer_list<PadRole> roles) {
@@ -73,8 +74,8 @@ protected:
 TEST_F(KitPlayerTest, EachDrumSoundsOnItsOwnOutputAtItsFrameAndTheOutputsAddUpToTheMaster) {
     const DrumKit kit = kitWith({PadRole::kick, PadRole::snareRim, PadRole::hhOpen});
     player.setKit(kit, KitPlayer::Loading::beforeReturning);
-    player.noteOn(noteOf(kit, PadRole::kick), 127, 10u);
-    player.noteOn(noteOf(kit, PadRole::snareRim), 127, 100u);
+    player.strike(noteOf(kit, PadRole::kick), 127, 10u);
+    player.strike(noteOf(kit, PadRole::snareRim), 127, 100u);
     const auto out = renderAll();
 
     const auto& kick = groupLeft(out, OutputGroup::kick);
@@ -103,7 +104,7 @@ TEST_F(KitPlayerTest, EachDrumSoundsOnItsOwnOutputAtItsFrameAndTheOutputsAddUpTo
     renderAll();
     const auto stereo = renderAll(2);
     EXPECT_FLOAT_EQ(stereo[0][0], 0.5f * (levelOf(PadRole::kick) + levelOf(PadRole::snareRim)));
-    player.noteOn(noteOf(kit, PadRole::hhOpen), 127, 0u);
+    player.strike(noteOf(kit, PadRole::hhOpen), 127, 0u);
     const auto later = renderAll();
     EXPECT_FLOAT_EQ(groupLeft(later, OutputGroup::hihat)[0], levelOf(PadRole::hhOpen));
     EXPECT_FLOAT_EQ(groupLeft(later, OutputGroup::kick)[0], levelOf(PadRole::kick));
@@ -121,10 +122,34 @@ TEST_F(KitPlayerTest, ANewKitReplacesThePadsItFillsAndSilencesTheRest) {
     EXPECT_FALSE(loaded[1][0]);
     EXPECT_EQ(player.loadProgress().failed, 1u);
 
-    player.noteOn(noteOf(next, PadRole::kick), 127, 0u);
-    player.noteOn(noteOf(next, PadRole::ride), 127, 0u);
+    player.strike(noteOf(next, PadRole::kick), 127, 0u);
+    player.strike(noteOf(next, PadRole::ride), 127, 0u);
     const auto out = renderAll();
     EXPECT_FLOAT_EQ(out[0][0], levelOf(PadRole::tom3));
+}
+
+// A new output rate: the pads are converted at once, then loaded again through the loader, so
+// a streamed sample plays whole and in tune, not just the start it held in memory.
+TEST_F(KitPlayerTest, ARateChangeLoadsThePadsAgainAndTheyPlayWholeInTune) {
+    const auto file = storage::folder() / "tone.wav";
+    audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                     audio::testing::sine(1000.0, 48000.0, 24000));
+    player.setStreamSettings({0, 0.05, {}}); // streamed, 50 ms in memory
+    player.setRenderingOffline(true);
+    DrumKit kit("Tone");
+    kit.findPad(PadRole::ride)->sampleURL = FileUrl::fromPath(file);
+    player.setKit(kit, KitPlayer::Loading::beforeReturning);
+    player.renderingStopped();
+    player.prepareToRender(44100.0, blockFrames);
+    player.renderingStarted();
+
+    player.strike(noteOf(kit, PadRole::ride), 127, 0u);
+    const auto out = audio::testing::renderFrames(player, 22050);
+    EXPECT_NEAR(audio::testing::measuredFrequency(out.left.data(), 20000, 44100.0), 1000.0, 0.5);
+    float tail = 0.0f;
+    for (std::size_t i = 21000; i < 22000; ++i)
+        tail = std::max(tail, std::fabs(out.left[i]));
+    EXPECT_GT(tail, 0.5f);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "JackClients.h"
 #include "JackRecorder.h"
 
-#include "audio/AudioEngine.h"
+#include "engine/KitPlayer.h"
 
 #include <gmock/gmock.h>
 #include <sndfile.h>
@@ -33,7 +33,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         assignConstant(PadRole::kick, 960, kickLevel);
-        ASSERT_TRUE(state->audio().hasSample(PadRole::kick));
+        ASSERT_TRUE(state->player().hasSample(PadRole::kick));
     }
 
     bool connectedToUs(jack_port_t* port) {
@@ -77,8 +77,8 @@ TEST_F(JackFaults, ServerDyingMidPerformanceStopsTheEngineAndChoosingTheDeviceAg
 
     // The application carries on without its server: strikes, edits and refreshes are
     // handled and nothing waits for JACK.
-    state->handleNoteOn(36, 100);
-    state->triggerManual(PadRole::snare);
+    state->strike(36, 100);
+    state->strikePad(PadRole::snare);
     state->setVolume(0.5f, PadRole::kick);
     state->refreshDevices();
     state->refreshMIDISources();

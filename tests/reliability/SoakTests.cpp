@@ -123,7 +123,7 @@ protected:
             [&] { s.armCaptureForAssign(); },
             [&] { s.cancelCapture(); },
             [&] { s.importFolder(sampleFile(role).parent_path()); },
-            [&] { s.triggerManual(role); },
+            [&] { s.strikePad(role); },
             [&] { s.undo(); },
             [&] { s.redo(); },
         };
@@ -161,7 +161,7 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
         std::vector<float> left(256), right(256);
         const test::HeapWatch watch;
         while (!stopRendering.load())
-            audio::renderStereo(state.audio(), left.data(), right.data(), 256);
+            audio::renderStereo(state.player(), left.data(), right.data(), 256);
     });
     std::thread midiThread([&] {
         DrumModuleNoise module(20240611);
@@ -204,7 +204,7 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
     const auto& kit = state.published().kit;
     EXPECT_EQ(storage::lastKit(), kit);
     for (const DrumPad& pad : kit.pads)
-        EXPECT_EQ(pad.sampleURL.has_value(), state.audio().hasSample(pad.role))
+        EXPECT_EQ(pad.sampleURL.has_value(), state.player().hasSample(pad.role))
             << rawValue(pad.role);
 
     // The drummer can still play: a known kit sounds at its level and nothing else rings.

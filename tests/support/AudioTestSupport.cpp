@@ -46,7 +46,7 @@ double measuredFrequency(const float* samples, std::size_t count, double rate) {
     return (crossings - 1) * rate / (last - first);
 }
 
-Stereo renderFrames(AudioEngine& engine, std::uint32_t frames, std::uint32_t block) {
+Stereo renderFrames(AudioRenderer& engine, std::uint32_t frames, std::uint32_t block) {
     Stereo out{std::vector<float>(frames), std::vector<float>(frames)};
     for (std::uint32_t at = 0; at < frames; at += block) {
         const std::uint32_t count = std::min(block, frames - at);
@@ -55,7 +55,7 @@ Stereo renderFrames(AudioEngine& engine, std::uint32_t frames, std::uint32_t blo
     return out;
 }
 
-void startOffline(AudioEngine& engine) {
+void startOffline(AudioRenderer& engine) {
     engine.prepareToRender(48000.0, 256);
     engine.renderingStarted();
 }

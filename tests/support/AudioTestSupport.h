@@ -27,10 +27,10 @@ struct Stereo {
 };
 
 // Renders `frames` frames in blocks of `block`, the way a driver would.
-Stereo renderFrames(AudioEngine& engine, std::uint32_t frames, std::uint32_t block = 256);
+Stereo renderFrames(AudioRenderer& engine, std::uint32_t frames, std::uint32_t block = 256);
 
 // A started engine at 48 kHz with 256-frame blocks.
-void startOffline(AudioEngine& engine);
+void startOffline(AudioRenderer& engine);
 
 // A fresh folder under the test binary's temporary data folder.
 std::filesystem::path scratchFolder(const std::string& name);

@@ -6,8 +6,8 @@
 #include "AudioTestSupport.h"
 
 #include "ManualMainQueue.h"
-#include "audio/AudioEngine.h"
 #include "controller/AppState.h"
+#include "engine/KitPlayer.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -39,7 +39,7 @@ protected:
     controller::AppState& bootedState() {
         makeState();
         state->boot();
-        audio::testing::startOffline(state->audio());
+        audio::testing::startOffline(state->player());
         return *state;
     }
 
@@ -61,12 +61,12 @@ protected:
     // The left channel's level a few frames into the next block: which roles sound, and how
     // loud.
     float levelNow(std::uint32_t at = 128) {
-        const auto out = audio::testing::renderFrames(state->audio(), 256);
+        const auto out = audio::testing::renderFrames(state->player(), 256);
         return out.left[at];
     }
 
     // Lets every sounding sample finish.
-    void silence() { audio::testing::renderFrames(state->audio(), sampleFrames * 2); }
+    void silence() { audio::testing::renderFrames(state->player(), sampleFrames * 2); }
 
     // Runs what the MIDI thread handed over and what that posted.
     void settle() {
