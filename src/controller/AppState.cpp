@@ -12,7 +12,7 @@ AppState::Impl::Impl(AppState& owner, platform::MainQueue& queue, AppStateOption
       alive(std::make_shared<Impl*>(this)) {
     if (options.openAudioDevices)
         output = std::make_unique<audio::AudioDeviceOutput>(
-            engine, audio::AudioDeviceOutput::systemDrivers(&midi.jackHook()));
+            player, audio::AudioDeviceOutput::systemDrivers(&midi.jackHook()));
 }
 
 void AppState::Impl::notify(Field field) const {
@@ -20,30 +20,42 @@ void AppState::Impl::notify(Field field) const {
         observer(field);
 }
 
-void AppState::Impl::commitKitChange(bool dirty) {
-    rebuildNoteMap();
-    self.published_.dirty = dirty;
+void AppState::Impl::commitKitChange(const KitChange& change, bool dirty) {
+    Published& p = self.published_;
+    if (change.notes)
+        player.setNotes(p.kit);
+    p.changedPads = change.pads;
+    p.dirty = dirty;
     notify(Field::kit);
     notify(Field::dirty);
     rememberKitSoon();
-    history.record(self.published_.kit, std::exchange(editKind, {}));
+    history.record(p.kit, change, std::exchange(editKind, {}));
     publishHistory();
 }
 
 void AppState::Impl::rememberKitSoon() {
-    // A fader drag or a scroll sweep changes the kit dozens of times a second; the disk sees
-    // the last of them a moment later, off the fader's path.
-    if (rememberPending)
-        return;
+    // A fader drag or a wheel sweep changes the kit dozens of times a second: the disk sees
+    // the last of them once the hand has stopped.
     rememberPending = true;
-    postWeakAfter(rememberDelay, [](Impl& d) { d.rememberKitNow(); });
+    postWeakAfter(rememberDelay, [serial = ++rememberSerial](Impl& d) {
+        if (d.rememberSerial == serial)
+            d.rememberKitNow();
+    });
 }
 
-void AppState::Impl::rememberKitNow() {
+void AppState::Impl::rememberKitNow(bool wait) {
+    if (remembering.valid())
+        remembering.wait(); // one write at a time, in order
     if (!rememberPending)
         return;
     rememberPending = false;
-    storage::rememberLastKit(self.published_.kit);
+    // The write syncs the file to disk, which can take long on a busy one: off the main
+    // thread, on a copy of the kit.
+    auto write = [kit = self.published_.kit] { storage::rememberLastKit(kit); };
+    if (wait)
+        write();
+    else
+        remembering = std::async(std::launch::async, std::move(write));
 }
 
 void AppState::Impl::loadAllSamples() {
@@ -55,14 +67,22 @@ void AppState::Impl::loadAllSamples() {
 }
 
 void AppState::Impl::publishLoadingStatus() {
-    if (!loading || importing) // an import under way has the status line
+    if (importing) // an import under way has the status line
         return;
-    const auto progress = player.loadProgress();
+    engine::KitPlayer::LoadProgress progress;
+    if (loading)
+        progress = player.loadProgress();
+    for (const PadEdit& edit : padEdits) {
+        const auto pads = edit.loading.progress();
+        progress.done += pads.done;
+        progress.total += pads.total;
+        progress.failed += pads.failed;
+    }
     std::string text;
     if (!progress.finished())
         text = "Loading " + std::to_string(progress.done) + " of " +
                std::to_string(progress.total) + " samples";
-    else if (progress.failed > 0)
+    else if (loading && progress.failed > 0)
         text = std::to_string(progress.failed) + " of " + std::to_string(progress.total) +
                " samples failed to load";
     if (progress.finished())
@@ -77,7 +97,7 @@ void AppState::Impl::updateLatency() {
     const AudioSettings& settings = self.published_.settings;
     self.published_.latencyMs =
         output ? output->estimatedLatencyMs(settings.bufferFrames, settings.outputDeviceUID)
-               : settings.bufferFrames * 1000.0 / audio::AudioEngine::defaultSampleRate;
+               : settings.bufferFrames * 1000.0 / offlineSampleRate;
     self.published_.bufferFramesInForce = output ? output->bufferFramesInForce().value_or(0) : 0;
     self.published_.bufferSharedWithDesktop = output && output->bufferSharedWithDesktop();
     self.published_.groupOutputsAvailable = output && output->groupOutputsAvailable();
@@ -96,7 +116,7 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     else
         published_.kit = DrumKit("Default Kit");
     impl_->publishModule();
-    impl_->rebuildNoteMap();
+    impl_->player.setNotes(published_.kit);
     impl_->history.reset(published_.kit);
     impl_->applyExpression();
     published_.velocityCurve = published_.settings.velocity.table();
@@ -109,7 +129,8 @@ AppState::~AppState() {
         impl_->importing->progress->cancelled.store(true);
         impl_->importing->result.wait();
     }
-    impl_->rememberKitNow();
+    impl_->finishPadEdits(true);
+    impl_->rememberKitNow(true);
 }
 
 void AppState::boot() {
@@ -124,13 +145,13 @@ void AppState::boot() {
     d.updateLatency();
 
     d.midi.onNoteOn = [this](int note, int velocity, int, audio::EventTime time) {
-        handleNoteOn(note, velocity, time);
+        strike(note, velocity, time);
     };
-    d.midi.onControlChange = [this](int controller, int value, int channel, audio::EventTime time) {
-        handleControlChange(controller, value, channel, time);
+    d.midi.onControlChange = [this](int controller, int value, int, audio::EventTime time) {
+        controlChange(controller, value, time);
     };
     d.midi.onPolyPressure = [this](int note, int pressure, int, audio::EventTime time) {
-        handlePolyPressure(note, pressure, time);
+        polyPressure(note, pressure, time);
     };
     d.midi.onSourcesChanged = [this] { refreshMIDISources(); };
     if (d.options.openMidi)
@@ -195,11 +216,11 @@ void AppState::setSeparateOutputs(bool on) {
 }
 
 bool AppState::isEngineRunning() const {
-    return impl_->engine.isRunning();
+    return impl_->player.isRunning();
 }
 
-audio::AudioEngine& AppState::audio() {
-    return impl_->engine;
+engine::KitPlayer& AppState::player() {
+    return impl_->player;
 }
 midi::MIDIManager& AppState::midi() {
     return impl_->midi;

@@ -1,12 +1,12 @@
 #pragma once
-// The one application state: owns the voice engine, the audio output and the MIDI input,
+// The one application state: owns the kit player, the audio output and the MIDI input,
 // holds the kit and the settings, handles hits, learn, capture, kit, sample and mix
 // operations, and publishes what the pages show.
 //
-// Threads: everything here runs on the main thread, except handleNoteOn,
-// handleControlChange and handlePolyPressure, which run on a MIDI receive thread (with JACK, the
-// audio thread) and are real-time safe: they read the note map and the mode flags lock-free, call
-// the engine, and hand everything they publish to the main thread through a lock-free queue.
+// Threads: everything here runs on the main thread, except strike, controlChange and
+// polyPressure, which run on a MIDI receive thread (with JACK, the audio thread) and are
+// real-time safe: they read the mode flags lock-free, play through the kit player, and hand
+// everything they publish to the main thread through a lock-free queue.
 
 #include "controller/Published.h"
 #include "controller/ScrollRule.h"
@@ -24,10 +24,9 @@
 namespace tamborel::platform {
 class MainQueue;
 }
-namespace tamborel::audio {
-class AudioEngine;
-class AudioOutput;
-} // namespace tamborel::audio
+namespace tamborel::engine {
+class KitPlayer;
+}
 namespace tamborel::midi {
 class MIDIManager;
 }
@@ -41,6 +40,9 @@ struct AppStateOptions {
     // Off: kit operations return with every sample loaded (still decoded on every core).
     bool loadInBackground = true;
 };
+
+// The rate the latency is figured at without an audio output.
+inline constexpr double offlineSampleRate = 48000.0;
 
 class AppState {
 public:
@@ -61,8 +63,8 @@ public:
     void setCapturingForAssign(bool capturing);
     void setCapturedRole(std::optional<PadRole> role);
 
-    // Hits
-    void triggerManual(PadRole role);
+    // A pad struck from the screen.
+    void strikePad(PadRole role);
 
     // MIDI learn and capture-for-assign
     void startLearn(PadRole role);
@@ -161,16 +163,17 @@ public:
     // Whether the engine is producing sound right now (the status bar's "Running").
     bool isEngineRunning() const;
 
-    // The MIDI handlers boot() installs; public so offline tools can feed events.
-    void handleNoteOn(int note, int velocity, audio::EventTime time = {}) noexcept;
-    void handleControlChange(int controller, int value, int channel,
-                             audio::EventTime time = {}) noexcept;
-    void handlePolyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
+    // The MIDI handlers boot() installs; public so offline tools can feed events. A strike
+    // plays through the kit player, as every host's does, unless learn or capture takes it.
+    void strike(int note, int velocity, audio::EventTime time = {}) noexcept;
+    void controlChange(int controller, int value, audio::EventTime time = {}) noexcept;
+    void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
     // Publishes what the MIDI thread has handed over. Runs by itself every few
     // milliseconds on the main queue; tests may call it directly.
     void drainRealtimeEvents();
 
-    audio::AudioEngine& audio();
+    // What the driver renders; tests render it offline.
+    engine::KitPlayer& player();
     midi::MIDIManager& midi();
 
     // The private state, named here so the files that implement each concern can share it.

@@ -1,18 +1,20 @@
 #pragma once
 // AppState's private parts, shared by the files that implement its concerns.
 
-#include "audio/AudioEngine.h"
 #include "controller/AppState.h"
+#include "controller/KitChange.h"
 #include "controller/KitHistory.h"
 #include "drivers/AudioDeviceOutput.h"
 #include "engine/KitPlayer.h"
 #include "midi/MIDIManager.h"
+#include "model/AutoMapper.h"
 #include "platform/BoundedQueue.h"
 #include "platform/MainQueue.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <future>
 #include <optional>
 #include <unordered_map>
@@ -33,7 +35,8 @@ struct RealtimeEvent {
 inline constexpr std::chrono::milliseconds drainInterval{5};
 inline constexpr std::chrono::duration<double> flashDuration{0.12};
 inline constexpr int manualVelocity = 110;
-// How long after a kit change the kit is remembered for the next start, at the latest.
+// How long after the last of a run of kit changes (a fader drag, a wheel sweep) the kit is
+// remembered for the next start.
 inline constexpr std::chrono::milliseconds rememberDelay{250};
 inline constexpr int noRoleValue = -1;
 // A calibration step ends once the pedal has sent nothing for this long.
@@ -51,8 +54,6 @@ struct AppState::Impl {
     // Everything a real-time thread touches is declared before `output`, which is
     // therefore destroyed first: once it is gone no driver thread calls into the rest.
     engine::KitPlayer player;
-    audio::AudioEngine& engine = player.engine();
-    engine::HitRouter& router = player.router();
     std::atomic<int> learningRole{noRoleValue};
     std::atomic<bool> capturing{false};
     std::atomic<bool> calibratingPedal{false};
@@ -94,7 +95,6 @@ struct AppState::Impl {
 
     // Helpers used across the concerns.
     void notify(Field field) const;
-    void rebuildNoteMap();
     // Stores, publishes and applies settings that leave the audio output alone.
     void commitExpression(const AudioSettings& settings);
     // Hands the router the settings, with the active module's pedal where the drummer has
@@ -115,18 +115,37 @@ struct AppState::Impl {
     const std::string& sourceName(std::uint32_t source);
     void pedalReading(int value);
     void setCalibrationStep(PedalCalibrationStep step);
-    // Publishes a kit change and remembers the kit for the next start, soon.
-    void commitKitChange(bool dirty);
+    // Publishes what a kit edit changed, plays it (the note map when notes changed),
+    // records it for Undo and remembers the kit for the next start once the edits stop.
+    void commitKitChange(const KitChange& change, bool dirty);
     // A new document: its edits start afresh.
     void startHistory();
     void publishHistory();
-    // Puts back a kit from the history: reloads the pads whose samples differ, reapplies
-    // the mix, and saves it when samples changed, as assigning them does.
-    void restoreKit(DrumKit kit);
+    // Plays what Undo or Redo put back: reloads the pads whose samples changed, reapplies
+    // the mix and notes, and saves the kit when samples changed, as assigning them does.
+    void restored(const KitChange& change);
     void rememberKitSoon();
-    // Writes the kit to remember now, if a change is waiting.
-    void rememberKitNow();
+    // Writes the kit to remember, if a change is waiting: on a worker thread, or, with
+    // `wait`, before returning (on exit).
+    void rememberKitNow(bool wait = false);
     bool rememberPending = false;
+    std::uint64_t rememberSerial = 0;
+    std::future<void> remembering;
+
+    // Pads loading for an edit, which is finished on the main thread once they are in.
+    using PadEditDone = std::function<void(Impl&, std::vector<audio::PadLoaded>)>;
+    struct PadEdit {
+        engine::KitPlayer::PadLoading loading;
+        PadEditDone done;
+    };
+    std::deque<PadEdit> padEdits;
+    // Loads the pads through the player and finishes the edit once they are in; before
+    // returning when loading does not run in the background.
+    void loadForEdit(std::vector<audio::PadLoad> pads, PadEditDone done);
+    // Finishes the edits whose pads are in, in the order they were made; with `wait`, every
+    // one. Operations that read or replace the kit's samples wait first, so that they see
+    // the edits before them.
+    void finishPadEdits(bool wait);
     // Plays the published kit: its note map, its mix and its samples.
     void loadAllSamples();
     void publishLoadingStatus();
@@ -151,6 +170,13 @@ struct AppState::Impl {
     // did when several files were given, files were left out, or files were added.
     void arrangeSamples(const std::vector<std::filesystem::path>& files, PadRole role,
                         const std::vector<PadSample>& kept);
+    // Gives the pads the files the auto-mapper picked (with their sets), as each one loaded,
+    // and tells `told`.
+    void assignMapped(const autoMapper::Mapping& mapping, const autoMapper::SetMapping& sets,
+                      std::string told);
+    // Makes `kit` the one in use (fitted to the module with `fit`): played, published, with a
+    // new history.
+    void takeKit(DrumKit kit, bool dirty, bool fit);
     void publishRealtimeEvent(const RealtimeEvent& event);
     void scheduleDrain();
     template <typename F> void postWeak(F&& task);

@@ -13,16 +13,12 @@ std::string hitText(PadRole role, int note, int velocity) {
 
 } // namespace
 
-void AppState::Impl::rebuildNoteMap() {
-    router.setKit(self.published_.kit);
-}
-
-void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexcept {
+void AppState::strike(int note, int velocity, audio::EventTime time) noexcept {
     Impl& d = *impl_;
     if (d.capturing.load()) {
         // The pad the strike would play: a hat struck half-open names the half-open hat,
         // which has no note of its own on most modules.
-        auto role = d.router.playedRole(note);
+        auto role = d.player.playedRole(note);
         if (!role)
             role = defaultRoleForNote(note);
         if (role)
@@ -42,9 +38,9 @@ void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexc
     }
     // The sound starts here, before anything is published; if the hand-off queue is full
     // only the highlight is lost.
-    if (auto role = d.router.strike(note, velocity, time))
-        d.events.push({RealtimeEvent::Kind::hit, *role, static_cast<std::int16_t>(note),
-                       static_cast<std::int16_t>(d.router.shapedVelocity(velocity)),
+    if (const auto played = d.player.strike(note, velocity, time))
+        d.events.push({RealtimeEvent::Kind::hit, played->role, static_cast<std::int16_t>(note),
+                       static_cast<std::int16_t>(played->velocity),
                        static_cast<std::int16_t>(velocity), time.source});
     else
         d.events.push({RealtimeEvent::Kind::unmapped, PadRole::kick,
@@ -52,22 +48,22 @@ void AppState::handleNoteOn(int note, int velocity, audio::EventTime time) noexc
                        static_cast<std::int16_t>(velocity), time.source});
 }
 
-void AppState::handleControlChange(int controller, int value, int, audio::EventTime time) noexcept {
+void AppState::controlChange(int controller, int value, audio::EventTime time) noexcept {
     Impl& d = *impl_;
     // Every pedal reading goes to the main thread: calibration takes them, and the Settings
     // page shows the latest.
-    if (d.router.isPedalController(controller))
+    if (d.player.isPedalController(controller))
         d.events.push({RealtimeEvent::Kind::pedal, PadRole::hhPedal, 0,
                        static_cast<std::int16_t>(value), 0, time.source});
-    d.router.controlChange(controller, value, time);
+    d.player.controlChange(controller, value, time);
 }
 
-void AppState::handlePolyPressure(int note, int pressure, audio::EventTime time) noexcept {
-    impl_->router.polyPressure(note, pressure, time);
+void AppState::polyPressure(int note, int pressure, audio::EventTime time) noexcept {
+    impl_->player.polyPressure(note, pressure, time);
 }
 
-void AppState::triggerManual(PadRole role) {
-    impl_->router.strikeManual(role, manualVelocity);
+void AppState::strikePad(PadRole role) {
+    impl_->player.strikePad(role, manualVelocity);
     impl_->flash(role, std::string(displayName(role)) + "  \u2022  manual", true);
 }
 
@@ -161,10 +157,11 @@ void AppState::drainRealtimeEvents() {
     Impl& d = *impl_;
     while (auto event = d.events.pop())
         d.publishRealtimeEvent(*event);
-    d.engine.maintain();
+    d.player.maintain();
+    d.finishPadEdits(false);
     d.publishLoadingStatus();
     d.publishImportStatus();
-    const bool running = d.engine.isRunning();
+    const bool running = d.player.isRunning();
     if (running != published_.engineRunning) {
         published_.engineRunning = running;
         d.notify(Field::engineRunning);

@@ -1,6 +1,42 @@
 #include "controller/KitHistory.h"
 
+#include <algorithm>
+
 namespace tamborel::controller {
+
+namespace {
+
+void putPad(DrumKit& kit, PadRole role, const std::optional<DrumPad>& pad) {
+    DrumPad* found = kit.findPad(role);
+    if (found != nullptr && pad)
+        *found = *pad;
+    else if (pad)
+        kit.pads.push_back(*pad);
+    else if (found != nullptr)
+        kit.pads.erase(kit.pads.begin() + (found - kit.pads.data()));
+}
+
+} // namespace
+
+KitChange KitHistory::Step::change() const {
+    KitChange change;
+    for (const PadStep& pad : pads) {
+        change.pads.set(indexOf(pad.role));
+        const auto notesOf = [](const std::optional<DrumPad>& p) {
+            return p ? p->notes : std::vector<std::int64_t>{};
+        };
+        const auto samplesOf = [](const std::optional<DrumPad>& p) {
+            return p ? std::make_pair(p->playedSamples(), p->takeOrder)
+                     : std::make_pair(std::vector<PadSample>{}, TakeOrder::cycle);
+        };
+        change.notes = change.notes || notesOf(pad.before) != notesOf(pad.after);
+        if (samplesOf(pad.before) != samplesOf(pad.after))
+            change.samples.set(indexOf(pad.role));
+    }
+    change.name = nameBefore.has_value();
+    change.master = masterBefore.has_value();
+    return change;
+}
 
 void KitHistory::reset(const DrumKit& kit) {
     undo_.clear();
@@ -9,40 +45,91 @@ void KitHistory::reset(const DrumKit& kit) {
     lastKind_.clear();
 }
 
-void KitHistory::record(const DrumKit& kit, std::string kind) {
-    if (kit == last_)
+void KitHistory::record(const DrumKit& kit, const KitChange& change, std::string kind) {
+    Step step;
+    for (PadRole role : allPadRoles) {
+        if (!change.pads.test(indexOf(role)))
+            continue;
+        auto before = last_.pad(role);
+        auto after = kit.pad(role);
+        if (before != after) {
+            step.pads.push_back({role, before, after});
+            putPad(last_, role, after);
+        }
+    }
+    if (change.name && kit.name != last_.name) {
+        step.nameBefore = last_.name;
+        step.nameAfter = last_.name = kit.name;
+    }
+    if (change.master && kit.masterVolume != last_.masterVolume) {
+        step.masterBefore = last_.masterVolume;
+        step.masterAfter = last_.masterVolume = kit.masterVolume;
+    }
+    if (step.pads.empty() && !step.nameBefore && !step.masterBefore)
         return;
+    redo_.clear();
     const bool joins = !kind.empty() && kind == lastKind_ && !undo_.empty();
+    lastKind_ = kind;
     if (!joins) {
-        undo_.push_back({last_, kind});
+        step.kind = std::move(kind);
+        undo_.push_back(std::move(step));
         if (undo_.size() > depth)
             undo_.erase(undo_.begin());
+        return;
     }
-    redo_.clear();
-    last_ = kit;
-    lastKind_ = std::move(kind);
+    // One drag: the step keeps where it started and takes where the drag is now.
+    Step& joined = undo_.back();
+    for (PadStep& pad : step.pads) {
+        auto same = std::find_if(joined.pads.begin(), joined.pads.end(),
+                                 [&](const PadStep& p) { return p.role == pad.role; });
+        if (same != joined.pads.end())
+            same->after = std::move(pad.after);
+        else
+            joined.pads.push_back(std::move(pad));
+    }
+    if (step.nameBefore) {
+        joined.nameBefore = joined.nameBefore.value_or(*step.nameBefore);
+        joined.nameAfter = step.nameAfter;
+    }
+    if (step.masterBefore) {
+        joined.masterBefore = joined.masterBefore.value_or(*step.masterBefore);
+        joined.masterAfter = step.masterAfter;
+    }
 }
 
-std::optional<DrumKit> KitHistory::undo(const DrumKit& current) {
+void KitHistory::apply(const Step& step, bool forward, DrumKit& kit) {
+    for (const PadStep& pad : step.pads) {
+        const auto& value = forward ? pad.after : pad.before;
+        putPad(kit, pad.role, value);
+        putPad(last_, pad.role, value);
+    }
+    if (const auto& name = forward ? step.nameAfter : step.nameBefore)
+        kit.name = last_.name = *name;
+    if (const auto& master = forward ? step.masterAfter : step.masterBefore)
+        kit.masterVolume = last_.masterVolume = *master;
+    lastKind_.clear(); // the next edit starts a step of its own
+}
+
+std::optional<KitChange> KitHistory::undo(DrumKit& kit) {
     if (undo_.empty())
         return std::nullopt;
     Step step = std::move(undo_.back());
     undo_.pop_back();
-    redo_.push_back({current, step.kind});
-    last_ = step.kit;
-    lastKind_.clear(); // the next edit starts a step of its own
-    return std::move(step.kit);
+    apply(step, false, kit);
+    const KitChange change = step.change();
+    redo_.push_back(std::move(step));
+    return change;
 }
 
-std::optional<DrumKit> KitHistory::redo(const DrumKit& current) {
+std::optional<KitChange> KitHistory::redo(DrumKit& kit) {
     if (redo_.empty())
         return std::nullopt;
     Step step = std::move(redo_.back());
     redo_.pop_back();
-    undo_.push_back({current, step.kind});
-    last_ = step.kit;
-    lastKind_.clear();
-    return std::move(step.kit);
+    apply(step, true, kit);
+    const KitChange change = step.change();
+    undo_.push_back(std::move(step));
+    return change;
 }
 
 } // namespace tamborel::controller

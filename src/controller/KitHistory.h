@@ -1,8 +1,10 @@
 #pragma once
-// The kit's edit history for Undo and Redo: whole-kit snapshots, which a kit's size makes
-// cheap, taken as each edit is committed. Consecutive edits of the same kind on the same
-// control (one fader drag, a scroll over a pad) make one step. Main thread only.
+// The kit's edit history for Undo and Redo. Each step records what its edit changed (the
+// pads before and after, the name, the master volume), not a copy of the kit. Consecutive
+// edits of the same kind on the same control (one fader drag, a scroll over a pad) make one
+// step. Main thread only.
 
+#include "controller/KitChange.h"
 #include "model/DrumKit.h"
 
 #include <cstddef>
@@ -16,13 +18,14 @@ class KitHistory {
 public:
     // A new document: nothing to undo, and `kit` is where it starts.
     void reset(const DrumKit& kit);
-    // The kit after an edit; `kind` names what was edited ("volume:kick"), and an edit of the
-    // same kind as the step before it joins that step. A kit equal to the last one records
-    // nothing.
-    void record(const DrumKit& kit, std::string kind = {});
-    // The kit to go back (or forward) to from `current`, or none when there is nothing.
-    std::optional<DrumKit> undo(const DrumKit& current);
-    std::optional<DrumKit> redo(const DrumKit& current);
+    // The kit after an edit that changed `change`; `kind` names what was edited
+    // ("volume:kick"), and an edit of the same kind as the step before it joins that step.
+    // An edit that changed nothing records nothing.
+    void record(const DrumKit& kit, const KitChange& change, std::string kind = {});
+    // Takes back (or does again) the last step on `kit`: what it changed, or none when there
+    // is nothing to take back.
+    std::optional<KitChange> undo(DrumKit& kit);
+    std::optional<KitChange> redo(DrumKit& kit);
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
@@ -31,13 +34,24 @@ public:
     static constexpr std::size_t depth = 100;
 
 private:
-    struct Step {
-        DrumKit kit;
-        std::string kind;
+    struct PadStep {
+        PadRole role;
+        std::optional<DrumPad> before;
+        std::optional<DrumPad> after;
     };
+    struct Step {
+        std::vector<PadStep> pads;
+        std::optional<std::string> nameBefore, nameAfter;
+        std::optional<float> masterBefore, masterAfter;
+        std::string kind;
+        KitChange change() const;
+    };
+    // Puts the step's `before` (or `after`) values into the kit and the last kit recorded.
+    void apply(const Step& step, bool forward, DrumKit& kit);
+
     std::vector<Step> undo_;
     std::vector<Step> redo_;
-    DrumKit last_;
+    DrumKit last_; // the kit as last recorded, kept up to date one change at a time
     std::string lastKind_;
 };
 

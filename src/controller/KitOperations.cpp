@@ -17,79 +17,109 @@ namespace tamborel::controller {
 
 namespace {
 
-// Loads each mapped file (with its set, if it has one) for its role, on every core; a pad
-// gets the files that loaded, and nothing when its mapped file did not.
-void assignMapped(AppState::Impl& d, DrumKit& kit, const autoMapper::Mapping& mapping,
-                  const autoMapper::SetMapping& sets) {
+// What the pad plays once `played` loaded: its main sample kept where it loaded, else the
+// first; one sample alone as the plain pad of one sample.
+void takeSamples(DrumPad& pad, const std::vector<PadSample>& played, const FileUrl& main) {
+    const bool mainLoaded = std::any_of(played.begin(), played.end(),
+                                        [&](const PadSample& s) { return s.url == main; });
+    pad.sampleURL = mainLoaded ? main : played.front().url;
+    pad.samples = played.size() > 1 ? played : std::vector<PadSample>{};
+}
+
+// What a drop or an "Add samples…" tells: how many of the files given the pad took, the
+// files left out, and whether names that belong to different sounds were taken as one. None
+// for one file dropped that the pad took.
+struct ArrangeReport {
+    PadRole role;
+    std::size_t given;
+    bool adding;
+
+    std::optional<std::string> text(std::size_t taken, const std::vector<PadSample>& arranged,
+                                    const std::vector<std::string>& leftOut) const {
+        if (given <= 1 && !adding && leftOut.empty())
+            return std::nullopt;
+        std::string text = (adding ? "Added " : "Assigned ") + std::to_string(taken) + " of " +
+                           std::to_string(given) + " file(s) to " + std::string(displayName(role));
+        std::vector<fs::path> names;
+        for (const PadSample& sample : arranged)
+            if (auto path = sample.url.toPath())
+                names.push_back(*path);
+        if (names.size() > 1 && sampleSets::unrelatedNames(names)) {
+            const bool oneLayer = std::all_of(arranged.begin(), arranged.end(), [&](auto& s) {
+                return s.low == arranged.front().low && s.high == arranged.front().high;
+            });
+            text += oneLayer ? " as takes of one sound, though their names differ"
+                             : " as layers of one sound, though their names differ";
+        }
+        for (std::size_t i = 0; i < leftOut.size() && i < 3; ++i)
+            text += (i == 0 ? "; left out " : ", ") + leftOut[i];
+        if (leftOut.size() > 3)
+            text += " and " + std::to_string(leftOut.size() - 3) + " more";
+        return text;
+    }
+};
+
+KitChange samplesOf(PadRole role) {
+    KitChange change = KitChange::pad(role);
+    change.samples.set(indexOf(role));
+    return change;
+}
+
+} // namespace
+
+void AppState::Impl::assignMapped(const autoMapper::Mapping& mapping,
+                                  const autoMapper::SetMapping& sets, std::string told) {
+    finishPadEdits(true);
+    // Each mapped file with its set, if it has one; the mapped file stays the main sample
+    // where it loads.
     std::vector<audio::PadLoad> loads;
-    std::vector<DrumPad> filled;
+    std::map<PadRole, FileUrl> mains;
     for (const auto& [role, file] : mapping) {
         const auto set = sets.find(role);
         DrumPad pad(role);
         autoMapper::fill(pad, file, set == sets.end() ? std::vector<fs::path>{} : set->second);
         loads.push_back({role, pad.playedSamples(), pad.takeOrder});
-        filled.push_back(std::move(pad));
+        mains[role] = *pad.sampleURL;
     }
-    const auto loaded = d.player.loadPads(loads);
-    for (std::size_t i = 0; i < filled.size(); ++i) {
-        DrumPad* pad = kit.findPad(filled[i].role);
-        std::vector<PadSample> kept;
-        for (std::size_t m = 0; m < loads[i].samples.size(); ++m)
-            if (loaded[i][m])
-                kept.push_back(loads[i].samples[m]);
-        // Nothing loaded: the engine kept the pad's previous sound, and so does the kit.
-        if (pad == nullptr || kept.empty())
-            continue;
-        const bool mainLoaded = std::any_of(kept.begin(), kept.end(), [&](const PadSample& s) {
-            return s.url == *filled[i].sampleURL;
-        });
-        pad->sampleURL = mainLoaded ? filled[i].sampleURL : kept.front().url;
-        pad->samples = kept.size() > 1 ? std::move(kept) : std::vector<PadSample>{};
-    }
+    loadForEdit(std::move(loads),
+                [mains, told = std::move(told)](Impl& d, std::vector<audio::PadLoaded> results) {
+                    KitChange change;
+                    for (const audio::PadLoaded& result : results) {
+                        DrumPad* pad = d.self.published_.kit.findPad(result.role);
+                        // Nothing loaded: the pad keeps its previous sound, and so does the kit.
+                        if (pad == nullptr || result.played.empty())
+                            continue;
+                        takeSamples(*pad, result.played, mains.at(result.role));
+                        change |= samplesOf(result.role);
+                    }
+                    d.tell(told);
+                    d.commitKitChange(change, true);
+                    d.save();
+                });
 }
-
-// The RMS of the first 30 ms from where the sound reaches a quarter of its peak, in dB: how
-// hard a recording was struck, with its decay and any silence before it left out.
-double attackDb(const audio::SampleBuffer& buffer) {
-    const std::uint32_t channels = buffer.format().channelCount;
-    const std::uint32_t length = buffer.frameLength();
-    float peak = 0.0f;
-    for (std::uint32_t c = 0; c < channels; ++c)
-        for (std::uint32_t i = 0; i < length; ++i)
-            peak = std::max(peak, std::fabs(buffer.channel(c)[i]));
-    std::uint32_t onset = length;
-    for (std::uint32_t c = 0; c < channels; ++c)
-        for (std::uint32_t i = 0; i < length && i < onset; ++i)
-            if (std::fabs(buffer.channel(c)[i]) >= 0.25f * peak) {
-                onset = i;
-                break;
-            }
-    const auto window = static_cast<std::uint32_t>(buffer.format().sampleRate * 0.03);
-    const std::uint32_t end = std::min(length, onset + window);
-    double sum = 0.0;
-    for (std::uint32_t c = 0; c < channels; ++c)
-        for (std::uint32_t i = onset; i < end; ++i)
-            sum += double{buffer.channel(c)[i]} * buffer.channel(c)[i];
-    const double count = std::max(1.0, double(end - onset) * channels);
-    return 10.0 * std::log10(std::max(sum / count, 1e-20));
-}
-
-} // namespace
 
 void AppState::assignSample(const fs::path& file, PadRole role) {
-    impl_->player.keepPad(role);
-    if (!impl_->engine.loadSample(file, role))
-        return; // the engine logged it; a file that cannot play never reaches the kit
-    if (DrumPad* pad = published_.kit.findPad(role)) {
-        // One file over a pad of several says what went, since Undo can bring them back.
-        if (const std::size_t replaced = pad->playedSamples().size(); replaced > 1)
-            impl_->tell("Replaced " + std::to_string(replaced) + " samples on " +
-                        std::string(displayName(role)));
-        pad->sampleURL = FileUrl::fromPath(file);
-        pad->samples.clear();
-        impl_->commitKitChange(true);
-    }
-    impl_->save();
+    Impl& d = *impl_;
+    d.finishPadEdits(true);
+    const DrumPad* pad = published_.kit.findPad(role);
+    const TakeOrder order = pad ? pad->takeOrder : TakeOrder::cycle;
+    d.loadForEdit({{role, {PadSample{FileUrl::fromPath(file)}}, order}},
+                  [role, file](Impl& d, std::vector<audio::PadLoaded> results) {
+                      // A file that cannot play never reaches the kit (the loader logged it).
+                      if (results.front().played.empty())
+                          return;
+                      if (DrumPad* pad = d.self.published_.kit.findPad(role)) {
+                          // One file over a pad of several says what went, since Undo can
+                          // bring them back.
+                          if (const auto replaced = pad->playedSamples().size(); replaced > 1)
+                              d.tell("Replaced " + std::to_string(replaced) + " samples on " +
+                                     std::string(displayName(role)));
+                          pad->sampleURL = FileUrl::fromPath(file);
+                          pad->samples.clear();
+                          d.commitKitChange(samplesOf(role), true);
+                      }
+                      d.save();
+                  });
 }
 
 void AppState::assignSamples(const std::vector<fs::path>& files, PadRole role) {
@@ -108,12 +138,12 @@ void AppState::addSamples(const std::vector<fs::path>& files, PadRole role) {
 void AppState::Impl::arrangeSamples(const std::vector<fs::path>& files, PadRole role,
                                     const std::vector<PadSample>& kept) {
     const bool adding = !kept.empty();
-    std::vector<fs::path> audioFiles;
-    std::vector<std::string> leftOut;
     std::vector<fs::path> onPad;
     for (const PadSample& sample : kept)
         if (auto path = sample.url.toPath())
             onPad.push_back(*path);
+    std::vector<fs::path> audioFiles;
+    std::vector<std::string> leftOut;
     for (const fs::path& file : files) {
         const bool already =
             std::find(onPad.begin(), onPad.end(), file) != onPad.end() ||
@@ -130,86 +160,67 @@ void AppState::Impl::arrangeSamples(const std::vector<fs::path>& files, PadRole 
             leftOut.push_back(audioFiles[i].filename().string());
         audioFiles.resize(1);
     }
-    // Several files for one pad say how many it took, as the other drops do, name the ones
-    // left out, and say when names that belong to different sounds were taken as one.
-    const auto report = [&](std::size_t taken, const std::vector<PadSample>& arranged) {
-        if (files.size() <= 1 && !adding && leftOut.empty())
-            return;
-        std::string text = (adding ? "Added " : "Assigned ") + std::to_string(taken) + " of " +
-                           std::to_string(files.size()) + " file(s) to " +
-                           std::string(displayName(role));
-        std::vector<fs::path> names;
-        for (const PadSample& sample : arranged)
-            if (auto path = sample.url.toPath())
-                names.push_back(*path);
-        if (names.size() > 1 && sampleSets::unrelatedNames(names)) {
-            const bool oneLayer = std::all_of(arranged.begin(), arranged.end(), [&](auto& s) {
-                return s.low == arranged.front().low && s.high == arranged.front().high;
-            });
-            text += oneLayer ? " as takes of one sound, though their names differ"
-                             : " as layers of one sound, though their names differ";
-        }
-        for (std::size_t i = 0; i < leftOut.size() && i < 3; ++i)
-            text += (i == 0 ? "; left out " : ", ") + leftOut[i];
-        if (leftOut.size() > 3)
-            text += " and " + std::to_string(leftOut.size() - 3) + " more";
-        tell(std::move(text));
-    };
+    const ArrangeReport report{role, files.size(), adding};
     if (!adding && audioFiles.size() <= 1) {
         if (!audioFiles.empty())
             self.assignSample(audioFiles.front(), role);
-        report(audioFiles.size(), {});
+        if (const auto text = report.text(audioFiles.size(), {}, leftOut))
+            tell(*text);
         return;
     }
-    if (audioFiles.empty()) {
-        report(0, {});
+    const DrumPad* pad = self.published_.kit.findPad(role);
+    if (audioFiles.empty() || pad == nullptr) {
+        if (const auto text = report.text(0, {}, leftOut))
+            tell(*text);
         return;
     }
-    // Decoded once: measured here, then handed to the engine as they are. The pad's own
-    // samples are measured again beside the new ones.
-    const audio::AudioFormat format = engine.internalFormat();
-    std::vector<sampleSets::Recording> recordings;
-    std::map<fs::path, audio::SharedSampleBuffer> buffers;
-    std::vector<fs::path> all = onPad;
-    all.insert(all.end(), audioFiles.begin(), audioFiles.end());
-    for (const fs::path& file : all) {
-        auto buffer = audio::AudioEngine::loadBuffer(file, format);
-        if (!buffer || buffer->frameLength() == 0) {
-            platform::logLine("Failed to load sample: " + file.filename().string());
-            leftOut.push_back(file.filename().string());
-            continue;
-        }
-        recordings.push_back({file, attackDb(*buffer)});
-        buffers[file] = std::move(buffer);
-    }
-    DrumPad* pad = self.published_.kit.findPad(role);
-    if (recordings.empty() || pad == nullptr) {
-        report(0, {});
-        return;
-    }
-    std::vector<PadSample> samples = sampleSets::arrange(recordings);
-    // The pad's own samples keep the gain and place they had.
-    for (PadSample& sample : samples)
-        for (const PadSample& before : kept)
-            if (before.url == sample.url) {
-                sample.gain = before.gain;
-                sample.pan = before.pan;
+    // Measured and arranged on the loader's workers as the files come in; the pad's own
+    // samples are measured again beside the new ones, and keep their gain and place.
+    std::vector<PadSample> all = kept;
+    for (const fs::path& file : audioFiles)
+        all.push_back({FileUrl::fromPath(file)});
+    auto arrange = [kept](std::vector<audio::MeasuredSample> measured) {
+        std::vector<sampleSets::Recording> recordings;
+        for (const audio::MeasuredSample& m : measured)
+            if (const auto path = m.sample.url.toPath())
+                recordings.push_back({*path, m.attackDb});
+        std::vector<PadSample> samples = sampleSets::arrange(recordings);
+        for (PadSample& sample : samples)
+            for (const PadSample& before : kept)
+                if (before.url == sample.url) {
+                    sample.gain = before.gain;
+                    sample.pan = before.pan;
+                }
+        return samples;
+    };
+    finishPadEdits(true);
+    loadForEdit(
+        {{role, all, pad->takeOrder, std::move(arrange)}},
+        [report, all, leftOut, audioFiles](Impl& d, std::vector<audio::PadLoaded> results) mutable {
+            const audio::PadLoaded& result = results.front();
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (!result.loaded[i])
+                    leftOut.push_back(all[i].url.fileName());
+            DrumPad* pad = d.self.published_.kit.findPad(report.role);
+            if (result.played.empty() || pad == nullptr) {
+                if (const auto text = report.text(0, {}, leftOut))
+                    d.tell(*text);
+                return;
             }
-    std::vector<audio::LayeredBuffer> layered;
-    for (const PadSample& sample : samples)
-        layered.push_back({buffers[*sample.url.toPath()], sample.low, sample.high, sample.gain,
-                           sample.url.toPath(), sample.pan});
-    player.keepPad(role);
-    if (!engine.setSamples(role, std::move(layered), pad->takeOrder))
-        return;
-    const auto added = static_cast<std::size_t>(
-        std::count_if(audioFiles.begin(), audioFiles.end(),
-                      [&](const fs::path& f) { return buffers.contains(f); }));
-    pad->sampleURL = samples[sampleSets::mainOf(samples)].url;
-    pad->samples = samples.size() > 1 ? samples : std::vector<PadSample>{};
-    report(adding ? added : samples.size(), samples);
-    commitKitChange(true);
-    save();
+            const std::vector<PadSample>& samples = result.played;
+            const auto added = static_cast<std::size_t>(
+                std::count_if(audioFiles.begin(), audioFiles.end(), [&](const fs::path& f) {
+                    return std::any_of(samples.begin(), samples.end(),
+                                       [&](const PadSample& s) { return s.url.toPath() == f; });
+                }));
+            pad->sampleURL = samples[sampleSets::mainOf(samples)].url;
+            pad->samples = samples.size() > 1 ? samples : std::vector<PadSample>{};
+            if (const auto text =
+                    report.text(report.adding ? added : samples.size(), samples, leftOut))
+                d.tell(*text);
+            d.commitKitChange(samplesOf(report.role), true);
+            d.save();
+        });
 }
 
 void AppState::auditionSample(PadRole role, std::size_t index) {
@@ -220,10 +231,8 @@ void AppState::auditionSample(PadRole role, std::size_t index) {
     if (index >= samples.size())
         return;
     const PadSample& sample = samples[index];
-    const auto file = sample.url.toPath();
     // As the hardest strike it plays for, no harder than a click on the pad.
-    if (file)
-        impl_->engine.triggerSample(role, *file, std::min(sample.high, manualVelocity));
+    impl_->player.audition(role, sample.url, std::min(sample.high, manualVelocity));
     impl_->flash(role, std::string(displayName(role)) + "  \u2022  " + sample.url.fileName(), true);
 }
 
@@ -232,40 +241,42 @@ void AppState::setPadSamples(PadRole role, const std::vector<PadSample>& samples
         clearSample(role);
         return;
     }
-    DrumPad* pad = published_.kit.findPad(role);
     const bool valid = std::all_of(samples.begin(), samples.end(), [](const PadSample& s) {
         return s.low >= 1 && s.high <= 127 && s.low <= s.high && s.gain >= 0.0f &&
                std::isfinite(s.gain);
     });
-    if (pad == nullptr || !valid || samples.size() > selection::maxSamplesPerPad)
+    if (published_.kit.findPad(role) == nullptr || !valid ||
+        samples.size() > selection::maxSamplesPerPad)
         return;
-    const auto loaded = impl_->player.loadPads({{role, samples, order}}).front();
-    std::vector<PadSample> kept;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (loaded[i])
-            kept.push_back(samples[i]);
-    if (kept.empty())
-        return; // the engine kept the pad's previous sound, and so does the kit
-    const bool mainKept = pad->sampleURL && std::any_of(kept.begin(), kept.end(), [&](auto& s) {
-                              return s.url == *pad->sampleURL;
-                          });
-    if (!mainKept)
-        pad->sampleURL = kept.front().url;
-    // One sample over the whole range at unity is what a one-sample pad plays anyway.
-    const bool plain =
-        kept.size() == 1 && kept[0].low == 1 && kept[0].high == 127 && kept[0].gain == 1.0f;
-    pad->samples = plain ? std::vector<PadSample>{} : std::move(kept);
-    pad->takeOrder = order;
-    impl_->commitKitChange(true);
-    impl_->save();
+    impl_->finishPadEdits(true);
+    impl_->loadForEdit({{role, samples, order}}, [role, order](Impl& d,
+                                                               std::vector<audio::PadLoaded> r) {
+        std::vector<PadSample> kept = std::move(r.front().played);
+        DrumPad* pad = d.self.published_.kit.findPad(role);
+        if (kept.empty() || pad == nullptr)
+            return; // the pad kept its previous sound, and so does the kit
+        const bool mainKept = pad->sampleURL && std::any_of(kept.begin(), kept.end(), [&](auto& s) {
+                                  return s.url == *pad->sampleURL;
+                              });
+        if (!mainKept)
+            pad->sampleURL = kept.front().url;
+        // One sample over the whole range at unity is what a one-sample pad plays anyway.
+        const bool plain =
+            kept.size() == 1 && kept[0].low == 1 && kept[0].high == 127 && kept[0].gain == 1.0f;
+        pad->samples = plain ? std::vector<PadSample>{} : std::move(kept);
+        pad->takeOrder = order;
+        d.commitKitChange(samplesOf(role), true);
+        d.save();
+    });
 }
 
 void AppState::clearSample(PadRole role) {
+    impl_->finishPadEdits(true);
     impl_->player.clearPad(role);
     if (DrumPad* pad = published_.kit.findPad(role)) {
         pad->sampleURL.reset();
         pad->samples.clear();
-        impl_->commitKitChange(true);
+        impl_->commitKitChange(samplesOf(role), true);
     }
     impl_->save();
 }
@@ -273,10 +284,8 @@ void AppState::clearSample(PadRole role) {
 void AppState::importFolder(const fs::path& folder) {
     const auto files = autoMapper::audioFiles(folder);
     const autoMapper::Mapping mapping = autoMapper::map(files);
-    assignMapped(*impl_, published_.kit, mapping, autoMapper::sets(mapping, files));
-    impl_->tell("Auto-mapped " + std::to_string(mapping.size()) + " sample(s)");
-    impl_->commitKitChange(true);
-    impl_->save();
+    impl_->assignMapped(mapping, autoMapper::sets(mapping, files),
+                        "Auto-mapped " + std::to_string(mapping.size()) + " sample(s)");
 }
 
 void AppState::importFiles(const std::vector<fs::path>& files) {
@@ -286,11 +295,30 @@ void AppState::importFiles(const std::vector<fs::path>& files) {
             audioFiles.push_back(file);
     }
     const autoMapper::Mapping mapping = autoMapper::map(audioFiles);
-    assignMapped(*impl_, published_.kit, mapping, autoMapper::sets(mapping, audioFiles));
-    impl_->tell("Mapped " + std::to_string(mapping.size()) + " of " +
-                std::to_string(audioFiles.size()) + " file(s)");
-    impl_->commitKitChange(true);
-    impl_->save();
+    impl_->assignMapped(mapping, autoMapper::sets(mapping, audioFiles),
+                        "Mapped " + std::to_string(mapping.size()) + " of " +
+                            std::to_string(audioFiles.size()) + " file(s)");
+}
+
+void AppState::Impl::loadForEdit(std::vector<audio::PadLoad> pads, PadEditDone done) {
+    padEdits.push_back({player.loadPads(std::move(pads)), std::move(done)});
+    if (!options.loadInBackground)
+        finishPadEdits(true);
+    else
+        publishLoadingStatus();
+}
+
+void AppState::Impl::finishPadEdits(bool wait) {
+    while (!padEdits.empty()) {
+        if (!padEdits.front().loading.finished()) {
+            if (!wait)
+                return;
+            padEdits.front().loading.wait();
+        }
+        PadEdit edit = std::move(padEdits.front());
+        padEdits.pop_front();
+        edit.done(*this, edit.loading.results());
+    }
 }
 
 std::optional<fs::path> AppState::Impl::save() {
@@ -302,6 +330,7 @@ std::optional<fs::path> AppState::Impl::save() {
 }
 
 void AppState::saveKit() {
+    impl_->finishPadEdits(true);
     const std::string& name = published_.kit.name;
     if (const auto file = impl_->save())
         impl_->tell("Saved " + name + " to " + file->string());
@@ -310,24 +339,26 @@ void AppState::saveKit() {
 }
 
 void AppState::newKit() {
-    published_.kit = DrumKit("New Kit");
-    impl_->fittedTo = nullptr;
-    impl_->fitKitToModule(published_.kit);
-    impl_->loadAllSamples();
-    impl_->commitKitChange(false);
-    impl_->startHistory();
+    impl_->takeKit(DrumKit("New Kit"), false, true);
 }
 
 void AppState::loadKit(const fs::path& file) {
-    auto kit = storage::loadKit(file);
-    if (!kit)
-        return;
-    published_.kit = std::move(*kit);
-    impl_->fittedTo = nullptr;
-    impl_->fitKitToModule(published_.kit);
-    impl_->loadAllSamples();
-    impl_->commitKitChange(false);
-    impl_->startHistory();
+    if (auto kit = storage::loadKit(file))
+        impl_->takeKit(std::move(*kit), false, true);
+}
+
+void AppState::Impl::takeKit(DrumKit kit, bool dirty, bool fit) {
+    finishPadEdits(true);
+    self.published_.kit = std::move(kit);
+    if (fit) {
+        fittedTo = nullptr;
+        fitKitToModule(self.published_.kit);
+    }
+    loadAllSamples();
+    KitChange taken = KitChange::all();
+    taken.notes = false; // the player took them with the kit
+    commitKitChange(taken, dirty);
+    startHistory();
 }
 
 void AppState::importKit(const fs::path& file) {
@@ -379,10 +410,7 @@ void AppState::Impl::takeImport(kitImport::Result imported, bool cancelled) {
          !cancelled && !imported);
     if (cancelled || !imported)
         return;
-    self.published_.kit = std::move(*imported.kit);
-    loadAllSamples();
-    commitKitChange(true);
-    startHistory();
+    takeKit(std::move(*imported.kit), true, false);
 }
 
 void AppState::refreshInstalledKits() {
@@ -399,6 +427,7 @@ void AppState::importInstalledKit(std::size_t index) {
 }
 
 void AppState::exportKit(const fs::path& file) {
+    impl_->finishPadEdits(true);
     if (storage::writeKit(published_.kit, file))
         impl_->tell("Exported " + published_.kit.name + " to " + file.string());
     else
@@ -407,7 +436,9 @@ void AppState::exportKit(const fs::path& file) {
 
 void AppState::renameKit(const std::string& name) {
     published_.kit.name = name;
-    impl_->commitKitChange(true);
+    KitChange change;
+    change.name = true;
+    impl_->commitKitChange(change, true);
 }
 
 } // namespace tamborel::controller

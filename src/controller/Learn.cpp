@@ -19,14 +19,19 @@ void AppState::cancelLearn() {
 }
 
 void AppState::assignNote(std::int64_t note, PadRole role) {
+    KitChange change;
+    change.notes = true;
     for (DrumPad& pad : published_.kit.pads)
-        std::erase(pad.notes, note);
-    if (DrumPad* pad = published_.kit.findPad(role))
+        if (std::erase(pad.notes, note) > 0)
+            change.pads.set(indexOf(pad.role));
+    if (DrumPad* pad = published_.kit.findPad(role)) {
         pad->notes.push_back(note);
+        change.pads.set(indexOf(role));
+    }
     published_.learningRole.reset();
     impl_->learningRole.store(noRoleValue);
     impl_->notify(Field::learningRole);
-    impl_->commitKitChange(true);
+    impl_->commitKitChange(change, true);
 }
 
 void AppState::armCaptureForAssign() {

@@ -4,15 +4,16 @@ namespace tamborel::controller {
 
 namespace {
 
-// Changes one field of the role's pad and reapplies the whole mix; a role the kit lacks
-// changes nothing but still reapplies it.
+// Changes one field of the role's pad and reapplies the mix (a solo silences the others); a
+// role the kit lacks changes nothing.
 template <typename Change>
 void changePad(AppState::Impl& d, DrumKit& kit, PadRole role, Change&& change) {
-    if (DrumPad* pad = kit.findPad(role)) {
-        change(*pad);
-        d.commitKitChange(true);
-    }
-    d.engine.applyMix(kit);
+    DrumPad* pad = kit.findPad(role);
+    if (pad == nullptr)
+        return;
+    change(*pad);
+    d.player.applyMix(kit);
+    d.commitKitChange(KitChange::pad(role), true);
 }
 
 } // namespace
@@ -38,8 +39,10 @@ void AppState::toggleSolo(PadRole role) {
 void AppState::setMaster(float volume) {
     impl_->editKind = "master";
     published_.kit.masterVolume = volume;
-    impl_->engine.setMasterVolume(volume);
-    impl_->commitKitChange(true);
+    impl_->player.setMasterVolume(volume);
+    KitChange change;
+    change.master = true;
+    impl_->commitKitChange(change, true);
 }
 
 bool AppState::handleScroll(const ScrollEvent& event) {

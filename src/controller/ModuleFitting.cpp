@@ -18,7 +18,7 @@ void AppState::Impl::applyExpression() {
         if (settings.pedalController == defaultPedalController)
             settings.pedalController = module->pedalController;
     }
-    router.setExpression(settings.expression());
+    player.setExpression(settings.expression());
 }
 
 void AppState::Impl::publishModule() {
@@ -62,7 +62,7 @@ void AppState::refreshMIDISources() {
     // Fitting the kit to the module it is played from is no edit of the drummer's: the kit
     // stays as saved or unsaved as it was.
     if (d.fitKitToModule(published_.kit))
-        d.commitKitChange(published_.dirty);
+        d.commitKitChange(KitChange::all(), published_.dirty);
 }
 
 void AppState::chooseDrumModule(std::size_t index) {
@@ -75,7 +75,7 @@ void AppState::chooseDrumModule(std::size_t index) {
     d.publishModule();
     d.applyExpression();
     moduleMaps::applyNotes(published_.kit, modules[index]);
-    d.commitKitChange(true);
+    d.commitKitChange(KitChange::all(), true);
 }
 
 void AppState::armAssignUnmappedNote() {

@@ -1,6 +1,7 @@
 #pragma once
 // The fields the pages show, written by AppState on the main thread only.
 
+#include "controller/KitChange.h"
 #include "drivers/AudioDeviceManager.h"
 #include "model/AudioSettings.h"
 #include "model/DrumKit.h"
@@ -49,11 +50,11 @@ enum class Field : std::uint8_t {
 // advancePedalCalibration().
 enum class PedalCalibrationStep : std::uint8_t { idle, pressClosed, liftOpen };
 
-// A set of roles, indexed by indexOf(role).
-using RoleSet = std::bitset<padRoleCount>;
-
 struct Published {
     DrumKit kit;
+    // With each `kit` notification: the pads it changed (all of them for a kit taken in
+    // whole); the name and master volume are published with every one.
+    RoleSet changedPads = RoleSet().set();
     AudioSettings settings;
     std::vector<audio::AudioOutputDevice> outputDevices;
     std::vector<std::string> midiSources;

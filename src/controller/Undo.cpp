@@ -16,44 +16,47 @@ void AppState::Impl::publishHistory() {
     notify(Field::history);
 }
 
-void AppState::Impl::restoreKit(DrumKit kit) {
-    DrumKit& now = self.published_.kit;
-    bool samplesChanged = false;
-    std::vector<audio::PadLoad> loads;
-    for (PadRole role : allPadRoles) {
-        const DrumPad* from = now.findPad(role);
-        const DrumPad* to = kit.findPad(role);
-        auto samples = to ? to->playedSamples() : std::vector<PadSample>{};
-        const TakeOrder order = to ? to->takeOrder : TakeOrder::cycle;
-        if ((from ? from->playedSamples() : std::vector<PadSample>{}) == samples &&
-            (from ? from->takeOrder : TakeOrder::cycle) == order)
-            continue;
-        samplesChanged = true;
-        player.keepPad(role);
-        if (samples.empty())
-            player.clearPad(role);
-        else
-            loads.push_back({role, std::move(samples), order});
+void AppState::Impl::restored(const KitChange& change) {
+    const DrumKit& kit = self.published_.kit;
+    if (change.samples.any()) {
+        std::vector<audio::PadLoad> loads;
+        for (PadRole role : allPadRoles) {
+            if (!change.samples.test(indexOf(role)))
+                continue;
+            const DrumPad* pad = kit.findPad(role);
+            auto samples = pad ? pad->playedSamples() : std::vector<PadSample>{};
+            if (samples.empty())
+                player.clearPad(role);
+            else
+                loads.push_back({role, std::move(samples), pad->takeOrder});
+        }
+        // As the kit is now, whichever samples load: a file gone since plays nothing.
+        if (!loads.empty())
+            loadForEdit(std::move(loads), [](Impl&, std::vector<audio::PadLoaded>) {});
     }
-    if (!loads.empty())
-        player.loadPads(std::move(loads));
-    now = std::move(kit);
-    player.applyMix(now);
-    player.setMasterVolume(now.masterVolume);
-    commitKitChange(true);
-    if (samplesChanged)
+    player.applyMix(kit);
+    self.published_.changedPads = change.pads;
+    self.published_.dirty = true;
+    if (change.notes)
+        player.setNotes(kit);
+    notify(Field::kit);
+    notify(Field::dirty);
+    rememberKitSoon();
+    if (change.samples.any())
         save();
 }
 
 void AppState::undo() {
-    if (auto kit = impl_->history.undo(published_.kit))
-        impl_->restoreKit(std::move(*kit));
+    impl_->finishPadEdits(true);
+    if (auto change = impl_->history.undo(published_.kit))
+        impl_->restored(*change);
     impl_->publishHistory();
 }
 
 void AppState::redo() {
-    if (auto kit = impl_->history.redo(published_.kit))
-        impl_->restoreKit(std::move(*kit));
+    impl_->finishPadEdits(true);
+    if (auto change = impl_->history.redo(published_.kit))
+        impl_->restored(*change);
     impl_->publishHistory();
 }
 

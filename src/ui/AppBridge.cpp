@@ -188,6 +188,7 @@ std::optional<double> finiteNumber(const QVariant& value) {
 
 AppBridge::AppBridge(controller::AppState& state, QObject* parent)
     : AppViewModel(parent), state_(state) {
+    publishPads(controller::RoleSet().set());
     for (auto f = static_cast<int>(controller::Field::kit);
          f <= static_cast<int>(controller::Field::engineRunning); ++f)
         publishField(static_cast<controller::Field>(f));
@@ -208,10 +209,10 @@ void AppBridge::publishField(controller::Field field) {
     case Field::kit:
         publish({{QStringLiteral("kitName"), QString::fromStdString(p.kit.name)},
                  {QStringLiteral("masterVolume"), static_cast<double>(p.kit.masterVolume)}});
-        for (PadRole role : allPadRoles) {
-            const auto found = p.kit.pad(role);
-            publishPad(role, found ? padFields(*found) : PadViewModel::freshFields());
-        }
+        // Only the pads the change touched: a fader step republishes one pad, not fourteen.
+        publishPads(p.changedPads);
+        if (p.changedPads.none())
+            return;
         return publishPlaces(false);
     case Field::settings: {
         QVariantMap fields = expressionFields(p);
@@ -314,6 +315,15 @@ void AppBridge::publishField(controller::Field field) {
     }
 }
 
+void AppBridge::publishPads(const controller::RoleSet& roles) {
+    const DrumKit& kit = state_.published().kit;
+    for (PadRole role : allPadRoles)
+        if (roles.test(indexOf(role))) {
+            const DrumPad* found = kit.findPad(role);
+            publishPad(role, found ? padFields(*found) : PadViewModel::freshFields());
+        }
+}
+
 void AppBridge::publishPlaces(bool always) {
     auto folders = sampleFoldersOf(state_.published().kit);
     if (placesListed_ && !always && folders == sampleFolders_)
@@ -362,8 +372,8 @@ void AppBridge::setCapturedRole(const QString& role) {
     state_.setCapturedRole(roleOf(role));
 }
 
-void AppBridge::triggerManual(PadRole role) {
-    state_.triggerManual(role);
+void AppBridge::strikePad(PadRole role) {
+    state_.strikePad(role);
 }
 
 void AppBridge::startLearn(PadRole role) {

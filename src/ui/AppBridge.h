@@ -57,7 +57,7 @@ public:
     void setCapturingForAssign(bool capturing) override;
     void setCapturedRole(const QString& role) override;
 
-    void triggerManual(PadRole role) override;
+    void strikePad(PadRole role) override;
     void startLearn(PadRole role) override;
     void assignSample(const QUrl& file, PadRole role) override;
     void clearSample(PadRole role) override;
@@ -82,6 +82,7 @@ private:
     // Lists the file dialogs' places again when the kit's sample folders have changed, or
     // when `always`.
     void publishPlaces(bool always);
+    void publishPads(const controller::RoleSet& roles);
 
     controller::AppState& state_;
     std::function<void()> waiting_;

@@ -211,7 +211,7 @@ public:
     virtual void setCapturedRole(const QString& role) = 0;
 
     // What the pads' writes and actions ask for.
-    virtual void triggerManual(PadRole role) = 0;
+    virtual void strikePad(PadRole role) = 0;
     virtual void startLearn(PadRole role) = 0;
     virtual void assignSample(const QUrl& file, PadRole role) = 0;
     virtual void clearSample(PadRole role) = 0;

@@ -115,7 +115,7 @@ void PadViewModel::setSoloed(bool soloed) {
 }
 
 void PadViewModel::trigger() {
-    owner_.triggerManual(role_);
+    owner_.strikePad(role_);
 }
 
 void PadViewModel::learn() {

@@ -18,8 +18,8 @@ protected:
     // The level the open-hat note 46 plays at after the pedal reached `pedal`.
     float openHatAt(int pedal) {
         silence();
-        state->handleControlChange(4, pedal, 0);
-        state->handleNoteOn(46, 127);
+        state->controlChange(4, pedal);
+        state->strike(46, 127);
         return levelNow();
     }
 
@@ -27,7 +27,7 @@ protected:
     void calibrate(std::initializer_list<int> readings) {
         state->startPedalCalibration();
         for (int value : readings) {
-            state->handleControlChange(4, value, 0);
+            state->controlChange(4, value);
             settle();
             queue.advance(1s);
         }
@@ -61,7 +61,7 @@ TEST_F(HitHandling, ACalibratedPedalDecidesAndChokesAsAStandardOne) {
         EXPECT_FLOAT_EQ(openHatAt(closed), levelOf(PadRole::hhClosed)) << closed;
         EXPECT_FLOAT_EQ(openHatAt((closed + open) / 2), levelOf(PadRole::hhHalf)) << closed;
         EXPECT_FLOAT_EQ(openHatAt(open), levelOf(PadRole::hhOpen)) << closed;
-        state->handleControlChange(4, closed, 0);
+        state->controlChange(4, closed);
         EXPECT_FLOAT_EQ(levelNow(200), 0.0f) << closed;
     }
 
@@ -69,12 +69,12 @@ TEST_F(HitHandling, ACalibratedPedalDecidesAndChokesAsAStandardOne) {
     // end is not taken; cancelling keeps the calibration there was.
     state->startPedalCalibration();
     EXPECT_EQ(state->published().pedalCalibrationStep, Step::pressClosed);
-    state->handleControlChange(4, 100, 0);
+    state->controlChange(4, 100);
     settle();
     EXPECT_EQ(state->published().pedalReading, 100);
     queue.advance(1s);
     EXPECT_EQ(state->published().pedalCalibrationStep, Step::liftOpen);
-    state->handleControlChange(4, 95, 0);
+    state->controlChange(4, 95);
     settle();
     queue.advance(1s);
     EXPECT_EQ(state->published().pedalCalibrationStep, Step::liftOpen);
@@ -85,7 +85,7 @@ TEST_F(HitHandling, ACalibratedPedalDecidesAndChokesAsAStandardOne) {
 
     // Another controller number moves the pedal instead of controller 4.
     state->setPedalController(11);
-    state->handleControlChange(11, 127, 0);
+    state->controlChange(11, 127);
     EXPECT_FLOAT_EQ(openHatAt(0), levelOf(PadRole::hhClosed));
 }
 
@@ -93,7 +93,7 @@ TEST_F(HitHandling, TheVelocityCurveShapesStrikesAndThePagesSeeBothVelocities) {
     state->setVelocityCurve(VelocityCurve::fixed);
     state->setFixedVelocity(90);
     EXPECT_EQ(state->published().velocityCurve[30], 90);
-    state->handleNoteOn(36, 30);
+    state->strike(36, 30);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::kick) * 90.0f / 127.0f);
     settle();
     EXPECT_EQ(state->published().lastIncomingVelocity, 30);
@@ -105,32 +105,32 @@ TEST_F(HitHandling, TheVelocityCurveShapesStrikesAndThePagesSeeBothVelocities) {
 }
 
 TEST_F(HitHandling, ClosingTheHatChokesTheOpenHat) {
-    state->handleNoteOn(46, 127);
+    state->strike(46, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::hhOpen));
     // The pedal closing cuts it within the 2 ms fade.
-    state->handleControlChange(4, 127, 9);
+    state->controlChange(4, 127);
     EXPECT_FLOAT_EQ(levelNow(200), 0.0f);
 
     // A closed-hat strike cuts a ringing open hat and sounds alone.
-    state->handleControlChange(4, 0, 9);
-    state->handleNoteOn(46, 127);
+    state->controlChange(4, 0);
+    state->strike(46, 127);
     levelNow();
-    state->handleNoteOn(42, 127);
+    state->strike(42, 127);
     EXPECT_FLOAT_EQ(levelNow(200), levelOf(PadRole::hhClosed));
 
     // So does the pedal chick; a half-closed pedal message cuts nothing.
     silence();
-    state->handleNoteOn(46, 127);
-    state->handleControlChange(4, 99, 0);
-    state->handleControlChange(64, 127, 0);
+    state->strike(46, 127);
+    state->controlChange(4, 99);
+    state->controlChange(64, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::hhOpen));
-    state->handleNoteOn(44, 127);
+    state->strike(44, 127);
     EXPECT_FLOAT_EQ(levelNow(200), levelOf(PadRole::hhPedal));
 }
 
 TEST_F(HitHandling, HitsArePublishedWithTheirTextAndLightForAFixedTime) {
     EXPECT_EQ(state->published().lastHit, "\u2014");
-    state->handleNoteOn(36, 100);
+    state->strike(36, 100);
     EXPECT_EQ(state->published().lastHit, "\u2014"); // nothing published from the MIDI thread
     settle();
     EXPECT_EQ(state->published().lastHit, "Kick  \u2022  note 36  \u2022  vel 100");
@@ -139,14 +139,14 @@ TEST_F(HitHandling, HitsArePublishedWithTheirTextAndLightForAFixedTime) {
 
     // A second hit 50 ms later does not extend the first hit's highlight.
     queue.advance(0.05s);
-    state->handleNoteOn(36, 90);
+    state->strike(36, 90);
     settle();
     queue.advance(0.071s);
     EXPECT_FALSE(state->published().activeRoles.test(indexOf(PadRole::kick)));
 
     // An open-hat note refined to closed is reported as the closed hat.
-    state->handleControlChange(4, 100, 0);
-    state->handleNoteOn(46, 64);
+    state->controlChange(4, 100);
+    state->strike(46, 64);
     settle();
     EXPECT_EQ(state->published().lastHit, "HH Closed  \u2022  note 46  \u2022  vel 64");
     EXPECT_TRUE(state->published().activeRoles.test(indexOf(PadRole::hhClosed)));
@@ -154,7 +154,7 @@ TEST_F(HitHandling, HitsArePublishedWithTheirTextAndLightForAFixedTime) {
 }
 
 TEST_F(HitHandling, UnmappedNotesPlayNothingButSaySoAndLaterPadsWinSharedNotes) {
-    state->handleNoteOn(100, 127);
+    state->strike(100, 127);
     settle();
     EXPECT_EQ(levelNow(), 0.0f);
     EXPECT_EQ(state->published().lastHit, "Note 100 from MIDI input plays no pad");
@@ -168,17 +168,17 @@ TEST_F(HitHandling, UnmappedNotesPlayNothingButSaySoAndLaterPadsWinSharedNotes) 
     storage::writeKit(kit, file);
     state->loadKit(file);
     silence();
-    state->handleNoteOn(60, 127);
+    state->strike(60, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::snare));
 }
 
 TEST_F(HitHandling, ManualStrikesPlayAtVelocity110WithoutPedalRefinement) {
-    state->handleControlChange(4, 127, 0);
-    state->triggerManual(PadRole::hhOpen);
+    state->controlChange(4, 127);
+    state->strikePad(PadRole::hhOpen);
     EXPECT_NEAR(levelNow(), levelOf(PadRole::hhOpen) * 110.0f / 127.0f, 1e-6);
     queue.runPending();
     EXPECT_EQ(state->published().lastHit, "HH Open  \u2022  manual");
 
-    state->triggerManual(PadRole::hhClosed);
+    state->strikePad(PadRole::hhClosed);
     EXPECT_NEAR(levelNow(200), levelOf(PadRole::hhClosed) * 110.0f / 127.0f, 1e-6);
 }

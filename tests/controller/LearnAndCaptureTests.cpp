@@ -22,7 +22,7 @@ protected:
 TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEveryOtherPad) {
     state->assignNote(38, PadRole::snareRim); // the rim now shares 38 with the snare's list
     state->startLearn(PadRole::snare);
-    state->handleNoteOn(38, 127);
+    state->strike(38, 127);
     EXPECT_EQ(levelNow(), 0.0f); // learning makes no sound
     settle();
     EXPECT_EQ(notesOf(PadRole::snare), (std::vector<std::int64_t>{38}));
@@ -36,7 +36,7 @@ TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEver
     EXPECT_EQ(notesOf(PadRole::snareRim), (std::vector<std::int64_t>{37, 40}));
 
     silence();
-    state->handleNoteOn(38, 127);
+    state->strike(38, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::snare));
 
     // The last armed role learns the first note of a burst; the rest play their own pads
@@ -44,10 +44,10 @@ TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEver
     state->startLearn(PadRole::kick);
     state->startLearn(PadRole::snare);
     silence();
-    state->handleNoteOn(70, 127);
-    state->handleNoteOn(36, 127);
+    state->strike(70, 127);
+    state->strike(36, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::kick));
-    state->handleNoteOn(71, 127);
+    state->strike(71, 127);
     settle();
     EXPECT_EQ(notesOf(PadRole::snare), (std::vector<std::int64_t>{38, 70}));
     EXPECT_EQ(notesOf(PadRole::kick), (std::vector<std::int64_t>{36}));
@@ -58,7 +58,7 @@ TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEver
     state->cancelLearn();
     EXPECT_FALSE(state->published().learningRole);
     silence();
-    state->handleNoteOn(36, 127);
+    state->strike(36, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::kick));
 }
 
@@ -68,11 +68,11 @@ TEST_F(LearnAndCapture, CaptureSelectsTheLastStruckRoleSilentlyOverLearnAndIgnor
     EXPECT_FALSE(state->published().capturedRole);
     EXPECT_TRUE(state->published().capturingForAssign);
 
-    state->handleNoteOn(99, 127); // neither mapped nor anyone's default: ignored
+    state->strike(99, 127); // neither mapped nor anyone's default: ignored
     settle();
     EXPECT_TRUE(state->published().capturingForAssign);
 
-    state->handleNoteOn(36, 127);
+    state->strike(36, 127);
     EXPECT_EQ(levelNow(), 0.0f);
     settle();
     EXPECT_EQ(state->published().capturedRole, PadRole::kick);
@@ -81,8 +81,8 @@ TEST_F(LearnAndCapture, CaptureSelectsTheLastStruckRoleSilentlyOverLearnAndIgnor
     // Capture wins over learn, and the later of two strikes wins.
     state->startLearn(PadRole::ride);
     state->armCaptureForAssign();
-    state->handleNoteOn(36, 127);
-    state->handleNoteOn(38, 127);
+    state->strike(36, 127);
+    state->strike(38, 127);
     settle();
     EXPECT_EQ(state->published().capturedRole, PadRole::snare);
     EXPECT_EQ(state->published().learningRole, PadRole::ride);
@@ -106,16 +106,16 @@ TEST_F(LearnAndCapture, CaptureUsesTheDefaultNotesForANoteNoPadLists) {
     state->loadKit(file);
 
     state->armCaptureForAssign();
-    state->handleNoteOn(49, 127);
+    state->strike(49, 127);
     settle();
     EXPECT_EQ(state->published().capturedRole, PadRole::crash1);
 
     // The half-open hat has no note: the open hat's note struck with the pedal part-way
     // down names it.
     assignTestSamples({PadRole::hhHalf});
-    state->handleControlChange(4, 64, 9);
+    state->controlChange(4, 64);
     state->armCaptureForAssign();
-    state->handleNoteOn(46, 127);
+    state->strike(46, 127);
     settle();
     EXPECT_EQ(state->published().capturedRole, PadRole::hhHalf);
 }

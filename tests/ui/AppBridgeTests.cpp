@@ -97,7 +97,7 @@ TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
     EXPECT_EQ(bridge->lastHit(), "Nothing from the pedal yet (CC4)");
     // Next with the pedal still where it was closed says so, and waits.
     for (const int value : {100, 100}) {
-        state->handleControlChange(bridge->pedalController(), value, 9);
+        state->controlChange(bridge->pedalController(), value);
         state->drainRealtimeEvents();
         bridge->advancePedalCalibration();
     }
@@ -107,7 +107,7 @@ TEST_F(AppBridgeTest, CurveAndPedalCalibrationReadAsThePageShowsThem) {
     bridge->cancelPedalCalibration();
     bridge->startPedalCalibration();
     for (const int value : {100, 5}) {
-        state->handleControlChange(bridge->pedalController(), value, 9);
+        state->controlChange(bridge->pedalController(), value);
         state->drainRealtimeEvents();
         EXPECT_EQ(bridge->pedalReading(), value);
         bridge->advancePedalCalibration();

@@ -233,7 +233,7 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     shoot(QStringLiteral("4-settings-bottom"));
     // A soft curve after a strike, and the pedal calibration's first step.
     bridge->setVelocityCurve(QStringLiteral("soft"));
-    state->handleNoteOn(38, 64);
+    state->strike(38, 64);
     bridge->startPedalCalibration();
     WAIT_UNTIL(bridge->lastIncomingVelocity() == 64);
     // The steps' panel scrolls itself into view as it opens.
@@ -575,7 +575,7 @@ TEST_F(PagesWindow, aStrikeNoPadPlaysShowsInTheStatusLineAndOneStrikeGivesItToAP
                                      [](const ModuleMap& m) { return m.name == "Yamaha DTX"; });
     ASSERT_NE(yamaha, modules.end());
     state->chooseDrumModule(static_cast<std::size_t>(yamaha - modules.begin()));
-    state->handleNoteOn(23, 90);
+    state->strike(23, 90);
     WAIT_UNTIL(harness.text("lastHit") == QStringLiteral("Note 23 from Yamaha DTX plays no pad"));
     QQuickItem* give = harness.item("assignUnmappedNote");
     ASSERT_NE(give, nullptr);
@@ -586,14 +586,14 @@ TEST_F(PagesWindow, aStrikeNoPadPlaysShowsInTheStatusLineAndOneStrikeGivesItToAP
     EXPECT_EQ(bridge->noteBeingAssigned(), 23);
 
     // The next strike names the pad: the snare takes note 23, and no sample sheet follows.
-    state->handleNoteOn(38, 100);
+    state->strike(38, 100);
     WAIT_UNTIL(!bridge->capturingForAssign());
     const auto snare = state->published().kit.pad(PadRole::snare);
     EXPECT_EQ(snare->notes.back(), 23);
     EXPECT_EQ(bridge->capturedRole(), QString());
     EXPECT_EQ(harness.text("lastHit"), QStringLiteral("Note 23 now plays Snare"));
     WAIT_UNTIL(!give->isVisible());
-    state->handleNoteOn(23, 90);
+    state->strike(23, 90);
     WAIT_UNTIL(harness.text("lastHit").startsWith(QStringLiteral("Snare")));
 }
 
@@ -687,7 +687,7 @@ TEST_F(PagesWindow, aFailedImportReadsAsAWarningAndItsWholeTextOpensFromTheStatu
     // Elided once the bar has laid the new text out.
     WAIT_UNTIL(line->property("truncated").toBool());
     const QString whole = bridge->lastHit();
-    state->handleNoteOn(36, 100);
+    state->strike(36, 100);
     QTest::qWait(300);
     EXPECT_EQ(line->property("text").toString(), whole);
 

@@ -88,7 +88,7 @@ public:
     void setCapturingForAssign(bool on) override { set({{"capturingForAssign", on}}); }
     void setCapturedRole(const QString& role) override { set({{"capturedRole", role}}); }
 
-    void triggerManual(PadRole role) override { record("triggerManual", {name(role)}); }
+    void strikePad(PadRole role) override { record("strikePad", {name(role)}); }
     void startLearn(PadRole role) override {
         record("startLearn", {name(role)});
         set({{"learningRole", name(role)}});

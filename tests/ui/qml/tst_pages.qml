@@ -104,7 +104,7 @@ TestCase {
             { tag: "capture", page: padsComponent, path: "hitPadToAssign", call: ["armCaptureForAssign"] },
             { tag: "solo", page: mixerComponent, path: ["strip-kick", "soloButton"], call: ["toggleSolo", "kick"] },
             { tag: "mute", page: mixerComponent, path: ["strip-kick", "muteButton"], call: ["toggleMute", "kick"] },
-            { tag: "audition", page: mappingComponent, pads: withSample, path: ["row-hhClosed", "auditionButton"], call: ["triggerManual", "hhClosed"] },
+            { tag: "audition", page: mappingComponent, pads: withSample, path: ["row-hhClosed", "auditionButton"], call: ["strikePad", "hhClosed"] },
             { tag: "audition without a sample", page: mappingComponent, path: ["row-hhHalf", "auditionButton"] },
             { tag: "rescan MIDI", page: settingsComponent, path: "rescanMidi", call: ["refreshMIDISources"] },
             { tag: "refresh devices", page: settingsComponent, path: "refreshDevices", call: ["refreshDevices"] },
