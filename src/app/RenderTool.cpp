@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 
 namespace tamborel::app {
 
+using midi::MidiFileEvent;
+
 namespace {
 
 constexpr double renderRate = 48000.0;
@@ -264,21 +266,21 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
             << ": no playable pad (no pad has a sample file on disk)\n";
         return std::nullopt;
     }
-    auto bytes = platform::readFile(midiPath, maxMidiFileBytes);
+    auto bytes = platform::readFile(midiPath, midi::maxMidiFileBytes);
     if (!bytes) {
         err << "tamborel-render: cannot read " << midiPath << '\n';
         return std::nullopt;
     }
-    auto midi = readMidiFile(*bytes);
-    if (!midi.events) {
-        err << "tamborel-render: " << midiPath << ": " << midi.error << '\n';
+    auto read = midi::readMidiFile(*bytes);
+    if (!read.events) {
+        err << "tamborel-render: " << midiPath << ": " << read.error << '\n';
         return std::nullopt;
     }
-    if (!midi.events->empty() && midi.events->back().seconds > longestPerformanceSeconds) {
+    if (!read.events->empty() && read.events->back().seconds > longestPerformanceSeconds) {
         err << "tamborel-render: " << midiPath << ": the performance lasts longer than 24 hours\n";
         return std::nullopt;
     }
-    return Performance{std::move(*kit.value), std::move(*midi.events)};
+    return Performance{std::move(*kit.value), std::move(*read.events)};
 }
 
 } // namespace

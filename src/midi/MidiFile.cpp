@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-namespace tamborel::app {
+namespace tamborel::midi {
 
 namespace {
 
@@ -233,4 +233,4 @@ MidiFileResult readMidiFile(std::string_view bytes) {
     return result;
 }
 
-} // namespace tamborel::app
+} // namespace tamborel::midi

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tamborel::app {
+namespace tamborel::midi {
 
 struct MidiFileEvent {
     enum class Kind : std::uint8_t { noteOn, controlChange, polyPressure };
@@ -29,4 +29,4 @@ inline constexpr std::size_t maxMidiFileBytes = 64u * 1024u * 1024u;
 
 MidiFileResult readMidiFile(std::string_view bytes);
 
-} // namespace tamborel::app
+} // namespace tamborel::midi

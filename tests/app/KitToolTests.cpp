@@ -88,6 +88,25 @@ TEST(KitTool, ListShowsSavedKitsInOrderAndBadArgumentsGiveUsage) {
     }
 }
 
+TEST(KitTool, ImportPrintsTheKitAndItsSummaryOrOneLineWhyNot) {
+    test::resetAppFolder();
+    const fs::path folder = storage::folder() / "sfz";
+    fs::create_directories(folder);
+    test::writeText(folder / "kick.wav", "");
+    test::writeText(folder / "kit.sfz", "<region> key=36 sample=kick.wav\n");
+    ToolRun result = run({"import", (folder / "kit.sfz").string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err.rfind("Imported 1 pad", 0), 0u) << result.err;
+    const auto kit = documents::readKit(result.out);
+    ASSERT_TRUE(kit);
+    EXPECT_EQ(kit.value->pad(PadRole::kick)->sampleURL->toPath(), folder / "kick.wav");
+
+    result = run({"import", (folder / "none.sfz").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "tamborel-kit: cannot read none.sfz\n");
+}
+
 TEST(KitTool, ListRunsFromAWorkingFolderThatWasDeleted) {
     const fs::path gone = storage::folder().parent_path() / "gone";
     fs::create_directories(gone);

@@ -1,14 +1,11 @@
 #include "AppFolder.h"
 
-#include "app/KitTool.h"
 #include "model/Documents.h"
 #include "model/import/KitImport.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 using namespace tamborel;
 namespace fs = std::filesystem;
@@ -198,30 +195,7 @@ TEST(KitImport, SfzInheritanceDefinesIncludesNotesRoundRobinsHiHatsAndChokes) {
               "ampeg_release, set_cc4, trigger=release, tune");
 }
 
-TEST(KitImport, ArchivesUnpackUnderTheAppFolderAndHostileOnesLeaveNothing) {
-    test::resetAppFolder();
-    const fs::path archive = storage::folder() / "kit.h2drumkit";
-    const std::string xml = "<drumkit_info><name>Boxed</name><instrumentList>" +
-                            hydrogenInstrument("Kick", 36, layer("k.wav", 0, 1), true) +
-                            "</instrumentList></drumkit_info>";
-    const fs::path unpacked = storage::folder() / "Hydrogen Kits";
-    for (const auto& hostile : std::vector<std::pair<std::string, std::string>>{
-             {"../evil.wav", ""}, {"/tmp/evil.wav", ""}, {"Boxed/link", "->../../x"}}) {
-        writeArchive(archive, {{"Boxed/drumkit.xml", xml}, hostile, {"Boxed/k.wav", "w"}});
-        const auto result = kitImport::importFile(archive);
-        EXPECT_NE(result.error.find("refused"), std::string::npos) << result.error;
-        EXPECT_TRUE(fs::is_empty(unpacked)) << hostile.first;
-    }
-    writeArchive(archive, {{"Boxed/drumkit.xml", xml}, {"Boxed/k.wav", "w"}});
-    const auto result = kitImport::importFile(archive);
-    ASSERT_TRUE(result) << result.error;
-    EXPECT_EQ(result.kit->pad(PadRole::kick)->sampleURL->toPath(), unpacked / "Boxed" / "k.wav");
-    test::writeText(archive, "not an archive");
-    EXPECT_FALSE(kitImport::importFile(archive));
-    EXPECT_TRUE(fs::exists(unpacked / "Boxed" / "k.wav")); // the earlier copy stays
-}
-
-TEST(KitImport, InstalledKitsAndTheKitToolsImport) {
+TEST(KitImport, InstalledKitsAreFoundAndOnesWithNothingToPlayAreRefused) {
     test::resetAppFolder();
     const fs::path data = storage::folder() / "data";
     const std::string before = std::getenv("XDG_DATA_HOME");
@@ -236,16 +210,11 @@ TEST(KitImport, InstalledKitsAndTheKitToolsImport) {
     setenv("XDG_DATA_HOME", before.c_str(), 1);
 
     // Nothing to play is a failure with its reason, not an empty kit.
-    std::ostringstream out, err;
-    EXPECT_EQ(app::runKitTool({"import", installed.back().file.string()}, out, err), 1);
-    EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(err.str().rfind("tamborel-kit: no playable pad (left out: Kick (no samples), ", 0),
-              0u)
-        << err.str();
-    std::ostringstream none, reason;
-    EXPECT_EQ(app::runKitTool({"import", (kits / "none.sfz").string()}, none, reason), 1);
-    EXPECT_EQ(reason.str(), "tamborel-kit: cannot read none.sfz\n");
-    EXPECT_EQ(none.str(), "");
+    const auto empty = kitImport::importFile(installed.back().file);
+    EXPECT_FALSE(empty.kit);
+    EXPECT_EQ(empty.error.rfind("no playable pad (left out: Kick (no samples), ", 0), 0u)
+        << empty.error;
+    EXPECT_EQ(kitImport::importFile(kits / "none.sfz").error, "cannot read none.sfz");
 }
 
 TEST(KitImport, HydrogenPlaysTheFirstLayerThatHoldsAVelocityUnlessTheKitAsksForTurns) {
@@ -295,24 +264,21 @@ TEST(KitImport, RolesComeFromKitMakersWordsAndASecondCymbalOrTomTakesTheFreeTwin
         {"Tom", PadRole::tom2},
     };
     std::string instruments;
-    std::vector<const char*> files{"0.wav",  "1.wav",  "2.wav",  "3.wav", "4.wav",
-                                   "5.wav",  "6.wav",  "7.wav",  "8.wav", "9.wav",
-                                   "10.wav", "11.wav", "12.wav", "13.wav"};
+    const auto file = [](std::size_t i) { return std::to_string(i) + ".wav"; };
     const fs::path folder = kitFolder("names", {});
     for (std::size_t i = 0; i < names.size(); ++i) {
-        test::writeText(folder / files[i], "");
-        instruments += hydrogenInstrument(names[i].first, 0, layer(files[i], 0, 1), false);
+        test::writeText(folder / file(i), "");
+        instruments += hydrogenInstrument(names[i].first, 0, layer(file(i).c_str(), 0, 1), false);
     }
     const auto result =
         kitImport::readHydrogen("<drumkit_info><name>N</name><instrumentList>" + instruments +
                                     "</instrumentList></drumkit_info>",
                                 folder);
     ASSERT_TRUE(result) << result.error;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i)
         if (names[i].second) {
-            EXPECT_EQ(fileOf(*result.kit, *names[i].second), files[i]) << names[i].first;
+            EXPECT_EQ(fileOf(*result.kit, *names[i].second), file(i)) << names[i].first;
         }
-    }
     EXPECT_EQ(result.summary.text(),
               "Imported 11 pads, 11 samples; left out: VariBreaks Hat 2 Cl, China, Crash/Ride");
 }
@@ -324,14 +290,11 @@ TEST(KitImport, KitsMadeOnWindowsAndRelativePathsFindTheirSamples) {
                                         "<region> key=38 sample=SAMPLES\\snare.wav\n");
     const fs::path before = fs::current_path();
     fs::current_path(folder);
-    std::ostringstream out, err;
-    const int status = app::runKitTool({"import", "kit.sfz"}, out, err);
+    const auto result = kitImport::importFile("kit.sfz");
     fs::current_path(before);
-    ASSERT_EQ(status, 0) << err.str();
-    EXPECT_EQ(err.str(), "Imported 2 pads, 2 samples\n");
-    const auto kit = documents::readKit(out.str());
-    ASSERT_TRUE(kit);
-    EXPECT_EQ(kit.value->pad(PadRole::kick)->sampleURL->toPath(), folder / "Samples/kick.wav");
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.summary.text(), "Imported 2 pads, 2 samples");
+    EXPECT_EQ(result.kit->pad(PadRole::kick)->sampleURL->toPath(), folder / "Samples/kick.wav");
 }
 
 TEST(KitImport, AWholeSizedSfzOfBlanksReadsInLinearTime) {
@@ -343,7 +306,7 @@ TEST(KitImport, AWholeSizedSfzOfBlanksReadsInLinearTime) {
     EXPECT_EQ(result.summary.missingSamples, 1);
 }
 
-TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) {
+TEST(KitImport, ArchivesUnpackUnderTheAppFolderAndHostileOrHugeOnesLeaveNothing) {
     test::resetAppFolder();
     const fs::path archive = storage::folder() / "kit.h2drumkit";
     const fs::path unpacked = storage::folder() / "Hydrogen Kits";
@@ -352,6 +315,15 @@ TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) 
                hydrogenInstrument("Kick", 36, layer(sample, 0, 1), true) +
                "</instrumentList></drumkit_info>";
     };
+    for (const auto& hostile : std::vector<std::pair<std::string, std::string>>{
+             {"../evil.wav", ""}, {"/tmp/evil.wav", ""}, {"Boxed/link", "->../../x"}}) {
+        writeArchive(
+            archive,
+            {{"Boxed/drumkit.xml", kitXml("Boxed", "k.wav")}, hostile, {"Boxed/k.wav", "w"}});
+        const auto result = kitImport::importFile(archive);
+        EXPECT_NE(result.error.find("refused"), std::string::npos) << result.error;
+        EXPECT_TRUE(fs::is_empty(unpacked)) << hostile.first;
+    }
     // A tar whose entry declares 5 GiB and holds none: refused on its header alone.
     std::vector<char> tar(1 << 16);
     std::size_t used = 0;
@@ -394,6 +366,10 @@ TEST(KitImport, ArchivesAreRefusedEarlyNeverReplaceAnotherKitAndNameThemselves) 
     EXPECT_EQ(fileOfKick(third), fileOfKick(second));
     EXPECT_EQ(test::readText(fileOfKick(first)), "1");
     EXPECT_EQ(test::readText(fileOfKick(second)), "2");
+    // A broken archive of the same name leaves the earlier copies.
+    test::writeText(archive, "not an archive");
+    EXPECT_FALSE(kitImport::importFile(archive));
+    EXPECT_EQ(test::readText(fileOfKick(first)), "1");
 
     const fs::path nameless = storage::folder() / "Vintage Rock.h2drumkit";
     writeArchive(nameless, {{"drumkit.xml", kitXml("", "k.wav")}, {"k.wav", "w"}});

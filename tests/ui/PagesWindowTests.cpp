@@ -62,30 +62,29 @@ protected:
         image.save(QDir(folder).filePath(name + QStringLiteral(".png")));
     }
 
-    // The first visible item named `name` below `from`, in the visual tree.
-    static QQuickItem* below(QQuickItem* from, const QString& name) {
+    // The first visible item below `from`, in the visual tree, that `matches`.
+    template <typename Match> static QQuickItem* find(QQuickItem* from, const Match& matches) {
         for (QQuickItem* child : from->childItems()) {
-            if (child->objectName() == name && child->isVisible())
+            if (!child->isVisible())
+                continue; // nor anything below it
+            if (matches(child))
                 return child;
-            if (QQuickItem* found = below(child, name))
+            if (QQuickItem* found = find(child, matches))
                 return found;
         }
         return nullptr;
+    }
+    static QQuickItem* below(QQuickItem* from, const QString& name) {
+        return find(from, [&](QQuickItem* item) { return item->objectName() == name; });
     }
     static QRectF sceneRect(const QQuickItem* item) {
         return item->mapRectToScene({0, 0, item->width(), item->height()});
     }
     // A visible button below `from` with exactly this text, as in a dialog's footer.
     static QQuickItem* buttonTitled(QQuickItem* from, const QString& text) {
-        for (QQuickItem* child : from->childItems()) {
-            if (!child->isVisible())
-                continue;
-            if (child->inherits("QQuickAbstractButton") && child->property("text") == text)
-                return child;
-            if (QQuickItem* found = buttonTitled(child, text))
-                return found;
-        }
-        return nullptr;
+        return find(from, [&](QQuickItem* item) {
+            return item->inherits("QQuickAbstractButton") && item->property("text") == text;
+        });
     }
     // A button of a dialog or menu: those lie in the window's overlay, above the pages (whose
     // own "Save" would otherwise answer).
@@ -107,15 +106,7 @@ protected:
 
     // The first visible item below `from` whose `property` is `value`.
     static QQuickItem* withProperty(QQuickItem* from, const char* property, const QVariant& value) {
-        for (QQuickItem* child : from->childItems()) {
-            if (!child->isVisible())
-                continue;
-            if (child->property(property) == value)
-                return child;
-            if (QQuickItem* found = withProperty(child, property, value))
-                return found;
-        }
-        return nullptr;
+        return find(from, [&](QQuickItem* item) { return item->property(property) == value; });
     }
     // Presses Tab `count` times and says where each stop on `page` lies on it, as if nothing
     // were scrolled; a stop off the page (the bars above it) ends a run of stops.

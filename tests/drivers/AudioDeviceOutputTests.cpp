@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace tamborel;
 using tamborel::testing::FakeDriver;
 using ::testing::ElementsAre;
@@ -83,13 +85,23 @@ TEST_F(AudioDeviceOutputTest, ListsJackFirstAndKeepsEachDevicesIdForTheLifeOfThe
     EXPECT_EQ(devices.outputDevices(), list);
 }
 
-TEST_F(AudioDeviceOutputTest, LatencyIsBufferPlusDeviceLatencyOverTheDevicesRate) {
-    // 32 frames of latency and 16 of safety offset, reported together.
-    EXPECT_NEAR(output->estimatedLatencyMs(256, "alsa:hw"), 6.333, 5e-4);
-    // A device whose latency cannot be read counts it as 0.
-    EXPECT_NEAR(output->estimatedLatencyMs(512, "alsa:default"), 11.610, 5e-4);
-    // A stored device that has gone is measured as the default device (JACK here).
-    EXPECT_NEAR(output->estimatedLatencyMs(256, "alsa:usb"), (256 + 128) / 48.0, 1e-9);
+TEST_F(AudioDeviceOutputTest, LatencyIsTheBufferPlusTheDevicesOwnAtTheDevicesRate) {
+    for (const auto& [frames, uid, ms] : {
+             // 256 frames at 48 kHz are 5.33 ms; the device adds 48 frames, 1 ms.
+             std::tuple{256u, "alsa:hw", 6.333},
+             // A device whose latency cannot be read adds nothing: 512 frames at 44.1 kHz.
+             std::tuple{512u, "alsa:default", 11.610},
+             // A stored device that has gone is measured as the default one: JACK's 128 frames.
+             std::tuple{256u, "alsa:usb", 8.0},
+         })
+        EXPECT_NEAR(output->estimatedLatencyMs(frames, uid), ms, 5e-4) << uid;
+    // A larger buffer always costs more.
+    double smaller = 0.0;
+    for (std::uint32_t frames : {16u, 64u, 256u, 1024u, 4096u}) {
+        const double ms = output->estimatedLatencyMs(frames, "alsa:hw");
+        EXPECT_GT(ms, smaller) << frames;
+        smaller = ms;
+    }
 }
 
 TEST_F(AudioDeviceOutputTest, SettingsChooseDeviceAndBufferAndRestartOnlyARunningOutput) {
