@@ -334,7 +334,7 @@ Dialog {
                         Text {
                             anchors.centerIn: parent
                             visible: entries.status === FolderListModel.Ready && entries.count === 0
-                            text: chooser.folders ? "No folders here" : "Nothing here to open"
+                            text: chooser.folders ? "No folders here" : "No files here"
                             color: Theme.tertiaryLabel
                             font.pixelSize: Theme.fontBody
                         }
@@ -383,7 +383,7 @@ Dialog {
                 id: filterBox
                 objectName: "filterBox"
                 visible: !chooser.folders && chooser.nameFilters.length > 1
-                Layout.preferredWidth: 260
+                Layout.preferredWidth: 330
                 model: chooser.nameFilters
                 focusPolicy: Qt.NoFocus
             }
