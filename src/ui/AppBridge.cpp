@@ -129,6 +129,7 @@ QVariantList placesFor(const std::vector<std::filesystem::path>& sampleFolders) 
         add(folder.string().starts_with("/usr/") ? QStringLiteral("Hydrogen kits")
                                                  : QStringLiteral("Your Hydrogen kits"),
             folder);
+    add(QStringLiteral("Computer"), "/");
     return places;
 }
 

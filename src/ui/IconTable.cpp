@@ -30,6 +30,9 @@ constexpr std::array table{
     drawn("ear", "ear"),
     drawn("ear.fill", "ear"),
     themed("folder", "document-open-folder"),
+    // the file dialogs
+    themed("doc", "document-single"),
+    themed("arrow.up", "go-up"),
     themed("trash", "edit-delete"),
     themed("pencil", "document-edit"),
     themed("doc.badge.plus", "document-new"),

@@ -6,6 +6,7 @@
 #include "ui/ImageProviders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -13,6 +14,7 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest/quicktest.h>
 
@@ -56,6 +58,7 @@ public slots:
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         tamborel::ui::installImageProviders(*engine);
         engine->rootContext()->setContextProperty(QStringLiteral("pointer"), &pointer_);
+        engine->rootContext()->setContextProperty(QStringLiteral("dialogFolder"), dialogFolder_);
     }
 
 private:
@@ -66,11 +69,23 @@ private:
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         tamborel::ui::useIconTheme();
         qmlRegisterType<tamborel::testing::StandInBridge>("TamborelTesting", 1, 0, "MockState");
+        // What the file dialog's test browses: two folders, sounds and a note.
+        QDir dir(folder_.path());
+        dir.mkpath(QStringLiteral("browse/b folder"));
+        dir.mkpath(QStringLiteral("browse/a folder"));
+        for (const char* name : {"browse/kick.wav", "browse/Snare.WAV", "browse/notes.txt",
+                                 "browse/a folder/inner.wav"}) {
+            QFile file(dir.filePath(QString::fromUtf8(name)));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("RIFF");
+        }
+        dialogFolder_ = QUrl::fromLocalFile(dir.filePath(QStringLiteral("browse")));
     }
 
     bool prepared_ = false;
     Pointer pointer_;
     QTemporaryDir folder_;
+    QUrl dialogFolder_;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tamborel_ui, Setup)

@@ -55,8 +55,6 @@ Item {
         id: exportDialog
         title: "Export Kit"
         fileMode: FileDialog.SaveFile
-        // Qt's fallback dialog keeps its "Open" button in save mode unless told otherwise.
-        acceptLabel: "Save"
         nameFilters: ["JSON (*.json)"]
         defaultSuffix: "json"
         onAccepted: if (selectedFile.toString() !== "") page.appState.exportKit(selectedFile)

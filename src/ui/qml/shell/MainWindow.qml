@@ -117,9 +117,9 @@ ApplicationWindow {
         window: window
     }
 
-    // The places Qt's own file dialogs list, as the state knows them.
+    // The places our file dialogs list, as the state knows them.
     Binding {
-        target: FallbackDialogStyle
+        target: FileDialogs
         property: "places"
         value: window.appState.dialogPlaces
     }
