@@ -134,14 +134,14 @@ std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, flo
 
 void SampleStreamer::run() {
     while (!quit_.load()) {
-        // The posts so far are all answered by this pass; one that comes during it wakes
-        // the wait below at once.
+        // The posts so far are all answered by this pass (what each announced was stored
+        // before it); one that comes during it wakes the wait below at once.
         while (sem_trywait(&wake_) == 0) {
         }
         bool busy = false;
         for (Slot& slot : slots_)
             busy = serve(slot) || busy;
-        if (busy)
+        if (busy || quit_.load()) // the destructor's post may be among those just taken
             continue;
         const bool open = std::any_of(slots_.begin(), slots_.end(),
                                       [](const Slot& slot) { return slot.reader != nullptr; });
