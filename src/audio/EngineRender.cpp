@@ -225,7 +225,7 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain,
             renderStreamer = streamer.load(std::memory_order_acquire);
         // Without a free slot the voice plays the start it has and ends there.
         if (buffer->stream && renderStreamer != nullptr)
-            voice.stream = renderStreamer->start(buffer);
+            voice.stream = renderStreamer->start(*buffer->stream, buffer->voices);
         ++voices.active;
         if (voices.active == 1) {
             // The role was silent until now: its gain may jump without a click.

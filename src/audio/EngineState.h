@@ -5,7 +5,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/GainRamp.h"
 #include "audio/OutputGroups.h"
-#include "audio/SampleStream.h"
+#include "audio/SampleStreamer.h"
 #include "audio/Voice.h"
 #include "platform/BoundedQueue.h"
 #include "timing/EventTime.h"

@@ -1,10 +1,10 @@
 #include "audio/KitLoader.h"
 
+#include "audio/ConvertedCache.h"
 #include "audio/SampleLoader.h"
 #include "platform/Log.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -71,7 +71,11 @@ KitLoader::~KitLoader() {
 }
 
 void KitLoader::stop() {
-    stop_.store(true);
+    {
+        const std::lock_guard lock(allLoadedMutex_);
+        stop_.store(true);
+    }
+    allLoaded_.notify_all(); // workers waiting to convert give up
     wait();
 }
 
@@ -127,11 +131,12 @@ void KitLoader::work() {
     if (cacheFolder_.empty())
         return;
     // Every pad plays before any time goes to converting whole files.
-    while (done_.load() < slots_.size())
-        if (stop_.load())
-            return;
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    {
+        std::unique_lock lock(allLoadedMutex_);
+        allLoaded_.wait(lock, [this] { return stop_.load() || done_.load() == slots_.size(); });
+    }
+    if (stop_.load())
+        return;
     std::call_once(roomMade_, [this] {
         std::uint64_t needed = 0;
         std::vector<std::uint64_t> padFrames(pads_.size());
@@ -190,7 +195,10 @@ void KitLoader::loadFile(const File& file) {
         // The worker that brings a pad's last sample hands the pad over.
         if (remaining_[slot.pad].fetch_sub(1, std::memory_order_acq_rel) == 1)
             finishPad(slot.pad);
-        done_.fetch_add(1);
+        if (done_.fetch_add(1) + 1 == slots_.size()) {
+            const std::lock_guard lock(allLoadedMutex_);
+            allLoaded_.notify_all();
+        }
     }
 }
 
@@ -204,7 +212,7 @@ void KitLoader::convertOnce(std::size_t pad) {
         std::error_code error;
         if (entry.empty() || !path || !started.stream ||
             !(std::filesystem::exists(entry, error) ||
-              convertedCache::write(*path, format_, entry, started.buffer.get())))
+              convertedCache::write(*path, format_, entry, started.buffer.get(), &stop_)))
             continue;
         auto source = std::make_shared<StreamSource>(*started.stream);
         source->file = entry;

@@ -11,14 +11,16 @@
 // samples assigned, dropped, added or put back by Undo, and a change of the output's rate.
 //
 // Threads: construct, query and destroy on one (the main) thread; progress() may be polled
-// at any time. Destroying a loader stops it between files and waits for its workers.
+// at any time. Destroying a loader stops it between files (or a few thousand frames into a
+// file being written into the cache) and waits for its workers.
 
 #include "audio/AudioEngine.h"
 #include "audio/PadLoad.h"
-#include "audio/SampleStream.h"
+#include "audio/StreamReader.h"
 #include "model/DrumKit.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -130,6 +132,9 @@ private:
     std::atomic<std::size_t> done_{0};
     std::atomic<std::size_t> failed_{0};
     std::atomic<bool> stop_{false};
+    // Workers done loading wait on it for the last file (or a stop) before converting.
+    std::mutex allLoadedMutex_;
+    std::condition_variable allLoaded_;
     mutable std::mutex handOver_; // a pad's hand-over to the engine against leaveAlone()
     std::uint32_t leftAlone_ = 0; // one bit per role, under handOver_
     std::atomic<unsigned> working_{0};

@@ -3,7 +3,8 @@
 // field says otherwise.
 
 #include "audio/SampleBuffer.h"
-#include "audio/SampleStream.h"
+#include "audio/SampleStreamer.h"
+#include "audio/StreamReader.h"
 #include "model/SampleSelection.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 
 #include "audio/KitLoader.h"
 #include "audio/SampleLoader.h"
-#include "audio/SampleStream.h"
+#include "audio/StreamReader.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

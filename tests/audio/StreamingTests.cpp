@@ -4,6 +4,7 @@
 #include "AudioTestSupport.h"
 #include "HeapWatch.h"
 
+#include "audio/ConvertedCache.h"
 #include "audio/KitLoader.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <thread>
 
 namespace tamborel::audio {
 namespace {
@@ -151,6 +153,48 @@ TEST(Streaming, TheCacheMakesRoomFromTheEntriesUnusedTheLongest) {
     EXPECT_FALSE(fs::exists(cache / "stale2.f32"));
     EXPECT_TRUE(fs::exists(cache / "stale1.f32"));
     EXPECT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 7);
+}
+
+// Another kit set while this one's files are being converted into the cache stops the
+// writing within the file: no half entry and no temporary file stay behind, and the next
+// load finishes the cache and plays from it.
+TEST(Streaming, ALoadStoppedWhileWritingTheCacheLeavesItWholeForTheNext) {
+    const auto folder = testing::scratchFolder("stopped");
+    const auto pads = layeredKit(folder, 44100, 6.0);
+    const auto cache = folder / "cache";
+    // The entries in the cache; anything else there is a fault.
+    const auto entries = [&] {
+        std::error_code error;
+        int count = 0;
+        for (const auto& item : fs::directory_iterator(cache, error)) {
+            EXPECT_TRUE(convertedCache::isEntry(item.path())) << item.path();
+            count += convertedCache::isEntry(item.path());
+        }
+        return count;
+    };
+    AudioEngine engine;
+    startOffline(engine);
+    streamEverything(engine, 0.05, cache);
+    std::atomic<bool> stop{true};
+    const auto file = pads[0].samples[0].url.toPath().value();
+    EXPECT_FALSE(convertedCache::write(file, engine.internalFormat(),
+                                       convertedCache::entryFor(cache, file, 48000.0), nullptr,
+                                       &stop));
+    EXPECT_EQ(entries(), 0);
+    {
+        KitLoader loader(engine, pads);
+        while (!loader.progress().finished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    entries();
+
+    engine.setWaitForStreams(true);
+    KitLoader(engine, pads).wait();
+    EXPECT_EQ(entries(), 6);
+    engine.trigger(PadRole::crash1, 127);
+    const auto heard = renderFrames(engine, 48000 * 2);
+    EXPECT_GT(*std::max_element(heard.left.begin() + 48000, heard.left.end()), 0.05f);
 }
 
 // Every voice of three pads streaming at once, struck again and again and choked, with the
