@@ -1,5 +1,7 @@
 #include "engine/KitPlayer.h"
 
+#include "engine/MidiDecoder.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -159,6 +161,32 @@ void KitPlayer::polyPressure(int note, int pressure, std::uint32_t frame) noexce
 
 void KitPlayer::polyPressure(int note, int pressure, audio::EventTime time) noexcept {
     impl_->router.polyPressure(note, pressure, time);
+}
+
+namespace {
+// Hands decoded messages to the router, as the MIDI calls above do.
+class RouterSink final : public MidiEventSink {
+public:
+    explicit RouterSink(HitRouter& router) : router_(router) {}
+    void noteOn(int note, int velocity, int, audio::EventTime time) noexcept override {
+        router_.strike(note, velocity, time);
+    }
+    void noteOff(int, int, audio::EventTime) noexcept override {}
+    void controlChange(int controller, int value, int, audio::EventTime time) noexcept override {
+        router_.controlChange(controller, value, time);
+    }
+    void polyPressure(int note, int pressure, int, audio::EventTime time) noexcept override {
+        router_.polyPressure(note, pressure, time);
+    }
+
+private:
+    HitRouter& router_;
+};
+} // namespace
+
+void KitPlayer::midi(std::span<const std::uint8_t> bytes, std::uint32_t frame) noexcept {
+    RouterSink sink(impl_->router);
+    decodePacket(bytes, sink, atFrame(frame));
 }
 
 void KitPlayer::render(const audio::AudioBlock& block) noexcept {

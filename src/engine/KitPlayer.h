@@ -5,9 +5,10 @@
 // no MIDI API and no toolkit.
 //
 // Threads:
-// - render, noteOn, controlChange and polyPressure are real-time safe (no allocation, lock,
-//   log or wait). With frame offsets, the MIDI calls belong on the thread that renders, before
-//   the block they land in; with EventTime, on any thread.
+// - render, noteOn, controlChange, polyPressure and midi are real-time safe (no allocation,
+//   lock, log or wait). With frame offsets, the MIDI calls belong on the thread that renders,
+//   before the block they land in; with EventTime, on any thread. setExpression and
+//   setMasterVolume are atomic stores, real-time safe from any thread.
 // - everything else from non-real-time threads, one at a time (the host's main thread, or
 //   its worker thread for the loading calls).
 
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tamborel::engine {
@@ -92,6 +94,11 @@ public:
     void controlChange(int controller, int value, audio::EventTime time) noexcept;
     void polyPressure(int note, int pressure, std::uint32_t frame) noexcept;
     void polyPressure(int note, int pressure, audio::EventTime time) noexcept;
+    // Raw MIDI bytes (one or more messages, running status within them) at `frame` of the next
+    // rendered block, decoded as engine/MidiDecoder.h says: note-ons, the pedal's controller
+    // and key pressure play as the three calls above do; everything else is ignored.
+    // Real-time safe.
+    void midi(std::span<const std::uint8_t> bytes, std::uint32_t frame) noexcept;
 
     // Fills every channel of the block (see AudioBlock): the stereo master first.
     void render(const audio::AudioBlock& block) noexcept;
