@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         fs::remove_all(cache);
         engine::KitPlayer player;
-        player.prepare(48000.0, 256);
+        player.prepareToRender(48000.0, 256);
         player.setStreamSettings({0, 0.25, cache});
         player.setKit(converting);
         while (!player.loadProgress().finished())

@@ -11,6 +11,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <csignal>
@@ -165,6 +166,16 @@ private:
     std::uint64_t pendingSilence_ = 0;
     std::vector<float> interleaved_;
 };
+
+// The event as the bytes a module would send, for the kit player's one MIDI door.
+std::array<std::uint8_t, 3> messageOf(const MidiFileEvent& e) {
+    std::uint8_t status = 0x90;
+    if (e.kind == MidiFileEvent::Kind::controlChange)
+        status = 0xB0;
+    else if (e.kind == MidiFileEvent::Kind::polyPressure)
+        status = 0xA0;
+    return {static_cast<std::uint8_t>(status | e.channel), e.number, e.value};
+}
 
 struct Performance {
     DrumKit kit;
@@ -343,19 +354,7 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
                 static_cast<std::uint64_t>(std::llround(events[next].seconds * renderRate));
             if (at >= start + blockFrames)
                 break;
-            const MidiFileEvent& e = events[next];
-            const auto frame = static_cast<std::uint32_t>(at - start);
-            switch (e.kind) {
-            case MidiFileEvent::Kind::noteOn:
-                player.strike(e.number, e.value, frame);
-                break;
-            case MidiFileEvent::Kind::controlChange:
-                player.controlChange(e.number, e.value, frame);
-                break;
-            case MidiFileEvent::Kind::polyPressure:
-                player.polyPressure(e.number, e.value, frame);
-                break;
-            }
+            player.midi(messageOf(events[next]), static_cast<std::uint32_t>(at - start));
         }
         player.render({channels.data(), channelCount, blockFrames, 0});
         silentFrames = out.write(channels.data(), blockFrames) ? 0 : silentFrames + blockFrames;

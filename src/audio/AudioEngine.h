@@ -19,8 +19,8 @@
 // those whose range holds its velocity, picked on the audio thread by the pad's selection
 // table (model/SampleSelection.h) with turn and random state that thread owns.
 //
-// Threads: trigger, choke, damp and hasSample from any thread at any time; applyMix and
-// setMasterVolume from the main thread; the sample operations from any non-real-time
+// Threads: trigger, choke, damp, hasSample and setMasterVolume (atomic stores) from any thread
+// at any time; applyMix from the main thread; the sample operations from any non-real-time
 // thread (they take turns on a lock the audio thread never touches); prepareToRender and the
 // rendering notifications from the driver; render from the driver's audio thread.
 

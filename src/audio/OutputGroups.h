@@ -1,8 +1,8 @@
 #pragma once
 // The drums that get an output of their own, each a stereo pair, for recording every drum on
-// its own track. A hi-hat's four articulations share one output, so a closing pedal's choke
-// stays inside it; the rim goes with its snare and the bell with its ride. Plain values,
-// usable from any thread.
+// its own track; they are listed once, in OutputGroups.def. A hi-hat's four articulations
+// share one output, so a closing pedal's choke stays inside it; the rim goes with its snare
+// and the bell with its ride. Plain values, usable from any thread.
 
 #include "model/PadRole.h"
 
@@ -13,23 +13,17 @@
 namespace tamborel::audio {
 
 enum class OutputGroup : std::uint8_t {
-    kick,
-    snare,
-    tom1,
-    tom2,
-    tom3,
-    hihat,
-    crash1,
-    crash2,
-    ride
+#define TAMBOREL_OUTPUT_GROUP(name, label) name,
+#include "audio/OutputGroups.def"
+#undef TAMBOREL_OUTPUT_GROUP
 };
-inline constexpr std::size_t outputGroupCount = 9;
 
-inline constexpr std::array<OutputGroup, outputGroupCount> allOutputGroups{
-    OutputGroup::kick,   OutputGroup::snare,  OutputGroup::tom1,
-    OutputGroup::tom2,   OutputGroup::tom3,   OutputGroup::hihat,
-    OutputGroup::crash1, OutputGroup::crash2, OutputGroup::ride,
+inline constexpr std::array allOutputGroups{
+#define TAMBOREL_OUTPUT_GROUP(name, label) OutputGroup::name,
+#include "audio/OutputGroups.def"
+#undef TAMBOREL_OUTPUT_GROUP
 };
+inline constexpr std::size_t outputGroupCount = allOutputGroups.size();
 
 constexpr OutputGroup outputGroupOf(PadRole role) {
     switch (role) {
@@ -63,7 +57,10 @@ constexpr OutputGroup outputGroupOf(PadRole role) {
 // The group's name in port and file names: "kick", "snare", "tom1" … "ride".
 constexpr std::string_view outputGroupName(OutputGroup group) {
     constexpr std::array<std::string_view, outputGroupCount> names{
-        "kick", "snare", "tom1", "tom2", "tom3", "hihat", "crash1", "crash2", "ride"};
+#define TAMBOREL_OUTPUT_GROUP(name, label) #name,
+#include "audio/OutputGroups.def"
+#undef TAMBOREL_OUTPUT_GROUP
+    };
     return names[static_cast<std::size_t>(group)];
 }
 

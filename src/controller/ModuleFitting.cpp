@@ -49,9 +49,9 @@ void AppState::refreshMIDISources() {
     // A port's id may now stand for another device.
     d.sourceNames.clear();
     d.notify(Field::midiSources);
-    published_.td17Detected = d.midi.detectedTD17();
-    d.notify(Field::td17Detected);
     const ModuleMap* recognised = moduleMaps::recognise(published_.midiSources);
+    published_.td17Detected = recognised == &moduleMaps::td17();
+    d.notify(Field::td17Detected);
     if (recognised == d.recognisedModule)
         return;
     // A module plugged in takes over from one picked by hand for another.

@@ -8,9 +8,33 @@ namespace {
 constexpr PadRole chokedByClosing[] = {PadRole::hhOpen, PadRole::hhHalf};
 constexpr PadRole rideCymbal[] = {PadRole::ride, PadRole::rideBell};
 
-// Data bytes arrive as they stand (0..255); the tables cover what MIDI can send.
-std::size_t tableIndex(int value) noexcept {
-    return static_cast<std::size_t>(std::clamp(value, 0, 127));
+// An expression in one 64-bit word, a byte a field: curve, lowest, fixed, pedal controller
+// (noController for one no MIDI message can name), whether the pedal is calibrated, its closed
+// and open values.
+constexpr std::uint64_t noController = 0xFF;
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+
+std::uint64_t field(int value, int high) noexcept {
+    return static_cast<std::uint64_t>(std::clamp(value, 0, high));
+}
+
+std::uint64_t pack(const Expression& e) noexcept {
+    const std::uint64_t controller = e.pedalController >= 0 && e.pedalController <= 127
+                                         ? field(e.pedalController, 127)
+                                         : noController;
+    const PedalRange range = e.pedalRange.value_or(PedalRange{});
+    return field(static_cast<int>(e.velocity.curve), 3) | field(e.velocity.lowest, 127) << 8 |
+           field(e.velocity.fixed, 127) << 16 | controller << 24 |
+           std::uint64_t{e.pedalRange.has_value()} << 32 | field(range.closed, 127) << 40 |
+           field(range.open, 127) << 48;
+}
+
+int byteAt(std::uint64_t word, int shift) noexcept {
+    return static_cast<int>((word >> shift) & 0xFF);
+}
+
+VelocityShaping velocityOf(std::uint64_t word) noexcept {
+    return {static_cast<VelocityCurve>(byteAt(word, 0)), byteAt(word, 8), byteAt(word, 16)};
 }
 } // namespace
 
@@ -36,28 +60,18 @@ std::optional<PadRole> NoteMap::find(int note) const noexcept {
     return allPadRoles[static_cast<std::size_t>(role)];
 }
 
-HitShaping HitShaping::fromExpression(const Expression& expression) {
-    HitShaping shaping;
-    shaping.velocity = expression.velocity.table();
-    for (std::size_t v = 0; v < shaping.pedal.size(); ++v) {
-        const int value = static_cast<int>(v);
-        shaping.pedal[v] = static_cast<std::uint8_t>(
-            expression.pedalRange ? expression.pedalRange->standardize(value) : value);
-    }
-    shaping.pedalController = expression.pedalController;
-    return shaping;
-}
+HitRouter::HitRouter(audio::AudioEngine& engine) : engine_(engine), expression_(pack({})) {}
 
-void HitRouter::setExpression(const Expression& expression) {
-    shaping_.publish(std::make_unique<const HitShaping>(HitShaping::fromExpression(expression)));
+void HitRouter::setExpression(const Expression& expression) noexcept {
+    expression_.store(pack(expression));
 }
 
 int HitRouter::shapedVelocity(int velocity) const noexcept {
-    return shaping_.read()->velocity[tableIndex(velocity)];
+    return velocityOf(expression_.load()).apply(velocity);
 }
 
 bool HitRouter::isPedalController(int controller) const noexcept {
-    return controller == shaping_.read()->pedalController;
+    return controller == byteAt(expression_.load(), 24);
 }
 
 void HitRouter::setKit(const DrumKit& kit) {
@@ -91,10 +105,13 @@ std::optional<Strike> HitRouter::strike(int note, int velocity, audio::EventTime
 }
 
 void HitRouter::controlChange(int controller, int value, audio::EventTime time) noexcept {
-    const auto shaping = shaping_.read();
-    if (controller != shaping->pedalController)
+    const std::uint64_t expression = expression_.load();
+    if (controller != byteAt(expression, 24))
         return;
-    const int position = shaping->pedal[tableIndex(value)];
+    const int position =
+        byteAt(expression, 32) != 0
+            ? PedalRange{byteAt(expression, 40), byteAt(expression, 48)}.standardize(value)
+            : value;
     pedalPosition_.store(position);
     // Every closed reading cuts again, not only the crossing: a pedal held shut keeps the
     // open hat quiet.

@@ -1,9 +1,11 @@
 #pragma once
 // Turns MIDI strikes, pedal and key pressure messages into engine hits: the note map, the
 // hi-hat pedal refinement, the chokes of a closing hat and the damping of a grabbed cymbal.
-// strike, controlChange, polyPressure and mappedRole are real-time safe and may run on any
-// thread; setKit and setExpression run on one (the main) thread. Each message's time (when
-// it should sound, see EventTime.h) goes on to the engine with the hits it makes.
+// strike, controlChange, polyPressure, mappedRole and setExpression are real-time safe and may
+// run on any thread: the expression is one atomic word, so a host may change it in the audio
+// block that carries the change (the plugin's control ports) and every strike sees the old
+// or the new expression whole. setKit runs on one (the main) thread. Each message's time
+// (when it should sound, see EventTime.h) goes on to the engine with the hits it makes.
 
 #include "audio/AudioEngine.h"
 #include "model/DrumKit.h"
@@ -28,15 +30,6 @@ struct NoteMap {
     std::optional<PadRole> find(int note) const noexcept;
 };
 
-// The settings that fit the module to the player, as tables the hit path reads in one step.
-struct HitShaping {
-    std::array<std::uint8_t, 128> velocity; // incoming velocity -> velocity played
-    std::array<std::uint8_t, 128> pedal;    // pedal value -> standard position
-    int pedalController = defaultPedalController;
-
-    static HitShaping fromExpression(const Expression& expression);
-};
-
 // Thresholds on the pedal's standard position (0 open, 127 closed).
 inline constexpr int hhClosedThreshold = 100;
 inline constexpr int hhHalfThreshold = 40;
@@ -50,12 +43,12 @@ struct Strike {
 
 class HitRouter {
 public:
-    explicit HitRouter(audio::AudioEngine& engine) : engine_(engine) {}
+    explicit HitRouter(audio::AudioEngine& engine);
 
     // Publishes the kit's note map.
     void setKit(const DrumKit& kit);
-    // Publishes the velocity curve, the pedal's controller and its calibration.
-    void setExpression(const Expression& expression);
+    // The velocity curve, the pedal's controller and its calibration, for the messages after.
+    void setExpression(const Expression& expression) noexcept;
 
     // Plays a strike at its shaped velocity; returns what sounded, or none for an unmapped
     // note.
@@ -82,8 +75,9 @@ private:
 
     audio::AudioEngine& engine_;
     platform::RcuCell<NoteMap> noteMap_{std::make_unique<const NoteMap>()};
-    platform::RcuCell<HitShaping> shaping_{
-        std::make_unique<const HitShaping>(HitShaping::fromExpression({}))};
+    // The expression packed into one word (see HitRouter.cpp): a curve is cheap to compute
+    // at strike time, and a word is published and read whole without a lock.
+    std::atomic<std::uint64_t> expression_;
     std::atomic<int> pedalPosition_{0}; // standard position, 0 open .. 127 closed
 };
 

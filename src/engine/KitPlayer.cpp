@@ -3,6 +3,7 @@
 #include "audio/AudioEngine.h"
 #include "audio/KitLoader.h"
 #include "engine/HitRouter.h"
+#include "engine/MidiDecoder.h"
 
 #include <algorithm>
 #include <array>
@@ -327,6 +328,32 @@ bool KitPlayer::hasSample(PadRole role) const noexcept {
 
 std::uint64_t KitPlayer::lateFrames() const noexcept {
     return impl_->engine.lateFrames();
+}
+
+namespace {
+// Hands decoded messages to the router, as the MIDI calls above do.
+class RouterSink final : public MidiEventSink {
+public:
+    explicit RouterSink(HitRouter& router) : router_(router) {}
+    void noteOn(int note, int velocity, int, audio::EventTime time) noexcept override {
+        router_.strike(note, velocity, time);
+    }
+    void noteOff(int, int, audio::EventTime) noexcept override {}
+    void controlChange(int controller, int value, int, audio::EventTime time) noexcept override {
+        router_.controlChange(controller, value, time);
+    }
+    void polyPressure(int note, int pressure, int, audio::EventTime time) noexcept override {
+        router_.polyPressure(note, pressure, time);
+    }
+
+private:
+    HitRouter& router_;
+};
+} // namespace
+
+void KitPlayer::midi(std::span<const std::uint8_t> bytes, std::uint32_t frame) noexcept {
+    RouterSink sink(impl_->router);
+    decodePacket(bytes, sink, atFrame(frame));
 }
 
 void KitPlayer::maintain() {

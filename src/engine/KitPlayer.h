@@ -6,9 +6,10 @@
 // no device, no MIDI API and no toolkit.
 //
 // Threads:
-// - render, strike, controlChange, polyPressure and the queries marked noexcept are real-time
-//   safe (no allocation, lock, log or wait). With frame offsets, the MIDI calls belong on the
-//   thread that renders, before the block they land in; with EventTime, on any thread.
+// - render, strike, controlChange, polyPressure, midi and the queries marked noexcept are
+//   real-time safe (no allocation, lock, log or wait). With frame offsets, the MIDI calls belong
+//   on the thread that renders, before the block they land in; with EventTime, on any thread.
+//   setExpression and setMasterVolume are atomic stores, real-time safe from any thread.
 // - prepareToRender and renderingStarted/Stopped come from the driver, as AudioRenderer says.
 // - everything else from non-real-time threads, one at a time (the host's main thread, or
 //   its worker thread for the loading calls).
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tamborel::audio {
@@ -133,6 +135,11 @@ public:
     // that sound with it) at the next block; false when the pad plays no such sample or
     // while not running.
     bool audition(PadRole role, const FileUrl& url, int velocity);
+    // Raw MIDI bytes (one or more messages, running status within them) at `frame` of the next
+    // rendered block, decoded as engine/MidiDecoder.h says: note-ons, the pedal's controller
+    // and key pressure play as the three calls above do; everything else is ignored.
+    // Real-time safe.
+    void midi(std::span<const std::uint8_t> bytes, std::uint32_t frame) noexcept;
 
     // --- what the host may ask, real-time safe ---
     // The role a strike of `note` plays now: its mapped role, with an open hat's note

@@ -82,7 +82,8 @@ bool sequencerDevicePresent() {
     return std::filesystem::exists("/dev/snd/seq", ec);
 }
 
-AlsaSequencerSource::AlsaSequencerSource(MidiEventSink& sink, std::function<void()> onSetupChanged)
+AlsaSequencerSource::AlsaSequencerSource(engine::MidiEventSink& sink,
+                                         std::function<void()> onSetupChanged)
     : sink_(sink), onSetupChanged_(std::move(onSetupChanged)) {}
 
 AlsaSequencerSource::~AlsaSequencerSource() {
@@ -219,9 +220,9 @@ void AlsaSequencerSource::receive(const snd_seq_event_t& event,
     const auto bytes = bytes_.toBytes(event);
     if (bytes.empty())
         return;
-    decodePacket(bytes, sink_,
-                 {audio::EventTime::Kind::monotonicNanos, arrivalNanos,
-                  sourceId(event.source.client, event.source.port)});
+    engine::decodePacket(bytes, sink_,
+                         {audio::EventTime::Kind::monotonicNanos, arrivalNanos,
+                          sourceId(event.source.client, event.source.port)});
 }
 
 void AlsaSequencerSource::notifyLoop() {

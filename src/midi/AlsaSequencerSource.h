@@ -5,9 +5,9 @@
 // port appeared, left or changed) are handed to a second, ordinary thread, which reports
 // each one through onSetupChanged so the receive thread never allocates.
 
+#include "engine/MidiDecoder.h"
 #include "midi/AlsaEventBytes.h"
 #include "midi/JackBridges.h"
-#include "midi/MidiDecoder.h"
 
 #include <alsa/asoundlib.h>
 
@@ -24,7 +24,7 @@ class AlsaSequencerSource {
 public:
     // onSetupChanged is called once per announcement, on a non-real-time thread of this
     // source's own.
-    AlsaSequencerSource(MidiEventSink& sink, std::function<void()> onSetupChanged);
+    AlsaSequencerSource(engine::MidiEventSink& sink, std::function<void()> onSetupChanged);
     ~AlsaSequencerSource();
     AlsaSequencerSource(const AlsaSequencerSource&) = delete;
     AlsaSequencerSource& operator=(const AlsaSequencerSource&) = delete;
@@ -53,7 +53,6 @@ public:
     std::string sourceName(std::uint32_t source) const;
 
     int clientId() const { return clientId_; }
-    int portId() const { return portId_; }
 
     // What the receive thread does with each event: MIDI goes to the sink, carrying its
     // arrival time (CLOCK_MONOTONIC, ns) as the event time; announcements are counted for
@@ -67,7 +66,7 @@ private:
 
     static constexpr std::uint32_t sourceTag = 2u << 24;
 
-    MidiEventSink& sink_;
+    engine::MidiEventSink& sink_;
     std::function<void()> onSetupChanged_;
     snd_seq_t* seq_ = nullptr;
     int clientId_ = -1;

@@ -54,7 +54,7 @@ std::string displayName(jack_port_t* port, const char* fullName,
 
 } // namespace
 
-JackMidiSource::JackMidiSource(MidiEventSink& sink, std::function<void()> onSetupChanged)
+JackMidiSource::JackMidiSource(engine::MidiEventSink& sink, std::function<void()> onSetupChanged)
     : sink_(sink), onSetupChanged_(std::move(onSetupChanged)) {}
 
 JackMidiSource::~JackMidiSource() = default;
@@ -169,8 +169,9 @@ void JackMidiSource::processCycle(jack_nframes_t frames) noexcept {
         if (earliest == used)
             return;
         Input& input = inputs[earliest];
-        decodePacket({input.event.buffer, input.event.size}, sink_,
-                     {audio::EventTime::Kind::frameInCycle, input.event.time, sourceId(earliest)});
+        engine::decodePacket(
+            {input.event.buffer, input.event.size}, sink_,
+            {audio::EventTime::Kind::frameInCycle, input.event.time, sourceId(earliest)});
         ++input.next;
         fetch(input);
     }

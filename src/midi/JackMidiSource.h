@@ -8,8 +8,8 @@
 // that client is active: an inactive client hears nothing.
 
 #include "drivers/JackClientHook.h"
+#include "engine/MidiDecoder.h"
 #include "midi/JackBridges.h"
-#include "midi/MidiDecoder.h"
 
 #include <jack/jack.h>
 
@@ -29,7 +29,7 @@ public:
     // onSetupChanged is called from JACK's notification thread (never the process thread)
     // and from whichever thread activates, deactivates or closes the client, once per change
     // of the MIDI ports.
-    JackMidiSource(MidiEventSink& sink, std::function<void()> onSetupChanged);
+    JackMidiSource(engine::MidiEventSink& sink, std::function<void()> onSetupChanged);
     ~JackMidiSource() override;
     JackMidiSource(const JackMidiSource&) = delete;
     JackMidiSource& operator=(const JackMidiSource&) = delete;
@@ -79,7 +79,7 @@ private:
 
     static constexpr std::uint32_t sourceTag = 1u << 24;
 
-    MidiEventSink& sink_;
+    engine::MidiEventSink& sink_;
     std::function<void()> onSetupChanged_;
     std::atomic<bool> enabled_{false};
     // Read by the process thread; filled in slot order when the client opens, so the first

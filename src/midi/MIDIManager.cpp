@@ -1,7 +1,6 @@
 #include "midi/MIDIManager.h"
 
-#include <algorithm>
-#include <cctype>
+#include <iterator>
 
 namespace tamborel::midi {
 
@@ -33,16 +32,8 @@ std::string MIDIManager::sourceName(std::uint32_t source) const {
     return alsa_.sourceName(source);
 }
 
-bool MIDIManager::detectedTD17() const {
-    return namesIncludeTD17(availableSourceNames());
-}
-
 std::uint32_t MIDIManager::client() const {
     return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.clientId()) : 0;
-}
-
-std::uint32_t MIDIManager::inPort() const {
-    return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.portId()) : 0;
 }
 
 void MIDIManager::noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept {
@@ -50,10 +41,8 @@ void MIDIManager::noteOn(int note, int velocity, int channel, audio::EventTime t
         onNoteOn(note, velocity, channel, time);
 }
 
-void MIDIManager::noteOff(int note, int channel, audio::EventTime time) noexcept {
-    if (onNoteOff)
-        onNoteOff(note, channel, time);
-}
+// Drums play to their end: a note-off changes nothing.
+void MIDIManager::noteOff(int, int, audio::EventTime) noexcept {}
 
 void MIDIManager::controlChange(int controller, int value, int channel,
                                 audio::EventTime time) noexcept {
@@ -82,14 +71,6 @@ void MIDIManager::rescan() {
     jack_.connectAll();
     if (onSourcesChanged)
         onSourcesChanged();
-}
-
-bool namesIncludeTD17(const std::vector<std::string>& names) {
-    return std::any_of(names.begin(), names.end(), [](std::string name) {
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return name.find("td-17") != std::string::npos || name.find("td17") != std::string::npos;
-    });
 }
 
 } // namespace tamborel::midi

@@ -5,14 +5,14 @@
 // that reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI drivers) is heard and
 // listed once: from JACK while JACK plays, else from ALSA.
 //
-// Receive path: onNoteOn, onNoteOff, onControlChange and onPolyPressure run on the receiving
+// Receive path: onNoteOn, onControlChange and onPolyPressure run on the receiving
 // thread (the ALSA receive thread, or the JACK process thread) without a queue hop, with the
 // event's timing as their last argument. They must not allocate, lock, log or block. Set the
 // callbacks before start(); they are read without synchronisation afterwards.
 
+#include "engine/MidiDecoder.h"
 #include "midi/AlsaSequencerSource.h"
 #include "midi/JackMidiSource.h"
-#include "midi/MidiDecoder.h"
 #include "platform/MainQueue.h"
 
 #include <atomic>
@@ -24,7 +24,7 @@
 
 namespace tamborel::midi {
 
-class MIDIManager final : public MidiEventSink {
+class MIDIManager final : public engine::MidiEventSink {
 public:
     explicit MIDIManager(platform::MainQueue& mainQueue);
     // Detach jackHook() from the audio driver (or close its client) before this goes.
@@ -33,7 +33,6 @@ public:
     MIDIManager& operator=(const MIDIManager&) = delete;
 
     std::function<void(int note, int velocity, int channel, audio::EventTime time)> onNoteOn;
-    std::function<void(int note, int channel, audio::EventTime time)> onNoteOff;
     std::function<void(int controller, int value, int channel, audio::EventTime time)>
         onControlChange;
     std::function<void(int note, int pressure, int channel, audio::EventTime time)> onPolyPressure;
@@ -51,12 +50,8 @@ public:
     // The name of the source an event's time says it came from, as availableSourceNames()
     // lists it; empty when it is not known (or has gone since).
     std::string sourceName(std::uint32_t source) const;
-    // Whether a source looks like a Roland TD-17 module.
-    bool detectedTD17() const;
-
-    // The sequencer client and port ids once started with a sequencer, else 0.
+    // The sequencer client id once started with a sequencer, else 0.
     std::uint32_t client() const;
-    std::uint32_t inPort() const;
 
     // Hand this to the JACK audio driver so MIDI is read inside its process cycle.
     JackMidiSource& jackHook() { return jack_; }
@@ -84,8 +79,5 @@ private:
     AlsaSequencerSource alsa_;
     JackMidiSource jack_;
 };
-
-// True when a name, lower-cased, contains "td-17" or "td17".
-bool namesIncludeTD17(const std::vector<std::string>& names);
 
 } // namespace tamborel::midi

@@ -148,6 +148,10 @@ const ModuleMap& generalMidi() {
     return table.back();
 }
 
+const ModuleMap& td17() {
+    return table.front();
+}
+
 const ModuleMap* recognise(const std::vector<std::string>& sourceNames) {
     bool anySource = false;
     for (const std::string& name : sourceNames) {

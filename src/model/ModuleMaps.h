@@ -35,6 +35,8 @@ namespace moduleMaps {
 // Every module: the TD-17 first (its notes are a new kit's), General MIDI last.
 std::span<const ModuleMap> all();
 const ModuleMap& generalMidi();
+// The Roland TD-17, whose connection the status bar names.
+const ModuleMap& td17();
 // The module a MIDI source list names: the first source that matches a module's words, else
 // General MIDI when any source is connected, else none. Loop-back ports ("Midi Through")
 // are not drum modules and count as no source.

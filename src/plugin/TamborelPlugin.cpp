@@ -2,12 +2,15 @@
 // the stereo one and the Multi one with a stereo pair per drum group after the master pair.
 //
 // Threads, as the host calls us:
-// - run() and work_response() are the audio thread's: they read MIDI and patch messages,
-//   render, and hand everything slow to the worker. Nothing there allocates, locks or logs.
+// - run() and work_response() are the audio thread's: they apply the control ports (master
+//   volume and expression take effect in the block that carries them), read MIDI and patch
+//   messages, render, and hand everything slow to the worker. Nothing there allocates, locks
+//   or logs.
 // - work() (the host's worker), save() and restore() do the slow part: opening kits, loading
-//   their samples, applying the expression and housekeeping. They take turns on one mutex;
-//   the audio thread never touches it.
+//   their samples and housekeeping. They take turns on one mutex; the audio thread never
+//   touches it.
 
+#include "audio/OutputGroups.h"
 #include "engine/KitPlayer.h"
 #include "plugin/PluginKits.h"
 
@@ -28,6 +31,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -62,8 +66,9 @@ enum Port : std::uint32_t {
     firstAudioPort = 9,
 };
 constexpr std::size_t controlCount = pedalOpenPort - masterPort + 1;
-constexpr std::uint32_t stereoChannels = 2;
-constexpr std::uint32_t multiChannels = 2 + 2 * 9; // master, then the nine drum groups
+constexpr std::uint32_t stereoChannels = audio::masterChannelCount;
+// The master, then a pair per drum group (audio/OutputGroups.def, which the ttl is built from).
+constexpr std::uint32_t multiChannels = audio::allChannelCount;
 
 // Without the host saying its largest block, blocks are rendered in slices of this size.
 constexpr std::uint32_t defaultMaxFrames = 4096;
@@ -75,14 +80,10 @@ using Controls = std::array<float, controlCount>;
 
 // What run() asks of the worker, and what the worker answers; the host copies them byte for
 // byte. A path travels as only as many bytes as it has.
-enum class Job : std::uint32_t { openKit, controls, maintain };
+enum class Job : std::uint32_t { openKit, maintain };
 struct OpenKitJob {
     Job job = Job::openKit;
     char path[maxPathBytes];
-};
-struct ControlsJob {
-    Job job = Job::controls;
-    Controls values{};
 };
 struct KitReply {
     char path[maxPathBytes]; // the kit now playing; empty for the factory kit
@@ -151,11 +152,10 @@ public:
                     std::max(1, *static_cast<const std::int32_t*>(o->value)));
         scratch_.assign(maxFrames_, 0.0f);
         player_.prepareToRender(rate_, maxFrames_);
-        for (std::size_t i = 0; i < controlCount; ++i)
-            sentControls_[i] = defaults_[i];
+        appliedControls_ = defaults_;
+        player_.setExpression(expressionFrom(appliedControls_));
         std::lock_guard lock(nonRealtime_);
         playFactoryKit();
-        player_.setExpression(expressionFrom(sentControls_));
     }
 
     void connect(std::uint32_t port, void* data) {
@@ -168,7 +168,7 @@ public:
 
     void run(std::uint32_t frames) noexcept {
         startNotifications();
-        sendControlsIfChanged();
+        applyControls();
         if (announce_)
             announceKit();
 
@@ -219,16 +219,6 @@ public:
             KitReply reply;
             const std::uint32_t replySize = fillReply(reply);
             respond(handle, replySize, &reply);
-            return LV2_WORKER_SUCCESS;
-        }
-        case Job::controls: {
-            if (size < sizeof(ControlsJob))
-                return LV2_WORKER_ERR_UNKNOWN;
-            ControlsJob controls;
-            std::memcpy(&controls, data, sizeof controls);
-            player_.setExpression(expressionFrom(controls.values));
-            master_ = masterFrom(controls.values);
-            player_.setMasterVolume(kitMaster_ * master_);
             return LV2_WORKER_SUCCESS;
         }
         case Job::maintain:
@@ -332,17 +322,23 @@ private:
         notifying_ = lv2_atom_forge_sequence_head(&forge_, &notifyFrame_, 0) != 0;
     }
 
-    void sendControlsIfChanged() noexcept {
-        ControlsJob job;
+    // The expression is one atomic word in the router and the master two atomic stores in
+    // the engine, so both change here, for the whole of this block. The master is set every
+    // block: a kit the worker has just set applies its own master, which this corrects.
+    void applyControls() noexcept {
+        Controls values;
         for (std::size_t i = 0; i < controlCount; ++i) {
             const auto* port = static_cast<const float*>(ports_[masterPort + i]);
-            // A value that is not a number would differ from itself and be sent every block.
-            job.values[i] = port != nullptr && std::isfinite(*port) ? *port : defaults_[i];
+            // A value that is not a number would differ from itself and count as a change.
+            values[i] = port != nullptr && std::isfinite(*port) ? *port : defaults_[i];
         }
-        if (job.values == sentControls_)
-            return;
-        if (schedule_->schedule_work(schedule_->handle, sizeof job, &job) == LV2_WORKER_SUCCESS)
-            sentControls_ = job.values;
+        if (values != appliedControls_) {
+            player_.setExpression(expressionFrom(values));
+            appliedControls_ = values;
+        }
+        const float master = masterFrom(values);
+        master_.store(master);
+        player_.setMasterVolume(kitMaster_.load() * master);
     }
 
     void announceKit() noexcept {
@@ -364,25 +360,8 @@ private:
 
     void handle(const LV2_Atom& body, std::uint32_t frame) noexcept {
         if (body.type == uris_.midiEvent) {
-            if (body.size < 3)
-                return;
-            const auto* bytes = reinterpret_cast<const std::uint8_t*>(&body + 1);
-            const int data1 = bytes[1] & 0x7F;
-            const int data2 = bytes[2] & 0x7F;
-            switch (bytes[0] & 0xF0) {
-            case LV2_MIDI_MSG_NOTE_ON:
-                if (data2 > 0)
-                    player_.strike(data1, data2, frame);
-                break;
-            case LV2_MIDI_MSG_CONTROLLER:
-                player_.controlChange(data1, data2, frame);
-                break;
-            case LV2_MIDI_MSG_NOTE_PRESSURE:
-                player_.polyPressure(data1, data2, frame);
-                break;
-            default:
-                break;
-            }
+            player_.midi({static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size},
+                         frame);
             return;
         }
         if (!lv2_atom_forge_is_object_type(&forge_, body.type))
@@ -459,7 +438,12 @@ private:
     }
 
     void play(const DrumKit& kit) {
-        player_.setKit(kit, engine::KitPlayer::Loading::beforeReturning);
+        // The kit's master under the port's, from the moment the kit is set: run() keeps
+        // applying the product, and the kit as set carries it too.
+        kitMaster_.store(kit.masterVolume);
+        DrumKit scaled = kit;
+        scaled.masterVolume = kit.masterVolume * master_.load();
+        player_.setKit(scaled, engine::KitPlayer::Loading::beforeReturning);
         const auto loaded = player_.waitUntilLoaded();
         std::size_t failed = 0;
         std::size_t total = 0;
@@ -470,8 +454,6 @@ private:
         if (failed > 0)
             lv2_log_warning(&logger_, "Tamborel: %zu of %zu samples of kit \"%s\" did not load\n",
                             failed, total, kit.name.c_str());
-        kitMaster_ = kit.masterVolume;
-        player_.setMasterVolume(kitMaster_ * master_);
     }
 
     std::uint32_t fillReply(KitReply& reply) const {
@@ -489,6 +471,9 @@ private:
     LV2_Log_Logger logger_{};
     std::uint32_t maxFrames_ = defaultMaxFrames;
     engine::KitPlayer player_;
+    // The kit's master volume (set by the worker) and the port's (set by run()).
+    std::atomic<float> kitMaster_{1.0f};
+    std::atomic<float> master_{1.0f};
 
     // Audio thread.
     std::vector<void*> ports_;
@@ -499,7 +484,7 @@ private:
     bool notifying_ = false;
     bool announce_ = true;
     char playingPath_[maxPathBytes] = {};
-    Controls sentControls_{};
+    Controls appliedControls_{};
     OpenKitJob openKitJob_{};
     double framesSinceMaintain_ = 0;
 
@@ -507,8 +492,6 @@ private:
     std::mutex nonRealtime_;
     std::string kitPath_;        // the chosen kit; empty while the factory kit plays
     std::string missingKitPath_; // the session's kit that could not be opened
-    float kitMaster_ = 1.0f;
-    float master_ = 1.0f;
 };
 
 Plugin* self(LV2_Handle instance) {

@@ -58,7 +58,7 @@ TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
 
 // Notes each event's channel message and the timing the receive thread stamped it with, in
 // fixed storage, so that the receive path can be watched for heap use.
-class TimedSink final : public MidiEventSink {
+class TimedSink final : public engine::MidiEventSink {
 public:
     void noteOn(int note, int, int, audio::EventTime time) noexcept override {
         add(0x90, note, time);
@@ -131,14 +131,6 @@ TEST(AlsaSequencerSource, OnlyOtherClientsComingAndGoingCountAsSetupChanges) {
         isSetupAnnouncement(announcement(SND_SEQ_EVENT_PORT_SUBSCRIBED, otherClient), own));
     EXPECT_FALSE(
         isSetupAnnouncement(announcement(SND_SEQ_EVENT_PORT_UNSUBSCRIBED, otherClient), own));
-}
-
-TEST(MIDIManager, RecognisesATD17ByName) {
-    EXPECT_TRUE(namesIncludeTD17({"Midi Through: Port-0", "TD-17: TD-17 MIDI 1"}));
-    EXPECT_TRUE(namesIncludeTD17({"roland td-17"}));
-    EXPECT_TRUE(namesIncludeTD17({"Td17 module"}));
-    EXPECT_FALSE(namesIncludeTD17({"TD 17", "td-1 7", "TD-27: TD-27 MIDI 1"}));
-    EXPECT_FALSE(namesIncludeTD17({}));
 }
 
 } // namespace

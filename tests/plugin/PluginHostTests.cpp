@@ -330,9 +330,9 @@ TEST_F(PluginHost, LayersTakesPedalChokeAndGrabPlayAsInTheApplication) {
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 30); }, 20), 1000, 100) << "soft layer";
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 120); }, 20), 3000, 100) << "first take";
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 120); }, 20), 4000, 100) << "second take";
-    // The fixed velocity curve (at its default of 100), in force once the worker applied it.
+    // The fixed velocity curve (at its default of 100) plays the strike of the block that
+    // brings it.
     drums.setControl(3, 3.0f);
-    drums.run(1);
     EXPECT_NEAR(lengthOfNext([&] { drums.strike(38, 30); }, 20), 3000, 100) << "fixed curve";
     drums.setControl(3, 0.0f);
 
@@ -356,6 +356,19 @@ TEST_F(PluginHost, LayersTakesPedalChokeAndGrabPlayAsInTheApplication) {
         200);
     EXPECT_LT(grabbed, 4 * blockFrames + 2400 + 200);
     EXPECT_GT(grabbed, 4 * blockFrames);
+}
+
+// Automation lands where it is drawn: the block that brings a new master ends at its level.
+TEST_F(PluginHost, MasterVolumeChangesInTheBlockThatCarriesIt) {
+    Instance drums(plugins_[0], features_);
+    drums.setKit(writeKit(folder_ / "kit"));
+    drums.strike(49, 100); // the crash: a second at one level
+    drums.run(2);
+    const float full = drums.played(0).back();
+    ASSERT_GT(full, 0.0f);
+    drums.setControl(2, 0.5f);
+    drums.run(1);
+    EXPECT_NEAR(drums.played(0).back(), full * 0.5f, 1e-5f);
 }
 
 // With no kit chosen, the factory kit plays at once.

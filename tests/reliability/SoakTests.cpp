@@ -7,8 +7,8 @@
 #include "ControllerFixture.h"
 #include "HeapWatch.h"
 
+#include "engine/MidiDecoder.h"
 #include "midi/MIDIManager.h"
-#include "midi/MidiDecoder.h"
 
 #include <algorithm>
 #include <array>
@@ -170,7 +170,8 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
         const test::HeapWatch watch;
         while (sent < total) {
             const std::size_t length = module.next(packet, sent);
-            midi::decodePacket(std::span<const std::uint8_t>(packet.data(), length), state.midi());
+            engine::decodePacket(std::span<const std::uint8_t>(packet.data(), length),
+                                 state.midi());
             progress.store(sent);
             while (static_cast<std::size_t>(edits.load()) < sent / stretch)
                 std::this_thread::yield();
@@ -211,14 +212,14 @@ TEST_F(Soak, RandomMidiStormWhileTheKitIsEditedLeavesKitDiskAndSoundInAgreement)
     const std::uint8_t kick[] = {0x99, 36, 127};
     state.cancelCapture();
     if (state.published().learningRole) {
-        midi::decodePacket(kick, state.midi()); // an armed learn takes the next strike
+        engine::decodePacket(kick, state.midi()); // an armed learn takes the next strike
         settle();
     }
     state.loadKit(savedKit);
     settle();
     silence();
     EXPECT_EQ(levelNow(), 0.0f) << "a voice kept sounding after the storm";
-    midi::decodePacket(kick, state.midi());
+    engine::decodePacket(kick, state.midi());
     EXPECT_NEAR(levelNow(), test::levelOf(PadRole::kick), 1e-5);
 }
 
