@@ -149,7 +149,7 @@ TEST_F(KitPlayerTest, ARateChangeLoadsThePadsAgainAndTheyPlayWholeInTune) {
     float tail = 0.0f;
     for (std::size_t i = 21000; i < 22000; ++i)
         tail = std::max(tail, std::fabs(out.left[i]));
-    EXPECT_GT(tail, 0.5f);
+    EXPECT_GT(tail, 0.4f); // the tone is at half scale: not silence after the 50 ms held
 }
 
 } // namespace

@@ -4,10 +4,13 @@
 
 #include "model/Storage.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace tamborel::test {
 
@@ -36,6 +39,17 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
 inline std::string readText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// lastKit.json is written off the main thread once the edits stop: the remembered kit once it
+// is `expected`, or as it stands after five seconds for the assertion to show.
+inline std::optional<DrumKit> lastKitOnceWritten(const DrumKit& expected) {
+    std::optional<DrumKit> remembered = storage::lastKit();
+    for (int wait = 0; wait < 500 && remembered != expected; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        remembered = storage::lastKit();
+    }
+    return remembered;
 }
 
 } // namespace tamborel::test

@@ -43,6 +43,11 @@ protected:
             file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, channels,
             std::vector<float>(frames * static_cast<std::size_t>(channels), level)));
         state->assignSample(file, role);
+        // The file loads on the loader's workers; the pad takes it on the main thread after.
+        ASSERT_TRUE(mainThreadUntil([&] {
+            const DrumPad* pad = state->published().kit.findPad(role);
+            return pad && pad->sampleURL == FileUrl::fromPath(file);
+        }));
     }
 
     // Runs the main queue, as the main thread would, until the condition holds.

@@ -23,8 +23,10 @@ protected:
     void SetUp() override {
         test::resetAppFolder();
         test::useEmptyResources();
+        // Edits load their files before returning, so that each step sees the last.
         state = std::make_unique<controller::AppState>(
-            queue, controller::AppStateOptions{.openAudioDevices = false, .openMidi = false});
+            queue, controller::AppStateOptions{
+                       .openAudioDevices = false, .openMidi = false, .loadInBackground = false});
         bridge = std::make_unique<AppBridge>(*state);
     }
 
