@@ -30,7 +30,7 @@ std::shared_ptr<const SampleBuffer> noise(std::uint32_t frames, unsigned seed) {
 void hitEveryVoice(AudioEngine& engine) {
     for (auto role : allPadRoles)
         for (int voice = 0; voice < AudioEngine::voicesPerPad; ++voice)
-            engine.trigger(role, 100, static_cast<std::uint32_t>(voice * 7));
+            engine.strike(role, 100, static_cast<std::uint32_t>(voice * 7));
 }
 
 // Frames per block as the first argument; the second is the channels rendered: 2 for the
@@ -90,7 +90,7 @@ void layeredVoicesSounding(benchmark::State& state) {
             for (auto role : allPadRoles)
                 for (int voice = 0; voice < AudioEngine::voicesPerPad; ++voice) {
                     velocity = velocity % 127 + 37;
-                    engine.trigger(role, velocity, static_cast<std::uint32_t>(voice * 7));
+                    engine.strike(role, velocity, static_cast<std::uint32_t>(voice * 7));
                 }
         tamborel::audio::renderStereo(engine, left.data(), right.data(), block);
         benchmark::DoNotOptimize(left.data());

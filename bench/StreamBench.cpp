@@ -145,8 +145,8 @@ int main(int argc, char** argv) {
         if (frame % 6000 < 256) {
             const int count = 1 + static_cast<int>(random() % 3);
             for (int i = 0; i < count; ++i)
-                engine.trigger(allPadRoles[random() % 14], 20 + static_cast<int>(random() % 108),
-                               static_cast<std::uint32_t>(frame % 6000));
+                engine.strike(allPadRoles[random() % 14], 20 + static_cast<int>(random() % 108),
+                              static_cast<std::uint32_t>(frame % 6000));
         }
         engine.render(audio::AudioBlock{channels.data(), 2, 256});
         if (live)

@@ -107,13 +107,13 @@ float AudioEngine::velocityGain(int velocity) noexcept {
     return static_cast<float>(std::clamp(velocity, 1, 127)) / 127.0f;
 }
 
-void AudioEngine::trigger(PadRole role, int velocity, EventTime time) noexcept {
+void AudioEngine::strike(PadRole role, int velocity, timing::EventTime time) noexcept {
     Impl& s = *impl_;
     const std::size_t index = indexOf(role);
     if (index >= padRoleCount || !s.running.load() || s.pads[index].current.load() == nullptr)
         return;
     EngineEvent event;
-    event.type = EngineEvent::Type::trigger;
+    event.type = EngineEvent::Type::strike;
     event.role = static_cast<std::uint8_t>(index);
     event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     event.gain = velocityGain(velocity);
@@ -135,7 +135,7 @@ bool AudioEngine::strikeMember(PadRole role, std::size_t member, int velocity) n
         return false;
     EngineEvent event;
     event.member = static_cast<std::uint8_t>(member);
-    event.type = EngineEvent::Type::trigger;
+    event.type = EngineEvent::Type::strike;
     event.role = static_cast<std::uint8_t>(index);
     event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     event.gain = velocityGain(velocity);
@@ -145,19 +145,20 @@ bool AudioEngine::strikeMember(PadRole role, std::size_t member, int velocity) n
     return true;
 }
 
-void AudioEngine::trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept {
-    trigger(role, velocity, {EventTime::Kind::frameInCycle, frameOffset});
+void AudioEngine::strike(PadRole role, int velocity, std::uint32_t frameOffset) noexcept {
+    strike(role, velocity, {timing::EventTime::Kind::frameInCycle, frameOffset});
 }
 
-void AudioEngine::choke(std::span<const PadRole> roles, EventTime time) noexcept {
+void AudioEngine::choke(std::span<const PadRole> roles, timing::EventTime time) noexcept {
     fadeOut(roles, false, time);
 }
 
-void AudioEngine::damp(std::span<const PadRole> roles, EventTime time) noexcept {
+void AudioEngine::damp(std::span<const PadRole> roles, timing::EventTime time) noexcept {
     fadeOut(roles, true, time);
 }
 
-void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped, EventTime time) noexcept {
+void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped,
+                          timing::EventTime time) noexcept {
     Impl& s = *impl_;
     const std::uint16_t mask = maskOf(roles);
     if (mask == 0 || !s.running.load())

@@ -19,7 +19,7 @@
 // those whose range holds its velocity, picked on the audio thread by the pad's selection
 // table (model/SampleSelection.h) with turn and random state that thread owns.
 //
-// Threads: trigger, choke, damp, hasSample and setMasterVolume (atomic stores) from any thread
+// Threads: strike, choke, damp, hasSample and setMasterVolume (atomic stores) from any thread
 // at any time; applyMix from the main thread; the sample operations from any non-real-time
 // thread (they take turns on a lock the audio thread never touches); prepareToRender and the
 // rendering notifications from the driver; render from the driver's audio thread.
@@ -84,11 +84,11 @@ public:
 
     // Plays the role's sample once on its next voice (of a pad of several, the one the
     // velocity picks, chosen when the hit is rendered). Sounds when `time` says (see
-    // EventTime.h): by default at the start of the next rendered block. Does nothing, and
+    // timing/EventTime.h): by default at the start of the next rendered block. Does nothing, and
     // leaves the round robin where it was, while not running or without a sample.
-    void trigger(PadRole role, int velocity, EventTime time = {}) noexcept;
+    void strike(PadRole role, int velocity, timing::EventTime time = {}) noexcept;
     // As above, at frame `frameOffset` of the next rendered block (clamped into the block).
-    void trigger(PadRole role, int velocity, std::uint32_t frameOffset) noexcept;
+    void strike(PadRole role, int velocity, std::uint32_t frameOffset) noexcept;
     // Plays one of the role's samples (its index among those last set) alone, not its takes
     // nor the samples that sound with it, at the velocity's gain times its own, at the start
     // of the next block: auditioning one sample of a pad. False when the role has no such
@@ -96,13 +96,13 @@ public:
     bool strikeMember(PadRole role, std::size_t member, int velocity) noexcept;
     // Fades out every sounding voice of the listed roles, when `time` says; the round robin
     // stays.
-    void choke(std::span<const PadRole> roles, EventTime time = {}) noexcept;
-    void choke(std::initializer_list<PadRole> roles, EventTime time = {}) noexcept {
+    void choke(std::span<const PadRole> roles, timing::EventTime time = {}) noexcept;
+    void choke(std::initializer_list<PadRole> roles, timing::EventTime time = {}) noexcept {
         choke(std::span<const PadRole>(roles.begin(), roles.size()), time);
     }
     // Damps every sounding voice of the listed roles as a hand on a cymbal does: a 50 ms
     // fade, long enough not to sound like a gate. A later choke still cuts it short.
-    void damp(std::span<const PadRole> roles, EventTime time = {}) noexcept;
+    void damp(std::span<const PadRole> roles, timing::EventTime time = {}) noexcept;
     bool hasSample(PadRole role) const noexcept;
 
     // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is
@@ -145,7 +145,7 @@ public:
     void maintain();
 
 private:
-    void fadeOut(std::span<const PadRole> roles, bool damped, EventTime time) noexcept;
+    void fadeOut(std::span<const PadRole> roles, bool damped, timing::EventTime time) noexcept;
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

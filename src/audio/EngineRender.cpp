@@ -124,18 +124,18 @@ void AudioEngine::Impl::schedule(const EngineEvent& event, std::uint32_t frames,
     const std::uint32_t last = frames - 1;
     std::uint32_t offset = 0;
     switch (event.time.kind) {
-    case EventTime::Kind::nextBlock:
+    case timing::EventTime::Kind::nextBlock:
         break;
-    case EventTime::Kind::frameInCycle:
+    case timing::EventTime::Kind::frameInCycle:
         offset = static_cast<std::uint32_t>(std::min<std::uint64_t>(event.time.value, last));
         break;
-    case EventTime::Kind::monotonicNanos: {
+    case timing::EventTime::Kind::monotonicNanos: {
         // Without the driver's word on when this block starts, now will have to do.
         if (blockStart == 0)
             blockStart = monotonicNanos();
-        const EventPlacement placed =
-            placeTimestamped(static_cast<std::int64_t>(event.time.value), blockStart, renderRate,
-                             maxFrames.load(std::memory_order_relaxed), frames);
+        const timing::EventPlacement placed =
+            timing::placeTimestamped(static_cast<std::int64_t>(event.time.value), blockStart,
+                                     renderRate, maxFrames.load(std::memory_order_relaxed), frames);
         // Held once, an event is due within this block; should the block times stall, it
         // plays now rather than never.
         if (placed.nextBlock && !heldBefore && heldCount < maxHeldEvents) {
@@ -181,7 +181,7 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
 }
 
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
-    if (event.type == EngineEvent::Type::trigger)
+    if (event.type == EngineEvent::Type::strike)
         startVoice(event.role, event.velocity, event.gain, event.member);
     else
         chokeRoles(event.chokeMask,

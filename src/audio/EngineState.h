@@ -25,15 +25,15 @@ namespace tamborel::audio {
 // A hit or a choke on its way to the audio thread.
 struct EngineEvent {
     static constexpr std::uint8_t anyMember = 0xFF;
-    enum class Type : std::uint8_t { trigger, choke, damp };
-    Type type = Type::trigger;
-    std::uint8_t role = 0;           // trigger
+    enum class Type : std::uint8_t { strike, choke, damp };
+    Type type = Type::strike;
+    std::uint8_t role = 0;           // strike
     std::uint16_t chokeMask = 0;     // choke and damp: one bit per role index
-    std::uint8_t velocity = 0;       // trigger: picks among the pad's samples
-    std::uint8_t member = anyMember; // trigger: this sample of the pad's alone
-    float gain = 0.0f;               // trigger
+    std::uint8_t velocity = 0;       // strike: picks among the pad's samples
+    std::uint8_t member = anyMember; // strike: this sample of the pad's alone
+    float gain = 0.0f;               // strike
     std::uint32_t generation = 0;
-    EventTime time;
+    timing::EventTime time;
 };
 
 struct AudioEngine::Impl {

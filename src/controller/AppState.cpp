@@ -11,8 +11,8 @@ AppState::Impl::Impl(AppState& owner, platform::MainQueue& queue, AppStateOption
     : self(owner), mainQueue(queue), options(opts), midi(queue),
       alive(std::make_shared<Impl*>(this)) {
     if (options.openAudioDevices)
-        output = std::make_unique<audio::AudioDeviceOutput>(
-            player, audio::AudioDeviceOutput::systemDrivers(&midi.jackHook()));
+        output = std::make_unique<drivers::AudioDeviceOutput>(
+            player, drivers::AudioDeviceOutput::systemDrivers(&midi.jackHook()));
 }
 
 void AppState::Impl::notify(Field field) const {
@@ -144,13 +144,13 @@ void AppState::boot() {
     refreshDevices();
     d.updateLatency();
 
-    d.midi.onNoteOn = [this](int note, int velocity, int, audio::EventTime time) {
+    d.midi.onNoteOn = [this](int note, int velocity, int, timing::EventTime time) {
         strike(note, velocity, time);
     };
-    d.midi.onControlChange = [this](int controller, int value, int, audio::EventTime time) {
+    d.midi.onControlChange = [this](int controller, int value, int, timing::EventTime time) {
         controlChange(controller, value, time);
     };
-    d.midi.onPolyPressure = [this](int note, int pressure, int, audio::EventTime time) {
+    d.midi.onPolyPressure = [this](int note, int pressure, int, timing::EventTime time) {
         polyPressure(note, pressure, time);
     };
     d.midi.onSourcesChanged = [this] { refreshMIDISources(); };
@@ -190,7 +190,7 @@ void AppState::setCapturedRole(std::optional<PadRole> role) {
 
 void AppState::refreshDevices() {
     published_.outputDevices = impl_->output ? impl_->output->devices().outputDevices()
-                                             : std::vector<audio::AudioOutputDevice>{};
+                                             : std::vector<drivers::AudioOutputDevice>{};
     impl_->notify(Field::outputDevices);
 }
 

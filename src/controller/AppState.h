@@ -165,9 +165,9 @@ public:
 
     // The MIDI handlers boot() installs; public so offline tools can feed events. A strike
     // plays through the kit player, as every host's does, unless learn or capture takes it.
-    void strike(int note, int velocity, audio::EventTime time = {}) noexcept;
-    void controlChange(int controller, int value, audio::EventTime time = {}) noexcept;
-    void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
+    void strike(int note, int velocity, timing::EventTime time = {}) noexcept;
+    void controlChange(int controller, int value, timing::EventTime time = {}) noexcept;
+    void polyPressure(int note, int pressure, timing::EventTime time = {}) noexcept;
     // Publishes what the MIDI thread has handed over. Runs by itself every few
     // milliseconds on the main queue; tests may call it directly.
     void drainRealtimeEvents();

@@ -78,7 +78,7 @@ struct AppState::Impl {
     std::uint64_t heardCount = 0;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
-    std::unique_ptr<audio::AudioDeviceOutput> output;
+    std::unique_ptr<drivers::AudioDeviceOutput> output;
     // Main thread: the kit's edits for Undo, and what the edit being committed changed, for
     // joining one fader drag into one step.
     KitHistory history;

@@ -13,7 +13,7 @@ std::string hitText(PadRole role, int note, int velocity) {
 
 } // namespace
 
-void AppState::strike(int note, int velocity, audio::EventTime time) noexcept {
+void AppState::strike(int note, int velocity, timing::EventTime time) noexcept {
     Impl& d = *impl_;
     if (d.capturing.load()) {
         // The pad the strike would play: a hat struck half-open names the half-open hat,
@@ -48,7 +48,7 @@ void AppState::strike(int note, int velocity, audio::EventTime time) noexcept {
                        static_cast<std::int16_t>(velocity), time.source});
 }
 
-void AppState::controlChange(int controller, int value, audio::EventTime time) noexcept {
+void AppState::controlChange(int controller, int value, timing::EventTime time) noexcept {
     Impl& d = *impl_;
     // Every pedal reading goes to the main thread: calibration takes them, and the Settings
     // page shows the latest.
@@ -58,7 +58,7 @@ void AppState::controlChange(int controller, int value, audio::EventTime time) n
     d.player.controlChange(controller, value, time);
 }
 
-void AppState::polyPressure(int note, int pressure, audio::EventTime time) noexcept {
+void AppState::polyPressure(int note, int pressure, timing::EventTime time) noexcept {
     impl_->player.polyPressure(note, pressure, time);
 }
 

@@ -56,7 +56,7 @@ struct Published {
     // whole); the name and master volume are published with every one.
     RoleSet changedPads = RoleSet().set();
     AudioSettings settings;
-    std::vector<audio::AudioOutputDevice> outputDevices;
+    std::vector<drivers::AudioOutputDevice> outputDevices;
     std::vector<std::string> midiSources;
     bool td17Detected = false;
     RoleSet activeRoles;

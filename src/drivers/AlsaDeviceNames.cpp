@@ -5,7 +5,7 @@
 #include <charconv>
 #include <memory>
 
-namespace tamborel::audio::alsaNames {
+namespace tamborel::drivers::alsaNames {
 
 namespace {
 
@@ -88,4 +88,4 @@ std::optional<int> systemCardIndex(std::string_view id) {
     return index;
 }
 
-} // namespace tamborel::audio::alsaNames
+} // namespace tamborel::drivers::alsaNames

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace tamborel::audio::alsaNames {
+namespace tamborel::drivers::alsaNames {
 
 // The id string of the card now at this index, none when there is no such card.
 using CardIdLookup = std::function<std::optional<std::string>(int index)>;
@@ -31,4 +31,4 @@ std::optional<std::string> portAudioName(std::string_view stable, const CardInde
 std::optional<std::string> systemCardId(int index);
 std::optional<int> systemCardIndex(std::string_view id);
 
-} // namespace tamborel::audio::alsaNames
+} // namespace tamborel::drivers::alsaNames

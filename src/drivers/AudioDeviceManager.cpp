@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 AudioDeviceManager::AudioDeviceManager(std::vector<AudioDriver*> drivers)
     : drivers_(std::move(drivers)) {
@@ -107,4 +107,4 @@ std::optional<std::string> AudioDeviceManager::uidFor(std::uint32_t id) const {
     return it->second.uid;
 }
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 struct AudioOutputDevice {
     std::uint32_t id = 0;
@@ -59,10 +59,10 @@ private:
     std::uint32_t nextID_ = 1;
 };
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers
 
-template <> struct std::hash<tamborel::audio::AudioOutputDevice> {
-    std::size_t operator()(const tamborel::audio::AudioOutputDevice& d) const noexcept {
+template <> struct std::hash<tamborel::drivers::AudioOutputDevice> {
+    std::size_t operator()(const tamborel::drivers::AudioOutputDevice& d) const noexcept {
         std::size_t h = std::hash<std::uint32_t>{}(d.id);
         h = h * 31 + std::hash<std::string>{}(d.uid);
         return h * 31 + std::hash<std::string>{}(d.name);

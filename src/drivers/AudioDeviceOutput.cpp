@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr double fallbackSampleRate = 48000.0;
 
 } // namespace
 
-AudioDeviceOutput::AudioDeviceOutput(AudioRenderer& renderer,
+AudioDeviceOutput::AudioDeviceOutput(audio::AudioRenderer& renderer,
                                      std::vector<std::unique_ptr<AudioDriver>> drivers)
     : renderer_(renderer), drivers_(std::move(drivers)), devices_(pointers(drivers_)) {
     std::erase(drivers_, nullptr);
@@ -153,4 +153,4 @@ bool AudioDeviceOutput::bufferSharedWithDesktop() const {
            JackDriver::pipeWireLibrary();
 }
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

@@ -18,14 +18,15 @@
 #include <string>
 #include <vector>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 class JackClientHook;
 
 class AudioDeviceOutput {
 public:
     // Drivers in order of preference. The renderer must outlive the output.
-    AudioDeviceOutput(AudioRenderer& renderer, std::vector<std::unique_ptr<AudioDriver>> drivers);
+    AudioDeviceOutput(audio::AudioRenderer& renderer,
+                      std::vector<std::unique_ptr<AudioDriver>> drivers);
     ~AudioDeviceOutput();
     AudioDeviceOutput(const AudioDeviceOutput&) = delete;
     AudioDeviceOutput& operator=(const AudioDeviceOutput&) = delete;
@@ -73,7 +74,7 @@ private:
     AudioDriver* runningDriver() const noexcept;
     void stopDrivers();
 
-    AudioRenderer& renderer_;
+    audio::AudioRenderer& renderer_;
     std::vector<std::unique_ptr<AudioDriver>> drivers_;
     AudioDeviceManager devices_;
     std::optional<std::uint32_t> current_;
@@ -82,4 +83,4 @@ private:
     bool wanted_ = false;
 };
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

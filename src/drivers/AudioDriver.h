@@ -1,7 +1,7 @@
 #pragma once
 // One way of getting sound out of the machine (a JACK client, an ALSA stream). The device
 // queries and start/stop are called from the main thread; a driver pulls audio from an
-// AudioRenderer on its own real-time thread and never calls anything else there.
+// audio::AudioRenderer on its own real-time thread and never calls anything else there.
 
 #include "audio/AudioRenderer.h"
 
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 // An output device as a driver knows it: a persistent uid and the name shown to the user.
 struct AudioDriverDevice {
@@ -48,7 +48,8 @@ public:
 
     // Starts pulling audio from `renderer` on the device. On failure returns false, leaves
     // the driver stopped and puts a short reason in `failure`.
-    virtual bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) = 0;
+    virtual bool start(std::string_view uid, audio::AudioRenderer& renderer,
+                       std::string& failure) = 0;
     // Stops pulling audio; the renderer is told before this returns. Harmless when stopped.
     virtual void stop() = 0;
     // Whether render is being called. Turns false on its own when the device or the server
@@ -62,4 +63,4 @@ public:
     virtual bool setGroupOutputs(bool) { return false; }
 };
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

@@ -5,7 +5,7 @@
 
 #include <jack/jack.h>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 class JackClientHook {
 public:
@@ -27,4 +27,4 @@ public:
     virtual void processCycle(jack_nframes_t frames) noexcept = 0;
 };
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

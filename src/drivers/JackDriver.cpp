@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 namespace {
 
@@ -94,7 +94,7 @@ std::string JackDriver::serverName() const {
 void JackDriver::setClientHook(JackClientHook* hook) {
     if (hook == hook_.load())
         return;
-    AudioRenderer* renderer = renderer_.load();
+    audio::AudioRenderer* renderer = renderer_.load();
     const bool wasRunning = running_.load() && !lost_.load();
     // JACK accepts callbacks only on an inactive client, so the hook gets the client the
     // way it would at a fresh start.
@@ -169,9 +169,9 @@ void JackDriver::registerGroupPorts() {
     if (groupsLive_.load())
         return;
     std::size_t index = 0;
-    for (OutputGroup group : allOutputGroups)
+    for (audio::OutputGroup group : audio::allOutputGroups)
         for (const char* side : {"_L", "_R"}) {
-            const std::string name = std::string(outputGroupName(group)) + side;
+            const std::string name = std::string(audio::outputGroupName(group)) + side;
             groupPorts_[index++] = jack_port_register(client_, name.c_str(),
                                                       JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
         }
@@ -234,7 +234,7 @@ void JackDriver::closeClient() {
     serverFrames_.store(0);
     desktopQuantum_.reset();
     lost_.store(false);
-    if (AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
+    if (audio::AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
         renderer->renderingStopped();
 }
 
@@ -303,7 +303,7 @@ std::optional<std::uint32_t> JackDriver::outputLatencyFrames(std::string_view ui
     return latency;
 }
 
-bool JackDriver::start(std::string_view uid, AudioRenderer& renderer, std::string& failure) {
+bool JackDriver::start(std::string_view uid, audio::AudioRenderer& renderer, std::string& failure) {
     if (uid != deviceUID) {
         failure = "no JACK device with uid " + std::string(uid);
         return false;
@@ -386,7 +386,7 @@ void JackDriver::stop() {
     // Silence first, so the last cycles before deactivation no longer reach the renderer.
     const bool wasRunning = running_.exchange(false);
     deactivate();
-    if (AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
+    if (audio::AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
         renderer->renderingStopped();
 }
 
@@ -401,15 +401,15 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
     if (JackClientHook* hook = hook_.load(std::memory_order_acquire))
         hook->processCycle(frames);
 
-    std::array<float*, allChannelCount> channels{};
+    std::array<float*, audio::allChannelCount> channels{};
     channels[0] = static_cast<float*>(jack_port_get_buffer(ports_[0], frames));
     channels[1] = static_cast<float*>(jack_port_get_buffer(ports_[1], frames));
-    std::uint32_t channelCount = masterChannelCount;
+    std::uint32_t channelCount = audio::masterChannelCount;
     if (groupsLive_.load(std::memory_order_acquire)) {
         for (std::size_t i = 0; i < groupPorts_.size(); ++i)
-            channels[masterChannelCount + i] =
+            channels[audio::masterChannelCount + i] =
                 static_cast<float*>(jack_port_get_buffer(groupPorts_[i], frames));
-        channelCount = allChannelCount;
+        channelCount = audio::allChannelCount;
     }
     renderInto(channels.data(), channelCount, frames);
     cycles_.fetch_add(1, std::memory_order_release);
@@ -419,7 +419,7 @@ void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
                             jack_nframes_t frames) noexcept {
     if (serverFrames_.load(std::memory_order_relaxed) != frames)
         serverFrames_.store(frames, std::memory_order_relaxed);
-    AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
+    audio::AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
     if (!running_.load(std::memory_order_acquire) || renderer == nullptr) {
         for (std::uint32_t c = 0; c < channelCount; ++c)
             silence(channels[c], frames);
@@ -433,7 +433,7 @@ void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
     jack_time_t nextMicros = 0;
     float periodMicros = 0.0f;
     if (jack_get_cycle_times(client_, &cycleFrames, &cycleMicros, &nextMicros, &periodMicros) == 0)
-        cycleStart = streamTimeToMonotonicNow(static_cast<double>(cycleMicros) * 1e-6);
+        cycleStart = timing::streamTimeToMonotonicNow(static_cast<double>(cycleMicros) * 1e-6);
     // The whole cycle goes to the renderer in one block, so that an event keeps its frame in
     // the cycle. A period that changed without the buffer-size callback reaching a running
     // driver (PipeWire's can land between activation and start) is caught up with here; at
@@ -465,9 +465,9 @@ void JackDriver::onShutdown(void* gate) noexcept {
         return;
     driver->lost_.store(true);
     if (driver->running_.exchange(false)) {
-        if (AudioRenderer* renderer = driver->renderer_.load())
+        if (audio::AudioRenderer* renderer = driver->renderer_.load())
             renderer->renderingStopped();
     }
 }
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

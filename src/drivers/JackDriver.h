@@ -9,7 +9,7 @@
 //
 // The process callback calls only the client hook's processCycle and the renderer; it
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
-// starts by the server's cycle clock (EventTime.h).
+// starts by the server's cycle clock (timing/EventTime.h).
 
 #include "audio/OutputGroups.h"
 #include "drivers/AudioDriver.h"
@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 class JackDriver final : public AudioDriver {
 public:
@@ -62,7 +62,7 @@ public:
     std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) override;
     std::optional<std::uint32_t> bufferFramesInForce(std::string_view uid) override;
 
-    bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) override;
+    bool start(std::string_view uid, audio::AudioRenderer& renderer, std::string& failure) override;
     void stop() override;
     bool isRunning() const noexcept override { return running_.load(); }
     double streamSampleRate() const noexcept override { return preparedRate_.load(); }
@@ -106,12 +106,12 @@ private:
     // The group ports, written by the main thread only while groupsLive_ is false and no
     // cycle can still be reading them.
     bool groupsWanted_ = false;
-    std::array<jack_port_t*, allChannelCount - masterChannelCount> groupPorts_{};
+    std::array<jack_port_t*, audio::allChannelCount - audio::masterChannelCount> groupPorts_{};
     std::atomic<bool> groupsLive_{false};
     std::atomic<std::uint64_t> cycles_{0};
 
     std::atomic<JackClientHook*> hook_{nullptr};
-    std::atomic<AudioRenderer*> renderer_{nullptr};
+    std::atomic<audio::AudioRenderer*> renderer_{nullptr};
     std::atomic<bool> running_{false};
     std::atomic<bool> lost_{false};
     std::atomic<std::uint32_t> preparedFrames_{0};
@@ -122,4 +122,4 @@ private:
     std::optional<std::uint32_t> desktopQuantum_;
 };
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

@@ -16,7 +16,7 @@
 #include <cstring>
 #include <thread>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 namespace {
 
@@ -197,7 +197,8 @@ std::optional<std::uint32_t> PortAudioDriver::outputLatencyFrames(std::string_vi
     return static_cast<std::uint32_t>(std::lround(info->outputLatency * info->sampleRate));
 }
 
-bool PortAudioDriver::start(std::string_view uid, AudioRenderer& renderer, std::string& failure) {
+bool PortAudioDriver::start(std::string_view uid, audio::AudioRenderer& renderer,
+                            std::string& failure) {
     if (running_.load() && uid == streamUID_)
         return true;
     stop();
@@ -295,7 +296,7 @@ bool PortAudioDriver::openStream(std::string_view uid, std::string& failure) {
     PaAlsa_EnableRealtimeScheduling(stream, 1);
 
     monoScratch_.assign(channels_ == 1 ? bufferFrames_ : 0, 0.0f);
-    if (AudioRenderer* renderer = renderer_.load())
+    if (audio::AudioRenderer* renderer = renderer_.load())
         renderer->prepareToRender(rate, bufferFrames_);
     preparedFrames_.store(bufferFrames_);
     streamRate_.store(rate);
@@ -310,7 +311,7 @@ void PortAudioDriver::stop() {
     const bool wasRunning = running_.exchange(false);
     Pa_StopStream(static_cast<PaStream*>(stream_));
     closeStream();
-    if (AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
+    if (audio::AudioRenderer* renderer = renderer_.load(); wasRunning && renderer != nullptr)
         renderer->renderingStopped();
 }
 
@@ -326,7 +327,7 @@ void PortAudioDriver::renderBlock(float** out, std::uint32_t frames, double dacT
         callbackThread_ = pthread_self();
         callbackThreadKnown_.store(true, std::memory_order_release);
     }
-    AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
+    audio::AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
     const std::uint32_t block = preparedFrames_.load(std::memory_order_relaxed);
     if (!running_.load(std::memory_order_acquire) || renderer == nullptr || block == 0) {
         for (int c = 0; c < channels_; ++c)
@@ -336,17 +337,17 @@ void PortAudioDriver::renderBlock(float** out, std::uint32_t frames, double dacT
     // When this callback's first frame is heard, on the stream's clock, less the latency
     // behind it: when the period starts, free of the jitter of this thread's wake-up.
     const double rate = streamRate_.load(std::memory_order_relaxed);
-    const std::int64_t dac = streamTimeToMonotonicNow(dacTime);
+    const std::int64_t dac = timing::streamTimeToMonotonicNow(dacTime);
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(block, frames - done);
         const std::int64_t start = dac != 0 && rate > 0.0
                                        ? dac - outputLatencyNanos_ + std::llround(done * 1e9 / rate)
                                        : 0;
         if (channels_ == 2) {
-            renderStereo(*renderer, out[0] + done, out[1] + done, n, start);
+            audio::renderStereo(*renderer, out[0] + done, out[1] + done, n, start);
         } else {
             float* mono = out[0] + done;
-            renderStereo(*renderer, mono, monoScratch_.data(), n, start);
+            audio::renderStereo(*renderer, mono, monoScratch_.data(), n, start);
             for (std::uint32_t i = 0; i < n; ++i)
                 mono[i] = 0.5f * (mono[i] + monoScratch_[i]);
         }
@@ -358,9 +359,9 @@ void PortAudioDriver::streamFinished() noexcept {
     // The stream ended by itself (the device went away) or was stopped; whoever clears the
     // flag first tells the renderer.
     if (running_.exchange(false)) {
-        if (AudioRenderer* renderer = renderer_.load())
+        if (audio::AudioRenderer* renderer = renderer_.load())
             renderer->renderingStopped();
     }
 }
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

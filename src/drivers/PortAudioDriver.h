@@ -11,7 +11,7 @@
 // its number (see AlsaDeviceNames.h), so a saved choice outlives reboots and re-plugs; a uid
 // saved with the card number still finds the card now at that number.
 //
-// Each block tells the renderer when it starts (EventTime.h), from the stream's own clock:
+// Each block tells the renderer when it starts (timing/EventTime.h), from the stream's own clock:
 // the time its first frame reaches the converter, less the stream's output latency.
 
 #include "drivers/AudioDriver.h"
@@ -21,7 +21,7 @@
 #include <atomic>
 #include <vector>
 
-namespace tamborel::audio {
+namespace tamborel::drivers {
 
 class PortAudioDriver final : public AudioDriver {
 public:
@@ -40,7 +40,7 @@ public:
     std::optional<std::uint32_t> outputLatencyFrames(std::string_view uid) override;
     std::string canonicalUID(std::string_view uid) override;
 
-    bool start(std::string_view uid, AudioRenderer& renderer, std::string& failure) override;
+    bool start(std::string_view uid, audio::AudioRenderer& renderer, std::string& failure) override;
     void stop() override;
     bool isRunning() const noexcept override { return running_.load(); }
     double streamSampleRate() const noexcept override { return streamRate_.load(); }
@@ -71,7 +71,7 @@ private:
     int channels_ = 2;
     std::vector<float> monoScratch_;
 
-    std::atomic<AudioRenderer*> renderer_{nullptr};
+    std::atomic<audio::AudioRenderer*> renderer_{nullptr};
     std::atomic<bool> running_{false};
     std::atomic<double> streamRate_{0.0};
     std::atomic<std::uint32_t> preparedFrames_{0};
@@ -82,4 +82,4 @@ private:
     pthread_t callbackThread_{};
 };
 
-} // namespace tamborel::audio
+} // namespace tamborel::drivers

@@ -94,17 +94,17 @@ std::optional<PadRole> HitRouter::playedRole(int note) const noexcept {
     return role;
 }
 
-std::optional<Strike> HitRouter::strike(int note, int velocity, audio::EventTime time) noexcept {
+std::optional<Strike> HitRouter::strike(int note, int velocity, timing::EventTime time) noexcept {
     const auto role = playedRole(note);
     if (!role)
         return std::nullopt;
     chokeIfClosing(*role, time);
     const int shaped = shapedVelocity(velocity);
-    engine_.trigger(*role, shaped, time);
+    engine_.strike(*role, shaped, time);
     return Strike{*role, shaped};
 }
 
-void HitRouter::controlChange(int controller, int value, audio::EventTime time) noexcept {
+void HitRouter::controlChange(int controller, int value, timing::EventTime time) noexcept {
     const std::uint64_t expression = expression_.load();
     if (controller != byteAt(expression, 24))
         return;
@@ -119,7 +119,7 @@ void HitRouter::controlChange(int controller, int value, audio::EventTime time) 
         engine_.choke(chokedByClosing, time);
 }
 
-void HitRouter::polyPressure(int note, int pressure, audio::EventTime time) noexcept {
+void HitRouter::polyPressure(int note, int pressure, timing::EventTime time) noexcept {
     if (pressure < grabPressure)
         return;
     const auto role = mappedRole(note);
@@ -134,10 +134,10 @@ void HitRouter::polyPressure(int note, int pressure, audio::EventTime time) noex
 
 void HitRouter::strikePad(PadRole role, int velocity) noexcept {
     chokeIfClosing(role, {});
-    engine_.trigger(role, velocity);
+    engine_.strike(role, velocity);
 }
 
-void HitRouter::chokeIfClosing(PadRole role, audio::EventTime time) noexcept {
+void HitRouter::chokeIfClosing(PadRole role, timing::EventTime time) noexcept {
     if (role == PadRole::hhClosed || role == PadRole::hhPedal)
         engine_.choke(chokedByClosing, time);
 }

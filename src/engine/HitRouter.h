@@ -52,15 +52,15 @@ public:
 
     // Plays a strike at its shaped velocity; returns what sounded, or none for an unmapped
     // note.
-    std::optional<Strike> strike(int note, int velocity, audio::EventTime time = {}) noexcept;
+    std::optional<Strike> strike(int note, int velocity, timing::EventTime time = {}) noexcept;
     // The velocity a strike of `velocity` plays at.
     int shapedVelocity(int velocity) const noexcept;
     // Follows the hi-hat pedal (controller 4 unless set otherwise); other controllers are
     // ignored.
-    void controlChange(int controller, int value, audio::EventTime time = {}) noexcept;
+    void controlChange(int controller, int value, timing::EventTime time = {}) noexcept;
     bool isPedalController(int controller) const noexcept;
     // A grabbed cymbal: pressure of grabPressure or more damps what the note's pad rings.
-    void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
+    void polyPressure(int note, int pressure, timing::EventTime time = {}) noexcept;
     // A strike of a pad from the screen: no pedal refinement nor velocity curve, but a
     // closing hat still chokes.
     void strikePad(PadRole role, int velocity) noexcept;
@@ -71,7 +71,7 @@ public:
     std::optional<PadRole> playedRole(int note) const noexcept;
 
 private:
-    void chokeIfClosing(PadRole role, audio::EventTime time) noexcept;
+    void chokeIfClosing(PadRole role, timing::EventTime time) noexcept;
 
     audio::AudioEngine& engine_;
     platform::RcuCell<NoteMap> noteMap_{std::make_unique<const NoteMap>()};

@@ -15,8 +15,8 @@ namespace tamborel::engine {
 
 namespace {
 
-audio::EventTime atFrame(std::uint32_t frame) {
-    return {audio::EventTime::Kind::frameInCycle, frame};
+timing::EventTime atFrame(std::uint32_t frame) {
+    return {timing::EventTime::Kind::frameInCycle, frame};
 }
 
 // $XDG_CACHE_HOME/tamborel/converted, else ~/.cache/tamborel/converted; none without either.
@@ -271,7 +271,7 @@ std::optional<KitPlayer::Played> KitPlayer::strike(int note, int velocity,
 }
 
 std::optional<KitPlayer::Played> KitPlayer::strike(int note, int velocity,
-                                                   audio::EventTime time) noexcept {
+                                                   timing::EventTime time) noexcept {
     if (const auto struck = impl_->router.strike(note, velocity, time))
         return Played{struck->role, struck->velocity};
     return std::nullopt;
@@ -281,7 +281,7 @@ void KitPlayer::controlChange(int controller, int value, std::uint32_t frame) no
     impl_->router.controlChange(controller, value, atFrame(frame));
 }
 
-void KitPlayer::controlChange(int controller, int value, audio::EventTime time) noexcept {
+void KitPlayer::controlChange(int controller, int value, timing::EventTime time) noexcept {
     impl_->router.controlChange(controller, value, time);
 }
 
@@ -289,7 +289,7 @@ void KitPlayer::polyPressure(int note, int pressure, std::uint32_t frame) noexce
     impl_->router.polyPressure(note, pressure, atFrame(frame));
 }
 
-void KitPlayer::polyPressure(int note, int pressure, audio::EventTime time) noexcept {
+void KitPlayer::polyPressure(int note, int pressure, timing::EventTime time) noexcept {
     impl_->router.polyPressure(note, pressure, time);
 }
 
@@ -335,14 +335,14 @@ namespace {
 class RouterSink final : public MidiEventSink {
 public:
     explicit RouterSink(HitRouter& router) : router_(router) {}
-    void noteOn(int note, int velocity, int, audio::EventTime time) noexcept override {
+    void noteOn(int note, int velocity, int, timing::EventTime time) noexcept override {
         router_.strike(note, velocity, time);
     }
-    void noteOff(int, int, audio::EventTime) noexcept override {}
-    void controlChange(int controller, int value, int, audio::EventTime time) noexcept override {
+    void noteOff(int, int, timing::EventTime) noexcept override {}
+    void controlChange(int controller, int value, int, timing::EventTime time) noexcept override {
         router_.controlChange(controller, value, time);
     }
-    void polyPressure(int note, int pressure, int, audio::EventTime time) noexcept override {
+    void polyPressure(int note, int pressure, int, timing::EventTime time) noexcept override {
         router_.polyPressure(note, pressure, time);
     }
 

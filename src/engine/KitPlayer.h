@@ -8,8 +8,8 @@
 // Threads:
 // - render, strike, controlChange, polyPressure, midi and the queries marked noexcept are
 //   real-time safe (no allocation, lock, log or wait). With frame offsets, the MIDI calls belong
-//   on the thread that renders, before the block they land in; with EventTime, on any thread.
-//   setExpression and setMasterVolume are atomic stores, real-time safe from any thread.
+//   on the thread that renders, before the block they land in; with timing::EventTime, on any
+//   thread. setExpression and setMasterVolume are atomic stores, real-time safe from any thread.
 // - prepareToRender and renderingStarted/Stopped come from the driver, as AudioRenderer says.
 // - everything else from non-real-time threads, one at a time (the host's main thread, or
 //   its worker thread for the loading calls).
@@ -120,14 +120,14 @@ public:
     void setExpression(const Expression& expression);
 
     // --- playing ---
-    // A note at its frame in the next rendered block, or when an EventTime says; returns
+    // A note at its frame in the next rendered block, or when an timing::EventTime says; returns
     // what sounded, none for a note no pad plays.
     std::optional<Played> strike(int note, int velocity, std::uint32_t frame) noexcept;
-    std::optional<Played> strike(int note, int velocity, audio::EventTime time = {}) noexcept;
+    std::optional<Played> strike(int note, int velocity, timing::EventTime time = {}) noexcept;
     void controlChange(int controller, int value, std::uint32_t frame) noexcept;
-    void controlChange(int controller, int value, audio::EventTime time = {}) noexcept;
+    void controlChange(int controller, int value, timing::EventTime time = {}) noexcept;
     void polyPressure(int note, int pressure, std::uint32_t frame) noexcept;
-    void polyPressure(int note, int pressure, audio::EventTime time = {}) noexcept;
+    void polyPressure(int note, int pressure, timing::EventTime time = {}) noexcept;
     // A pad struck from the screen, at the next block: no velocity curve nor pedal, but a
     // closing hat still chokes.
     void strikePad(PadRole role, int velocity) noexcept;

@@ -14,7 +14,7 @@ int dataBytesOf(unsigned status) noexcept {
 }
 
 void dispatch(unsigned status, const std::uint8_t (&data)[2], MidiEventSink& sink,
-              audio::EventTime time) noexcept {
+              timing::EventTime time) noexcept {
     const int channel = static_cast<int>(status & 0x0F);
     switch (status & 0xF0) {
     case 0x90:
@@ -40,7 +40,7 @@ void dispatch(unsigned status, const std::uint8_t (&data)[2], MidiEventSink& sin
 } // namespace
 
 void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink,
-                  audio::EventTime time) noexcept {
+                  timing::EventTime time) noexcept {
     unsigned status = 0; // the channel message being read or repeated; 0 for none
     std::uint8_t data[2] = {};
     int have = 0;

@@ -26,13 +26,13 @@ namespace tamborel::engine {
 // path and must not allocate, lock, log or block.
 class MidiEventSink {
 public:
-    virtual void noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept = 0;
-    virtual void noteOff(int note, int channel, audio::EventTime time) noexcept = 0;
+    virtual void noteOn(int note, int velocity, int channel, timing::EventTime time) noexcept = 0;
+    virtual void noteOff(int note, int channel, timing::EventTime time) noexcept = 0;
     virtual void controlChange(int controller, int value, int channel,
-                               audio::EventTime time) noexcept = 0;
+                               timing::EventTime time) noexcept = 0;
     // Polyphonic key pressure: modules send it on a cymbal's note while its edge is grabbed.
     virtual void polyPressure(int note, int pressure, int channel,
-                              audio::EventTime time) noexcept = 0;
+                              timing::EventTime time) noexcept = 0;
 
 protected:
     ~MidiEventSink() = default;
@@ -41,6 +41,6 @@ protected:
 // Decodes one packet. Running status applies within the packet only; a message cut short
 // at the end of the packet ends without an event. Every event of the packet carries `time`.
 void decodePacket(std::span<const std::uint8_t> packet, MidiEventSink& sink,
-                  audio::EventTime time = {}) noexcept;
+                  timing::EventTime time = {}) noexcept;
 
 } // namespace tamborel::engine

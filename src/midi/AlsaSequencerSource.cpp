@@ -221,7 +221,7 @@ void AlsaSequencerSource::receive(const snd_seq_event_t& event,
     if (bytes.empty())
         return;
     engine::decodePacket(bytes, sink_,
-                         {audio::EventTime::Kind::monotonicNanos, arrivalNanos,
+                         {timing::EventTime::Kind::monotonicNanos, arrivalNanos,
                           sourceId(event.source.client, event.source.port)});
 }
 

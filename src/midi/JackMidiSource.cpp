@@ -171,7 +171,7 @@ void JackMidiSource::processCycle(jack_nframes_t frames) noexcept {
         Input& input = inputs[earliest];
         engine::decodePacket(
             {input.event.buffer, input.event.size}, sink_,
-            {audio::EventTime::Kind::frameInCycle, input.event.time, sourceId(earliest)});
+            {timing::EventTime::Kind::frameInCycle, input.event.time, sourceId(earliest)});
         ++input.next;
         fetch(input);
     }

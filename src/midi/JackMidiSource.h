@@ -24,7 +24,7 @@
 
 namespace tamborel::midi {
 
-class JackMidiSource final : public audio::JackClientHook {
+class JackMidiSource final : public drivers::JackClientHook {
 public:
     // onSetupChanged is called from JACK's notification thread (never the process thread)
     // and from whichever thread activates, deactivates or closes the client, once per change

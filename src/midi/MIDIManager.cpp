@@ -36,22 +36,22 @@ std::uint32_t MIDIManager::client() const {
     return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.clientId()) : 0;
 }
 
-void MIDIManager::noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept {
+void MIDIManager::noteOn(int note, int velocity, int channel, timing::EventTime time) noexcept {
     if (onNoteOn)
         onNoteOn(note, velocity, channel, time);
 }
 
 // Drums play to their end: a note-off changes nothing.
-void MIDIManager::noteOff(int, int, audio::EventTime) noexcept {}
+void MIDIManager::noteOff(int, int, timing::EventTime) noexcept {}
 
 void MIDIManager::controlChange(int controller, int value, int channel,
-                                audio::EventTime time) noexcept {
+                                timing::EventTime time) noexcept {
     if (onControlChange)
         onControlChange(controller, value, channel, time);
 }
 
 void MIDIManager::polyPressure(int note, int pressure, int channel,
-                               audio::EventTime time) noexcept {
+                               timing::EventTime time) noexcept {
     if (onPolyPressure)
         onPolyPressure(note, pressure, channel, time);
 }

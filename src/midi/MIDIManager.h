@@ -32,10 +32,10 @@ public:
     MIDIManager(const MIDIManager&) = delete;
     MIDIManager& operator=(const MIDIManager&) = delete;
 
-    std::function<void(int note, int velocity, int channel, audio::EventTime time)> onNoteOn;
-    std::function<void(int controller, int value, int channel, audio::EventTime time)>
+    std::function<void(int note, int velocity, int channel, timing::EventTime time)> onNoteOn;
+    std::function<void(int controller, int value, int channel, timing::EventTime time)>
         onControlChange;
-    std::function<void(int note, int pressure, int channel, audio::EventTime time)> onPolyPressure;
+    std::function<void(int note, int pressure, int channel, timing::EventTime time)> onPolyPressure;
     // Runs on the main queue after each rescan that a change of the sources caused.
     std::function<void()> onSourcesChanged;
 
@@ -58,11 +58,12 @@ public:
 
     // Every source's decoded events arrive here and go to the callbacks above, on the thread
     // that decoded them.
-    void noteOn(int note, int velocity, int channel, audio::EventTime time) noexcept override;
-    void noteOff(int note, int channel, audio::EventTime time) noexcept override;
+    void noteOn(int note, int velocity, int channel, timing::EventTime time) noexcept override;
+    void noteOff(int note, int channel, timing::EventTime time) noexcept override;
     void controlChange(int controller, int value, int channel,
-                       audio::EventTime time) noexcept override;
-    void polyPressure(int note, int pressure, int channel, audio::EventTime time) noexcept override;
+                       timing::EventTime time) noexcept override;
+    void polyPressure(int note, int pressure, int channel,
+                      timing::EventTime time) noexcept override;
 
 private:
     // From non-real-time threads: schedules one rescan on the main queue.

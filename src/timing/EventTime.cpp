@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ctime>
 
-namespace tamborel::audio {
+namespace tamborel::timing {
 
 namespace {
 constexpr double nanosPerSecond = 1e9;
@@ -48,4 +48,4 @@ std::int64_t streamTimeToMonotonicNow(double streamSeconds) noexcept {
         .value_or(0);
 }
 
-} // namespace tamborel::audio
+} // namespace tamborel::timing

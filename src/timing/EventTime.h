@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace tamborel::audio {
+namespace tamborel::timing {
 
 struct EventTime {
     enum class Kind : std::uint8_t {
@@ -45,4 +45,4 @@ std::optional<std::int64_t> streamTimeToMonotonic(double streamSeconds,
 // The same with both clocks read now; 0 when the stream time is on neither.
 std::int64_t streamTimeToMonotonicNow(double streamSeconds) noexcept;
 
-} // namespace tamborel::audio
+} // namespace tamborel::timing

@@ -203,6 +203,54 @@ AppBridge::~AppBridge() {
     state_.setObserver(nullptr);
 }
 
+namespace {
+
+// The lists of the published state, as the pages read them.
+QStringList textList(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const auto& text : texts)
+        list.append(QString::fromStdString(text));
+    return list;
+}
+
+QVariantList deviceList(const controller::Published& p) {
+    QVariantList devices;
+    for (const auto& device : p.outputDevices)
+        devices.append(QVariantMap{
+            {QStringLiteral("id"), static_cast<qlonglong>(device.id)},
+            {QStringLiteral("uid"), QString::fromStdString(device.uid)},
+            {QStringLiteral("name"), QString::fromStdString(device.name)},
+        });
+    return devices;
+}
+
+QStringList activeRoleList(const controller::Published& p) {
+    QStringList roles;
+    for (PadRole role : allPadRoles)
+        if (p.activeRoles.test(indexOf(role)))
+            roles.append(qs(rawValue(role)));
+    return roles;
+}
+
+QVariantList installedKitList(const controller::Published& p) {
+    QVariantList kits;
+    for (const auto& kit : p.installedKits)
+        kits.append(QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
+                                {QStringLiteral("path"),
+                                 QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))}});
+    return kits;
+}
+
+QVariantList recentMidiList(const controller::Published& p) {
+    QVariantList sources;
+    for (const auto& log : p.recentMidi)
+        sources.append(QVariantMap{{QStringLiteral("name"), QString::fromStdString(log.name)},
+                                   {QStringLiteral("lines"), textList(log.lines)}});
+    return sources;
+}
+
+} // namespace
+
 void AppBridge::publishField(controller::Field field) {
     using controller::Field;
     const controller::Published& p = state_.published();
@@ -223,31 +271,14 @@ void AppBridge::publishField(controller::Field field) {
             pageText::separateOutputsNote(p.settings.separateOutputs, p.groupOutputsAvailable));
         return publish(fields);
     }
-    case Field::outputDevices: {
-        QVariantList devices;
-        for (const auto& device : p.outputDevices)
-            devices.append(QVariantMap{
-                {QStringLiteral("id"), static_cast<qlonglong>(device.id)},
-                {QStringLiteral("uid"), QString::fromStdString(device.uid)},
-                {QStringLiteral("name"), QString::fromStdString(device.name)},
-            });
-        return publish({{QStringLiteral("outputDevices"), devices}});
-    }
-    case Field::midiSources: {
-        QStringList sources;
-        for (const auto& name : p.midiSources)
-            sources.append(QString::fromStdString(name));
-        return publish({{QStringLiteral("midiSources"), sources}});
-    }
+    case Field::outputDevices:
+        return publish({{QStringLiteral("outputDevices"), deviceList(p)}});
+    case Field::midiSources:
+        return publish({{QStringLiteral("midiSources"), textList(p.midiSources)}});
     case Field::td17Detected:
         return publish({{QStringLiteral("td17Detected"), p.td17Detected}});
-    case Field::activeRoles: {
-        QStringList roles;
-        for (PadRole role : allPadRoles)
-            if (p.activeRoles.test(indexOf(role)))
-                roles.append(qs(rawValue(role)));
-        return publish({{QStringLiteral("activeRoles"), roles}});
-    }
+    case Field::activeRoles:
+        return publish({{QStringLiteral("activeRoles"), activeRoleList(p)}});
     case Field::heroRole:
         return publish({{QStringLiteral("heroRole"), roleText(p.heroRole)}});
     case Field::hoveredRole:
@@ -282,13 +313,7 @@ void AppBridge::publishField(controller::Field field) {
     case Field::history:
         return setHistory(p.canUndo, p.canRedo);
     case Field::installedKits: {
-        QVariantList kits;
-        for (const auto& kit : p.installedKits)
-            kits.append(
-                QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
-                            {QStringLiteral("path"),
-                             QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))}});
-        publish({{QStringLiteral("installedKits"), kits}});
+        publish({{QStringLiteral("installedKits"), installedKitList(p)}});
         // Hydrogen's folders are looked at again with its kits.
         return publishPlaces(true);
     }
@@ -299,17 +324,8 @@ void AppBridge::publishField(controller::Field field) {
              {QStringLiteral("drumModuleIndex"),
               index < moduleMaps::all().size() ? static_cast<int>(index) : -1}});
     }
-    case Field::recentMidi: {
-        QVariantList sources;
-        for (const auto& log : p.recentMidi) {
-            QStringList lines;
-            for (const auto& line : log.lines)
-                lines.append(QString::fromStdString(line));
-            sources.append(QVariantMap{{QStringLiteral("name"), QString::fromStdString(log.name)},
-                                       {QStringLiteral("lines"), lines}});
-        }
-        return publish({{QStringLiteral("recentMidi"), sources}});
-    }
+    case Field::recentMidi:
+        return publish({{QStringLiteral("recentMidi"), recentMidiList(p)}});
     case Field::unmappedNote:
         return publish({{QStringLiteral("unmappedNote"), p.unmappedNote.value_or(-1)},
                         {QStringLiteral("noteBeingAssigned"), p.noteBeingAssigned.value_or(-1)}});

@@ -114,7 +114,7 @@ void PadViewModel::setSoloed(bool soloed) {
         owner_.toggleSolo(role_);
 }
 
-void PadViewModel::trigger() {
+void PadViewModel::strike() {
     owner_.strikePad(role_);
 }
 

@@ -115,7 +115,7 @@ public:
     void setMuted(bool muted);
     void setSoloed(bool soloed);
 
-    Q_INVOKABLE void trigger();
+    Q_INVOKABLE void strike();
     Q_INVOKABLE void learn();
     // A local file URL; anything else is ignored by the bridge.
     Q_INVOKABLE void assignSample(const QUrl& file);

@@ -73,11 +73,11 @@ testing::Stereo perform(AudioEngine& engine, double seconds) {
     const auto blocks = static_cast<int>(seconds * 48000 / 256);
     for (int b = 0; b < blocks; ++b) {
         if (b % 37 == 0)
-            engine.trigger(PadRole::kick, 40 + b % 80, 17u);
+            engine.strike(PadRole::kick, 40 + b % 80, 17u);
         if (b % 23 == 5)
-            engine.trigger(PadRole::snare, 30 + b % 90, 200u);
+            engine.strike(PadRole::snare, 30 + b % 90, 200u);
         if (b % 51 == 9)
-            engine.trigger(PadRole::crash1, 127, 3u);
+            engine.strike(PadRole::crash1, 127, 3u);
         if (b % 51 == 40)
             engine.choke({PadRole::crash1});
         const auto block = renderFrames(engine, 256);
@@ -192,7 +192,7 @@ TEST(Streaming, ALoadStoppedWhileWritingTheCacheLeavesItWholeForTheNext) {
     engine.setWaitForStreams(true);
     KitLoader(engine, pads).wait();
     EXPECT_EQ(entries(), 6);
-    engine.trigger(PadRole::crash1, 127);
+    engine.strike(PadRole::crash1, 127);
     const auto heard = renderFrames(engine, 48000 * 2);
     EXPECT_GT(*std::max_element(heard.left.begin() + 48000, heard.left.end()), 0.05f);
 }
@@ -212,7 +212,7 @@ TEST(Streaming, AllVoicesStreamingAllocateNothingOnTheAudioThread) {
         const long before = test::heapCallsOnWatchedThreads();
         for (PadRole role : {PadRole::kick, PadRole::snare, PadRole::crash1})
             for (int v = 0; v < AudioEngine::voicesPerPad; ++v)
-                engine.trigger(role, 20 + 17 * v, static_cast<std::uint32_t>(v * 40));
+                engine.strike(role, 20 + 17 * v, static_cast<std::uint32_t>(v * 40));
         if (round % 7 == 6)
             engine.choke({PadRole::snare});
         for (int b = 0; b < 20; ++b) {
@@ -241,7 +241,7 @@ TEST(Streaming, AFileThatShrinksOrGoesMissingEndsItsVoiceQuietlyAndIsLoggedOnce)
         if (remove)
             fs::remove(file);
         for (int strike = 0; strike < 3; ++strike) {
-            engine.trigger(PadRole::kick, 127);
+            engine.strike(PadRole::kick, 127);
             const auto first = renderFrames(engine, 24000);
             if (!remove && strike == 0)
                 fs::resize_file(file, 44 + 6 * 48000 / 2); // half a second of frames left

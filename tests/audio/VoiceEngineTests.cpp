@@ -36,7 +36,7 @@ protected:
 
     // The level one hit plays at, read well inside the sample, in units of the sample level.
     std::pair<float, float> hitLevel(PadRole role, int velocity) {
-        engine.trigger(role, velocity);
+        engine.strike(role, velocity);
         const auto out = renderFrames(engine, 512);
         engine.choke({role});
         renderFrames(engine, 256);
@@ -62,9 +62,9 @@ TEST_F(VoiceEngine, OverloadBendsUnderFullScaleOnItsOwnSideOnly) {
     }
     kit.masterVolume = 1.5f;
     engine.applyMix(kit);
-    engine.trigger(PadRole::kick, 127);
-    engine.trigger(PadRole::snare, 127);
-    engine.trigger(PadRole::tom1, 127);
+    engine.strike(PadRole::kick, 127);
+    engine.strike(PadRole::snare, 127);
+    engine.strike(PadRole::tom1, 127);
     const auto out = renderFrames(engine, 1024);
     for (std::size_t i = 0; i < out.left.size(); ++i) {
         ASSERT_GT(out.left[i], safetyLimiter::kneeStart) << i;
@@ -116,7 +116,7 @@ TEST_F(VoiceEngine, PanIsABalanceWithUnityCentreAndPartialOrCorruptKitsLeaveASan
 }
 
 TEST_F(VoiceEngine, MixChangesGlideOnSoundingVoices) {
-    engine.trigger(PadRole::crash1, 127);
+    engine.strike(PadRole::crash1, 127);
     renderFrames(engine, 256);
     DrumKit kit("Glide");
     kit.findPad(PadRole::crash1)->pan = -1.0f;
@@ -135,7 +135,7 @@ TEST_F(VoiceEngine, SeventhHitCutsOnlyTheFirstAndRolesNeverShareVoices) {
     // Seven hits ten frames apart on a 1000-frame sample.
     ASSERT_TRUE(engine.setSample(PadRole::kick, constantBuffer(unit, 1000)));
     for (std::uint32_t hit = 0; hit < 7; ++hit)
-        engine.trigger(PadRole::kick, 127, hit * 10);
+        engine.strike(PadRole::kick, 127, hit * 10);
     const auto out = renderFrames(engine, 2048, 2048);
     EXPECT_FLOAT_EQ(out.left[59], 6.0f * unit);
     // The seventh hit starts on time at full level while the first fades out beside it.
@@ -150,18 +150,18 @@ TEST_F(VoiceEngine, SeventhHitCutsOnlyTheFirstAndRolesNeverShareVoices) {
 
     // Roles never share voices: six hits on each of two roles all sound.
     for (int hit = 0; hit < 6; ++hit) {
-        engine.trigger(PadRole::kick, 127);
-        engine.trigger(PadRole::snare, 127);
+        engine.strike(PadRole::kick, 127);
+        engine.strike(PadRole::snare, 127);
     }
     EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 12.0f * unit);
 }
 
 TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
-    engine.trigger(PadRole::hhOpen, 127);
-    engine.trigger(PadRole::hhOpen, 127);
-    engine.trigger(PadRole::snare, 64);
+    engine.strike(PadRole::hhOpen, 127);
+    engine.strike(PadRole::hhOpen, 127);
+    engine.strike(PadRole::snare, 64);
     renderFrames(engine, 256);
-    engine.choke({PadRole::hhOpen, PadRole::hhHalf}, {EventTime::Kind::frameInCycle, 100});
+    engine.choke({PadRole::hhOpen, PadRole::hhHalf}, {timing::EventTime::Kind::frameInCycle, 100});
     const auto out = renderFrames(engine, 512);
     const float snare = 64.0f / 127.0f * unit;
     EXPECT_FLOAT_EQ(out.left[99], 2.0f * unit + snare);
@@ -175,9 +175,9 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     auto at = [&](double frames) {
         return static_cast<std::uint64_t>(start + frames * nanosPerFrame);
     };
-    engine.trigger(PadRole::kick, 127, {EventTime::Kind::monotonicNanos, at(-100)});
+    engine.strike(PadRole::kick, 127, {timing::EventTime::Kind::monotonicNanos, at(-100)});
     // Arrived after this block's period began: sounds in the next one, not at its end.
-    engine.trigger(PadRole::snare, 127, {EventTime::Kind::monotonicNanos, at(10)});
+    engine.strike(PadRole::snare, 127, {timing::EventTime::Kind::monotonicNanos, at(10)});
     testing::Stereo out{std::vector<float>(1024), std::vector<float>(1024)};
     auto renderBlock = [&](std::uint32_t block, double startFrame) {
         renderStereo(engine, out.left.data() + 256 * block, out.right.data() + 256 * block, 256,
@@ -191,7 +191,7 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     EXPECT_EQ(out.left[266], 2.0f * unit);
 
     // Should the driver's block times stall, a held hit still plays, at the next block.
-    engine.trigger(PadRole::tom1, 127, {EventTime::Kind::monotonicNanos, at(512 + 10)});
+    engine.strike(PadRole::tom1, 127, {timing::EventTime::Kind::monotonicNanos, at(512 + 10)});
     renderBlock(2, 512.0);
     renderBlock(3, 512.0);
     EXPECT_EQ(out.left[767], out.left[700]);
@@ -202,7 +202,7 @@ TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
 TEST_F(VoiceEngine, StrikesWhileStoppedNeverSound) {
     engine.renderingStopped();
     EXPECT_FALSE(engine.isRunning());
-    engine.trigger(PadRole::snare, 127);
+    engine.strike(PadRole::snare, 127);
     engine.choke({PadRole::snare});
     engine.renderingStarted();
     EXPECT_TRUE(engine.isRunning());
@@ -213,19 +213,19 @@ TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlaysAndIsFreedAfter) {
     SharedSampleBuffer first = constantBuffer(0.5f, 2000);
     const std::weak_ptr<const SampleBuffer> firstAlive = first;
     ASSERT_TRUE(engine.setSample(PadRole::snare, std::move(first)));
-    engine.trigger(PadRole::snare, 127);
+    engine.strike(PadRole::snare, 127);
     renderFrames(engine, 512);
     ASSERT_TRUE(engine.setSample(PadRole::snare, constantBuffer(0.25f, 4000)));
     engine.maintain();
     EXPECT_FALSE(firstAlive.expired());
-    engine.trigger(PadRole::snare, 127, 10);
+    engine.strike(PadRole::snare, 127, 10);
     auto out = renderFrames(engine, 256);
     EXPECT_FLOAT_EQ(out.left[5], 0.5f);
     EXPECT_FLOAT_EQ(out.left[20], 0.75f);
 
     engine.clearSample(PadRole::snare);
     engine.collectGarbage();
-    engine.trigger(PadRole::snare, 127);
+    engine.strike(PadRole::snare, 127);
     out = renderFrames(engine, 1536);
     EXPECT_FLOAT_EQ(out.left[100], 0.75f);
     EXPECT_FLOAT_EQ(out.left[1300], 0.25f); // the first sample ended at its frame 2000
@@ -236,7 +236,7 @@ TEST_F(VoiceEngine, ReplacedOrClearedSampleFinishesWhatPlaysAndIsFreedAfter) {
 
 TEST_F(VoiceEngine, HitsBeyondAFullQueueAreCountedAndReportedOnce) {
     for (int hit = 0; hit < 1024 + 3; ++hit)
-        engine.trigger(PadRole::kick, 127);
+        engine.strike(PadRole::kick, 127);
     engine.choke({PadRole::kick});
     ::testing::internal::CaptureStderr();
     engine.maintain();
@@ -256,11 +256,11 @@ TEST_F(VoiceEngine, RateChangeKeepsPitch) {
     EXPECT_EQ(engine.internalFormat().sampleRate, 44100.0);
     engine.renderingStarted();
 
-    engine.trigger(PadRole::ride, 127);
+    engine.strike(PadRole::ride, 127);
     const auto out = renderFrames(engine, 22050);
     EXPECT_NEAR(testing::measuredFrequency(out.left.data(), out.left.size(), 44100.0), 1000.0, 0.5);
     // Same length in seconds.
-    engine.trigger(PadRole::kick, 127);
+    engine.strike(PadRole::kick, 127);
     const auto kick = renderFrames(engine, 48000);
     EXPECT_NEAR(kick.left[22050], unit, 1e-4f * unit);
     EXPECT_NEAR(kick.left[44000], unit, 1e-3f * unit);
@@ -279,7 +279,7 @@ TEST(VoiceEngineTakes, TheFirstRandomTakeDiffersFromOneStartToTheNext) {
         for (int t = 1; t <= 8; ++t)
             takes.emplace_back().buffer = constantBuffer(unit * static_cast<float>(t), 48000);
         ASSERT_TRUE(engine.setSamples(PadRole::kick, std::move(takes), TakeOrder::random));
-        engine.trigger(PadRole::kick, 127);
+        engine.strike(PadRole::kick, 127);
         firstHeard.insert(renderFrames(engine, 512).left[300]);
     }
     EXPECT_GT(firstHeard.size(), 1u);

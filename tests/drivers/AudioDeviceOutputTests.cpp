@@ -37,10 +37,10 @@ protected:
         alsa->devices = {{"alsa:default", "default", 44100.0, std::nullopt},
                          {"alsa:hw", "HDA Intel PCH", 48000.0, 48}};
         alsa->defaultUID = "alsa:default";
-        std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
+        std::vector<std::unique_ptr<drivers::AudioDriver>> drivers;
         drivers.push_back(std::move(j));
         drivers.push_back(std::move(a));
-        output = std::make_unique<audio::AudioDeviceOutput>(renderer, std::move(drivers));
+        output = std::make_unique<drivers::AudioDeviceOutput>(renderer, std::move(drivers));
     }
 
     std::uint32_t idOf(const std::string& uid) { return output->devices().deviceID(uid).value(); }
@@ -58,7 +58,7 @@ protected:
     tamborel::testing::LevelRenderer renderer;
     FakeDriver* jack = nullptr;
     FakeDriver* alsa = nullptr;
-    std::unique_ptr<audio::AudioDeviceOutput> output;
+    std::unique_ptr<drivers::AudioDeviceOutput> output;
 };
 
 TEST_F(AudioDeviceOutputTest, ListsJackFirstAndKeepsEachDevicesIdForTheLifeOfTheProcess) {

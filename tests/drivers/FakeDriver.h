@@ -11,7 +11,7 @@
 
 namespace tamborel::testing {
 
-class FakeDriver final : public audio::AudioDriver {
+class FakeDriver final : public drivers::AudioDriver {
 public:
     struct Device {
         std::string uid;
@@ -29,8 +29,8 @@ public:
     double preparedRate = 0.0;
 
     void rescan() override {}
-    std::vector<audio::AudioDriverDevice> outputDevices() override {
-        std::vector<audio::AudioDriverDevice> list;
+    std::vector<drivers::AudioDriverDevice> outputDevices() override {
+        std::vector<drivers::AudioDriverDevice> list;
         for (const Device& d : devices)
             list.push_back({d.uid, d.name});
         return list;

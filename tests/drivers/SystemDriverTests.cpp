@@ -15,7 +15,7 @@
 using namespace tamborel;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using namespace tamborel::audio::alsaNames;
+using namespace tamborel::drivers::alsaNames;
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string absentServer() {
 }
 
 TEST(JackDriverWithoutServer, OffersNoDeviceAndFailsToStartWithAReason) {
-    audio::JackDriver driver({"Tamborel", absentServer()});
+    drivers::JackDriver driver({"Tamborel", absentServer()});
     EXPECT_FALSE(driver.serverReachable());
     EXPECT_EQ(driver.serverName(), absentServer());
     EXPECT_THAT(driver.outputDevices(), IsEmpty());
@@ -43,7 +43,7 @@ TEST(JackDriverWithoutServer, OffersNoDeviceAndFailsToStartWithAReason) {
 }
 
 TEST(PortAudioDriverTest, ListsAlsaDevicesAndStartsOrFailsCleanly) {
-    audio::PortAudioDriver driver;
+    drivers::PortAudioDriver driver;
     driver.rescan();
     const auto devices = driver.outputDevices();
     for (const auto& device : devices)

@@ -19,7 +19,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class RecordingHook final : public audio::JackClientHook {
+class RecordingHook final : public drivers::JackClientHook {
 public:
     std::vector<std::string> events; // main thread only
     std::atomic<int> cycles{0};
@@ -49,13 +49,13 @@ protected:
         JackServerTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        auto driver = std::make_unique<audio::JackDriver>(
-            audio::JackDriver::Options{"Tamborel", server->name()});
+        auto driver = std::make_unique<drivers::JackDriver>(
+            drivers::JackDriver::Options{"Tamborel", server->name()});
         jack = driver.get();
         jack->setClientHook(&hook);
-        std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
+        std::vector<std::unique_ptr<drivers::AudioDriver>> drivers;
         drivers.push_back(std::move(driver));
-        output = std::make_unique<audio::AudioDeviceOutput>(renderer, std::move(drivers));
+        output = std::make_unique<drivers::AudioDeviceOutput>(renderer, std::move(drivers));
     }
     void TearDown() override {
         output.reset();
@@ -74,8 +74,8 @@ protected:
 
     RecordingHook hook;
     LevelRenderer renderer;
-    audio::JackDriver* jack = nullptr;
-    std::unique_ptr<audio::AudioDeviceOutput> output;
+    drivers::JackDriver* jack = nullptr;
+    std::unique_ptr<drivers::AudioDeviceOutput> output;
 };
 
 TEST_F(JackOutputTest, StartedClientPlaysIntoThePhysicalPorts) {

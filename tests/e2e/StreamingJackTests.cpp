@@ -28,7 +28,7 @@ constexpr int strikes = 6;
 
 // Strikes the kick and the snare in turn from the driver's process cycle, each at a planned
 // server frame, the way MIDI input lands a note at its frame of a cycle.
-class Striker final : public audio::JackClientHook {
+class Striker final : public drivers::JackClientHook {
 public:
     explicit Striker(audio::AudioEngine& engine) : engine_(engine) {}
 
@@ -55,8 +55,8 @@ public:
             const jack_nframes_t at = frameOf(k);
             if (at >= now + frames)
                 break;
-            engine_.trigger(k % 2 == 0 ? PadRole::kick : PadRole::snare, 127,
-                            static_cast<std::uint32_t>(at - now));
+            engine_.strike(k % 2 == 0 ? PadRole::kick : PadRole::snare, 127,
+                           static_cast<std::uint32_t>(at - now));
         }
     }
     // An odd frame within its cycle for each strike.
@@ -97,12 +97,12 @@ TEST_F(StreamingJack, EveryStrikeAtItsFrameWithTheStreamedPartOnTime) {
     audio::KitLoader(engine, pads).wait();
 
     Striker striker(engine);
-    auto driver =
-        std::make_unique<audio::JackDriver>(audio::JackDriver::Options{"Tamborel", server->name()});
+    auto driver = std::make_unique<drivers::JackDriver>(
+        drivers::JackDriver::Options{"Tamborel", server->name()});
     driver->setClientHook(&striker);
-    std::vector<std::unique_ptr<audio::AudioDriver>> drivers;
+    std::vector<std::unique_ptr<drivers::AudioDriver>> drivers;
     drivers.push_back(std::move(driver));
-    audio::AudioDeviceOutput output(engine, std::move(drivers));
+    drivers::AudioDeviceOutput output(engine, std::move(drivers));
     ASSERT_TRUE(output.start());
 
     JackRecorder recorder(*server, 48000 * 6);

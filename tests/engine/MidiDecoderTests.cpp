@@ -14,18 +14,19 @@ using Events = std::vector<std::string>;
 // Collects decoded events as text, which reads well in failure messages.
 class RecordingSink final : public MidiEventSink {
 public:
-    void noteOn(int note, int velocity, int channel, audio::EventTime) noexcept override {
+    void noteOn(int note, int velocity, int channel, timing::EventTime) noexcept override {
         events.push_back("on " + std::to_string(note) + " " + std::to_string(velocity) + " ch" +
                          std::to_string(channel));
     }
-    void noteOff(int note, int channel, audio::EventTime) noexcept override {
+    void noteOff(int note, int channel, timing::EventTime) noexcept override {
         events.push_back("off " + std::to_string(note) + " ch" + std::to_string(channel));
     }
-    void controlChange(int controller, int value, int channel, audio::EventTime) noexcept override {
+    void controlChange(int controller, int value, int channel,
+                       timing::EventTime) noexcept override {
         events.push_back("cc " + std::to_string(controller) + " " + std::to_string(value) + " ch" +
                          std::to_string(channel));
     }
-    void polyPressure(int note, int pressure, int channel, audio::EventTime) noexcept override {
+    void polyPressure(int note, int pressure, int channel, timing::EventTime) noexcept override {
         events.push_back("at " + std::to_string(note) + " " + std::to_string(pressure) + " ch" +
                          std::to_string(channel));
     }

@@ -23,18 +23,19 @@ class RouterSink final : public engine::MidiEventSink {
 public:
     explicit RouterSink(engine::HitRouter& router) : router_(router) {}
 
-    void noteOn(int note, int velocity, int channel, audio::EventTime) noexcept override {
+    void noteOn(int note, int velocity, int channel, timing::EventTime) noexcept override {
         FUZZ_CHECK(seven(note) && seven(velocity) && velocity >= 1 && channelOk(channel));
         router_.strike(note, velocity);
     }
-    void noteOff(int note, int channel, audio::EventTime) noexcept override {
+    void noteOff(int note, int channel, timing::EventTime) noexcept override {
         FUZZ_CHECK(seven(note) && channelOk(channel));
     }
-    void controlChange(int controller, int value, int channel, audio::EventTime) noexcept override {
+    void controlChange(int controller, int value, int channel,
+                       timing::EventTime) noexcept override {
         FUZZ_CHECK(seven(controller) && seven(value) && channelOk(channel));
         router_.controlChange(controller, value);
     }
-    void polyPressure(int note, int pressure, int channel, audio::EventTime) noexcept override {
+    void polyPressure(int note, int pressure, int channel, timing::EventTime) noexcept override {
         FUZZ_CHECK(seven(note) && seven(pressure) && channelOk(channel));
         router_.polyPressure(note, pressure);
     }

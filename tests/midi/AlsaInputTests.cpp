@@ -60,26 +60,26 @@ TEST(AlsaEventBytes, EveryEventCarriesItsOwnStatusByte) {
 // fixed storage, so that the receive path can be watched for heap use.
 class TimedSink final : public engine::MidiEventSink {
 public:
-    void noteOn(int note, int, int, audio::EventTime time) noexcept override {
+    void noteOn(int note, int, int, timing::EventTime time) noexcept override {
         add(0x90, note, time);
     }
-    void noteOff(int note, int, audio::EventTime time) noexcept override { add(0x80, note, time); }
-    void controlChange(int controller, int, int, audio::EventTime time) noexcept override {
+    void noteOff(int note, int, timing::EventTime time) noexcept override { add(0x80, note, time); }
+    void controlChange(int controller, int, int, timing::EventTime time) noexcept override {
         add(0xB0, controller, time);
     }
-    void polyPressure(int note, int, int, audio::EventTime time) noexcept override {
+    void polyPressure(int note, int, int, timing::EventTime time) noexcept override {
         add(0xA0, note, time);
     }
 
     struct Event {
         int type, number;
-        audio::EventTime time;
+        timing::EventTime time;
     };
     std::array<Event, 8> events{};
     std::size_t count = 0;
 
 private:
-    void add(int type, int number, audio::EventTime time) noexcept {
+    void add(int type, int number, timing::EventTime time) noexcept {
         if (count < events.size())
             events[count++] = {type, number, time};
     }
@@ -112,7 +112,7 @@ TEST(AlsaSequencerSource, EventsReachTheSinkStampedWithTheirArrivalWithoutTouchi
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(sink.events[i].type, expected[i][0]);
         EXPECT_EQ(sink.events[i].number, expected[i][1]);
-        EXPECT_EQ(sink.events[i].time.kind, audio::EventTime::Kind::monotonicNanos);
+        EXPECT_EQ(sink.events[i].time.kind, timing::EventTime::Kind::monotonicNanos);
         EXPECT_EQ(sink.events[i].time.value, (i + 1) * 1'000);
     }
 }

@@ -47,8 +47,8 @@ protected:
             return;
         manager_ = std::make_unique<MIDIManager>(queue_);
         drums_ = std::make_unique<DrumModule>(*server);
-        driver_ = std::make_unique<audio::JackDriver>(
-            audio::JackDriver::Options{"Tamborel", server->name()});
+        driver_ = std::make_unique<drivers::JackDriver>(
+            drivers::JackDriver::Options{"Tamborel", server->name()});
         driver_->setClientHook(&manager_->jackHook());
         ASSERT_TRUE(drums_->valid());
     }
@@ -61,7 +61,7 @@ protected:
     }
     void startDriver() {
         std::string failure;
-        ASSERT_TRUE(driver_->start(audio::JackDriver::deviceUID, renderer_, failure)) << failure;
+        ASSERT_TRUE(driver_->start(drivers::JackDriver::deviceUID, renderer_, failure)) << failure;
     }
     // Runs the main queue until the condition holds, as the main thread would.
     template <typename Condition> bool runMainQueueUntil(Condition condition) {
@@ -82,7 +82,7 @@ protected:
     HeapWatchingRenderer renderer_;
     std::unique_ptr<MIDIManager> manager_;
     std::unique_ptr<DrumModule> drums_;
-    std::unique_ptr<audio::JackDriver> driver_;
+    std::unique_ptr<drivers::JackDriver> driver_;
 };
 
 TEST_F(JackMidi, BridgedDevicesAreListedOnceUnderTheirOwnNames) {
@@ -122,8 +122,8 @@ TEST_F(JackMidi, BridgedDevicesAreListedOnceUnderTheirOwnNames) {
 
 TEST_F(JackMidi, StrikesReachTheEndpointWithoutTouchingTheHeap) {
     std::atomic<int> strikes{0}, pedals{0};
-    manager_->onNoteOn = [&](int, int, int, audio::EventTime) { ++strikes; };
-    manager_->onControlChange = [&](int, int, int, audio::EventTime) { ++pedals; };
+    manager_->onNoteOn = [&](int, int, int, timing::EventTime) { ++strikes; };
+    manager_->onControlChange = [&](int, int, int, timing::EventTime) { ++pedals; };
     startDriver();
     manager_->start();
     jack_port_t* pads = drums_->addPort("pads");
@@ -168,7 +168,7 @@ TEST_F(JackMidi, JackSourcesCountOnlyWhileJackPlays) {
 // or every strike of it would sound twice.
 TEST_F(JackMidi, EachSourceFeedsOneInputHoweverFastTheRescansCome) {
     std::atomic<int> strikes{0};
-    manager_->onNoteOn = [&](int, int, int, audio::EventTime) { ++strikes; };
+    manager_->onNoteOn = [&](int, int, int, timing::EventTime) { ++strikes; };
     startDriver();
     manager_->start();
     DrumModule second(*server, "second");

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tamborel::audio {
+namespace tamborel::timing {
 namespace {
 
 TEST(EventPlacement, ATimestampedEventSoundsOnePeriodAfterItArrived) {
@@ -41,4 +41,4 @@ TEST(EventPlacement, StreamTimesOnEitherSystemClockLandOnTheMonotonicOne) {
 }
 
 } // namespace
-} // namespace tamborel::audio
+} // namespace tamborel::timing

@@ -131,7 +131,7 @@ Rectangle {
                 leftPadding: 8
                 rightPadding: 8
                 help: "Play this pad's sample"
-                onClicked: row.pad.trigger()
+                onClicked: row.pad.strike()
             }
         }
 

@@ -69,7 +69,7 @@ Item {
                 if (button.contains(mapToItem(button, mouse.x, mouse.y)))
                     return;
             }
-            cell.pad.trigger();
+            cell.pad.strike();
         }
     }
 
