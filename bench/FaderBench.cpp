@@ -38,6 +38,7 @@ public:
         : home_(fs::temp_directory_path() / ("tamborel-fader-" + std::to_string(getpid()))) {
         fs::create_directories(home_);
         setenv("XDG_DATA_HOME", home_.c_str(), 1);
+        fs::create_directories(tamborel::storage::kitsFolder());
     }
     ~ScratchHome() { fs::remove_all(home_); }
 

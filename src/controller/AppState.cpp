@@ -25,6 +25,7 @@ void AppState::Impl::commitKitChange(const KitChange& change, bool dirty) {
     if (change.notes)
         player.setNotes(p.kit);
     p.changedPads = change.pads;
+    p.changedSamples = change.samples;
     p.dirty = dirty;
     notify(Field::kit);
     notify(Field::dirty);

@@ -36,6 +36,7 @@ void AppState::Impl::restored(const KitChange& change) {
     }
     player.applyMix(kit);
     self.published_.changedPads = change.pads;
+    self.published_.changedSamples = change.samples;
     self.published_.dirty = true;
     if (change.notes)
         player.setNotes(kit);

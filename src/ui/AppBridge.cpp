@@ -68,21 +68,25 @@ QVariantList sampleList(const DrumPad& pad) {
     return samples;
 }
 
-QVariantMap padFields(const DrumPad& pad) {
+QVariantMap padFields(const DrumPad& pad, bool withSamples) {
     QVariantList notes;
     for (std::int64_t note : pad.notes)
         notes.append(QVariant::fromValue(static_cast<qlonglong>(note)));
-    return {
-        {QStringLiteral("samples"), sampleList(pad)},
+    QVariantMap fields{
         {QStringLiteral("notes"), notes},
-        {QStringLiteral("sampleName"),
-         pad.sampleURL ? QString::fromStdString(pad.sampleURL->fileName()) : QString()},
-        {QStringLiteral("hasSample"), pad.sampleURL.has_value()},
         {QStringLiteral("volume"), static_cast<double>(pad.volume)},
         {QStringLiteral("pan"), static_cast<double>(pad.pan)},
         {QStringLiteral("muted"), pad.muted},
         {QStringLiteral("soloed"), pad.soloed},
     };
+    if (withSamples) {
+        fields.insert(QStringLiteral("samples"), sampleList(pad));
+        fields.insert(QStringLiteral("sampleName"),
+                      pad.sampleURL ? QString::fromStdString(pad.sampleURL->fileName())
+                                    : QString());
+        fields.insert(QStringLiteral("hasSample"), pad.sampleURL.has_value());
+    }
+    return fields;
 }
 
 // The folders of the kit's samples, each once, in the kit's order; a handful at most.
@@ -189,7 +193,7 @@ std::optional<double> finiteNumber(const QVariant& value) {
 
 AppBridge::AppBridge(controller::AppState& state, QObject* parent)
     : AppViewModel(parent), state_(state) {
-    publishPads(controller::RoleSet().set());
+    publishPads(controller::RoleSet().set(), controller::RoleSet().set());
     for (auto f = static_cast<int>(controller::Field::kit);
          f <= static_cast<int>(controller::Field::engineRunning); ++f)
         publishField(static_cast<controller::Field>(f));
@@ -259,8 +263,9 @@ void AppBridge::publishField(controller::Field field) {
         publish({{QStringLiteral("kitName"), QString::fromStdString(p.kit.name)},
                  {QStringLiteral("masterVolume"), static_cast<double>(p.kit.masterVolume)}});
         // Only the pads the change touched: a fader step republishes one pad, not fourteen.
-        publishPads(p.changedPads);
-        if (p.changedPads.none())
+        publishPads(p.changedPads, p.changedSamples);
+        // The folders the kit's samples are in change only with its samples.
+        if (p.changedSamples.none())
             return;
         return publishPlaces(false);
     case Field::settings: {
@@ -332,12 +337,14 @@ void AppBridge::publishField(controller::Field field) {
     }
 }
 
-void AppBridge::publishPads(const controller::RoleSet& roles) {
+void AppBridge::publishPads(const controller::RoleSet& roles,
+                            const controller::RoleSet& withSamples) {
     const DrumKit& kit = state_.published().kit;
     for (PadRole role : allPadRoles)
         if (roles.test(indexOf(role))) {
             const DrumPad* found = kit.findPad(role);
-            publishPad(role, found ? padFields(*found) : PadViewModel::freshFields());
+            publishPad(role, found ? padFields(*found, withSamples.test(indexOf(role)))
+                                   : PadViewModel::freshFields());
         }
 }
 

@@ -82,7 +82,9 @@ private:
     // Lists the file dialogs' places again when the kit's sample folders have changed, or
     // when `always`.
     void publishPlaces(bool always);
-    void publishPads(const controller::RoleSet& roles);
+    // The fields of `roles`; their sample lists only for those in `withSamples`, since a
+    // fader step leaves them as they were.
+    void publishPads(const controller::RoleSet& roles, const controller::RoleSet& withSamples);
 
     controller::AppState& state_;
     std::function<void()> waiting_;

@@ -356,7 +356,7 @@ TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {
     kit.findPad(PadRole::tom1)->sampleURL = FileUrl::fromPath(sampleFile(PadRole::tom1));
     storage::writeKit(kit, storage::folder() / "broken.json");
     state->loadKit(storage::folder() / "broken.json");
-    EXPECT_EQ(p().loadingStatus, "1 of 3 samples failed to load");
+    EXPECT_NE(p().loadingStatus.find("1 of 3"), std::string::npos) << p().loadingStatus;
     EXPECT_FLOAT_EQ(playedLevel(36), levelOf(PadRole::kick));
     EXPECT_FLOAT_EQ(playedLevel(48), levelOf(PadRole::tom1));
     state->newKit();
