@@ -294,6 +294,52 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
     return Performance{std::move(*kit.value), std::move(*read.events)};
 }
 
+// Plays the performance into the files until its last strike has rung out; 0, or the exit
+// status when a signal stopped it.
+int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, WavWriter& out,
+         std::uint32_t channelCount, std::ostream& err) {
+    const std::uint64_t lastEventFrame =
+        events.empty()
+            ? 0
+            : static_cast<std::uint64_t>(std::llround(events.back().seconds * renderRate));
+    const bool showProgress = lastEventFrame > 5 * static_cast<std::uint64_t>(renderRate);
+    int shownPercent = -1;
+
+    std::vector<std::vector<float>> buffers(channelCount, std::vector<float>(blockFrames));
+    std::vector<float*> channels;
+    for (auto& buffer : buffers)
+        channels.push_back(buffer.data());
+    std::size_t next = 0;
+    std::uint64_t silentFrames = 0;
+    for (std::uint64_t start = 0;; start += blockFrames) {
+        for (; next < events.size(); ++next) {
+            const auto at =
+                static_cast<std::uint64_t>(std::llround(events[next].seconds * renderRate));
+            if (at >= start + blockFrames)
+                break;
+            player.midi(messageOf(events[next]), static_cast<std::uint32_t>(at - start));
+        }
+        player.render({channels.data(), channelCount, blockFrames, 0});
+        silentFrames = out.write(channels.data(), blockFrames) ? 0 : silentFrames + blockFrames;
+        if (stopSignal != 0) {
+            err << "tamborel-render: stopped, nothing written\n";
+            return 128 + stopSignal;
+        }
+        if (next == events.size() &&
+            (silentFrames >= silenceToStop || start > lastEventFrame + longestTail))
+            break;
+        if (showProgress) {
+            const int percent =
+                static_cast<int>(std::min<std::uint64_t>(100, start * 100 / lastEventFrame));
+            if (percent / 10 != shownPercent / 10) {
+                err << "tamborel-render: " << percent << "%\n";
+                shownPercent = percent;
+            }
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) {
@@ -334,46 +380,8 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
             << (stems ? "the stems in " + stems->string() : args[2]) << '\n';
         return 1;
     }
-    const auto& events = performance->events;
-    const std::uint64_t lastEventFrame =
-        events.empty()
-            ? 0
-            : static_cast<std::uint64_t>(std::llround(events.back().seconds * renderRate));
-    const bool showProgress = lastEventFrame > 5 * static_cast<std::uint64_t>(renderRate);
-    int shownPercent = -1;
-
-    std::vector<std::vector<float>> buffers(channelCount, std::vector<float>(blockFrames));
-    std::vector<float*> channels;
-    for (auto& buffer : buffers)
-        channels.push_back(buffer.data());
-    std::size_t next = 0;
-    std::uint64_t silentFrames = 0;
-    for (std::uint64_t start = 0;; start += blockFrames) {
-        for (; next < events.size(); ++next) {
-            const auto at =
-                static_cast<std::uint64_t>(std::llround(events[next].seconds * renderRate));
-            if (at >= start + blockFrames)
-                break;
-            player.midi(messageOf(events[next]), static_cast<std::uint32_t>(at - start));
-        }
-        player.render({channels.data(), channelCount, blockFrames, 0});
-        silentFrames = out.write(channels.data(), blockFrames) ? 0 : silentFrames + blockFrames;
-        if (stopSignal != 0) {
-            err << "tamborel-render: stopped, nothing written\n";
-            return 128 + stopSignal;
-        }
-        if (next == events.size() &&
-            (silentFrames >= silenceToStop || start > lastEventFrame + longestTail))
-            break;
-        if (showProgress) {
-            const int percent =
-                static_cast<int>(std::min<std::uint64_t>(100, start * 100 / lastEventFrame));
-            if (percent / 10 != shownPercent / 10) {
-                err << "tamborel-render: " << percent << "%\n";
-                shownPercent = percent;
-            }
-        }
-    }
+    if (const int stopped = play(player, performance->events, out, channelCount, err); stopped != 0)
+        return stopped;
     if (!out.finish()) {
         err << "tamborel-render: cannot write " << args[2] << '\n';
         return 1;

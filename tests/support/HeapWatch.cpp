@@ -53,6 +53,14 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// The non-throwing form too (std::stable_sort's buffer), or a sanitizer's own would allocate
+// what the free below releases.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    noteCall();
+    noteSize(size);
+    return std::malloc(size == 0 ? 1 : size);
+}
+
 void operator delete(void* memory) noexcept {
     if (memory != nullptr)
         noteCall();
@@ -60,6 +68,10 @@ void operator delete(void* memory) noexcept {
 }
 
 void operator delete(void* memory, std::size_t) noexcept {
+    operator delete(memory);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
     operator delete(memory);
 }
 

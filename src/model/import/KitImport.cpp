@@ -296,13 +296,17 @@ std::optional<PadRole> roleForNote(int note) {
     return std::nullopt;
 }
 
-DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary) {
-    // The samples on disk first: an instrument whose files are all missing claims no role.
+namespace {
+
+// Each instrument's samples that are on disk, found again where the source's path is stale;
+// none when the import is cancelled.
+std::optional<std::vector<std::vector<PadSample>>>
+presentSamples(const std::vector<Instrument>& instruments, Summary& summary) {
     std::vector<std::vector<PadSample>> present(instruments.size());
     for (std::size_t i = 0; i < instruments.size(); ++i)
         for (PadSample sample : instruments[i].samples) {
             if (!keepGoing(0.9 + 0.1 * double(i) / double(instruments.size())))
-                return DrumKit(validUtf8(name)); // cancelled: the caller drops it
+                return std::nullopt;
             auto path = sample.url.toPath();
             std::error_code ec;
             if (path && !fs::is_regular_file(*path, ec)) {
@@ -316,9 +320,14 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
             else
                 present[i].push_back(sample);
         }
-    // Named roles first, so an instrument named for a role wins it over one that only sits
-    // on the role's note, wherever each stands in the source; then notes; then the free twin
-    // of a taken role; then splashes, chinas and crash/rides.
+    return present;
+}
+
+// Named roles first, so an instrument named for a role wins it over one that only sits on the
+// role's note, wherever each stands in the source; then notes; then the free twin of a taken
+// role; then splashes, chinas and crash/rides. An instrument with nothing on disk claims none.
+std::vector<std::optional<PadRole>> rolesOf(const std::vector<Instrument>& instruments,
+                                            const std::vector<std::vector<PadSample>>& present) {
     std::vector<std::optional<PadRole>> roles(instruments.size());
     std::set<PadRole> claimed;
     std::vector<bool> taken(instruments.size(), false); // its role went to another
@@ -349,6 +358,16 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
                 roles[i] = role;
         }
     }
+    return roles;
+}
+
+} // namespace
+
+DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary) {
+    auto present = presentSamples(instruments, summary);
+    if (!present)
+        return DrumKit(validUtf8(name)); // cancelled: the caller drops it
+    const auto roles = rolesOf(instruments, *present);
     DrumKit kit(validUtf8(name));
     for (std::size_t i = 0; i < instruments.size(); ++i) {
         const Instrument& in = instruments[i];
@@ -357,10 +376,10 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
         DrumPad* pad = roles[i] ? kit.findPad(*roles[i]) : nullptr;
         if (pad == nullptr) {
             // Fits no role, came after another that took it, or has no file on disk.
-            summary.leftOut.push_back(present[i].empty() ? in.name + " (no samples)" : in.name);
+            summary.leftOut.push_back((*present)[i].empty() ? in.name + " (no samples)" : in.name);
             continue;
         }
-        std::vector<PadSample>& samples = present[i];
+        std::vector<PadSample>& samples = (*present)[i];
         // A group left with one member (the others missing) sounds alone.
         for (PadSample& sample : samples)
             if (std::count_if(samples.begin(), samples.end(), [&](const PadSample& other) {
