@@ -121,6 +121,8 @@ std::string readInstrument(const fs::path& file, const Wiring& wiring, SoundFile
     const pugi::xml_node root = document.child("instrument");
     if (!root)
         return file.filename().string() + " holds no instrument";
+    if (in.name.empty()) // the kit file's name for it comes first
+        in.name = text(root.attribute("name"));
     const bool fromVelocities = root.attribute("version").as_double(1.0) < 2.0;
     const auto velocityPowers =
         fromVelocities ? powersFromVelocities(root) : std::map<std::string, double>{};
@@ -308,8 +310,6 @@ ReadResult read(const fs::path& given) {
         const pugi::xml_node node = nodes[i];
         Instrument in;
         in.name = text(node.attribute("name"));
-        if (in.name.empty())
-            in.name = "instrument " + std::to_string(i + 1);
         in.group = text(node.attribute("group"));
         Wiring wiring{{}, &channels};
         for (const pugi::xml_node map : node.children("channelmap")) {
@@ -323,12 +323,12 @@ ReadResult read(const fs::path& given) {
         for (const pugi::xml_node choke : node.child("chokes").children("choke"))
             in.chokes.push_back(
                 {text(choke.attribute("instrument")), number(choke.attribute("choketime"))});
-        std::string why;
-        if (named(kit, in.name) != nullptr)
+        std::string why = readInstrument(
+            pathIn(file.parent_path(), node.attribute("file").as_string()), wiring, sounds, in);
+        if (in.name.empty())
+            in.name = "instrument " + std::to_string(i + 1);
+        if (why.empty() && named(kit, in.name) != nullptr)
             why = "a second instrument of that name";
-        else
-            why = readInstrument(pathIn(file.parent_path(), node.attribute("file").as_string()),
-                                 wiring, sounds, in);
         if (why.empty() && in.recordings.empty())
             why = "no recording could be read" + (in.dropped.empty() ? "" : ": " + in.dropped[0]);
         if (why.empty())
