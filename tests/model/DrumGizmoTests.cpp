@@ -73,7 +73,7 @@ fs::path writeKit(const std::string& extra = "", const std::string& extraFiles =
                     instrumentFile("name='HHOpen'", hit("o1", "", "o1.wav"),
                                    "<velocities><velocity lower='0' upper='1'><sampleref "
                                    "name='o1' probability='1'/></velocity></velocities>"));
-    test::writeText(folder / "midimap.xml",
+    test::writeText(folder / "Midimap_full.xml",
                     "<?xml version='1.0'?><midimap><map note='36' instr='Kick'/><map note='35' "
                     "instr='Kick'/><map note='42' instr='HHClosed'/><map note='46' "
                     "instr='HHOpen'/><map note='50' instr='Tom'/></midimap>");

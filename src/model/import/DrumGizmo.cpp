@@ -7,6 +7,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <set>
@@ -171,21 +172,29 @@ std::string readInstrument(const fs::path& file, const Wiring& wiring, SoundFile
     return {};
 }
 
+// The XML files in a folder, sorted, at most 64 of them.
+std::vector<fs::path> xmlFilesIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::directory_iterator entry(folder, ec), end; !ec && entry != end && files.size() < 64;
+         entry.increment(ec))
+        if (entry->path().extension() == ".xml")
+            files.push_back(entry->path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 // The kit file in a folder: drumkit.xml, else the one XML file there with a drumkit root.
 std::optional<fs::path> kitFileIn(const fs::path& folder, std::string& whyNot) {
     std::error_code ec;
     if (fs::is_regular_file(folder / "drumkit.xml", ec))
         return folder / "drumkit.xml";
     std::vector<fs::path> found;
-    std::size_t looked = 0;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (entry.path().extension() != ".xml" || ++looked > 64)
-            continue;
+    for (const fs::path& file : xmlFilesIn(folder)) {
         pugi::xml_document document;
-        if (load(entry.path(), document).empty() && document.child("drumkit"))
-            found.push_back(entry.path());
+        if (load(file, document).empty() && document.child("drumkit"))
+            found.push_back(file);
     }
-    std::sort(found.begin(), found.end());
     if (found.size() == 1)
         return found.front();
     if (found.empty()) {
@@ -199,7 +208,8 @@ std::optional<fs::path> kitFileIn(const fs::path& folder, std::string& whyNot) {
     return std::nullopt;
 }
 
-// The kit's own MIDI map: the one the kit file names, else midimap.xml beside it.
+// The kit's own MIDI map: the one the kit file names, else midimap.xml beside it, else the
+// one file beside it with "midimap" in its name (kits with several leave the choice open).
 std::optional<fs::path> midiMapOf(const pugi::xml_node& root, const fs::path& kitFile) {
     std::string named = root.attribute("defaultmidimap").as_string();
     for (const pugi::xml_node node :
@@ -212,8 +222,18 @@ std::optional<fs::path> midiMapOf(const pugi::xml_node& root, const fs::path& ki
     if (!named.empty())
         return pathIn(kitFile.parent_path(), named);
     std::error_code ec;
-    const fs::path beside = kitFile.parent_path() / "midimap.xml";
-    return fs::is_regular_file(beside, ec) ? std::optional(beside) : std::nullopt;
+    if (const fs::path beside = kitFile.parent_path() / "midimap.xml";
+        fs::is_regular_file(beside, ec))
+        return beside;
+    std::vector<fs::path> maps;
+    for (const fs::path& file : xmlFilesIn(kitFile.parent_path())) {
+        std::string name = file.filename().string();
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (name.find("midimap") != std::string::npos)
+            maps.push_back(file);
+    }
+    return maps.size() == 1 ? std::optional(maps.front()) : std::nullopt;
 }
 
 Instrument* named(Kit& kit, const std::string& name) {
