@@ -343,8 +343,11 @@ ReadResult read(const fs::path& given) {
         for (const pugi::xml_node choke : node.child("chokes").children("choke"))
             in.chokes.push_back(
                 {text(choke.attribute("instrument")), number(choke.attribute("choketime"))});
-        std::string why = readInstrument(
-            pathIn(file.parent_path(), node.attribute("file").as_string()), wiring, sounds, in);
+        const std::string instrumentFile = node.attribute("file").as_string();
+        std::string why =
+            instrumentFile.empty()
+                ? "no instrument file"
+                : readInstrument(pathIn(file.parent_path(), instrumentFile), wiring, sounds, in);
         if (in.name.empty())
             in.name = "instrument " + std::to_string(i + 1);
         if (why.empty() && named(kit, in.name) != nullptr)
