@@ -26,13 +26,42 @@ struct PadSample {
     float gain = 1.0f;
     float pan = 0.0f; // -1..1, this recording's own place, on top of the pad's
     int together = 0; // 0..maxSamplesPerPad
+    // In a kit with microphones: the microphone each of the file's channels feeds, in the
+    // file's channel order, as an index into DrumKit::microphones (-1: a channel heard on
+    // none). Empty: the file plays as a stereo (or mono) recording, as in any other kit.
+    std::vector<int> microphones;
+    // How hard the hit was, on the kit's own scale (larger is harder); read by pads whose
+    // takes go by power (TakeOrder::power).
+    float power = 0.0f;
+    // Levelled when it was recorded, so its loudness comes from the strike's velocity. In a
+    // pad that goes by power the others play at their recorded level.
+    bool normalized = false;
 
     friend bool operator==(const PadSample&, const PadSample&) = default;
 };
 
 // How the samples that share a strike's velocity take turns: in order, or at random without
-// playing the same one twice in a row.
-enum class TakeOrder : std::uint8_t { cycle, random };
+// playing the same one twice in a row. `power`: as DrumGizmo kits are played, every strike
+// aims at a power within the pad's recordings and takes one near it, avoiding those played a
+// moment ago; velocity ranges are not read.
+enum class TakeOrder : std::uint8_t { cycle, random, power };
+
+// One microphone of a kit recorded on several at once (close, overhead and room
+// microphones): its place in the kit's own mix. Kits of stereo recordings have none.
+struct Microphone {
+    std::string name;
+    float volume = 1.0f; // linear gain, 1.0 = as recorded
+    float pan = 0.0f;    // -1 (left) .. 1 (right)
+    bool muted = false;
+    bool soloed = false;
+    bool inverted = false; // polarity
+    // The separate output it is heard on when outputs go by microphone, from 1; 0 is its
+    // own (its place in the kit's list, from 1). Microphones may share one.
+    int output = 0;
+
+    friend bool operator==(const Microphone&, const Microphone&) = default;
+};
+inline constexpr std::size_t maxMicrophones = 32;
 
 // The settings of one role within a kit.
 struct DrumPad {
@@ -47,6 +76,9 @@ struct DrumPad {
     // for a pad of one sample, which then plays sampleURL at every velocity.
     std::vector<PadSample> samples;
     TakeOrder takeOrder = TakeOrder::cycle;
+    // In a kit with microphones: the pad's own microphones (indices into
+    // DrumKit::microphones); the others hear it as bleed. Empty: every one is its own.
+    std::vector<int> ownMicrophones;
 
     // What the pad plays: its samples, else sampleURL over the whole range, else nothing.
     std::vector<PadSample> playedSamples() const;
@@ -64,6 +96,11 @@ struct DrumKit {
     std::string name;
     std::vector<DrumPad> pads; // a kit read from a file may lack roles or repeat them
     float masterVolume = 1.0f;
+    // Empty for a kit of stereo recordings; then the two fields after it are not read.
+    std::vector<Microphone> microphones;
+    float bleed = 1.0f; // 0..1: scales every microphone that is not a strike's own
+    // Pans mirrored: the kit heard from the audience, not from the drummer's seat.
+    bool audienceView = false;
 
     // A new kit: a random id, the name as given, one default pad per role in table order.
     explicit DrumKit(std::string kitName);
