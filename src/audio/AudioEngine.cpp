@@ -50,7 +50,10 @@ std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer) {
 
 } // namespace
 
-AudioEngine::AudioEngine() : impl_(std::make_unique<Impl>()) {}
+AudioEngine::AudioEngine() : impl_(std::make_unique<Impl>()) {
+    for (auto& own : impl_->ownMicrophones)
+        own.store(~std::uint32_t{0});
+}
 
 AudioEngine::~AudioEngine() {
     impl_->streamerOwner.reset(); // its thread reads the samples' file names
@@ -76,11 +79,18 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
         if (current == nullptr)
             continue;
         std::vector<LayeredBuffer> samples;
-        for (const auto& member : current->members)
+        for (const auto& member : current->members) {
             // A streamed sample's rest is read at the old rate: until the loader brings it
             // again at this one, it plays its start alone.
-            samples.push_back({sampleLoader::convert(member->buffer, format), 0, 0, member->gain,
-                               member->pan, 0, nullptr});
+            const bool onMicrophones = member->micChannels > 0;
+            samples.push_back(
+                {sampleLoader::convert(member->buffer,
+                                       onMicrophones ? AudioFormat{sampleRate, 0} : format),
+                 0, 0, member->gain, member->pan, 0, nullptr});
+            for (std::uint32_t c = 0; c < member->micChannels; ++c)
+                samples.back().microphones.push_back(member->microphone[c]);
+            samples.back().normalized = member->normalized;
+        }
         s.publishLocked(r, std::move(samples), current->order, &current->table);
     }
     s.sampleRate.store(sampleRate);
@@ -189,7 +199,31 @@ void AudioEngine::applyMix(const DrumKit& kit) {
         const bool audible = anySolo ? pad.soloed : !pad.muted;
         impl_->pads[index].gain.store(audible ? usableGain(pad.volume) : 0.0f);
         impl_->pads[index].pan.store(usablePan(pad.pan));
+        std::uint32_t own = pad.ownMicrophones.empty() ? ~std::uint32_t{0} : 0;
+        for (int microphone : pad.ownMicrophones)
+            if (microphone >= 0 && microphone < int(maxMicrophones))
+                own |= 1u << microphone;
+        impl_->ownMicrophones[index].store(own);
     }
+    const auto& microphones = kit.microphones;
+    const bool anyMicSolo = std::any_of(microphones.begin(), microphones.end(),
+                                        [](const Microphone& m) { return m.soloed; });
+    for (std::size_t m = 0; m < maxMicrophones; ++m) {
+        float left = 1.0f;
+        float right = 1.0f;
+        if (m < microphones.size()) {
+            const Microphone& microphone = microphones[m];
+            const bool audible = anyMicSolo ? microphone.soloed : !microphone.muted;
+            const float gain = (audible ? usableGain(microphone.volume) : 0.0f) *
+                               (microphone.inverted ? -1.0f : 1.0f);
+            const float pan = usablePan(kit.audienceView ? -microphone.pan : microphone.pan);
+            left = gain * std::min(1.0f, 1.0f - pan);
+            right = gain * std::min(1.0f, 1.0f + pan);
+        }
+        impl_->microphones[m].left.store(left);
+        impl_->microphones[m].right.store(right);
+    }
+    impl_->bleed.store(std::isfinite(kit.bleed) ? std::clamp(kit.bleed, 0.0f, 1.0f) : 1.0f);
     setMasterVolume(kit.masterVolume);
 }
 
@@ -208,8 +242,15 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
             fresh = std::make_unique<PlayableSet>();
             std::vector<PadSample> layout;
             for (LayeredBuffer& sample : samples) {
-                layout.push_back(
-                    {FileUrl{}, sample.low, sample.high, sample.gain, sample.pan, sample.together});
+                layout.push_back({FileUrl{},
+                                  sample.low,
+                                  sample.high,
+                                  sample.gain,
+                                  sample.pan,
+                                  sample.together,
+                                  {},
+                                  sample.power,
+                                  sample.normalized});
                 if (sample.stream && !streamerOwner) {
                     streamerOwner = std::make_unique<SampleStreamer>(streamSlots);
                     streamer.store(streamerOwner.get(), std::memory_order_release);
@@ -222,6 +263,17 @@ bool AudioEngine::Impl::publishLocked(std::size_t role, std::vector<LayeredBuffe
                 fresh->members.back()->pan = pan;
                 fresh->members.back()->leftGain = std::min(1.0f, 1.0f - pan);
                 fresh->members.back()->rightGain = std::min(1.0f, 1.0f + pan);
+                PlayableBuffer& member = *fresh->members.back();
+                member.normalized = sample.normalized;
+                member.micChannels = static_cast<std::uint32_t>(
+                    std::min<std::size_t>({sample.microphones.size(), maxMicrophones,
+                                           member.buffer->format().channelCount}));
+                for (std::uint32_t c = 0; c < member.micChannels; ++c) {
+                    const int microphone = sample.microphones[c];
+                    member.channel[c] = member.buffer->channel(c);
+                    member.microphone[c] = static_cast<std::int8_t>(
+                        microphone >= 0 && microphone < int(maxMicrophones) ? microphone : -1);
+                }
             }
             fresh->table = table ? *table : selection::VelocityTable::build(layout);
             fresh->order = order;
@@ -280,7 +332,11 @@ bool AudioEngine::setSamples(PadRole role, std::vector<LayeredBuffer> samples, T
         // A start loaded at a rate since left behind: the loader brings it again at this one.
         if (sample.stream && sample.buffer->format() != s.formatLocked())
             return false;
-        sample.buffer = sampleLoader::convert(std::move(sample.buffer), s.formatLocked());
+        // A recording on the kit's microphones keeps every channel.
+        const AudioFormat format = sample.microphones.empty()
+                                       ? s.formatLocked()
+                                       : AudioFormat{s.formatLocked().sampleRate, 0};
+        sample.buffer = sampleLoader::convert(std::move(sample.buffer), format);
     }
     return s.publishLocked(index, std::move(samples), order);
 }

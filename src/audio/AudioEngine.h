@@ -17,7 +17,16 @@
 //
 // A pad may hold several samples, each with a velocity range and a gain: a hit plays one of
 // those whose range holds its velocity, picked on the audio thread by the pad's selection
-// table (model/SampleSelection.h) with turn and random state that thread owns.
+// table (model/SampleSelection.h) with turn and random state that thread owns. A pad whose
+// takes go by power picks by the recordings' powers instead, and plays a recording that was
+// not levelled at its recorded level, whatever the velocity.
+//
+// Microphones. A kit recorded on several microphones at once has recordings of as many
+// channels, each feeding one of up to 32 microphones. A voice of such a recording mixes each
+// channel into the pad's pair at its microphone's gain and pan (polarity, mute and solo
+// included, the kit heard from the drummer's seat or the audience), times the bleed control
+// where the microphone is not one of the pad's own; those gains glide over 5 ms as the pads'
+// do. A silent microphone's channels are not mixed at all. Such recordings are held whole.
 //
 // Threads: strike, choke, damp, hasSample and setMasterVolume (atomic stores) from any thread
 // at any time; applyMix from the main thread; the sample operations from any non-real-time
@@ -54,6 +63,11 @@ struct LayeredBuffer {
     int together = 0;
     // Where the rest is, when `buffer` holds only the sample's start.
     std::shared_ptr<const StreamSource> stream = nullptr;
+    // As the PadSample's: the microphone each channel feeds (empty: a stereo recording),
+    // how hard it was struck, and whether it was levelled.
+    std::vector<int> microphones = {};
+    float power = 0.0f;
+    bool normalized = false;
 };
 
 class AudioEngine final : public AudioRenderer {
@@ -107,7 +121,9 @@ public:
 
     // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is
     // soloed only soloed pads sound, else muted pads are silent), pan per listed pad, and
-    // the kit's master volume. Roles the kit lacks keep their gain and pan.
+    // the kit's master volume. Roles the kit lacks keep their gain and pan. The kit's
+    // microphones likewise (the same mute/solo rule among them), its bleed control and each
+    // pad's own microphones.
     void applyMix(const DrumKit& kit);
     void setMasterVolume(float volume);
 

@@ -174,10 +174,25 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
         }
     }
     const float masterTarget = masterGain.load(std::memory_order_relaxed);
-    if (anyActive)
+    const float bleedTarget = bleed.load(std::memory_order_relaxed);
+    if (anyActive) {
         master.moveTo(masterTarget, rampFrames);
-    else
+        bleedRamp.moveTo(bleedTarget, rampFrames);
+    } else {
         master.snap(masterTarget);
+        bleedRamp.snap(bleedTarget);
+    }
+    for (std::size_t m = 0; m < maxMicrophones; ++m) {
+        const float left = microphones[m].left.load(std::memory_order_relaxed);
+        const float right = microphones[m].right.load(std::memory_order_relaxed);
+        if (anyActive) {
+            micLeft[m].moveTo(left, rampFrames);
+            micRight[m].moveTo(right, rampFrames);
+        } else {
+            micLeft[m].snap(left);
+            micRight[m].snap(right);
+        }
+    }
 }
 
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
@@ -217,7 +232,11 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain,
         voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
         if (voice.active())
             moveToTail(voices, voice);
-        voice = Voice{buffer, 0, 0, gain * buffer->gain};
+        // Going by power, the recording carries the dynamics: one that was not levelled
+        // plays as loud as it was struck.
+        const float strikeGain =
+            set->order == TakeOrder::power && !buffer->normalized ? 1.0f : gain;
+        voice = Voice{buffer, 0, 0, strikeGain * buffer->gain};
         buffer->voices.fetch_add(1, std::memory_order_relaxed);
         // The streamer is made just before the first streamed sample is published: a set
         // picked up since this block began may be the first.
@@ -332,6 +351,64 @@ bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
     return !renderStreamer->endedBy(voice.stream, voice.position - source.length);
 }
 
+bool AudioEngine::Impl::mixMicrophones(Voice& voice, std::uint32_t ownMask, float* left,
+                                       float* right, std::uint32_t frames) noexcept {
+    const PlayableBuffer& source = *voice.source;
+    // The voice's own gain over the frames it plays: steady, or its fade.
+    std::uint32_t count = 0;
+    bool fadeOver = false;
+    if (voice.fadeLeft == 0) {
+        count = std::min(frames, source.length - voice.position);
+        std::fill_n(voiceGains.data(), count, voice.gain);
+    } else {
+        const std::uint32_t length = voice.fadeLength != 0 ? voice.fadeLength : fadeFrames;
+        const std::uint32_t fadeLeft = std::min(voice.fadeLeft, length);
+        count = std::min({frames, source.length - voice.position, fadeLeft});
+        const float step = voice.gain / static_cast<float>(length);
+        for (std::uint32_t i = 0; i < count; ++i)
+            voiceGains[i] = step * static_cast<float>(fadeLeft - i);
+        voice.fadeLeft = fadeLeft - count;
+        fadeOver = voice.fadeLeft == 0;
+    }
+    // Each channel at its microphone's gains, gliding from the segment's start to its end.
+    const SegmentGains& g = segmentGains;
+    const float perFrame = 1.0f / static_cast<float>(frames);
+    for (std::uint32_t c = 0; c < source.micChannels; ++c) {
+        const int m = source.microphone[c];
+        if (m < 0)
+            continue;
+        const bool own = (ownMask >> m) & 1u;
+        const float bleedFrom = own ? 1.0f : g.bleedFrom;
+        const float bleedTo = own ? 1.0f : g.bleedTo;
+        const float leftFrom = g.leftFrom[m] * bleedFrom * source.leftGain;
+        const float leftTo = g.leftTo[m] * bleedTo * source.leftGain;
+        const float rightFrom = g.rightFrom[m] * bleedFrom * source.rightGain;
+        const float rightTo = g.rightTo[m] * bleedTo * source.rightGain;
+        if (leftFrom == 0.0f && leftTo == 0.0f && rightFrom == 0.0f && rightTo == 0.0f)
+            continue; // a silent microphone costs nothing
+        const float* __restrict in = source.channel[c] + voice.position;
+        const float* __restrict gains = voiceGains.data();
+        if (leftFrom == leftTo && rightFrom == rightTo) {
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const float x = in[i] * gains[i];
+                left[i] += x * leftFrom;
+                right[i] += x * rightFrom;
+            }
+            continue;
+        }
+        const float leftStep = (leftTo - leftFrom) * perFrame;
+        const float rightStep = (rightTo - rightFrom) * perFrame;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const float x = in[i] * gains[i];
+            const float k = static_cast<float>(i + 1);
+            left[i] += x * (leftFrom + leftStep * k);
+            right[i] += x * (rightFrom + rightStep * k);
+        }
+    }
+    voice.position += count;
+    return !fadeOver && voice.position < source.length;
+}
+
 namespace {
 
 // Adds the bus at the role's gain to the master, and to the role's group when the block has it.
@@ -380,6 +457,18 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
     float* __restrict busRight = scratchRight.data();
     float* const left = out[0];
     float* const right = out[1];
+    SegmentGains& g = segmentGains;
+    for (std::size_t m = 0; m < maxMicrophones; ++m) {
+        g.leftFrom[m] = micLeft[m].current();
+        g.rightFrom[m] = micRight[m].current();
+        micLeft[m].advance(frames);
+        micRight[m].advance(frames);
+        g.leftTo[m] = micLeft[m].current();
+        g.rightTo[m] = micRight[m].current();
+    }
+    g.bleedFrom = bleedRamp.current();
+    bleedRamp.advance(frames);
+    g.bleedTo = bleedRamp.current();
     for (std::size_t r = 0; r < padRoleCount; ++r) {
         RoleVoices& voices = roles[r];
         if (voices.active == 0)
@@ -387,11 +476,18 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
         anyActive = true;
         std::fill_n(busLeft, frames, 0.0f);
         std::fill_n(busRight, frames, 0.0f);
-        for (Voice& voice : voices.slots)
-            if (voice.active() &&
-                !(voice.source->stream ? mixStreamed(voice, busLeft, busRight, frames)
-                                       : mixVoice(voice, busLeft, busRight, frames, fadeFrames)))
+        const std::uint32_t own = ownMicrophones[r].load(std::memory_order_relaxed);
+        for (Voice& voice : voices.slots) {
+            if (!voice.active())
+                continue;
+            const PlayableBuffer& source = *voice.source;
+            const bool more =
+                source.micChannels > 0 ? mixMicrophones(voice, own, busLeft, busRight, frames)
+                : source.stream        ? mixStreamed(voice, busLeft, busRight, frames)
+                                       : mixVoice(voice, busLeft, busRight, frames, fadeFrames);
+            if (!more)
                 release(voices, voice);
+        }
         const std::uint32_t group = firstChannelOf(outputGroupOf(allPadRoles[r]));
         const bool hasGroup = group + 1 < channelCount;
         addBus(busLeft, busRight, voices.left, voices.right, left, right,

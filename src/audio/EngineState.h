@@ -57,6 +57,15 @@ struct AudioEngine::Impl {
     };
     std::array<PadChannel, padRoleCount> pads;
     std::atomic<float> masterGain{1.0f};
+    // Each microphone's gain on each side: its volume, polarity, mute, solo and pan.
+    struct MicChannel {
+        std::atomic<float> left{1.0f};
+        std::atomic<float> right{1.0f};
+    };
+    std::array<MicChannel, maxMicrophones> microphones;
+    std::atomic<float> bleed{1.0f};
+    // Per role, one bit per microphone that is the pad's own.
+    std::array<std::atomic<std::uint32_t>, padRoleCount> ownMicrophones;
     std::atomic<bool> running{false};
     // Bumped when rendering (re)starts: hits queued before that are stale and dropped.
     std::atomic<std::uint32_t> generation{0};
@@ -108,6 +117,21 @@ struct AudioEngine::Impl {
     };
     std::array<RoleVoices, padRoleCount> roles;
     GainRamp master;
+    std::array<GainRamp, maxMicrophones> micLeft;
+    std::array<GainRamp, maxMicrophones> micRight;
+    GainRamp bleedRamp;
+    // Over the segment being mixed: each microphone's gain on each side at its start and its
+    // end, and the bleed's, for voices to glide between.
+    struct SegmentGains {
+        std::array<float, maxMicrophones> leftFrom{};
+        std::array<float, maxMicrophones> leftTo{};
+        std::array<float, maxMicrophones> rightFrom{};
+        std::array<float, maxMicrophones> rightTo{};
+        float bleedFrom = 1.0f;
+        float bleedTo = 1.0f;
+    };
+    SegmentGains segmentGains;
+    std::array<float, chunkFrames> voiceGains{};
     std::array<PendingEvent, maxEventsPerBlock> pending{};
     std::size_t pendingCount = 0;
     // Time-stamped events due after this block, placed again at the start of the next.
@@ -137,6 +161,8 @@ struct AudioEngine::Impl {
     void release(RoleVoices& voices, Voice& voice) noexcept;
     void releaseAll() noexcept;
     bool mixStreamed(Voice& voice, float* left, float* right, std::uint32_t frames) noexcept;
+    bool mixMicrophones(Voice& voice, std::uint32_t ownMask, float* left, float* right,
+                        std::uint32_t frames) noexcept;
     void mixSegment(const std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
                     std::uint32_t frames) noexcept;
 };

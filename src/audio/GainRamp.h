@@ -42,6 +42,17 @@ public:
         return current_;
     }
 
+    // Moves on by `frames` frames at once: where next() would be after as many calls.
+    void advance(std::uint32_t frames) noexcept {
+        if (frames >= framesLeft_) {
+            current_ = target_;
+            framesLeft_ = 0;
+        } else {
+            current_ += step_ * static_cast<float>(frames);
+            framesLeft_ -= frames;
+        }
+    }
+
 private:
     float current_ = 1.0f;
     float target_ = 1.0f;

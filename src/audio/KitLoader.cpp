@@ -23,12 +23,14 @@ KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, Options opt
         for (std::size_t m = 0; m < pads_[p].samples.size(); ++m)
             slots_.push_back({p, m});
     }
-    std::map<std::string, std::size_t> fileOf;
+    std::map<std::pair<std::string, bool>, std::size_t> fileOf;
     for (const Slot& slot : slots_) {
-        const FileUrl& url = pads_[slot.pad].samples[slot.member].url;
-        const auto [at, added] = fileOf.try_emplace(url.text, files_.size());
+        const PadSample& sample = pads_[slot.pad].samples[slot.member];
+        const bool allChannels = !sample.microphones.empty();
+        const auto [at, added] =
+            fileOf.try_emplace(std::pair{sample.url.text, allChannels}, files_.size());
         if (added)
-            files_.push_back({url, {}});
+            files_.push_back({sample.url, {}, allChannels});
         files_[at->second].users.push_back(slot);
     }
     const StreamSettings settings = engine_.streamSettings();
@@ -168,7 +170,9 @@ void KitLoader::loadFile(const File& file) {
     const auto path = file.url.toPath();
     StartedSample started;
     std::filesystem::path entry;
-    if (path && !cacheFolder_.empty()) {
+    if (path && file.allChannels) {
+        started = loadStart(*path, {format_.sampleRate, 0}, preloadFrames_);
+    } else if (path && !cacheFolder_.empty()) {
         entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
         std::error_code error;
         if (!entry.empty() && std::filesystem::exists(entry, error)) {
@@ -178,7 +182,7 @@ void KitLoader::loadFile(const File& file) {
                                              error);
         }
     }
-    if (path && !started.buffer)
+    if (path && !started.buffer && !file.allChannels)
         started = loadStart(*path, format_, preloadFrames_);
     const bool failed = !started.buffer || started.buffer->frameLength() == 0;
     if (failed)
@@ -255,7 +259,8 @@ void KitLoader::finishPad(std::size_t pad) {
         const StartedSample& started = buffers_[pad][played.member];
         const PadSample& sample = played.sample;
         samples.push_back({started.buffer, sample.low, sample.high, sample.gain, sample.pan,
-                           sample.together, started.stream});
+                           sample.together, started.stream, sample.microphones, sample.power,
+                           sample.normalized});
     }
     const std::lock_guard lock(handOver_);
     if (samples.empty() || (leftAlone_ & (1u << indexOf(pads_[pad].role))) != 0)

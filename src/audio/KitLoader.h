@@ -91,6 +91,8 @@ private:
     struct File {
         FileUrl url;
         std::vector<Slot> users;
+        // A recording on the kit's microphones: loaded in all its channels, whole.
+        bool allChannels = false;
     };
     void work();
     void loadFile(const File& file);

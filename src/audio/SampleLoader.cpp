@@ -22,11 +22,12 @@ bool usableRate(double rate) {
     return std::isfinite(rate) && rate > 0.0;
 }
 
-// Resamples the first `channels` channels of `source` into `out`: the frames produced, or
-// none when no converter can be made or it fails (which is logged). Fed in pieces through
-// the same converter a stream uses, so a sample loaded whole and one streamed are the same.
+// Resamples `channels` (one or two) channels of `source` from `first` on into the same
+// channels of `out`: the frames produced, or none when no converter can be made or it fails
+// (which is logged). Fed in pieces through the same converter a stream uses, so a sample
+// loaded whole and one streamed are the same.
 std::optional<std::uint32_t> resample(const SampleBuffer& source, SampleBuffer& out,
-                                      std::uint32_t channels) {
+                                      std::uint32_t first, std::uint32_t channels) {
     RateConverter converter;
     if (!converter.open(source.format().sampleRate, out.format().sampleRate, channels))
         return std::nullopt;
@@ -39,13 +40,14 @@ std::optional<std::uint32_t> resample(const SampleBuffer& source, SampleBuffer& 
     while (produced < capacity) {
         const std::size_t count = std::min(piece, length - taken);
         for (std::uint32_t c = 0; c < channels; ++c) {
-            const float* from = source.channel(c) + taken;
+            const float* from = source.channel(first + c) + taken;
             for (std::size_t i = 0; i < count; ++i)
                 in[i * channels + c] = from[i];
         }
         std::size_t consumed = 0;
         std::size_t made = 0;
-        float* const to[2] = {out.channel(0) + produced, out.channel(channels - 1) + produced};
+        float* const to[2] = {out.channel(first) + produced,
+                              out.channel(first + channels - 1) + produced};
         if (!converter.process(in.data(), count, consumed, to, std::min(piece, capacity - produced),
                                made, count == 0)) {
             platform::logLine("Sample convert error");
@@ -109,11 +111,14 @@ std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file) {
     }
 }
 
-SharedSampleBuffer convert(SharedSampleBuffer source, const AudioFormat& target) {
-    if (!source || source->format() == target || source->frameLength() == 0)
+SharedSampleBuffer convert(SharedSampleBuffer source, const AudioFormat& asked) {
+    if (!source || source->frameLength() == 0)
         return source;
     const AudioFormat& from = source->format();
-    if (!usableRate(from.sampleRate) || !usableRate(target.sampleRate) || target.channelCount == 0)
+    const AudioFormat target{asked.sampleRate,
+                             asked.channelCount == 0 ? from.channelCount : asked.channelCount};
+    if (from == target || !usableRate(from.sampleRate) || !usableRate(target.sampleRate) ||
+        target.channelCount == 0)
         return source;
     const std::uint64_t capacity =
         convertedCapacity(source->frameLength(), from.sampleRate, target.sampleRate);
@@ -129,10 +134,14 @@ SharedSampleBuffer convert(SharedSampleBuffer source, const AudioFormat& target)
             for (std::uint32_t c = 0; c < shared; ++c)
                 std::memcpy(out->channel(c), source->channel(c), length * sizeof(float));
         } else {
-            const auto produced = resample(*source, *out, shared);
-            if (!produced)
-                return source;
-            length = *produced;
+            // Two channels at a time: every pair goes through the same converter, so all
+            // of them come out the same length.
+            for (std::uint32_t c = 0; c < shared; c += 2) {
+                const auto produced = resample(*source, *out, c, std::min(2u, shared - c));
+                if (!produced)
+                    return source;
+                length = *produced;
+            }
         }
         // A mono sample plays equally on both sides: extra channels repeat the last one.
         for (std::uint32_t c = shared; c < target.channelCount; ++c)

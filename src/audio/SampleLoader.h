@@ -28,7 +28,8 @@ std::uint64_t convertedCapacity(std::uint32_t frames, double sourceRate, double 
 // The source in `target` format. When it already is in that format, when no converter can
 // be made for the pair, or when the output cannot be allocated, the source comes back
 // unconverted; so it does after a converter error, which is logged as "Sample convert
-// error: ...". A single channel is spread equally over both output channels.
+// error: ...". A single channel is spread equally over both output channels. A target of 0
+// channels keeps the source's own (a recording on a kit's several microphones).
 SharedSampleBuffer convert(SharedSampleBuffer source, const AudioFormat& target);
 
 // decodeFile then convert; null when decoding fails. Logs nothing on a decoding failure.

@@ -239,7 +239,8 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
     } else if (preloadFrames == 0 || format.channelCount != 2 ||
                !reader.open(file, format.sampleRate) ||
                reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2) {
-        // A short sample, or one only FFmpeg reads, stays whole.
+        // A short sample, one only FFmpeg reads, or one kept in all its channels (a
+        // recording on a kit's microphones) stays whole.
         return {sampleLoader::loadBuffer(file, format), nullptr};
     }
     auto buffer = SampleBuffer::allocate(format, preloadFrames);

@@ -73,7 +73,8 @@ private:
 };
 
 // A sample whose start is loaded: the start, and where the rest is (none when the sample is
-// short enough to be whole). Empty buffer when the file cannot be read.
+// short enough to be whole). Empty buffer when the file cannot be read. A format of other
+// than two channels (0: the file's own) is loaded whole.
 struct StartedSample {
     SharedSampleBuffer buffer;
     std::shared_ptr<const StreamSource> stream;

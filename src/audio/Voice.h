@@ -8,6 +8,7 @@
 #include "model/SampleSelection.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -36,6 +37,12 @@ struct PlayableBuffer {
     float pan = 0.0f;
     float leftGain = 1.0f;
     float rightGain = 1.0f;
+    // A recording on the kit's microphones: each of its first `micChannels` channels and the
+    // microphone it feeds (-1: none). 0 for a stereo recording, read through left and right.
+    std::uint32_t micChannels = 0;
+    std::array<const float*, maxMicrophones> channel{};
+    std::array<std::int8_t, maxMicrophones> microphone{};
+    bool normalized = false; // see PadSample
     // Written by the audio thread, read by whoever frees retired buffers.
     std::atomic<std::uint32_t> voices{0};
     // Main thread: the render sequence number when it was replaced.

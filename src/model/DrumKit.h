@@ -29,7 +29,7 @@ struct PadSample {
     // In a kit with microphones: the microphone each of the file's channels feeds, in the
     // file's channel order, as an index into DrumKit::microphones (-1: a channel heard on
     // none). Empty: the file plays as a stereo (or mono) recording, as in any other kit.
-    std::vector<int> microphones;
+    std::vector<int> microphones = {};
     // How hard the hit was, on the kit's own scale (larger is harder); read by pads whose
     // takes go by power (TakeOrder::power).
     float power = 0.0f;
@@ -78,7 +78,7 @@ struct DrumPad {
     TakeOrder takeOrder = TakeOrder::cycle;
     // In a kit with microphones: the pad's own microphones (indices into
     // DrumKit::microphones); the others hear it as bleed. Empty: every one is its own.
-    std::vector<int> ownMicrophones;
+    std::vector<int> ownMicrophones = {};
 
     // What the pad plays: its samples, else sampleURL over the whole range, else nothing.
     std::vector<PadSample> playedSamples() const;
@@ -97,7 +97,7 @@ struct DrumKit {
     std::vector<DrumPad> pads; // a kit read from a file may lack roles or repeat them
     float masterVolume = 1.0f;
     // Empty for a kit of stereo recordings; then the two fields after it are not read.
-    std::vector<Microphone> microphones;
+    std::vector<Microphone> microphones = {};
     float bleed = 1.0f; // 0..1: scales every microphone that is not a strike's own
     // Pans mirrored: the kit heard from the audience, not from the drummer's seat.
     bool audienceView = false;
