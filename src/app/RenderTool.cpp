@@ -1,6 +1,7 @@
 #include "app/RenderTool.h"
 
 #include "audio/OutputGroups.h"
+#include "audio/SampleLoader.h"
 #include "engine/KitPlayer.h"
 #include "midi/MidiFile.h"
 #include "model/AudioSettings.h"
@@ -16,7 +17,9 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <ostream>
+#include <set>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -27,12 +30,14 @@ using midi::MidiFileEvent;
 
 namespace {
 
-constexpr double renderRate = 48000.0;
+constexpr int defaultRate = 48000;
+constexpr int lowestRate = 8000;
+constexpr int highestRate = 384000;
 constexpr std::uint32_t blockFrames = 256;
-// After the last event, rendering stops once this much output in a row is digital silence.
-constexpr std::uint64_t silenceToStop = 48000;
+// After the last event, rendering stops once this many seconds in a row are digital silence.
+constexpr std::uint64_t silenceToStopSeconds = 1;
 // Nothing in a drum kit rings this long after the last strike.
-constexpr std::uint64_t longestTail = 48000 * 120;
+constexpr std::uint64_t longestTailSeconds = 120;
 // A day is already 33 GB of output; a later note is a damaged file (one delta time alone can
 // place a note 142 years out), which would render for ever.
 constexpr double longestPerformanceSeconds = 24.0 * 60 * 60;
@@ -71,14 +76,14 @@ private:
 // all are finished.
 class WavWriter {
 public:
-    explicit WavWriter(std::vector<fs::path> targets) : targets_(std::move(targets)) {
+    WavWriter(std::vector<fs::path> targets, int rate) : targets_(std::move(targets)) {
         for (std::size_t f = 0; f < targets_.size(); ++f) {
             const fs::path& target = targets_[f];
             temps_.push_back((target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
                              (".tamborel-render-" + std::to_string(getpid()) + "-" +
                               std::to_string(f) + ".wav"));
             SF_INFO info{};
-            info.samplerate = static_cast<int>(renderRate);
+            info.samplerate = rate;
             info.channels = 2;
             info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
             files_.push_back(sf_open(temps_.back().c_str(), SFM_WRITE, &info));
@@ -182,9 +187,15 @@ struct Performance {
     std::vector<MidiFileEvent> events;
 };
 
+struct Options {
+    AudioSettings settings;
+    std::optional<fs::path> stems;
+    int rate = defaultRate; // 0: the rate the kit's samples are recorded at
+};
+
 constexpr const char* usage = "usage: tamborel-render [--settings FILE] [--velocity-curve "
                               "linear|soft|hard|fixed] [--lowest-velocity N] [--fixed-velocity "
-                              "N] [--stems DIR] KIT.json INPUT.mid OUTPUT.wav\n";
+                              "N] [--stems DIR] [--rate HZ|kit] KIT.json INPUT.mid OUTPUT.wav\n";
 
 std::optional<int> velocityArgument(const std::string& text) {
     int value = 0;
@@ -194,16 +205,27 @@ std::optional<int> velocityArgument(const std::string& text) {
     return value;
 }
 
+// A rate in Hz, or `kit`, which gives 0: the kit's own.
+std::optional<int> rateArgument(const std::string& text) {
+    if (text == "kit")
+        return 0;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lowestRate ||
+        value > highestRate)
+        return std::nullopt;
+    return value;
+}
+
 // Splits the options from the three file names; none, with the reason in `err`, when the
 // arguments make no sense. Options may come anywhere, each followed by its value.
 std::optional<std::vector<std::string>> parseOptions(const std::vector<std::string>& args,
-                                                     AudioSettings& settings,
-                                                     std::optional<fs::path>& stems,
-                                                     std::ostream& err) {
+                                                     Options& options, std::ostream& err) {
+    AudioSettings& settings = options.settings;
     std::vector<std::string> files;
     std::optional<std::string> settingsFile;
     std::optional<VelocityCurve> curve;
-    std::optional<int> lowest, fixed;
+    std::optional<int> lowest, fixed, rate;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (!arg.starts_with("--")) {
@@ -225,11 +247,16 @@ std::optional<std::vector<std::string>> parseOptions(const std::vector<std::stri
         else if (arg == "--fixed-velocity")
             good = (fixed = velocityArgument(value)).has_value();
         else if (arg == "--stems")
-            good = !(stems = fs::path(value))->empty();
+            good = !(options.stems = fs::path(value))->empty();
+        else if (arg == "--rate")
+            good = (rate = rateArgument(value)).has_value();
         else
             good = false;
         if (!good) {
-            err << "tamborel-render: cannot use " << arg << " " << value << '\n' << usage;
+            err << "tamborel-render: cannot use " << arg << " " << value;
+            if (arg == "--rate")
+                err << " (a rate from " << lowestRate << " to " << highestRate << " Hz, or kit)";
+            err << '\n' << usage;
             return std::nullopt;
         }
     }
@@ -252,7 +279,55 @@ std::optional<std::vector<std::string>> parseOptions(const std::vector<std::stri
     settings.velocity.curve = curve.value_or(settings.velocity.curve);
     settings.velocity.lowest = lowest.value_or(settings.velocity.lowest);
     settings.velocity.fixed = fixed.value_or(settings.velocity.fixed);
+    options.rate = rate.value_or(options.rate);
     return files;
+}
+
+// The sample files the kit's pads play that are on disk, each once.
+std::set<fs::path> sampleFilesOnDisk(const DrumKit& kit) {
+    std::set<fs::path> files;
+    for (const DrumPad& pad : kit.pads)
+        for (const PadSample& sample : pad.playedSamples()) {
+            std::error_code ec;
+            const auto path = sample.url.toPath();
+            if (path && fs::is_regular_file(*path, ec))
+                files.insert(*path);
+        }
+    return files;
+}
+
+// The rate the kit's samples are recorded at: the one most of its files share (the higher of
+// those tied), so that as few as possible are converted. Says so in one line when they
+// disagree or none can be read. None, with the reason in `err`, when that rate is out of range.
+std::optional<int> kitRate(const DrumKit& kit, std::ostream& err) {
+    std::map<int, int> filesAt;
+    for (const fs::path& file : sampleFilesOnDisk(kit))
+        if (const auto rate = audio::sampleLoader::recordedRate(file))
+            ++filesAt[*rate];
+    if (filesAt.empty()) {
+        err << "tamborel-render: no sample of the kit has a rate libsndfile can read; rendering at "
+            << defaultRate << " Hz\n";
+        return defaultRate;
+    }
+    auto most = filesAt.begin();
+    for (auto at = filesAt.begin(); at != filesAt.end(); ++at)
+        if (at->second >= most->second)
+            most = at;
+    if (most->first < lowestRate || most->first > highestRate) {
+        err << "tamborel-render: the kit's samples are recorded at " << most->first
+            << " Hz, outside " << lowestRate << " to " << highestRate << " Hz; give --rate\n";
+        return std::nullopt;
+    }
+    if (filesAt.size() > 1) {
+        err << "tamborel-render: the kit's samples are recorded at";
+        const char* separator = " ";
+        for (const auto& [rate, count] : filesAt) {
+            err << separator << rate << " Hz (" << count << (count == 1 ? " file)" : " files)");
+            separator = ", ";
+        }
+        err << "; rendering at " << most->first << " Hz, converting the rest\n";
+    }
+    return most->first;
 }
 
 std::optional<Performance> readInputs(const std::string& kitPath, const std::string& midiPath,
@@ -263,16 +338,7 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
         return std::nullopt;
     }
     // A render of silence would look like success; a kit that can sound nothing is refused.
-    const bool playable =
-        std::any_of(kit.value->pads.begin(), kit.value->pads.end(), [](const DrumPad& pad) {
-            const auto samples = pad.playedSamples();
-            return std::any_of(samples.begin(), samples.end(), [](const PadSample& sample) {
-                std::error_code ec;
-                const auto path = sample.url.toPath();
-                return path && std::filesystem::is_regular_file(*path, ec);
-            });
-        });
-    if (!playable) {
+    if (sampleFilesOnDisk(*kit.value).empty()) {
         err << "tamborel-render: cannot use kit " << kitPath
             << ": no playable pad (no pad has a sample file on disk)\n";
         return std::nullopt;
@@ -296,13 +362,12 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
 
 // Plays the performance into the files until its last strike has rung out; 0, or the exit
 // status when a signal stopped it.
-int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, WavWriter& out,
-         std::uint32_t channelCount, std::ostream& err) {
+int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, int rate,
+         WavWriter& out, std::uint32_t channelCount, std::ostream& err) {
+    const auto framesPerSecond = static_cast<std::uint64_t>(rate);
     const std::uint64_t lastEventFrame =
-        events.empty()
-            ? 0
-            : static_cast<std::uint64_t>(std::llround(events.back().seconds * renderRate));
-    const bool showProgress = lastEventFrame > 5 * static_cast<std::uint64_t>(renderRate);
+        events.empty() ? 0 : static_cast<std::uint64_t>(std::llround(events.back().seconds * rate));
+    const bool showProgress = lastEventFrame > 5 * framesPerSecond;
     int shownPercent = -1;
 
     std::vector<std::vector<float>> buffers(channelCount, std::vector<float>(blockFrames));
@@ -313,8 +378,7 @@ int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, Wa
     std::uint64_t silentFrames = 0;
     for (std::uint64_t start = 0;; start += blockFrames) {
         for (; next < events.size(); ++next) {
-            const auto at =
-                static_cast<std::uint64_t>(std::llround(events[next].seconds * renderRate));
+            const auto at = static_cast<std::uint64_t>(std::llround(events[next].seconds * rate));
             if (at >= start + blockFrames)
                 break;
             player.midi(messageOf(events[next]), static_cast<std::uint32_t>(at - start));
@@ -326,7 +390,8 @@ int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, Wa
             return 128 + stopSignal;
         }
         if (next == events.size() &&
-            (silentFrames >= silenceToStop || start > lastEventFrame + longestTail))
+            (silentFrames >= silenceToStopSeconds * framesPerSecond ||
+             start > lastEventFrame + longestTailSeconds * framesPerSecond))
             break;
         if (showProgress) {
             const int percent =
@@ -343,21 +408,27 @@ int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, Wa
 } // namespace
 
 int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) {
-    AudioSettings settings;
-    std::optional<fs::path> stems;
-    const auto files = parseOptions(arguments, settings, stems, err);
+    Options options;
+    const auto files = parseOptions(arguments, options, err);
     if (!files)
         return 2;
     const std::vector<std::string>& args = *files;
+    const AudioSettings& settings = options.settings;
+    const std::optional<fs::path>& stems = options.stems;
     const StopOnSignals stopOnSignals; // before the writer, so it outlives the clean-up
     auto performance = readInputs(args[0], args[1], err);
     if (!performance)
+        return 1;
+    // At the kit's own rate, samples recorded at it play as they are, converted by nothing.
+    const auto rate =
+        options.rate != 0 ? std::optional(options.rate) : kitRate(performance->kit, err);
+    if (!rate)
         return 1;
 
     // The same player, and so the same samples, selection and hit handling, as the live
     // program.
     engine::KitPlayer player;
-    player.prepareToRender(renderRate, blockFrames);
+    player.prepareToRender(*rate, blockFrames);
     player.setRenderingOffline(true);
     player.keepKitsWholeUpTo(settings.wholeKitBytes());
     player.setKit(performance->kit, engine::KitPlayer::Loading::beforeReturning);
@@ -374,13 +445,14 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
             targets.push_back(*stems / (std::string(audio::outputGroupName(group)) + ".wav"));
     }
     const std::uint32_t channelCount = stems ? audio::allChannelCount : audio::masterChannelCount;
-    WavWriter out(targets);
+    WavWriter out(targets, *rate);
     if (!out.ok()) {
         err << "tamborel-render: cannot write "
             << (stems ? "the stems in " + stems->string() : args[2]) << '\n';
         return 1;
     }
-    if (const int stopped = play(player, performance->events, out, channelCount, err); stopped != 0)
+    if (const int stopped = play(player, performance->events, *rate, out, channelCount, err);
+        stopped != 0)
         return stopped;
     if (!out.finish()) {
         err << "tamborel-render: cannot write " << args[2] << '\n';

@@ -1,10 +1,12 @@
 #pragma once
 // `tamborel-render [OPTIONS] KIT.json INPUT.mid OUTPUT.wav`: bounces a MIDI performance
-// through a kit with the application's own hit handling, offline, into a 48 kHz stereo float
-// WAV file. The velocity curve and the hi-hat pedal's setup come from the application's
-// settings, or from a settings file given with --settings; --velocity-curve NAME,
-// --lowest-velocity N and --fixed-velocity N override them. --stems DIR also writes one file
-// per drum group into DIR (kick.wav, snare.wav … ride.wav), the same length as the main one.
+// through a kit with the application's own hit handling, offline, into a stereo float WAV
+// file at 48 kHz, or at the rate --rate HZ gives (8000 to 384000); --rate kit takes the rate
+// the kit's samples are recorded at, so they play unconverted. The velocity curve and the
+// hi-hat pedal's setup come from the application's settings, or from a settings file given
+// with --settings; --velocity-curve NAME, --lowest-velocity N and --fixed-velocity N override
+// them. --stems DIR also writes one file per drum group into DIR (kick.wav, snare.wav …
+// ride.wav), the same length and rate as the main one.
 
 #include <iosfwd>
 #include <string>

@@ -2,7 +2,10 @@
 
 #include "audio/Decoders.h"
 #include "audio/Resampler.h"
+#include "audio/SndfileInput.h"
 #include "platform/Log.h"
+
+#include <sndfile.h>
 
 #include <algorithm>
 #include <array>
@@ -108,6 +111,22 @@ std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file) {
         return std::move(result.buffer);
     } catch (const std::exception&) {
         return nullptr;
+    }
+}
+
+std::optional<int> recordedRate(const std::filesystem::path& file) {
+    try {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error))
+            return std::nullopt;
+        SF_INFO info{};
+        detail::SndfileInput input;
+        if (input.open(file, info) == nullptr || info.samplerate <= 0 ||
+            info.samplerate > detail::maxFileSampleRate || info.frames <= 0)
+            return std::nullopt;
+        return info.samplerate;
+    } catch (const std::exception&) {
+        return std::nullopt;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace tamborel::audio::sampleLoader {
 
@@ -14,6 +15,10 @@ namespace tamborel::audio::sampleLoader {
 // libsndfile reads WAV, AIFF, FLAC, CAF, OGG and MP3; FFmpeg takes M4A (AAC, ALAC) and
 // whatever else libsndfile cannot open.
 std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file);
+
+// The rate the file is recorded at, from its header as libsndfile reads it; none when
+// libsndfile cannot open it or the header's rate or length makes no sense. Decodes nothing.
+std::optional<int> recordedRate(const std::filesystem::path& file);
 
 // Float files can hold values no sound has: NaN, infinities, or numbers far beyond full
 // scale (a corrupt or badly exported file). decodeFile turns NaN and infinities into 0 and

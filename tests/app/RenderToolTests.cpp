@@ -66,9 +66,9 @@ protected:
         return false;
     }
 
-    std::vector<float> leftOfOutput(const fs::path& name = "out.wav") {
+    std::vector<float> leftOfOutput(const fs::path& name = "out.wav", int rate = 48000) {
         SndfileHandle file((dir / name).string());
-        EXPECT_EQ(file.samplerate(), 48000);
+        EXPECT_EQ(file.samplerate(), rate);
         EXPECT_EQ(file.channels(), 2);
         std::vector<float> frames(static_cast<std::size_t>(file.frames()) * 2), left;
         file.readf(frames.data(), file.frames());
@@ -125,6 +125,37 @@ TEST_F(RenderTool, StemsHoldEachDrumAloneAndAddUpToTheMainFile) {
         ASSERT_FLOAT_EQ(master[i], kick[i] + crash[i] + tom[i]) << i;
     EXPECT_EQ(std::count(tom.begin(), tom.end(), 0.0f), static_cast<long>(tom.size()));
     EXPECT_FALSE(unfinishedOutput());
+}
+
+TEST_F(RenderTool, RateSetsTheFilesRateAndFramesAndKitTakesTheRateMostSamplesShare) {
+    const std::string strike = Smf::file(0, {Smf::vlq(96) + "\x99\x24\x7F"s}, 96); // at 0.5 s
+    // The 48 kHz kick converted: its 100 frames last about 92 at 44.1 kHz.
+    ASSERT_EQ(render(strike, nullptr, {"--rate", "44100", "--stems", (dir / "stems").string()}), 0);
+    auto left = leftOfOutput("out.wav", 44100);
+    EXPECT_EQ(onsets(left).front(), 22050u);
+    EXPECT_NEAR(static_cast<double>(left.size()), 22050 + 92, 4);
+    EXPECT_EQ(leftOfOutput("stems/kick.wav", 44100).size(), left.size());
+
+    // Two of the three files at 44.1 kHz: the kick plays unconverted, to the frame; the
+    // crash's 48 kHz is outvoted, and the note says so.
+    for (const char* name : {"kick.wav", "kick soft.wav"})
+        audio::testing::writeWithSndfile(dir / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2,
+                                         std::vector<float>(200, 0.5f));
+    std::string errors;
+    ASSERT_EQ(render(strike, &errors, {"--rate", "kit"}), 0);
+    left = leftOfOutput("out.wav", 44100);
+    EXPECT_EQ(onsets(left), (std::vector<std::size_t>{22050}));
+    EXPECT_EQ(left.size(), 22050u + 100u);
+    EXPECT_FLOAT_EQ(left[22149], 0.5f);
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_NE(errors.find("rendering at 44100 Hz"), std::string::npos) << errors;
+
+    fs::remove(dir / "out.wav");
+    for (const char* bad : {"abc", "0", "5000000", "44100Hz"}) {
+        EXPECT_EQ(render(strike, &errors, {"--rate", bad}), 2);
+        EXPECT_NE(errors.find("from 8000 to 384000 Hz, or kit"), std::string::npos) << errors;
+        EXPECT_FALSE(fs::exists(dir / "out.wav"));
+    }
 }
 
 TEST_F(RenderTool, VelocityCurveComesFromTheSettingsOrAFlag) {
