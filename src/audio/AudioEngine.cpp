@@ -330,7 +330,9 @@ bool AudioEngine::setSamples(PadRole role, std::vector<LayeredBuffer> samples, T
     std::lock_guard lock(s.samplesMutex);
     for (LayeredBuffer& sample : samples) {
         // A start loaded at a rate since left behind: the loader brings it again at this one.
-        if (sample.stream && sample.buffer->format() != s.formatLocked())
+        const AudioFormat& start = sample.buffer->format();
+        if (sample.stream && (start.sampleRate != s.formatLocked().sampleRate ||
+                              (sample.microphones.empty() && start.channelCount != 2)))
             return false;
         // A recording on the kit's microphones keeps every channel.
         const AudioFormat format = sample.microphones.empty()

@@ -228,6 +228,9 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain,
         // A buffer left at another rate (its conversion failed) would play at the wrong pitch.
         if (buffer->length == 0 || buffer->sampleRate != renderRate)
             continue;
+        // Heard on none but muted microphones: neither streamed nor mixed.
+        if (silentMicrophones(*buffer))
+            continue;
         Voice& voice = voices.slots[voices.roundRobin];
         voices.roundRobin = (voices.roundRobin + 1) % AudioEngine::voicesPerPad;
         if (voice.active())
@@ -304,7 +307,7 @@ void AudioEngine::Impl::releaseAll() noexcept {
                 release(voices, voice);
 }
 
-bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
+bool AudioEngine::Impl::mixStreamed(Voice& voice, std::uint32_t ownMask, float* left, float* right,
                                     std::uint32_t frames) noexcept {
     constexpr std::uint32_t faded = ~std::uint32_t{0};
     const PlayableBuffer& source = *voice.source;
@@ -323,10 +326,21 @@ bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
                           stop > voice.position ? stop - voice.position : 1, 1, fadeFrames)),
                       fadeFrames);
     }
+    // A stereo recording through its two channels, one on microphones through all of them.
+    const bool onMicrophones = source.micChannels > 0;
+    const auto mixFrom = [&](const float* const* in, std::uint32_t available, std::uint32_t at) {
+        return onMicrophones ? mixMicrophoneInput(voice, ownMask, in, available, left + at,
+                                                  right + at, frames - at, at, frames)
+                             : mixInput(voice, in[0], in[1], available, left + at, right + at,
+                                        frames - at, fadeFrames);
+    };
     std::uint32_t done = 0;
     if (voice.position < source.length) {
-        done = mixInput(voice, source.left + voice.position, source.right + voice.position,
-                        source.length - voice.position, left, right, frames, fadeFrames);
+        std::array<const float*, maxMicrophones> start{source.left + voice.position,
+                                                       source.right + voice.position};
+        for (std::uint32_t c = 0; c < source.micChannels; ++c)
+            start[c] = source.channel[c] + voice.position;
+        done = mixFrom(start.data(), source.length - voice.position, 0);
         if (voice.position == faded)
             return false;
     }
@@ -334,14 +348,16 @@ bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
         return true;
     if (voice.stream == SampleStreamer::noSlot)
         return false;
+    std::array<float*, maxMicrophones> fetched{};
+    for (std::uint32_t c = 0; c < maxMicrophones; ++c)
+        fetched[c] = streamChannels.data() + std::size_t{c} * chunkFrames;
     while (done < frames) {
         const std::uint64_t from = voice.position - source.length;
-        const std::uint32_t got = renderStreamer->fetch(voice.stream, from, streamLeft.data(),
-                                                        streamRight.data(), frames - done, wait);
+        const std::uint32_t got =
+            renderStreamer->fetch(voice.stream, from, fetched.data(), frames - done, wait);
         if (got == 0)
             return false;
-        const std::uint32_t mixed = mixInput(voice, streamLeft.data(), streamRight.data(), got,
-                                             left + done, right + done, frames - done, fadeFrames);
+        const std::uint32_t mixed = mixFrom(fetched.data(), got, done);
         if (voice.position == faded)
             return false;
         done += mixed;
@@ -351,19 +367,22 @@ bool AudioEngine::Impl::mixStreamed(Voice& voice, float* left, float* right,
     return !renderStreamer->endedBy(voice.stream, voice.position - source.length);
 }
 
-bool AudioEngine::Impl::mixMicrophones(Voice& voice, std::uint32_t ownMask, float* left,
-                                       float* right, std::uint32_t frames) noexcept {
+std::uint32_t AudioEngine::Impl::mixMicrophoneInput(Voice& voice, std::uint32_t ownMask,
+                                                    const float* const* in, std::uint32_t available,
+                                                    float* left, float* right, std::uint32_t frames,
+                                                    std::uint32_t at,
+                                                    std::uint32_t segmentFrames) noexcept {
     const PlayableBuffer& source = *voice.source;
     // The voice's own gain over the frames it plays: steady, or its fade.
     std::uint32_t count = 0;
     bool fadeOver = false;
     if (voice.fadeLeft == 0) {
-        count = std::min(frames, source.length - voice.position);
+        count = std::min(frames, available);
         std::fill_n(voiceGains.data(), count, voice.gain);
     } else {
         const std::uint32_t length = voice.fadeLength != 0 ? voice.fadeLength : fadeFrames;
         const std::uint32_t fadeLeft = std::min(voice.fadeLeft, length);
-        count = std::min({frames, source.length - voice.position, fadeLeft});
+        count = std::min({frames, available, fadeLeft});
         const float step = voice.gain / static_cast<float>(length);
         for (std::uint32_t i = 0; i < count; ++i)
             voiceGains[i] = step * static_cast<float>(fadeLeft - i);
@@ -372,7 +391,7 @@ bool AudioEngine::Impl::mixMicrophones(Voice& voice, std::uint32_t ownMask, floa
     }
     // Each channel at its microphone's gains, gliding from the segment's start to its end.
     const SegmentGains& g = segmentGains;
-    const float perFrame = 1.0f / static_cast<float>(frames);
+    const float perFrame = 1.0f / static_cast<float>(segmentFrames);
     for (std::uint32_t c = 0; c < source.micChannels; ++c) {
         const int m = source.microphone[c];
         if (m < 0)
@@ -386,27 +405,51 @@ bool AudioEngine::Impl::mixMicrophones(Voice& voice, std::uint32_t ownMask, floa
         const float rightTo = g.rightTo[m] * bleedTo * source.rightGain;
         if (leftFrom == 0.0f && leftTo == 0.0f && rightFrom == 0.0f && rightTo == 0.0f)
             continue; // a silent microphone costs nothing
-        const float* __restrict in = source.channel[c] + voice.position;
+        const float* __restrict x = in[c];
         const float* __restrict gains = voiceGains.data();
         if (leftFrom == leftTo && rightFrom == rightTo) {
             for (std::uint32_t i = 0; i < count; ++i) {
-                const float x = in[i] * gains[i];
-                left[i] += x * leftFrom;
-                right[i] += x * rightFrom;
+                const float v = x[i] * gains[i];
+                left[i] += v * leftFrom;
+                right[i] += v * rightFrom;
             }
             continue;
         }
         const float leftStep = (leftTo - leftFrom) * perFrame;
         const float rightStep = (rightTo - rightFrom) * perFrame;
         for (std::uint32_t i = 0; i < count; ++i) {
-            const float x = in[i] * gains[i];
-            const float k = static_cast<float>(i + 1);
-            left[i] += x * (leftFrom + leftStep * k);
-            right[i] += x * (rightFrom + rightStep * k);
+            const float v = x[i] * gains[i];
+            const auto k = static_cast<float>(at + i + 1);
+            left[i] += v * (leftFrom + leftStep * k);
+            right[i] += v * (rightFrom + rightStep * k);
         }
     }
     voice.position += count;
-    return !fadeOver && voice.position < source.length;
+    // A fade that ran out leaves nothing to play: marked as mixInput marks it.
+    if (fadeOver)
+        voice.position = ~std::uint32_t{0};
+    return count;
+}
+
+bool AudioEngine::Impl::mixMicrophones(Voice& voice, std::uint32_t ownMask, float* left,
+                                       float* right, std::uint32_t frames) noexcept {
+    const PlayableBuffer& source = *voice.source;
+    std::array<const float*, maxMicrophones> in{};
+    for (std::uint32_t c = 0; c < source.micChannels; ++c)
+        in[c] = source.channel[c] + voice.position;
+    mixMicrophoneInput(voice, ownMask, in.data(), source.length - voice.position, left, right,
+                       frames, 0, frames);
+    return voice.position < source.length;
+}
+
+bool AudioEngine::Impl::silentMicrophones(const PlayableBuffer& buffer) const noexcept {
+    for (std::uint32_t c = 0; c < buffer.micChannels; ++c) {
+        const int m = buffer.microphone[c];
+        if (m >= 0 && (microphones[m].left.load(std::memory_order_relaxed) != 0.0f ||
+                       microphones[m].right.load(std::memory_order_relaxed) != 0.0f))
+            return false;
+    }
+    return buffer.micChannels > 0;
 }
 
 namespace {
@@ -481,10 +524,10 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
             if (!voice.active())
                 continue;
             const PlayableBuffer& source = *voice.source;
-            const bool more =
-                source.micChannels > 0 ? mixMicrophones(voice, own, busLeft, busRight, frames)
-                : source.stream        ? mixStreamed(voice, busLeft, busRight, frames)
-                                       : mixVoice(voice, busLeft, busRight, frames, fadeFrames);
+            const bool more = source.stream ? mixStreamed(voice, own, busLeft, busRight, frames)
+                              : source.micChannels > 0
+                                  ? mixMicrophones(voice, own, busLeft, busRight, frames)
+                                  : mixVoice(voice, busLeft, busRight, frames, fadeFrames);
             if (!more)
                 release(voices, voice);
         }

@@ -139,8 +139,8 @@ struct AudioEngine::Impl {
     std::size_t heldCount = 0;
     std::array<float, chunkFrames> scratchLeft{};
     std::array<float, chunkFrames> scratchRight{};
-    std::array<float, chunkFrames> streamLeft{};
-    std::array<float, chunkFrames> streamRight{};
+    // What a streamed voice fetches: each channel's chunk, the first two a stereo one's.
+    std::array<float, maxMicrophones * chunkFrames> streamChannels{};
     SampleStreamer* renderStreamer = nullptr;
     double renderRate = AudioEngine::defaultSampleRate;
     std::uint32_t fadeFrames = 96;
@@ -160,9 +160,15 @@ struct AudioEngine::Impl {
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;
     void releaseAll() noexcept;
-    bool mixStreamed(Voice& voice, float* left, float* right, std::uint32_t frames) noexcept;
+    bool mixStreamed(Voice& voice, std::uint32_t ownMask, float* left, float* right,
+                     std::uint32_t frames) noexcept;
     bool mixMicrophones(Voice& voice, std::uint32_t ownMask, float* left, float* right,
                         std::uint32_t frames) noexcept;
+    std::uint32_t mixMicrophoneInput(Voice& voice, std::uint32_t ownMask, const float* const* in,
+                                     std::uint32_t available, float* left, float* right,
+                                     std::uint32_t frames, std::uint32_t at,
+                                     std::uint32_t segmentFrames) noexcept;
+    bool silentMicrophones(const PlayableBuffer& buffer) const noexcept;
     void mixSegment(const std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
                     std::uint32_t frames) noexcept;
 };

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 
 namespace tamborel::audio {
@@ -19,11 +20,11 @@ constexpr long openStreamPeriodNs = 2'000'000;
 
 SampleStreamer::SampleStreamer(std::uint32_t slotCount)
     : slots_(slotCount), free_(slotCount), freeCount_(slotCount), stopping_(slotCount),
-      scratchLeft_(chunkFrames), scratchRight_(chunkFrames) {
+      scratch_(std::size_t{chunkFrames} * maxStreamChannels) {
     for (std::uint32_t i = 0; i < slotCount; ++i) {
-        // Not written until a voice streams through it, so an unused ring costs no memory.
-        slots_[i].left = std::make_unique_for_overwrite<float[]>(ringFrames);
-        slots_[i].right = std::make_unique_for_overwrite<float[]>(ringFrames);
+        // Not written until a voice streams through it, and then only as far as its
+        // channels need, so an unused ring costs no memory.
+        slots_[i].ring = std::make_unique_for_overwrite<float[]>(ringFloats);
         free_[i] = slotCount - 1 - i;
     }
     sem_init(&wake_, 0, 0);
@@ -45,6 +46,10 @@ std::uint32_t SampleStreamer::start(const StreamSource& source,
     Slot& slot = slots_[index];
     slot.source = &source;
     slot.readers = &readers;
+    slot.channels = std::clamp(source.channels, 1u, maxStreamChannels);
+    slot.frames = ringFrames;
+    while (slot.channels > 2 && slot.frames * slot.channels > ringFloats)
+        slot.frames /= 2;
     slot.written.store(0, std::memory_order_relaxed);
     slot.consumed.store(0, std::memory_order_relaxed);
     slot.end.store(~std::uint64_t{0}, std::memory_order_relaxed);
@@ -102,6 +107,12 @@ bool SampleStreamer::endedBy(std::uint32_t index, std::uint64_t position) const 
 
 std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, float* left,
                                     float* right, std::uint32_t frames, bool wait) noexcept {
+    float* const out[2] = {left, right};
+    return fetch(index, from, out, frames, wait);
+}
+
+std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, float* const* out,
+                                    std::uint32_t frames, bool wait) noexcept {
     Slot& slot = slots_[index];
     constexpr std::uint64_t unknown = ~std::uint64_t{0};
     if (wait)
@@ -117,17 +128,16 @@ std::uint32_t SampleStreamer::fetch(std::uint32_t index, std::uint64_t from, flo
     const auto present = static_cast<std::uint32_t>(
         written > from ? std::min<std::uint64_t>(count, written - from) : 0);
     // At most two pieces: up to the ring's end, and on from its start.
-    const auto at = static_cast<std::uint32_t>(from & (ringFrames - 1));
-    const std::uint32_t first = std::min(present, ringFrames - at);
-    std::copy_n(slot.left.get() + at, first, left);
-    std::copy_n(slot.right.get() + at, first, right);
-    std::copy_n(slot.left.get(), present - first, left + first);
-    std::copy_n(slot.right.get(), present - first, right + first);
-    if (present < count) {
-        std::fill(left + present, left + count, 0.0f);
-        std::fill(right + present, right + count, 0.0f);
-        late_.fetch_add(count - present, std::memory_order_relaxed);
+    const auto at = static_cast<std::uint32_t>(from & (slot.frames - 1));
+    const std::uint32_t first = std::min(present, slot.frames - at);
+    for (std::uint32_t c = 0; c < slot.channels; ++c) {
+        const float* ring = slot.ring.get() + std::size_t{c} * slot.frames;
+        std::copy_n(ring + at, first, out[c]);
+        std::copy_n(ring, present - first, out[c] + first);
+        std::fill(out[c] + present, out[c] + count, 0.0f);
     }
+    if (present < count)
+        late_.fetch_add(count - present, std::memory_order_relaxed);
     slot.consumed.store(from + count, std::memory_order_release);
     return count;
 }
@@ -175,8 +185,9 @@ bool SampleStreamer::serve(Slot& slot) {
             return true; // stopped before it began; closed on the next pass
         try {
             slot.reader = std::make_unique<StreamReader>();
-            if (!slot.reader->open(slot.source->file, slot.source->rate,
-                                   slot.source->preloadFrames))
+            if (!slot.reader->open(slot.source->file, slot.source->rate, slot.source->preloadFrames,
+                                   slot.channels != 2) ||
+                slot.reader->channels() != slot.channels)
                 finish(slot, true);
         } catch (const std::exception&) {
             finish(slot, true);
@@ -187,27 +198,29 @@ bool SampleStreamer::serve(Slot& slot) {
         return false;
     std::uint64_t written = slot.written.load(std::memory_order_relaxed);
     const std::uint64_t consumed = slot.consumed.load(std::memory_order_acquire);
-    float* left = scratchLeft_.data();
-    float* right = scratchRight_.data();
+    std::array<float*, maxStreamChannels> out{};
     if (consumed > written) {
         // The voice went on without these frames (they came late): pass over them.
         const auto count =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(consumed - written, chunkFrames));
-        const std::uint32_t read = slot.reader->read(left, right, count);
+        for (std::uint32_t c = 0; c < slot.channels; ++c)
+            out[c] = scratch_.data() + std::size_t{c} * chunkFrames;
+        const std::uint32_t read = slot.reader->read(out.data(), count);
         slot.written.store(written + read, std::memory_order_release);
         if (read < count)
             finish(slot, slot.reader->broken());
         return true;
     }
-    const std::uint64_t room = consumed + ringFrames - written;
-    if (room < chunkFrames / 2)
+    const std::uint64_t room = consumed + slot.frames - written;
+    if (room < std::min(chunkFrames, slot.frames / 4) / 2)
         return false;
     // Straight into the ring, in at most two pieces.
-    const auto at = static_cast<std::uint32_t>(written & (ringFrames - 1));
+    const auto at = static_cast<std::uint32_t>(written & (slot.frames - 1));
     const auto count = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>({room, 4 * chunkFrames, ringFrames - at}));
-    const std::uint32_t read =
-        slot.reader->read(slot.left.get() + at, slot.right.get() + at, count);
+        std::min<std::uint64_t>({room, 4 * chunkFrames, slot.frames - at}));
+    for (std::uint32_t c = 0; c < slot.channels; ++c)
+        out[c] = slot.ring.get() + std::size_t{c} * slot.frames + at;
+    const std::uint32_t read = slot.reader->read(out.data(), count);
     slot.written.store(written + read, std::memory_order_release);
     if (read < count)
         finish(slot, slot.reader->broken());

@@ -31,7 +31,10 @@ namespace tamborel::audio {
 
 class SampleStreamer {
 public:
+    // A ring holds this many frames of a stereo stream; a stream of more channels gets as
+    // many floats in all, in a power of two of frames per channel (4096 for 9 to 16).
     static constexpr std::uint32_t ringFrames = 16384; // a power of two
+    static constexpr std::uint32_t ringFloats = 4 * ringFrames;
     static constexpr std::uint32_t noSlot = 0xFFFF'FFFF;
 
     explicit SampleStreamer(std::uint32_t slotCount);
@@ -54,6 +57,9 @@ public:
     // Returns the frames the stream has from `from` on within the request (fewer at its end).
     std::uint32_t fetch(std::uint32_t slot, std::uint64_t from, float* left, float* right,
                         std::uint32_t frames, bool wait) noexcept;
+    // The same for a stream of any channels: one pointer for each of the source's.
+    std::uint32_t fetch(std::uint32_t slot, std::uint64_t from, float* const* out,
+                        std::uint32_t frames, bool wait) noexcept;
     // Offline renders only: wakes the streamer and holds on until the stream has its frames
     // up to `upTo`, or ends.
     void awaitFrames(std::uint32_t slot, std::uint64_t upTo) noexcept;
@@ -72,8 +78,10 @@ private:
         std::atomic<std::uint32_t> state{idle};
         const StreamSource* source = nullptr;          // written before `wanted`
         std::atomic<std::uint32_t>* readers = nullptr; // audio thread only
-        std::unique_ptr<float[]> left;
-        std::unique_ptr<float[]> right;
+        // Each channel's ring, one after the other; both written before `wanted`.
+        std::unique_ptr<float[]> ring;
+        std::uint32_t channels = 2;
+        std::uint32_t frames = ringFrames; // per channel, a power of two
         std::atomic<std::uint64_t> written{0};
         std::atomic<std::uint64_t> consumed{0};
         std::atomic<std::uint64_t> end{~std::uint64_t{0}};
@@ -93,9 +101,8 @@ private:
     std::size_t stoppingCount_ = 0;
     std::atomic<std::uint64_t> late_{0};
     std::atomic<bool> quit_{false};
-    sem_t wake_;                     // posted when the streamer has something new to do
-    std::vector<float> scratchLeft_; // streamer thread only
-    std::vector<float> scratchRight_;
+    sem_t wake_;                        // posted when the streamer has something new to do
+    std::vector<float> scratch_;        // streamer thread only: frames passed over
     std::vector<std::string> reported_; // files already logged as broken; streamer only
     std::thread thread_;
 };

@@ -38,7 +38,8 @@ StreamReader::~StreamReader() {
 }
 
 void StreamReader::close() noexcept {
-    converter_.close();
+    for (RateConverter& converter : converters_)
+        converter.close();
     source_.close();
     if (entry_ >= 0)
         ::close(entry_);
@@ -64,13 +65,15 @@ bool StreamReader::openEntry(const std::filesystem::path& path, double rate, std
     return true;
 }
 
-bool StreamReader::open(const std::filesystem::path& path, double rate, std::uint64_t skip) {
+bool StreamReader::open(const std::filesystem::path& path, double rate, std::uint64_t skip,
+                        bool allChannels) {
     close();
+    allChannels_ = false;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return false;
     if (convertedCache::isEntry(path))
-        return openEntry(path, rate, skip);
+        return !allChannels && openEntry(path, rate, skip);
     SF_INFO info{};
     // Files of unknown length (a stream format) are read whole instead.
     if (source_.open(path, info) == nullptr || info.channels <= 0 || info.channels > maxChannels ||
@@ -80,14 +83,24 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         return false;
     }
     channels_ = static_cast<std::uint32_t>(info.channels);
-    used_ = std::min<std::uint32_t>(channels_, 2);
+    used_ = std::min<std::uint32_t>(channels_, allChannels ? maxStreamChannels : 2);
+    allChannels_ = allChannels;
+    output_.assign(used_, {});
     fileFrames_ = static_cast<std::uint64_t>(info.frames);
     fileRate_ = info.samplerate;
     rate_ = rate;
     fileChunk_.resize(std::size_t{chunkFrames} * channels_);
     input_.resize(std::size_t{chunkFrames} * used_);
+    // Every pair of channels through its own converter, all alike: they take and give the
+    // same frames.
+    const auto openConverters = [&](std::uint64_t from) {
+        for (std::uint32_t c = 0; c < used_; c += 2)
+            if (!converters_[c / 2].open(fileRate_, rate_, std::min(2u, used_ - c), from))
+                return false;
+        return true;
+    };
     if (fileRate_ != rate_) {
-        if (!converter_.open(fileRate_, rate_, used_, skip)) {
+        if (!openConverters(skip)) {
             close();
             return false;
         }
@@ -95,17 +108,17 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
             output_[c].resize(static_cast<std::size_t>(chunkFrames * rate_ / fileRate_) + 1024);
         // Straight to the input the first frame asked for needs, when the converter can
         // start there; otherwise from the start, passing over what comes before.
-        std::uint64_t start = converter_.inputStart();
+        std::uint64_t start = converters_[0].inputStart();
         if (start > 0 && (start >= fileFrames_ ||
                           sf_seek(source_.get(), static_cast<sf_count_t>(start), SEEK_SET) < 0)) {
-            if (!converter_.open(fileRate_, rate_, used_)) {
+            if (!openConverters(0)) {
                 close();
                 return false;
             }
             start = 0;
         }
         decoded_ = start;
-        skip_ = skip - converter_.skipped();
+        skip_ = skip - converters_[0].skipped();
     } else {
         for (std::uint32_t c = 0; c < used_; ++c)
             output_[c].resize(chunkFrames);
@@ -164,10 +177,28 @@ bool StreamReader::refill() {
         }
         std::size_t consumed = 0;
         std::size_t produced = 0;
-        float* const outputs[2] = {output_[0].data(), output_[used_ - 1].data()};
-        const bool converted =
-            converter_.process(input_.data() + inputPosition_ * used_, pendingInput_, consumed,
-                               outputs, output_[0].size(), produced, inputDone_);
+        bool converted = true;
+        for (std::uint32_t c = 0; c < used_ && converted; c += 2) {
+            const std::uint32_t count = std::min(2u, used_ - c);
+            const float* in = input_.data() + inputPosition_ * used_;
+            if (used_ > 2) { // this pair alone, interleaved, for its converter
+                pair_.resize(pendingInput_ * count);
+                for (std::size_t i = 0; i < pendingInput_; ++i)
+                    for (std::uint32_t k = 0; k < count; ++k)
+                        pair_[i * count + k] = in[i * used_ + c + k];
+                in = pair_.data();
+            }
+            float* const outputs[2] = {output_[c].data(), output_[c + count - 1].data()};
+            std::size_t taken = 0;
+            std::size_t made = 0;
+            converted = converters_[c / 2].process(in, pendingInput_, taken, outputs,
+                                                   output_[c].size(), made, inputDone_);
+            // Alike converters fed alike take and give alike; anything else is a fault.
+            if (c > 0 && (taken != consumed || made != produced))
+                converted = false;
+            consumed = taken;
+            produced = made;
+        }
         if (!converted) {
             broken_ = true;
             drained_ = true;
@@ -183,7 +214,14 @@ bool StreamReader::refill() {
 }
 
 std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames) {
+    float* const out[2] = {left, right};
+    return read(out, frames);
+}
+
+std::uint32_t StreamReader::read(float* const* out, std::uint32_t frames) {
     if (entry_ >= 0) {
+        float* const left = out[0];
+        float* const right = out[1];
         const auto count = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(frames, fileFrames_ - entryPosition_));
         const std::size_t bytes = std::size_t{count} * sizeof(float);
@@ -217,8 +255,10 @@ std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames
         }
         const auto count =
             static_cast<std::uint32_t>(std::min<std::size_t>(frames - done, outputFrames_));
-        std::copy_n(output_[0].data() + outputStart_, count, left + done);
-        std::copy_n(output_[used_ - 1].data() + outputStart_, count, right + done);
+        // Folded to stereo, a mono file's one channel goes to both sides.
+        for (std::uint32_t c = 0; c < channels(); ++c)
+            std::copy_n(output_[std::min(c, used_ - 1)].data() + outputStart_, count,
+                        out[c] + done);
         outputStart_ += count;
         outputFrames_ -= count;
         done += count;
@@ -229,6 +269,7 @@ std::uint32_t StreamReader::read(float* left, float* right, std::uint32_t frames
 StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
                         std::uint32_t preloadFrames) {
     StreamReader reader;
+    const bool allChannels = format.channelCount == 0;
     if (convertedCache::isEntry(file)) {
         // An entry is read through the reader, whole or in part, never by a decoder.
         if (format.channelCount != 2 || !reader.open(file, format.sampleRate))
@@ -236,17 +277,19 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
         if (preloadFrames == 0 ||
             reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2)
             preloadFrames = static_cast<std::uint32_t>(reader.expectedFrames());
-    } else if (preloadFrames == 0 || format.channelCount != 2 ||
-               !reader.open(file, format.sampleRate) ||
+    } else if (preloadFrames == 0 || (format.channelCount != 2 && !allChannels) ||
+               !reader.open(file, format.sampleRate, 0, allChannels) ||
                reader.expectedFrames() <= std::uint64_t{preloadFrames} + preloadFrames / 2) {
-        // A short sample, one only FFmpeg reads, or one kept in all its channels (a
-        // recording on a kit's microphones) stays whole.
+        // A short sample, or one only FFmpeg reads, stays whole.
         return {sampleLoader::loadBuffer(file, format), nullptr};
     }
-    auto buffer = SampleBuffer::allocate(format, preloadFrames);
+    auto buffer = SampleBuffer::allocate({format.sampleRate, reader.channels()}, preloadFrames);
     if (!buffer)
         return {};
-    const std::uint32_t read = reader.read(buffer->channel(0), buffer->channel(1), preloadFrames);
+    std::array<float*, maxStreamChannels> channels{};
+    for (std::uint32_t c = 0; c < reader.channels(); ++c)
+        channels[c] = buffer->channel(c);
+    const std::uint32_t read = reader.read(channels.data(), preloadFrames);
     if (read == 0)
         return {};
     buffer->setFrameLength(read);
@@ -256,6 +299,7 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
     source->file = file;
     source->rate = format.sampleRate;
     source->preloadFrames = read;
+    source->channels = reader.channels();
     return {std::move(buffer), std::move(source), reader.converts(), reader.expectedFrames()};
 }
 
