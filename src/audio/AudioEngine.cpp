@@ -53,6 +53,8 @@ std::vector<LayeredBuffer> oneSample(SharedSampleBuffer buffer) {
 AudioEngine::AudioEngine() : impl_(std::make_unique<Impl>()) {
     for (auto& own : impl_->ownMicrophones)
         own.store(~std::uint32_t{0});
+    for (std::size_t m = 0; m < maxMicrophones; ++m)
+        impl_->microphones[m].output.store(static_cast<std::uint8_t>(m));
 }
 
 AudioEngine::~AudioEngine() {
@@ -211,6 +213,8 @@ void AudioEngine::applyMix(const DrumKit& kit) {
     for (std::size_t m = 0; m < maxMicrophones; ++m) {
         float left = 1.0f;
         float right = 1.0f;
+        float mono = 1.0f;
+        int output = static_cast<int>(m);
         if (m < microphones.size()) {
             const Microphone& microphone = microphones[m];
             const bool audible = anyMicSolo ? microphone.soloed : !microphone.muted;
@@ -219,9 +223,14 @@ void AudioEngine::applyMix(const DrumKit& kit) {
             const float pan = usablePan(kit.audienceView ? -microphone.pan : microphone.pan);
             left = gain * std::min(1.0f, 1.0f - pan);
             right = gain * std::min(1.0f, 1.0f + pan);
+            mono = gain;
+            if (microphone.output > 0 && microphone.output <= int(maxMicrophoneOutputs))
+                output = microphone.output - 1;
         }
         impl_->microphones[m].left.store(left);
         impl_->microphones[m].right.store(right);
+        impl_->microphones[m].mono.store(mono);
+        impl_->microphones[m].output.store(static_cast<std::uint8_t>(output));
     }
     impl_->bleed.store(std::isfinite(kit.bleed) ? std::clamp(kit.bleed, 0.0f, 1.0f) : 1.0f);
     setMasterVolume(kit.masterVolume);

@@ -86,7 +86,10 @@ public:
     void prepareToRender(double sampleRate, std::uint32_t maxFrames) override;
     // Fills the master pair and, where the block has them, the output groups' pairs
     // (OutputGroups.h): each group carries its pads after their own volume, pan, mute and
-    // solo, before the master volume and the safety stage.
+    // solo, before the master volume and the safety stage. Laid out by microphone, output n
+    // carries the microphones whose output is n+1, mono: after their volume, polarity, mute,
+    // solo and the bleed control and each pad's volume, before pan, the master volume and the
+    // safety stage; with every pan centred, the outputs add up to either side of the master.
     void render(const AudioBlock& block) noexcept override;
     void renderingStarted() noexcept override;
     void renderingStopped() noexcept override;

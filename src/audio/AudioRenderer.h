@@ -6,15 +6,24 @@
 
 namespace tamborel::audio {
 
+// What the channels after the master pair carry.
+enum class OutputLayout : std::uint8_t {
+    drums,       // one stereo pair per output group (see OutputGroups.h)
+    microphones, // one mono channel per microphone output of the kit (Microphone::output)
+};
+// The most microphone outputs a block may carry.
+inline constexpr std::uint32_t maxMicrophoneOutputs = 32;
+
 // One block to fill: `channelCount` channels of `frames` samples each. Channels 0 and 1 are
-// the stereo master; then one stereo pair per output group (see OutputGroups.h), as many as
-// the host asked for. `startNanos` is when the block's first frame plays, in CLOCK_MONOTONIC
-// nanoseconds, as the driver knows it from its stream's clock; 0 when it does not say.
+// the stereo master; then, by `layout`, the outputs as many as the host asked for.
+// `startNanos` is when the block's first frame plays, in CLOCK_MONOTONIC nanoseconds, as the
+// driver knows it from its stream's clock; 0 when it does not say.
 struct AudioBlock {
     float* const* channels = nullptr;
     std::uint32_t channelCount = 0;
     std::uint32_t frames = 0;
     std::int64_t startNanos = 0;
+    OutputLayout layout = OutputLayout::drums;
 };
 
 class AudioRenderer {

@@ -57,10 +57,13 @@ void AudioEngine::render(const AudioBlock& block) noexcept {
     for (std::uint32_t c = 0; c < block.channelCount; ++c)
         std::fill_n(block.channels[c], frames, 0.0f);
     if (frames > 0 && block.channelCount >= masterChannelCount) {
-        std::array<float*, allChannelCount> out{};
-        const std::uint32_t used = std::min(block.channelCount, allChannelCount);
+        Impl::Outputs out{};
+        const std::uint32_t used =
+            std::min(block.channelCount, block.layout == OutputLayout::drums
+                                             ? allChannelCount
+                                             : masterChannelCount + maxMicrophoneOutputs);
         std::copy_n(block.channels, used, out.begin());
-        s.renderBlock(out, used, frames, block.startNanos);
+        s.renderBlock(out, used, frames, block.startNanos, block.layout);
         // Each side on its own: a loud left must not dip the right. The groups are taken
         // before the master's stage, for a mix that has its own.
         safetyLimiter::apply(out[0], frames);
@@ -69,9 +72,8 @@ void AudioEngine::render(const AudioBlock& block) noexcept {
     s.renderSequence.fetch_add(1, std::memory_order_seq_cst);
 }
 
-void AudioEngine::Impl::renderBlock(std::array<float*, allChannelCount>& out,
-                                    std::uint32_t channelCount, std::uint32_t frames,
-                                    std::int64_t blockStartNanos) noexcept {
+void AudioEngine::Impl::renderBlock(Outputs& out, std::uint32_t channelCount, std::uint32_t frames,
+                                    std::int64_t blockStartNanos, OutputLayout layout) noexcept {
     renderRate = sampleRate.load(std::memory_order_relaxed);
     renderStreamer = streamer.load(std::memory_order_acquire);
     if (renderStreamer != nullptr)
@@ -93,10 +95,10 @@ void AudioEngine::Impl::renderBlock(std::array<float*, allChannelCount>& out,
         std::uint32_t end = std::min(frames, position + chunkFrames);
         if (next < pendingCount)
             end = std::min(end, pending[next].offset);
-        std::array<float*, allChannelCount> segment{};
+        Outputs segment{};
         for (std::uint32_t c = 0; c < channelCount; ++c)
             segment[c] = out[c] + position;
-        mixSegment(segment, channelCount, end - position);
+        mixSegment(segment, channelCount, end - position, layout);
         position = end;
     }
 }
@@ -185,12 +187,15 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
     for (std::size_t m = 0; m < maxMicrophones; ++m) {
         const float left = microphones[m].left.load(std::memory_order_relaxed);
         const float right = microphones[m].right.load(std::memory_order_relaxed);
+        const float mono = microphones[m].mono.load(std::memory_order_relaxed);
         if (anyActive) {
             micLeft[m].moveTo(left, rampFrames);
             micRight[m].moveTo(right, rampFrames);
+            micMono[m].moveTo(mono, rampFrames);
         } else {
             micLeft[m].snap(left);
             micRight[m].snap(right);
+            micMono[m].snap(mono);
         }
     }
 }
@@ -407,6 +412,14 @@ std::uint32_t AudioEngine::Impl::mixMicrophoneInput(Voice& voice, std::uint32_t 
             continue; // a silent microphone costs nothing
         const float* __restrict x = in[c];
         const float* __restrict gains = voiceGains.data();
+        if (float* const output = g.output[m]; output != nullptr) {
+            // Its own output: mono, before pan, after the pad's volume.
+            const float from = g.monoFrom[m] * bleedFrom * g.padGain;
+            const float step = (g.monoTo[m] * bleedTo * g.padGain - from) * perFrame;
+            float* __restrict o = output + at;
+            for (std::uint32_t i = 0; i < count; ++i)
+                o[i] += x[i] * gains[i] * (from + step * static_cast<float>(at + i + 1));
+        }
         if (leftFrom == leftTo && rightFrom == rightTo) {
             for (std::uint32_t i = 0; i < count; ++i) {
                 const float v = x[i] * gains[i];
@@ -493,8 +506,8 @@ void addBus(const float* __restrict busLeft, const float* __restrict busRight, G
 
 } // namespace
 
-void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& out,
-                                   std::uint32_t channelCount, std::uint32_t frames) noexcept {
+void AudioEngine::Impl::mixSegment(const Outputs& out, std::uint32_t channelCount,
+                                   std::uint32_t frames, OutputLayout layout) noexcept {
     bool anyActive = false;
     float* __restrict busLeft = scratchLeft.data();
     float* __restrict busRight = scratchRight.data();
@@ -508,6 +521,13 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
         micRight[m].advance(frames);
         g.leftTo[m] = micLeft[m].current();
         g.rightTo[m] = micRight[m].current();
+        g.monoFrom[m] = micMono[m].current();
+        micMono[m].advance(frames);
+        g.monoTo[m] = micMono[m].current();
+        const std::uint32_t output =
+            masterChannelCount + microphones[m].output.load(std::memory_order_relaxed);
+        g.output[m] =
+            layout == OutputLayout::microphones && output < channelCount ? out[output] : nullptr;
     }
     g.bleedFrom = bleedRamp.current();
     bleedRamp.advance(frames);
@@ -520,6 +540,7 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
         std::fill_n(busLeft, frames, 0.0f);
         std::fill_n(busRight, frames, 0.0f);
         const std::uint32_t own = ownMicrophones[r].load(std::memory_order_relaxed);
+        g.padGain = pads[r].gain.load(std::memory_order_relaxed);
         for (Voice& voice : voices.slots) {
             if (!voice.active())
                 continue;
@@ -532,7 +553,7 @@ void AudioEngine::Impl::mixSegment(const std::array<float*, allChannelCount>& ou
                 release(voices, voice);
         }
         const std::uint32_t group = firstChannelOf(outputGroupOf(allPadRoles[r]));
-        const bool hasGroup = group + 1 < channelCount;
+        const bool hasGroup = layout == OutputLayout::drums && group + 1 < channelCount;
         addBus(busLeft, busRight, voices.left, voices.right, left, right,
                hasGroup ? out[group] : nullptr, hasGroup ? out[group + 1] : nullptr, frames);
     }

@@ -10,6 +10,7 @@
 #include "platform/BoundedQueue.h"
 #include "timing/EventTime.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -61,6 +62,8 @@ struct AudioEngine::Impl {
     struct MicChannel {
         std::atomic<float> left{1.0f};
         std::atomic<float> right{1.0f};
+        std::atomic<float> mono{1.0f};       // before pan, for its own output
+        std::atomic<std::uint8_t> output{0}; // that output's index
     };
     std::array<MicChannel, maxMicrophones> microphones;
     std::atomic<float> bleed{1.0f};
@@ -119,6 +122,7 @@ struct AudioEngine::Impl {
     GainRamp master;
     std::array<GainRamp, maxMicrophones> micLeft;
     std::array<GainRamp, maxMicrophones> micRight;
+    std::array<GainRamp, maxMicrophones> micMono;
     GainRamp bleedRamp;
     // Over the segment being mixed: each microphone's gain on each side at its start and its
     // end, and the bleed's, for voices to glide between.
@@ -127,6 +131,11 @@ struct AudioEngine::Impl {
         std::array<float, maxMicrophones> leftTo{};
         std::array<float, maxMicrophones> rightFrom{};
         std::array<float, maxMicrophones> rightTo{};
+        std::array<float, maxMicrophones> monoFrom{};
+        std::array<float, maxMicrophones> monoTo{};
+        // Where each microphone's own output is in this segment, when the block has it.
+        std::array<float*, maxMicrophones> output{};
+        float padGain = 1.0f; // the pad being mixed, for the microphone outputs
         float bleedFrom = 1.0f;
         float bleedTo = 1.0f;
     };
@@ -147,8 +156,12 @@ struct AudioEngine::Impl {
     std::uint32_t dampFrames = 2400;
     std::uint32_t rampFrames = 240;
 
-    void renderBlock(std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
-                     std::uint32_t frames, std::int64_t blockStartNanos) noexcept;
+    // Room for either layout's channels.
+    static constexpr std::uint32_t blockChannels =
+        std::max(allChannelCount, masterChannelCount + maxMicrophoneOutputs);
+    using Outputs = std::array<float*, blockChannels>;
+    void renderBlock(Outputs& out, std::uint32_t channelCount, std::uint32_t frames,
+                     std::int64_t blockStartNanos, OutputLayout layout) noexcept;
     void gatherEvents(std::uint32_t frames, std::int64_t blockStartNanos) noexcept;
     void schedule(const EngineEvent& event, std::uint32_t frames, std::int64_t& blockStartNanos,
                   bool heldBefore) noexcept;
@@ -169,8 +182,8 @@ struct AudioEngine::Impl {
                                      std::uint32_t frames, std::uint32_t at,
                                      std::uint32_t segmentFrames) noexcept;
     bool silentMicrophones(const PlayableBuffer& buffer) const noexcept;
-    void mixSegment(const std::array<float*, allChannelCount>& out, std::uint32_t channelCount,
-                    std::uint32_t frames) noexcept;
+    void mixSegment(const Outputs& out, std::uint32_t channelCount, std::uint32_t frames,
+                    OutputLayout layout) noexcept;
 };
 
 } // namespace tamborel::audio

@@ -106,6 +106,30 @@ TEST_F(MicrophoneMix, AFaderMovedWhileADrumRingsGlidesWithoutAStep) {
     EXPECT_EQ(out.left.back() / unit, 3.0f);
 }
 
+TEST_F(MicrophoneMix, OutputsByMicrophoneAddUpToTheMaster) {
+    DrumKit kit = kitWithMicrophones();
+    kit.findPad(PadRole::snare)->ownMicrophones = {1};
+    kit.findPad(PadRole::snare)->volume = 0.5f;
+    kit.bleed = 0.5f;
+    kit.microphones[1].inverted = true;
+    kit.microphones[2].output = 1; // the overhead shares the kick microphone's output
+    engine.applyMix(kit);
+    engine.strike(PadRole::snare, 127);
+    std::vector<std::vector<float>> channels(5, std::vector<float>(256));
+    std::vector<float*> pointers;
+    for (auto& channel : channels)
+        pointers.push_back(channel.data());
+    engine.render({pointers.data(), 5, 256, 0, OutputLayout::microphones});
+    // Kick 1 and overhead 4 at half bleed, the snare inverted, all at the pad's half volume.
+    EXPECT_EQ(channels[2][100] / unit, 0.5f * 0.5f * (1.0f + 4.0f));
+    EXPECT_EQ(channels[3][100] / unit, -0.5f * 2.0f);
+    EXPECT_EQ(channels[4][100], 0.0f);
+    for (std::size_t i = 0; i < 256; ++i) {
+        ASSERT_FLOAT_EQ(channels[2][i] + channels[3][i], channels[0][i]) << i;
+        ASSERT_EQ(channels[0][i], channels[1][i]) << i;
+    }
+}
+
 TEST_F(MicrophoneMix, GoingByPowerOnlyALevelledRecordingFollowsTheVelocity) {
     DrumKit kit = kitWithMicrophones();
     for (bool normalized : {false, true}) {
