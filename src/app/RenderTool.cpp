@@ -74,9 +74,20 @@ private:
 // target, and drops the silence after the last sound in any of them, so every file ends
 // where the last sound died away and all are the same length. The targets appear only when
 // all are finished.
+// Files written side by side, each from its own channels of the rendered blocks (two for a
+// stereo file, one for a mono one).
+struct Target {
+    fs::path file;
+    std::vector<std::uint32_t> channels;
+};
+
 class WavWriter {
 public:
-    WavWriter(std::vector<fs::path> targets, int rate) : targets_(std::move(targets)) {
+    WavWriter(std::vector<Target> targets, int rate) {
+        for (Target& target : targets) {
+            targets_.push_back(std::move(target.file));
+            channels_.push_back(std::move(target.channels));
+        }
         for (std::size_t f = 0; f < targets_.size(); ++f) {
             const fs::path& target = targets_[f];
             temps_.push_back((target.parent_path().empty() ? fs::path(".") : target.parent_path()) /
@@ -84,7 +95,7 @@ public:
                               std::to_string(f) + ".wav"));
             SF_INFO info{};
             info.samplerate = rate;
-            info.channels = 2;
+            info.channels = static_cast<int>(channels_[f].size());
             info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
             files_.push_back(sf_open(temps_.back().c_str(), SFM_WRITE, &info));
         }
@@ -105,27 +116,28 @@ public:
                                        [](SNDFILE* file) { return file != nullptr; });
     }
 
-    // `channels` holds two per file, in the targets' order. Returns whether the block held
-    // any sound.
+    // `channels` holds every channel the targets name. Returns whether the block held any
+    // sound.
     bool write(const float* const* channels, std::uint32_t frames) {
         std::uint32_t last = frames;
-        for (std::size_t c = 0; c < 2 * files_.size(); ++c)
-            for (std::uint32_t i = frames; i-- > 0 && (last == frames || i > last);)
-                if (channels[c][i] != 0.0f) {
-                    last = i;
-                    break;
-                }
+        for (const auto& used : channels_)
+            for (const std::uint32_t c : used)
+                for (std::uint32_t i = frames; i-- > 0 && (last == frames || i > last);)
+                    if (channels[c][i] != 0.0f) {
+                        last = i;
+                        break;
+                    }
         if (last == frames) {
             pendingSilence_ += frames;
             return false;
         }
         writeSilence();
         for (std::size_t f = 0; f < files_.size(); ++f) {
-            interleaved_.resize(std::size_t{last + 1} * 2);
-            for (std::uint32_t i = 0; i <= last; ++i) {
-                interleaved_[2 * i] = channels[2 * f][i];
-                interleaved_[2 * i + 1] = channels[2 * f + 1][i];
-            }
+            const std::size_t width = channels_[f].size();
+            interleaved_.resize(std::size_t{last + 1} * width);
+            for (std::size_t k = 0; k < width; ++k)
+                for (std::uint32_t i = 0; i <= last; ++i)
+                    interleaved_[width * i + k] = channels[channels_[f][k]][i];
             put(f, interleaved_.data(), last + 1);
         }
         pendingSilence_ = frames - last - 1;
@@ -166,6 +178,7 @@ private:
     }
 
     std::vector<fs::path> targets_, temps_;
+    std::vector<std::vector<std::uint32_t>> channels_;
     std::vector<SNDFILE*> files_;
     bool failed_ = false;
     std::uint64_t pendingSilence_ = 0;
@@ -190,12 +203,15 @@ struct Performance {
 struct Options {
     AudioSettings settings;
     std::optional<fs::path> stems;
+    bool stemsByMicrophone = false;
     int rate = defaultRate; // 0: the rate the kit's samples are recorded at
 };
 
-constexpr const char* usage = "usage: tamborel-render [--settings FILE] [--velocity-curve "
-                              "linear|soft|hard|fixed] [--lowest-velocity N] [--fixed-velocity "
-                              "N] [--stems DIR] [--rate HZ|kit] KIT.json INPUT.mid OUTPUT.wav\n";
+constexpr const char* usage =
+    "usage: tamborel-render [--settings FILE] [--velocity-curve "
+    "linear|soft|hard|fixed] [--lowest-velocity N] [--fixed-velocity "
+    "N] [--stems DIR] [--stems-by drum|mic] [--rate HZ|kit] KIT.json INPUT.mid "
+    "OUTPUT.wav\n";
 
 std::optional<int> velocityArgument(const std::string& text) {
     int value = 0;
@@ -250,6 +266,8 @@ std::optional<std::vector<std::string>> parseOptions(const std::vector<std::stri
             good = !(options.stems = fs::path(value))->empty();
         else if (arg == "--rate")
             good = (rate = rateArgument(value)).has_value();
+        else if (arg == "--stems-by")
+            good = (options.stemsByMicrophone = value == "mic") || value == "drum";
         else
             good = false;
         if (!good) {
@@ -330,6 +348,34 @@ std::optional<int> kitRate(const DrumKit& kit, std::ostream& err) {
     return most->first;
 }
 
+// The kit's microphone outputs in use, each with a file name: that of the first microphone
+// sent to it, made safe for a file name and told apart from the others'.
+std::vector<std::pair<std::uint32_t, std::string>> microphoneOutputs(const DrumKit& kit) {
+    std::map<std::uint32_t, std::string> named;
+    for (std::size_t m = 0; m < kit.microphones.size() && m < maxMicrophones; ++m) {
+        const Microphone& microphone = kit.microphones[m];
+        const auto index = static_cast<std::uint32_t>(
+            microphone.output > 0 && microphone.output <= int(audio::maxMicrophoneOutputs)
+                ? microphone.output - 1
+                : m);
+        std::string name;
+        for (const char c : microphone.name)
+            name += (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+        if (name.empty() || name.starts_with('.'))
+            name = "mic" + std::to_string(index + 1) + name;
+        named.try_emplace(index, name);
+    }
+    std::vector<std::pair<std::uint32_t, std::string>> outputs;
+    std::set<std::string> taken;
+    for (const auto& [index, name] : named) {
+        std::string unique = name;
+        for (int n = 2; !taken.insert(unique).second; ++n)
+            unique = name + " " + std::to_string(n);
+        outputs.emplace_back(index, unique);
+    }
+    return outputs;
+}
+
 std::optional<Performance> readInputs(const std::string& kitPath, const std::string& midiPath,
                                       std::ostream& err) {
     auto kit = storage::readKitFile(kitPath);
@@ -363,7 +409,8 @@ std::optional<Performance> readInputs(const std::string& kitPath, const std::str
 // Plays the performance into the files until its last strike has rung out; 0, or the exit
 // status when a signal stopped it.
 int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, int rate,
-         WavWriter& out, std::uint32_t channelCount, std::ostream& err) {
+         WavWriter& out, std::uint32_t channelCount, audio::OutputLayout layout,
+         std::ostream& err) {
     const auto framesPerSecond = static_cast<std::uint64_t>(rate);
     const std::uint64_t lastEventFrame =
         events.empty() ? 0 : static_cast<std::uint64_t>(std::llround(events.back().seconds * rate));
@@ -383,7 +430,7 @@ int play(engine::KitPlayer& player, const std::vector<MidiFileEvent>& events, in
                 break;
             player.midi(messageOf(events[next]), static_cast<std::uint32_t>(at - start));
         }
-        player.render({channels.data(), channelCount, blockFrames, 0});
+        player.render({channels.data(), channelCount, blockFrames, 0, layout});
         silentFrames = out.write(channels.data(), blockFrames) ? 0 : silentFrames + blockFrames;
         if (stopSignal != 0) {
             err << "tamborel-render: stopped, nothing written\n";
@@ -436,22 +483,43 @@ int runRenderTool(const std::vector<std::string>& arguments, std::ostream& err) 
     player.renderingStarted();
 
     // With stems, one file per drum group beside the main one, all the same length; a group
-    // that never sounds is written silent, so a DAW's template lines up.
-    std::vector<fs::path> targets{args[2]};
+    // that never sounds is written silent, so a DAW's template lines up. By microphone, one
+    // mono file per microphone output, named after the first microphone sent to it.
+    std::vector<Target> targets{{args[2], {0, 1}}};
+    std::uint32_t channelCount = audio::masterChannelCount;
+    audio::OutputLayout layout = audio::OutputLayout::drums;
+    if (stems && options.stemsByMicrophone) {
+        const auto outputs = microphoneOutputs(performance->kit);
+        if (outputs.empty()) {
+            err << "tamborel-render: cannot use --stems-by mic: kit " << args[0]
+                << " has no microphones\n";
+            return 1;
+        }
+        layout = audio::OutputLayout::microphones;
+        for (const auto& [index, name] : outputs) {
+            targets.push_back({*stems / (name + ".wav"), {audio::masterChannelCount + index}});
+            channelCount = std::max(channelCount, audio::masterChannelCount + index + 1);
+        }
+    } else if (stems) {
+        for (audio::OutputGroup group : audio::allOutputGroups) {
+            const std::uint32_t first = audio::firstChannelOf(group);
+            targets.push_back({*stems / (std::string(audio::outputGroupName(group)) + ".wav"),
+                               {first, first + 1}});
+        }
+        channelCount = audio::allChannelCount;
+    }
     if (stems) {
         std::error_code ec;
         fs::create_directories(*stems, ec);
-        for (audio::OutputGroup group : audio::allOutputGroups)
-            targets.push_back(*stems / (std::string(audio::outputGroupName(group)) + ".wav"));
     }
-    const std::uint32_t channelCount = stems ? audio::allChannelCount : audio::masterChannelCount;
-    WavWriter out(targets, *rate);
+    WavWriter out(std::move(targets), *rate);
     if (!out.ok()) {
         err << "tamborel-render: cannot write "
             << (stems ? "the stems in " + stems->string() : args[2]) << '\n';
         return 1;
     }
-    if (const int stopped = play(player, performance->events, *rate, out, channelCount, err);
+    if (const int stopped =
+            play(player, performance->events, *rate, out, channelCount, layout, err);
         stopped != 0)
         return stopped;
     if (!out.finish()) {

@@ -6,7 +6,8 @@
 // hi-hat pedal's setup come from the application's settings, or from a settings file given
 // with --settings; --velocity-curve NAME, --lowest-velocity N and --fixed-velocity N override
 // them. --stems DIR also writes one file per drum group into DIR (kick.wav, snare.wav …
-// ride.wav), the same length and rate as the main one.
+// ride.wav), the same length and rate as the main one; with --stems-by mic, one mono file per
+// microphone output of a kit that has microphones, named after it.
 
 #include <iosfwd>
 #include <string>
