@@ -29,7 +29,7 @@ struct PadSample {
     // In a kit with microphones: the microphone each of the file's channels feeds, in the
     // file's channel order, as an index into DrumKit::microphones (-1: a channel heard on
     // none). Empty: the file plays as a stereo (or mono) recording, as in any other kit.
-    std::vector<int> microphones;
+    std::vector<int> microphones{};
     // How hard the hit was, on the kit's own scale (larger is harder); read by pads whose
     // takes go by power (TakeOrder::power).
     float power = 0.0f;
