@@ -16,8 +16,9 @@
 
 namespace tamborel::selection {
 
-// Bounds the per-pad tables; a kit document asking for more is refused.
-inline constexpr std::size_t maxSamplesPerPad = 64;
+// Bounds the per-pad tables; a kit document asking for more is refused. Sample indices fit a
+// byte with 255 to spare, which the engine reads as "any".
+inline constexpr std::size_t maxSamplesPerPad = 255;
 
 struct VelocityTable {
     struct Set {
