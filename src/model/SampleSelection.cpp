@@ -17,7 +17,7 @@ int distance(const PadSample& sample, int velocity) {
 }
 
 // Weights of a pick by power, in squares of the average step between neighbouring powers:
-// a recording played just now counts as if it lay two steps further from the aim, and the
+// having played just now costs a recording as much as lying two steps from the aim, and the
 // random amount, at most half a step's worth, only ever chooses between neighbours.
 constexpr double recentWeight = 4.0;
 constexpr double randomWeight = 0.5;
