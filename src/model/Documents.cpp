@@ -74,13 +74,33 @@ json padToJson(const DrumPad& pad) {
                 item["pan"] = shortestDecimal(sample.pan);
             if (sample.together != 0)
                 item["together"] = sample.together;
+            if (!sample.microphones.empty())
+                item["microphones"] = sample.microphones;
+            if (sample.power != 0.0f)
+                item["power"] = shortestDecimal(sample.power);
+            if (sample.normalized)
+                item["normalized"] = true;
             samples.push_back(std::move(item));
         }
         object["samples"] = std::move(samples);
     }
-    if (pad.takeOrder == TakeOrder::random)
-        object["takeOrder"] = "random";
+    if (pad.takeOrder != TakeOrder::cycle)
+        object["takeOrder"] = pad.takeOrder == TakeOrder::random ? "random" : "power";
+    if (!pad.ownMicrophones.empty())
+        object["ownMicrophones"] = pad.ownMicrophones;
     return object;
+}
+
+json microphoneToJson(const Microphone& microphone) {
+    return {
+        {"inverted", microphone.inverted},
+        {"muted", microphone.muted},
+        {"name", microphone.name},
+        {"output", microphone.output},
+        {"pan", shortestDecimal(microphone.pan)},
+        {"soloed", microphone.soloed},
+        {"volume", shortestDecimal(microphone.volume)},
+    };
 }
 
 // Depth of nesting of arrays and objects, counted without parsing; strings are skipped so
@@ -231,9 +251,68 @@ template <typename Int> std::optional<Int> integer(const json& value) {
     return std::nullopt;
 }
 
-void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad);
+// A list of microphones of a kit that has `count` of them: 1 to maxMicrophones indices, each
+// from `lowest` (-1 where a channel may be heard on none) to count - 1.
+std::vector<int> microphoneIndices(ObjectReader& reader, const char* key, int lowest,
+                                   std::size_t count) {
+    std::vector<int> indices;
+    const json* value = reader.member(key, false);
+    if (value == nullptr || reader.failed())
+        return indices;
+    if (count == 0) {
+        reader.fail(key, "the kit has no microphones");
+        return indices;
+    }
+    if (!value->is_array() || value->empty() || value->size() > maxMicrophones) {
+        reader.fail(key, "not an array of 1 to " + std::to_string(maxMicrophones) + " numbers");
+        return indices;
+    }
+    for (std::size_t i = 0; i < value->size(); ++i) {
+        const auto index = integer<int>((*value)[i]);
+        if (!index || *index < lowest || *index >= int(count)) {
+            reader.fail(std::string(key) + "[" + std::to_string(i) + "]",
+                        "not an integer from " + std::to_string(lowest) + " to " +
+                            std::to_string(count - 1));
+            return {};
+        }
+        indices.push_back(*index);
+    }
+    return indices;
+}
 
-std::optional<DrumPad> readPad(const json& value, std::string path, std::string& error) {
+std::optional<Microphone> readMicrophone(const json& value, std::string path, std::string& error) {
+    ObjectReader reader(value, std::move(path), error);
+    if (!value.is_object()) {
+        reader.fail("", "not an object");
+        return std::nullopt;
+    }
+    Microphone microphone;
+    microphone.inverted = reader.boolean("inverted");
+    microphone.muted = reader.boolean("muted");
+    microphone.name = reader.string("name");
+    if (const json* output = reader.member("output", true); output && !reader.failed()) {
+        const auto number = integer<int>(*output);
+        if (!number || *number < 0 || *number > int(maxMicrophones))
+            reader.fail("output", "not an integer from 0 to " + std::to_string(maxMicrophones));
+        microphone.output = number.value_or(0);
+    }
+    microphone.pan = reader.float32("pan");
+    if (!reader.failed() && !(microphone.pan >= -1.0f && microphone.pan <= 1.0f))
+        reader.fail("pan", "not from -1 to 1");
+    microphone.soloed = reader.boolean("soloed");
+    microphone.volume = reader.float32("volume");
+    if (!reader.failed() && !(microphone.volume >= 0.0f))
+        reader.fail("volume", "negative");
+    if (reader.failed())
+        return std::nullopt;
+    return microphone;
+}
+
+void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad, std::size_t microphones);
+
+// A pad of a kit that has `microphones` of them.
+std::optional<DrumPad> readPad(const json& value, std::string path, std::string& error,
+                               std::size_t microphones) {
     ObjectReader reader(value, std::move(path), error);
     if (!value.is_object()) {
         reader.fail("", "not an object");
@@ -266,13 +345,16 @@ std::optional<DrumPad> readPad(const json& value, std::string path, std::string&
             reader.fail("sampleURL", "not URL text");
     }
     if (const json* samples = reader.member("samples", false); samples && !reader.failed())
-        readSamples(*samples, reader, pad);
+        readSamples(*samples, reader, pad, microphones);
     if (auto order = reader.optionalString("takeOrder")) {
         if (*order == "random")
             pad.takeOrder = TakeOrder::random;
+        else if (*order == "power")
+            pad.takeOrder = TakeOrder::power;
         else if (*order != "cycle")
-            reader.fail("takeOrder", "not \"cycle\" or \"random\"");
+            reader.fail("takeOrder", "not \"cycle\", \"random\" or \"power\"");
     }
+    pad.ownMicrophones = microphoneIndices(reader, "ownMicrophones", 0, microphones);
     pad.soloed = reader.boolean("soloed");
     pad.volume = reader.float32("volume");
     if (reader.failed())
@@ -283,9 +365,10 @@ std::optional<DrumPad> readPad(const json& value, std::string path, std::string&
 // A pad's samples: 1 to maxSamplesPerPad objects, each a URL, a velocity range within 1..127
 // and a gain; the pad's sampleURL must name one of them, so a reader that knows only
 // sampleURL still plays one of the pad's own sounds.
-void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad) {
+void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad, std::size_t microphones) {
+    const std::string most = std::to_string(selection::maxSamplesPerPad);
     if (!samples.is_array() || samples.empty() || samples.size() > selection::maxSamplesPerPad) {
-        reader.fail("samples", "not an array of 1 to 64 samples");
+        reader.fail("samples", "not an array of 1 to " + most + " samples");
         return;
     }
     for (std::size_t i = 0; i < samples.size() && !reader.failed(); ++i) {
@@ -316,9 +399,17 @@ void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad) {
         if (const json* together = item.member("together", false); together && !item.failed()) {
             const auto number = integer<int>(*together);
             if (!number || *number < 0 || *number > int(selection::maxSamplesPerPad))
-                item.fail("together", "not an integer from 0 to 64");
+                item.fail("together", "not an integer from 0 to " + most);
             sample.together = number.value_or(0);
         }
+        sample.microphones = microphoneIndices(item, "microphones", -1, microphones);
+        if (!item.failed() && item.member("power", false)) {
+            sample.power = item.float32("power");
+            if (!item.failed() && !(sample.power >= 0.0f))
+                item.fail("power", "negative");
+        }
+        if (!item.failed() && item.member("normalized", false))
+            sample.normalized = item.boolean("normalized");
         const std::string url = item.string("url");
         if (!item.failed()) {
             if (auto parsed = FileUrl::parse(url))
@@ -360,8 +451,18 @@ std::optional<json> parseObject(std::string_view text, std::string& error) {
     return document;
 }
 
-// A pad's samples as the reader takes them back.
-bool readableSamples(const DrumPad& pad) {
+// A list of microphones as the reader takes it back from a kit with `count` of them; an empty
+// one is not written.
+bool readableIndices(const std::vector<int>& indices, int lowest, std::size_t count) {
+    return indices.empty() || (count > 0 && indices.size() <= maxMicrophones &&
+                               std::all_of(indices.begin(), indices.end(),
+                                           [&](int i) { return i >= lowest && i < int(count); }));
+}
+
+// A pad's samples and microphones as the reader takes them back.
+bool readablePad(const DrumPad& pad, std::size_t microphones) {
+    if (!readableIndices(pad.ownMicrophones, 0, microphones))
+        return false;
     if (pad.samples.empty())
         return true;
     if (pad.samples.size() > selection::maxSamplesPerPad || !pad.sampleURL)
@@ -370,21 +471,34 @@ bool readableSamples(const DrumPad& pad) {
     for (const PadSample& s : pad.samples) {
         if (s.low < 1 || s.high > 127 || s.low > s.high || !(s.gain >= 0.0f) ||
             !(s.pan >= -1.0f && s.pan <= 1.0f) || s.together < 0 ||
-            s.together > int(selection::maxSamplesPerPad) || !FileUrl::parse(s.url.text))
+            s.together > int(selection::maxSamplesPerPad) || !FileUrl::parse(s.url.text) ||
+            !(s.power >= 0.0f) || !readableIndices(s.microphones, -1, microphones))
             return false;
         named = named || s.url == *pad.sampleURL;
     }
     return named;
 }
 
+bool readableMicrophones(const DrumKit& kit) {
+    return kit.microphones.size() <= maxMicrophones &&
+           (kit.microphones.empty() || (kit.bleed >= 0.0f && kit.bleed <= 1.0f)) &&
+           std::all_of(kit.microphones.begin(), kit.microphones.end(), [](const Microphone& m) {
+               return m.volume >= 0.0f && m.pan >= -1.0f && m.pan <= 1.0f && m.output >= 0 &&
+                      m.output <= int(maxMicrophones);
+           });
+}
+
 // JSON has no infinity or NaN: nlohmann writes them as null, which no reader takes back, so
 // such a record is refused rather than saved as a file that can never be opened again.
 bool allFinite(const DrumKit& kit) {
     return std::isfinite(kit.masterVolume) &&
+           std::all_of(kit.microphones.begin(), kit.microphones.end(),
+                       [](const Microphone& m) { return std::isfinite(m.volume); }) &&
            std::all_of(kit.pads.begin(), kit.pads.end(), [](const DrumPad& pad) {
                return std::isfinite(pad.volume) && std::isfinite(pad.pan) &&
-                      std::all_of(pad.samples.begin(), pad.samples.end(),
-                                  [](const PadSample& s) { return std::isfinite(s.gain); });
+                      std::all_of(pad.samples.begin(), pad.samples.end(), [](const PadSample& s) {
+                          return std::isfinite(s.gain) && std::isfinite(s.power);
+                      });
            });
 }
 
@@ -396,20 +510,40 @@ std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
             *whyNot = "the kit holds a volume or pan that is not a finite number";
         return std::nullopt;
     }
-    if (!std::all_of(kit.pads.begin(), kit.pads.end(), readableSamples)) {
+    if (!readableMicrophones(kit)) {
         if (whyNot != nullptr)
-            *whyNot = "a pad's samples are out of range or do not include its main sample";
+            *whyNot = "the kit's microphones are out of range";
+        return std::nullopt;
+    }
+    if (!std::all_of(kit.pads.begin(), kit.pads.end(), [&](const DrumPad& pad) {
+            return readablePad(pad, kit.microphones.size());
+        })) {
+        if (whyNot != nullptr)
+            *whyNot = "a pad's samples or microphones are out of range or do not include its "
+                      "main sample";
         return std::nullopt;
     }
     json pads = json::array();
     for (const DrumPad& pad : kit.pads)
         pads.push_back(padToJson(pad));
-    const json document = {
+    json document = {
         {"id", kit.id.toString()},
         {"masterVolume", shortestDecimal(kit.masterVolume)},
         {"name", kit.name},
         {"pads", std::move(pads)},
     };
+    // Only for a kit recorded on several microphones, and then only what differs from a new
+    // one, so every other kit is written as before microphones existed.
+    if (!kit.microphones.empty()) {
+        json microphones = json::array();
+        for (const Microphone& microphone : kit.microphones)
+            microphones.push_back(microphoneToJson(microphone));
+        document["microphones"] = std::move(microphones);
+        if (kit.bleed != 1.0f)
+            document["bleed"] = shortestDecimal(kit.bleed);
+        if (kit.audienceView)
+            document["audienceView"] = true;
+    }
     return render(document, whyNot);
 }
 
@@ -463,12 +597,37 @@ ReadResult<DrumKit> readKit(std::string_view text) {
     }
     kit.masterVolume = reader.float32("masterVolume");
     kit.name = reader.string("name");
+    // The microphones first: the pads' samples and own microphones name them by index.
+    if (const json* microphones = reader.member("microphones", false);
+        microphones != nullptr && !reader.failed()) {
+        if (!microphones->is_array() || microphones->empty() ||
+            microphones->size() > maxMicrophones)
+            reader.fail("microphones",
+                        "not an array of 1 to " + std::to_string(maxMicrophones) + " microphones");
+        else
+            for (std::size_t i = 0; i < microphones->size() && !reader.failed(); ++i)
+                if (auto microphone = readMicrophone(
+                        (*microphones)[i], "microphones[" + std::to_string(i) + "]", result.error))
+                    kit.microphones.push_back(std::move(*microphone));
+    }
+    // Written only beside microphones; alone they would not be written back.
+    for (const char* key : {"audienceView", "bleed"})
+        if (reader.member(key, false) && kit.microphones.empty())
+            reader.fail(key, "only in a kit with microphones");
+    if (!reader.failed() && reader.member("audienceView", false))
+        kit.audienceView = reader.boolean("audienceView");
+    if (!reader.failed() && reader.member("bleed", false)) {
+        kit.bleed = reader.float32("bleed");
+        if (!reader.failed() && !(kit.bleed >= 0.0f && kit.bleed <= 1.0f))
+            reader.fail("bleed", "not from 0 to 1");
+    }
     if (const json* pads = reader.member("pads", true); pads != nullptr && !reader.failed()) {
         if (!pads->is_array())
             reader.fail("pads", "not an array");
         else
             for (std::size_t i = 0; i < pads->size() && !reader.failed(); ++i) {
-                if (auto pad = readPad((*pads)[i], "pads[" + std::to_string(i) + "]", result.error))
+                if (auto pad = readPad((*pads)[i], "pads[" + std::to_string(i) + "]", result.error,
+                                       kit.microphones.size()))
                     kit.pads.push_back(std::move(*pad));
             }
     }

@@ -40,6 +40,12 @@ void writeDocuments(const fs::path& folder) {
         pad.muted = pad.role == PadRole::snare;
     }
     full.pads[1].samples = {{*full.pads[1].sampleURL, 1, 60, 1.5f}, {*full.pads[1].sampleURL}};
+    full.microphones = {{"OH L", 0.5f, -0.7f, true, false, true, 2}, {"Kick"}};
+    full.bleed = 0.5f;
+    full.pads[1].samples[0].microphones = {0, -1, 1};
+    full.pads[1].samples[1].power = 0.5f;
+    full.pads[1].ownMicrophones = {1};
+    full.pads[1].takeOrder = TakeOrder::power;
     DrumKit extremes("");
     extremes.pads.resize(2);
     extremes.masterVolume = std::numeric_limits<float>::max();

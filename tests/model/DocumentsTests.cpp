@@ -1,4 +1,5 @@
 #include "model/Documents.h"
+#include "model/SampleSelection.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,31 @@ TEST(KitDocument, RoundTripKeepsEveryValue) {
     EXPECT_EQ(read.value->pads[0].role, PadRole::tom3);
     EXPECT_EQ(read.value->pad(PadRole::snare)->sampleURL->toPath(),
               std::filesystem::path("/home/me/Échantillons/caisse claire.wav"));
+}
+
+TEST(KitDocument, MicrophonesRoundTripWhileKitsWithoutThemKeepTheirBytes) {
+    DrumKit kit = richKit();
+    const std::string plain = *writeKit(kit);
+    for (const char* key :
+         {"microphones", "bleed", "audienceView", "power", "normalized", "ownMicrophones"})
+        EXPECT_EQ(plain.find(key), std::string::npos) << key;
+    EXPECT_EQ(*writeKit(*readKit(plain).value), plain);
+
+    kit.microphones = {{"OH L", 0.5f, -0.7f, true, false, true, 3}, {"Kick"}};
+    kit.bleed = 0.25f;
+    kit.audienceView = true;
+    DrumPad& snare = *kit.findPad(PadRole::snare);
+    snare.takeOrder = TakeOrder::power;
+    snare.ownMicrophones = {1};
+    snare.samples[0].microphones = {0, -1, 1};
+    snare.samples[0].power = 0.75f;
+    snare.samples[0].normalized = true;
+    const auto read = readKit(*writeKit(kit));
+    ASSERT_TRUE(read) << read.error;
+    EXPECT_EQ(*read.value, kit);
+    // The writer refuses what the reader would: a microphone that is not the kit's.
+    snare.ownMicrophones = {2};
+    EXPECT_FALSE(writeKit(kit));
 }
 
 TEST(KitDocument, WriterProducesSortedPrettyTextWithShortFloatsAndEscapedSolidus) {
@@ -112,14 +138,22 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
     };
     const std::string pad = validPad;
     const std::string sample = R"({"gain":1,"high":40,"low":1,"url":"file:///a"})";
-    std::string sixtyFiveSamples = sample;
-    for (int i = 0; i < 64; ++i)
-        sixtyFiveSamples += "," + sample;
+    std::string tooManySamples = sample;
+    for (std::size_t i = 0; i < selection::maxSamplesPerPad; ++i)
+        tooManySamples += "," + sample;
     auto edit = [](std::string s, const std::string& from, const std::string& to) {
         return s.replace(s.find(from), from.size(), to);
     };
     auto replace = [&](const std::string& from, const std::string& to) {
         return kitWithPad(pad + "," + edit(pad, from, to));
+    };
+    const std::string mic =
+        R"({"inverted":false,"muted":false,"name":"OH","output":0,"pan":0,"soloed":false,"volume":1})";
+    std::string tooManyMicrophones = mic;
+    for (std::size_t i = 0; i < maxMicrophones; ++i)
+        tooManyMicrophones += "," + mic;
+    auto withMicrophone = [&](const std::string& microphones, const std::string& kit) {
+        return edit(kit, "{", R"({"microphones":[)" + microphones + "],");
     };
     auto withSamples = [&](const std::string& samples) {
         return replace(R"("role":"kick")",
@@ -143,7 +177,22 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
         {withSamples(edit(sample, R"("low":1)", R"("low":41)")),
          "pads[1].samples[0].low: above high"},
         {withSamples(edit(sample, R"("gain":1)", R"("gain":-1)")), "pads[1].samples[0].gain"},
-        {withSamples(sixtyFiveSamples), "pads[1].samples: not an array of 1 to 64"},
+        {withSamples(tooManySamples), "pads[1].samples: not an array of 1 to 255"},
+        {withSamples(edit(sample, "{", R"({"power":-1,)")), "pads[1].samples[0].power"},
+        {withSamples(edit(sample, "{", R"({"microphones":[0],)")),
+         "pads[1].samples[0].microphones: the kit has no microphones"},
+        {withMicrophone(mic, withSamples(edit(sample, "{", R"({"microphones":[-1,1],)"))),
+         "pads[1].samples[0].microphones[1]: not an integer from -1 to 0"},
+        {withMicrophone(mic, replace(R"("pan":0,)", R"("ownMicrophones":[-1],"pan":0,)")),
+         "pads[1].ownMicrophones[0]"},
+        {withMicrophone(edit(mic, R"("pan":0)", R"("pan":2)"), kitWithPad(pad)),
+         "microphones[0].pan"},
+        {withMicrophone(edit(mic, R"("output":0)", R"("output":33)"), kitWithPad(pad)),
+         "microphones[0].output"},
+        {withMicrophone(mic, edit(kitWithPad(pad), "{", R"({"bleed":1.5,)")), "bleed: not from 0"},
+        {edit(kitWithPad(pad), "{", R"({"bleed":0.5,)"), "bleed: only in a kit with microphones"},
+        {withMicrophone(tooManyMicrophones, kitWithPad(pad)),
+         "microphones: not an array of 1 to 32"},
         {kitWithPad("[]"), "pads[0]: not an object"},
         {R"({"id":"not-a-uuid","masterVolume":1,"name":"K","pads":[]})", "id"},
         {R"({"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","name":"K","pads":[]})", "masterVolume"},

@@ -1,7 +1,11 @@
 #include "AppFolder.h"
 #include "SoundFiles.h"
 
+#include "model/Documents.h"
+#include "model/MicrophonePlacement.h"
+#include "model/SampleSelection.h"
 #include "model/import/DrumGizmo.h"
+#include "model/import/KitImport.h"
 
 #include <gtest/gtest.h>
 
@@ -106,8 +110,9 @@ TEST(DrumGizmo, AKitReadsIntoChannelsInstrumentsPowersNotesGroupsAndChokes) {
     const dg::Instrument& kick = kit.instruments[0];
     EXPECT_EQ(powers(kick), (std::vector<double>{0.9, 0.1, 0.5}));
     EXPECT_TRUE(kick.recordings[1].normalized);
-    EXPECT_EQ(kick.recordings[0].audioFiles[2],
-              (dg::AudioFile{folder / "kick/samples/3.wav", 3, "Kick"})); // its microphone, mapped
+    EXPECT_EQ(
+        kick.recordings[0].audioFiles[2],
+        (dg::AudioFile{folder / "kick/samples/3.wav", 3, "Kick", 3})); // its microphone, mapped
     EXPECT_EQ(kick.mainChannels, std::vector<std::string>{"Kick"});
     EXPECT_EQ(kick.notes, (std::vector<int>{35, 36}));
     EXPECT_EQ(kick.dropped, (std::vector<std::string>{"gone: missing 4.wav",
@@ -161,4 +166,110 @@ TEST(DrumGizmo, BadInstrumentsAreLeftOutAndNamedAndABadKitIsRefusedWithAReason) 
         EXPECT_EQ(refused.error.rfind(reason, 0), 0u) << refused.error;
     }
     EXPECT_EQ(dg::read(folder / "kick").error, "kick holds no DrumGizmo kit");
+}
+
+TEST(DrumGizmo, AKitImportsAsPadsOfRecordingsByPowerOnTheKitsMicrophones) {
+    const fs::path folder = writeKit(
+        "<instrument name='Snare' file='extra.xml'/><instrument name='Cowbell' group='hihat' "
+        "file='hh/open.xml'><channelmap in='KickMic' out='Kick'/></instrument>",
+        instrumentFile("version='2.0'",
+                       "<sample name='s' power='2'><audiofile channel='AmbL' "
+                       "file='hh/c1.wav' filechannel='1'/><audiofile "
+                       "channel='Kick' file='hh/o1.wav' filechannel='3'/></sample>"));
+    const auto result = kitImport::importFile(folder / "drumkit.xml");
+    ASSERT_TRUE(result) << result.error;
+    const DrumKit& kit = *result.kit;
+    ASSERT_EQ(kit.microphones.size(), 3u);
+    EXPECT_EQ(kit.microphones[2], (Microphone{.name = "Kick"}));
+    EXPECT_EQ(kit.microphones[0].pan, -kit.microphones[1].pan);
+    EXPECT_LT(kit.microphones[0].pan, -0.5f); // the ambience pair, apart
+
+    const DrumPad& kick = *kit.findPad(PadRole::kick);
+    EXPECT_EQ(kick.takeOrder, TakeOrder::power);
+    EXPECT_EQ(kick.notes, (std::vector<std::int64_t>{35, 36}));
+    EXPECT_EQ(kick.ownMicrophones, std::vector<int>{2});
+    ASSERT_EQ(kick.samples.size(), 3u); // softest first; the missing and the too narrow left out
+    EXPECT_EQ(kick.samples[0], (PadSample{.url = FileUrl::fromPath(folder / "kick/samples/1.wav"),
+                                          .microphones = {0, 1, 2},
+                                          .power = 0.1f,
+                                          .normalized = true}));
+    EXPECT_EQ(kick.samples[2].power, 0.9f);
+    const DrumPad& closed = *kit.findPad(PadRole::hhClosed);
+    EXPECT_EQ(closed.notes, std::vector<std::int64_t>{42});
+    EXPECT_EQ(closed.samples[1].power, 0.75f);
+    EXPECT_TRUE(closed.ownMicrophones.empty());
+    EXPECT_EQ(kit.findPad(PadRole::hhOpen)->samples.size(), 1u);
+    // One recording on two files: both sound together, each channel on its microphone.
+    const auto& snare = kit.findPad(PadRole::snare)->samples;
+    ASSERT_EQ(snare.size(), 2u);
+    EXPECT_EQ(snare[0].microphones, (std::vector<int>{0, -1, -1}));
+    EXPECT_EQ(snare[1].microphones, (std::vector<int>{-1, -1, 2}));
+    EXPECT_TRUE(snare[0].together == 1 && snare[1].together == 1);
+
+    const kitImport::Summary& summary = result.summary;
+    EXPECT_EQ(summary.pads, 4);
+    EXPECT_EQ(summary.leftOut, std::vector<std::string>{"Cowbell"});
+    EXPECT_EQ(summary.missingSamples, 1);
+    EXPECT_EQ(summary.unreadableSamples, 1);
+    EXPECT_EQ(summary.chokesLeftOut, 1); // the hi-hat group with a cowbell in it
+    EXPECT_EQ(summary.ignored, std::set<std::string>{"MIDI map: no instrument Tom"});
+    EXPECT_EQ(*documents::readKit(*documents::writeKit(kit)).value, kit);
+}
+
+TEST(DrumGizmo, ImportNamesWhatItLeavesOutThinsLargePadsAndRefusesWhatCannotPlay) {
+    std::string many;
+    for (int i = 0; i < 300; ++i)
+        many += hit("h" + std::to_string(i), "power='" + std::to_string(i) + "'", "hh/c1.wav",
+                    {"AmbL", "AmbR", "Kick"});
+    const fs::path folder = writeKit(
+        "<instrument name='Absent' file='absent.xml'/><instrument name='Ride' file='extra.xml'>"
+        "<channelmap in='AmbL' out='Room'/></instrument><instrument name='Crash' "
+        "file='extra.xml'/>",
+        instrumentFile("version='2.0'", many));
+    const auto result = kitImport::importFile(folder);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.summary.leftOut,
+              (std::vector<std::string>{"Absent (cannot read absent.xml)",
+                                        "Ride (channel Room is not the kit's)"}));
+    // A pad keeps as many as it holds, from the softest to the hardest.
+    const auto& crash = result.kit->findPad(PadRole::crash1)->samples;
+    ASSERT_EQ(crash.size(), selection::maxSamplesPerPad);
+    EXPECT_EQ(crash.front().power, 0.0f);
+    EXPECT_EQ(crash.back().power, 299.0f);
+    for (std::size_t i = 1; i < crash.size(); ++i)
+        EXPECT_LE(crash[i].power - crash[i - 1].power, 2.0f) << i;
+    EXPECT_EQ(result.summary.droppedSamples, 300 - int(selection::maxSamplesPerPad));
+
+    std::string channels = "<channel name='AmbL'/><channel name='AmbR'/><channel name='Kick'/>";
+    const auto kitOf = [&](const std::string& name) {
+        return "<drumkit><channels>" + channels + "</channels><instruments><instrument name='" +
+               name + "' file='kick/kick.xml'><channelmap in='KickMic' out='Kick'/></instrument>" +
+               "</instruments></drumkit>";
+    };
+    const std::string cowbells = kitOf("Cowbell");
+    for (int i = 0; i < 30; ++i)
+        channels += "<channel name='C" + std::to_string(i) + "'/>";
+    const std::vector<std::pair<std::string, std::string>> kits{
+        {"<drumkit><channels>", "drumkit.xml is not valid XML"},
+        {cowbells, "no playable pad (left out: Cowbell;"},
+        {kitOf("Kick"), "the kit has 33 microphones; at most 32 can play"},
+    };
+    for (const auto& [xml, reason] : kits) {
+        test::writeText(folder / "drumkit.xml", xml);
+        const auto refused = kitImport::importFile(folder);
+        EXPECT_FALSE(refused) << xml;
+        EXPECT_EQ(refused.error.rfind(reason, 0), 0u) << refused.error;
+    }
+}
+
+TEST(DrumGizmo, MicrophonesArePlacedAsTheDrumsStandFromTheSeat) {
+    const std::vector<std::string> names{"OHLeft", "OH R",  "AmbL", "Room 2", "Hihat",
+                                         "Snare",  "Kdrum", "Tom1", "Tom2",   "FTom1",
+                                         "RideR",  "Crash", "Click"};
+    const std::vector<float> expected{-0.7f, 0.7f, -0.9f, 0.9f, -0.5f, -0.15f, 0.0f,
+                                      -0.2f, 0.2f, 0.5f,  0.7f, -0.6f, 0.0f};
+    const std::vector<float> pans = defaultMicrophonePans(names);
+    ASSERT_EQ(pans.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_NEAR(pans[i], expected[i], 1e-6) << names[i];
 }

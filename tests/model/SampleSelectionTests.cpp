@@ -65,3 +65,55 @@ TEST(SampleSelection, RandomOrderNeverRepeatsAndReachesEveryTake) {
             EXPECT_GT(count, 400 / takes / 2) << takes << " takes";
     }
 }
+
+TEST(SampleSelection, PowerAimsAtTheVelocityAndARollGivesWayToNeighbours) {
+    std::vector<PadSample> samples; // nine recordings, 0.1 to 0.9, not in order
+    for (float power : {0.5f, 0.1f, 0.9f, 0.3f, 0.7f, 0.2f, 0.8f, 0.4f, 0.6f})
+        samples.push_back({.url = FileUrl{"file:///" + std::to_string(power)}, .power = power});
+    const VelocityTable table = VelocityTable::build(samples);
+    constexpr std::uint64_t second = 48000;
+    const auto strike = [&](TakeState& state, int velocity, std::uint64_t now) {
+        return pick(table, state, velocity, TakeOrder::power, now, double(second));
+    };
+    TakeState state;
+    std::uint64_t now = 0;
+    // Strikes seconds apart play the recording nearest the aim or the one beside it.
+    for (int velocity = 1; velocity <= 127; ++velocity)
+        for (int i = 0; i < 3; ++i, now += 2 * second) {
+            const double aim = 0.1 + 0.8 * (velocity - 1) / 126.0;
+            EXPECT_LE(std::abs(samples[strike(state, velocity, now)].power - aim), 0.1 + 1e-6)
+                << "velocity " << velocity;
+        }
+    // A fast roll at one velocity never plays one recording twice in a row, and keeps to the
+    // recordings around the aim.
+    for (int velocity : {1, 64, 127}) {
+        std::vector<int> roll;
+        for (int i = 0; i < 40; ++i, now += second / 20)
+            roll.push_back(strike(state, velocity, now));
+        for (std::size_t i = 1; i < roll.size(); ++i) {
+            EXPECT_NE(roll[i], roll[i - 1]) << "velocity " << velocity << ", strike " << i;
+            EXPECT_LE(std::abs(samples[roll[i]].power - samples[roll[0]].power), 0.2 + 1e-6);
+        }
+    }
+    // The same seed, the same sequence.
+    const auto run = [&](std::uint32_t seed) {
+        TakeState seeded{.random = seed};
+        std::vector<int> out;
+        for (std::uint64_t i = 0; i < 40; ++i)
+            out.push_back(strike(seeded, 60, i * second / 10));
+        return out;
+    };
+    EXPECT_EQ(run(7), run(7));
+    EXPECT_NE(run(7), run(8));
+    // A pad of one recording always plays it; recordings sounding together count as one.
+    EXPECT_EQ(picks({samples[0]}, 20, 3, TakeOrder::power), (std::vector<int>{0, 0, 0}));
+    std::vector<PadSample> grouped(4);
+    for (std::size_t i = 0; i < 4; ++i)
+        grouped[i] = {.url = FileUrl{"file:///" + std::to_string(i)},
+                      .together = int(i / 2 + 1),
+                      .power = i < 2 ? 0.2f : 0.8f};
+    const VelocityTable pairs = VelocityTable::build(grouped);
+    TakeState fresh;
+    const auto hard = pickTogether(pairs, fresh, 127, TakeOrder::power, 0, double(second));
+    EXPECT_EQ(std::vector<int>(hard.begin(), hard.end()), (std::vector<int>{2, 3}));
+}

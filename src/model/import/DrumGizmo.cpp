@@ -54,8 +54,9 @@ std::string load(const fs::path& file, pugi::xml_document& document) {
 // The channel counts of sound files, each file opened once however many hits share it.
 class SoundFiles {
 public:
-    // Why one channel of a file cannot be played, or empty.
-    std::string problem(const AudioFile& audio) {
+    // Why one channel of a file cannot be played, or empty; then the file's channel count is
+    // noted in audio.
+    std::string problem(AudioFile& audio) {
         auto [count, added] = channels_.try_emplace(audio.file, missing);
         std::error_code ec;
         if (added && fs::is_regular_file(audio.file, ec)) {
@@ -73,6 +74,7 @@ public:
         if (audio.fileChannel < 1 || audio.fileChannel > count->second)
             return name + " has no channel " + std::to_string(audio.fileChannel) + " (it has " +
                    std::to_string(count->second) + ")";
+        audio.fileChannels = count->second;
         return {};
     }
 

@@ -20,8 +20,9 @@ inline constexpr std::size_t maxRecordings = 4096; // per instrument
 // One channel of a sound file, heard on one of the kit's channels.
 struct AudioFile {
     std::filesystem::path file;
-    int fileChannel = 1; // 1-based, as the instrument file counts
-    std::string channel; // the kit's channel (microphone) it feeds
+    int fileChannel = 1;  // 1-based, as the instrument file counts
+    std::string channel;  // the kit's channel (microphone) it feeds
+    int fileChannels = 0; // how many the file has, once it was found to play
     friend bool operator==(const AudioFile&, const AudioFile&) = default;
 };
 

@@ -4,6 +4,8 @@
 #include "model/Storage.h"
 #include "platform/Files.h"
 
+#include <pugixml.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -44,6 +46,14 @@ constexpr std::array kitWords{
     KitWord{"ride_cup"sv, PadRole::rideBell},    KitWord{"cup"sv, PadRole::rideBell},
     KitWord{"middle_tom"sv, PadRole::tom2},      KitWord{"tom_middle"sv, PadRole::tom2},
     KitWord{"tom_floor"sv, PadRole::tom3},       KitWord{"tom_high"sv, PadRole::tom1},
+};
+// Run-together names, as DrumGizmo kits give their instruments: "KDrumL", "SnareRim", "FTom1",
+// "HihatFoot".
+constexpr std::array runTogetherWords{
+    KitWord{"kdrum"sv, PadRole::kick},
+    KitWord{"snarerim"sv, PadRole::snareRim},
+    KitWord{"ftom"sv, PadRole::tom3},
+    KitWord{"hatfoot"sv, PadRole::hhPedal},
 };
 
 // Percussion we have no pad for; "cowbell" would otherwise read as a bell.
@@ -154,6 +164,8 @@ std::string Summary::text() const {
         out += "; left out: " + joined(leftOut);
     if (missingSamples > 0)
         out += "; " + count(missingSamples, "sample") + " missing";
+    if (unreadableSamples > 0)
+        out += "; " + count(unreadableSamples, "sample") + " unreadable";
     if (droppedSamples > 0)
         out += "; " + count(droppedSamples, "sample") + " over a pad's limit";
     if (chokesLeftOut > 0)
@@ -224,6 +236,8 @@ std::optional<PadRole> roleForKeywords(std::string_view name) {
             }
     };
     for (const KitWord& kitWord : kitWords)
+        consider(kitWord.word, kitWord.role);
+    for (const KitWord& kitWord : runTogetherWords)
         consider(kitWord.word, kitWord.role);
     for (PadRole role : allPadRoles)
         for (std::string_view word : matchKeywords(role))
@@ -387,13 +401,15 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
                 }) < 2)
                 sample.together = 0;
         pad->sampleURL = samples.front().url;
-        const bool plain = samples.size() == 1 && samples[0].low == 1 && samples[0].high == 127 &&
-                           samples[0].gain == 1.0f && samples[0].pan == 0.0f;
+        const bool plain = samples.size() == 1 && samples[0] == PadSample{samples[0].url};
         summary.samples += static_cast<int>(samples.size());
         pad->samples = plain ? std::vector<PadSample>{} : std::move(samples);
         pad->takeOrder = in.order;
         pad->volume = in.volume;
         pad->pan = std::clamp(in.pan, -1.0f, 1.0f);
+        if (!in.notes.empty())
+            pad->notes = in.notes;
+        pad->ownMicrophones = in.ownMicrophones;
         ++summary.pads;
     }
     return kit;
@@ -411,6 +427,19 @@ Result playableOrRefused(Result result) {
     }
     return result;
 }
+
+namespace {
+
+// Both programs name their kit files drumkit.xml; DrumGizmo's root element is <drumkit>,
+// Hydrogen's <drumkit_info>. Text that is not XML goes to Hydrogen's reader, which says so.
+bool drumGizmoKit(const std::string& xml) {
+    pugi::xml_document document;
+    // A document that breaks off keeps what was read before the break, its root among it.
+    document.load_buffer(xml.data(), xml.size(), pugi::parse_minimal);
+    return std::string_view(document.document_element().name()) == "drumkit";
+}
+
+} // namespace
 
 Result importFile(const fs::path& given, ImportProgress* progress) {
     const Watching watching(progress);
@@ -445,7 +474,13 @@ Result importFile(const fs::path& given, ImportProgress* progress) {
     if (extension == ".sfz")
         return finished(playableOrRefused(readSfz(file)));
     fs::path xml = file;
-    if (extension == ".h2drumkit") {
+    std::error_code ec;
+    if (fs::is_directory(file, ec)) {
+        // A kit's folder: its drumkit.xml, whichever program's, else DrumGizmo's kit file in it.
+        xml = file / "drumkit.xml";
+        if (!fs::is_regular_file(xml, ec))
+            return finished(playableOrRefused(readDrumGizmo(file)));
+    } else if (extension == ".h2drumkit") {
         auto unpacked =
             unpackHydrogenArchive(file, storage::folder() / "Hydrogen Kits", result.error);
         if (!unpacked)
@@ -458,6 +493,8 @@ Result importFile(const fs::path& given, ImportProgress* progress) {
     const auto text = readSourceFile(xml, result.error);
     if (!text)
         return result;
+    if (drumGizmoKit(*text))
+        return finished(playableOrRefused(readDrumGizmo(xml)));
     return playableOrRefused(readHydrogen(*text, xml.parent_path(),
                                           extension == ".h2drumkit" ? file.stem().string() : ""));
 }
@@ -516,6 +553,7 @@ const std::vector<KitFileFormat>& kitFileFormats() {
         {"Tamborel kits", {"*.json"}},
         {"Hydrogen drum kits", {"drumkit.xml", "*.h2drumkit"}},
         {"SFZ", {"*.sfz"}},
+        {"DrumGizmo kit", {"*.xml"}},
     };
     return formats;
 }

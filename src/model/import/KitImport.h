@@ -1,7 +1,7 @@
 #pragma once
-// Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits) as our own
-// kits. Synchronous file I/O on the caller's thread, which may be any thread; never throws,
-// never touches the audio. An import can report its progress and be cancelled.
+// Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits, DrumGizmo kits)
+// as our own kits. Synchronous file I/O on the caller's thread, which may be any thread; never
+// throws, never touches the audio. An import can report its progress and be cancelled.
 
 #include "model/DrumKit.h"
 
@@ -28,6 +28,7 @@ struct Summary {
     int pads = 0;
     int samples = 0;
     int missingSamples = 0;           // named by the source but not on disk
+    int unreadableSamples = 0;        // on disk but not playable as named (a channel it lacks)
     int droppedSamples = 0;           // beyond what a pad can hold
     int chokesLeftOut = 0;            // choke groups other than the hi-hat's own
     std::vector<std::string> leftOut; // instruments that fit no role, or a taken one
@@ -54,6 +55,8 @@ struct Instrument {
     TakeOrder order = TakeOrder::cycle;
     float volume = 1.0f;
     float pan = 0.0f;
+    std::vector<std::int64_t> notes; // the pad's notes, where the source gives them
+    std::vector<int> ownMicrophones; // see DrumPad::ownMicrophones
 };
 
 // The role a kit's own instrument name suggests: the auto-mapping keywords plus the words
@@ -78,6 +81,13 @@ Result readHydrogen(std::string_view xml, const std::filesystem::path& folder,
 Result readSfz(const std::filesystem::path& file);
 Result readSfzText(std::string_view text, const std::filesystem::path& path);
 
+// A DrumGizmo kit (its kit file, or a folder holding one; see drumGizmo::read): the kit's
+// channels become its microphones, placed in a stereo mix by their names; each recording one
+// sample per sound file it uses, the files of one recording sounding together; every pad takes
+// its recordings by power. A pad keeps at most maxSamplesPerPad samples, spread over the span
+// of powers. Refused when it names more than maxMicrophones channels.
+Result readDrumGizmo(const std::filesystem::path& kitFileOrFolder);
+
 // Unpacks an .h2drumkit archive under destination in a folder named after the kit, replacing
 // an earlier copy; the drumkit.xml, or why not. A refused archive leaves nothing behind.
 std::optional<std::filesystem::path> unpackHydrogenArchive(const std::filesystem::path& archive,
@@ -99,8 +109,9 @@ struct ImportProgress {
 // way, and says whether to go on. Without a progress being watched, always true.
 bool keepGoing(double fraction);
 
-// Opens any kit file by its type: a kit document (.json), drumkit.xml, .h2drumkit (unpacked
-// under the application folder) or .sfz. The kit gets a new id. A kit from another program
+// Opens any kit file by its type: a kit document (.json), a Hydrogen or DrumGizmo kit file
+// (.xml, told apart by their content) or a folder holding one, .h2drumkit (unpacked under the
+// application folder) or .sfz. The kit gets a new id. A kit from another program
 // with no pad to play is refused (playableOrRefused).
 Result importFile(const std::filesystem::path& file, ImportProgress* progress = nullptr);
 
