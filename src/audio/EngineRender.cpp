@@ -90,6 +90,7 @@ void AudioEngine::Impl::renderBlock(Outputs& out, std::uint32_t channelCount, st
     std::size_t next = 0;
     std::uint32_t position = 0;
     while (position < frames) {
+        eventFrame = renderedFrames + position;
         while (next < pendingCount && pending[next].offset <= position)
             apply(pending[next++].event);
         std::uint32_t end = std::min(frames, position + chunkFrames);
@@ -101,6 +102,7 @@ void AudioEngine::Impl::renderBlock(Outputs& out, std::uint32_t channelCount, st
         mixSegment(segment, channelCount, end - position, layout);
         position = end;
     }
+    renderedFrames += frames;
 }
 
 void AudioEngine::Impl::gatherEvents(std::uint32_t frames, std::int64_t blockStart) noexcept {
@@ -225,9 +227,10 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain,
         voices.takesOf = set;
     }
     // One voice for each sample of the strike that sounds together with the picked one.
-    const std::span<const std::uint8_t> chosen = member != EngineEvent::anyMember
-                                                     ? std::span<const std::uint8_t>(asked)
-                                                     : set->pick(voices.takes, velocity);
+    const std::span<const std::uint8_t> chosen =
+        member != EngineEvent::anyMember
+            ? std::span<const std::uint8_t>(asked)
+            : set->pick(voices.takes, velocity, eventFrame, renderRate);
     for (const std::uint8_t index : chosen) {
         PlayableBuffer* buffer = set->members[index].get();
         // A buffer left at another rate (its conversion failed) would play at the wrong pitch.

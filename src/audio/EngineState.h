@@ -151,6 +151,9 @@ struct AudioEngine::Impl {
     // What a streamed voice fetches: each channel's chunk, the first two a stereo one's.
     std::array<float, maxMicrophones * chunkFrames> streamChannels{};
     SampleStreamer* renderStreamer = nullptr;
+    // Frames rendered since the engine was made, and the frame the event being applied is at.
+    std::uint64_t renderedFrames = 0;
+    std::uint64_t eventFrame = 0;
     double renderRate = AudioEngine::defaultSampleRate;
     std::uint32_t fadeFrames = 96;
     std::uint32_t dampFrames = 2400;

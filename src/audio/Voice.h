@@ -61,12 +61,14 @@ struct PlayableSet {
     // Main thread: the render sequence number when it was replaced.
     std::uint64_t retiredAt = 0;
 
-    // Indices into members of the samples a strike plays together.
-    std::span<const std::uint8_t> pick(selection::TakeState& state, int velocity) const noexcept {
+    // Indices into members of the samples a strike plays together, for a strike at frame
+    // `now` of the render clock (`rate` frames a second).
+    std::span<const std::uint8_t> pick(selection::TakeState& state, int velocity, std::uint64_t now,
+                                       double rate) const noexcept {
         static constexpr std::uint8_t only[1] = {0};
         if (members.size() == 1)
             return only;
-        return selection::pickTogether(table, state, velocity, order);
+        return selection::pickTogether(table, state, velocity, order, now, rate);
     }
     bool unread() const noexcept {
         return std::all_of(members.begin(), members.end(), [](const auto& member) {

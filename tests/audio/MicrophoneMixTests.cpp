@@ -142,6 +142,31 @@ TEST_F(MicrophoneMix, GoingByPowerOnlyALevelledRecordingFollowsTheVelocity) {
     }
 }
 
+TEST(PowerChoice, ARollGivesWayToNeighboursWhileStrikesSecondsApartTakeTheAimedAtOne) {
+    AudioEngine engine;
+    startOffline(engine);
+    std::vector<LayeredBuffer> takes;
+    for (int k = 0; k < 3; ++k) {
+        takes.push_back({testing::constantBuffer(levels[k] * unit, 200)});
+        takes.back().power = float(k + 1);
+    }
+    ASSERT_TRUE(engine.setSamples(PadRole::snare, takes, TakeOrder::power));
+    const auto strike = [&](std::uint32_t apart) {
+        engine.strike(PadRole::snare, 127);
+        return renderFrames(engine, apart).left[100] / unit;
+    };
+    float last = strike(512);
+    EXPECT_EQ(last, 4.0f); // the hardest, as recorded
+    for (int i = 0; i < 10; ++i) {
+        const float heard = strike(512); // a roll, 94 strikes a second
+        EXPECT_NE(heard, last) << i;
+        last = heard;
+    }
+    renderFrames(engine, 96000);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(strike(96000), 4.0f) << i;
+}
+
 TEST_F(MicrophoneMix, ARateChangeOrAFileOnDiskKeepsEveryChannel) {
     // A 44.1 kHz recording converted for the engine's 48 kHz, every channel on its own.
     LayeredBuffer converted{threeMicrophones(44100.0, 44100)};
