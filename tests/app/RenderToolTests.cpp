@@ -125,6 +125,36 @@ TEST_F(RenderTool, StemsHoldEachDrumAloneAndAddUpToTheMainFile) {
         ASSERT_FLOAT_EQ(master[i], kick[i] + crash[i] + tom[i]) << i;
     EXPECT_EQ(std::count(tom.begin(), tom.end(), 0.0f), static_cast<long>(tom.size()));
     EXPECT_FALSE(unfinishedOutput());
+
+    // A kick recorded on two microphones: one mono file each, named after it, adding up to
+    // the main file; a kit without microphones has none to give.
+    std::string errors;
+    EXPECT_EQ(render(Smf::file(0, {drums}, 96), &errors,
+                     {"--stems-by", "mic", "--stems", (dir / "s").string()}),
+              1);
+    EXPECT_NE(errors.find("has no microphones"), std::string::npos) << errors;
+    audio::testing::writeWithSndfile(dir / "kick2.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                     std::vector<float>{0.25f, 0.125f, 0.25f, 0.125f});
+    DrumKit kit("Miked");
+    kit.microphones = {{"Kick In"}, {"OH/L"}};
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(dir / "kick2.wav");
+    kit.findPad(PadRole::kick)->samples = {{*kit.findPad(PadRole::kick)->sampleURL}};
+    kit.findPad(PadRole::kick)->samples[0].microphones = {0, 1};
+    storage::writeKit(kit, dir / "kit.json");
+    ASSERT_EQ(render(Smf::file(0, {drums}, 96), &errors,
+                     {"--stems-by", "mic", "--stems", (dir / "m").string()}),
+              0)
+        << errors;
+    const auto both = leftOfOutput();
+    for (const auto& [name, level] : {std::pair{"Kick In", 0.25f}, {"OH_L", 0.125f}}) {
+        SndfileHandle file((dir / "m" / (std::string(name) + ".wav")).string());
+        ASSERT_EQ(file.channels(), 1) << name;
+        std::vector<float> mono(static_cast<std::size_t>(file.frames()));
+        file.readf(mono.data(), file.frames());
+        ASSERT_EQ(mono.size(), both.size());
+        EXPECT_FLOAT_EQ(mono[1], level) << name;
+    }
+    EXPECT_FLOAT_EQ(both[1], 0.375f);
 }
 
 TEST_F(RenderTool, RateSetsTheFilesRateAndFramesAndKitTakesTheRateMostSamplesShare) {
