@@ -283,6 +283,11 @@ StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& fo
         // A short sample, or one only FFmpeg reads, stays whole.
         return {sampleLoader::loadBuffer(file, format), nullptr};
     }
+    // A recording on many microphones keeps as many bytes in memory as a stereo one, but no
+    // less than a twentieth of a second: kits of them hold hundreds of recordings.
+    if (reader.channels() > 2)
+        preloadFrames = std::max(preloadFrames * 2 / reader.channels(),
+                                 static_cast<std::uint32_t>(format.sampleRate / 20));
     auto buffer = SampleBuffer::allocate({format.sampleRate, reader.channels()}, preloadFrames);
     if (!buffer)
         return {};
