@@ -518,12 +518,19 @@ TEST_F(KitOperations, EditsLoadTheirFilesAsTheKitDoesInTheBackgroundToo) {
     AudioSettings settings = p().settings;
     settings.wholeKitMiB = 0; // every kit streams
     state->applySettings(settings);
+    // The cache is written after the pad plays, so a busy machine may take a moment.
     const auto entries = [&] {
-        std::error_code error;
         const auto folder = cache / "tamborel" / "converted";
-        return fs::exists(folder, error)
-                   ? std::distance(fs::directory_iterator(folder), fs::directory_iterator())
-                   : 0;
+        long count = 0;
+        for (int wait = 0; wait < 400 && count == 0; ++wait) {
+            std::error_code error;
+            if (wait > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            count = fs::exists(folder, error)
+                        ? std::distance(fs::directory_iterator(folder), fs::directory_iterator())
+                        : 0;
+        }
+        return count;
     };
     const fs::path folder = storage::folder() / "rates";
     fs::create_directories(folder);
