@@ -1,5 +1,6 @@
-// The LV2 instruments: the kit player behind the host's ports. Two plugins share this code,
-// the stereo one and the Multi one with a stereo pair per drum group after the master pair.
+// The LV2 instruments: the kit player behind the host's ports. Three plugins share this code:
+// the stereo one, the Multi one with a stereo pair per drum group after the master pair, and
+// the Mics one with a mono output per microphone output of the kit after the master pair.
 //
 // Threads, as the host calls us:
 // - run() and work_response() are the audio thread's: they apply the control ports (master
@@ -10,6 +11,7 @@
 //   their samples and housekeeping. They take turns on one mutex; the audio thread never
 //   touches it.
 
+#include "audio/AudioRenderer.h"
 #include "audio/OutputGroups.h"
 #include "engine/KitPlayer.h"
 #include "plugin/PluginKits.h"
@@ -50,6 +52,7 @@ namespace {
 
 constexpr const char* drumsUri = "urn:tamborel:drums";
 constexpr const char* multiUri = "urn:tamborel:drums-multi";
+constexpr const char* micsUri = "urn:tamborel:drums-mics";
 constexpr const char* kitUri = "urn:tamborel:kit";
 
 // Port indices, as tamborel.ttl declares them.
@@ -69,6 +72,18 @@ constexpr std::size_t controlCount = pedalOpenPort - masterPort + 1;
 constexpr std::uint32_t stereoChannels = audio::masterChannelCount;
 // The master, then a pair per drum group (audio/OutputGroups.def, which the ttl is built from).
 constexpr std::uint32_t multiChannels = audio::allChannelCount;
+// The master, then the kit's microphone outputs 1 to 16 (Microphone::output), one mono channel
+// each; a microphone sent to a later output is heard in the master only.
+constexpr std::uint32_t micOutputs = TAMBOREL_LV2_MIC_OUTPUTS;
+static_assert(micOutputs <= audio::maxMicrophoneOutputs);
+constexpr std::uint32_t micsChannels = audio::masterChannelCount + micOutputs;
+constexpr std::uint32_t mostChannels = std::max(multiChannels, micsChannels);
+
+// What a variant's outputs after the master carry, and how many channels it has in all.
+struct Outputs {
+    std::uint32_t channels;
+    audio::OutputLayout layout;
+};
 
 // Without the host saying its largest block, blocks are rendered in slices of this size.
 constexpr std::uint32_t defaultMaxFrames = 4096;
@@ -140,10 +155,10 @@ float masterFrom(const Controls& c) {
 
 class Plugin {
 public:
-    Plugin(std::uint32_t channels, double rate, const char* bundle, const LV2_URID_Map* map,
+    Plugin(Outputs outputs, double rate, const char* bundle, const LV2_URID_Map* map,
            const LV2_Worker_Schedule* schedule, LV2_Log_Log* log, const LV2_Options_Option* options)
-        : channelCount_(channels), rate_(rate), bundle_(bundle), uris_(map), schedule_(schedule),
-          ports_(firstAudioPort + channels, nullptr), scratch_() {
+        : outputs_(outputs), rate_(rate), bundle_(bundle), uris_(map), schedule_(schedule),
+          ports_(firstAudioPort + outputs.channels, nullptr), scratch_() {
         lv2_log_logger_init(&logger_, const_cast<LV2_URID_Map*>(map), log);
         lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(map));
         for (const LV2_Options_Option* o = options; o != nullptr && o->key != 0; ++o)
@@ -397,14 +412,15 @@ private:
     }
 
     void renderSlice(std::uint32_t offset, std::uint32_t frames) noexcept {
-        for (std::uint32_t c = 0; c < channelCount_; ++c) {
+        for (std::uint32_t c = 0; c < outputs_.channels; ++c) {
             auto* port = static_cast<float*>(ports_[firstAudioPort + c]);
             channels_[c] = port != nullptr ? port + offset : scratch_.data();
         }
         audio::AudioBlock block;
         block.channels = channels_.data();
-        block.channelCount = channelCount_;
+        block.channelCount = outputs_.channels;
         block.frames = frames;
+        block.layout = outputs_.layout;
         player_.render(block);
     }
 
@@ -463,7 +479,7 @@ private:
         return static_cast<std::uint32_t>(length + 1);
     }
 
-    const std::uint32_t channelCount_;
+    const Outputs outputs_;
     const double rate_;
     const std::string bundle_;
     const Uris uris_;
@@ -478,7 +494,7 @@ private:
     // Audio thread.
     std::vector<void*> ports_;
     std::vector<float> scratch_; // stands in for an output the host left unconnected
-    std::array<float*, multiChannels> channels_{};
+    std::array<float*, mostChannels> channels_{};
     LV2_Atom_Forge forge_{};
     LV2_Atom_Forge_Frame notifyFrame_{};
     bool notifying_ = false;
@@ -513,10 +529,13 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char
         lv2_log_error(&logger, "Tamborel: the host lacks the required feature %s\n", missing);
         return nullptr;
     }
-    const bool multi = std::strcmp(descriptor->URI, multiUri) == 0;
+    Outputs outputs{stereoChannels, audio::OutputLayout::drums};
+    if (std::strcmp(descriptor->URI, multiUri) == 0)
+        outputs = {multiChannels, audio::OutputLayout::drums};
+    else if (std::strcmp(descriptor->URI, micsUri) == 0)
+        outputs = {micsChannels, audio::OutputLayout::microphones};
     try {
-        return new Plugin(multi ? multiChannels : stereoChannels, rate, bundle, map, schedule, log,
-                          options);
+        return new Plugin(outputs, rate, bundle, map, schedule, log, options);
     } catch (const std::exception& e) {
         LV2_Log_Logger logger{};
         lv2_log_logger_init(&logger, const_cast<LV2_URID_Map*>(map), log);
@@ -591,6 +610,7 @@ const void* extensionData(const char* uri) {
 const LV2_Descriptor descriptors[] = {
     {drumsUri, instantiate, connectPort, activate, run, deactivate, cleanup, extensionData},
     {multiUri, instantiate, connectPort, activate, run, deactivate, cleanup, extensionData},
+    {micsUri, instantiate, connectPort, activate, run, deactivate, cleanup, extensionData},
 };
 
 } // namespace

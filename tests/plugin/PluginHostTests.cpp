@@ -246,7 +246,8 @@ protected:
         lilv_world_set_option(world_, LILV_OPTION_LV2_PATH, path);
         lilv_node_free(path);
         lilv_world_load_all(world_);
-        for (const char* uri : {"urn:tamborel:drums", "urn:tamborel:drums-multi"}) {
+        for (const char* uri :
+             {"urn:tamborel:drums", "urn:tamborel:drums-multi", "urn:tamborel:drums-mics"}) {
             LilvNode* node = lilv_new_uri(world_, uri);
             plugins_.push_back(lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), node));
             lilv_node_free(node);
@@ -379,6 +380,48 @@ TEST_F(PluginHost, MultiPlaysAKickOnlyOnTheMasterAndTheKickPair) {
     multi.run(10);
     for (std::size_t c = 0; c < multi.channels(); ++c)
         EXPECT_EQ(silent(multi.played(c)), c > 3) << "channel " << c;
+}
+
+// A kick recorded on three microphones, the third sent to output 5: each output carries its
+// microphone, and with the pans centred they add up to either side of the master.
+TEST_F(PluginHost, MicsPutEachMicrophoneOnItsOutputAndAKitWithoutThemOnNone) {
+    Instance mics(plugins_[2], features_);
+    ASSERT_EQ(mics.channels(), 18u);
+    std::vector<float> frames;
+    for (int i = 0; i < 1000; ++i)
+        frames.insert(frames.end(), {0.25f, 0.125f, 0.0625f});
+    const fs::path recording = folder_ / "kick3.wav";
+    audio::testing::writeWithSndfile(recording, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 3, frames);
+    DrumKit kit("Miked");
+    kit.microphones = {{"Kick In"}, {"OH L"}, {"Room"}};
+    kit.microphones[2].output = 5;
+    DrumPad* kick = kit.findPad(PadRole::kick);
+    kick->sampleURL = FileUrl::fromPath(recording);
+    kick->samples = {{*kick->sampleURL}};
+    kick->samples[0].microphones = {0, 1, 2};
+    ASSERT_TRUE(storage::writeKit(kit, folder_ / "miked.json"));
+    mics.setKit(folder_ / "miked.json");
+    const std::size_t start = mics.played(0).size();
+    mics.strike(36, 127);
+    mics.run(10);
+    const float levels[] = {0.25f, 0.125f, 0.0f, 0.0f, 0.0625f}; // outputs 1 to 5, then none
+    for (std::size_t c = 2; c < mics.channels(); ++c)
+        EXPECT_FLOAT_EQ(mics.played(c)[start + 500], c < 7 ? levels[c - 2] : 0.0f) << c - 1;
+    for (std::size_t i = start; i < mics.played(0).size(); ++i) {
+        float sum = 0.0f;
+        for (std::size_t c = 2; c < mics.channels(); ++c)
+            sum += mics.played(c)[i];
+        ASSERT_FLOAT_EQ(mics.played(0)[i], sum) << i;
+        ASSERT_FLOAT_EQ(mics.played(1)[i], sum) << i;
+    }
+
+    mics.setKit(writeKit(folder_ / "kit"));
+    const std::size_t plain = mics.played(0).size();
+    mics.strike(36, 100);
+    mics.run(10);
+    EXPECT_FALSE(silent({mics.played(0).begin() + plain, mics.played(0).end()}));
+    for (std::size_t c = 2; c < mics.channels(); ++c)
+        EXPECT_TRUE(silent({mics.played(c).begin() + plain, mics.played(c).end()})) << c - 1;
 }
 
 TEST_F(PluginHost, StateReopensTheKitInAFreshInstanceEvenWhenTheSessionMoved) {
