@@ -560,7 +560,7 @@ TEST_F(KitOperations, EditsLoadTheirFilesAsTheKitDoesInTheBackgroundToo) {
     app.assignSamples(
         {writeLevel(folder / "tom soft.wav", 0.1f), writeLevel(folder / "tom hard.wav", 0.4f)},
         PadRole::tom1);
-    for (int wait = 0; wait < 500 && !app.published().kit.pad(PadRole::tom1)->samples.size();
+    for (int wait = 0; wait < 2000 && !app.published().kit.pad(PadRole::tom1)->samples.size();
          ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         app.drainRealtimeEvents();
