@@ -187,6 +187,8 @@ bool JackDriver::setMicrophoneOutputs(std::vector<audio::MicrophoneOutput> outpu
     return true;
 }
 
+// Gives the client the ports now wanted beside the master, by their names: the drums'
+// pairs, the microphone outputs' ports, or none.
 void JackDriver::updateSeparatePorts() {
     if (client_ == nullptr || lost_.load())
         return;
@@ -248,7 +250,7 @@ void JackDriver::updateSeparatePorts() {
         return;
     waitOutCycles();
     for (jack_port_t* port : current->ports)
-        if (port != nullptr && !ownedBy(&next, port))
+        if (port != nullptr && !ownedBy(&next, port) && !lost_.load()) // a lost server took them
             jack_port_unregister(client_, port);
     *current = PortTable{};
 }

@@ -3,11 +3,11 @@
 // connected on start to the server's first two physical playback ports, whatever their
 // names. On request it adds a pair per drum group (kick_L, kick_R … ride_R), or for a kit
 // recorded on microphones a mono port per microphone output named after its microphone,
-// left for the user to connect. The driver never starts a server; when the server goes away the
-// client is dropped, the renderer is told that rendering stopped, and the next query or start
-// connects again. It works the same with jackd and with PipeWire's libjack, whose differences (a
-// shared quantum, buffer sizes that change a cycle late, only the plain shutdown callback) it
-// hides.
+// left for the user to connect. The driver never starts a server; when the server goes away
+// the client is dropped, the renderer is told that rendering stopped, and the next query or
+// start connects again. It works the same with jackd and with PipeWire's libjack, whose
+// differences (a shared quantum, buffer sizes that change a cycle late, only the plain
+// shutdown callback) it hides.
 //
 // The process callback calls only the client hook's processCycle and the renderer; it
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
