@@ -1,5 +1,6 @@
 #include "app/RenderTool.h"
 
+#include "audio/MicrophoneOutputs.h"
 #include "audio/OutputGroups.h"
 #include "audio/SampleLoader.h"
 #include "engine/KitPlayer.h"
@@ -351,23 +352,14 @@ std::optional<int> kitRate(const DrumKit& kit, std::ostream& err) {
 // The kit's microphone outputs in use, each with a file name: that of the first microphone
 // sent to it, made safe for a file name and told apart from the others'.
 std::vector<std::pair<std::uint32_t, std::string>> microphoneOutputs(const DrumKit& kit) {
-    std::map<std::uint32_t, std::string> named;
-    for (std::size_t m = 0; m < kit.microphones.size() && m < maxMicrophones; ++m) {
-        const Microphone& microphone = kit.microphones[m];
-        const auto index = static_cast<std::uint32_t>(
-            microphone.output > 0 && microphone.output <= int(audio::maxMicrophoneOutputs)
-                ? microphone.output - 1
-                : m);
+    std::vector<std::pair<std::uint32_t, std::string>> outputs;
+    std::set<std::string> taken;
+    for (const auto& [index, first] : audio::microphoneOutputsOf(kit)) {
         std::string name;
-        for (const char c : microphone.name)
+        for (const char c : first)
             name += (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
         if (name.empty() || name.starts_with('.'))
             name = "mic" + std::to_string(index + 1) + name;
-        named.try_emplace(index, name);
-    }
-    std::vector<std::pair<std::uint32_t, std::string>> outputs;
-    std::set<std::string> taken;
-    for (const auto& [index, name] : named) {
         std::string unique = name;
         for (int n = 2; !taken.insert(unique).second; ++n)
             unique = name + " " + std::to_string(n);

@@ -29,6 +29,7 @@ void AppState::Impl::commitKitChange(const KitChange& change, bool dirty) {
     p.dirty = dirty;
     notify(Field::kit);
     notify(Field::dirty);
+    routeMicrophoneOutputs();
     rememberKitSoon();
     history.record(p.kit, change, std::exchange(editKind, {}));
     publishHistory();
@@ -105,6 +106,18 @@ void AppState::Impl::updateLatency() {
     notify(Field::latencyMs);
 }
 
+void AppState::Impl::routeMicrophoneOutputs() {
+    auto outputs = self.published_.settings.outputsBy == OutputsBy::mic
+                       ? audio::microphoneOutputsOf(self.published_.kit)
+                       : std::vector<audio::MicrophoneOutput>{};
+    if (outputs == microphoneOutputs)
+        return;
+    microphoneOutputs = std::move(outputs);
+    if (output)
+        output->setMicrophoneOutputs(microphoneOutputs);
+    notify(Field::latencyMs); // the note under the switch goes with it
+}
+
 AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     : impl_(std::make_unique<Impl>(*this, mainQueue, options)) {
     factoryKits::installIfNeeded();
@@ -136,6 +149,7 @@ AppState::~AppState() {
 
 void AppState::boot() {
     Impl& d = *impl_;
+    d.routeMicrophoneOutputs();
     if (d.output) {
         d.output->setGroupOutputs(published_.settings.separateOutputs);
         d.output->applySettings(published_.settings);
@@ -199,6 +213,7 @@ void AppState::applySettings(const AudioSettings& settings) {
     impl_->commitExpression(settings);
     // For the kits loaded from now on; the kit playing stays as it was loaded.
     impl_->player.keepKitsWholeUpTo(settings.wholeKitBytes());
+    impl_->routeMicrophoneOutputs();
     if (impl_->output) {
         impl_->output->setGroupOutputs(settings.separateOutputs);
         impl_->output->applySettings(settings);
@@ -214,6 +229,13 @@ void AppState::setSeparateOutputs(bool on) {
     if (impl_->output)
         impl_->output->setGroupOutputs(on);
     impl_->updateLatency();
+}
+
+void AppState::setOutputsBy(OutputsBy by) {
+    AudioSettings settings = published_.settings;
+    settings.outputsBy = by;
+    impl_->commitExpression(settings); // stores and publishes; the output is left running
+    impl_->routeMicrophoneOutputs();
 }
 
 bool AppState::isEngineRunning() const {

@@ -147,6 +147,9 @@ public:
     // Each drum on an output pair of its own beside the master (JACK only), stored with the
     // settings; the master plays on without a gap.
     void setSeparateOutputs(bool on);
+    // What those outputs carry: each drum's pair, or, for a kit recorded on microphones, a
+    // mono output per microphone output named after its microphone; the ports follow the kit.
+    void setOutputsBy(OutputsBy by);
 
     // The module's expression: stored with the settings and applied at once, without
     // touching the audio output. Values outside 1..127 (controller: 0..127) are clamped.

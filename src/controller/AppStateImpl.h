@@ -1,6 +1,7 @@
 #pragma once
 // AppState's private parts, shared by the files that implement its concerns.
 
+#include "audio/MicrophoneOutputs.h"
 #include "controller/AppState.h"
 #include "controller/KitChange.h"
 #include "controller/KitHistory.h"
@@ -153,6 +154,11 @@ struct AppState::Impl {
     void publishImportStatus();
     void takeImport(kitImport::Result imported, bool cancelled);
     void updateLatency();
+    // Points the separate outputs at the kit's microphone outputs when they go by microphone
+    // (none otherwise, or for a kit without microphones: the drums' pairs), and republishes
+    // the note under the switch when that changed.
+    void routeMicrophoneOutputs();
+    std::vector<audio::MicrophoneOutput> microphoneOutputs;
     // A click (on a pad, or a sample's play button) replaces a line `tell` holds; strikes do not.
     void flash(PadRole role, std::string text, bool clicked = false);
     // The status line. `tell` says what an operation did or why it failed (an error); strikes

@@ -42,6 +42,7 @@ void AppState::Impl::restored(const KitChange& change) {
         player.setNotes(kit);
     notify(Field::kit);
     notify(Field::dirty);
+    routeMicrophoneOutputs();
     rememberKitSoon();
     if (change.samples.any())
         save();

@@ -92,6 +92,11 @@ void AudioDeviceOutput::setGroupOutputs(bool on) {
             withGroupOutputs_.push_back(driver.get());
 }
 
+void AudioDeviceOutput::setMicrophoneOutputs(const std::vector<audio::MicrophoneOutput>& outputs) {
+    for (const auto& driver : drivers_)
+        driver->setMicrophoneOutputs(outputs);
+}
+
 bool AudioDeviceOutput::groupOutputsAvailable() const {
     const AudioDriver* driver = runningDriver() != nullptr ? runningDriver() : lastStarted_;
     return driver != nullptr && std::find(withGroupOutputs_.begin(), withGroupOutputs_.end(),

@@ -65,6 +65,9 @@ public:
     void setGroupOutputs(bool on);
     // Whether the driver playing (else the last one started) gives the groups their outputs.
     bool groupOutputsAvailable() const;
+    // Those outputs go to the kit's microphone outputs instead, one mono output each, named
+    // after its microphone; none, back to the drum groups. Kept for later starts likewise.
+    void setMicrophoneOutputs(const std::vector<audio::MicrophoneOutput>& outputs);
 
     // The device the output plays on (or would, once started).
     std::optional<std::uint32_t> currentDeviceID() const { return current_; }

@@ -4,6 +4,7 @@
 // audio::AudioRenderer on its own real-time thread and never calls anything else there.
 
 #include "audio/AudioRenderer.h"
+#include "audio/MicrophoneOutputs.h"
 
 #include <cstdint>
 #include <optional>
@@ -61,6 +62,10 @@ public:
     // Gives each drum group an output pair of its own beside the master (OutputGroups.h), or
     // takes them away, without interrupting the master. False for a driver that cannot.
     virtual bool setGroupOutputs(bool) { return false; }
+    // What those outputs carry: given a kit's microphone outputs, one mono output each, named
+    // after its microphone (OutputLayout::microphones), in place of the drum groups' pairs;
+    // given none, the pairs again. False for a driver that cannot.
+    virtual bool setMicrophoneOutputs(std::vector<audio::MicrophoneOutput>) { return false; }
 };
 
 } // namespace tamborel::drivers

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -42,6 +43,24 @@ void silence(float* buffer, std::uint32_t frames) noexcept {
     std::memset(buffer, 0, frames * sizeof(float));
 }
 
+// A microphone's name as a port's: no colon (it parts client from port in a full name) and
+// no control characters, at most 64 bytes, never empty.
+std::string portNameOf(std::string_view microphone, std::uint32_t index) {
+    constexpr std::size_t longest = 64;
+    std::string name;
+    for (const char c : microphone)
+        name += c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '_' : c;
+    if (name.size() > longest) {
+        std::size_t cut = longest;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a character
+        name.resize(cut);
+    }
+    if (name.find_first_not_of(' ') == std::string::npos)
+        name = "mic_" + std::to_string(index + 1);
+    return name;
+}
+
 } // namespace
 
 // Holds a callback inside the gate for as long as it runs. Two atomic operations each way,
@@ -64,7 +83,8 @@ private:
 
 JackDriver::JackDriver() : JackDriver(Options{}) {}
 
-JackDriver::JackDriver(Options options) : options_(std::move(options)) {
+JackDriver::JackDriver(Options options)
+    : options_(std::move(options)), spare_(maxJackBufferFrames) {
     quietJackLibrary();
 }
 
@@ -149,56 +169,101 @@ bool JackDriver::ensureClient() {
         ports_[0] = ports_[1] = nullptr;
         return false;
     }
-    if (groupsWanted_)
-        registerGroupPorts();
+    updateSeparatePorts();
     if (JackClientHook* hook = hook_.load())
         hook->clientOpened(client_);
     return true;
 }
 
 bool JackDriver::setGroupOutputs(bool on) {
-    groupsWanted_ = on;
-    if (on && client_ != nullptr && !lost_.load())
-        registerGroupPorts();
-    else if (!on)
-        unregisterGroupPorts();
+    separateWanted_ = on;
+    updateSeparatePorts();
     return true;
 }
 
-void JackDriver::registerGroupPorts() {
-    if (groupsLive_.load())
-        return;
-    std::size_t index = 0;
-    for (audio::OutputGroup group : audio::allOutputGroups)
-        for (const char* side : {"_L", "_R"}) {
-            const std::string name = std::string(audio::outputGroupName(group)) + side;
-            groupPorts_[index++] = jack_port_register(client_, name.c_str(),
-                                                      JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
-        }
-    const bool all = std::all_of(groupPorts_.begin(), groupPorts_.end(),
-                                 [](jack_port_t* port) { return port != nullptr; });
-    if (!all) {
-        unregisterGroupPorts();
-        return;
-    }
-    groupsLive_.store(true, std::memory_order_release);
+bool JackDriver::setMicrophoneOutputs(std::vector<audio::MicrophoneOutput> outputs) {
+    microphoneOutputs_ = std::move(outputs);
+    updateSeparatePorts();
+    return true;
 }
 
-void JackDriver::unregisterGroupPorts() {
-    groupsLive_.store(false, std::memory_order_release);
-    // A cycle that began before the flag fell may still write to the ports: let two more
-    // begin and end before they go. Cycles never block, so this waits a period or two.
-    if (active_ && !lost_.load()) {
-        const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
-        for (int waited = 0; cycles_.load(std::memory_order_acquire) < seen + 2 && waited < 500;
-             ++waited)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Gives the client the ports now wanted beside the master, by their names: the drums'
+// pairs, the microphone outputs' ports, or none.
+void JackDriver::updateSeparatePorts() {
+    if (client_ == nullptr || lost_.load())
+        return;
+    PortTable* const current = live_.load();
+    PortTable& next = current == &tables_[0] ? tables_[1] : tables_[0];
+    next = PortTable{};
+    if (separateWanted_ && microphoneOutputs_.empty()) {
+        for (audio::OutputGroup group : audio::allOutputGroups)
+            for (const char* side : {"_L", "_R"})
+                next.names[next.channels++] = std::string(audio::outputGroupName(group)) + side;
+    } else if (separateWanted_) {
+        next.layout = audio::OutputLayout::microphones;
+        std::set<std::string> taken{"out_1", "out_2"};
+        for (const audio::MicrophoneOutput& output : microphoneOutputs_) {
+            if (output.index >= audio::maxMicrophoneOutputs)
+                continue;
+            const std::string name = portNameOf(output.name, output.index);
+            std::string unique = name;
+            for (int n = 2; !taken.insert(unique).second; ++n)
+                unique = name + " " + std::to_string(n);
+            next.names[output.index] = unique;
+            next.channels = std::max(next.channels, output.index + 1);
+        }
     }
-    for (jack_port_t*& port : groupPorts_) {
-        if (port != nullptr && client_ != nullptr && !lost_.load())
+    if (current != nullptr ? current->layout == next.layout && current->names == next.names
+                           : next.channels == 0)
+        return;
+
+    // Ports of the same name go on as they are; the others are registered. Should JACK refuse
+    // one, the master plays alone.
+    bool registered = true;
+    for (std::uint32_t i = 0; i < next.channels && registered; ++i) {
+        const std::string& name = next.names[i];
+        if (name.empty())
+            continue;
+        if (current != nullptr) {
+            const auto same = std::find(current->names.begin(), current->names.end(), name);
+            if (same != current->names.end())
+                next.ports[i] =
+                    current->ports[static_cast<std::size_t>(same - current->names.begin())];
+        }
+        if (next.ports[i] == nullptr)
+            next.ports[i] = jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE,
+                                               JackPortIsOutput, 0);
+        registered = next.ports[i] != nullptr;
+    }
+    const auto ownedBy = [](const PortTable* table, jack_port_t* port) {
+        return table != nullptr &&
+               std::find(table->ports.begin(), table->ports.end(), port) != table->ports.end();
+    };
+    if (!registered) {
+        for (jack_port_t* port : next.ports)
+            if (port != nullptr && !ownedBy(current, port))
+                jack_port_unregister(client_, port);
+        next = PortTable{};
+    }
+    live_.store(next.channels > 0 ? &next : nullptr, std::memory_order_release);
+    if (current == nullptr)
+        return;
+    waitOutCycles();
+    for (jack_port_t* port : current->ports)
+        if (port != nullptr && !ownedBy(&next, port) && !lost_.load()) // a lost server took them
             jack_port_unregister(client_, port);
-        port = nullptr;
-    }
+    *current = PortTable{};
+}
+
+void JackDriver::waitOutCycles() {
+    // A cycle that began before the switch may still write to the old ports: let two more
+    // begin and end. Cycles never block, so this waits a period or two.
+    if (!active_ || lost_.load())
+        return;
+    const std::uint64_t seen = cycles_.load(std::memory_order_acquire);
+    for (int waited = 0; cycles_.load(std::memory_order_acquire) < seen + 2 && waited < 500;
+         ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void JackDriver::closeClient() {
@@ -229,8 +294,8 @@ void JackDriver::closeClient() {
     gate_ = nullptr;
     client_ = nullptr;
     ports_[0] = ports_[1] = nullptr;
-    groupsLive_.store(false);
-    groupPorts_.fill(nullptr); // they went with the client
+    live_.store(nullptr);
+    tables_.fill(PortTable{}); // the ports went with the client
     serverFrames_.store(0);
     desktopQuantum_.reset();
     lost_.store(false);
@@ -401,22 +466,34 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
     if (JackClientHook* hook = hook_.load(std::memory_order_acquire))
         hook->processCycle(frames);
 
-    std::array<float*, audio::allChannelCount> channels{};
+    std::array<float*, audio::masterChannelCount + maxSeparatePorts> channels{};
     channels[0] = static_cast<float*>(jack_port_get_buffer(ports_[0], frames));
     channels[1] = static_cast<float*>(jack_port_get_buffer(ports_[1], frames));
     std::uint32_t channelCount = audio::masterChannelCount;
-    if (groupsLive_.load(std::memory_order_acquire)) {
-        for (std::size_t i = 0; i < groupPorts_.size(); ++i)
-            channels[audio::masterChannelCount + i] =
-                static_cast<float*>(jack_port_get_buffer(groupPorts_[i], frames));
-        channelCount = audio::allChannelCount;
+    audio::OutputLayout layout = audio::OutputLayout::drums;
+    if (const PortTable* table = live_.load(std::memory_order_acquire)) {
+        // An output no microphone is sent to is rendered into the spare channel, which holds
+        // any period JACK allows.
+        const bool fits = frames <= spare_.size();
+        for (std::uint32_t i = 0; i < table->channels; ++i) {
+            jack_port_t* port = table->ports[i];
+            auto* buffer = port != nullptr ? static_cast<float*>(jack_port_get_buffer(port, frames))
+                                           : spare_.data();
+            channels[audio::masterChannelCount + i] = buffer;
+            if (!fits && port != nullptr)
+                silence(buffer, frames);
+        }
+        if (fits) {
+            channelCount += table->channels;
+            layout = table->layout;
+        }
     }
-    renderInto(channels.data(), channelCount, frames);
+    renderInto(channels.data(), channelCount, frames, layout);
     cycles_.fetch_add(1, std::memory_order_release);
 }
 
 void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
-                            jack_nframes_t frames) noexcept {
+                            jack_nframes_t frames, audio::OutputLayout layout) noexcept {
     if (serverFrames_.load(std::memory_order_relaxed) != frames)
         serverFrames_.store(frames, std::memory_order_relaxed);
     audio::AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
@@ -442,7 +519,7 @@ void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
         renderer->prepareToRender(preparedRate_.load(std::memory_order_relaxed), frames);
         preparedFrames_.store(frames, std::memory_order_relaxed);
     }
-    renderer->render({channels, channelCount, frames, cycleStart});
+    renderer->render({channels, channelCount, frames, cycleStart, layout});
 }
 
 int JackDriver::onBufferSize(jack_nframes_t frames, void* gate) noexcept {

@@ -1,11 +1,13 @@
 #pragma once
 // Plays through a JACK server as a native client named "Tamborel" with two output ports,
 // connected on start to the server's first two physical playback ports, whatever their
-// names. On request it adds a pair per drum group (kick_L, kick_R … ride_R), left for the
-// user to connect. The driver never starts a server; when the server goes away the client is
-// dropped, the renderer is told that rendering stopped, and the next query or start connects again.
-// It works the same with jackd and with PipeWire's libjack, whose differences (a shared
-// quantum, buffer sizes that change a cycle late, only the plain shutdown callback) it hides.
+// names. On request it adds a pair per drum group (kick_L, kick_R … ride_R), or for a kit
+// recorded on microphones a mono port per microphone output named after its microphone,
+// left for the user to connect. The driver never starts a server; when the server goes away
+// the client is dropped, the renderer is told that rendering stopped, and the next query or
+// start connects again. It works the same with jackd and with PipeWire's libjack, whose
+// differences (a shared quantum, buffer sizes that change a cycle late, only the plain
+// shutdown callback) it hides.
 //
 // The process callback calls only the client hook's processCycle and the renderer; it
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
@@ -17,10 +19,12 @@
 
 #include <jack/jack.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tamborel::drivers {
 
@@ -68,8 +72,10 @@ public:
     double streamSampleRate() const noexcept override { return preparedRate_.load(); }
     // Registered at once on an open client (and again whenever the client opens), removed
     // once the process thread has let go of them; the master plays on throughout, and the
-    // connections made to the group ports last as long as the ports.
+    // connections made to the separate ports last as long as the ports. A port whose name
+    // stays when the microphones change is kept, connections and all.
     bool setGroupOutputs(bool on) override;
+    bool setMicrophoneOutputs(std::vector<audio::MicrophoneOutput> outputs) override;
 
 private:
     bool ensureClient();
@@ -78,10 +84,10 @@ private:
     void deactivate();
     void connectToPlayback();
     void renderCycle(jack_nframes_t frames) noexcept;
-    void renderInto(float* const* channels, std::uint32_t channelCount,
-                    jack_nframes_t frames) noexcept;
-    void registerGroupPorts();
-    void unregisterGroupPorts();
+    void renderInto(float* const* channels, std::uint32_t channelCount, jack_nframes_t frames,
+                    audio::OutputLayout layout) noexcept;
+    void updateSeparatePorts();
+    void waitOutCycles();
 
     static int onProcess(jack_nframes_t frames, void* gate) noexcept;
     static int onBufferSize(jack_nframes_t frames, void* gate) noexcept;
@@ -103,11 +109,22 @@ private:
     CallbackGate* gate_ = nullptr;
     jack_port_t* ports_[2] = {nullptr, nullptr};
     bool active_ = false;
-    // The group ports, written by the main thread only while groupsLive_ is false and no
-    // cycle can still be reading them.
-    bool groupsWanted_ = false;
-    std::array<jack_port_t*, audio::allChannelCount - audio::masterChannelCount> groupPorts_{};
-    std::atomic<bool> groupsLive_{false};
+    // The ports beside the master. Two tables take turns: the main thread fills the one no
+    // cycle reads, points live_ at it, and clears the other once two cycles have ended since.
+    static constexpr std::size_t maxSeparatePorts = std::max<std::size_t>(
+        audio::allChannelCount - audio::masterChannelCount, audio::maxMicrophoneOutputs);
+    struct PortTable {
+        audio::OutputLayout layout = audio::OutputLayout::drums;
+        std::uint32_t channels = 0; // after the master
+        // Null: a microphone output no microphone is sent to, rendered into spare_.
+        std::array<jack_port_t*, maxSeparatePorts> ports{};
+        std::array<std::string, maxSeparatePorts> names{}; // read by the main thread only
+    };
+    bool separateWanted_ = false;
+    std::vector<audio::MicrophoneOutput> microphoneOutputs_; // none: the drum groups' pairs
+    std::array<PortTable, 2> tables_;
+    std::atomic<PortTable*> live_{nullptr}; // null: the master alone
+    std::vector<float> spare_;
     std::atomic<std::uint64_t> cycles_{0};
 
     std::atomic<JackClientHook*> hook_{nullptr};

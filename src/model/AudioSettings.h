@@ -10,6 +10,10 @@
 
 namespace tamborel {
 
+// What the separate outputs carry: a stereo pair per drum, or one mono output per microphone
+// output of a kit recorded on microphones (a kit without microphones goes by drum).
+enum class OutputsBy : std::uint8_t { drum, mic };
+
 struct AudioSettings {
     std::optional<std::string> outputDeviceUID; // none: the system's default output device
     std::uint32_t bufferFrames = 256;
@@ -19,6 +23,7 @@ struct AudioSettings {
     std::optional<PedalRange> pedalRange; // none: the pedal's values are taken as they come
     // Each drum on an output pair of its own beside the master (where the output has ports).
     bool separateOutputs = false;
+    OutputsBy outputsBy = OutputsBy::drum;
     // A kit whose files take more than this many MiB on disk keeps only the start of each
     // sample in memory and streams the rest from disk as it plays; smaller kits stay whole.
     std::uint32_t wholeKitMiB = 64;

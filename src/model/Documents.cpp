@@ -575,6 +575,8 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
     }
     if (settings.separateOutputs)
         document["separateOutputs"] = true;
+    if (settings.outputsBy == OutputsBy::mic)
+        document["outputsBy"] = "mic";
     if (settings.wholeKitMiB != defaults.wholeKitMiB)
         document["wholeKitMiB"] = settings.wholeKitMiB;
     return render(document, whyNot);
@@ -684,6 +686,12 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
             settings.separateOutputs = separate->get<bool>();
         else
             reader.fail("separateOutputs", "not a boolean");
+    }
+    if (auto by = reader.optionalString("outputsBy")) {
+        if (*by == "drum" || *by == "mic")
+            settings.outputsBy = *by == "mic" ? OutputsBy::mic : OutputsBy::drum;
+        else
+            reader.fail("outputsBy", "\"" + *by + "\" is neither \"drum\" nor \"mic\"");
     }
     if (const json* whole = reader.member("wholeKitMiB", false)) {
         // Up to a tebibyte: past that every kit stays whole anyway.

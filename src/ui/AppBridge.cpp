@@ -145,7 +145,15 @@ QVariantMap settingsMap(const AudioSettings& s) {
         {QStringLiteral("bufferFrames"), static_cast<qlonglong>(s.bufferFrames)},
         {QStringLiteral("sampleRate"), s.sampleRate},
         {QStringLiteral("separateOutputs"), s.separateOutputs},
+        {QStringLiteral("outputsBy"),
+         s.outputsBy == OutputsBy::mic ? QStringLiteral("mic") : QStringLiteral("drum")},
     };
+}
+
+QString outputsNote(const controller::Published& p) {
+    return pageText::separateOutputsNote(p.settings.separateOutputs, p.groupOutputsAvailable,
+                                         p.settings.outputsBy == OutputsBy::mic,
+                                         !p.kit.microphones.empty());
 }
 
 QVariantMap expressionFields(const controller::Published& p) {
@@ -271,9 +279,7 @@ void AppBridge::publishField(controller::Field field) {
     case Field::settings: {
         QVariantMap fields = expressionFields(p);
         fields.insert(QStringLiteral("settings"), settingsMap(p.settings));
-        fields.insert(
-            QStringLiteral("separateOutputsNote"),
-            pageText::separateOutputsNote(p.settings.separateOutputs, p.groupOutputsAvailable));
+        fields.insert(QStringLiteral("separateOutputsNote"), outputsNote(p));
         return publish(fields);
     }
     case Field::outputDevices:
@@ -294,13 +300,11 @@ void AppBridge::publishField(controller::Field field) {
                         {QStringLiteral("lastIncomingVelocity"), p.lastIncomingVelocity},
                         {QStringLiteral("lastResultingVelocity"), p.lastResultingVelocity}});
     case Field::latencyMs:
-        return publish(
-            {{QStringLiteral("latencyMs"), p.latencyMs},
-             {QStringLiteral("bufferNote"),
-              pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
-                                   p.bufferSharedWithDesktop)},
-             {QStringLiteral("separateOutputsNote"),
-              pageText::separateOutputsNote(p.settings.separateOutputs, p.groupOutputsAvailable)}});
+        return publish({{QStringLiteral("latencyMs"), p.latencyMs},
+                        {QStringLiteral("bufferNote"),
+                         pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
+                                              p.bufferSharedWithDesktop)},
+                        {QStringLiteral("separateOutputsNote"), outputsNote(p)}});
     case Field::dirty:
         return publish({{QStringLiteral("dirty"), p.dirty}});
     case Field::learningRole:
@@ -359,6 +363,11 @@ void AppBridge::publishPlaces(bool always) {
 
 void AppBridge::setSeparateOutputs(bool on) {
     state_.setSeparateOutputs(on);
+}
+
+void AppBridge::setOutputsBy(const QString& by) {
+    if (by == u"drum" || by == u"mic")
+        state_.setOutputsBy(by == u"mic" ? OutputsBy::mic : OutputsBy::drum);
 }
 
 void AppBridge::chooseDrumModule(int index) {

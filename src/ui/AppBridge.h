@@ -50,6 +50,7 @@ public:
     void confirmQuit() override;
     void chooseDrumModule(int index) override;
     void setSeparateOutputs(bool on) override;
+    void setOutputsBy(const QString& by) override;
     void armAssignUnmappedNote() override;
 
     void setMasterVolume(double volume) override;

@@ -203,6 +203,9 @@ public:
     Q_INVOKABLE virtual void chooseDrumModule(int index) = 0;
     // Each drum on an output pair of its own beside the master (JACK only).
     Q_INVOKABLE virtual void setSeparateOutputs(bool on) = 0;
+    // What they carry: "drum" (a pair per drum) or "mic" (a mono output per microphone
+    // output, for a kit recorded on microphones); others are ignored.
+    Q_INVOKABLE virtual void setOutputsBy(const QString& by) = 0;
     Q_INVOKABLE virtual void armAssignUnmappedNote() = 0;
 
     virtual void setMasterVolume(double volume) = 0;

@@ -245,12 +245,20 @@ QString bufferNote(std::uint32_t requested, std::uint32_t inForce, bool sharedWi
     return note;
 }
 
-QString separateOutputsNote(bool on, bool available) {
+QString separateOutputsNote(bool on, bool available, bool byMicrophone, bool kitHasMicrophones) {
     if (!available)
         return QStringLiteral("Only with JACK: ALSA output has one stereo pair, so every drum "
                               "plays on the master.");
     if (!on)
         return {};
+    if (byMicrophone && kitHasMicrophones)
+        return QStringLiteral("Each of the kit's microphone outputs has a mono port of its own "
+                              "beside out_1 and out_2, named after its microphone, before pan "
+                              "and the master volume: connect them to your DAW's tracks.");
+    if (byMicrophone)
+        return QStringLiteral("This kit has no microphones, so each drum has a stereo pair of "
+                              "its own beside out_1 and out_2 (kick_L \u2026 ride_R), before "
+                              "the master volume.");
     return QStringLiteral("Each drum has a stereo pair of its own beside out_1 and out_2 (kick_L "
                           "\u2026 ride_R), before the master volume: connect them to your "
                           "DAW's tracks.");

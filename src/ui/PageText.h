@@ -97,8 +97,9 @@ QVariantList velocityCurves();
 // what a request does when the size is the whole desktop's quantum; empty when there is
 // nothing to say.
 QString bufferNote(std::uint32_t requested, std::uint32_t inForce, bool sharedWithDesktop);
-// Under the separate-outputs switch: where the drums' own outputs are, or why there are none.
-QString separateOutputsNote(bool on, bool available);
+// Under the separate-outputs switch: where the drums' (or the microphones') own outputs are,
+// or why there are none.
+QString separateOutputsNote(bool on, bool available, bool byMicrophone, bool kitHasMicrophones);
 QVariantList sampleRateOptions();
 // Position of a stored value among the options; -1 when it is not one of them.
 int optionIndex(const QVariantList& options, double value);

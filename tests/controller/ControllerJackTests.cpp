@@ -6,6 +6,7 @@
 #include "JackRecorder.h"
 
 #include <cmath>
+#include <set>
 
 using namespace tamborel;
 using namespace tamborel::testing;
@@ -204,6 +205,55 @@ TEST_F(ControllerJack, EachDrumGetsItsOwnPortsOnRequestAndTheMasterPlaysOnWhenTh
     for (std::size_t i = static_cast<std::size_t>(start);
          i < static_cast<std::size_t>(start) + 20000; ++i)
         ASSERT_EQ(left[i], sampleLevel) << "the master broke off " << i << " frames in";
+}
+
+TEST_F(ControllerJack, ByMicrophoneEachMicrophoneGetsAMonoPortAndTheyAddUpToTheMaster) {
+    // A snare recorded on three microphones, at its own level on each.
+    const auto file = storage::folder() / "snare on mics.wav";
+    std::vector<float> frames;
+    for (int i = 0; i < 4800; ++i)
+        frames.insert(frames.end(), {0.25f, 0.125f, 0.0625f});
+    ASSERT_TRUE(
+        audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 3, frames));
+    DrumKit kit = state->published().kit;
+    kit.microphones = {{"Kick In"}, {"OH: L"}, {"Room"}};
+    DrumPad& snare = *kit.findPad(PadRole::snare);
+    snare.sampleURL = FileUrl::fromPath(file);
+    snare.samples = {{*snare.sampleURL}};
+    snare.samples[0].microphones = {0, 1, 2};
+    ASSERT_TRUE(storage::writeKit(kit, storage::folder() / "miked.json"));
+    state->loadKit(storage::folder() / "miked.json");
+    state->setSeparateOutputs(true);
+    state->setOutputsBy(OutputsBy::mic);
+
+    // The master and each microphone's port, named after it, on a recorder of its own.
+    std::vector<std::unique_ptr<JackRecorder>> recorders;
+    for (const std::string port : {"out_1", "Kick In", "OH_ L", "Room"}) {
+        recorders.push_back(std::make_unique<JackRecorder>(*server, 48000));
+        ASSERT_TRUE(recorders.back()->connect("Tamborel:" + port, "Tamborel:" + port)) << port;
+    }
+    jack_client_t* client = recorders.front()->client();
+    EXPECT_EQ(jack_port_by_name(client, "Tamborel:snare_L"), nullptr);
+    for (auto& recorder : recorders)
+        recorder->rewind();
+    ASSERT_TRUE(module->send({{10, {0x99, 38, 127}}}));
+    std::vector<float> levels;
+    std::set<long> onsets; // by the server's frame count
+    for (auto& recorder : recorders) {
+        ASSERT_TRUE(recorder->waitForFrames(12000));
+        const auto heard = recorder->left();
+        const long onset = firstAbove(heard, 0.0f);
+        ASSERT_GE(onset, 0);
+        onsets.insert(static_cast<long>(recorder->startFrame()) + onset);
+        levels.push_back(heard[static_cast<std::size_t>(onset) + 100]);
+    }
+    EXPECT_EQ(levels, (std::vector<float>{0.4375f, 0.25f, 0.125f, 0.0625f}));
+    EXPECT_EQ(onsets.size(), 1u) << "not on the same frame on every port";
+
+    // A kit without microphones: the drums' pairs again.
+    state->newKit();
+    EXPECT_NE(jack_port_by_name(client, "Tamborel:snare_L"), nullptr);
+    EXPECT_EQ(jack_port_by_name(client, "Tamborel:Room"), nullptr);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // A kit streamed from disk, played live through a private JACK server at 64-frame periods:
 // every strike sounds at its own frame, and the part of each sample read from disk while it
-// plays arrives in time.
+// plays arrives in time. Mono recordings, or recordings on three microphones (their channels
+// adding up to the same level) played with the outputs by microphone.
 
 #include "JackRecorder.h"
 #include "JackServerFixture.h"
@@ -75,12 +76,13 @@ private:
     std::atomic<jack_client_t*> client_{nullptr};
 };
 
-class StreamingJack : public JackServerTest {
+class StreamingJack : public JackServerTest, public ::testing::WithParamInterface<int> {
 protected:
     JackServer::Options serverOptions() const override { return {48000, period}; }
 };
 
-TEST_F(StreamingJack, EveryStrikeAtItsFrameWithTheStreamedPartOnTime) {
+TEST_P(StreamingJack, EveryStrikeAtItsFrameWithTheStreamedPartOnTime) {
+    const int channels = GetParam();
     if (IsSkipped() || HasFatalFailure())
         return;
     const auto folder = std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "streamed";
@@ -90,9 +92,15 @@ TEST_F(StreamingJack, EveryStrikeAtItsFrameWithTheStreamedPartOnTime) {
     std::vector<audio::PadLoad> pads;
     for (auto [role, level] : {std::pair{PadRole::kick, 0.25f}, {PadRole::snare, 0.125f}}) {
         const auto file = folder / (std::string(rawValue(role)) + ".wav");
+        std::vector<float> frames;
+        for (std::uint32_t i = 0; i < sampleFrames; ++i)
+            for (int c = 0; c < channels; ++c)
+                frames.push_back(channels == 1 ? level : c == 0 ? level / 2 : level / 4);
         ASSERT_TRUE(audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000,
-                                                     1, std::vector<float>(sampleFrames, level)));
+                                                     channels, frames));
         pads.push_back({role, {{FileUrl::fromPath(file)}}, TakeOrder::cycle});
+        if (channels == 3)
+            pads.back().samples[0].microphones = {0, 1, 2};
     }
     audio::KitLoader(engine, pads).wait();
 
@@ -103,6 +111,10 @@ TEST_F(StreamingJack, EveryStrikeAtItsFrameWithTheStreamedPartOnTime) {
     std::vector<std::unique_ptr<drivers::AudioDriver>> drivers;
     drivers.push_back(std::move(driver));
     drivers::AudioDeviceOutput output(engine, std::move(drivers));
+    if (channels == 3) {
+        output.setMicrophoneOutputs({{0, "close"}, {1, "overhead"}, {2, "room"}});
+        output.setGroupOutputs(true);
+    }
     ASSERT_TRUE(output.start());
 
     JackRecorder recorder(*server, 48000 * 6);
@@ -145,5 +157,7 @@ TEST_F(StreamingJack, EveryStrikeAtItsFrameWithTheStreamedPartOnTime) {
     EXPECT_EQ(late, 0u);
     output.stop();
 }
+
+INSTANTIATE_TEST_SUITE_P(MonoAndOnMicrophones, StreamingJack, ::testing::Values(1, 3));
 
 } // namespace

@@ -221,6 +221,7 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.pedalController = 11;
     settings.pedalRange = PedalRange{0, 127};
     settings.separateOutputs = true;
+    settings.outputsBy = OutputsBy::mic;
     settings.wholeKitMiB = 0; // every kit streamed
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
@@ -230,6 +231,9 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     EXPECT_EQ(*writeSettings(AudioSettings::defaults()),
               "{\n  \"bufferFrames\": 256,\n  \"sampleRate\": 48000.0\n}\n");
     EXPECT_EQ(readSettings(R"({"bufferFrames":128,"sampleRate":48000})").value->bufferFrames, 128u);
+    const std::string older =
+        "{\n  \"bufferFrames\": 128,\n  \"sampleRate\": 48000.0,\n  \"separateOutputs\": true\n}\n";
+    EXPECT_EQ(*writeSettings(*readSettings(older).value), older);
     EXPECT_FALSE(readSettings(R"({"bufferFrames":128,"outputDeviceUID":null,"sampleRate":48000})")
                      .value->outputDeviceUID);
 
@@ -244,6 +248,7 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
           R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90})",
           R"({"bufferFrames":256,"sampleRate":48000,"pedalClosed":90,"pedalOpen":85})",
           R"({"bufferFrames":256,"sampleRate":48000,"separateOutputs":"yes"})",
+          R"({"bufferFrames":256,"sampleRate":48000,"outputsBy":"pad"})",
           R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":-64})",
           R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":1048577})"})
         EXPECT_FALSE(readSettings(bad)) << bad;

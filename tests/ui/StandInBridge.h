@@ -62,6 +62,7 @@ public:
     void refreshMIDISources() override { record("refreshMIDISources"); }
     void chooseDrumModule(int index) override { record("chooseDrumModule", {index}); }
     void setSeparateOutputs(bool on) override { record("setSeparateOutputs", {on}); }
+    void setOutputsBy(const QString& by) override { record("setOutputsBy", {by}); }
     void armAssignUnmappedNote() override { record("armAssignUnmappedNote"); }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});

@@ -109,6 +109,7 @@ TestCase {
             { tag: "rescan MIDI", page: settingsComponent, path: "rescanMidi", call: ["refreshMIDISources"] },
             { tag: "refresh devices", page: settingsComponent, path: "refreshDevices", call: ["refreshDevices"] },
             { tag: "separate outputs", page: settingsComponent, path: "separateOutputs", call: ["setSeparateOutputs", true] },
+            { tag: "outputs by microphone", page: settingsComponent, path: "outputsByMic", call: ["setOutputsBy", "mic"] },
             { tag: "cancel import", page: barComponent, state: { loadingStatus: "Importing Big.sfz \u2026 37 %" }, path: "cancelImport", call: ["cancelImport"] },
         ];
     }

@@ -96,7 +96,21 @@ Item {
                 }
                 SettingsDivider {}
                 SettingsRow {
-                    label: "Separate outputs for each drum"
+                    label: "Separate outputs"
+                    // Each drum's pair or each microphone's port: chosen before or after
+                    // switching them on.
+                    ThemedButton {
+                        objectName: "outputsByDrum"
+                        text: "By drum"
+                        highlighted: page.settings.outputsBy !== "mic"
+                        onClicked: page.appState.setOutputsBy("drum")
+                    }
+                    ThemedButton {
+                        objectName: "outputsByMic"
+                        text: "By microphone"
+                        highlighted: page.settings.outputsBy === "mic"
+                        onClicked: page.appState.setOutputsBy("mic")
+                    }
                     ThemedSwitch {
                         objectName: "separateOutputs"
                         checked: page.settings.separateOutputs === true
