@@ -26,7 +26,8 @@
 // channel into the pad's pair at its microphone's gain and pan (polarity, mute and solo
 // included, the kit heard from the drummer's seat or the audience), times the bleed control
 // where the microphone is not one of the pad's own; those gains glide over 5 ms as the pads'
-// do. A silent microphone's channels are not mixed at all. Such recordings are held whole.
+// do. A silent microphone's channels are not mixed at all, and a recording heard on none but
+// silent ones is not played (nor streamed).
 //
 // Threads: strike, choke, damp, hasSample and setMasterVolume (atomic stores) from any thread
 // at any time; applyMix from the main thread; the sample operations from any non-real-time
