@@ -26,6 +26,7 @@ void AppState::Impl::commitKitChange(const KitChange& change, bool dirty) {
         player.setNotes(p.kit);
     p.changedPads = change.pads;
     p.changedSamples = change.samples;
+    p.changedMicrophones = change.microphones;
     p.dirty = dirty;
     notify(Field::kit);
     notify(Field::dirty);

@@ -136,6 +136,20 @@ public:
     void toggleMute(PadRole role);
     void toggleSolo(PadRole role);
     void setMaster(float volume);
+    // The mix of a kit recorded on several microphones: each microphone (by its index in the
+    // kit's list) and the bleed and audience view beside them, heard at once and undone as
+    // the pads' mix is. A kit without microphones, an index it lacks or a number that is not
+    // finite changes nothing. Volumes below 0 are 0, pans beyond -1..1 and bleed beyond 0..1
+    // are clamped; an output is 0 (the microphone's own) or 1..maxMicrophones, others are
+    // ignored.
+    void setMicrophoneVolume(std::size_t index, float volume);
+    void setMicrophonePan(std::size_t index, float pan);
+    void toggleMicrophoneMute(std::size_t index);
+    void toggleMicrophoneSolo(std::size_t index);
+    void toggleMicrophonePolarity(std::size_t index);
+    void setMicrophoneOutput(std::size_t index, int output);
+    void setBleed(float bleed);
+    void setAudienceView(bool on);
     // Scroll-to-volume over the hovered pad. True when the event was used and must not
     // scroll anything else.
     bool handleScroll(const ScrollEvent& event);

@@ -16,6 +16,8 @@ struct KitChange {
     RoleSet samples;    // of those, pads whose samples changed: they are loaded
     bool name = false;
     bool master = false;
+    // The kit's microphones, bleed and audience view.
+    bool microphones = false;
 
     static KitChange pad(PadRole role) {
         KitChange change;
@@ -27,7 +29,7 @@ struct KitChange {
         KitChange change;
         change.pads.set();
         change.samples.set();
-        change.notes = change.name = change.master = true;
+        change.notes = change.name = change.master = change.microphones = true;
         return change;
     }
     KitChange& operator|=(const KitChange& other) {
@@ -36,9 +38,10 @@ struct KitChange {
         samples |= other.samples;
         name = name || other.name;
         master = master || other.master;
+        microphones = microphones || other.microphones;
         return *this;
     }
-    bool empty() const { return pads.none() && !notes && !name && !master; }
+    bool empty() const { return pads.none() && !notes && !name && !master && !microphones; }
 };
 
 } // namespace tamborel::controller

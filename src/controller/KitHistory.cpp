@@ -35,6 +35,7 @@ KitChange KitHistory::Step::change() const {
     }
     change.name = nameBefore.has_value();
     change.master = masterBefore.has_value();
+    change.microphones = microphonesBefore.has_value();
     return change;
 }
 
@@ -65,7 +66,16 @@ void KitHistory::record(const DrumKit& kit, const KitChange& change, std::string
         step.masterBefore = last_.masterVolume;
         step.masterAfter = last_.masterVolume = kit.masterVolume;
     }
-    if (step.pads.empty() && !step.nameBefore && !step.masterBefore)
+    if (change.microphones) {
+        auto before = MicrophoneMix::of(last_);
+        auto after = MicrophoneMix::of(kit);
+        if (before != after) {
+            after.putInto(last_);
+            step.microphonesBefore = std::move(before);
+            step.microphonesAfter = std::move(after);
+        }
+    }
+    if (step.pads.empty() && !step.nameBefore && !step.masterBefore && !step.microphonesBefore)
         return;
     redo_.clear();
     const bool joins = !kind.empty() && kind == lastKind_ && !undo_.empty();
@@ -95,6 +105,11 @@ void KitHistory::record(const DrumKit& kit, const KitChange& change, std::string
         joined.masterBefore = joined.masterBefore.value_or(*step.masterBefore);
         joined.masterAfter = step.masterAfter;
     }
+    if (step.microphonesBefore) {
+        if (!joined.microphonesBefore)
+            joined.microphonesBefore = std::move(step.microphonesBefore);
+        joined.microphonesAfter = std::move(step.microphonesAfter);
+    }
 }
 
 void KitHistory::apply(const Step& step, bool forward, DrumKit& kit) {
@@ -107,6 +122,10 @@ void KitHistory::apply(const Step& step, bool forward, DrumKit& kit) {
         kit.name = last_.name = *name;
     if (const auto& master = forward ? step.masterAfter : step.masterBefore)
         kit.masterVolume = last_.masterVolume = *master;
+    if (const auto& microphones = forward ? step.microphonesAfter : step.microphonesBefore) {
+        microphones->putInto(kit);
+        microphones->putInto(last_);
+    }
     lastKind_.clear(); // the next edit starts a step of its own
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The kit's edit history for Undo and Redo. Each step records what its edit changed (the
-// pads before and after, the name, the master volume), not a copy of the kit. Consecutive
+// pads before and after, the name, the master volume, the microphones' mix), not a copy of
+// the kit. Consecutive
 // edits of the same kind on the same control (one fader drag, a scroll over a pad) make one
 // step. Main thread only.
 
@@ -39,10 +40,26 @@ private:
         std::optional<DrumPad> before;
         std::optional<DrumPad> after;
     };
+    // The kit's microphones with the two settings that go with them.
+    struct MicrophoneMix {
+        std::vector<Microphone> microphones;
+        float bleed = 1.0f;
+        bool audienceView = false;
+        static MicrophoneMix of(const DrumKit& kit) {
+            return {kit.microphones, kit.bleed, kit.audienceView};
+        }
+        void putInto(DrumKit& kit) const {
+            kit.microphones = microphones;
+            kit.bleed = bleed;
+            kit.audienceView = audienceView;
+        }
+        friend bool operator==(const MicrophoneMix&, const MicrophoneMix&) = default;
+    };
     struct Step {
         std::vector<PadStep> pads;
         std::optional<std::string> nameBefore, nameAfter;
         std::optional<float> masterBefore, masterAfter;
+        std::optional<MicrophoneMix> microphonesBefore, microphonesAfter;
         std::string kind;
         KitChange change() const;
     };

@@ -53,10 +53,12 @@ enum class PedalCalibrationStep : std::uint8_t { idle, pressClosed, liftOpen };
 struct Published {
     DrumKit kit;
     // With each `kit` notification: the pads it changed (all of them for a kit taken in
-    // whole), and of those the pads whose samples changed; the name and master volume are
-    // published with every one.
+    // whole), and of those the pads whose samples changed, and whether the microphones, the
+    // bleed or the audience view changed; the name and master volume are published with every
+    // one.
     RoleSet changedPads = RoleSet().set();
     RoleSet changedSamples = RoleSet().set();
+    bool changedMicrophones = true;
     AudioSettings settings;
     std::vector<drivers::AudioOutputDevice> outputDevices;
     std::vector<std::string> midiSources;

@@ -37,6 +37,7 @@ void AppState::Impl::restored(const KitChange& change) {
     player.applyMix(kit);
     self.published_.changedPads = change.pads;
     self.published_.changedSamples = change.samples;
+    self.published_.changedMicrophones = change.microphones;
     self.published_.dirty = true;
     if (change.notes)
         player.setNotes(kit);

@@ -272,6 +272,8 @@ void AppBridge::publishField(controller::Field field) {
                  {QStringLiteral("masterVolume"), static_cast<double>(p.kit.masterVolume)}});
         // Only the pads the change touched: a fader step republishes one pad, not fourteen.
         publishPads(p.changedPads, p.changedSamples);
+        if (p.changedMicrophones)
+            publishMicrophones();
         // The folders the kit's samples are in change only with its samples.
         if (p.changedSamples.none())
             return;
@@ -350,6 +352,24 @@ void AppBridge::publishPads(const controller::RoleSet& roles,
             publishPad(role, found ? padFields(*found, withSamples.test(indexOf(role)))
                                    : PadViewModel::freshFields());
         }
+}
+
+void AppBridge::publishMicrophones() {
+    const DrumKit& kit = state_.published().kit;
+    QVariantList microphones;
+    for (const Microphone& m : kit.microphones)
+        microphones.append(QVariantMap{
+            {QStringLiteral("name"), QString::fromStdString(m.name)},
+            {QStringLiteral("volume"), static_cast<double>(m.volume)},
+            {QStringLiteral("pan"), static_cast<double>(m.pan)},
+            {QStringLiteral("muted"), m.muted},
+            {QStringLiteral("soloed"), m.soloed},
+            {QStringLiteral("inverted"), m.inverted},
+            {QStringLiteral("output"), m.output},
+        });
+    AppViewModel::publishMicrophones(microphones);
+    publish({{QStringLiteral("bleed"), static_cast<double>(kit.bleed)},
+             {QStringLiteral("audienceView"), kit.audienceView}});
 }
 
 void AppBridge::publishPlaces(bool always) {
@@ -590,6 +610,45 @@ void AppBridge::toggleMute(PadRole role) {
 
 void AppBridge::toggleSolo(PadRole role) {
     state_.toggleSolo(role);
+}
+
+void AppBridge::setMicrophoneVolume(int index, double volume) {
+    if (index >= 0 && std::isfinite(volume))
+        state_.setMicrophoneVolume(static_cast<std::size_t>(index), static_cast<float>(volume));
+}
+
+void AppBridge::setMicrophonePan(int index, double pan) {
+    if (index >= 0 && std::isfinite(pan))
+        state_.setMicrophonePan(static_cast<std::size_t>(index), static_cast<float>(pan));
+}
+
+void AppBridge::toggleMicrophoneMute(int index) {
+    if (index >= 0)
+        state_.toggleMicrophoneMute(static_cast<std::size_t>(index));
+}
+
+void AppBridge::toggleMicrophoneSolo(int index) {
+    if (index >= 0)
+        state_.toggleMicrophoneSolo(static_cast<std::size_t>(index));
+}
+
+void AppBridge::toggleMicrophonePolarity(int index) {
+    if (index >= 0)
+        state_.toggleMicrophonePolarity(static_cast<std::size_t>(index));
+}
+
+void AppBridge::setMicrophoneOutput(int index, int output) {
+    if (index >= 0)
+        state_.setMicrophoneOutput(static_cast<std::size_t>(index), output);
+}
+
+void AppBridge::setBleed(double bleed) {
+    if (std::isfinite(bleed))
+        state_.setBleed(static_cast<float>(bleed));
+}
+
+void AppBridge::setAudienceView(bool on) {
+    state_.setAudienceView(on);
 }
 
 void AppBridge::setMasterVolume(double volume) {

@@ -71,6 +71,14 @@ public:
     void setPan(double pan, PadRole role) override;
     void toggleMute(PadRole role) override;
     void toggleSolo(PadRole role) override;
+    void setMicrophoneVolume(int index, double volume) override;
+    void setMicrophonePan(int index, double pan) override;
+    void toggleMicrophoneMute(int index) override;
+    void toggleMicrophoneSolo(int index) override;
+    void toggleMicrophonePolarity(int index) override;
+    void setMicrophoneOutput(int index, int output) override;
+    void setBleed(double bleed) override;
+    void setAudienceView(bool on) override;
 
 private:
     // The one place that says how a published field reads in QML.
@@ -86,6 +94,8 @@ private:
     // The fields of `roles`; their sample lists only for those in `withSamples`, since a
     // fader step leaves them as they were.
     void publishPads(const controller::RoleSet& roles, const controller::RoleSet& withSamples);
+    // The kit's microphones, bleed and audience view.
+    void publishMicrophones();
 
     controller::AppState& state_;
     std::function<void()> waiting_;

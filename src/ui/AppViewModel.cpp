@@ -1,18 +1,63 @@
 #include "ui/AppViewModel.h"
 
+#include "model/DrumKit.h"
 #include "model/ModuleMaps.h"
+#include "ui/PageText.h"
+
+#include <algorithm>
 
 namespace tamborel::ui {
 
 AppViewModel::AppViewModel(QObject* parent) : ViewModelBase(parent) {
     for (PadRole role : allPadRoles)
         pads_.append(new PadViewModel(role, *this));
+    for (std::size_t m = 0; m < maxMicrophones; ++m)
+        microphones_.append(new MicrophoneViewModel(static_cast<int>(m), *this));
 }
 
 AppViewModel::~AppViewModel() = default;
 
 QQmlListProperty<PadViewModel> AppViewModel::pads() {
     return QQmlListProperty<PadViewModel>(this, &pads_);
+}
+
+QQmlListProperty<MicrophoneViewModel> AppViewModel::microphones() {
+    using List = QQmlListProperty<MicrophoneViewModel>;
+    const auto count = [](List* list) -> qsizetype {
+        return static_cast<AppViewModel*>(list->data)->microphoneCount_;
+    };
+    const auto at = [](List* list, qsizetype index) {
+        return static_cast<AppViewModel*>(list->data)->microphone(static_cast<int>(index));
+    };
+    return List(this, this, count, at);
+}
+
+MicrophoneViewModel* AppViewModel::microphone(int index) const {
+    return index >= 0 && index < microphoneCount_ ? microphones_[index] : nullptr;
+}
+
+void AppViewModel::publishMicrophones(const QVariantList& microphones) {
+    const auto count = static_cast<int>(std::min(microphones.size(), microphones_.size()));
+    bool anySoloed = false;
+    for (int m = 0; m < count; ++m)
+        anySoloed = anySoloed || microphones[m].toMap().value(QStringLiteral("soloed")).toBool();
+    for (int m = 0; m < count; ++m) {
+        QVariantMap fields = microphones[m].toMap();
+        const bool soloed = fields.value(QStringLiteral("soloed")).toBool();
+        fields.insert(QStringLiteral("silenced"), anySoloed && !soloed);
+        const int output = fields.value(QStringLiteral("output")).toInt();
+        const QVariantList choices = pageText::microphoneOutputChoices(m, count, output);
+        const auto chosen = std::find_if(choices.begin(), choices.end(), [&](const QVariant& c) {
+            return c.toMap().value(QStringLiteral("value")).toInt() == output;
+        });
+        fields.insert(QStringLiteral("outputChoices"), choices);
+        fields.insert(QStringLiteral("outputIndex"), static_cast<int>(chosen - choices.begin()));
+        microphones_[m]->publish(fields);
+    }
+    if (count == microphoneCount_)
+        return;
+    microphoneCount_ = count;
+    emit microphonesChanged();
 }
 
 PadViewModel* AppViewModel::pad(const QString& role) const {
@@ -79,6 +124,10 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(kitName_, value);
     if (name == u"masterVolume")
         return storeValue(masterVolume_, value);
+    if (name == u"bleed")
+        return storeValue(bleed_, value);
+    if (name == u"audienceView")
+        return storeValue(audienceView_, value);
     if (name == u"settings")
         return storeValue(settings_, value);
     if (name == u"outputDevices")

@@ -1,13 +1,14 @@
 #pragma once
 // The application state as the pages see it, registered as a QML type so the
 // pages can type their state property and the QML tools can check every use. It holds the published
-// values (see PadViewModel for how), one PadViewModel per role in table order, and declares the
-// operations; AppBridge implements them over the real state, the QML tests over a recording
-// stand-in. Main thread only.
+// values (see PadViewModel for how), one PadViewModel per role in table order, one
+// MicrophoneViewModel per microphone of the kit, and declares the operations; AppBridge implements
+// them over the real state, the QML tests over a recording stand-in. Main thread only.
 //
 // Roles travel as their stored text ("hhOpen"), with "" for none; files as file
 // URLs.
 
+#include "ui/MicrophoneViewModel.h"
 #include "ui/PadViewModel.h"
 
 #include <QList>
@@ -31,6 +32,13 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(
         double masterVolume READ masterVolume WRITE setMasterVolume NOTIFY masterVolumeChanged)
     Q_PROPERTY(QQmlListProperty<tamborel::ui::PadViewModel> pads READ pads CONSTANT)
+    // The kit's microphones in its order; none for a kit of stereo recordings. Beside them, how
+    // much the microphones that are not a strike's own are heard (0..1), and whether the pans
+    // are mirrored, the kit heard from the audience.
+    Q_PROPERTY(QQmlListProperty<tamborel::ui::MicrophoneViewModel> microphones READ microphones
+                   NOTIFY microphonesChanged)
+    Q_PROPERTY(double bleed READ bleed WRITE setBleed NOTIFY bleedChanged)
+    Q_PROPERTY(bool audienceView READ audienceView WRITE setAudienceView NOTIFY audienceViewChanged)
     // { outputDeviceUID (null for the system default), bufferFrames, sampleRate }
     Q_PROPERTY(QVariantMap settings READ settings NOTIFY settingsChanged)
     // [{ id, uid, name }]
@@ -111,6 +119,10 @@ public:
     QString kitName() const { return kitName_; }
     double masterVolume() const { return masterVolume_; }
     QQmlListProperty<PadViewModel> pads();
+    QQmlListProperty<MicrophoneViewModel> microphones();
+    int microphoneCount() const { return microphoneCount_; }
+    double bleed() const { return bleed_; }
+    bool audienceView() const { return audienceView_; }
     QVariantMap settings() const { return settings_; }
     QVariantList outputDevices() const { return outputDevices_; }
     QStringList midiSources() const { return midiSources_; }
@@ -156,12 +168,18 @@ public:
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
     PadViewModel& pad(PadRole role) const;
+    // One of `microphones`; null past their count.
+    Q_INVOKABLE tamborel::ui::MicrophoneViewModel* microphone(int index) const;
 
     // Publishes fields by name, as ViewModelBase does, and keeps the pads'
     // `active` and `learning` in step with `activeRoles` and `learningRole`.
     void publish(const QVariantMap& fields);
     // Publishes one pad's fields and keeps every pad's `silenced` in step.
     void publishPad(PadRole role, const QVariantMap& fields);
+    // Publishes the kit's microphones, each as { name, volume, pan, muted, soloed, inverted,
+    // output } (up to maxMicrophones), with what each one's output picker offers (and which
+    // entry it shows) and which are silenced by another's solo.
+    void publishMicrophones(const QVariantList& microphones);
 
     // The saved kits as [{ title, path }] in the kits folder's order, read afresh
     // each call.
@@ -227,10 +245,22 @@ public:
     virtual void setPan(double pan, PadRole role) = 0;
     virtual void toggleMute(PadRole role) = 0;
     virtual void toggleSolo(PadRole role) = 0;
+    // What the microphones' writes ask for, by their index.
+    virtual void setMicrophoneVolume(int index, double volume) = 0;
+    virtual void setMicrophonePan(int index, double pan) = 0;
+    virtual void toggleMicrophoneMute(int index) = 0;
+    virtual void toggleMicrophoneSolo(int index) = 0;
+    virtual void toggleMicrophonePolarity(int index) = 0;
+    virtual void setMicrophoneOutput(int index, int output) = 0;
+    virtual void setBleed(double bleed) = 0;
+    virtual void setAudienceView(bool on) = 0;
 
 signals:
     void kitNameChanged();
     void masterVolumeChanged();
+    void microphonesChanged();
+    void bleedChanged();
+    void audienceViewChanged();
     void settingsChanged();
     void outputDevicesChanged();
     void midiSourcesChanged();
@@ -265,6 +295,11 @@ protected:
 
 private:
     QList<PadViewModel*> pads_;
+    // As many as a kit may have, of which the first microphoneCount_ are the kit's.
+    QList<MicrophoneViewModel*> microphones_;
+    int microphoneCount_ = 0;
+    double bleed_ = 1;
+    bool audienceView_ = false;
     bool canUndo_ = false;
     bool canRedo_ = false;
     QString unsavedQuestion_;

@@ -86,6 +86,19 @@ QString mixerPercent(double volume) {
     return QString::asprintf("%.0f%%", std::clamp(finiteOr(volume, 0), 0.0, 1.5) * 100);
 }
 
+QVariantList microphoneOutputChoices(int index, int count, int output) {
+    const auto choice = [](const QString& text, int value) {
+        return QVariantMap{{QStringLiteral("text"), text}, {QStringLiteral("value"), value}};
+    };
+    QVariantList choices{choice(QStringLiteral("Own"), 0)};
+    for (int n = 1; n <= count; ++n)
+        if (n != index + 1)
+            choices.append(choice(QString::number(n), n));
+    if (output == index + 1 || output > count)
+        choices.append(choice(QString::number(output), output));
+    return choices;
+}
+
 QString padPercent(double volume) {
     const double v = std::clamp(finiteOr(volume, 0), 0.0, 1.5);
     return QString::number(static_cast<int>(std::trunc(v * 100))) + QStringLiteral("%");

@@ -48,6 +48,11 @@ QString captureNoteText(const QVariantList& notes);
 QString panLabel(double pan);
 // The mixer's rounded percentage: 0.999 reads 100%.
 QString mixerPercent(double volume);
+// What the output picker of the microphone at `index` (from 0) of `count` offers, as
+// [{ text, value }]: "Own" (0), then the number of every other microphone's output; an output
+// it has that is none of these (its own number, or one past the kit's microphones) is listed
+// too, last.
+QVariantList microphoneOutputChoices(int index, int count, int output);
 // The pad card's percentage, cut to whole percent: 0.999 reads 99%.
 QString padPercent(double volume);
 // Width of the filled part of a pad card's volume track: the track shows 0 to

@@ -468,6 +468,61 @@ TEST_F(KitOperations, UndoAndRedoTakeBackKitEditsAndSampleChangesSaveAgain) {
     EXPECT_FALSE(p().canUndo || p().canRedo);
 }
 
+// A kick recorded on two microphones, its own (1/8) and an overhead hard left (1/4): every
+// change of their mix is heard at once, in the master and the microphones' outputs, is one
+// step of Undo (a drag too); a kit without microphones takes none.
+TEST_F(KitOperations, MicrophoneMixChangesAreHeardAndEachUndoesInOneStep) {
+    const fs::path file = storage::folder() / "miked.wav";
+    std::vector<float> frames(test::sampleFrames * 2, 0.125f);
+    for (std::size_t i = 1; i < frames.size(); i += 2)
+        frames[i] = 0.25f;
+    audio::testing::writeWithSndfile(file, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, frames);
+    DrumKit kit("Miked");
+    kit.microphones = {{"Kick In"}, {.name = "OH", .pan = -1.0f}};
+    DrumPad& kick = *kit.findPad(PadRole::kick);
+    kick.samples = {{*(kick.sampleURL = FileUrl::fromPath(file))}};
+    kick.samples[0].microphones = {0, 1};
+    kick.ownMicrophones = {0};
+    storage::writeKit(kit, storage::folder() / "miked.json");
+    state->loadKit(storage::folder() / "miked.json");
+    const DrumKit miked = p().kit;
+    // Left, right, and each microphone's own output.
+    const auto heard = [&] {
+        silence();
+        state->strike(36, 127);
+        std::vector<std::vector<float>> out(4, std::vector<float>(256));
+        std::vector<float*> channels = {out[0].data(), out[1].data(), out[2].data(), out[3].data()};
+        state->player().render({channels.data(), 4, 256, 0, audio::OutputLayout::microphones});
+        return std::vector{out[0][128], out[1][128], out[2][128], out[3][128]};
+    };
+    ASSERT_EQ(heard(), (std::vector{0.375f, 0.125f, 0.125f, 0.25f}));
+    const std::vector<std::pair<std::function<void()>, std::vector<float>>> changes = {
+        {[&] { state->setMicrophoneVolume(1, 0.8f), state->setMicrophoneVolume(1, 0.5f); },
+         {0.25f, 0.125f, 0.125f, 0.125f}}, // one drag
+        {[&] { state->toggleMicrophoneMute(0); }, {0.25f, 0.0f, 0.0f, 0.25f}},
+        {[&] { state->setMicrophonePan(1, 1.0f); }, {0.125f, 0.375f, 0.125f, 0.25f}},
+        {[&] { state->toggleMicrophonePolarity(0); }, {0.125f, -0.125f, -0.125f, 0.25f}},
+        {[&] { state->setBleed(0.5f); }, {0.25f, 0.125f, 0.125f, 0.125f}},
+        {[&] { state->setAudienceView(true); }, {0.125f, 0.375f, 0.125f, 0.25f}},
+        {[&] { state->toggleMicrophoneSolo(0); }, {0.125f, 0.125f, 0.125f, 0.0f}},
+        {[&] { state->setMicrophoneOutput(1, 1); }, {0.375f, 0.125f, 0.375f, 0.0f}}};
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i].first();
+        EXPECT_TRUE(p().dirty && p().kit != miked) << i;
+        EXPECT_EQ(heard(), changes[i].second) << i;
+        state->undo();
+        EXPECT_EQ(p().kit, miked) << i;
+        EXPECT_EQ(heard()[0], 0.375f) << i;
+    }
+
+    state->newKit();
+    const DrumKit plain = p().kit;
+    for (const auto& change : changes)
+        change.first();
+    EXPECT_EQ(p().kit, plain);
+    EXPECT_FALSE(p().dirty || p().canUndo);
+}
+
 // The window's own state: kits load and import in the background.
 TEST(KitImportInBackground, ImportingShowsItsProgressCanBeCancelledAndThenTakesTheKitIn) {
     test::resetAppFolder();

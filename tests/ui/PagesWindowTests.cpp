@@ -687,3 +687,32 @@ TEST_F(PagesWindow, aFailedImportReadsAsAWarningAndItsWholeTextOpensFromTheStatu
     EXPECT_EQ(harness.text("statusDetailsText"), whole);
     shoot(QStringLiteral("15-status-details"));
 }
+
+// A kit recorded on 14 microphones: the Mixer page's switch shows a strip for each, scrolling
+// sideways at 1280×720 beside the bleed and the master; a fader moves its microphone's level,
+// and Undo moves the fader back. A kit without microphones has no switch.
+TEST_F(PagesWindow, aKitsMicrophonesHaveStripsAndAFaderMovesItsLevel) {
+    window->resize(1280, 720);
+    harness.click("tab-Mixer");
+    WAIT_UNTIL(harness.item("masterStrip") != nullptr);
+    EXPECT_FALSE(harness.item("mixerSwitch")->isVisible());
+    DrumKit kit("Miked");
+    for (int m = 1; m <= 14; ++m)
+        kit.microphones.push_back({"Mic " + std::to_string(m)});
+    storage::writeKit(kit, storage::folder() / "miked.json");
+    state->loadKit(storage::folder() / "miked.json");
+    WAIT_UNTIL(harness.item("mixerSwitch")->isVisible() && window->width() == 1280);
+    ASSERT_TRUE(harness.settled(harness.item("showMicrophones")));
+    harness.click("showMicrophones");
+    QQuickItem* fader = nullptr;
+    WAIT_UNTIL((fader = below(harness.item("microphone-2"), QStringLiteral("volumeFader"))));
+    ASSERT_TRUE(harness.settled(fader));
+    harness.click(fader, {fader->width() / 2, fader->height() * 0.75});
+    WAIT_UNTIL(state->published().kit.microphones[2].volume < 0.6f);
+    QQuickItem* strips = harness.item("microphoneStrips");
+    EXPECT_LT(strips->width(), strips->property("contentWidth").toDouble());
+    EXPECT_LE(sceneRect(harness.item("microphoneMasterStrip")).right(), window->width());
+    shoot(QStringLiteral("2-mixer-microphones"));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    WAIT_UNTIL(fader->property("value").toDouble() == 1.0);
+}

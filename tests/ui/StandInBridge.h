@@ -119,6 +119,14 @@ public:
     void setPan(double pan, PadRole role) override { record("setPan", {pan, name(role)}); }
     void toggleMute(PadRole role) override { record("toggleMute", {name(role)}); }
     void toggleSolo(PadRole role) override { record("toggleSolo", {name(role)}); }
+    void setMicrophoneVolume(int i, double v) override { record("setMicrophoneVolume", {i, v}); }
+    void setMicrophonePan(int i, double pan) override { record("setMicrophonePan", {i, pan}); }
+    void toggleMicrophoneMute(int i) override { record("toggleMicrophoneMute", {i}); }
+    void toggleMicrophoneSolo(int i) override { record("toggleMicrophoneSolo", {i}); }
+    void toggleMicrophonePolarity(int i) override { record("toggleMicrophonePolarity", {i}); }
+    void setMicrophoneOutput(int i, int out) override { record("setMicrophoneOutput", {i, out}); }
+    void setBleed(double bleed) override { record("setBleed", {bleed}); }
+    void setAudienceView(bool on) override { record("setAudienceView", {on}); }
 
 private:
     static QString name(PadRole role) {

@@ -70,36 +70,14 @@ Item {
             font.family: Theme.monospaceFamily
             font.pixelSize: Theme.fontMicro
         }
-        Slider {
+        PanSlider {
             id: panSlider
             objectName: "panSlider"
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: 80
             Layout.preferredHeight: 16
-            from: -1
-            to: 1
             value: strip.pad.pan
             onMoved: strip.pad.pan = value
-            // Lit from the centre out to the handle, to whichever side the sound leans.
-            background: Rectangle {
-                x: panSlider.leftPadding
-                y: panSlider.topPadding + (panSlider.availableHeight - height) / 2
-                width: panSlider.availableWidth
-                height: 4
-                radius: height / 2
-                color: Theme.lineStrong
-
-                Rectangle {
-                    objectName: "fill"
-                    readonly property real handleX: panSlider.handle
-                        ? panSlider.handle.x + panSlider.handle.width / 2 - parent.x : parent.width / 2
-                    x: Math.min(parent.width / 2, handleX)
-                    width: Math.abs(handleX - parent.width / 2)
-                    height: parent.height
-                    radius: height / 2
-                    color: Theme.accent
-                }
-            }
         }
         Text {
             objectName: "panText"
