@@ -77,7 +77,8 @@ QString captureNoteText(const QVariantList& notes) {
 QString panLabel(double pan) {
     if (!std::isfinite(pan) || std::abs(pan) < 0.02)
         return QStringLiteral("C");
-    const double percent = std::trunc(std::min(std::abs(pan), 1.0) * 100);
+    // A whole percent stored as a float (0.7f is 0.69999998) still reads as that percent.
+    const double percent = std::trunc(std::min(std::abs(pan), 1.0) * 100 + 1e-4);
     return (pan < 0 ? QStringLiteral("L") : QStringLiteral("R")) +
            QString::number(static_cast<int>(percent));
 }

@@ -53,6 +53,7 @@ TEST(PageText, LabelsClampAndRound) {
     EXPECT_EQ(captureNoteText({}), "");
     EXPECT_EQ(panLabel(-0.019), "C");
     EXPECT_EQ(panLabel(0.25), "R25");
+    EXPECT_EQ(panLabel(-0.7f), "L70"); // as a kit document's float holds it
     EXPECT_EQ(panLabel(-7), "L100");
     EXPECT_EQ(panLabel(notANumber), "C");
     // The mixer rounds, the pad card cuts.
