@@ -14,6 +14,7 @@
 #include "audio/AudioRenderer.h"
 #include "audio/OutputGroups.h"
 #include "engine/KitPlayer.h"
+#include "plugin/NoteNames.h"
 #include "plugin/PluginKits.h"
 
 #include <lv2/atom/atom.h>
@@ -54,6 +55,20 @@ constexpr const char* drumsUri = "urn:tamborel:drums";
 constexpr const char* multiUri = "urn:tamborel:drums-multi";
 constexpr const char* micsUri = "urn:tamborel:drums-mics";
 constexpr const char* kitUri = "urn:tamborel:kit";
+
+// MIDI note names, as Ardour defined them for plugins (and other hosts took up): the host
+// reads the instance's MIDNAM document, and run() asks it to read it again once it changed.
+constexpr const char* midnamInterfaceUri = "http://ardour.org/lv2/midnam#interface";
+constexpr const char* midnamUpdateUri = "http://ardour.org/lv2/midnam#update";
+struct MidnamUpdate {
+    void* handle;
+    void (*update)(void* handle);
+};
+struct MidnamInterface {
+    char* (*midnam)(LV2_Handle instance);
+    char* (*model)(LV2_Handle instance);
+    void (*free)(char* text);
+};
 
 // Port indices, as tamborel.ttl declares them.
 enum Port : std::uint32_t {
@@ -156,9 +171,11 @@ float masterFrom(const Controls& c) {
 class Plugin {
 public:
     Plugin(Outputs outputs, double rate, const char* bundle, const LV2_URID_Map* map,
-           const LV2_Worker_Schedule* schedule, LV2_Log_Log* log, const LV2_Options_Option* options)
+           const LV2_Worker_Schedule* schedule, LV2_Log_Log* log, const LV2_Options_Option* options,
+           const MidnamUpdate* midnamUpdate)
         : outputs_(outputs), rate_(rate), bundle_(bundle), uris_(map), schedule_(schedule),
-          ports_(firstAudioPort + outputs.channels, nullptr), scratch_() {
+          midnamUpdate_(midnamUpdate), ports_(firstAudioPort + outputs.channels, nullptr),
+          scratch_() {
         lv2_log_logger_init(&logger_, const_cast<LV2_URID_Map*>(map), log);
         lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(map));
         for (const LV2_Options_Option* o = options; o != nullptr && o->key != 0; ++o)
@@ -186,6 +203,8 @@ public:
         applyControls();
         if (announce_)
             announceKit();
+        if (namesChanged_.exchange(false) && midnamUpdate_ != nullptr)
+            midnamUpdate_->update(midnamUpdate_->handle);
 
         std::uint32_t done = 0;
         if (const auto* control = static_cast<const LV2_Atom_Sequence*>(ports_[controlPort])) {
@@ -321,6 +340,13 @@ public:
         announce_ = true;
         return LV2_STATE_SUCCESS;
     }
+
+    // Any thread but the audio thread's; never waits for a kit to load.
+    std::string midnam() const {
+        std::lock_guard lock(namesMutex_);
+        return midnamDocument(model_, noteNames_);
+    }
+    const std::string& model() const { return model_; }
 
     static constexpr Controls defaults_ = {1.0f, 0.0f, 1.0f, 100.0f, 4.0f, 127.0f, 0.0f};
 
@@ -470,6 +496,12 @@ private:
         if (failed > 0)
             lv2_log_warning(&logger_, "Tamborel: %zu of %zu samples of kit \"%s\" did not load\n",
                             failed, total, kit.name.c_str());
+        NoteNames names = noteNamesOf(kit);
+        std::lock_guard lock(namesMutex_);
+        if (names != noteNames_) {
+            noteNames_ = std::move(names);
+            namesChanged_.store(true);
+        }
     }
 
     std::uint32_t fillReply(KitReply& reply) const {
@@ -484,6 +516,7 @@ private:
     const std::string bundle_;
     const Uris uris_;
     const LV2_Worker_Schedule* schedule_;
+    const MidnamUpdate* midnamUpdate_;
     LV2_Log_Logger logger_{};
     std::uint32_t maxFrames_ = defaultMaxFrames;
     engine::KitPlayer player_;
@@ -508,6 +541,14 @@ private:
     std::mutex nonRealtime_;
     std::string kitPath_;        // the chosen kit; empty while the factory kit plays
     std::string missingKitPath_; // the session's kit that could not be opened
+
+    // The names of the kit playing, apart from the mutex above so that a host asking for
+    // them never waits for a kit to load.
+    mutable std::mutex namesMutex_;
+    NoteNames noteNames_;
+    std::atomic<bool> namesChanged_{false};
+    const std::string model_ = "Tamborel " + std::to_string(++instances_);
+    static inline std::atomic<unsigned> instances_{0};
 };
 
 Plugin* self(LV2_Handle instance) {
@@ -520,9 +561,11 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char
     const LV2_Worker_Schedule* schedule = nullptr;
     LV2_Log_Log* log = nullptr;
     const LV2_Options_Option* options = nullptr;
-    const char* missing = lv2_features_query(
-        features, LV2_URID__map, &map, true, LV2_WORKER__schedule, &schedule, true, LV2_LOG__log,
-        &log, false, LV2_OPTIONS__options, &options, false, nullptr);
+    const MidnamUpdate* midnamUpdate = nullptr;
+    const char* missing =
+        lv2_features_query(features, LV2_URID__map, &map, true, LV2_WORKER__schedule, &schedule,
+                           true, LV2_LOG__log, &log, false, LV2_OPTIONS__options, &options, false,
+                           midnamUpdateUri, &midnamUpdate, false, nullptr);
     if (missing != nullptr) {
         LV2_Log_Logger logger{};
         lv2_log_logger_init(&logger, nullptr, log);
@@ -535,7 +578,7 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double rate, const char
     else if (std::strcmp(descriptor->URI, micsUri) == 0)
         outputs = {micsChannels, audio::OutputLayout::microphones};
     try {
-        return new Plugin(outputs, rate, bundle, map, schedule, log, options);
+        return new Plugin(outputs, rate, bundle, map, schedule, log, options, midnamUpdate);
     } catch (const std::exception& e) {
         LV2_Log_Logger logger{};
         lv2_log_logger_init(&logger, const_cast<LV2_URID_Map*>(map), log);
@@ -597,9 +640,36 @@ LV2_State_Status restore(LV2_Handle instance, LV2_State_Retrieve_Function retrie
     }
 }
 
+// The host frees what these return with `free`, so they are malloc'd copies.
+char* copied(const std::string& text) {
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy != nullptr)
+        std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+char* midnam(LV2_Handle instance) {
+    try {
+        return copied(self(instance)->midnam());
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+char* midnamModel(LV2_Handle instance) {
+    return copied(self(instance)->model());
+}
+
+void freeText(char* text) {
+    std::free(text);
+}
+
 const void* extensionData(const char* uri) {
     static const LV2_Worker_Interface worker = {work, workResponse, nullptr};
     static const LV2_State_Interface state = {save, restore};
+    static const MidnamInterface names = {midnam, midnamModel, freeText};
+    if (std::strcmp(uri, midnamInterfaceUri) == 0)
+        return &names;
     if (std::strcmp(uri, LV2_WORKER__interface) == 0)
         return &worker;
     if (std::strcmp(uri, LV2_STATE__interface) == 0)

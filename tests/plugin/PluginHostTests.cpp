@@ -16,6 +16,7 @@
 #include <lv2/patch/patch.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
+#include <pugixml.hpp>
 
 #include <algorithm>
 #include <array>
@@ -23,6 +24,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,16 @@ namespace {
 constexpr std::uint32_t blockFrames = 256;
 constexpr double rate = 48000.0;
 constexpr std::uint32_t firstAudioPort = 9;
+constexpr const char* midnamUri = "http://ardour.org/lv2/midnam#";
+struct MidnamUpdate {
+    void* handle;
+    void (*update)(void*);
+};
+struct MidnamInterface {
+    char* (*midnam)(LV2_Handle);
+    char* (*model)(LV2_Handle);
+    void (*free)(char*);
+};
 
 int vprintfToLog(LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args);
 int printfToLog(LV2_Log_Handle h, LV2_URID type, const char* fmt, ...) {
@@ -89,7 +101,8 @@ public:
         featureList_ = {{LV2_URID__map, &f.map},
                         {LV2_URID__unmap, &f.unmap},
                         {LV2_WORKER__schedule, &schedule_},
-                        {LV2_LOG__log, &f.logger}};
+                        {LV2_LOG__log, &f.logger},
+                        {namesUpdate_.c_str(), &midnamUpdate_}};
         for (auto& feature : featureList_)
             features_.push_back(&feature);
         features_.push_back(nullptr);
@@ -134,6 +147,22 @@ public:
     const std::vector<float>& played(std::size_t channel) const { return played_[channel]; }
     std::size_t channels() const { return played_.size(); }
     const std::string& announced() const { return announced_; }
+    int namesUpdated() const { return namesUpdated_; }
+    // The note names of the MIDNAM document, as a host reads them.
+    std::map<int, std::string> noteNames() const {
+        const auto* names = static_cast<const MidnamInterface*>(lilv_instance_get_extension_data(
+            instance_, (std::string(midnamUri) + "interface").c_str()));
+        char* text = names->midnam(lilv_instance_get_handle(instance_));
+        pugi::xml_document document;
+        EXPECT_TRUE(document.load_string(text, pugi::parse_default | pugi::parse_doctype));
+        names->free(text);
+        const auto device = document.child("MIDINameDocument").child("MasterDeviceNames");
+        EXPECT_FALSE(std::string(device.child_value("Model")).empty());
+        std::map<int, std::string> named;
+        for (auto note : device.child("NoteNameList").children("Note"))
+            named[note.attribute("Number").as_int()] = note.attribute("Name").value();
+        return named;
+    }
     LilvInstance* get() const { return instance_; }
     void setControl(std::uint32_t port, float value) {
         controls_[port] = value;
@@ -203,6 +232,9 @@ private:
     }
 
     Features& f_;
+    const std::string namesUpdate_ = std::string(midnamUri) + "update";
+    int namesUpdated_ = 0;
+    MidnamUpdate midnamUpdate_{this, [](void* h) { ++static_cast<Instance*>(h)->namesUpdated_; }};
     LilvInstance* instance_ = nullptr;
     LV2_Worker_Schedule schedule_{};
     std::vector<LV2_Feature> featureList_;
@@ -488,4 +520,26 @@ TEST_F(PluginHost, AMissingOrBrokenKitLeavesThePreviousKitPlaying) {
         drums.run(20);
         EXPECT_NEAR(lengthFrom(drums.played(0), onset(drums.played(0), start)), 1000, 100) << bad;
     }
+}
+
+// The piano roll names notes after the drums they play, and follows a kit with other notes.
+TEST_F(PluginHost, NotesAreNamedAfterTheKitsDrumsAndTheHostIsToldWhenTheyChange) {
+    Instance drums(plugins_[0], features_);
+    drums.run(1);
+    auto names = drums.noteNames();
+    EXPECT_EQ(names[36], "Kick");
+    EXPECT_EQ(names[38], "Snare");
+    EXPECT_EQ(names[42], "HH Closed");
+
+    const fs::path file = writeKit(folder_ / "kit");
+    DrumKit kit = *storage::loadKit(file);
+    kit.findPad(PadRole::kick)->notes = {35};
+    ASSERT_TRUE(storage::writeKit(kit, file));
+    const int updates = drums.namesUpdated();
+    drums.setKit(file);
+    EXPECT_GT(drums.namesUpdated(), updates);
+    names = drums.noteNames();
+    EXPECT_EQ(names[35], "Kick");
+    EXPECT_EQ(names.count(36), 0u);
+    EXPECT_EQ(names.count(48), 0u) << "the test kit's toms have no sample";
 }
