@@ -7,7 +7,6 @@
 #include "model/Storage.h"
 #include "platform/Paths.h"
 
-#include <functional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -15,8 +14,6 @@ namespace fs = std::filesystem;
 namespace tamborel::factoryKits {
 
 namespace {
-
-using Adjustment = std::function<void(DrumKit&)>;
 
 bool somethingAt(const fs::path& path) {
     // symlink_status: a dangling link the user left there still counts as "something is
@@ -80,13 +77,6 @@ DrumKit fromFolder(const std::string& name, const fs::path& sourceFolder) {
     return kit;
 }
 
-void build(const std::string& name, const fs::path& sourceFolder, const Adjustment& adjust) {
-    DrumKit kit = fromFolder(name, sourceFolder);
-    if (adjust)
-        adjust(kit);
-    storage::saveKit(kit);
-}
-
 void progRockMix(DrumKit& kit) {
     vol(kit, PadRole::kick, 1.1f);
     vol(kit, PadRole::tom1, 1.15f);
@@ -119,6 +109,29 @@ void psychedelicMix(DrumKit& kit) {
 
 } // namespace
 
+std::optional<DrumKit> make(std::string_view name, const fs::path& samplesFolder,
+                            const fs::path& techno808Folder) {
+    const std::string kitName(name);
+    if (name == names[0])
+        return fromFolder(kitName, samplesFolder);
+    if (name == names[1]) {
+        DrumKit kit = fromFolder(kitName, techno808Folder);
+        kit.masterVolume = 1.1f;
+        return kit;
+    }
+    if (name == names[2]) {
+        DrumKit kit = fromFolder(kitName, samplesFolder);
+        progRockMix(kit);
+        return kit;
+    }
+    if (name == names[3]) {
+        DrumKit kit = fromFolder(kitName, samplesFolder);
+        psychedelicMix(kit);
+        return kit;
+    }
+    return std::nullopt;
+}
+
 fs::path samplesDir() {
     return storage::folder() / "Samples";
 }
@@ -128,7 +141,7 @@ fs::path techno808Dir() {
 }
 
 DrumKit acousticKit(const fs::path& samplesFolder) {
-    return fromFolder("Classic Rock", samplesFolder);
+    return fromFolder(std::string(names[0]), samplesFolder);
 }
 
 void installIfNeeded() {
@@ -140,17 +153,16 @@ void installIfNeeded() {
 }
 
 void buildAll() {
-    build("Classic Rock", samplesDir(), {});
-    build("Techno 808", techno808Dir(), [](DrumKit& kit) { kit.masterVolume = 1.1f; });
-    build("Prog Rock (Lanternfield style)", samplesDir(), progRockMix);
-    build("Psychedelic (Glass Harbor style)", samplesDir(), psychedelicMix);
+    for (std::string_view name : names)
+        storage::saveKit(*make(name, samplesDir(), techno808Dir()));
 
     // The last kit may be the user's only copy of unsaved work (deleting every saved kit
     // brings the factory kits back); it is kept, and the factory kit opens only when there
     // is no readable last kit.
     if (storage::lastKit())
         return;
-    if (auto classicRock = storage::loadKit(storage::kitsFolder() / "Classic Rock.json"))
+    if (auto classicRock =
+            storage::loadKit(storage::kitsFolder() / (std::string(names[0]) + ".json")))
         storage::rememberLastKit(*classicRock);
 }
 

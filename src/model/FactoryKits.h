@@ -4,7 +4,10 @@
 
 #include "model/DrumKit.h"
 
+#include <array>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace tamborel::factoryKits {
 
@@ -20,6 +23,17 @@ void installIfNeeded();
 // Builds and saves the four kits from the copied sample folders, replacing kit files of the
 // same names, and makes "Classic Rock" the last kit unless a readable last kit exists.
 void buildAll();
+
+// The four kits' names, in the order they are built.
+inline constexpr std::array<std::string_view, 4> names = {"Classic Rock", "Techno 808",
+                                                          "Prog Rock (Lanternfield style)",
+                                                          "Psychedelic (Glass Harbor style)"};
+
+// The named kit made in memory from folders of the shipped samples (the acoustic "Samples"
+// and "Samples-808"); none for a name not among `names`. Pads whose sample the folder lacks
+// stay empty.
+std::optional<DrumKit> make(std::string_view name, const std::filesystem::path& samplesFolder,
+                            const std::filesystem::path& techno808Folder);
 
 // The acoustic factory kit ("Classic Rock") made in memory straight from a folder of the
 // shipped acoustic samples, for hosts that have no kits folder of their own (the plugin).

@@ -4,6 +4,8 @@
 #include "model/import/KitImport.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -30,6 +32,21 @@ bool playsSomething(const DrumKit& kit) {
     return false;
 }
 
+// A reference to a factory kit, in "<bundle>/factory": it holds the kit's name, and the kit
+// is built from the samples that bundle plays.
+OpenedKit openFactoryKit(const fs::path& reference) {
+    std::ifstream in(reference);
+    std::string name;
+    std::getline(in, name);
+    const auto resources = resourcesForBundle(reference.parent_path().parent_path());
+    if (!resources)
+        return {std::nullopt, reference.string() + ": the factory samples are not installed"};
+    auto kit = factoryKits::make(name, *resources / "Samples", *resources / "Samples-808");
+    if (!kit)
+        return {std::nullopt, reference.string() + ": no factory kit is called \"" + name + "\""};
+    return {std::move(kit), {}};
+}
+
 } // namespace
 
 OpenedKit openKit(const fs::path& file) {
@@ -42,12 +59,19 @@ OpenedKit openKit(const fs::path& file) {
         return {std::nullopt, "no such file: " + path.string()};
     if (!isFile(path))
         return {std::nullopt, "not a file: " + path.string()};
-    kitImport::Result result = kitImport::importFile(path);
-    if (!result)
-        return {std::nullopt, path.string() + ": " + result.error};
-    if (!playsSomething(*result.kit))
+    OpenedKit opened;
+    if (path.extension() == factoryKitExtension) {
+        opened = openFactoryKit(path);
+    } else {
+        kitImport::Result result = kitImport::importFile(path);
+        opened = {std::move(result.kit), path.string() + ": " + result.error};
+    }
+    if (!opened.kit)
+        return opened;
+    if (!playsSomething(*opened.kit))
         return {std::nullopt, path.string() + ": none of the kit's samples is on disk"};
-    return {std::move(result.kit), {}};
+    opened.error.clear();
+    return opened;
 }
 
 std::optional<fs::path> resourcesForBundle(const fs::path& bundle) {

@@ -16,8 +16,12 @@ struct OpenedKit {
     std::string error; // one line, set when kit is none
 };
 
-// A kit document (.json), Hydrogen drumkit.xml or .h2drumkit, or SFZ file. A kit none of whose
-// samples is on disk is refused: playing it would silence the track.
+// The bundle's presets name the factory kits by files of this extension in its "factory"
+// folder, each holding a kit's name.
+inline constexpr const char* factoryKitExtension = ".factorykit";
+
+// A kit document (.json), Hydrogen drumkit.xml or .h2drumkit, or SFZ file, or a factory kit's
+// file. A kit none of whose samples is on disk is refused: playing it would silence the track.
 OpenedKit openKit(const std::filesystem::path& file);
 
 // The shipped resources, seen from the bundle's own folder: beside it in the build tree

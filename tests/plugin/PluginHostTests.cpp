@@ -14,6 +14,7 @@
 #include <lv2/log/log.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
+#include <lv2/presets/presets.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 #include <pugixml.hpp>
@@ -330,6 +331,26 @@ protected:
         return file;
     }
 
+    // Restores a saved session or a preset, as a host does, with the paths mapped.
+    void restore(LilvState* state, Instance& into) {
+        ASSERT_NE(state, nullptr);
+        LV2_Feature map{LV2_URID__map, &features_.map};
+        LV2_Feature unmap{LV2_URID__unmap, &features_.unmap};
+        const LV2_Feature* list[] = {&map, &unmap, nullptr};
+        lilv_state_restore(state, into.get(), nullptr, nullptr, 0, list);
+        lilv_state_free(state);
+    }
+    // The kick's level summed over its first blocks.
+    float kickOf(Instance& drums) {
+        const std::size_t start = drums.played(0).size();
+        drums.strike(36, 100);
+        drums.run(8);
+        float sum = 0.0f;
+        for (std::size_t i = start; i < drums.played(0).size(); ++i)
+            sum += std::abs(drums.played(0)[i]);
+        return sum;
+    }
+
     LilvWorld* world_ = nullptr;
     std::vector<const LilvPlugin*> plugins_;
     Features features_;
@@ -542,4 +563,32 @@ TEST_F(PluginHost, NotesAreNamedAfterTheKitsDrumsAndTheHostIsToldWhenTheyChange)
     EXPECT_EQ(names[35], "Kick");
     EXPECT_EQ(names.count(36), 0u);
     EXPECT_EQ(names.count(48), 0u) << "the test kit's toms have no sample";
+}
+
+// The host's preset menu offers the factory kits, and each plays its own kit.
+TEST_F(PluginHost, EachBundledPresetPlaysItsFactoryKit) {
+    LilvNode* presetClass = lilv_new_uri(world_, LV2_PRESETS__Preset);
+    LilvNodes* presets = lilv_plugin_get_related(plugins_[0], presetClass);
+    std::vector<std::string> labels;
+    std::vector<float> kicks;
+    LILV_FOREACH(nodes, i, presets) {
+        const LilvNode* preset = lilv_nodes_get(presets, i);
+        lilv_world_load_resource(world_, preset);
+        LilvState* state = lilv_state_new_from_world(world_, &features_.map, preset);
+        labels.emplace_back(state != nullptr ? lilv_state_get_label(state) : "");
+        Instance drums(plugins_[0], features_);
+        features_.log.clear();
+        restore(state, drums);
+        EXPECT_TRUE(features_.log.empty()) << labels.back() << ": " << features_.log.front();
+        kicks.push_back(kickOf(drums));
+    }
+    lilv_nodes_free(presets);
+    lilv_node_free(presetClass);
+    std::sort(labels.begin(), labels.end());
+    EXPECT_EQ(labels, (std::vector<std::string>{"Classic Rock", "Prog Rock (Lanternfield style)",
+                                                "Psychedelic (Glass Harbor style)", "Techno 808"}));
+    std::sort(kicks.begin(), kicks.end());
+    EXPECT_GT(kicks.front(), 0.0f);
+    EXPECT_EQ(std::adjacent_find(kicks.begin(), kicks.end()), kicks.end())
+        << "four kits, four kicks";
 }
