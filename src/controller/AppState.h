@@ -122,6 +122,9 @@ public:
     void importInstalledKit(std::size_t index);
     // Writes the kit to the file; the status line says where, or that it could not.
     void exportKit(const std::filesystem::path& file);
+    // Saves the kit (a preset plays the kit's file, so it plays what is saved) and writes it as
+    // a preset of the LV2 plugin into ~/.lv2; the status line says where, or why it could not.
+    void exportPluginPreset();
     void renameKit(const std::string& name);
     // Takes back, or does again, the last kit edit: samples assigned or removed, ranges,
     // clears, learnt notes, the mix, the name. Undoing a change of samples saves the kit

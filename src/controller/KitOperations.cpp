@@ -1,6 +1,7 @@
 #include "controller/AppStateImpl.h"
 
 #include "model/AutoMapper.h"
+#include "model/PluginPreset.h"
 #include "model/SampleSelection.h"
 #include "model/SampleSets.h"
 #include "model/Storage.h"
@@ -432,6 +433,28 @@ void AppState::exportKit(const fs::path& file) {
         impl_->tell("Exported " + published_.kit.name + " to " + file.string());
     else
         impl_->tell("Could not export " + published_.kit.name + " to " + file.string(), true);
+}
+
+void AppState::exportPluginPreset() {
+    impl_->finishPadEdits(true);
+    const std::string& name = published_.kit.name;
+    const auto lv2Folder = pluginPreset::userFolder();
+    if (!lv2Folder) {
+        impl_->tell("Could not export " + name + " as a plugin preset: no home folder", true);
+        return;
+    }
+    const auto file = impl_->save();
+    if (!file) {
+        impl_->tell("Could not save " + name + " in " + storage::kitsFolder().string() +
+                        ", so it cannot be a plugin preset",
+                    true);
+        return;
+    }
+    if (const auto bundle = pluginPreset::write(name, *file, *lv2Folder))
+        impl_->tell("Saved " + name + " and exported it as a plugin preset to " + bundle->string());
+    else
+        impl_->tell("Could not export " + name + " as a plugin preset to " + lv2Folder->string(),
+                    true);
 }
 
 void AppState::renameKit(const std::string& name) {

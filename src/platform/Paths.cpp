@@ -21,6 +21,13 @@ std::optional<fs::path> absoluteFromEnv(const char* name) {
     return path;
 }
 
+bool isDirectory(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+} // namespace
+
 std::optional<fs::path> homeDirectory() {
     if (auto home = absoluteFromEnv("HOME"))
         return home;
@@ -28,13 +35,6 @@ std::optional<fs::path> homeDirectory() {
         return fs::path(entry->pw_dir);
     return std::nullopt;
 }
-
-bool isDirectory(const fs::path& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
-} // namespace
 
 std::optional<fs::path> userDataDirectory() {
     if (auto xdg = absoluteFromEnv("XDG_DATA_HOME"))

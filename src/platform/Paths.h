@@ -10,6 +10,9 @@ namespace tamborel::platform {
 // can be determined.
 std::optional<std::filesystem::path> userDataDirectory();
 
+// $HOME when it is an absolute path, else the user's entry in the password database.
+std::optional<std::filesystem::path> homeDirectory();
+
 // The folder holding the running executable.
 std::optional<std::filesystem::path> executableDirectory();
 

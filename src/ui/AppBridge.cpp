@@ -590,6 +590,10 @@ void AppBridge::exportKit(const QUrl& file) {
         state_.exportKit(*path);
 }
 
+void AppBridge::exportPluginPreset() {
+    state_.exportPluginPreset();
+}
+
 void AppBridge::renameKit(const QString& name) {
     state_.renameKit(name.toStdString());
 }

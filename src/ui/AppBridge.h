@@ -31,6 +31,7 @@ public:
     void importKit(const QUrl& file) override;
     void cancelImport() override;
     void exportKit(const QUrl& file) override;
+    void exportPluginPreset() override;
     void renameKit(const QString& name) override;
     void refreshDevices() override;
     void refreshMIDISources() override;

@@ -194,6 +194,7 @@ public:
     Q_INVOKABLE virtual void importKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void cancelImport() = 0;
     Q_INVOKABLE virtual void exportKit(const QUrl& file) = 0;
+    Q_INVOKABLE virtual void exportPluginPreset() = 0;
     Q_INVOKABLE virtual void renameKit(const QString& name) = 0;
     Q_INVOKABLE virtual void refreshDevices() = 0;
     Q_INVOKABLE virtual void refreshMIDISources() = 0;

@@ -208,6 +208,22 @@ TEST_F(KitOperations, SaveAndExportSayWhereTheKitWentAndStrikesLeaveThatAWhile) 
     EXPECT_FALSE(p().lastHitIsError);
 }
 
+// A plugin preset plays the kit's file: the kit is saved first, and the preset lands in ~/.lv2.
+TEST_F(KitOperations, ExportingAPluginPresetSavesTheKitAndSaysWhereThePresetWent) {
+    const std::string home = std::getenv("HOME");
+    setenv("HOME", storage::folder().c_str(), 1);
+    state->renameKit("Studio Funk");
+    state->exportPluginPreset();
+    setenv("HOME", home.c_str(), 1);
+    const fs::path bundle = storage::folder() / ".lv2" / "Studio Funk.preset.lv2";
+    EXPECT_EQ(p().lastHit,
+              "Saved Studio Funk and exported it as a plugin preset to " + bundle.string());
+    EXPECT_FALSE(p().dirty);
+    EXPECT_EQ(storage::loadKit(savedFile())->name, "Studio Funk");
+    EXPECT_NE(test::readText(bundle / "preset.ttl").find(FileUrl::fromPath(savedFile()).text),
+              std::string::npos);
+}
+
 TEST_F(KitOperations, SoloBeatsMuteAndScrollingClamps) {
     state->toggleSolo(PadRole::kick);
     state->toggleSolo(PadRole::snare);

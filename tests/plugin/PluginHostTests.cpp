@@ -5,6 +5,7 @@
 #include "SoundFiles.h"
 #include "model/DrumKit.h"
 #include "model/FileUrl.h"
+#include "model/PluginPreset.h"
 #include "model/Storage.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdarg>
+#include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
@@ -592,3 +594,46 @@ TEST_F(PluginHost, EachBundledPresetPlaysItsFactoryKit) {
     EXPECT_EQ(std::adjacent_find(kicks.begin(), kicks.end()), kicks.end())
         << "four kits, four kicks";
 }
+
+// An exported kit is a preset bundle that lv2_validate accepts and every instrument lists under
+// the kit's name; chosen, it plays the kit.
+TEST_F(PluginHost, AnExportedPresetBundleValidatesAndPlaysItsKit) {
+    const fs::path kit = writeKit(folder_ / "kit");
+    const auto bundle = pluginPreset::write("Test \"live\"", kit, folder_ / "lv2");
+    ASSERT_TRUE(bundle);
+    const std::string plugin = TAMBOREL_LV2_DIR "/tamborel.lv2/";
+    const std::string command = LV2_VALIDATE " " + plugin + "manifest.ttl " + plugin +
+                                "tamborel.ttl '" + (*bundle / "manifest.ttl").string() + "' '" +
+                                (*bundle / "preset.ttl").string() + "' 2>&1";
+    std::string report;
+    FILE* validate = popen(command.c_str(), "r");
+    ASSERT_NE(validate, nullptr);
+    for (int c = std::fgetc(validate); c != EOF; c = std::fgetc(validate))
+        report += static_cast<char>(c);
+    EXPECT_EQ(pclose(validate), 0) << report;
+    EXPECT_EQ(report.find("error:"), std::string::npos) << report;
+
+    LilvNode* where = lilv_new_file_uri(world_, nullptr, (bundle->string() + "/").c_str());
+    lilv_world_load_bundle(world_, where);
+    lilv_node_free(where);
+    LilvNode* presetClass = lilv_new_uri(world_, LV2_PRESETS__Preset);
+    for (const LilvPlugin* instrument : plugins_) {
+        LilvNodes* presets = lilv_plugin_get_related(instrument, presetClass);
+        LilvState* exported = nullptr;
+        LILV_FOREACH(nodes, i, presets) {
+            lilv_world_load_resource(world_, lilv_nodes_get(presets, i));
+            LilvState* state =
+                lilv_state_new_from_world(world_, &features_.map, lilv_nodes_get(presets, i));
+            if (state != nullptr && std::string(lilv_state_get_label(state)) == "Test \"live\"")
+                std::swap(exported, state);
+            lilv_state_free(state);
+        }
+        lilv_nodes_free(presets);
+        Instance drums(instrument, features_);
+        restore(exported, drums);
+        drums.run(1);
+        EXPECT_EQ(drums.announced(), kit.string());
+    }
+    lilv_node_free(presetClass);
+}
+

@@ -57,6 +57,7 @@ public:
     void importKit(const QUrl& file) override { record("importKit", {file.toString()}); }
     void cancelImport() override { record("cancelImport"); }
     void exportKit(const QUrl& file) override { record("exportKit", {file.toString()}); }
+    void exportPluginPreset() override { record("exportPluginPreset"); }
     void renameKit(const QString& name) override { record("renameKit", {name}); }
     void refreshDevices() override { record("refreshDevices"); }
     void refreshMIDISources() override { record("refreshMIDISources"); }

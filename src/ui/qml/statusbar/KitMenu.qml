@@ -3,7 +3,8 @@ import QtQuick.Controls
 import Tamborel
 
 // The kit pill: the kit's name (with a bullet while there are unsaved changes) and a menu
-// of the saved kits plus "New Kit". The saved kits are listed afresh each time the menu
+// of the saved kits plus "New Kit" and "Export as Plugin Preset…" (the kit in the plugin's
+// preset menu). The saved kits are listed afresh each time the menu
 // opens, so it always shows what is in the kits folder.
 Item {
     id: kitMenu
@@ -84,6 +85,11 @@ Item {
         ThemedMenuItem {
             text: "New Kit"
             onTriggered: kitMenu.appState.newKit()
+        }
+        ThemedMenuItem {
+            objectName: "exportPluginPreset"
+            text: "Export as Plugin Preset\u2026"
+            onTriggered: kitMenu.appState.exportPluginPreset()
         }
     }
 }
