@@ -3,6 +3,7 @@
 #include "model/FactoryKits.h"
 #include "model/Storage.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tamborel::controller {
@@ -169,6 +170,9 @@ void AppState::boot() {
     d.midi.onPolyPressure = [this](int note, int pressure, int, timing::EventTime time) {
         polyPressure(note, pressure, time);
     };
+    d.midi.onProgramChange = [this](int program, int, timing::EventTime time) {
+        programChange(program, time);
+    };
     d.midi.onSourcesChanged = [this] { refreshMIDISources(); };
     if (d.options.openMidi)
         d.midi.start();
@@ -237,6 +241,21 @@ void AppState::setOutputsBy(OutputsBy by) {
     settings.outputsBy = by;
     impl_->commitExpression(settings); // stores and publishes; the output is left running
     impl_->routeMicrophoneOutputs();
+}
+
+void AppState::setProgramKit(int program, const std::optional<std::filesystem::path>& kitFile) {
+    if (program < 1 || program > programCount)
+        return;
+    AudioSettings settings = published_.settings;
+    auto& kits = settings.programKits;
+    std::erase_if(kits, [program](const ProgramKit& entry) { return entry.program == program; });
+    if (kitFile) {
+        const auto at = std::find_if(kits.begin(), kits.end(), [program](const ProgramKit& e) {
+            return e.program > program;
+        });
+        kits.insert(at, {program, FileUrl::fromPath(*kitFile)});
+    }
+    impl_->commitExpression(settings); // stores and publishes; the output is left running
 }
 
 bool AppState::isEngineRunning() const {

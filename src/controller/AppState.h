@@ -167,6 +167,9 @@ public:
     // What those outputs carry: each drum's pair, or, for a kit recorded on microphones, a
     // mono output per microphone output named after its microphone; the ports follow the kit.
     void setOutputsBy(OutputsBy by);
+    // Kits by program: the kit file a Program Change of `program` (1..128) loads, stored with
+    // the settings; none takes the program off the list. Other programs are ignored.
+    void setProgramKit(int program, const std::optional<std::filesystem::path>& kitFile);
 
     // The module's expression: stored with the settings and applied at once, without
     // touching the audio output. Values outside 1..127 (controller: 0..127) are clamped.
@@ -188,6 +191,9 @@ public:
     void strike(int note, int velocity, timing::EventTime time = {}) noexcept;
     void controlChange(int controller, int value, timing::EventTime time = {}) noexcept;
     void polyPressure(int note, int pressure, timing::EventTime time = {}) noexcept;
+    // Program 0..127 as sent: the main thread loads the kit the settings give program + 1
+    // (programKits), as choosing it from the kit menu would; other programs change nothing.
+    void programChange(int program, timing::EventTime time = {}) noexcept;
     // Publishes what the MIDI thread has handed over. Runs by itself every few
     // milliseconds on the main queue; tests may call it directly.
     void drainRealtimeEvents();

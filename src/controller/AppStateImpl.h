@@ -24,10 +24,10 @@ namespace tamborel::controller {
 
 // What the MIDI thread hands to the main thread.
 struct RealtimeEvent {
-    enum class Kind : std::uint8_t { hit, learn, capture, pedal, unmapped };
+    enum class Kind : std::uint8_t { hit, learn, capture, pedal, unmapped, program };
     Kind kind = Kind::hit;
     PadRole role = PadRole::kick;
-    std::int16_t note = 0;
+    std::int16_t note = 0;     // program: the program, 1..128
     std::int16_t velocity = 0; // hit: as played; pedal: the pedal's value
     std::int16_t incomingVelocity = 0;
     std::uint32_t source = 0; // as the event's time carries it
@@ -184,6 +184,8 @@ struct AppState::Impl {
     // new history.
     void takeKit(DrumKit kit, bool dirty, bool fit);
     void publishRealtimeEvent(const RealtimeEvent& event);
+    // The kit of a program of the settings' list, loaded as the kit menu loads a kit.
+    void playProgram(int program);
     void scheduleDrain();
     template <typename F> void postWeak(F&& task);
     template <typename F> void postWeakAfter(std::chrono::duration<double> delay, F&& task);

@@ -62,6 +62,11 @@ void AppState::polyPressure(int note, int pressure, timing::EventTime time) noex
     impl_->player.polyPressure(note, pressure, time);
 }
 
+void AppState::programChange(int program, timing::EventTime time) noexcept {
+    impl_->events.push({RealtimeEvent::Kind::program, PadRole::kick,
+                        static_cast<std::int16_t>(program + 1), 0, 0, time.source});
+}
+
 void AppState::strikePad(PadRole role) {
     impl_->player.strikePad(role, manualVelocity);
     impl_->flash(role, std::string(displayName(role)) + "  \u2022  manual", true);
@@ -126,6 +131,10 @@ void AppState::Impl::publishRealtimeEvent(const RealtimeEvent& event) {
         break;
     case RealtimeEvent::Kind::unmapped:
         strikeGoesNowhere(event.note, event.velocity, event.source);
+        break;
+    case RealtimeEvent::Kind::program:
+        noteRecentMidi(event.source, "Program " + std::to_string(event.note), false);
+        postWeak([program = event.note](Impl& d) { d.playProgram(program); });
         break;
     case RealtimeEvent::Kind::pedal:
         pedalReading(event.velocity);

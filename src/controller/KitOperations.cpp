@@ -343,6 +343,24 @@ void AppState::newKit() {
     impl_->takeKit(DrumKit("New Kit"), false, true);
 }
 
+void AppState::Impl::playProgram(int program) {
+    for (const ProgramKit& entry : self.published_.settings.programKits) {
+        if (entry.program != program)
+            continue;
+        const auto file = entry.kit.toPath();
+        auto kit = file ? storage::loadKit(*file) : std::nullopt;
+        if (!kit) {
+            tell("Program " + std::to_string(program) + ": cannot open " + entry.kit.fileName(),
+                 true);
+            return;
+        }
+        const std::string name = kit->name;
+        takeKit(std::move(*kit), false, true);
+        tell("Program " + std::to_string(program) + ": " + name);
+        return;
+    }
+}
+
 void AppState::loadKit(const fs::path& file) {
     if (auto kit = storage::loadKit(file))
         impl_->takeKit(std::move(*kit), false, true);

@@ -32,7 +32,10 @@ void dispatch(unsigned status, const std::uint8_t (&data)[2], MidiEventSink& sin
     case 0xB0:
         sink.controlChange(data[0], data[1], channel, time);
         break;
-    default: // program change, channel pressure, pitch bend: nothing a drum plays
+    case 0xC0:
+        sink.programChange(data[0], channel, time);
+        break;
+    default: // channel pressure, pitch bend: nothing a drum plays
         break;
     }
 }

@@ -33,6 +33,8 @@ public:
     // Polyphonic key pressure: modules send it on a cymbal's note while its edge is grabbed.
     virtual void polyPressure(int note, int pressure, int channel,
                               timing::EventTime time) noexcept = 0;
+    // A module switching kits: program 0..127 as sent (shown to players as 1..128).
+    virtual void programChange(int, int, timing::EventTime) noexcept {}
 
 protected:
     ~MidiEventSink() = default;

@@ -56,6 +56,11 @@ void MIDIManager::polyPressure(int note, int pressure, int channel,
         onPolyPressure(note, pressure, channel, time);
 }
 
+void MIDIManager::programChange(int program, int channel, timing::EventTime time) noexcept {
+    if (onProgramChange)
+        onProgramChange(program, channel, time);
+}
+
 void MIDIManager::setupChanged() {
     if (!started_.load())
         return;

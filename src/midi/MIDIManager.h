@@ -1,11 +1,11 @@
 #pragma once
 // The program's one MIDI endpoint. It listens on the ALSA sequencer (where the machine has
 // one) and on the audio driver's JACK client (while JACK plays), decodes note-on, note-off
-// key pressure and control change from every source, and reports changes of the sources. A device
-// that reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI drivers) is heard and
-// listed once: from JACK while JACK plays, else from ALSA.
+// key pressure, control change and program change from every source, and reports changes of the
+// sources. A device that reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI
+// drivers) is heard and listed once: from JACK while JACK plays, else from ALSA.
 //
-// Receive path: onNoteOn, onControlChange and onPolyPressure run on the receiving
+// Receive path: onNoteOn, onControlChange, onPolyPressure and onProgramChange run on the receiving
 // thread (the ALSA receive thread, or the JACK process thread) without a queue hop, with the
 // event's timing as their last argument. They must not allocate, lock, log or block. Set the
 // callbacks before start(); they are read without synchronisation afterwards.
@@ -36,6 +36,7 @@ public:
     std::function<void(int controller, int value, int channel, timing::EventTime time)>
         onControlChange;
     std::function<void(int note, int pressure, int channel, timing::EventTime time)> onPolyPressure;
+    std::function<void(int program, int channel, timing::EventTime time)> onProgramChange;
     // Runs on the main queue after each rescan that a change of the sources caused.
     std::function<void()> onSourcesChanged;
 
@@ -64,6 +65,7 @@ public:
                        timing::EventTime time) noexcept override;
     void polyPressure(int note, int pressure, int channel,
                       timing::EventTime time) noexcept override;
+    void programChange(int program, int channel, timing::EventTime time) noexcept override;
 
 private:
     // From non-real-time threads: schedules one rescan on the main queue.

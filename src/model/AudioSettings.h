@@ -3,16 +3,27 @@
 // A plain value, copied on assignment.
 
 #include "model/Expression.h"
+#include "model/FileUrl.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tamborel {
 
 // What the separate outputs carry: a stereo pair per drum, or one mono output per microphone
 // output of a kit recorded on microphones (a kit without microphones goes by drum).
 enum class OutputsBy : std::uint8_t { drum, mic };
+
+// The kit a Program Change plays: program 1..128 (the message's number plus one, as modules
+// show it) and the kit's file.
+struct ProgramKit {
+    int program = 1;
+    FileUrl kit;
+    friend bool operator==(const ProgramKit&, const ProgramKit&) = default;
+};
+inline constexpr int programCount = 128;
 
 struct AudioSettings {
     std::optional<std::string> outputDeviceUID; // none: the system's default output device
@@ -28,6 +39,8 @@ struct AudioSettings {
     // sample in memory and streams the rest from disk as it plays; smaller kits stay whole.
     std::uint32_t wholeKitMiB = 64;
     std::uint64_t wholeKitBytes() const { return std::uint64_t{wholeKitMiB} << 20; }
+    // Kits by program, in program order, each program once.
+    std::vector<ProgramKit> programKits;
 
     static AudioSettings defaults() { return {}; }
     // What the hit routing needs of them.

@@ -579,6 +579,12 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
         document["outputsBy"] = "mic";
     if (settings.wholeKitMiB != defaults.wholeKitMiB)
         document["wholeKitMiB"] = settings.wholeKitMiB;
+    if (!settings.programKits.empty()) {
+        json programs = json::array();
+        for (const ProgramKit& entry : settings.programKits)
+            programs.push_back({{"program", entry.program}, {"url", entry.kit.text}});
+        document["programKits"] = std::move(programs);
+    }
     return render(document, whyNot);
 }
 
@@ -637,6 +643,45 @@ ReadResult<DrumKit> readKit(std::string_view text) {
         result.value = std::move(kit);
     return result;
 }
+
+namespace {
+
+// 1 to 128 kits, each program from 1 to 128 at most once; taken in program order.
+std::vector<ProgramKit> readProgramKits(const json& programs, ObjectReader& reader) {
+    std::vector<ProgramKit> kits;
+    if (!programs.is_array() || programs.empty() || programs.size() > programCount) {
+        reader.fail("programKits", "not an array of 1 to 128 programs");
+        return kits;
+    }
+    for (std::size_t i = 0; i < programs.size() && !reader.failed(); ++i) {
+        ObjectReader item(programs[i], "programKits[" + std::to_string(i) + "]",
+                          reader.errorSink());
+        if (!programs[i].is_object()) {
+            item.fail("", "not an object");
+            break;
+        }
+        ProgramKit entry;
+        const json* program = item.member("program", true);
+        const auto number = program ? integer<int>(*program) : std::nullopt;
+        if (program && (!number || *number < 1 || *number > programCount))
+            item.fail("program", "not an integer from 1 to 128");
+        entry.program = number.value_or(1);
+        for (const ProgramKit& earlier : kits)
+            if (!item.failed() && earlier.program == entry.program)
+                item.fail("program", "given twice");
+        const std::string url = item.string("url");
+        if (auto parsed = FileUrl::parse(url); parsed && !item.failed())
+            entry.kit = *parsed;
+        else
+            item.fail("url", "not URL text");
+        kits.push_back(std::move(entry));
+    }
+    std::sort(kits.begin(), kits.end(),
+              [](const ProgramKit& a, const ProgramKit& b) { return a.program < b.program; });
+    return kits;
+}
+
+} // namespace
 
 ReadResult<AudioSettings> readSettings(std::string_view text) {
     ReadResult<AudioSettings> result;
@@ -700,6 +745,8 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
         else
             reader.fail("wholeKitMiB", "not an integer from 0 to 1048576");
     }
+    if (const json* programs = reader.member("programKits", false); programs && !reader.failed())
+        settings.programKits = readProgramKits(*programs, reader);
     if (!reader.failed())
         result.value = std::move(settings);
     return result;

@@ -132,11 +132,24 @@ void saveSettings(const AudioSettings& settings) {
     writeDocument(settings, documents::writeSettings, folder() / settingsName);
 }
 
-AudioSettings loadSettings() {
-    const auto text = platform::readFile(folder() / settingsName, documents::maxDocumentBytes);
+namespace {
+
+AudioSettings readSettingsFile(const fs::path& file) {
+    const auto text = platform::readFile(file, documents::maxDocumentBytes);
     if (!text)
         return AudioSettings::defaults();
     return documents::readSettings(*text).value.value_or(AudioSettings::defaults());
+}
+
+} // namespace
+
+AudioSettings loadSettings() {
+    return readSettingsFile(folder() / settingsName);
+}
+
+AudioSettings peekSettings() {
+    const auto data = platform::userDataDirectory();
+    return data ? readSettingsFile(*data / "Tamborel" / settingsName) : AudioSettings::defaults();
 }
 
 } // namespace tamborel::storage

@@ -43,5 +43,8 @@ std::optional<DrumKit> lastKit();
 void saveSettings(const AudioSettings& settings);
 // The stored settings, or the defaults on any failure.
 AudioSettings loadSettings();
+// The same, for programs other than the application (the plugin in a DAW): the application
+// folder is neither created nor tidied.
+AudioSettings peekSettings();
 
 } // namespace tamborel::storage

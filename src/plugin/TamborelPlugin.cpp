@@ -14,8 +14,10 @@
 #include "audio/AudioRenderer.h"
 #include "audio/OutputGroups.h"
 #include "engine/KitPlayer.h"
+#include "model/Storage.h"
 #include "plugin/NoteNames.h"
 #include "plugin/PluginKits.h"
+#include "plugin/ProgramSlots.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
@@ -42,6 +44,7 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,13 +113,24 @@ using Controls = std::array<float, controlCount>;
 
 // What run() asks of the worker, and what the worker answers; the host copies them byte for
 // byte. A path travels as only as many bytes as it has.
-enum class Job : std::uint32_t { openKit, maintain };
+enum class Job : std::uint32_t { openKit, loadProgram, maintain };
 struct OpenKitJob {
     Job job = Job::openKit;
+    std::uint32_t slot = 0;
     char path[maxPathBytes];
 };
+struct ProgramJob {
+    Job job = Job::loadProgram;
+    std::uint32_t slot = 0;
+    std::int32_t program = 0;
+};
 struct KitReply {
-    char path[maxPathBytes]; // the kit now playing; empty for the factory kit
+    Job job = Job::openKit;
+    std::uint32_t slot = 0;
+    std::int32_t program = 0;
+    std::uint32_t loaded = 0;
+    std::array<std::uint64_t, 3> programs{}; // the list's programs, a bit each
+    char path[maxPathBytes];                 // the slot's kit; empty for the factory kit
 };
 
 struct Uris {
@@ -183,11 +197,15 @@ public:
                 maxFrames_ = static_cast<std::uint32_t>(
                     std::max(1, *static_cast<const std::int32_t*>(o->value)));
         scratch_.assign(maxFrames_, 0.0f);
-        player_.prepareToRender(rate_, maxFrames_);
+        mix_.assign(static_cast<std::size_t>(outputs_.channels) * maxFrames_, 0.0f);
         appliedControls_ = defaults_;
-        player_.setExpression(expressionFrom(appliedControls_));
+        for (engine::KitPlayer& player : players_) {
+            player.prepareToRender(rate_, maxFrames_);
+            player.setExpression(expressionFrom(appliedControls_));
+        }
         std::lock_guard lock(nonRealtime_);
-        playFactoryKit();
+        slots_.setPrograms(readPrograms());
+        playFactoryKit(0);
     }
 
     void connect(std::uint32_t port, void* data) {
@@ -195,8 +213,14 @@ public:
             ports_[port] = data;
     }
 
-    void activate() { player_.renderingStarted(); }
-    void deactivate() { player_.renderingStopped(); }
+    void activate() {
+        for (engine::KitPlayer& player : players_)
+            player.renderingStarted();
+    }
+    void deactivate() {
+        for (engine::KitPlayer& player : players_)
+            player.renderingStopped();
+    }
 
     void run(std::uint32_t frames) noexcept {
         startNotifications();
@@ -244,30 +268,72 @@ public:
             return LV2_WORKER_ERR_UNKNOWN;
         std::memcpy(&job, data, sizeof job);
         std::lock_guard lock(nonRealtime_);
+        KitReply reply;
+        reply.job = job;
         switch (job) {
         case Job::openKit: {
+            if (size < offsetof(OpenKitJob, path))
+                return LV2_WORKER_ERR_UNKNOWN;
+            std::memcpy(&reply.slot, static_cast<const char*>(data) + offsetof(OpenKitJob, slot),
+                        sizeof reply.slot);
+            if (reply.slot >= ProgramSlots::count)
+                return LV2_WORKER_ERR_UNKNOWN;
             const char* text = static_cast<const char*>(data) + offsetof(OpenKitJob, path);
             const std::size_t length =
                 std::min<std::size_t>(size - offsetof(OpenKitJob, path), maxPathBytes);
-            loadKit(fs::path(std::string(text, strnlen(text, length))));
-            KitReply reply;
-            const std::uint32_t replySize = fillReply(reply);
-            respond(handle, replySize, &reply);
-            return LV2_WORKER_SUCCESS;
+            reply.loaded = loadKit(reply.slot, fs::path(std::string(text, strnlen(text, length))));
+            break;
+        }
+        case Job::loadProgram: {
+            ProgramJob asked;
+            if (size < sizeof asked)
+                return LV2_WORKER_ERR_UNKNOWN;
+            std::memcpy(&asked, data, sizeof asked);
+            if (asked.slot >= ProgramSlots::count)
+                return LV2_WORKER_ERR_UNKNOWN;
+            reply.slot = asked.slot;
+            reply.program = asked.program;
+            reply.loaded = loadProgram(asked.slot, asked.program);
+            break;
         }
         case Job::maintain:
-            player_.maintain();
+            for (engine::KitPlayer& player : players_)
+                player.maintain();
             return LV2_WORKER_SUCCESS;
         }
-        return LV2_WORKER_ERR_UNKNOWN;
+        for (int p = 1; p <= programCount; ++p)
+            if (programs_[static_cast<std::size_t>(p)])
+                reply.programs[static_cast<std::size_t>(p) / 64] |= std::uint64_t{1} << (p % 64);
+        const std::uint32_t replySize = fillReply(reply);
+        respond(handle, replySize, &reply);
+        return LV2_WORKER_SUCCESS;
     }
 
-    // Audio thread: the kit now playing, to announce in the next run.
+    // Audio thread: a kit is in (or could not be), and may play from now on.
     LV2_Worker_Status workResponse(std::uint32_t size, const void* data) noexcept {
-        const std::size_t length = std::min<std::size_t>(size, maxPathBytes - 1);
-        std::memcpy(playingPath_, data, length);
-        playingPath_[length] = '\0';
-        announce_ = true;
+        KitReply reply;
+        if (size < offsetof(KitReply, path) || size > sizeof reply)
+            return LV2_WORKER_ERR_UNKNOWN;
+        std::memcpy(&reply, data, size);
+        if (reply.slot >= ProgramSlots::count)
+            return LV2_WORKER_ERR_UNKNOWN;
+        ProgramSlots::Programs programs;
+        for (int p = 1; p <= programCount; ++p)
+            programs[static_cast<std::size_t>(p)] =
+                (reply.programs[static_cast<std::size_t>(p) / 64] >> (p % 64)) & 1u;
+        slots_.setPrograms(programs);
+        if (reply.loaded != 0) {
+            const std::size_t length =
+                std::min<std::size_t>(size - offsetof(KitReply, path), maxPathBytes - 1);
+            std::memcpy(slotPaths_[reply.slot], reply.path, length);
+            slotPaths_[reply.slot][length] = '\0';
+        }
+        if (slots_.loaded(reply.slot, reply.program, reply.loaded != 0))
+            switched();
+        // A kit that could not be opened: the host hears the kit unchanged.
+        if (reply.job == Job::openKit)
+            announce_ = true;
+        loadAhead();
         return LV2_WORKER_SUCCESS;
     }
 
@@ -276,7 +342,8 @@ public:
         std::lock_guard lock(nonRealtime_);
         // A session whose kit was missing when it opened keeps naming that kit until the user
         // chooses another, so saving it again does not lose the reference.
-        const std::string& path = kitPath_.empty() ? missingKitPath_ : kitPath_;
+        const std::string& kitPath = kitPaths_[playing_.load()];
+        const std::string& path = kitPath.empty() ? missingKitPath_ : kitPath;
         if (path.empty())
             return LV2_STATE_SUCCESS;
         std::string stored = path;
@@ -306,8 +373,11 @@ public:
         std::uint32_t flags = 0;
         const void* value = retrieve(handle, uris_.kit, &size, &type, &flags);
         missingKitPath_.clear();
+        // restore() never runs beside run(), so the audio thread's side is ours to set.
+        const std::size_t slot = slots_.kitChosen().slot;
+        bool loaded = false;
         if (value == nullptr || size == 0 || (type != uris_.atomPath && type != uris_.atomString)) {
-            playFactoryKit();
+            loaded = playFactoryKit(slot);
         } else {
             const auto* text = static_cast<const char*>(value);
             std::string path(text, strnlen(text, size));
@@ -324,27 +394,29 @@ public:
                         std::free(absolute);
                 }
             }
-            if (!loadKit(path)) {
+            loaded = loadKit(slot, path);
+            if (!loaded) {
                 lv2_log_warning(&logger_,
                                 "Tamborel: the session's kit %s could not be opened; playing "
                                 "the factory kit\n",
                                 path.c_str());
                 missingKitPath_ = path;
-                playFactoryKit();
+                loaded = playFactoryKit(slot);
             }
         }
-        // restore() never runs beside run(), so the audio thread's side is ours to set.
         KitReply reply;
+        reply.slot = static_cast<std::uint32_t>(slot);
         fillReply(reply);
-        std::memcpy(playingPath_, reply.path, sizeof playingPath_);
-        announce_ = true;
+        std::memcpy(slotPaths_[slot], reply.path, maxPathBytes);
+        slots_.loaded(slot, 0, loaded);
+        switched();
         return LV2_STATE_SUCCESS;
     }
 
     // Any thread but the audio thread's; never waits for a kit to load.
     std::string midnam() const {
         std::lock_guard lock(namesMutex_);
-        return midnamDocument(model_, noteNames_);
+        return midnamDocument(model_, noteNames_[playing_.load()], programNames_);
     }
     const std::string& model() const { return model_; }
 
@@ -374,35 +446,73 @@ private:
             values[i] = port != nullptr && std::isfinite(*port) ? *port : defaults_[i];
         }
         if (values != appliedControls_) {
-            player_.setExpression(expressionFrom(values));
+            for (engine::KitPlayer& player : players_)
+                player.setExpression(expressionFrom(values));
             appliedControls_ = values;
         }
         const float master = masterFrom(values);
         master_.store(master);
-        player_.setMasterVolume(kitMaster_.load() * master);
+        for (std::size_t s = 0; s < ProgramSlots::count; ++s)
+            players_[s].setMasterVolume(kitMasters_[s].load() * master);
     }
 
     void announceKit() noexcept {
         if (!notifying_)
             return;
         LV2_Atom_Forge_Frame frame;
-        const auto length = static_cast<std::uint32_t>(strnlen(playingPath_, maxPathBytes - 1));
+        const char* path = slotPaths_[slots_.current()];
+        const auto length = static_cast<std::uint32_t>(strnlen(path, maxPathBytes - 1));
         const bool written = lv2_atom_forge_frame_time(&forge_, 0) &&
                              lv2_atom_forge_object(&forge_, &frame, 0, uris_.patchSet) &&
                              lv2_atom_forge_key(&forge_, uris_.patchProperty) &&
                              lv2_atom_forge_urid(&forge_, uris_.kit) &&
                              lv2_atom_forge_key(&forge_, uris_.patchValue) &&
-                             lv2_atom_forge_path(&forge_, playingPath_, length);
+                             lv2_atom_forge_path(&forge_, path, length);
         if (written) {
             lv2_atom_forge_pop(&forge_, &frame);
             announce_ = false;
         }
     }
 
+    // Another player plays from here on: the host hears of its kit and its note names.
+    void switched() noexcept {
+        playing_.store(slots_.current());
+        announce_ = true;
+        namesChanged_.store(true);
+    }
+
+    void loadAhead() noexcept {
+        for (const auto& load : slots_.neighbours())
+            if (load)
+                scheduleProgram(*load);
+    }
+
+    void scheduleProgram(ProgramSlots::Load load) noexcept {
+        ProgramJob job;
+        job.slot = static_cast<std::uint32_t>(load.slot);
+        job.program = load.program;
+        if (schedule_->schedule_work(schedule_->handle, sizeof job, &job) != LV2_WORKER_SUCCESS)
+            slots_.cancel(load.slot);
+    }
+
+    // Strikes play the kit of this moment; the pedal, grabs and the rest reach every player,
+    // so a cymbal still ringing from the kit before can be grabbed, and the next kit finds
+    // the pedal where it is.
     void handle(const LV2_Atom& body, std::uint32_t frame) noexcept {
         if (body.type == uris_.midiEvent) {
-            player_.midi({static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&body)), body.size},
-                         frame);
+            const auto* bytes = static_cast<const std::uint8_t*>(LV2_ATOM_BODY_CONST(&body));
+            const std::uint8_t kind = body.size > 0 ? bytes[0] & 0xF0 : 0;
+            if (kind == 0xC0 && body.size >= 2) {
+                programChange(bytes[1] & 0x7F);
+                return;
+            }
+            if (kind == 0x90) {
+                players_[slots_.current()].midi({bytes, body.size}, frame);
+                return;
+            }
+            for (std::size_t s = 0; s < ProgramSlots::count; ++s)
+                if (slots_.used(s))
+                    players_[s].midi({bytes, body.size}, frame);
             return;
         }
         if (!lv2_atom_forge_is_object_type(&forge_, body.type))
@@ -429,64 +539,137 @@ private:
             announce_ = true;
             return;
         }
+        const ProgramSlots::Load load = slots_.kitChosen();
         OpenKitJob& job = openKitJob_;
+        job.slot = static_cast<std::uint32_t>(load.slot);
         std::memcpy(job.path, text, length);
         job.path[length] = '\0';
         const auto jobSize = static_cast<std::uint32_t>(offsetof(OpenKitJob, path) + length + 1);
-        if (schedule_->schedule_work(schedule_->handle, jobSize, &job) != LV2_WORKER_SUCCESS)
+        if (schedule_->schedule_work(schedule_->handle, jobSize, &job) != LV2_WORKER_SUCCESS) {
+            slots_.loaded(load.slot, 0, false);
             announce_ = true;
+        }
     }
 
+    // From its frame on, strikes play the program's kit: at once when it is loaded ahead,
+    // else once it is in, the kit before playing until then.
+    void programChange(int number) noexcept {
+        std::optional<ProgramSlots::Load> load;
+        if (slots_.programChange(number + 1, load)) {
+            switched();
+            loadAhead();
+        }
+        if (load)
+            scheduleProgram(*load);
+    }
+
+    // Each player in use renders the block; all of them are heard, so what the kit before a
+    // Program Change still rings plays out.
     void renderSlice(std::uint32_t offset, std::uint32_t frames) noexcept {
+        bool first = true;
+        for (std::size_t s = 0; s < ProgramSlots::count; ++s) {
+            if (!slots_.used(s))
+                continue;
+            for (std::uint32_t c = 0; c < outputs_.channels; ++c) {
+                auto* port = static_cast<float*>(ports_[firstAudioPort + c]);
+                if (first)
+                    channels_[c] = port != nullptr ? port + offset : scratch_.data();
+                else
+                    channels_[c] = mix_.data() + static_cast<std::size_t>(c) * maxFrames_;
+            }
+            audio::AudioBlock block;
+            block.channels = channels_.data();
+            block.channelCount = outputs_.channels;
+            block.frames = frames;
+            block.layout = outputs_.layout;
+            players_[s].render(block);
+            if (!first)
+                addMix(offset, frames);
+            first = false;
+        }
+    }
+
+    void addMix(std::uint32_t offset, std::uint32_t frames) noexcept {
         for (std::uint32_t c = 0; c < outputs_.channels; ++c) {
             auto* port = static_cast<float*>(ports_[firstAudioPort + c]);
-            channels_[c] = port != nullptr ? port + offset : scratch_.data();
+            if (port == nullptr)
+                continue;
+            const float* mixed = mix_.data() + static_cast<std::size_t>(c) * maxFrames_;
+            for (std::uint32_t i = 0; i < frames; ++i)
+                port[offset + i] += mixed[i];
         }
-        audio::AudioBlock block;
-        block.channels = channels_.data();
-        block.channelCount = outputs_.channels;
-        block.frames = frames;
-        block.layout = outputs_.layout;
-        player_.render(block);
     }
 
     // --- worker, instantiation and state (under nonRealtime_) ----------------------------
 
-    bool loadKit(const fs::path& file) {
+    // The application's "Kits by program", read again each time so that changes made there
+    // while the host runs are heard at the next Program Change.
+    ProgramSlots::Programs readPrograms() {
+        programKits_ = storage::peekSettings().programKits;
+        ProgramSlots::Programs programs;
+        std::vector<ProgramName> names;
+        for (const ProgramKit& entry : programKits_) {
+            programs[static_cast<std::size_t>(entry.program)] = true;
+            const auto path = entry.kit.toPath();
+            names.emplace_back(entry.program - 1, path ? path->stem().string() : entry.kit.text);
+        }
+        programs_ = programs;
+        std::lock_guard lock(namesMutex_);
+        programNames_ = std::move(names);
+        return programs;
+    }
+
+    bool loadProgram(std::size_t slot, int program) {
+        readPrograms();
+        for (const ProgramKit& entry : programKits_) {
+            if (entry.program != program)
+                continue;
+            if (const auto path = entry.kit.toPath())
+                return loadKit(slot, *path);
+            break;
+        }
+        lv2_log_warning(&logger_, "Tamborel: no kit for program %d\n", program);
+        return false;
+    }
+
+    bool loadKit(std::size_t slot, const fs::path& file) {
         OpenedKit opened = openKit(file);
         if (!opened.kit) {
             lv2_log_error(&logger_, "Tamborel: kit not loaded, the previous kit plays on: %s\n",
                           opened.error.c_str());
             return false;
         }
-        play(*opened.kit);
+        play(slot, *opened.kit);
         std::error_code ec;
         const fs::path absolute = fs::absolute(file, ec);
-        kitPath_ = (ec ? file : absolute).string();
-        missingKitPath_.clear();
+        kitPaths_[slot] = (ec ? file : absolute).string();
+        if (slot == playing_.load())
+            missingKitPath_.clear();
         return true;
     }
 
-    void playFactoryKit() {
-        kitPath_.clear();
+    bool playFactoryKit(std::size_t slot) {
+        kitPaths_[slot].clear();
         if (auto kit = factoryKit(bundle_)) {
-            play(*kit);
-            return;
+            play(slot, *kit);
+            return true;
         }
         lv2_log_warning(&logger_,
                         "Tamborel: no factory samples found near %s; choose a kit to play\n",
                         bundle_.c_str());
-        play(DrumKit("Empty"));
+        play(slot, DrumKit("Empty"));
+        return true;
     }
 
-    void play(const DrumKit& kit) {
+    void play(std::size_t slot, const DrumKit& kit) {
         // The kit's master under the port's, from the moment the kit is set: run() keeps
         // applying the product, and the kit as set carries it too.
-        kitMaster_.store(kit.masterVolume);
+        kitMasters_[slot].store(kit.masterVolume);
         DrumKit scaled = kit;
         scaled.masterVolume = kit.masterVolume * master_.load();
-        player_.setKit(scaled, engine::KitPlayer::Loading::beforeReturning);
-        const auto loaded = player_.waitUntilLoaded();
+        engine::KitPlayer& player = players_[slot];
+        player.setKit(scaled, engine::KitPlayer::Loading::beforeReturning);
+        const auto loaded = player.waitUntilLoaded();
         std::size_t failed = 0;
         std::size_t total = 0;
         for (const auto& pad : loaded) {
@@ -498,17 +681,16 @@ private:
                             failed, total, kit.name.c_str());
         NoteNames names = noteNamesOf(kit);
         std::lock_guard lock(namesMutex_);
-        if (names != noteNames_) {
-            noteNames_ = std::move(names);
-            namesChanged_.store(true);
-        }
+        noteNames_[slot] = std::move(names);
     }
 
+    // The slot's kit: its path, and the list's programs as last read.
     std::uint32_t fillReply(KitReply& reply) const {
-        const std::size_t length = std::min(kitPath_.size(), maxPathBytes - 1);
-        std::memcpy(reply.path, kitPath_.data(), length);
+        const std::string& path = kitPaths_[reply.slot];
+        const std::size_t length = std::min(path.size(), maxPathBytes - 1);
+        std::memcpy(reply.path, path.data(), length);
         reply.path[length] = '\0';
-        return static_cast<std::uint32_t>(length + 1);
+        return static_cast<std::uint32_t>(offsetof(KitReply, path) + length + 1);
     }
 
     const Outputs outputs_;
@@ -519,34 +701,41 @@ private:
     const MidnamUpdate* midnamUpdate_;
     LV2_Log_Logger logger_{};
     std::uint32_t maxFrames_ = defaultMaxFrames;
-    engine::KitPlayer player_;
-    // The kit's master volume (set by the worker) and the port's (set by run()).
-    std::atomic<float> kitMaster_{1.0f};
+    // One player per kit held ready (ProgramSlots); each kit's master volume (set by the
+    // worker) and the port's (set by run()).
+    std::array<engine::KitPlayer, ProgramSlots::count> players_;
+    std::array<std::atomic<float>, ProgramSlots::count> kitMasters_{1.0f, 1.0f, 1.0f};
     std::atomic<float> master_{1.0f};
+    std::atomic<std::size_t> playing_{0}; // the audio thread's current slot, for the others
 
     // Audio thread.
     std::vector<void*> ports_;
     std::vector<float> scratch_; // stands in for an output the host left unconnected
+    std::vector<float> mix_;     // the players after the first, before they are added
     std::array<float*, mostChannels> channels_{};
     LV2_Atom_Forge forge_{};
     LV2_Atom_Forge_Frame notifyFrame_{};
     bool notifying_ = false;
     bool announce_ = true;
-    char playingPath_[maxPathBytes] = {};
+    ProgramSlots slots_;
+    char slotPaths_[ProgramSlots::count][maxPathBytes] = {};
     Controls appliedControls_{};
     OpenKitJob openKitJob_{};
     double framesSinceMaintain_ = 0;
 
     // Worker, instantiation and state.
     std::mutex nonRealtime_;
-    std::string kitPath_;        // the chosen kit; empty while the factory kit plays
+    std::array<std::string, ProgramSlots::count> kitPaths_; // empty for the factory kit
     std::string missingKitPath_; // the session's kit that could not be opened
+    std::vector<ProgramKit> programKits_;
+    ProgramSlots::Programs programs_;
 
-    // The names of the kit playing, apart from the mutex above so that a host asking for
-    // them never waits for a kit to load.
+    // The names of the kits held, apart from the mutex above so that a host asking for them
+    // never waits for a kit to load.
     mutable std::mutex namesMutex_;
-    NoteNames noteNames_;
-    std::atomic<bool> namesChanged_{false};
+    std::array<NoteNames, ProgramSlots::count> noteNames_;
+    std::vector<ProgramName> programNames_;
+    std::atomic<bool> namesChanged_{true};
     const std::string model_ = "Tamborel " + std::to_string(++instances_);
     static inline std::atomic<unsigned> instances_{0};
 };

@@ -224,6 +224,26 @@ TEST_F(KitOperations, ExportingAPluginPresetSavesTheKitAndSaysWhereThePresetWent
               std::string::npos);
 }
 
+// Kits by program: a Program Change loads the kit the settings give it, and nothing else.
+TEST_F(KitOperations, ProgramChangeLoadsTheProgramsKitFromTheSettings) {
+    state->renameKit("Funk");
+    state->saveKit();
+    const fs::path funk = savedFile();
+    state->newKit();
+    state->setProgramKit(5, funk);
+    EXPECT_EQ(storage::loadSettings().programKits,
+              (std::vector<ProgramKit>{{5, FileUrl::fromPath(funk)}}));
+    state->programChange(3); // program 4: none
+    settle();
+    EXPECT_EQ(p().kit.name, "New Kit");
+    state->programChange(4);
+    settle();
+    EXPECT_EQ(p().kit.name, "Funk");
+    EXPECT_EQ(p().lastHit, "Program 5: Funk");
+    state->setProgramKit(5, std::nullopt);
+    EXPECT_TRUE(storage::loadSettings().programKits.empty());
+}
+
 TEST_F(KitOperations, SoloBeatsMuteAndScrollingClamps) {
     state->toggleSolo(PadRole::kick);
     state->toggleSolo(PadRole::snare);

@@ -30,6 +30,9 @@ public:
         events.push_back("at " + std::to_string(note) + " " + std::to_string(pressure) + " ch" +
                          std::to_string(channel));
     }
+    void programChange(int program, int channel, timing::EventTime) noexcept override {
+        events.push_back("pc " + std::to_string(program) + " ch" + std::to_string(channel));
+    }
 
     Events events;
 };
@@ -64,7 +67,7 @@ TEST(MidiDecoder, PacketsFollowTheWireRule) {
          {"on 49 127 ch9", "at 49 127 ch9", "at 49 0 ch9", "on 51 64 ch9"}},
         // Program change and channel pressure take one data byte, pitch bend two, and each
         // keeps its running status.
-        {{0xC9, 0x05, 0x06, 0x99, 0x24, 0x64}, {"on 36 100 ch9"}},
+        {{0xC9, 0x05, 0x06, 0x99, 0x24, 0x64}, {"pc 5 ch9", "pc 6 ch9", "on 36 100 ch9"}},
         {{0xD9, 0x30, 0xB9, 0x04, 0x20}, {"cc 4 32 ch9"}},
         {{0xE0, 0x00, 0x40, 0x01, 0x02, 0x99, 0x26, 0x50}, {"on 38 80 ch9"}},
         // A status byte where a data byte is due cuts the message off and starts its own.

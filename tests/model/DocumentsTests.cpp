@@ -223,6 +223,8 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.separateOutputs = true;
     settings.outputsBy = OutputsBy::mic;
     settings.wholeKitMiB = 0; // every kit streamed
+    settings.programKits = {{1, FileUrl::fromPath("/kits/Funk.json")},
+                            {128, FileUrl::fromPath("/kits/Jazz Brushes.json")}};
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, settings);
@@ -250,7 +252,11 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
           R"({"bufferFrames":256,"sampleRate":48000,"separateOutputs":"yes"})",
           R"({"bufferFrames":256,"sampleRate":48000,"outputsBy":"pad"})",
           R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":-64})",
-          R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":1048577})"})
+          R"({"bufferFrames":256,"sampleRate":48000,"wholeKitMiB":1048577})",
+          R"({"bufferFrames":256,"sampleRate":48000,"programKits":[]})",
+          R"({"bufferFrames":256,"sampleRate":48000,"programKits":[{"program":0,"url":"a"}]})",
+          R"({"bufferFrames":256,"sampleRate":48000,"programKits":[{"program":2,"url":"a"},)"
+          R"({"program":2,"url":"b"}]})"})
         EXPECT_FALSE(readSettings(bad)) << bad;
 }
 

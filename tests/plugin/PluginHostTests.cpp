@@ -3,6 +3,7 @@
 // and listens to every output.
 
 #include "SoundFiles.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "model/FileUrl.h"
 #include "model/PluginPreset.h"
@@ -637,3 +638,33 @@ TEST_F(PluginHost, AnExportedPresetBundleValidatesAndPlaysItsKit) {
     lilv_node_free(presetClass);
 }
 
+// Kits by program: the first Program Change loads its kit (the old one plays meanwhile), and
+// the programs around it load ahead, so that a switch in mid-block lands at its frame. A kick
+// struck before it plays the old kit's short kick, and rings on beside the new kit's.
+TEST_F(PluginHost, ProgramChangeSwitchesKitsAtItsFrame) {
+    const fs::path longKicks = writeKit(folder_ / "long");
+    const fs::path shortKicks = writeKit(folder_ / "short");
+    DrumKit kit = *storage::loadKit(shortKicks);
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(wav(folder_ / "short", "k", 300));
+    ASSERT_TRUE(storage::writeKit(kit, shortKicks));
+    AudioSettings settings;
+    settings.programKits = {{1, FileUrl::fromPath(longKicks)}, {2, FileUrl::fromPath(shortKicks)}};
+    storage::saveSettings(settings);
+
+    Instance drums(plugins_[0], features_);
+    drums.midi(0, 0xC0, 1, 0); // program 2
+    drums.run(4);
+    EXPECT_EQ(drums.announced(), shortKicks.string());
+    std::size_t start = drums.played(0).size();
+    drums.strike(36, 100, 0);
+    drums.midi(100, 0xC0, 0, 0); // program 1, loaded ahead
+    drums.strike(36, 100, 200);
+    drums.run(12);
+    storage::saveSettings(AudioSettings::defaults());
+    const auto at = [&](std::size_t frame) { return drums.played(0)[start + frame]; };
+    EXPECT_GT(at(150), 0.0f);
+    EXPECT_FLOAT_EQ(at(250), 2 * at(150)) << "the old kick rings on";
+    EXPECT_FLOAT_EQ(at(1000), at(150)) << "the second strike plays the new kit";
+    EXPECT_NEAR(lengthFrom(drums.played(0), start), 2200, 2);
+    EXPECT_EQ(drums.announced(), longKicks.string());
+}
