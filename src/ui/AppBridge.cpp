@@ -137,6 +137,21 @@ QVariantList placesFor(const std::vector<std::filesystem::path>& sampleFolders) 
     return places;
 }
 
+// Kits by program, each with the title the kit menu gives its file.
+QVariantList programKitsList(const AudioSettings& s) {
+    QVariantList list;
+    for (const ProgramKit& entry : s.programKits) {
+        const auto file = entry.kit.toPath();
+        list.append(QVariantMap{
+            {QStringLiteral("program"), entry.program},
+            {QStringLiteral("title"),
+             QString::fromStdString(file ? statusText::savedKitTitle(*file) : entry.kit.text)},
+            {QStringLiteral("path"), QString::fromStdString(entry.kit.text)},
+        });
+    }
+    return list;
+}
+
 QVariantMap settingsMap(const AudioSettings& s) {
     return {
         {QStringLiteral("outputDeviceUID"),
@@ -147,6 +162,7 @@ QVariantMap settingsMap(const AudioSettings& s) {
         {QStringLiteral("separateOutputs"), s.separateOutputs},
         {QStringLiteral("outputsBy"),
          s.outputsBy == OutputsBy::mic ? QStringLiteral("mic") : QStringLiteral("drum")},
+        {QStringLiteral("programKits"), programKitsList(s)},
     };
 }
 
@@ -588,6 +604,10 @@ void AppBridge::cancelImport() {
 void AppBridge::exportKit(const QUrl& file) {
     if (const auto path = localPath(file))
         state_.exportKit(*path);
+}
+
+void AppBridge::setProgramKit(int program, const QUrl& kit) {
+    state_.setProgramKit(program, kit.isEmpty() ? std::nullopt : localPath(kit));
 }
 
 void AppBridge::exportPluginPreset() {

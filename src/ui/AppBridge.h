@@ -32,6 +32,7 @@ public:
     void cancelImport() override;
     void exportKit(const QUrl& file) override;
     void exportPluginPreset() override;
+    void setProgramKit(int program, const QUrl& kit) override;
     void renameKit(const QString& name) override;
     void refreshDevices() override;
     void refreshMIDISources() override;

@@ -195,6 +195,8 @@ public:
     Q_INVOKABLE virtual void cancelImport() = 0;
     Q_INVOKABLE virtual void exportKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void exportPluginPreset() = 0;
+    // Kits by program: an empty URL takes the program off the list.
+    Q_INVOKABLE virtual void setProgramKit(int program, const QUrl& kit) = 0;
     Q_INVOKABLE virtual void renameKit(const QString& name) = 0;
     Q_INVOKABLE virtual void refreshDevices() = 0;
     Q_INVOKABLE virtual void refreshMIDISources() = 0;

@@ -58,6 +58,9 @@ public:
     void cancelImport() override { record("cancelImport"); }
     void exportKit(const QUrl& file) override { record("exportKit", {file.toString()}); }
     void exportPluginPreset() override { record("exportPluginPreset"); }
+    void setProgramKit(int program, const QUrl& kit) override {
+        record("setProgramKit", {program, kit.toString()});
+    }
     void renameKit(const QString& name) override { record("renameKit", {name}); }
     void refreshDevices() override { record("refreshDevices"); }
     void refreshMIDISources() override { record("refreshMIDISources"); }

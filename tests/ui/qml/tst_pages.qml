@@ -110,6 +110,7 @@ TestCase {
             { tag: "refresh devices", page: settingsComponent, path: "refreshDevices", call: ["refreshDevices"] },
             { tag: "separate outputs", page: settingsComponent, path: "separateOutputs", call: ["setSeparateOutputs", true] },
             { tag: "outputs by microphone", page: settingsComponent, path: "outputsByMic", call: ["setOutputsBy", "mic"] },
+            { tag: "remove a program", page: settingsComponent, state: { settings: { programKits: [{ program: 5, title: "Funk", path: "file:///k/Funk.json" }] } }, path: ["program-5", "removeProgram"], call: ["setProgramKit", 5, ""] },
             { tag: "cancel import", page: barComponent, state: { loadingStatus: "Importing Big.sfz \u2026 37 %" }, path: "cancelImport", call: ["cancelImport"] },
         ];
     }

@@ -3,8 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Tamborel
 
-// The Settings page: audio output, MIDI input, the velocity curve and how the hi-hat
-// follows the pedal.
+// The Settings page: audio output, MIDI input, the kits Program Change plays, the velocity
+// curve and how the hi-hat follows the pedal.
 // The audio pickers apply at once through `applySettings`; the velocity and pedal sections
 // call their own operations.
 Item {
@@ -214,6 +214,14 @@ Item {
                         iconName: "arrow.clockwise"
                         onClicked: page.appState.refreshMIDISources()
                     }
+                }
+            }
+
+            SettingsCard {
+                title: "Kits by Program"
+
+                ProgramKitsSection {
+                    appState: page.appState
                 }
             }
 
