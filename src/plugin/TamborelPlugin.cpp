@@ -1,12 +1,15 @@
-// The LV2 instruments: the kit player behind the host's ports. Three plugins share this code:
+// The LV2 instruments: the kit players behind the host's ports. Three plugins share this code:
 // the stereo one, the Multi one with a stereo pair per drum group after the master pair, and
 // the Mics one with a mono output per microphone output of the kit after the master pair.
+// Each instance holds three kit players: the one playing and, for Program Change, the kits
+// around it in the application's list (ProgramSlots.h).
 //
 // Threads, as the host calls us:
 // - run() and work_response() are the audio thread's: they apply the control ports (master
 //   volume and expression take effect in the block that carries them), read MIDI and patch
 //   messages, render, and hand everything slow to the worker. Nothing there allocates, locks
-//   or logs.
+//   or logs; only while the host freewheels (an export) does rendering wait for samples
+//   streamed from disk.
 // - work() (the host's worker), save() and restore() do the slow part: opening kits, loading
 //   their samples and housekeeping. They take turns on one mutex; the audio thread never
 //   touches it.
@@ -86,6 +89,7 @@ enum Port : std::uint32_t {
     pedalOpenPort = 8,
     firstAudioPort = 9,
 };
+// The freewheeling flag comes after the variant's audio outputs.
 constexpr std::size_t controlCount = pedalOpenPort - masterPort + 1;
 constexpr std::uint32_t stereoChannels = audio::masterChannelCount;
 // The master, then a pair per drum group (audio/OutputGroups.def, which the ttl is built from).
@@ -188,7 +192,7 @@ public:
            const LV2_Worker_Schedule* schedule, LV2_Log_Log* log, const LV2_Options_Option* options,
            const MidnamUpdate* midnamUpdate)
         : outputs_(outputs), rate_(rate), bundle_(bundle), uris_(map), schedule_(schedule),
-          midnamUpdate_(midnamUpdate), ports_(firstAudioPort + outputs.channels, nullptr),
+          midnamUpdate_(midnamUpdate), ports_(firstAudioPort + outputs.channels + 1, nullptr),
           scratch_() {
         lv2_log_logger_init(&logger_, const_cast<LV2_URID_Map*>(map), log);
         lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(map));
@@ -204,7 +208,11 @@ public:
             player.setExpression(expressionFrom(appliedControls_));
         }
         std::lock_guard lock(nonRealtime_);
-        slots_.setPrograms(readPrograms());
+        // The application's settings decide which kits stream from disk here too.
+        const AudioSettings stored = storage::peekSettings();
+        for (engine::KitPlayer& player : players_)
+            player.keepKitsWholeUpTo(stored.wholeKitBytes());
+        slots_.setPrograms(takePrograms(stored.programKits));
         playFactoryKit(0);
     }
 
@@ -225,6 +233,7 @@ public:
     void run(std::uint32_t frames) noexcept {
         startNotifications();
         applyControls();
+        followFreewheeling();
         if (announce_)
             announceKit();
         if (namesChanged_.exchange(false) && midnamUpdate_ != nullptr)
@@ -456,6 +465,18 @@ private:
             players_[s].setMasterVolume(kitMasters_[s].load() * master);
     }
 
+    // While the host renders faster than real time, streamed samples are waited for, as
+    // tamborel-render waits for them, rather than played as silence when the disk lags.
+    void followFreewheeling() noexcept {
+        const auto* port = static_cast<const float*>(ports_[firstAudioPort + outputs_.channels]);
+        const bool freewheeling = port != nullptr && *port > 0.5f;
+        if (freewheeling == freewheeling_)
+            return;
+        freewheeling_ = freewheeling;
+        for (engine::KitPlayer& player : players_)
+            player.setRenderingOffline(freewheeling);
+    }
+
     void announceKit() noexcept {
         if (!notifying_)
             return;
@@ -605,7 +626,11 @@ private:
     // The application's "Kits by program", read again each time so that changes made there
     // while the host runs are heard at the next Program Change.
     ProgramSlots::Programs readPrograms() {
-        programKits_ = storage::peekSettings().programKits;
+        return takePrograms(storage::peekSettings().programKits);
+    }
+
+    ProgramSlots::Programs takePrograms(std::vector<ProgramKit> kits) {
+        programKits_ = std::move(kits);
         ProgramSlots::Programs programs;
         std::vector<ProgramName> names;
         for (const ProgramKit& entry : programKits_) {
@@ -717,6 +742,7 @@ private:
     LV2_Atom_Forge_Frame notifyFrame_{};
     bool notifying_ = false;
     bool announce_ = true;
+    bool freewheeling_ = false;
     ProgramSlots slots_;
     char slotPaths_[ProgramSlots::count][maxPathBytes] = {};
     Controls appliedControls_{};

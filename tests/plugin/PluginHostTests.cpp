@@ -114,12 +114,14 @@ public:
         EXPECT_NE(instance_, nullptr);
         if (instance_ == nullptr)
             return;
-        // The expression ports stay unconnected, which the plugin takes for their defaults.
+        // The expression ports stay unconnected, which the plugin takes for their defaults;
+        // the freewheeling flag follows the audio outputs.
         const std::uint32_t ports = lilv_plugin_get_num_ports(plugin);
-        audio_.assign(ports - firstAudioPort, std::vector<float>(blockFrames));
+        audio_.assign(ports - firstAudioPort - 1, std::vector<float>(blockFrames));
         played_.resize(audio_.size());
-        for (std::uint32_t i = firstAudioPort; i < ports; ++i)
+        for (std::uint32_t i = firstAudioPort; i + 1 < ports; ++i)
             lilv_instance_connect_port(instance_, i, audio_[i - firstAudioPort].data());
+        lilv_instance_connect_port(instance_, ports - 1, &freewheeling_);
         lilv_instance_connect_port(instance_, 0, in_.data());
         lilv_instance_connect_port(instance_, 1, out_.data());
         lv2_atom_forge_init(&forge_, &f.map);
@@ -168,6 +170,7 @@ public:
         return named;
     }
     LilvInstance* get() const { return instance_; }
+    void setFreewheeling(bool on) { freewheeling_ = on ? 1.0f : 0.0f; }
     void setControl(std::uint32_t port, float value) {
         controls_[port] = value;
         lilv_instance_connect_port(instance_, port, &controls_[port]);
@@ -246,6 +249,7 @@ private:
     alignas(8) std::array<std::uint64_t, 4096> in_{};
     alignas(8) std::array<std::uint64_t, 4096> out_{};
     std::array<float, firstAudioPort> controls_{};
+    float freewheeling_ = 0.0f;
     std::vector<std::vector<float>> audio_;
     std::vector<std::vector<float>> played_;
     std::vector<Event> events_;
@@ -667,4 +671,20 @@ TEST_F(PluginHost, ProgramChangeSwitchesKitsAtItsFrame) {
     EXPECT_FLOAT_EQ(at(1000), at(150)) << "the second strike plays the new kit";
     EXPECT_NEAR(lengthFrom(drums.played(0), start), 2200, 2);
     EXPECT_EQ(drums.announced(), longKicks.string());
+}
+
+// An export renders faster than real time: with the host freewheeling, a streamed sample
+// (every kit streams with wholeKitMiB 0) plays whole, its disk reads waited for.
+TEST_F(PluginHost, FreewheelingWaitsForStreamedSamples) {
+    AudioSettings settings;
+    settings.wholeKitMiB = 0;
+    storage::saveSettings(settings);
+    Instance drums(plugins_[0], features_);
+    storage::saveSettings(AudioSettings::defaults());
+    drums.setFreewheeling(true);
+    drums.setKit(writeKit(folder_ / "kit"));
+    const std::size_t start = drums.played(0).size();
+    drums.strike(49, 100); // the crash: a second
+    drums.run(200);
+    EXPECT_EQ(lengthFrom(drums.played(0), onset(drums.played(0), start)), 48000u);
 }
