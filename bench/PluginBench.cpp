@@ -97,12 +97,15 @@ void pluginRunAllVoices(benchmark::State& state) {
     alignas(8) std::array<std::uint64_t, 4096> in{};
     alignas(8) std::array<std::uint64_t, 4096> out{};
     std::vector<float> left(block), right(block);
-    for (std::uint32_t i = 2; i + 2 < ports; ++i)
-        lilv_instance_connect_port(instance, i, &controls[i]);
+    // The controls at their defaults, the freewheeling flag after the outputs among them.
+    constexpr std::uint32_t outLeft = 9;
+    for (std::uint32_t i = 2; i < ports; ++i)
+        if (i != outLeft && i != outLeft + 1)
+            lilv_instance_connect_port(instance, i, &controls[i]);
     lilv_instance_connect_port(instance, 0, in.data());
     lilv_instance_connect_port(instance, 1, out.data());
-    lilv_instance_connect_port(instance, ports - 2, left.data());
-    lilv_instance_connect_port(instance, ports - 1, right.data());
+    lilv_instance_connect_port(instance, outLeft, left.data());
+    lilv_instance_connect_port(instance, outLeft + 1, right.data());
     lilv_instance_activate(instance);
 
     LV2_Atom_Forge forge;
