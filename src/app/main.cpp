@@ -5,6 +5,7 @@
 #include "ui/AppBridge.h"
 #include "ui/ImageProviders.h"
 #include "ui/QtMainQueue.h"
+#include "ui/QuitOnSignals.h"
 #include "ui/ScrollFilter.h"
 
 #include <QGuiApplication>
@@ -52,6 +53,8 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORMTHEME"))
         qputenv("QT_QPA_PLATFORMTHEME", "xdgdesktopportal");
     QGuiApplication app(argc, argv);
+    // A logout, a shutdown or Ctrl+C quits as Quit does: the kit remembered, audio closed.
+    tamborel::ui::QuitOnSignals quitOnSignals;
     QGuiApplication::setApplicationName(QStringLiteral("Tamborel"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tamborel"));
     QQuickStyle::setStyle(QStringLiteral("Basic"));

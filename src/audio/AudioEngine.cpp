@@ -194,6 +194,8 @@ bool AudioEngine::hasSample(PadRole role) const noexcept {
 void AudioEngine::applyMix(const DrumKit& kit) {
     const bool anySolo =
         std::any_of(kit.pads.begin(), kit.pads.end(), [](const DrumPad& p) { return p.soloed; });
+    // A role the kit lacks chokes nothing.
+    std::array<std::uint16_t, padRoleCount> chokes{};
     for (const DrumPad& pad : kit.pads) {
         const std::size_t index = indexOf(pad.role);
         if (index >= padRoleCount)
@@ -206,7 +208,15 @@ void AudioEngine::applyMix(const DrumKit& kit) {
             if (microphone >= 0 && microphone < int(maxMicrophones))
                 own |= 1u << microphone;
         impl_->ownMicrophones[index].store(own);
+        for (const PadChoke& choke : pad.chokes)
+            if (const std::size_t choked = indexOf(choke.role); choked < padRoleCount) {
+                impl_->chokeSeconds[index][choked].store(
+                    std::clamp(choke.seconds, 0.0f, maxChokeSeconds));
+                chokes[index] |= std::uint16_t(1u << choked);
+            }
     }
+    for (std::size_t r = 0; r < padRoleCount; ++r)
+        impl_->chokes[r].store(chokes[r]);
     const auto& microphones = kit.microphones;
     const bool anyMicSolo = std::any_of(microphones.begin(), microphones.end(),
                                         [](const Microphone& m) { return m.soloed; });

@@ -126,8 +126,9 @@ public:
     // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is
     // soloed only soloed pads sound, else muted pads are silent), pan per listed pad, and
     // the kit's master volume. Roles the kit lacks keep their gain and pan. The kit's
-    // microphones likewise (the same mute/solo rule among them), its bleed control and each
-    // pad's own microphones.
+    // microphones likewise (the same mute/solo rule among them), its bleed control, each
+    // pad's own microphones, and the pads each one chokes when it sounds (from the strike's
+    // frame, before its own voices start; a role the kit lacks chokes nothing).
     void applyMix(const DrumKit& kit);
     void setMasterVolume(float volume);
 

@@ -219,6 +219,7 @@ void AudioEngine::Impl::startVoice(std::size_t role, int velocity, float gain,
     const std::uint8_t asked[1] = {member};
     if (member != EngineEvent::anyMember && member >= set->members.size())
         return;
+    chokeChokedBy(role);
     RoleVoices& voices = roles[role];
     // A new set's turns start afresh, its random ones from its own seed.
     if (voices.takesOf != set) {
@@ -295,6 +296,16 @@ void AudioEngine::Impl::chokeRoles(std::uint16_t mask, std::uint32_t frames) noe
                 startFade(voice, frames, fadeFrames);
         }
     }
+}
+
+void AudioEngine::Impl::chokeChokedBy(std::size_t role) noexcept {
+    const std::uint16_t mask = chokes[role].load(std::memory_order_relaxed);
+    for (std::size_t r = 0; r < padRoleCount; ++r)
+        if ((mask & (1u << r)) != 0) {
+            const float seconds = chokeSeconds[role][r].load(std::memory_order_relaxed);
+            chokeRoles(std::uint16_t(1u << r),
+                       std::max(fadeFrames, std::uint32_t(double(seconds) * renderRate)));
+        }
 }
 
 void AudioEngine::Impl::release(RoleVoices& voices, Voice& voice) noexcept {

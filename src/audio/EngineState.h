@@ -69,6 +69,9 @@ struct AudioEngine::Impl {
     std::atomic<float> bleed{1.0f};
     // Per role, one bit per microphone that is the pad's own.
     std::array<std::atomic<std::uint32_t>, padRoleCount> ownMicrophones;
+    // Per role, the roles a strike of it chokes (one bit each), and over how long each fades.
+    std::array<std::atomic<std::uint16_t>, padRoleCount> chokes{};
+    std::array<std::array<std::atomic<float>, padRoleCount>, padRoleCount> chokeSeconds{};
     std::atomic<bool> running{false};
     // Bumped when rendering (re)starts: hits queued before that are stale and dropped.
     std::atomic<std::uint32_t> generation{0};
@@ -173,6 +176,7 @@ struct AudioEngine::Impl {
     void startVoice(std::size_t role, int velocity, float gain,
                     std::uint8_t member = EngineEvent::anyMember) noexcept;
     void chokeRoles(std::uint16_t mask, std::uint32_t frames) noexcept;
+    void chokeChokedBy(std::size_t role) noexcept;
     void moveToTail(RoleVoices& voices, Voice& voice) noexcept;
     void release(RoleVoices& voices, Voice& voice) noexcept;
     void releaseAll() noexcept;

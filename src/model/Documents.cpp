@@ -88,6 +88,13 @@ json padToJson(const DrumPad& pad) {
         object["takeOrder"] = pad.takeOrder == TakeOrder::random ? "random" : "power";
     if (!pad.ownMicrophones.empty())
         object["ownMicrophones"] = pad.ownMicrophones;
+    if (!pad.chokes.empty()) {
+        json chokes = json::array();
+        for (const PadChoke& choke : pad.chokes)
+            chokes.push_back(
+                {{"role", rawValue(choke.role)}, {"seconds", shortestDecimal(choke.seconds)}});
+        object["chokes"] = std::move(chokes);
+    }
     return object;
 }
 
@@ -309,6 +316,7 @@ std::optional<Microphone> readMicrophone(const json& value, std::string path, st
 }
 
 void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad, std::size_t microphones);
+void readChokes(const json& chokes, ObjectReader& reader, DrumPad& pad);
 
 // A pad of a kit that has `microphones` of them.
 std::optional<DrumPad> readPad(const json& value, std::string path, std::string& error,
@@ -355,6 +363,8 @@ std::optional<DrumPad> readPad(const json& value, std::string path, std::string&
             reader.fail("takeOrder", "not \"cycle\", \"random\" or \"power\"");
     }
     pad.ownMicrophones = microphoneIndices(reader, "ownMicrophones", 0, microphones);
+    if (const json* chokes = reader.member("chokes", false); chokes && !reader.failed())
+        readChokes(*chokes, reader, pad);
     pad.soloed = reader.boolean("soloed");
     pad.volume = reader.float32("volume");
     if (reader.failed())
@@ -429,6 +439,37 @@ void readSamples(const json& samples, ObjectReader& reader, DrumPad& pad, std::s
         reader.fail("sampleURL", "not one of the pad's samples");
 }
 
+// The pads a pad chokes: 1 to padRoleCount objects, each a role named once and a fade of
+// 0 to maxChokeSeconds.
+void readChokes(const json& chokes, ObjectReader& reader, DrumPad& pad) {
+    if (!chokes.is_array() || chokes.empty() || chokes.size() > padRoleCount) {
+        reader.fail("chokes", "not an array of 1 to " + std::to_string(padRoleCount) + " chokes");
+        return;
+    }
+    for (std::size_t i = 0; i < chokes.size() && !reader.failed(); ++i) {
+        ObjectReader item(chokes[i], reader.path() + ".chokes[" + std::to_string(i) + "]",
+                          reader.errorSink());
+        if (!chokes[i].is_object()) {
+            item.fail("", "not an object");
+            return;
+        }
+        PadChoke choke;
+        const std::string role = item.string("role");
+        const auto parsed = padRoleFromRawValue(role);
+        if (!item.failed() && !parsed)
+            item.fail("role", "\"" + role + "\" is not a pad role");
+        else if (!item.failed() &&
+                 std::any_of(pad.chokes.begin(), pad.chokes.end(),
+                             [&](const PadChoke& other) { return other.role == *parsed; }))
+            item.fail("role", "\"" + role + "\" named twice");
+        choke.role = parsed.value_or(PadRole::kick);
+        choke.seconds = item.float32("seconds");
+        if (!item.failed() && !(choke.seconds >= 0.0f && choke.seconds <= maxChokeSeconds))
+            item.fail("seconds", "not from 0 to " + std::to_string(int(maxChokeSeconds)));
+        pad.chokes.push_back(choke);
+    }
+}
+
 // Parses text into a top-level object, or says why not.
 std::optional<json> parseObject(std::string_view text, std::string& error) {
     if (text.size() > maxDocumentBytes) {
@@ -461,8 +502,13 @@ bool readableIndices(const std::vector<int>& indices, int lowest, std::size_t co
 
 // A pad's samples and microphones as the reader takes them back.
 bool readablePad(const DrumPad& pad, std::size_t microphones) {
-    if (!readableIndices(pad.ownMicrophones, 0, microphones))
+    if (!readableIndices(pad.ownMicrophones, 0, microphones) || pad.chokes.size() > padRoleCount)
         return false;
+    for (std::size_t i = 0; i < pad.chokes.size(); ++i)
+        if (!(pad.chokes[i].seconds >= 0.0f && pad.chokes[i].seconds <= maxChokeSeconds) ||
+            std::any_of(pad.chokes.begin(), pad.chokes.begin() + std::ptrdiff_t(i),
+                        [&](const PadChoke& other) { return other.role == pad.chokes[i].role; }))
+            return false;
     if (pad.samples.empty())
         return true;
     if (pad.samples.size() > selection::maxSamplesPerPad || !pad.sampleURL)
@@ -519,8 +565,8 @@ std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
             return readablePad(pad, kit.microphones.size());
         })) {
         if (whyNot != nullptr)
-            *whyNot = "a pad's samples or microphones are out of range or do not include its "
-                      "main sample";
+            *whyNot = "a pad's samples, microphones or chokes are out of range, or its samples "
+                      "do not include its main sample";
         return std::nullopt;
     }
     json pads = json::array();

@@ -63,6 +63,15 @@ struct Microphone {
 };
 inline constexpr std::size_t maxMicrophones = 32;
 
+// Another pad that a strike of this one silences, as a DrumGizmo instrument chokes another:
+// what that pad rings fades out over `seconds` from the strike's frame.
+struct PadChoke {
+    PadRole role = PadRole::kick;
+    float seconds = 0.0f; // 0..maxChokeSeconds; 0 cuts at once (a fade too short to click)
+    friend bool operator==(const PadChoke&, const PadChoke&) = default;
+};
+inline constexpr float maxChokeSeconds = 10.0f;
+
 // The settings of one role within a kit.
 struct DrumPad {
     PadRole role = PadRole::kick;
@@ -79,6 +88,9 @@ struct DrumPad {
     // In a kit with microphones: the pad's own microphones (indices into
     // DrumKit::microphones); the others hear it as bleed. Empty: every one is its own.
     std::vector<int> ownMicrophones = {};
+    // Pads a strike of this one silences, each role once (the hi-hat's own chokes are not
+    // listed: a closing hat always stops the open one).
+    std::vector<PadChoke> chokes = {};
 
     // What the pad plays: its samples, else sampleURL over the whole range, else nothing.
     std::vector<PadSample> playedSamples() const;

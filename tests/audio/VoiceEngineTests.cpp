@@ -169,6 +169,29 @@ TEST_F(VoiceEngine, ChokeSilencesWithinTheFadeAndSparesOtherRoles) {
     EXPECT_FLOAT_EQ(out.left[500], snare);
 }
 
+TEST_F(VoiceEngine, AKitsChokesFadeTheirPadsFromTheStrikesFrameOverTheirTime) {
+    DrumKit kit("Chokes");
+    kit.findPad(PadRole::crash1)->chokes = {{PadRole::crash2, 0.01f}}; // 480 frames
+    kit.findPad(PadRole::snare)->chokes = {{PadRole::snare, 0.0f}};    // one snare at a time
+    engine.applyMix(kit);
+    engine.strike(PadRole::crash2, 127);
+    engine.strike(PadRole::snare, 127);
+    renderFrames(engine, 256);
+    engine.strike(PadRole::crash1, 127, {timing::EventTime::Kind::frameInCycle, 100});
+    engine.strike(PadRole::snare, 127, {timing::EventTime::Kind::frameInCycle, 100});
+    auto out = renderFrames(engine, 1024);
+    EXPECT_FLOAT_EQ(out.left[99], 2.0f * unit);
+    EXPECT_GT(out.left[100 + 240], 2.2f * unit); // crash 2 half way down, not cut
+    EXPECT_LT(out.left[100 + 240], 2.8f * unit);
+    EXPECT_FLOAT_EQ(out.left[100 + 480], 2.0f * unit); // crash 1 and one snare
+    // A kit without them chokes nothing.
+    engine.applyMix(DrumKit("Plain"));
+    engine.strike(PadRole::crash2, 127);
+    renderFrames(engine, 256);
+    engine.strike(PadRole::crash1, 127);
+    EXPECT_FLOAT_EQ(renderFrames(engine, 512).left[400], 4.0f * unit);
+}
+
 TEST_F(VoiceEngine, TimestampedHitsLandOnTheExactFrameOnePeriodLater) {
     constexpr std::int64_t start = 7'000'000'000;
     constexpr double nanosPerFrame = 1e9 / 48000.0;

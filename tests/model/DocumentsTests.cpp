@@ -56,8 +56,8 @@ TEST(KitDocument, RoundTripKeepsEveryValue) {
 TEST(KitDocument, MicrophonesRoundTripWhileKitsWithoutThemKeepTheirBytes) {
     DrumKit kit = richKit();
     const std::string plain = *writeKit(kit);
-    for (const char* key :
-         {"microphones", "bleed", "audienceView", "power", "normalized", "ownMicrophones"})
+    for (const char* key : {"microphones", "bleed", "audienceView", "power", "normalized",
+                            "ownMicrophones", "chokes"})
         EXPECT_EQ(plain.find(key), std::string::npos) << key;
     EXPECT_EQ(*writeKit(*readKit(plain).value), plain);
 
@@ -70,11 +70,15 @@ TEST(KitDocument, MicrophonesRoundTripWhileKitsWithoutThemKeepTheirBytes) {
     snare.samples[0].microphones = {0, -1, 1};
     snare.samples[0].power = 0.75f;
     snare.samples[0].normalized = true;
+    snare.chokes = {{PadRole::kick, 0.25f}, {PadRole::snare, 0.0f}};
     const auto read = readKit(*writeKit(kit));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, kit);
     // The writer refuses what the reader would: a microphone that is not the kit's.
     snare.ownMicrophones = {2};
+    EXPECT_FALSE(writeKit(kit));
+    snare.ownMicrophones = {1};
+    snare.chokes.push_back({PadRole::kick, 0.5f}); // a role twice
     EXPECT_FALSE(writeKit(kit));
 }
 
@@ -185,6 +189,13 @@ TEST(KitDocument, ReaderRejectsTheWholeKitForOneBadMemberAndSaysWhere) {
          "pads[1].samples[0].microphones[1]: not an integer from -1 to 0"},
         {withMicrophone(mic, replace(R"("pan":0,)", R"("ownMicrophones":[-1],"pan":0,)")),
          "pads[1].ownMicrophones[0]"},
+        {replace(R"("pan":0,)", R"("chokes":[{"role":"ride","seconds":11}],"pan":0,)"),
+         "pads[1].chokes[0].seconds: not from 0 to 10"},
+        {replace(R"("pan":0,)", R"("chokes":[{"role":"gong","seconds":0}],"pan":0,)"),
+         "pads[1].chokes[0].role"},
+        {replace(R"("pan":0,)",
+                 R"("chokes":[{"role":"ride","seconds":0},{"role":"ride","seconds":1}],"pan":0,)"),
+         "pads[1].chokes[1].role: \"ride\" named twice"},
         {withMicrophone(edit(mic, R"("pan":0)", R"("pan":2)"), kitWithPad(pad)),
          "microphones[0].pan"},
         {withMicrophone(edit(mic, R"("output":0)", R"("output":33)"), kitWithPad(pad)),

@@ -169,13 +169,15 @@ TEST(DrumGizmo, BadInstrumentsAreLeftOutAndNamedAndABadKitIsRefusedWithAReason) 
 }
 
 TEST(DrumGizmo, AKitImportsAsPadsOfRecordingsByPowerOnTheKitsMicrophones) {
-    const fs::path folder = writeKit(
-        "<instrument name='Snare' file='extra.xml'/><instrument name='Cowbell' group='hihat' "
-        "file='hh/open.xml'><channelmap in='KickMic' out='Kick'/></instrument>",
-        instrumentFile("version='2.0'",
-                       "<sample name='s' power='2'><audiofile channel='AmbL' "
-                       "file='hh/c1.wav' filechannel='1'/><audiofile "
-                       "channel='Kick' file='hh/o1.wav' filechannel='3'/></sample>"));
+    const fs::path folder =
+        writeKit("<instrument name='Snare' file='extra.xml'><chokes><choke instrument='Kick' "
+                 "choketime='250'/><choke instrument='Cowbell'/></chokes></instrument>"
+                 "<instrument name='Cowbell' group='hihat' "
+                 "file='hh/open.xml'><channelmap in='KickMic' out='Kick'/></instrument>",
+                 instrumentFile("version='2.0'",
+                                "<sample name='s' power='2'><audiofile channel='AmbL' "
+                                "file='hh/c1.wav' filechannel='1'/><audiofile "
+                                "channel='Kick' file='hh/o1.wav' filechannel='3'/></sample>"));
     const auto result = kitImport::importFile(folder / "drumkit.xml");
     ASSERT_TRUE(result) << result.error;
     const DrumKit& kit = *result.kit;
@@ -211,7 +213,11 @@ TEST(DrumGizmo, AKitImportsAsPadsOfRecordingsByPowerOnTheKitsMicrophones) {
     EXPECT_EQ(summary.leftOut, std::vector<std::string>{"Cowbell"});
     EXPECT_EQ(summary.missingSamples, 1);
     EXPECT_EQ(summary.unreadableSamples, 1);
-    EXPECT_EQ(summary.chokesLeftOut, 1); // the hi-hat group with a cowbell in it
+    // Chokes between pads: the closed hat's own is every kit's; the open hat's from its group.
+    EXPECT_TRUE(closed.chokes.empty());
+    EXPECT_EQ(kit.findPad(PadRole::hhOpen)->chokes,
+              (std::vector<PadChoke>{{PadRole::hhClosed, 0.068f}}));
+    EXPECT_EQ(kit.findPad(PadRole::snare)->chokes, (std::vector<PadChoke>{{PadRole::kick, 0.25f}}));
     EXPECT_EQ(summary.ignored, std::set<std::string>{"MIDI map: no instrument Tom"});
     EXPECT_EQ(*documents::readKit(*documents::writeKit(kit)).value, kit);
 }

@@ -116,24 +116,31 @@ Instrument instrumentOf(const drumGizmo::Instrument& source,
     return in;
 }
 
-// Groups and chokes we cannot play: hi-hats stop one another already; any other group of
-// several instruments, and any other choke, is counted.
-int chokesLeftOut(const drumGizmo::Kit& kit) {
-    const auto hiHat = [](const std::string& name) {
-        const auto role = roleForName(name);
-        return role && isHiHat(*role);
+// DrumGizmo's ramp for a choke that states no time, and for the members of a group.
+constexpr float defaultChokeSeconds = 0.068f;
+
+// The source's directed chokes and groups (striking one member of a group silences the
+// others) between the instruments kept, by their places in `kept`.
+void addChokes(const drumGizmo::Kit& source, std::vector<Instrument>& kept) {
+    const auto place = [&](const std::string& name) {
+        return std::size_t(std::find_if(kept.begin(), kept.end(),
+                                        [&](const Instrument& in) { return in.name == name; }) -
+                           kept.begin());
     };
-    std::map<std::string, std::vector<std::string>> groups;
-    int count = 0;
-    for (const drumGizmo::Instrument& in : kit.instruments) {
-        if (!in.group.empty())
-            groups[in.group].push_back(in.name);
+    for (const drumGizmo::Instrument& in : source.instruments) {
+        const std::size_t choker = place(in.name);
+        if (choker == kept.size())
+            continue;
         for (const drumGizmo::Choke& choke : in.chokes)
-            count += hiHat(in.name) && hiHat(choke.instrument) ? 0 : 1;
+            if (const std::size_t choked = place(choke.instrument); choked != kept.size())
+                kept[choker].chokes.push_back({choked, choke.chokeTime && *choke.chokeTime >= 0.0
+                                                           ? float(*choke.chokeTime / 1000.0)
+                                                           : defaultChokeSeconds});
+        for (const drumGizmo::Instrument& other : source.instruments)
+            if (!in.group.empty() && other.group == in.group && other.name != in.name)
+                if (const std::size_t choked = place(other.name); choked != kept.size())
+                    kept[choker].chokes.push_back({choked, defaultChokeSeconds});
     }
-    for (const auto& [group, members] : groups)
-        count += members.size() > 1 && !std::all_of(members.begin(), members.end(), hiHat);
-    return count;
 }
 
 } // namespace
@@ -160,9 +167,9 @@ Result readDrumGizmo(const fs::path& kitFileOrFolder) {
             instruments.pop_back();
         }
     }
+    addChokes(source, instruments);
     DrumKit kit = buildKit(source.name, instruments, summary);
     summary.leftOut.insert(summary.leftOut.end(), source.leftOut.begin(), source.leftOut.end());
-    summary.chokesLeftOut = chokesLeftOut(source);
     summary.ignored.insert(source.problems.begin(), source.problems.end());
     const std::vector<float> pans = defaultMicrophonePans(source.channels);
     for (std::size_t i = 0; i < source.channels.size(); ++i)

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -67,6 +68,7 @@ Result readHydrogen(std::string_view xml, const fs::path& folder, const std::str
         return result;
     }
     std::vector<Instrument> instruments;
+    std::vector<int> muteGroups; // per instrument; -1 for none
     std::size_t layers = 0;
     for (const pugi::xml_node node : list.children("instrument")) {
         Instrument in;
@@ -119,7 +121,20 @@ Result readHydrogen(std::string_view xml, const fs::path& folder, const std::str
         if (in.samples.empty() && node.child("filename"))
             in.samples.push_back(layerSample(node, folder, gain));
         instruments.push_back(std::move(in));
+        muteGroups.push_back(node.child("muteGroup").text().as_int(-1));
     }
+    // A strike of one member of a mute group cuts the others short. Groups larger than a
+    // kit's pads are none a drummer made.
+    std::map<int, std::vector<std::size_t>> groups;
+    for (std::size_t i = 0; i < instruments.size(); ++i)
+        if (muteGroups[i] >= 0)
+            groups[muteGroups[i]].push_back(i);
+    for (const auto& [group, members] : groups)
+        if (members.size() <= 2 * padRoleCount)
+            for (std::size_t i : members)
+                for (std::size_t j : members)
+                    if (i != j)
+                        instruments[i].chokes.push_back({j, 0.0f});
     std::string name = root.child("name").text().as_string();
     if (name.empty())
         name = fallbackName.empty() ? folder.filename().string() : fallbackName;

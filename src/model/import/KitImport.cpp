@@ -168,8 +168,6 @@ std::string Summary::text() const {
         out += "; " + count(unreadableSamples, "sample") + " unreadable";
     if (droppedSamples > 0)
         out += "; " + count(droppedSamples, "sample") + " over a pad's limit";
-    if (chokesLeftOut > 0)
-        out += "; " + count(chokesLeftOut, "choke group") + " left out";
     if (!ignored.empty())
         out += "; ignored: " + joined({ignored.begin(), ignored.end()});
     return validUtf8(out);
@@ -375,6 +373,12 @@ std::vector<std::optional<PadRole>> rolesOf(const std::vector<Instrument>& instr
     return roles;
 }
 
+// What every kit does already: a closing hat stops the open one.
+bool closingHatChoke(PadRole choker, PadRole choked) {
+    return (choker == PadRole::hhClosed || choker == PadRole::hhPedal) &&
+           (choked == PadRole::hhOpen || choked == PadRole::hhHalf);
+}
+
 } // namespace
 
 DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary) {
@@ -411,6 +415,21 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
             pad->notes = in.notes;
         pad->ownMicrophones = in.ownMicrophones;
         ++summary.pads;
+    }
+    // Chokes between instruments that found pads, each pad's first for a role.
+    for (std::size_t i = 0; i < instruments.size(); ++i) {
+        DrumPad* pad = roles[i] ? kit.findPad(*roles[i]) : nullptr;
+        for (const InstrumentChoke& choke : instruments[i].chokes) {
+            const auto choked =
+                choke.instrument < roles.size() ? roles[choke.instrument] : std::nullopt;
+            if (pad == nullptr || !choked || kit.findPad(*choked) == nullptr ||
+                closingHatChoke(pad->role, *choked) ||
+                std::any_of(pad->chokes.begin(), pad->chokes.end(),
+                            [&](const PadChoke& c) { return c.role == *choked; }))
+                continue;
+            pad->chokes.push_back(
+                {*choked, choke.seconds > 0.0f ? std::min(choke.seconds, maxChokeSeconds) : 0.0f});
+        }
     }
     return kit;
 }

@@ -30,7 +30,6 @@ struct Summary {
     int missingSamples = 0;           // named by the source but not on disk
     int unreadableSamples = 0;        // on disk but not playable as named (a channel it lacks)
     int droppedSamples = 0;           // beyond what a pad can hold
-    int chokesLeftOut = 0;            // choke groups other than the hi-hat's own
     std::vector<std::string> leftOut; // instruments that fit no role, or a taken one
     std::set<std::string> ignored;    // SFZ opcodes we do not play, each once
 
@@ -46,6 +45,13 @@ struct Result {
     explicit operator bool() const { return kit.has_value(); }
 };
 
+// This instrument silences another of the same source (`instrument`: its place among those
+// given to buildKit), fading it out over `seconds`.
+struct InstrumentChoke {
+    std::size_t instrument = 0;
+    float seconds = 0.0f;
+};
+
 // One instrument of a source kit before it is given a role.
 struct Instrument {
     std::string name;
@@ -57,6 +63,7 @@ struct Instrument {
     float pan = 0.0f;
     std::vector<std::int64_t> notes; // the pad's notes, where the source gives them
     std::vector<int> ownMicrophones; // see DrumPad::ownMicrophones
+    std::vector<InstrumentChoke> chokes;
 };
 
 // The role a kit's own instrument name suggests: the auto-mapping keywords plus the words
@@ -70,7 +77,8 @@ std::optional<PadRole> roleForNote(int note);
 std::optional<std::string> readSourceFile(const std::filesystem::path& file, std::string& whyNot);
 
 // Gives instruments roles (by name, then by note; the first to claim a role keeps it) and
-// builds the kit, dropping missing sample files. Fills the summary.
+// builds the kit, dropping missing sample files; the chokes between instruments that found
+// pads become the pads' chokes. Fills the summary.
 DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, Summary& summary);
 
 // A Hydrogen drumkit.xml's text, its samples relative to folder. A kit that states no name
@@ -84,8 +92,9 @@ Result readSfzText(std::string_view text, const std::filesystem::path& path);
 // A DrumGizmo kit (its kit file, or a folder holding one; see drumGizmo::read): the kit's
 // channels become its microphones, placed in a stereo mix by their names; each recording one
 // sample per sound file it uses, the files of one recording sounding together; every pad takes
-// its recordings by power. A pad keeps at most maxSamplesPerPad samples, spread over the span
-// of powers. Refused when it names more than maxMicrophones channels.
+// its recordings by power; directed chokes and groups become the pads' chokes. A pad keeps at most
+// maxSamplesPerPad samples, spread over the span of powers. Refused when it names more than
+// maxMicrophones channels.
 Result readDrumGizmo(const std::filesystem::path& kitFileOrFolder);
 
 // Unpacks an .h2drumkit archive under destination in a folder named after the kit, replacing

@@ -560,20 +560,14 @@ Instrument finish(Built& b) {
     return b.instrument;
 }
 
-// Chokes we cannot play: the hi-hat's own (an open hat cut by the closed or the pedal) is
-// built in; the other groups are counted.
-int chokesLeftOut(const std::vector<Built>& built) {
-    std::set<long> chokes;
-    for (const Built& choker : built)
-        for (long group : choker.offBys) {
-            bool allHiHat = hiHatByName(choker.instrument);
-            for (const Built& choked : built)
-                if (std::count(choked.groups.begin(), choked.groups.end(), group))
-                    allHiHat = allHiHat && hiHatByName(choked.instrument);
-            if (!allHiHat)
-                chokes.insert(group);
-        }
-    return static_cast<int>(chokes.size());
+// A region that states off_by=G stops when a region of group G starts: the instrument
+// holding that group chokes it, at once.
+void addChokes(const std::vector<Built>& built, std::vector<Instrument>& instruments) {
+    for (std::size_t stopped = 0; stopped < built.size(); ++stopped)
+        for (long group : built[stopped].offBys)
+            for (std::size_t starter = 0; starter < built.size(); ++starter)
+                if (std::count(built[starter].groups.begin(), built[starter].groups.end(), group))
+                    instruments[starter].chokes.push_back({stopped, 0.0f});
 }
 
 } // namespace
@@ -598,7 +592,7 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     std::vector<Instrument> instruments;
     for (Built& b : built)
         instruments.push_back(finish(b));
-    result.summary.chokesLeftOut = chokesLeftOut(built);
+    addChokes(built, instruments);
     result.kit = buildKit(path.stem().string(), instruments, result.summary);
     return result;
 }
