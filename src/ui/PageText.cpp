@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tamborel::ui::pageText {
 
@@ -42,7 +43,8 @@ int padGridColumns(double width, double scale) {
     return static_cast<int>(std::clamp(std::trunc(perRow), 1.0, double(roleCount)));
 }
 
-double padCardScale(double width, double height) {
+namespace {
+std::optional<double> fittingScale(double width, double height) {
     for (double scale = 1.6; scale >= 0.9; scale -= 0.02) {
         const int columns = padGridColumns(width, scale);
         const int rows = (static_cast<int>(roleCount) + columns - 1) / columns;
@@ -52,13 +54,23 @@ double padCardScale(double width, double height) {
         if (grid + 2 * padGridPadding <= finiteOr(width, 0) && tall <= finiteOr(height, 0))
             return scale;
     }
-    return 1;
+    return std::nullopt;
+}
+} // namespace
+
+double padCardScale(double width, double height) {
+    return fittingScale(width, height).value_or(1.0);
 }
 
-int mixerColumns(double width) {
-    const double available = std::min(finiteOr(width, 0), 1720.0) - 32;
-    const double fit = std::floor((available + 10) / (98 + 10));
-    return static_cast<int>(std::clamp(fit, 1.0, double(roleCount + 1)));
+bool padGridFits(double width, double height) {
+    return fittingScale(width, height).has_value();
+}
+
+double mixerStripWidth(double width, int count) {
+    const int strips = std::max(count, 1);
+    const double share =
+        (finiteOr(width, 0) - 32 - (strips - 1) * mixerStripSpacing) / static_cast<double>(strips);
+    return std::clamp(std::floor(share), minStripWidth, stripWidth);
 }
 
 QString padNoteSummary(const QVariantList& notes, const QString& role, int pedalController) {

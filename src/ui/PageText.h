@@ -30,10 +30,14 @@ int padGridColumns(double width, double scale = 1);
 // from 0.9 to 1.6 at which every card fits without scrolling, else 1 (the
 // grid then scrolls).
 double padCardScale(double width, double height);
-// Strips per row of the mixer for an area `width` points wide (98 to 112 points
-// each, 10 apart, inside 16 points of padding on each side, at most 1720 points
-// wide).
-int mixerColumns(double width);
+// Whether every card fits an area of this size without scrolling, at 0.9 or more.
+bool padGridFits(double width, double height);
+// Inner strips of the mixer's one row, each this wide and `mixerStripSpacing`
+// apart: `count` strips share `width` (16 points of padding on each side) from
+// stripWidth down to minStripWidth; narrower than that, the row scrolls.
+inline constexpr double minStripWidth = 72;
+inline constexpr double mixerStripSpacing = 8;
+double mixerStripWidth(double width, int count);
 
 // "MIDI 36, 35" on a pad card; "via CC4" for the half-open hi-hat without
 // notes, "unmapped" for any other role without notes.
@@ -145,7 +149,14 @@ public:
     Q_INVOKABLE double padCardScale(double width, double height) const {
         return pageText::padCardScale(width, height);
     }
-    Q_INVOKABLE int mixerColumns(double width) const { return pageText::mixerColumns(width); }
+    Q_INVOKABLE bool padGridFits(double width, double height) const {
+        return pageText::padGridFits(width, height);
+    }
+    Q_INVOKABLE double mixerStripWidth(double width, int count) const {
+        return pageText::mixerStripWidth(width, count);
+    }
+    Q_PROPERTY(double mixerStripSpacing READ mixerStripSpacing CONSTANT)
+    double mixerStripSpacing() const { return pageText::mixerStripSpacing; }
     Q_INVOKABLE QString panLabel(double pan) const { return pageText::panLabel(pan); }
     Q_INVOKABLE QString mixerPercent(double v) const { return pageText::mixerPercent(v); }
     Q_INVOKABLE QString padPercent(double v) const { return pageText::padPercent(v); }

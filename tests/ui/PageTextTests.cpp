@@ -26,8 +26,10 @@ TEST(PageText, GridsKeepOneCardPerRowAtNonsenseWidthsAndStopAtOneRowOfAll) {
     for (double width : {30.0, 0.0, -500.0, notANumber})
         EXPECT_EQ(padGridColumns(width), 1) << width;
     EXPECT_EQ(padGridColumns(1e300), 14);
-    EXPECT_EQ(mixerColumns(100000), 15);
-    EXPECT_EQ(mixerColumns(0), 1);
+    // The mixer's strips share one row down to their narrowest, as on a 1280-wide window.
+    EXPECT_EQ(mixerStripWidth(100000, 15), stripWidth);
+    EXPECT_EQ(mixerStripWidth(notANumber, 0), minStripWidth);
+    EXPECT_LE(15 * mixerStripWidth(1280, 15) + 14 * mixerStripSpacing + 32, 1280);
     EXPECT_EQ(gainText(1.0), "0.0 dB");
     EXPECT_EQ(gainText(2.0), "+6.0 dB");
     EXPECT_EQ(gainText(0.5), "\u22126.0 dB");

@@ -544,18 +544,34 @@ TEST_F(PagesWindow, pagesFitASmallWindowAndGrowIntoALargeOne) {
             ASSERT_TRUE(harness.settled(harness.item(marks[t]))) << tabs[t];
             shoot(QStringLiteral("size-%1-%2").arg(size, QString::fromLatin1(tabs[t] + 4)));
         }
-        for (const char* role : {"pad-kick", "pad-tom3", "pad-hhHalf", "pad-rideBell"}) {
-            harness.click("tab-Pads");
-            QQuickItem* pad = harness.item(role);
-            ASSERT_TRUE(pad != nullptr && harness.settled(pad)) << role;
-            EXPECT_LE(sceneRect(pad).right(), window->width())
-                << role << " cut at " << size.toStdString();
+        // Every pad whole in the window, and the master whole at the right end of the
+        // strips' one row.
+        const QRectF inside(0, 0, window->width(), window->height());
+        harness.click("tab-Pads");
+        for (PadRole role : allPadRoles) {
+            const std::string name = "pad-" + std::string(rawValue(role));
+            QQuickItem* pad = harness.item(name.c_str());
+            ASSERT_TRUE(pad != nullptr && harness.settled(pad)) << name;
+            EXPECT_TRUE(inside.contains(sceneRect(pad)))
+                << name << " cut at " << size.toStdString();
         }
         kickWidth[s] = sceneRect(harness.item("pad-kick")).width();
+        harness.click("tab-Mixer");
+        QQuickItem* master = harness.item("masterStrip");
+        ASSERT_TRUE(harness.settled(master));
+        const QRectF masterRect = sceneRect(master);
+        EXPECT_TRUE(inside.contains(masterRect)) << "master cut at " << size.toStdString();
+        for (PadRole role : allPadRoles) {
+            const QRectF strip =
+                sceneRect(harness.item(("strip-" + std::string(rawValue(role))).c_str()));
+            EXPECT_TRUE(strip.top() == masterRect.top() && strip.right() < masterRect.left() &&
+                        inside.contains(strip))
+                << rawValue(role) << " strip at " << size.toStdString();
+        }
         faderHeight[s] = harness.item("masterFader")->height();
     }
     EXPECT_GT(kickWidth[2], kickWidth[1] * 1.25);
-    EXPECT_GT(faderHeight[2], faderHeight[1] * 1.5);
+    EXPECT_GT(faderHeight[2], faderHeight[0] * 1.5);
 }
 
 TEST_F(PagesWindow, aStrikeNoPadPlaysShowsInTheStatusLineAndOneStrikeGivesItToAPad) {

@@ -64,7 +64,7 @@ Item {
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 82
+            Layout.preferredWidth: Math.min(82, strip.width - 10)
             Layout.topMargin: 6
             horizontalAlignment: Text.AlignHCenter
             text: "From the audience"

@@ -41,7 +41,7 @@ Item {
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 82
+            Layout.preferredWidth: Math.min(82, strip.width - 10)
             horizontalAlignment: Text.AlignHCenter
             text: strip.pad.name
             color: Theme.label
@@ -74,7 +74,7 @@ Item {
             id: panSlider
             objectName: "panSlider"
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 80
+            Layout.preferredWidth: Math.min(80, strip.width - 12)
             Layout.preferredHeight: 16
             value: strip.pad.pan
             onMoved: strip.pad.pan = value

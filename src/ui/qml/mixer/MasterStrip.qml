@@ -54,7 +54,7 @@ Item {
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 82
+            Layout.preferredWidth: Math.min(82, strip.width - 10)
             horizontalAlignment: Text.AlignHCenter
             text: "MASTER"
             color: Theme.label

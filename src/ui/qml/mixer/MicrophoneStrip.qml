@@ -52,7 +52,7 @@ Item {
         Text {
             objectName: "nameText"
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 82
+            Layout.preferredWidth: Math.min(82, strip.width - 10)
             horizontalAlignment: Text.AlignHCenter
             text: strip.microphone.name
             color: Theme.label
@@ -84,7 +84,7 @@ Item {
         PanSlider {
             objectName: "panSlider"
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 80
+            Layout.preferredWidth: Math.min(80, strip.width - 12)
             Layout.preferredHeight: 16
             value: strip.microphone.pan
             onMoved: strip.microphone.pan = value
@@ -128,7 +128,7 @@ Item {
         ThemedComboBox {
             objectName: "outputPicker"
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: 80
+            Layout.preferredWidth: Math.min(80, strip.width - 12)
             Layout.preferredHeight: 24
             font.pixelSize: Theme.fontSmall
             model: strip.microphone.outputChoices

@@ -9,9 +9,9 @@ Item {
     id: page
 
     required property AppViewModel appState
-    readonly property int columns: PageText.mixerColumns(width)
-    readonly property alias grid: grid
-    readonly property int rows: Math.ceil((page.appState.pads.length + 1) / columns)
+    readonly property alias grid: drumRow
+    // Every strip of the row shares the width, the master's too.
+    readonly property real stripWidth: PageText.mixerStripWidth(width, page.appState.pads.length + 1)
     readonly property bool hasMicrophones: page.appState.microphones.length > 0
     // Which strips the switch shows while the kit has microphones.
     property bool showMicrophones: false
@@ -19,11 +19,8 @@ Item {
     // The switch's band above the strips; none without microphones.
     readonly property real switchBand: hasMicrophones ? switcher.height + 14 : 0
     // The faders take the height the page has beyond the strips' own, up to a long throw.
-    readonly property real faderHeight: {
-        const spare = height - switchBand - 36 - rows * probe.implicitHeight
-                      - (rows - 1) * grid.rowSpacing;
-        return Math.min(600, 150 + Math.max(0, spare / rows));
-    }
+    readonly property real faderHeight:
+        Math.min(600, 150 + Math.max(0, height - switchBand - 48 - probe.implicitHeight))
     // The same for the microphones' single row, which keeps room for its scroll bar.
     readonly property real microphoneProbeHeight:
         microphoneProbe.item ? microphoneProbe.item.implicitHeight : 0
@@ -79,45 +76,50 @@ Item {
         }
     }
 
-    Flickable {
-        id: flick
-        anchors.fill: parent
-        anchors.topMargin: page.switchBand
+    // The drums in one row that scrolls sideways only when even their narrowest strips do
+    // not fit, the master at its right end in sight.
+    Row {
+        id: drumRow
+        objectName: "mixerGrid"
         visible: !page.microphonesShown
-        clip: true
-        contentWidth: width
-        contentHeight: grid.height + 36
-        boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ThemedScrollBar {}
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: page.switchBand + 18
+        spacing: PageText.mixerStripSpacing
 
-        Grid {
-            id: grid
-            objectName: "mixerGrid"
-            anchors.horizontalCenter: parent.horizontalCenter
-            y: 18
-            columns: page.columns
-            columnSpacing: 10
-            rowSpacing: 16
-            horizontalItemAlignment: Grid.AlignHCenter
+        Flickable {
+            id: flick
+            objectName: "drumStrips"
+            width: Math.min(drumStrips.width, page.width - 32 - page.stripWidth - parent.spacing)
+            height: page.height - page.switchBand - 24
+            contentWidth: drumStrips.width
+            contentHeight: height
+            clip: true
+            flickableDirection: Flickable.HorizontalFlick
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.horizontal: ThemedScrollBar {}
 
-            Repeater {
-                model: page.appState.pads
-                delegate: ChannelStrip {
-                    required property PadViewModel modelData
-                    objectName: "strip-" + modelData.role
-                    width: PageText.stripWidth
-                    height: implicitHeight
-                    faderHeight: page.faderHeight
-                    pad: modelData
+            Row {
+                id: drumStrips
+                spacing: PageText.mixerStripSpacing
+                Repeater {
+                    model: page.appState.pads
+                    delegate: ChannelStrip {
+                        required property PadViewModel modelData
+                        objectName: "strip-" + modelData.role
+                        width: page.stripWidth
+                        height: implicitHeight
+                        faderHeight: page.faderHeight
+                        pad: modelData
+                    }
                 }
             }
-            MasterStrip {
-                objectName: "masterStrip"
-                width: PageText.stripWidth
-                height: implicitHeight
-                faderHeight: page.faderHeight
-                appState: page.appState
-            }
+        }
+        MasterStrip {
+            objectName: "masterStrip"
+            width: page.stripWidth
+            height: implicitHeight
+            faderHeight: page.faderHeight
+            appState: page.appState
         }
     }
 
@@ -128,7 +130,7 @@ Item {
         visible: page.microphonesShown
         anchors.horizontalCenter: parent.horizontalCenter
         y: page.switchBand + 18
-        spacing: 10
+        spacing: PageText.mixerStripSpacing
 
         Flickable {
             id: microphoneFlick
@@ -144,7 +146,7 @@ Item {
 
             Row {
                 id: strips
-                spacing: 10
+                spacing: PageText.mixerStripSpacing
                 Repeater {
                     model: page.appState.microphones
                     delegate: MicrophoneStrip {
@@ -160,7 +162,7 @@ Item {
         }
         Row {
             id: fixedStrips
-            spacing: 10
+            spacing: PageText.mixerStripSpacing
             BleedStrip {
                 objectName: "bleedStrip"
                 width: PageText.stripWidth

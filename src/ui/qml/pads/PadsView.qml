@@ -15,8 +15,14 @@ Item {
     // Cards grow with a large window and give a little to spare a small one a scroll bar.
     readonly property real cardScale: PageText.padCardScale(gridArea.width, gridArea.height)
     readonly property int perRow: PageText.padGridColumns(gridArea.width, cardScale)
-    // The hero card takes a share of a tall page; on a short one it keeps to its smallest.
+    // The hero card takes a share of a tall page; on a short one it keeps to its smallest,
+    // and on a page too short for it and every card whole (a laptop's 720 lines) it gives
+    // way to the cards.
     readonly property real heroScale: Math.max(0.8, Math.min(1.5, height / 760))
+    readonly property real heroBand: hero.implicitHeight * 0.8 + heroPlace.Layout.topMargin
+                                     + heroPlace.Layout.bottomMargin
+    readonly property bool heroShown:
+        PageText.padGridFits(width, height - hintRow.height - hintRow.Layout.bottomMargin - heroBand)
     readonly property alias picker: picker
     readonly property alias grid: grid
     readonly property alias captureSheet: captureSheet
@@ -62,6 +68,7 @@ Item {
         spacing: 0
 
         RowLayout {
+            id: hintRow
             Layout.fillWidth: true
             Layout.leftMargin: PageText.padGridPadding
             Layout.rightMargin: PageText.padGridPadding
@@ -214,6 +221,7 @@ Item {
         Item {
             id: heroPlace
             objectName: "heroPlace"
+            visible: page.heroShown
             Layout.fillWidth: true
             Layout.preferredHeight: hero.height
             // Kept clear of the pads also when the grid scrolls right up to it.

@@ -11,11 +11,12 @@ ApplicationWindow {
 
     title: "Tamborel"
     color: Theme.windowColor
-    // Small enough for a 1280×720 screen, where the pages scroll; the pages grow into more.
-    minimumWidth: 1280
-    minimumHeight: 720
-    width: 1360
-    height: 840 + (menuBar ? menuBar.implicitHeight : 0)
+    // Opens no larger than the screen it is on (a laptop's 1280×720 shows every pad and the
+    // master whole), and the pages grow into a larger one. Smaller still, the pages scroll.
+    minimumWidth: 960
+    minimumHeight: 560
+    width: Math.min(1360, Screen.desktopAvailableWidth)
+    height: Math.min(840 + (menuBar ? menuBar.implicitHeight : 0), Screen.desktopAvailableHeight)
 
     palette {
         window: Qt.rgba(0.11, 0.115, 0.15, 1)
