@@ -366,10 +366,43 @@ TEST_F(PagesWindow, controlsFitTheirTextsAndFadersFillFromTheBottom) {
     auto* menuBar = window->findChild<QQuickItem*>(QStringLiteral("menuBar"));
     auto* fileMenu = window->findChild<QObject*>(QStringLiteral("fileMenu"));
     ASSERT_TRUE(menuBar != nullptr && fileMenu != nullptr);
-    harness.click(menuBar, {20, menuBar->height() / 2});
-    WAIT_UNTIL(fileMenu->property("opened").toBool());
+    QQuickItem* fileTitle = harness.item("menuTitle-File");
+    ASSERT_NE(fileTitle, nullptr);
+    const auto openFile = [&] {
+        harness.click(fileTitle, {fileTitle->width() / 2, fileTitle->height() / 2});
+        WAIT_UNTIL(fileMenu->property("opened").toBool());
+    };
+    const auto closed = [&](QObject* menu) {
+        WAIT_UNTIL(!menu->property("visible").toBool());
+        WAIT_UNTIL(!fileTitle->property("highlighted").toBool()); // the title not left lit
+    };
+    openFile();
     shoot(QStringLiteral("9-file-menu"));
+    // It opens on every click, whether it closed by a choice, a click away or Escape.
+    clickTitled(QStringLiteral("Rename Kit\u2026"));
+    closed(fileMenu);
+    WAIT_UNTIL(harness.object("renameDialog")->property("opened").toBool());
     QTest::keyClick(window, Qt::Key_Escape);
+    WAIT_UNTIL(!harness.object("renameDialog")->property("visible").toBool());
+    openFile();
+    harness.click(harness.item("tab-Pads"), {5, 5});
+    closed(fileMenu);
+    openFile();
+    QTest::keyClick(window, Qt::Key_Escape);
+    closed(fileMenu);
+    openFile();
+    QTest::keyClick(window, Qt::Key_Escape);
+    closed(fileMenu);
+    // And from the keyboard: Alt+F, Alt+E.
+    QTest::keyClick(window, Qt::Key_F, Qt::AltModifier);
+    WAIT_UNTIL(fileMenu->property("opened").toBool());
+    QTest::keyClick(window, Qt::Key_Escape);
+    closed(fileMenu);
+    QObject* editMenu = window->findChild<QObject*>(QStringLiteral("editMenu"));
+    QTest::keyClick(window, Qt::Key_E, Qt::AltModifier);
+    WAIT_UNTIL(editMenu->property("opened").toBool());
+    QTest::keyClick(window, Qt::Key_Escape);
+    closed(editMenu);
 }
 
 // Several files dropped on a pad card become its samples; on the Mapping page its row opens

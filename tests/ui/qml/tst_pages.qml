@@ -18,7 +18,15 @@ TestCase {
     Component { id: stateComponent; MockState {} }
     Component { id: padsComponent; PadsView {} }
     Component { id: mixerComponent; MixerView {} }
-    Component { id: mappingComponent; MappingView {} }
+    // The page with the window's kit commands of its own.
+    Component {
+        id: mappingComponent
+        MappingView {
+            id: mapping
+            commands: ownCommands
+            KitCommands { id: ownCommands; appState: mapping.appState }
+        }
+    }
     Component { id: settingsComponent; SettingsView {} }
     Component { id: barComponent; StatusBar {} }
     Component {
@@ -245,6 +253,8 @@ TestCase {
         compare(menu.itemAt(2).text, "Jazz");
         verify(menu.itemAt(3).visible && menu.itemAt(4).visible); // a separator, the heading
         compare(menu.itemAt(5).text, "GMRockKit");
+        compare(menu.itemAt(menu.count - 2).text, "Import Kit\u2026");
+        compare(menu.itemAt(menu.count - 1).text, "New Kit");
         menu.itemAt(2).triggered();
         menu.itemAt(5).triggered();
         compare(state.callsTo("loadKit"), [["loadKit", "file:///k/Jazz.json"]]);
@@ -256,11 +266,11 @@ TestCase {
         const state = makeState({ kitName: "Late Night" });
         const page = makePage(mappingComponent, state);
         mouseClick(child(page, "exportButton"));
-        verify(decodeURIComponent(String(page.exportDialog.selectedFile)).endsWith("/Late Night.json"));
-        page.exportDialog.close();
+        verify(decodeURIComponent(String(page.commands.exportDialog.selectedFile)).endsWith("/Late Night.json"));
+        page.commands.exportDialog.close();
         mouseClick(child(page, "renameKitButton"));
-        tryCompare(page.renameDialog, "opened", true);
-        child(page.renameDialog, "nameField").selectAll();
+        tryCompare(page.commands.renameDialog, "opened", true);
+        child(page.commands.renameDialog, "nameField").selectAll();
         for (const c of "Dawn") // typing replaces the selected name
             keyClick(c);
         keyClick(Qt.Key_Return);

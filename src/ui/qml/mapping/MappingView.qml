@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Tamborel
 
@@ -9,25 +8,17 @@ Item {
     id: page
 
     required property AppViewModel appState
-    property bool renaming: false
-    property string newName: ""
-    property var savedKits: []
+    // The window's import, export and rename, which its buttons open.
+    required property KitCommands commands
     // A kit file is being dragged over the page.
     property bool dropTargeted: false
     readonly property alias loadMenu: loadMenu
-    readonly property alias renameDialog: renameDialog
-    readonly property alias exportDialog: exportDialog
-    readonly property alias importDialog: importDialog
     readonly property alias picker: picker
     readonly property alias rows: rows
 
-    // Read afresh each time so a kit saved a moment ago is listed.
     function openLoadMenu() {
-        savedKits = appState.savedKits();
         loadMenu.popup(loadButton, 0, loadButton.height);
     }
-
-    onRenamingChanged: renaming ? renameDialog.open() : renameDialog.close()
 
     // The first kit file among dropped locations, as Import opens them; "" for none.
     function kitFileAmong(urls) {
@@ -35,87 +26,8 @@ Item {
         return kit.toString() === "" ? "" : kit;
     }
 
-    function startRename() {
-        newName = appState.kitName;
-        renaming = true;
-    }
-
     SamplePicker {
         id: picker
-    }
-
-    ThemedFileDialog {
-        id: importDialog
-        title: "Import Kit"
-        fileMode: FileDialog.OpenFile
-        nameFilters: PageText.kitFileFilters()
-        onAccepted: if (selectedFile.toString() !== "") page.appState.importKit(selectedFile)
-    }
-    ThemedFileDialog {
-        id: exportDialog
-        title: "Export Kit"
-        fileMode: FileDialog.SaveFile
-        nameFilters: ["JSON (*.json)"]
-        defaultSuffix: "json"
-        onAccepted: if (selectedFile.toString() !== "") page.appState.exportKit(selectedFile)
-    }
-
-    Dialog {
-        id: renameDialog
-        objectName: "renameDialog"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        title: "Rename Kit"
-        onClosed: page.renaming = false
-        onOpened: {
-            nameField.forceActiveFocus();
-            nameField.selectAll();
-        }
-        padding: 20
-        topPadding: 8
-        background: Rectangle {
-            color: Theme.windowColor
-            radius: 14
-            border.width: 1
-            border.color: Theme.line
-        }
-        header: Label {
-            text: renameDialog.title
-            color: Theme.label
-            font.pixelSize: Theme.fontLarge
-            font.weight: Font.DemiBold
-            padding: 20
-            bottomPadding: 4
-        }
-        footer: DialogButtonBox {
-            padding: 16
-            spacing: 8
-            alignment: Qt.AlignRight
-            background: null
-            ThemedButton {
-                text: "Cancel"
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-            ThemedButton {
-                objectName: "renameButton"
-                text: "Rename"
-                highlighted: true
-                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
-            }
-        }
-        onAccepted: page.appState.renameKit(page.newName)
-        TextField {
-            id: nameField
-            objectName: "nameField"
-            // The dialog sizes itself to its content's implicit width, so the field's
-            // width must be implicit too or it sticks out past the dialog's edge.
-            implicitWidth: 260
-            placeholderText: "Kit name"
-            text: page.newName
-            onTextEdited: page.newName = text
-            onAccepted: renameDialog.accept()
-        }
     }
 
     ColumnLayout {
@@ -139,7 +51,7 @@ Item {
                 iconName: "pencil"
                 help: "Rename kit"
                 small: true
-                onClicked: page.startRename()
+                onClicked: page.commands.startRename()
             }
             Item { Layout.fillWidth: true }
             MappingHeaderButton {
@@ -166,18 +78,14 @@ Item {
                 text: "Import"
                 iconName: "square.and.arrow.down.on.square"
                 help: "Import a kit (.json, Hydrogen or SFZ), or drop one on this page"
-                onClicked: importDialog.open()
+                onClicked: page.commands.openImport()
             }
             MappingHeaderButton {
                 objectName: "exportButton"
                 text: "Export"
                 iconName: "square.and.arrow.up"
                 help: "Export this kit to a .json file"
-                onClicked: {
-                    exportDialog.selectedFile = exportDialog.currentFolder + "/"
-                        + encodeURIComponent(PageText.exportFileName(page.appState.kitName));
-                    exportDialog.open();
-                }
+                onClicked: page.commands.openExport()
             }
             MappingHeaderButton {
                 text: "Auto-Map"
@@ -259,62 +167,11 @@ Item {
         visible: page.dropTargeted
     }
 
-    ThemedMenu {
+    KitListMenu {
         id: loadMenu
         objectName: "loadMenu"
-
-        ThemedMenuItem {
-            objectName: "noSavedKits"
-            text: "No saved kits"
-            enabled: false
-            visible: page.savedKits.length === 0
-            height: visible ? implicitHeight : 0
-        }
-        Instantiator {
-            model: page.savedKits
-            delegate: ThemedMenuItem {
-                required property var modelData
-                text: modelData.title
-                current: modelData.title === page.appState.kitName
-                onTriggered: page.appState.loadKit(modelData.path)
-            }
-            onObjectAdded: (index, object) => loadMenu.insertItem(index + 1, object)
-            onObjectRemoved: (index, object) => loadMenu.removeItem(object)
-        }
-        // Hydrogen's installed drum kits; choosing one imports it as a new kit.
-        MenuSeparator {
-            visible: page.appState.installedKits.length > 0
-            height: visible ? implicitHeight : 0
-        }
-        ThemedMenuItem {
-            id: installedKitsHeading
-            objectName: "installedKitsHeading"
-            text: "Hydrogen kits"
-            heading: true
-            enabled: false
-            visible: page.appState.installedKits.length > 0
-            height: visible ? implicitHeight : 0
-        }
-        Instantiator {
-            model: page.appState.installedKits
-            delegate: ThemedMenuItem {
-                required property var modelData
-                required property int index
-                text: modelData.title
-                onTriggered: page.appState.importKit(modelData.path)
-            }
-            // Placed after the heading by their own index, whatever order they arrive in.
-            onObjectAdded: (index, object) => {
-                let at = 0;
-                while (loadMenu.itemAt(at) !== installedKitsHeading)
-                    ++at;
-                ++at;
-                while (at < loadMenu.count && loadMenu.itemAt(at).index < index)
-                    ++at;
-                loadMenu.insertItem(at, object);
-            }
-            onObjectRemoved: (index, object) => loadMenu.removeItem(object)
-        }
+        appState: page.appState
+        commands: page.commands
     }
 
     component MappingHeaderButton: ThemedButton {

@@ -15,6 +15,15 @@ Item {
     readonly property alias saveKitAction: saveKitAction
     readonly property alias undoAction: undoAction
     readonly property alias redoAction: redoAction
+    readonly property alias importKitAction: importKitAction
+    readonly property alias exportKitAction: exportKitAction
+    readonly property alias renameKitAction: renameKitAction
+    readonly property alias commands: commands
+
+    KitCommands {
+        id: commands
+        appState: content.appState
+    }
 
     Action {
         id: newKitAction
@@ -27,6 +36,25 @@ Item {
         text: "Save Kit"
         shortcut: "Ctrl+S"
         onTriggered: content.appState.saveKit()
+    }
+
+    Action {
+        id: importKitAction
+        text: "Import Kit\u2026"
+        shortcut: "Ctrl+I"
+        onTriggered: commands.openImport()
+    }
+    Action {
+        id: exportKitAction
+        text: "Export Kit\u2026"
+        shortcut: "Ctrl+E"
+        onTriggered: commands.openExport()
+    }
+    Action {
+        id: renameKitAction
+        text: "Rename Kit\u2026"
+        shortcut: "F2"
+        onTriggered: commands.startRename()
     }
 
     Action {
@@ -62,6 +90,7 @@ Item {
         StatusBar {
             Layout.fillWidth: true
             appState: content.appState
+            commands: commands
         }
         GlassTabBar {
             id: tabBar
@@ -76,6 +105,7 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             appState: content.appState
+            commands: commands
         }
     }
 }

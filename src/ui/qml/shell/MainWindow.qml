@@ -50,11 +50,31 @@ ApplicationWindow {
         }
         delegate: MenuBarItem {
             id: title
+            objectName: "menuTitle-" + text.replace("&", "")
+            // The bar keeps a menu "open" that closed while its title counted as hovered,
+            // and the next click on the title then only closes it again: the title's own
+            // hover stays off, and a handler lights it and moves an open menu along the bar.
+            hoverEnabled: false
             leftPadding: 10
             rightPadding: 10
             font.pixelSize: Theme.fontBody
+            HoverHandler {
+                id: pointer
+                onHoveredChanged: {
+                    if (!hovered || title.highlighted || !title.menuBar)
+                        return;
+                    for (let i = 0; i < title.menuBar.count; ++i) {
+                        const open = title.menuBar.menuAt(i);
+                        if (open && open.visible && open !== title.menu) {
+                            title.triggered();
+                            return;
+                        }
+                    }
+                }
+            }
             contentItem: Text {
-                text: title.text
+                // "&File" makes Alt+F open it; the title reads "File".
+                text: title.text.replace("&", "")
                 font: title.font
                 color: Theme.label
                 verticalAlignment: Text.AlignVCenter
@@ -63,14 +83,31 @@ ApplicationWindow {
                 implicitHeight: 22
                 radius: 6
                 color: "white"
-                opacity: title.down || title.highlighted ? 0.12 : title.hovered ? 0.06 : 0
+                opacity: title.down || title.highlighted ? 0.12 : pointer.hovered ? 0.06 : 0
             }
         }
+        // Every kit command, reachable from every page; Alt and the underlined letter opens
+        // a menu from the keyboard.
         ThemedMenu {
             objectName: "fileMenu"
-            title: "File"
+            title: "&File"
             ThemedMenuItem { action: content.newKitAction }
+            KitListMenu {
+                objectName: "openKitMenu"
+                title: "Open Kit"
+                appState: window.appState
+                commands: content.commands
+            }
             ThemedMenuItem { action: content.saveKitAction }
+            MenuSeparator {}
+            ThemedMenuItem { action: content.importKitAction }
+            ThemedMenuItem { action: content.exportKitAction }
+            ThemedMenuItem {
+                objectName: "fileExportPluginPreset"
+                text: "Export as Plugin Preset\u2026"
+                onTriggered: window.appState.exportPluginPreset()
+            }
+            ThemedMenuItem { action: content.renameKitAction }
             MenuSeparator {}
             ThemedMenuItem {
                 action: Action {
@@ -82,7 +119,7 @@ ApplicationWindow {
         }
         ThemedMenu {
             objectName: "editMenu"
-            title: "Edit"
+            title: "&Edit"
             ThemedMenuItem { action: content.undoAction }
             ThemedMenuItem { action: content.redoAction }
         }

@@ -12,6 +12,7 @@ SwipePager {
     id: pager
 
     required property AppViewModel appState
+    required property KitCommands commands
     readonly property alias strip: strip
 
     count: 4
@@ -74,6 +75,7 @@ SwipePager {
             active: pager.builtUpTo >= 2
             sourceComponent: MappingView {
                 appState: pager.appState
+                commands: pager.commands
             }
         }
         Loader {

@@ -2,16 +2,14 @@ import QtQuick
 import QtQuick.Controls
 import Tamborel
 
-// The kit pill: the kit's name (with a bullet while there are unsaved changes) and a menu
-// of the saved kits plus "New Kit" and "Export as Plugin Preset…" (the kit in the plugin's
-// preset menu). The saved kits are listed afresh each time the menu
-// opens, so it always shows what is in the kits folder.
+// The kit pill: the kit's name (with a bullet while there are unsaved changes), opening the
+// kit menu.
 Item {
     id: kitMenu
 
     required property AppViewModel appState
+    property KitCommands commands: null
     readonly property string title: StatusText.kitTitle(appState.kitName, appState.dirty)
-    property var savedKits: []
     readonly property alias menu: menu
 
     // Reached by Tab as the bar's first control; Space or Return opens the menu.
@@ -25,7 +23,6 @@ Item {
     implicitHeight: face.implicitHeight + 12
 
     function open() {
-        savedKits = appState.savedKits();
         menu.popup(kitMenu, 0, kitMenu.height + 4);
     }
 
@@ -68,28 +65,11 @@ Item {
         onClicked: kitMenu.open()
     }
 
-    ThemedMenu {
+    KitListMenu {
         id: menu
-
-        Instantiator {
-            model: kitMenu.savedKits
-            delegate: ThemedMenuItem {
-                required property var modelData
-                text: modelData.title
-                onTriggered: kitMenu.appState.loadKit(modelData.path)
-            }
-            onObjectAdded: (index, object) => menu.insertItem(index, object)
-            onObjectRemoved: (index, object) => menu.removeItem(object)
-        }
-        MenuSeparator {}
-        ThemedMenuItem {
-            text: "New Kit"
-            onTriggered: kitMenu.appState.newKit()
-        }
-        ThemedMenuItem {
-            objectName: "exportPluginPreset"
-            text: "Export as Plugin Preset\u2026"
-            onTriggered: kitMenu.appState.exportPluginPreset()
-        }
+        objectName: "kitListMenu"
+        appState: kitMenu.appState
+        commands: kitMenu.commands
+        offersPluginPreset: true
     }
 }

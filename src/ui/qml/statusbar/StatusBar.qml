@@ -8,6 +8,8 @@ Item {
     id: bar
 
     required property AppViewModel appState
+    // The window's import, export and rename, for the kit menu.
+    property KitCommands commands: null
 
     implicitHeight: row.implicitHeight + 22
 
@@ -61,6 +63,7 @@ Item {
         KitMenu {
             objectName: "kitMenu"
             appState: bar.appState
+            commands: bar.commands
         }
         Text {
             objectName: "loadingStatus"

@@ -21,9 +21,11 @@ MenuItem {
     font.pixelSize: heading ? Theme.fontSmall : Theme.fontBody
     font.weight: heading ? Font.DemiBold : Font.Normal
 
+    // A submenu's entry shows an arrow where a shortcut would be.
+    arrow: null
     contentItem: Item {
         implicitWidth: label.implicitWidth
-            + (item.shortcutText !== "" ? keys.implicitWidth + 28 : 0)
+            + (item.shortcutText !== "" ? keys.implicitWidth + 28 : item.subMenu ? 28 : 0)
         implicitHeight: label.implicitHeight
 
         Text {
@@ -45,6 +47,14 @@ MenuItem {
             text: "\u2713"
             font: item.font
             color: item.highlighted ? "white" : Theme.accent
+        }
+        Text {
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            visible: item.subMenu !== null
+            text: "\u203a"
+            font.pixelSize: Theme.fontLarge
+            color: item.highlighted ? "white" : Theme.secondaryLabel
         }
         Text {
             id: keys
