@@ -176,7 +176,7 @@ TestCase {
         state.capturedRole = "snare";
         tryCompare(page.assignSheet, "opened", true);
         compare(child(page.assignSheet.contentItem, "roleName").text, "Snare");
-        compare(child(page.assignSheet.contentItem, "noteText").text, "MIDI note 38, 40");
+        compare(child(page.assignSheet.contentItem, "noteText").text, "MIDI notes 38, 40");
         picker.answer = "file:///samples/snare.wav";
         keyClick(Qt.Key_Return);
         compare(state.callsTo("assignSample"), [["assignSample", "file:///samples/snare.wav", "snare"]]);
