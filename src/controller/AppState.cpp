@@ -21,7 +21,7 @@ void AppState::Impl::notify(Field field) const {
         observer(field);
 }
 
-void AppState::Impl::commitKitChange(const KitChange& change, bool dirty) {
+void AppState::Impl::commitKitChange(const KitChange& change, bool dirty, bool undoable) {
     Published& p = self.published_;
     if (change.notes)
         player.setNotes(p.kit);
@@ -33,7 +33,10 @@ void AppState::Impl::commitKitChange(const KitChange& change, bool dirty) {
     notify(Field::dirty);
     routeMicrophoneOutputs();
     rememberKitSoon();
-    history.record(p.kit, change, std::exchange(editKind, {}));
+    if (undoable)
+        history.record(p.kit, change, std::exchange(editKind, {}));
+    else
+        history.follow(p.kit);
     publishHistory();
 }
 

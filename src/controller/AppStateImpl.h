@@ -118,7 +118,7 @@ struct AppState::Impl {
     void setCalibrationStep(PedalCalibrationStep step);
     // Publishes what a kit edit changed, plays it (the note map when notes changed),
     // records it for Undo and remembers the kit for the next start once the edits stop.
-    void commitKitChange(const KitChange& change, bool dirty);
+    void commitKitChange(const KitChange& change, bool dirty, bool undoable = true);
     // A new document: its edits start afresh.
     void startHistory();
     void publishHistory();

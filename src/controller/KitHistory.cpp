@@ -46,6 +46,11 @@ void KitHistory::reset(const DrumKit& kit) {
     lastKind_.clear();
 }
 
+void KitHistory::follow(const DrumKit& kit) {
+    last_ = kit;
+    lastKind_.clear();
+}
+
 void KitHistory::record(const DrumKit& kit, const KitChange& change, std::string kind) {
     Step step;
     for (PadRole role : allPadRoles) {

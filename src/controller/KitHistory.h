@@ -19,6 +19,9 @@ class KitHistory {
 public:
     // A new document: nothing to undo, and `kit` is where it starts.
     void reset(const DrumKit& kit);
+    // The kit after a change that is no edit of the drummer's (its notes fitted to the
+    // module plugged in): later steps start from it, and no step takes it back.
+    void follow(const DrumKit& kit);
     // The kit after an edit that changed `change`; `kind` names what was edited
     // ("volume:kick"), and an edit of the same kind as the step before it joins that step.
     // An edit that changed nothing records nothing.

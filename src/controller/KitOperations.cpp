@@ -27,6 +27,65 @@ void takeSamples(DrumPad& pad, const std::vector<PadSample>& played, const FileU
     pad.samples = played.size() > 1 ? played : std::vector<PadSample>{};
 }
 
+// Whether a pad's samples lie as our own arrangement of them would lay them: then samples
+// added to it are arranged again with them. A pad arranged by hand or by its kit's maker
+// keeps its ranges.
+bool keptArrangement(const std::vector<PadSample>& kept,
+                     const std::vector<sampleSets::Recording>& measured) {
+    std::vector<sampleSets::Recording> own;
+    for (const sampleSets::Recording& recording : measured)
+        if (std::any_of(kept.begin(), kept.end(),
+                        [&](const PadSample& s) { return s.url.toPath() == recording.file; }))
+            own.push_back(recording);
+    const std::vector<PadSample> ours = sampleSets::arrange(own);
+    return ours.size() == kept.size() &&
+           std::all_of(kept.begin(), kept.end(), [&](const PadSample& s) {
+               return std::any_of(ours.begin(), ours.end(), [&](const PadSample& o) {
+                   return o.url == s.url && o.low == s.low && o.high == s.high;
+               });
+           });
+}
+
+// The pad's samples as they are, each new one a further take of the kept range that its
+// layer in `arranged` (the new and kept ones arranged together) shares with a kept sample,
+// else of the kept range that holds the middle of its own.
+std::vector<PadSample> slotIn(const std::vector<PadSample>& kept,
+                              const std::vector<PadSample>& arranged) {
+    const auto keptOne = [&](const FileUrl& url) {
+        return std::find_if(kept.begin(), kept.end(),
+                            [&](const PadSample& k) { return k.url == url; });
+    };
+    std::vector<PadSample> samples = kept;
+    for (const PadSample& sample : arranged) {
+        if (keptOne(sample.url) != kept.end())
+            continue;
+        auto range = kept.end();
+        for (const PadSample& other : arranged)
+            if (other.low == sample.low && other.high == sample.high &&
+                keptOne(other.url) != kept.end())
+                range = keptOne(other.url);
+        if (range == kept.end()) {
+            const int middle = (sample.low + sample.high) / 2;
+            const auto distance = [&](const PadSample& k) {
+                return middle < k.low ? k.low - middle : middle > k.high ? middle - k.high : 0;
+            };
+            range = std::min_element(kept.begin(), kept.end(),
+                                     [&](auto& a, auto& b) { return distance(a) < distance(b); });
+        }
+        PadSample added = sample;
+        added.low = range->low;
+        added.high = range->high;
+        added.together = 0;
+        // After the range's last take, so the kept ones keep their turns.
+        auto at = samples.end();
+        for (auto it = samples.begin(); it != samples.end(); ++it)
+            if (it->low == added.low && it->high == added.high)
+                at = it + 1;
+        samples.insert(at, added);
+    }
+    return samples;
+}
+
 // What a drop or an "Add samples…" tells: how many of the files given the pad took, the
 // files left out, and whether names that belong to different sounds were taken as one. None
 // for one file dropped that the pad took.
@@ -192,7 +251,7 @@ void AppState::Impl::arrangeSamples(const std::vector<fs::path>& files, PadRole 
                     sample.gain = before.gain;
                     sample.pan = before.pan;
                 }
-        return samples;
+        return keptArrangement(kept, recordings) ? samples : slotIn(kept, samples);
     };
     finishPadEdits(true);
     loadForEdit(

@@ -62,7 +62,7 @@ void AppState::refreshMIDISources() {
     // Fitting the kit to the module it is played from is no edit of the drummer's: the kit
     // stays as saved or unsaved as it was.
     if (d.fitKitToModule(published_.kit))
-        d.commitKitChange(KitChange::all(), published_.dirty);
+        d.commitKitChange(KitChange::all(), published_.dirty, false);
 }
 
 void AppState::chooseDrumModule(std::size_t index) {

@@ -64,7 +64,7 @@ class PadViewModel : public ViewModelBase {
     Q_PROPERTY(QString noteSummary READ noteSummary NOTIFY notesChanged)
     // The same without "MIDI ", as the mapping page lists it.
     Q_PROPERTY(QString noteList READ noteList NOTIFY notesChanged)
-    // "MIDI note 38, 40", or empty without notes.
+    // "MIDI notes 38, 40" ("MIDI note 38" for one), or empty without notes.
     Q_PROPERTY(QString captureNoteText READ captureNoteText NOTIFY notesChanged)
     Q_PROPERTY(bool hasSample READ hasSample NOTIFY hasSampleChanged)
     // The main sample's file name; empty without a sample.

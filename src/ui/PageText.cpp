@@ -83,7 +83,10 @@ QString mappingNoteSummary(const QVariantList& notes, const QString& role, int p
 }
 
 QString captureNoteText(const QVariantList& notes) {
-    return notes.isEmpty() ? QString() : QStringLiteral("MIDI note ") + joinedNotes(notes);
+    if (notes.isEmpty())
+        return {};
+    return (notes.size() == 1 ? QStringLiteral("MIDI note ") : QStringLiteral("MIDI notes ")) +
+           joinedNotes(notes);
 }
 
 QString panLabel(double pan) {

@@ -44,7 +44,7 @@ double mixerStripWidth(double width, int count);
 QString padNoteSummary(const QVariantList& notes, const QString& role, int pedalController = 4);
 // The same on the mapping page, without the "MIDI " prefix.
 QString mappingNoteSummary(const QVariantList& notes, const QString& role, int pedalController = 4);
-// "MIDI note 38, 40" in the after-capture sheet; empty without notes.
+// "MIDI notes 38, 40" ("MIDI note 38" for one) in the after-capture sheet; empty without notes.
 QString captureNoteText(const QVariantList& notes);
 
 // "C" near the centre, else "L50" / "R25" (whole percent, cut towards the

@@ -1,12 +1,23 @@
 #include "ui/StatusText.h"
 
+#include "model/ModuleMaps.h"
+
 #include <charconv>
 #include <cmath>
 
 namespace tamborel::ui::statusText {
 
+namespace {
+// A drum module known by name among the sources, other than the TD-17; none for a source
+// nothing matched (read with the General MIDI map).
+const ModuleMap* otherModule(const std::vector<std::string>& sources) {
+    const ModuleMap* module = moduleMaps::recognise(sources);
+    return module == &moduleMaps::generalMidi() || module == &moduleMaps::td17() ? nullptr : module;
+}
+} // namespace
+
 std::string_view midiLight(bool td17Detected, const std::vector<std::string>& sources) {
-    if (td17Detected)
+    if (td17Detected || otherModule(sources) != nullptr)
         return "good";
     return sources.empty() ? "hot" : "warn";
 }
@@ -14,6 +25,8 @@ std::string_view midiLight(bool td17Detected, const std::vector<std::string>& so
 std::string midiText(bool td17Detected, const std::vector<std::string>& sources) {
     if (td17Detected)
         return "TD-17 connected";
+    if (const ModuleMap* module = otherModule(sources))
+        return std::string(module->name) + " connected";
     return sources.empty() ? std::string("No MIDI input") : sources.front();
 }
 

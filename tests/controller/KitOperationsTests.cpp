@@ -358,7 +358,8 @@ TEST_F(KitOperations, DroppedFilesBecomeLayersByLoudnessAndNumberedTakesTakeTurn
                            "names differ; left out notes.txt");
 }
 
-// Samples added to a pad join its own, all arranged again; each one plays alone on request.
+// Samples added to a pad we arranged join its own, all arranged again; a pad whose ranges
+// were set otherwise keeps them. Each one plays alone on request.
 TEST_F(KitOperations, AddedSamplesJoinThePadAndEachPlaysAlone) {
     const fs::path folder = storage::folder() / "layers";
     fs::create_directories(folder);
@@ -383,6 +384,19 @@ TEST_F(KitOperations, AddedSamplesJoinThePadAndEachPlaysAlone) {
         const int velocity = std::min(snare.samples[index].high, 110);
         EXPECT_NEAR(levelNow() * 127.0f / velocity, level, 1e-5f) << index;
     }
+
+    // Ranges of the kit's own (as an imported kit has them): the new hard take joins the
+    // top one, and the rest stay as they were.
+    std::vector<PadSample> own = snare.samples;
+    own[0].high = 20;
+    own[1].low = 21;
+    own[1].high = 110;
+    own[2].low = 111;
+    state->setPadSamples(PadRole::snare, own, TakeOrder::cycle);
+    state->addSamples({writeLevel(folder / "snare hard 2.wav", 0.08f)}, PadRole::snare);
+    std::vector<PadSample> slotted = own;
+    slotted.push_back({FileUrl::fromPath(folder / "snare hard 2.wav"), 111, 127});
+    EXPECT_EQ(p().kit.pad(PadRole::snare)->samples, slotted);
 }
 
 TEST_F(KitOperations, AKitWithAFailingSampleLoadsTheRestAndSaysHowManyFailed) {

@@ -29,11 +29,13 @@ TEST_F(LearnAndCapture, LearningMovesTheNoteToTheEndOfTheLastArmedRoleAndOffEver
     EXPECT_EQ(notesOf(PadRole::snareRim), (std::vector<std::int64_t>{40, 37}));
     EXPECT_FALSE(state->published().learningRole);
     EXPECT_TRUE(state->published().dirty);
-    EXPECT_EQ(state->published().lastHit, "\u2014"); // and shows no hit
+    // It says so, naming the pad that lost the note, and shows no hit.
+    EXPECT_EQ(state->published().lastHit, "Snare now answers note 38 (taken from Snare Rim)");
 
     // Re-learning a note the role already has moves it to the end.
     state->assignNote(40, PadRole::snareRim);
     EXPECT_EQ(notesOf(PadRole::snareRim), (std::vector<std::int64_t>{37, 40}));
+    EXPECT_EQ(state->published().lastHit, "Snare Rim already answers note 40");
 
     silence();
     state->strike(38, 127);

@@ -196,6 +196,7 @@ TEST(DrumGizmo, AKitImportsAsPadsOfRecordingsByPowerOnTheKitsMicrophones) {
                                           .power = 0.1f,
                                           .normalized = true}));
     EXPECT_EQ(kick.samples[2].power, 0.9f);
+    EXPECT_EQ(kick.sampleURL->fileName(), "3.wav"); // the power velocity 100 aims at
     const DrumPad& closed = *kit.findPad(PadRole::hhClosed);
     EXPECT_EQ(closed.notes, std::vector<std::int64_t>{42});
     EXPECT_EQ(closed.samples[1].power, 0.75f);

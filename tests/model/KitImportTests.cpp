@@ -102,6 +102,7 @@ TEST(KitImport, HydrogenKitsInBothLayoutsGiveRolesRangesGainsAndASummary) {
         EXPECT_EQ(kick.samples[0], (PadSample{kick.samples[0].url, 1, 63, 0.5f}));
         EXPECT_EQ(kick.samples[1], (PadSample{kick.samples[1].url, 64, 127, 1.0f}));
         EXPECT_FLOAT_EQ(kick.volume, 0.7f);
+        EXPECT_EQ(fileOf(kit, PadRole::kick), "kick_hard.wav"); // what velocity 100 plays
         EXPECT_FLOAT_EQ(kick.pan, -0.5f);
         EXPECT_EQ(fileOf(kit, PadRole::snare), "snare.wav");
         EXPECT_EQ(fileOf(kit, PadRole::snareRim), ""); // the second snare is not a rim

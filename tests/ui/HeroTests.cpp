@@ -118,8 +118,15 @@ TEST(HeroPanelModel, AGrooveKeepsOneModelAndEveryStrikePops) {
     EXPECT_EQ(panel.modelName(), "drum");
     EXPECT_EQ(panel.pulse(), pulses + 12);
 
-    // Cymbals alone for a moment: the model follows.
+    // A crash among them: the drum stays on show, and so does its name.
     panel.setHeroRole(QStringLiteral("crash1"));
+    panel.setHeroRole(QStringLiteral("kick"));
+    panel.setHeroRole(QStringLiteral("ride"));
+    EXPECT_EQ(panel.modelName(), "drum");
+    EXPECT_EQ(panel.displayName(), "Kick");
+
+    // Cymbals alone for a moment: the model follows, and the name with it.
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel.modelName() == "cymbal"; }, 5000));
+    EXPECT_EQ(panel.displayName(), "Ride");
     EXPECT_EQ(swaps.count(), 1);
 }

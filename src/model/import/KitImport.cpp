@@ -1,6 +1,7 @@
 #include "model/import/KitImport.h"
 
 #include "model/SampleSelection.h"
+#include "model/SampleSets.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
 
@@ -373,6 +374,22 @@ std::vector<std::optional<PadRole>> rolesOf(const std::vector<Instrument>& instr
     return roles;
 }
 
+// The sample a strike at velocity 100 plays first: by its range, or in a pad that goes by
+// power the one nearest the power such a strike aims at.
+std::size_t mainSample(const std::vector<PadSample>& samples, TakeOrder order) {
+    if (order != TakeOrder::power)
+        return sampleSets::mainOf(samples);
+    const auto [soft, hard] = std::minmax_element(
+        samples.begin(), samples.end(), [](auto& a, auto& b) { return a.power < b.power; });
+    const float aim = soft->power + (hard->power - soft->power) * 100.0f / 127.0f;
+    return std::size_t(std::min_element(samples.begin(), samples.end(),
+                                        [&](auto& a, auto& b) {
+                                            return std::abs(a.power - aim) <
+                                                   std::abs(b.power - aim);
+                                        }) -
+                       samples.begin());
+}
+
 // What every kit does already: a closing hat stops the open one.
 bool closingHatChoke(PadRole choker, PadRole choked) {
     return (choker == PadRole::hhClosed || choker == PadRole::hhPedal) &&
@@ -404,7 +421,8 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
                     return other.together == sample.together;
                 }) < 2)
                 sample.together = 0;
-        pad->sampleURL = samples.front().url;
+        // The sample a strike at velocity 100 plays names the pad, not the softest.
+        pad->sampleURL = samples[mainSample(samples, in.order)].url;
         const bool plain = samples.size() == 1 && samples[0] == PadSample{samples[0].url};
         summary.samples += static_cast<int>(samples.size());
         pad->samples = plain ? std::vector<PadSample>{} : std::move(samples);

@@ -8,8 +8,10 @@ namespace tamborel::ui {
 HeroPanelModel::HeroPanelModel(QObject* parent) : QObject(parent) {
     modelSwitch_.setSingleShot(true);
     modelSwitch_.setInterval(modelDwellMs);
-    connect(&modelSwitch_, &QTimer::timeout, this,
-            [this] { showModel(hero::modelNameFor(heroRole_)); });
+    connect(&modelSwitch_, &QTimer::timeout, this, [this] {
+        showModel(hero::modelNameFor(heroRole_));
+        showRole(heroRole_);
+    });
 }
 
 void HeroPanelModel::setHeroRole(const QString& role) {
@@ -24,7 +26,16 @@ void HeroPanelModel::setHeroRole(const QString& role) {
         modelSwitch_.stop();
     else if (!modelSwitch_.isActive())
         modelSwitch_.start();
+    if (wanted == modelName_)
+        showRole(role);
     addPulse();
+}
+
+void HeroPanelModel::showRole(const QString& role) {
+    if (role == shownRole_)
+        return;
+    shownRole_ = role;
+    emit displayNameChanged();
 }
 
 void HeroPanelModel::showModel(const QString& name) {
@@ -45,7 +56,7 @@ void HeroPanelModel::setActiveRoles(const QStringList& roles) {
 }
 
 QString HeroPanelModel::displayName() const {
-    const auto role = padRoleFromRawValue(heroRole_.toStdString());
+    const auto role = padRoleFromRawValue(shownRole_.toStdString());
     return role ? QString::fromUtf8(tamborel::displayName(*role).data(),
                                     static_cast<qsizetype>(tamborel::displayName(*role).size()))
                 : QString();

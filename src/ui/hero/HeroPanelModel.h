@@ -29,7 +29,9 @@ class HeroPanelModel : public QObject {
     Q_PROPERTY(bool showsPlaceholder READ showsPlaceholder NOTIFY modelNameChanged)
     // "drum", "cymbal", or "" before the first hit; also the scene view's identity.
     Q_PROPERTY(QString modelName READ modelName NOTIFY modelNameChanged)
-    Q_PROPERTY(QString displayName READ displayName NOTIFY heroRoleChanged)
+    // The name of the drum on show: the latest role struck whose model is the one shown, so
+    // the caption and the model agree while a groove moves between drums and cymbals.
+    Q_PROPERTY(QString displayName READ displayName NOTIFY displayNameChanged)
 
 public:
     explicit HeroPanelModel(QObject* parent = nullptr);
@@ -47,6 +49,7 @@ public:
 
 signals:
     void heroRoleChanged();
+    void displayNameChanged();
     void activeRolesChanged();
     void pulseChanged();
     // Only when the model itself changes: a new role of the same model keeps the view.
@@ -56,7 +59,10 @@ private:
     void addPulse();
     void showModel(const QString& name);
 
+    void showRole(const QString& role);
+
     QString heroRole_;
+    QString shownRole_; // the role the caption names
     QStringList activeRoles_;
     int pulse_ = 0;
     QString modelName_;

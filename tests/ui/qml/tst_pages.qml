@@ -85,6 +85,7 @@ TestCase {
             { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input", light: "hot" },
             { tag: "first source", page: barComponent, state: { midiSources: ["A", "B"] }, path: "midiPill", text: "A", light: "warn" },
             { tag: "TD-17 in the bar", page: barComponent, state: { midiSources: ["IAC Bus", "Roland TD-17"], td17Detected: true }, path: "midiPill", text: "TD-17 connected", light: "good" },
+            { tag: "any known module", page: barComponent, state: { midiSources: ["Alesis Nitro:midi_out"] }, path: "midiPill", text: "Alesis Nitro connected", light: "good" },
             { tag: "latency", page: barComponent, state: { latencyMs: 5.804 }, path: "latencyPill", text: "5.8 ms" },
             { tag: "engine stopped", page: barComponent, path: "enginePill", text: "Stopped", light: "hot" },
             { tag: "engine running", page: barComponent, state: { engineRunning: true }, path: "enginePill", text: "Audio", light: "good" },
@@ -176,7 +177,7 @@ TestCase {
         state.capturedRole = "snare";
         tryCompare(page.assignSheet, "opened", true);
         compare(child(page.assignSheet.contentItem, "roleName").text, "Snare");
-        compare(child(page.assignSheet.contentItem, "noteText").text, "MIDI note 38, 40");
+        compare(child(page.assignSheet.contentItem, "noteText").text, "MIDI notes 38, 40");
         picker.answer = "file:///samples/snare.wav";
         keyClick(Qt.Key_Return);
         compare(state.callsTo("assignSample"), [["assignSample", "file:///samples/snare.wav", "snare"]]);
