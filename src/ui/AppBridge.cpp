@@ -322,7 +322,8 @@ void AppBridge::publishField(controller::Field field) {
                         {QStringLiteral("bufferNote"),
                          pageText::bufferNote(p.settings.bufferFrames, p.bufferFramesInForce,
                                               p.bufferSharedWithDesktop)},
-                        {QStringLiteral("separateOutputsNote"), outputsNote(p)}});
+                        {QStringLiteral("separateOutputsNote"), outputsNote(p)},
+                        {QStringLiteral("playsThroughJack"), p.groupOutputsAvailable}});
     case Field::dirty:
         return publish({{QStringLiteral("dirty"), p.dirty}});
     case Field::learningRole:

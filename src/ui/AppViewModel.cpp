@@ -158,6 +158,8 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(bufferNote_, value);
     if (name == u"separateOutputsNote")
         return storeValue(separateOutputsNote_, value);
+    if (name == u"playsThroughJack")
+        return storeValue(playsThroughJack_, value);
     if (name == u"dirty")
         return storeValue(dirty_, value);
     if (name == u"learningRole")

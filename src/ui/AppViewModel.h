@@ -63,6 +63,8 @@ class AppViewModel : public ViewModelBase {
     // What the buffer size really is and does, where that is not simply the request.
     Q_PROPERTY(QString bufferNote READ bufferNote NOTIFY latencyMsChanged)
     Q_PROPERTY(QString separateOutputsNote READ separateOutputsNote NOTIFY latencyMsChanged)
+    // Whether the output plays through JACK: the default device is JACK's then.
+    Q_PROPERTY(bool playsThroughJack READ playsThroughJack NOTIFY latencyMsChanged)
     Q_PROPERTY(bool dirty READ dirty NOTIFY dirtyChanged)
     Q_PROPERTY(QString learningRole READ learningRole NOTIFY learningRoleChanged)
     Q_PROPERTY(bool capturingForAssign READ capturingForAssign WRITE setCapturingForAssign NOTIFY
@@ -138,6 +140,7 @@ public:
     double latencyMs() const { return latencyMs_; }
     QString bufferNote() const { return bufferNote_; }
     QString separateOutputsNote() const { return separateOutputsNote_; }
+    bool playsThroughJack() const { return playsThroughJack_; }
     bool dirty() const { return dirty_; }
     QString learningRole() const { return learningRole_; }
     bool capturingForAssign() const { return capturingForAssign_; }
@@ -323,6 +326,7 @@ private:
     double latencyMs_ = 0;
     QString bufferNote_;
     QString separateOutputsNote_;
+    bool playsThroughJack_ = false;
     bool dirty_ = false;
     QString learningRole_;
     bool capturingForAssign_ = false;

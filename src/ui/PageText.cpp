@@ -157,9 +157,11 @@ QString exportFileName(const QString& kitName) {
     return kitName + QStringLiteral(".json");
 }
 
-QVariantList deviceOptions(const QVariantList& devices) {
-    QVariantList out{QVariantMap{{QStringLiteral("title"), QStringLiteral("System Default")},
-                                 {QStringLiteral("value"), QVariant::fromValue(nullptr)}}};
+QVariantList deviceOptions(const QVariantList& devices, bool throughJack) {
+    QVariantList out{
+        QVariantMap{{QStringLiteral("title"),
+                     throughJack ? QStringLiteral("JACK") : QStringLiteral("System Default")},
+                    {QStringLiteral("value"), QVariant::fromValue(nullptr)}}};
     for (const QVariant& device : devices) {
         const QVariantMap d = device.toMap();
         out.append(QVariantMap{{QStringLiteral("title"), d.value(QStringLiteral("name"))},

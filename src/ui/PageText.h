@@ -92,9 +92,9 @@ QStringList audioNameFilters();
 // File name proposed when exporting a kit.
 QString exportFileName(const QString& kitName);
 
-// The device picker's entries: "System Default" (value null) then each device's
-// name with its uid as value.
-QVariantList deviceOptions(const QVariantList& devices);
+// The device picker's entries: "System Default" (value null; "JACK" while the output
+// plays through JACK) then each device's name with its uid as value.
+QVariantList deviceOptions(const QVariantList& devices, bool throughJack = false);
 // Position of the stored device among the entries; -1 when it is no longer
 // listed.
 int deviceIndex(const QVariantList& options, const QVariant& storedUid);
@@ -184,8 +184,9 @@ public:
     Q_INVOKABLE QString exportFileName(const QString& kitName) const {
         return pageText::exportFileName(kitName);
     }
-    Q_INVOKABLE QVariantList deviceOptions(const QVariantList& devices) const {
-        return pageText::deviceOptions(devices);
+    Q_INVOKABLE QVariantList deviceOptions(const QVariantList& devices,
+                                           bool throughJack = false) const {
+        return pageText::deviceOptions(devices, throughJack);
     }
     Q_INVOKABLE int deviceIndex(const QVariantList& options, const QVariant& uid) const {
         return pageText::deviceIndex(options, uid);

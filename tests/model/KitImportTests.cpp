@@ -55,6 +55,7 @@ std::string hydrogenKit(bool components) {
            hydrogenInstrument("Hi-Hat Semiopen", 0, layer("hh.wav", 0, 1), components) +
            hydrogenInstrument("Cowbell", 56, layer("cowbell.wav", 0, 1), components) +
            hydrogenInstrument("Splash", 55, layer("missing.wav", 0, 1), components) +
+           hydrogenInstrument("17", 0, layer("emptySample.flac", 0, 1), components) +
            hydrogenInstrument("Perc 1", 51, layer("ride.wav", 0, 1), components,
                               "<muteGroup>1</muteGroup>") +
            "</instrumentList></drumkit_info>";

@@ -31,6 +31,8 @@ float number(const pugi::xml_node& node, const char* child, float fallback) {
 
 // A layer covers the velocities v with min < v/127 <= max (min 0 taking in velocity 1), so
 // layers that share a boundary split the velocities between them without a gap.
+constexpr std::string_view emptySlotFile = "emptySample.flac";
+
 PadSample layerSample(const pugi::xml_node& layer, const fs::path& folder, float gain) {
     PadSample sample;
     std::string name = layer.child("filename").text().as_string();
@@ -98,6 +100,9 @@ Result readHydrogen(std::string_view xml, const fs::path& folder, const std::str
                 result.error = "drumkit.xml holds too many layers";
                 return result;
             }
+            // Hydrogen fills the empty slots of its 32 instruments with a placeholder.
+            if (std::string_view(layer.child("filename").text().as_string()) == emptySlotFile)
+                continue;
             const PadSample sample = layerSample(layer, folder, gain * componentGain);
             if (!firstLayer) {
                 in.samples.push_back(sample);

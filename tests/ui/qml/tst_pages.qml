@@ -284,6 +284,9 @@ TestCase {
         const state = makeState({ outputDevices: [{ id: 1, uid: "hw:0", name: "Built-in" }, { id: 2, uid: "usb", name: "USB Audio" }] });
         const page = makePage(settingsComponent, state);
         compare(page.devicePicker.displayText, "System Default");
+        state.set({ playsThroughJack: true }); // the default is JACK's while JACK plays
+        compare(page.devicePicker.displayText, "JACK");
+        state.set({ playsThroughJack: false });
         compare(page.bufferPicker.displayText, "256 frames");
         page.devicePicker.activated(2);
         compare(state.settings.outputDeviceUID, "usb");

@@ -12,7 +12,8 @@ Item {
 
     required property AppViewModel appState
     readonly property var settings: appState.settings
-    readonly property var deviceOptions: PageText.deviceOptions(appState.outputDevices)
+    readonly property var deviceOptions:
+        PageText.deviceOptions(appState.outputDevices, appState.playsThroughJack)
     readonly property alias devicePicker: devicePicker
     readonly property alias bufferPicker: bufferPicker
     readonly property alias ratePicker: ratePicker
