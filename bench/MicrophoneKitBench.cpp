@@ -8,6 +8,7 @@
 // whole, and the peak resident memory. bench/drumgizmo-compare.sh renders the groove through
 // tamborel-render and through DrumGizmo's own command line, side by side.
 
+#include "ResidentMemory.h"
 #include "audio/AudioEngine.h"
 #include "audio/KitLoader.h"
 #include "model/import/KitImport.h"
@@ -46,14 +47,7 @@ const std::vector<Drum> drums{
     {"HihatOpen", 46, 4, 0}, {"Tom1", 48, 5, 140},  {"Tom2", 45, 6, 110},
     {"FTom", 41, 7, 80},     {"Ride", 51, 8, 0},    {"CrashL", 49, 9, 0}};
 
-double peakResidentMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
+using bench::peakResidentMiB;
 
 void writeText(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;

@@ -12,6 +12,7 @@
 // for a minute after files are deleted, ext4 passes over their freed inodes one by one each
 // time it creates a file, which adds 0.2-0.4 s of system time to creating the 840 copies.
 
+#include "ResidentMemory.h"
 #include "audio/KitLoader.h"
 
 #include "SoundFiles.h"
@@ -36,14 +37,7 @@ namespace fs = std::filesystem;
 using namespace tamborel;
 using Clock = std::chrono::steady_clock;
 
-double peakResidentMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
+using bench::peakResidentMiB;
 
 // The processor time this process has taken so far: in its own code, and in the kernel.
 std::pair<double, double> cpuSeconds() {
