@@ -134,6 +134,7 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
         published_.kit = std::move(*rock);
     else
         published_.kit = DrumKit("Default Kit");
+    published_.lastHit = published_.kit.name + "  \u2022  strike a pad";
     impl_->publishModule();
     impl_->player.setNotes(published_.kit);
     impl_->history.reset(published_.kit);

@@ -39,6 +39,48 @@ KitChange KitHistory::Step::change() const {
     return change;
 }
 
+std::string KitHistory::Step::name() const {
+    // What a pad's step changed, by the first field that differs; "" when the pad came or went.
+    const auto changedIn = [](const PadStep& step) -> std::string {
+        if (!step.before || !step.after)
+            return {};
+        const DrumPad& a = *step.before;
+        const DrumPad& b = *step.after;
+        if (a.playedSamples() != b.playedSamples() || a.takeOrder != b.takeOrder)
+            return "Samples";
+        if (a.notes != b.notes)
+            return "Notes";
+        if (a.volume != b.volume)
+            return "Volume";
+        if (a.pan != b.pan)
+            return "Pan";
+        if (a.soloed != b.soloed)
+            return "Solo";
+        if (a.muted != b.muted)
+            return "Mute";
+        if (a.chokes != b.chokes)
+            return "Chokes";
+        if (a.ownMicrophones != b.ownMicrophones)
+            return "Microphones";
+        return {};
+    };
+    if (nameBefore)
+        return "Rename";
+    if (microphonesBefore)
+        return "Microphone Mix";
+    if (pads.empty())
+        return masterBefore ? "Master Volume" : "";
+    std::string what = changedIn(pads.front());
+    for (const PadStep& pad : pads)
+        if (changedIn(pad) != what)
+            what.clear();
+    if (pads.size() == 1 && what != "Solo")
+        return std::string(displayName(pads.front().role)) + (what.empty() ? "" : " " + what);
+    if (what == "Solo" || what == "Mute" || what == "Notes" || what == "Samples")
+        return what; // a solo unsoloes the others; Learn takes a note from another pad
+    return "Edit of " + std::to_string(pads.size()) + " Pads";
+}
+
 void KitHistory::reset(const DrumKit& kit) {
     undo_.clear();
     redo_.clear();

@@ -33,6 +33,10 @@ public:
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
+    // What the step Undo (or Redo) would take back names, for its menu item: "Kick Volume",
+    // "Snare Samples", "Solo", "Rename"; empty when there is none.
+    std::string undoName() const { return undo_.empty() ? std::string{} : undo_.back().name(); }
+    std::string redoName() const { return redo_.empty() ? std::string{} : redo_.back().name(); }
 
     // Steps kept; the oldest go first.
     static constexpr std::size_t depth = 100;
@@ -65,6 +69,7 @@ private:
         std::optional<MicrophoneMix> microphonesBefore, microphonesAfter;
         std::string kind;
         KitChange change() const;
+        std::string name() const;
     };
     // Puts the step's `before` (or `after`) values into the kit and the last kit recorded.
     void apply(const Step& step, bool forward, DrumKit& kit);

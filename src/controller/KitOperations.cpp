@@ -400,6 +400,7 @@ void AppState::saveKit() {
 
 void AppState::newKit() {
     impl_->takeKit(DrumKit("New Kit"), false, true);
+    impl_->tell("New Kit: drop samples on its pads, or import a kit");
 }
 
 void AppState::Impl::playProgram(int program) {

@@ -125,6 +125,9 @@ struct Published {
     // Whether Undo and Redo have a kit edit to take back or do again.
     bool canUndo = false;
     bool canRedo = false;
+    // What they would take back ("Kick Volume"), empty when nothing.
+    std::string undoName;
+    std::string redoName;
 };
 
 } // namespace tamborel::controller

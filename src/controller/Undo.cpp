@@ -9,10 +9,13 @@ void AppState::Impl::startHistory() {
 
 void AppState::Impl::publishHistory() {
     Published& p = self.published_;
-    if (p.canUndo == history.canUndo() && p.canRedo == history.canRedo())
+    if (p.canUndo == history.canUndo() && p.canRedo == history.canRedo() &&
+        p.undoName == history.undoName() && p.redoName == history.redoName())
         return;
     p.canUndo = history.canUndo();
     p.canRedo = history.canRedo();
+    p.undoName = history.undoName();
+    p.redoName = history.redoName();
     notify(Field::history);
 }
 

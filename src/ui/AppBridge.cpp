@@ -339,7 +339,8 @@ void AppBridge::publishField(controller::Field field) {
         return publish(
             {{QStringLiteral("loadingStatus"), QString::fromStdString(p.loadingStatus)}});
     case Field::history:
-        return setHistory(p.canUndo, p.canRedo);
+        return setHistory(p.canUndo, p.canRedo, QString::fromStdString(p.undoName),
+                          QString::fromStdString(p.redoName));
     case Field::installedKits: {
         publish({{QStringLiteral("installedKits"), installedKitList(p)}});
         // Hydrogen's folders are looked at again with its kits.

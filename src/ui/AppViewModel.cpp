@@ -104,11 +104,15 @@ void AppViewModel::publishPad(PadRole role, const QVariantMap& fields) {
         p->publish({{QStringLiteral("silenced"), anySoloed && !p->soloed()}});
 }
 
-void AppViewModel::setHistory(bool canUndo, bool canRedo) {
-    if (canUndo == canUndo_ && canRedo == canRedo_)
+void AppViewModel::setHistory(bool canUndo, bool canRedo, const QString& undoName,
+                              const QString& redoName) {
+    if (canUndo == canUndo_ && canRedo == canRedo_ && undoName == undoName_ &&
+        redoName == redoName_)
         return;
     canUndo_ = canUndo;
     canRedo_ = canRedo;
+    undoName_ = undoName;
+    redoName_ = redoName;
     emit historyChanged();
 }
 

@@ -95,6 +95,8 @@ class AppViewModel : public ViewModelBase {
     // Whether Undo and Redo have a kit edit to work on.
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
     Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
+    Q_PROPERTY(QString undoName READ undoName NOTIFY historyChanged)
+    Q_PROPERTY(QString redoName READ redoName NOTIFY historyChanged)
     // "Save changes to Studio Funk?" while an operation that replaces an unsaved kit (New,
     // Load, Import, quitting) waits for answerUnsaved; empty otherwise.
     Q_PROPERTY(QString unsavedQuestion READ unsavedQuestion NOTIFY unsavedQuestionChanged)
@@ -159,6 +161,8 @@ public:
     QString pedalRange() const { return pedalRange_; }
     bool canUndo() const { return canUndo_; }
     bool canRedo() const { return canRedo_; }
+    QString undoName() const { return undoName_; }
+    QString redoName() const { return redoName_; }
     QString unsavedQuestion() const { return unsavedQuestion_; }
     QString drumModuleText() const { return drumModuleText_; }
     QStringList drumModules() const;
@@ -296,7 +300,7 @@ signals:
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
     bool store(const QString& name, const QVariant& value) override;
-    void setHistory(bool canUndo, bool canRedo);
+    void setHistory(bool canUndo, bool canRedo, const QString& undoName, const QString& redoName);
     void setUnsavedQuestion(const QString& question);
 
 private:
@@ -308,6 +312,8 @@ private:
     bool audienceView_ = false;
     bool canUndo_ = false;
     bool canRedo_ = false;
+    QString undoName_;
+    QString redoName_;
     QString unsavedQuestion_;
     QString kitName_;
     double masterVolume_ = 0;

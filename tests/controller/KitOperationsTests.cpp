@@ -42,7 +42,7 @@ protected:
 TEST_F(KitOperations, FirstStartOpensTheFactoryKitAndARememberedKitWinsLater) {
     EXPECT_EQ(p().kit.name, "Classic Rock");
     EXPECT_FALSE(p().dirty);
-    EXPECT_EQ(p().lastHit, "\u2014");
+    EXPECT_EQ(p().lastHit, "Classic Rock  \u2022  strike a pad");
 
     state->renameKit("Gig");
     state->setVolume(0.3f, PadRole::snare); // unsaved, but remembered
@@ -520,13 +520,18 @@ TEST_F(KitOperations, UndoAndRedoTakeBackKitEditsAndSampleChangesSaveAgain) {
     state->renameKit("Studio Funk");
     state->clearSample(PadRole::kick);
     EXPECT_EQ(playedLevel(36), 0.0f);
-    state->undo(); // the clear
+    EXPECT_EQ(p().undoName, "Kick Samples"); // each named in the Edit menu
+    state->undo();                           // the clear
     EXPECT_GT(playedLevel(36), 0.0f);
+    EXPECT_EQ(p().undoName, "Rename");
+    EXPECT_EQ(p().redoName, "Kick Samples");
     state->undo(); // the rename
     EXPECT_EQ(p().kit.name, before.name);
     EXPECT_TRUE(p().dirty);
+    EXPECT_EQ(p().undoName, "Ride Notes");
     state->undo(); // the learnt note
     EXPECT_EQ(p().kit.pad(PadRole::ride)->notes, before.pad(PadRole::ride)->notes);
+    EXPECT_EQ(p().undoName, "Snare Volume");
     state->undo(); // the whole drag
     EXPECT_EQ(p().kit, before);
     // A new edit drops what could be redone.

@@ -59,14 +59,14 @@ Item {
 
     Action {
         id: undoAction
-        text: "Undo"
+        text: content.appState.undoName === "" ? "Undo" : "Undo " + content.appState.undoName
         shortcut: "Ctrl+Z"
         enabled: content.appState.canUndo
         onTriggered: content.appState.undo()
     }
     Action {
         id: redoAction
-        text: "Redo"
+        text: content.appState.redoName === "" ? "Redo" : "Redo " + content.appState.redoName
         shortcut: "Ctrl+Shift+Z"
         enabled: content.appState.canRedo
         onTriggered: content.appState.redo()
