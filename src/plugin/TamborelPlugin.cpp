@@ -403,6 +403,12 @@ public:
                         std::free(absolute);
                 }
             }
+            // Hosts that keep a session's files together (Ardour) hand back a link in the
+            // session's folder; a kit's own files sit beside the file the link points to.
+            std::error_code ec;
+            if (fs::is_symlink(path, ec))
+                if (const fs::path target = fs::canonical(path, ec); !ec)
+                    path = target.string();
             loaded = loadKit(slot, path);
             if (!loaded) {
                 lv2_log_warning(&logger_,

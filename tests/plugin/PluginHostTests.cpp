@@ -600,6 +600,40 @@ TEST_F(PluginHost, StateReopensTheKitInAFreshInstanceEvenWhenTheSessionMoved) {
     EXPECT_FALSE(silent(third.played(0)));
 }
 
+// Ardour keeps a session's files together: its saved state names a link in the session's
+// folder, as lilv's link folder does here. A Hydrogen kit's samples, named relative to its
+// drumkit.xml, must still be found when the session reopens.
+TEST_F(PluginHost, StateReopensAHydrogenKitTheHostLinkedIntoTheSession) {
+    wav(folder_ / "kit", "kick", 2000);
+    const fs::path xml = folder_ / "kit" / "drumkit.xml";
+    std::ofstream(xml) << "<drumkit_info><name>Linked</name><instrumentList><instrument><name>"
+                          "Kick</name><midiOutNote>36</midiOutNote><layer><filename>kick.wav"
+                          "</filename><min>0</min><max>1</max><gain>1</gain></layer>"
+                          "</instrument></instrumentList></drumkit_info>";
+    const fs::path links = folder_ / "session" / "externals";
+    const fs::path saved = folder_ / "session" / "state";
+    fs::create_directories(links);
+    {
+        Instance first(plugins_[0], features_);
+        first.setKit(xml);
+        LilvState* state = lilv_state_new_from_instance(
+            plugins_[0], first.get(), &features_.map, nullptr, nullptr, links.c_str(),
+            saved.c_str(), nullptr, nullptr, 0, nullptr);
+        ASSERT_EQ(lilv_state_save(world_, &features_.map, &features_.unmap, state, nullptr,
+                                  saved.c_str(), "state.ttl"),
+                  0);
+        lilv_state_free(state);
+    }
+    ASSERT_TRUE(fs::is_symlink(saved / "drumkit.xml"));
+    Instance second(plugins_[0], features_);
+    restore(
+        lilv_state_new_from_file(world_, &features_.map, nullptr, (saved / "state.ttl").c_str()),
+        second);
+    second.strike(36, 100);
+    second.run(20);
+    EXPECT_NEAR(lengthFrom(second.played(0), onset(second.played(0))), 2000, 100);
+}
+
 TEST_F(PluginHost, AMissingOrBrokenKitLeavesThePreviousKitPlaying) {
     Instance drums(plugins_[0], features_);
     const fs::path kit = writeKit(folder_ / "kit");
