@@ -1,6 +1,7 @@
 #include "audio/KitLoader.h"
 
 #include "audio/ConvertedCache.h"
+#include "audio/FilesAhead.h"
 #include "audio/SampleLoader.h"
 #include "platform/Log.h"
 
@@ -14,6 +15,7 @@ namespace tamborel::audio {
 KitLoader::KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, Options options)
     : engine_(engine), format_(engine.internalFormat()), pads_(std::move(pads)),
       played_(pads_.size()), handedOver_(pads_.size(), 0), onPlayed_(std::move(options.onPlayed)),
+      ahead_(options.ahead),
       remaining_(std::make_unique<std::atomic<std::size_t>[]>(pads_.size())) {
     for (std::size_t p = 0; p < pads_.size(); ++p) {
         buffers_.emplace_back(pads_[p].samples.size());
@@ -166,24 +168,43 @@ void KitLoader::work() {
     }
 }
 
-void KitLoader::loadFile(const File& file) {
-    const auto path = file.url.toPath();
-    StartedSample started;
-    std::filesystem::path entry;
-    if (path && file.allChannels) {
-        started = loadStart(*path, {format_.sampleRate, 0}, preloadFrames_);
-    } else if (path && !cacheFolder_.empty()) {
-        entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
+StartedSample KitLoader::loadOne(const FileUrl& url, bool allChannels, const AudioFormat& format,
+                                 std::uint32_t preloadFrames,
+                                 const std::filesystem::path& cacheFolder,
+                                 std::filesystem::path* entry) {
+    const auto path = url.toPath();
+    if (!path)
+        return {};
+    if (allChannels)
+        return loadStart(*path, {format.sampleRate, 0}, preloadFrames);
+    if (!cacheFolder.empty()) {
+        const auto cached = convertedCache::entryFor(cacheFolder, *path, format.sampleRate);
+        if (entry != nullptr)
+            *entry = cached;
         std::error_code error;
-        if (!entry.empty() && std::filesystem::exists(entry, error)) {
-            started = loadStart(entry, format_, preloadFrames_);
+        if (!cached.empty() && std::filesystem::exists(cached, error)) {
+            StartedSample started = loadStart(cached, format, preloadFrames);
             // Marks it used, so that room is made from entries of kits no longer played.
-            std::filesystem::last_write_time(entry, std::filesystem::file_time_type::clock::now(),
+            std::filesystem::last_write_time(cached, std::filesystem::file_time_type::clock::now(),
                                              error);
+            if (started.buffer)
+                return started;
         }
     }
-    if (path && !started.buffer && !file.allChannels)
-        started = loadStart(*path, format_, preloadFrames_);
+    return loadStart(*path, format, preloadFrames);
+}
+
+void KitLoader::loadFile(const File& file) {
+    std::filesystem::path entry;
+    std::optional<StartedSample> ahead;
+    if (ahead_ != nullptr)
+        ahead = ahead_->find({file.url.text, file.allChannels, format_.sampleRate, preloadFrames_});
+    if (ahead && !cacheFolder_.empty() && !file.allChannels)
+        if (const auto path = file.url.toPath())
+            entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
+    const StartedSample started =
+        ahead ? *ahead
+              : loadOne(file.url, file.allChannels, format_, preloadFrames_, cacheFolder_, &entry);
     const bool failed = !started.buffer || started.buffer->frameLength() == 0;
     if (failed)
         platform::logLine("Failed to load sample: " + file.url.fileName());

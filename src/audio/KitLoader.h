@@ -31,6 +31,8 @@
 
 namespace tamborel::audio {
 
+class FilesAhead;
+
 class KitLoader {
 public:
     struct Progress {
@@ -47,12 +49,15 @@ public:
         std::optional<bool> stream;
         // Told each time a pad is handed to the engine, on the worker that does it.
         std::function<void(const PadLoaded&)> onPlayed;
+        // Files loaded ahead, taken from there rather than from the disk; must outlive the
+        // loader.
+        const FilesAhead* ahead = nullptr;
     };
 
     // Starts at once.
     KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, Options options);
     KitLoader(AudioEngine& engine, std::vector<PadLoad> pads, unsigned threads = 0)
-        : KitLoader(engine, std::move(pads), Options{threads, std::nullopt, nullptr}) {}
+        : KitLoader(engine, std::move(pads), Options{threads, std::nullopt, nullptr, nullptr}) {}
     ~KitLoader();
     KitLoader(const KitLoader&) = delete;
     KitLoader& operator=(const KitLoader&) = delete;
@@ -76,6 +81,13 @@ public:
     bool streams() const noexcept { return preloadFrames_ > 0; }
     // The bytes the pads' files take on disk.
     static std::uint64_t bytesOnDisk(const std::vector<PadLoad>& pads);
+    // One file as a load holds it: whole or by its first `preloadFrames`, at `format` (all its
+    // channels for a channel count of 0), from the converted cache in `cacheFolder` where it
+    // has the file at that rate. Sets `entry`, when asked, to that cache entry.
+    static StartedSample loadOne(const FileUrl& url, bool allChannels, const AudioFormat& format,
+                                 std::uint32_t preloadFrames,
+                                 const std::filesystem::path& cacheFolder,
+                                 std::filesystem::path* entry = nullptr);
     // Leaves the role's pad alone from now on: a sample the drummer assigns while the kit
     // is still loading must not be replaced by the kit's when that arrives. Once this
     // returns, the loader hands the engine nothing more for the role.
@@ -129,6 +141,7 @@ private:
     std::vector<std::vector<Played>> played_;
     std::vector<char> handedOver_; // per pad, under handOver_
     std::function<void(const PadLoaded&)> onPlayed_;
+    const FilesAhead* ahead_ = nullptr;
     std::unique_ptr<std::atomic<std::size_t>[]> remaining_; // per pad: samples still to come
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> done_{0};

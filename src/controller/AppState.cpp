@@ -164,6 +164,7 @@ void AppState::boot() {
         d.output->start();
     }
     d.loadAllSamples();
+    d.loadProgramsAhead();
     refreshDevices();
     d.updateLatency();
 
@@ -262,6 +263,7 @@ void AppState::setProgramKit(int program, const std::optional<std::filesystem::p
         kits.insert(at, {program, FileUrl::fromPath(*kitFile)});
     }
     impl_->commitExpression(settings); // stores and publishes; the output is left running
+    impl_->loadProgramsAhead();
 }
 
 bool AppState::isEngineRunning() const {

@@ -199,6 +199,10 @@ struct AppState::Impl {
     void publishRealtimeEvent(const RealtimeEvent& event);
     // The kit of a program of the settings' list, loaded as the kit menu loads a kit.
     void playProgram(int program);
+    // Loads ahead the kits around the program played last in the list (before any, the
+    // list's first), so that the next Program Change plays at once.
+    void loadProgramsAhead();
+    int programPlayed = 0;
     void scheduleDrain();
     template <typename F> void postWeak(F&& task);
     template <typename F> void postWeakAfter(std::chrono::duration<double> delay, F&& task);

@@ -416,8 +416,35 @@ void AppState::Impl::playProgram(int program) {
         const std::string name = kit->name;
         takeKit(std::move(*kit), false, true);
         tell("Program " + std::to_string(program) + ": " + name);
+        programPlayed = program;
+        loadProgramsAhead();
         return;
     }
+}
+
+void AppState::Impl::loadProgramsAhead() {
+    auto list = self.published_.settings.programKits;
+    std::sort(list.begin(), list.end(),
+              [](const ProgramKit& a, const ProgramKit& b) { return a.program < b.program; });
+    const auto played = std::find_if(list.begin(), list.end(), [this](const ProgramKit& e) {
+        return e.program == programPlayed;
+    });
+    std::vector<const ProgramKit*> around;
+    if (played == list.end()) {
+        if (!list.empty())
+            around.push_back(&list.front());
+    } else {
+        if (played != list.begin())
+            around.push_back(&*std::prev(played));
+        if (std::next(played) != list.end())
+            around.push_back(&*std::next(played));
+    }
+    std::vector<DrumKit> kits;
+    for (const ProgramKit* entry : around)
+        if (const auto file = entry->kit.toPath())
+            if (auto kit = storage::loadKit(*file))
+                kits.push_back(std::move(*kit));
+    player.loadAhead(kits);
 }
 
 void AppState::loadKit(const fs::path& file) {

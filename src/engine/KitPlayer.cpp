@@ -1,12 +1,14 @@
 #include "engine/KitPlayer.h"
 
 #include "audio/AudioEngine.h"
+#include "audio/FilesAhead.h"
 #include "audio/KitLoader.h"
 #include "engine/HitRouter.h"
 #include "engine/MidiDecoder.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -45,6 +47,9 @@ struct KitPlayer::Impl {
     audio::AudioEngine engine;
     HitRouter router{engine};
     std::atomic<bool> offline{false};
+    // Before the loaders, which read it.
+    audio::FilesAhead ahead;
+    std::vector<DrumKit> aheadKits; // under `loading`
 
     // Loaders: the kit's, and those of pads loaded since. Non-real-time threads; a driver's
     // rate change may come from its own thread.
@@ -76,11 +81,33 @@ struct KitPlayer::Impl {
     std::shared_ptr<audio::KitLoader> startLoader(std::vector<audio::PadLoad> pads, bool stream) {
         audio::KitLoader::Options options;
         options.stream = stream;
+        options.ahead = &ahead;
         options.onPlayed = [this](const audio::PadLoaded& pad) {
             const std::lock_guard lock(playedLock);
             played[indexOf(pad.role)] = audio::PadLoad{pad.role, pad.played, pad.order, nullptr};
         };
         return std::make_shared<audio::KitLoader>(engine, std::move(pads), std::move(options));
+    }
+    // Under `loading`: the files of aheadKits, each held as its kit's loader would hold it.
+    void holdAhead() {
+        const audio::StreamSettings settings = engine.streamSettings();
+        const double rate = engine.internalFormat().sampleRate;
+        std::vector<audio::FilesAhead::Wanted> files;
+        for (const DrumKit& kit : aheadKits) {
+            const auto pads = padsToLoad(kit);
+            const bool streams = audio::KitLoader::bytesOnDisk(pads) > settings.wholeKitBytes;
+            const auto preload =
+                streams ? static_cast<std::uint32_t>(std::lround(rate * settings.preloadSeconds))
+                        : 0u;
+            for (const audio::PadLoad& pad : pads)
+                for (const PadSample& sample : pad.samples) {
+                    const bool allChannels = !sample.microphones.empty();
+                    files.push_back({{sample.url.text, allChannels, rate, preload},
+                                     sample.url,
+                                     streams ? settings.cacheFolder : std::filesystem::path{}});
+                }
+        }
+        ahead.hold(std::move(files));
     }
     void forget(PadRole role) {
         const std::lock_guard lock(playedLock);
@@ -141,6 +168,7 @@ void KitPlayer::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
             if (std::none_of(pads.begin(), pads.end(), [&](auto& p) { return p.role == pad.role; }))
                 pads.push_back(std::move(pad));
     d.stopLoading();
+    d.holdAhead();
     if (pads.empty())
         return;
     d.kitLoader = d.startLoader(std::move(pads), d.kitStreams);
@@ -201,6 +229,21 @@ void KitPlayer::setKit(const DrumKit& kit, Loading loading) {
     lock.unlock();
     if (loading == Loading::beforeReturning)
         loader->wait();
+}
+
+void KitPlayer::loadAhead(const std::vector<DrumKit>& kits) {
+    const std::lock_guard lock(impl_->loading);
+    impl_->aheadKits = kits;
+    impl_->holdAhead();
+}
+
+bool KitPlayer::aheadReady() const {
+    return impl_->ahead.ready();
+}
+
+void KitPlayer::waitUntilAhead() {
+    const std::lock_guard lock(impl_->loading);
+    impl_->ahead.wait();
 }
 
 KitPlayer::LoadProgress KitPlayer::loadProgress() const noexcept {

@@ -101,6 +101,13 @@ public:
     // leaves empty fall silent. A kit set while another (or some pads) still loads stops
     // that load. Whether the kit streams is decided here, for its pads loaded later too.
     void setKit(const DrumKit& kit, Loading loading = Loading::background);
+    // Loads the files of kits likely to be set next (the neighbours of the playing kit in the
+    // Program Change list) in the background, held as setKit would hold them, so that setting
+    // one of them plays at once. Replaces the kits asked for before; none frees them.
+    void loadAhead(const std::vector<DrumKit>& kits);
+    // Whether the kits last asked for are all loaded ahead; waitUntilAhead blocks until then.
+    bool aheadReady() const;
+    void waitUntilAhead();
     // Of the kit last set; finished (0 of 0) before any.
     LoadProgress loadProgress() const noexcept;
     // Blocks until the kit last set is loaded; per pad of that kit with samples, in its

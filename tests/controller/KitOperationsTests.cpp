@@ -240,7 +240,26 @@ TEST_F(KitOperations, ProgramChangeLoadsTheProgramsKitFromTheSettings) {
     settle();
     EXPECT_EQ(p().kit.name, "Funk");
     EXPECT_EQ(p().lastHit, "Program 5: Funk");
+
+    // The kit after it in the list was loaded ahead: it plays at once, its file read long
+    // before (here even gone from the disk since).
+    state->newKit();
+    const fs::path kick = writeLevel(storage::folder() / "rock-kick.wav", 0.3f);
+    state->assignSample(kick, PadRole::kick);
+    state->renameKit("Rock");
+    state->saveKit();
+    state->setProgramKit(6, savedFile());
+    state->programChange(4);
+    settle();
+    state->player().waitUntilAhead();
+    fs::remove(kick);
+    state->programChange(5);
+    settle();
+    EXPECT_EQ(p().lastHit, "Program 6: Rock");
+    EXPECT_FLOAT_EQ(playedLevel(36), 0.3f);
+
     state->setProgramKit(5, std::nullopt);
+    state->setProgramKit(6, std::nullopt);
     EXPECT_TRUE(storage::loadSettings().programKits.empty());
 }
 

@@ -128,6 +128,36 @@ TEST_F(KitPlayerTest, ANewKitReplacesThePadsItFillsAndSilencesTheRest) {
     EXPECT_FLOAT_EQ(out[0][0], levelOf(PadRole::tom3));
 }
 
+// The kit after the playing one in the Program Change list, loaded ahead: setting it takes
+// its samples from memory (its file may even be gone from the disk by then), and a cymbal of
+// the old kit rings on through the switch.
+TEST_F(KitPlayerTest, AKitLoadedAheadPlaysAtOnceAndTheOldKitsCymbalRingsOn) {
+    const DrumKit first = kitWith({PadRole::kick, PadRole::crash1});
+    player.setKit(first, KitPlayer::Loading::beforeReturning);
+    const auto file = storage::folder() / "next-kick.wav";
+    std::filesystem::copy_file(sampleFile(PadRole::tom3), file);
+    DrumKit next = kitWith({});
+    next.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(file);
+    player.loadAhead({next});
+    player.waitUntilAhead();
+    EXPECT_TRUE(player.aheadReady());
+    std::filesystem::remove(file);
+
+    player.strike(noteOf(first, PadRole::crash1), 127, 0u);
+    renderAll();
+    player.setKit(next, KitPlayer::Loading::beforeReturning);
+    EXPECT_EQ(player.loadProgress().failed, 0u);
+    player.strike(noteOf(next, PadRole::kick), 127, 0u);
+    const auto out = renderAll();
+    EXPECT_FLOAT_EQ(out[0][0], levelOf(PadRole::tom3) + levelOf(PadRole::crash1));
+
+    // Asking for no kit lets it go: the next time, its missing file fails.
+    player.loadAhead({});
+    player.setKit(first, KitPlayer::Loading::beforeReturning);
+    player.setKit(next, KitPlayer::Loading::beforeReturning);
+    EXPECT_EQ(player.loadProgress().failed, 1u);
+}
+
 // A new output rate: the pads are converted at once, then loaded again through the loader, so
 // a streamed sample plays whole and in tune, not just the start it held in memory.
 TEST_F(KitPlayerTest, ARateChangeLoadsThePadsAgainAndTheyPlayWholeInTune) {

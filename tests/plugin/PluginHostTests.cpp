@@ -23,13 +23,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -93,13 +97,17 @@ int vprintfToLog(LV2_Log_Handle h, LV2_URID, const char* fmt, va_list args) {
 }
 
 // One running plugin: its buffers, its worker (run between blocks, as a host with a worker
-// thread would before the next cycle) and everything it played.
+// thread would before the next cycle, or on a thread of its own beside the blocks) and
+// everything it played.
 class Instance {
 public:
     Instance(const LilvPlugin* plugin, Features& f) : f_(f) {
         schedule_ = {this, [](LV2_Worker_Schedule_Handle h, std::uint32_t size, const void* data) {
+                         auto* self = static_cast<Instance*>(h);
                          auto* bytes = static_cast<const char*>(data);
-                         static_cast<Instance*>(h)->jobs_.emplace_back(bytes, bytes + size);
+                         const std::lock_guard lock(self->workMutex_);
+                         self->jobs_.emplace_back(bytes, bytes + size);
+                         self->workToDo_.notify_one();
                          return LV2_WORKER_SUCCESS;
                      }};
         featureList_ = {{LV2_URID__map, &f.map},
@@ -128,6 +136,14 @@ public:
         lilv_instance_activate(instance_);
     }
     ~Instance() {
+        if (worker_.joinable()) {
+            {
+                const std::lock_guard lock(workMutex_);
+                stopWorker_ = true;
+            }
+            workToDo_.notify_one();
+            worker_.join();
+        }
         if (instance_ != nullptr) {
             lilv_instance_deactivate(instance_);
             lilv_instance_free(instance_);
@@ -141,9 +157,37 @@ public:
     void strike(int note, int velocity, std::uint32_t frame = 0) {
         midi(frame, 0x90, note, velocity);
     }
-    void setKit(const fs::path& file) {
+    void setKit(const fs::path& file, bool wait = true) {
         events_.push_back({0, {}, file.string()});
-        run(2); // the second block carries the plugin's answer
+        if (wait)
+            run(2); // the second block carries the plugin's answer
+    }
+    // From now on the worker runs on a thread of its own, as in a real host, and its answers
+    // reach the plugin before the next block.
+    void workOnOwnThread() {
+        worker_ = std::thread([this] {
+            std::unique_lock lock(workMutex_);
+            while (true) {
+                workToDo_.wait(lock, [this] { return stopWorker_ || !jobs_.empty(); });
+                if (stopWorker_)
+                    return;
+                const std::vector<char> job = std::move(jobs_.front());
+                jobs_.erase(jobs_.begin());
+                working_ = true;
+                lock.unlock();
+                std::vector<std::vector<char>> replies;
+                doWork(job, replies);
+                lock.lock();
+                working_ = false;
+                for (auto& reply : replies)
+                    replies_.push_back(std::move(reply));
+            }
+        });
+    }
+    // Whether a job is waiting, under way or answered but not delivered yet.
+    bool workerBusy() {
+        const std::lock_guard lock(workMutex_);
+        return working_ || !jobs_.empty() || !replies_.empty();
     }
     // Renders `blocks` blocks, each with the events queued before it at their frames.
     void run(int blocks = 1) {
@@ -184,6 +228,14 @@ private:
     };
 
     void runBlock() {
+        if (worker_.joinable()) {
+            std::vector<std::vector<char>> replies;
+            {
+                const std::lock_guard lock(workMutex_);
+                replies.swap(replies_);
+            }
+            respond(replies);
+        }
         lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(in_.data()), sizeof in_);
         LV2_Atom_Forge_Frame sequence;
         lv2_atom_forge_sequence_head(&forge_, &sequence, 0);
@@ -219,23 +271,33 @@ private:
             if (object->body.otype == f_.id(LV2_PATCH__Set) && value != nullptr)
                 announced_ = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
         }
-        const auto* worker = static_cast<const LV2_Worker_Interface*>(
-            lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+        if (worker_.joinable())
+            return;
         std::vector<std::vector<char>> replies;
         for (const auto& job : jobs_)
-            worker->work(
-                lilv_instance_get_handle(instance_),
-                [](LV2_Worker_Respond_Handle h, std::uint32_t size, const void* data) {
-                    auto* bytes = static_cast<const char*>(data);
-                    static_cast<std::vector<std::vector<char>>*>(h)->emplace_back(bytes,
-                                                                                  bytes + size);
-                    return LV2_WORKER_SUCCESS;
-                },
-                &replies, static_cast<std::uint32_t>(job.size()), job.data());
+            doWork(job, replies);
         jobs_.clear();
+        respond(replies);
+    }
+
+    const LV2_Worker_Interface* worker() const {
+        return static_cast<const LV2_Worker_Interface*>(
+            lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+    }
+    void doWork(const std::vector<char>& job, std::vector<std::vector<char>>& replies) {
+        worker()->work(
+            lilv_instance_get_handle(instance_),
+            [](LV2_Worker_Respond_Handle h, std::uint32_t size, const void* data) {
+                auto* bytes = static_cast<const char*>(data);
+                static_cast<std::vector<std::vector<char>>*>(h)->emplace_back(bytes, bytes + size);
+                return LV2_WORKER_SUCCESS;
+            },
+            &replies, static_cast<std::uint32_t>(job.size()), job.data());
+    }
+    void respond(const std::vector<std::vector<char>>& replies) {
         for (const auto& reply : replies)
-            worker->work_response(lilv_instance_get_handle(instance_),
-                                  static_cast<std::uint32_t>(reply.size()), reply.data());
+            worker()->work_response(lilv_instance_get_handle(instance_),
+                                    static_cast<std::uint32_t>(reply.size()), reply.data());
     }
 
     Features& f_;
@@ -253,7 +315,13 @@ private:
     std::vector<std::vector<float>> audio_;
     std::vector<std::vector<float>> played_;
     std::vector<Event> events_;
-    std::vector<std::vector<char>> jobs_;
+    std::mutex workMutex_;
+    std::condition_variable workToDo_;
+    std::vector<std::vector<char>> jobs_;    // under workMutex_
+    std::vector<std::vector<char>> replies_; // from the worker's thread, under workMutex_
+    bool working_ = false;                   // under workMutex_
+    bool stopWorker_ = false;                // under workMutex_
+    std::thread worker_;
     LV2_Atom_Forge forge_{};
     std::string announced_;
 };
@@ -671,6 +739,51 @@ TEST_F(PluginHost, ProgramChangeSwitchesKitsAtItsFrame) {
     EXPECT_FLOAT_EQ(at(1000), at(150)) << "the second strike plays the new kit";
     EXPECT_NEAR(lengthFrom(drums.played(0), start), 2200, 2);
     EXPECT_EQ(drums.announced(), longKicks.string());
+}
+
+// A session opening or a preset chosen while playing: the host's worker loads the kit on its
+// own thread while the audio thread plays on. A kick struck in every block of the load plays
+// the old kit's kick or the new one's, whole and at the same level, and nothing else.
+TEST_F(PluginHost, StrikesDuringAKitLoadPlayTheOldKitOrTheNewOneNeverGarbage) {
+    const fs::path oldKit = writeKit(folder_ / "old");
+    DrumKit kit = *storage::loadKit(oldKit);
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(wav(folder_ / "old", "k", 100));
+    ASSERT_TRUE(storage::writeKit(kit, oldKit));
+    // The new kit's other pads take long to load: ten seconds of sound each.
+    kit.findPad(PadRole::kick)->sampleURL = FileUrl::fromPath(wav(folder_ / "new", "k", 200));
+    for (DrumPad& pad : kit.pads)
+        if (pad.role != PadRole::kick) {
+            pad.sampleURL =
+                FileUrl::fromPath(wav(folder_ / "new", std::string(rawValue(pad.role)), 480000));
+            pad.samples.clear();
+        }
+    const fs::path newKit = folder_ / "new" / "New.json";
+    ASSERT_TRUE(storage::writeKit(kit, newKit));
+
+    Instance drums(plugins_[0], features_);
+    drums.setKit(oldKit);
+    drums.workOnOwnThread();
+    drums.setKit(newKit, false);
+    int blocksLoading = 0;
+    float level = 0.0f;
+    std::size_t lastLength = 0;
+    for (int block = 0; block < 4 || drums.workerBusy() || drums.announced() != newKit; ++block) {
+        ASSERT_LT(block, 100000) << "the kit never came in";
+        blocksLoading += drums.workerBusy() ? 1 : 0;
+        const std::size_t start = drums.played(0).size();
+        drums.strike(36, 100, 0);
+        drums.run();
+        const auto& out = drums.played(0);
+        ASSERT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(),
+                                [](float v) { return std::isfinite(v); }));
+        if (level == 0.0f)
+            level = out[start];
+        ASSERT_FLOAT_EQ(out[start], level) << "block " << block;
+        lastLength = lengthFrom(out, start);
+        ASSERT_TRUE(lastLength == 100 || lastLength == 200) << "block " << block;
+    }
+    EXPECT_GT(blocksLoading, 0);
+    EXPECT_EQ(lastLength, 200u);
 }
 
 // An export renders faster than real time: with the host freewheeling, a streamed sample
