@@ -23,8 +23,10 @@ void AppState::Impl::notify(Field field) const {
 
 void AppState::Impl::commitKitChange(const KitChange& change, bool dirty, bool undoable) {
     Published& p = self.published_;
-    if (change.notes)
+    if (change.notes) {
         player.setNotes(p.kit);
+        publishSourceNotes();
+    }
     p.changedPads = change.pads;
     p.changedSamples = change.samples;
     p.changedMicrophones = change.microphones;
@@ -69,6 +71,7 @@ void AppState::Impl::loadAllSamples() {
     player.setKit(self.published_.kit, options.loadInBackground
                                            ? engine::KitPlayer::Loading::background
                                            : engine::KitPlayer::Loading::beforeReturning);
+    publishSourceNotes();
     loading = true;
     publishLoadingStatus();
 }

@@ -6,6 +6,7 @@
 #include "controller/KitChange.h"
 #include "controller/KitHistory.h"
 #include "drivers/AudioDeviceOutput.h"
+#include "engine/HitRouter.h"
 #include "engine/KitPlayer.h"
 #include "midi/MIDIManager.h"
 #include "model/AutoMapper.h"
@@ -76,6 +77,10 @@ struct AppState::Impl {
     const ModuleMap* fittedTo = nullptr;
     // Source names by id, as last looked up; cleared whenever the sources change.
     std::unordered_map<std::uint32_t, std::string> sourceNames;
+    // The sources as the last rescan found them, and the maps their notes are read by as last
+    // handed to the player.
+    std::vector<midi::ConnectedSource> sources;
+    std::vector<engine::SourceNoteMap> sourceNotes;
     std::uint64_t heardCount = 0;
 
     // Runs the engine and hosts the MIDI input's JACK hook; see above.
@@ -105,9 +110,17 @@ struct AppState::Impl {
         return chosenModule != nullptr ? chosenModule : recognisedModule;
     }
     void publishModule();
-    // Gives the active module's notes to a kit that still has a new kit's notes, or that this
-    // session fitted to a module and nobody changed since; false when it was left as it was.
+    // The module whose notes the kit holds while they are the program's to change: a new
+    // kit's notes, or those this session fitted and nobody changed since; else none.
+    const ModuleMap* followedModule(const DrumKit& kit) const;
+    // Gives the active module's notes to a kit that follows the modules; false when it was
+    // left as it was.
     bool fitKitToModule(DrumKit& kit);
+    // Hands the player the maps that read each connected module's notes where the kit follows
+    // the modules (none otherwise), when they changed.
+    void publishSourceNotes();
+    // Marks the recent-MIDI logs of devices that have gone, and unmarks those that are back.
+    void markGoneSources();
     void noteRecentMidi(std::uint32_t source, std::string line, bool pedal);
     void strikeGoesNowhere(int note, int velocity, std::uint32_t source);
     // What the drummer knows a source by: the module its name is recognised as, else its

@@ -18,7 +18,7 @@ void AppState::strike(int note, int velocity, timing::EventTime time) noexcept {
     if (d.capturing.load()) {
         // The pad the strike would play: a hat struck half-open names the half-open hat,
         // which has no note of its own on most modules.
-        auto role = d.player.playedRole(note);
+        auto role = d.player.playedRole(note, time.source);
         if (!role)
             role = defaultRoleForNote(note);
         if (role)

@@ -101,21 +101,22 @@ struct Published {
     std::string loadingStatus;
     // Hydrogen drum kits installed on this machine, which importing opens as our own kits.
     std::vector<kitImport::InstalledKit> installedKits;
-    // The module the MIDI sources name ("Roland TD-17", "Unknown module: General MIDI map"),
-    // empty without a source; and the module whose notes and pedal apply: the one chosen by
-    // hand, else the recognised one (null for none).
+    // The modules the MIDI sources name ("Roland TD-17, Alesis Nitro", "Unknown module: General
+    // MIDI map"), empty without a source; and the module whose notes and pedal apply: the one
+    // chosen by hand, else the one recognised first (null for none).
     std::string drumModuleText;
     const ModuleMap* drumModule = nullptr;
     // What each MIDI source sent lately, in the order the sources were first heard; per source its
     // name (with the module it is recognised as: "Alesis Nitro  \u2022  Nitro:out"), then one line
     // per strike ("Note 38  vel 100  Snare", "Note 23  vel 90  no pad") or pedal reading
-    // ("Pedal 90"), newest first.
+    // ("Pedal 90"), newest first; and whether the device has gone (unplugged) since.
     struct MidiSourceLog {
         std::uint32_t source = 0;
         std::string name;
         std::vector<std::string> lines;
         bool lastWasPedal = false;
         std::uint64_t lastHeard = 0; // orders the sources by when they last sent
+        bool gone = false;
     };
     std::vector<MidiSourceLog> recentMidi;
     // The last strike that no pad plays, until it is given to one or a pad plays again.

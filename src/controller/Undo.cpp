@@ -42,8 +42,10 @@ void AppState::Impl::restored(const KitChange& change) {
     self.published_.changedSamples = change.samples;
     self.published_.changedMicrophones = change.microphones;
     self.published_.dirty = true;
-    if (change.notes)
+    if (change.notes) {
         player.setNotes(kit);
+        publishSourceNotes();
+    }
     notify(Field::kit);
     notify(Field::dirty);
     routeMicrophoneOutputs();

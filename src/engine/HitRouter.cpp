@@ -78,12 +78,23 @@ void HitRouter::setKit(const DrumKit& kit) {
     noteMap_.publish(std::make_unique<const NoteMap>(NoteMap::fromKit(kit)));
 }
 
-std::optional<PadRole> HitRouter::mappedRole(int note) const noexcept {
+void HitRouter::setSourceNotes(std::vector<SourceNoteMap> maps) {
+    sourceNotes_.publish(std::make_unique<const std::vector<SourceNoteMap>>(std::move(maps)));
+}
+
+std::optional<PadRole> HitRouter::mappedRole(int note, std::uint32_t source) const noexcept {
+    // A handful of sources at most: a scan beats any lookup structure here.
+    if (source != 0) {
+        const auto maps = sourceNotes_.read();
+        for (const SourceNoteMap& map : *maps)
+            if (map.source == source)
+                return map.notes.find(note);
+    }
     return noteMap_.read()->find(note);
 }
 
-std::optional<PadRole> HitRouter::playedRole(int note) const noexcept {
-    auto role = mappedRole(note);
+std::optional<PadRole> HitRouter::playedRole(int note, std::uint32_t source) const noexcept {
+    auto role = mappedRole(note, source);
     if (role == PadRole::hhOpen) {
         const int pedal = pedalPosition_.load();
         if (pedal >= hhClosedThreshold)
@@ -95,7 +106,7 @@ std::optional<PadRole> HitRouter::playedRole(int note) const noexcept {
 }
 
 std::optional<Strike> HitRouter::strike(int note, int velocity, timing::EventTime time) noexcept {
-    const auto role = playedRole(note);
+    const auto role = playedRole(note, time.source);
     if (!role)
         return std::nullopt;
     chokeIfClosing(*role, time);
@@ -122,7 +133,7 @@ void HitRouter::controlChange(int controller, int value, timing::EventTime time)
 void HitRouter::polyPressure(int note, int pressure, timing::EventTime time) noexcept {
     if (pressure < grabPressure)
         return;
-    const auto role = mappedRole(note);
+    const auto role = mappedRole(note, time.source);
     if (!role)
         return;
     // The bell rings on the ride's own cymbal: the hand that grabs one stops both.

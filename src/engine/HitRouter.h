@@ -4,8 +4,9 @@
 // strike, controlChange, polyPressure, mappedRole and setExpression are real-time safe and may
 // run on any thread: the expression is one atomic word, so a host may change it in the audio
 // block that carries the change (the plugin's control ports) and every strike sees the old
-// or the new expression whole. setKit runs on one (the main) thread. Each message's time
-// (when it should sound, see EventTime.h) goes on to the engine with the hits it makes.
+// or the new expression whole. setKit and setSourceNotes run on one (the main) thread. Each
+// message's time (when it should sound, see EventTime.h) goes on to the engine with the hits it
+// makes.
 
 #include "audio/AudioEngine.h"
 #include "model/DrumKit.h"
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace tamborel::engine {
 
@@ -28,6 +30,16 @@ struct NoteMap {
     // Later pads win a note that several pads list.
     static NoteMap fromKit(const DrumKit& kit);
     std::optional<PadRole> find(int note) const noexcept;
+    friend bool operator==(const NoteMap&, const NoteMap&) = default;
+};
+
+// A MIDI source (as timing::EventTime::source names it) whose notes are read through a map of
+// their own instead of the kit's: a drum module that sends other notes than those the kit
+// holds for the same pads.
+struct SourceNoteMap {
+    std::uint32_t source = 0;
+    NoteMap notes;
+    friend bool operator==(const SourceNoteMap&, const SourceNoteMap&) = default;
 };
 
 // Thresholds on the pedal's standard position (0 open, 127 closed).
@@ -47,6 +59,8 @@ public:
 
     // Publishes the kit's note map.
     void setKit(const DrumKit& kit);
+    // The sources whose notes their own map reads; every other source's are read by the kit's.
+    void setSourceNotes(std::vector<SourceNoteMap> maps);
     // The velocity curve, the pedal's controller and its calibration, for the messages after.
     void setExpression(const Expression& expression) noexcept;
 
@@ -65,16 +79,19 @@ public:
     // closing hat still chokes.
     void strikePad(PadRole role, int velocity) noexcept;
 
-    std::optional<PadRole> mappedRole(int note) const noexcept;
+    // The role `note` from `source` is mapped to: by the source's own map where it has one.
+    std::optional<PadRole> mappedRole(int note, std::uint32_t source = 0) const noexcept;
     // The role a strike of `note` plays now: its mapped role, with an open hat's note
     // following the pedal to the half-open or closed hat.
-    std::optional<PadRole> playedRole(int note) const noexcept;
+    std::optional<PadRole> playedRole(int note, std::uint32_t source = 0) const noexcept;
 
 private:
     void chokeIfClosing(PadRole role, timing::EventTime time) noexcept;
 
     audio::AudioEngine& engine_;
     platform::RcuCell<NoteMap> noteMap_{std::make_unique<const NoteMap>()};
+    platform::RcuCell<std::vector<SourceNoteMap>> sourceNotes_{
+        std::make_unique<const std::vector<SourceNoteMap>>()};
     // The expression packed into one word (see HitRouter.cpp): a curve is cheap to compute
     // at strike time, and a word is published and read whole without a lock.
     std::atomic<std::uint64_t> expression_;

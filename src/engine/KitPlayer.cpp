@@ -294,6 +294,10 @@ void KitPlayer::setNotes(const DrumKit& kit) {
     impl_->router.setKit(kit);
 }
 
+void KitPlayer::setSourceNotes(std::vector<SourceNoteMap> maps) {
+    impl_->router.setSourceNotes(std::move(maps));
+}
+
 void KitPlayer::applyMix(const DrumKit& kit) {
     impl_->engine.applyMix(kit);
 }
@@ -357,8 +361,8 @@ bool KitPlayer::audition(PadRole role, const FileUrl& url, int velocity) {
 
 // --- queries ---
 
-std::optional<PadRole> KitPlayer::playedRole(int note) const noexcept {
-    return impl_->router.playedRole(note);
+std::optional<PadRole> KitPlayer::playedRole(int note, std::uint32_t source) const noexcept {
+    return impl_->router.playedRole(note, source);
 }
 
 bool KitPlayer::isPedalController(int controller) const noexcept {

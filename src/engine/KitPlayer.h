@@ -34,6 +34,8 @@ class KitLoader;
 
 namespace tamborel::engine {
 
+struct SourceNoteMap;
+
 class KitPlayer final : public audio::AudioRenderer {
 public:
     struct LoadProgress {
@@ -120,6 +122,8 @@ public:
     void clearPad(PadRole role);
     // The kit's new note map: which role each note plays.
     void setNotes(const DrumKit& kit);
+    // Sources whose notes a map of their own reads instead (see HitRouter.h).
+    void setSourceNotes(std::vector<SourceNoteMap> maps);
     // Volumes, pans, mutes and solos of the kit's pads, and its master volume.
     void applyMix(const DrumKit& kit);
     void setMasterVolume(float volume);
@@ -150,8 +154,9 @@ public:
 
     // --- what the host may ask, real-time safe ---
     // The role a strike of `note` plays now: its mapped role, with an open hat's note
-    // following the pedal to the half-open or closed hat.
-    std::optional<PadRole> playedRole(int note) const noexcept;
+    // following the pedal to the half-open or closed hat; by the source's own map where it
+    // has one.
+    std::optional<PadRole> playedRole(int note, std::uint32_t source = 0) const noexcept;
     bool isPedalController(int controller) const noexcept;
     bool hasSample(PadRole role) const noexcept;
     // Frames of streamed samples that came too late from disk and played as silence.

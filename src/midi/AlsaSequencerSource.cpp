@@ -166,6 +166,19 @@ AlsaSequencerSource::sourceNames(const std::vector<BridgedDevice>& heardThroughJ
     return names;
 }
 
+std::vector<ConnectedSource>
+AlsaSequencerSource::connectedSources(const std::vector<BridgedDevice>& heardThroughJack) const {
+    std::vector<ConnectedSource> sources;
+    if (seq_ == nullptr)
+        return sources;
+    forEachSourcePort(seq_, clientId_,
+                      [&](const AlsaSourcePort& source, int port, std::string&& name) {
+                          if (!reachesJackThroughBridge(source, heardThroughJack))
+                              sources.push_back({sourceId(source.client, port), std::move(name)});
+                      });
+    return sources;
+}
+
 std::string AlsaSequencerSource::sourceName(std::uint32_t source) const {
     if (seq_ == nullptr || (source & ~0xffffu) != sourceTag)
         return {};

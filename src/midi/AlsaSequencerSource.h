@@ -20,6 +20,13 @@
 
 namespace tamborel::midi {
 
+// A source events can come from: the id they carry (timing::EventTime::source) and its name.
+struct ConnectedSource {
+    std::uint32_t id = 0;
+    std::string name;
+    friend bool operator==(const ConnectedSource&, const ConnectedSource&) = default;
+};
+
 class AlsaSequencerSource {
 public:
     // onSetupChanged is called once per announcement, on a non-real-time thread of this
@@ -43,6 +50,9 @@ public:
     // "client name: port name" of every port connectAll() subscribes to, in client and port
     // order. Works before open() through a short-lived handle.
     std::vector<std::string> sourceNames(const std::vector<BridgedDevice>& heardThroughJack) const;
+    // The same ports with the ids their events carry; none until open().
+    std::vector<ConnectedSource>
+    connectedSources(const std::vector<BridgedDevice>& heardThroughJack) const;
 
     // The source id events from a sequencer port carry, and that port's "client name: port
     // name" (empty when the id is not ours or the port has gone). Non-real-time.

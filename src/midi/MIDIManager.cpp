@@ -32,6 +32,16 @@ std::string MIDIManager::sourceName(std::uint32_t source) const {
     return alsa_.sourceName(source);
 }
 
+std::vector<ConnectedSource> MIDIManager::connectedSources() const {
+    std::vector<ConnectedSource> sources = alsa_.connectedSources(jack_.bridgedDevices());
+    for (std::size_t slot = 0; slot < JackMidiSource::maxPorts; ++slot) {
+        const std::uint32_t id = JackMidiSource::sourceId(slot);
+        if (std::string name = jack_.sourceName(id); !name.empty())
+            sources.push_back({id, std::move(name)});
+    }
+    return sources;
+}
+
 std::uint32_t MIDIManager::client() const {
     return alsa_.isOpen() ? static_cast<std::uint32_t>(alsa_.clientId()) : 0;
 }

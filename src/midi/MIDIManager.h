@@ -51,6 +51,10 @@ public:
     // The name of the source an event's time says it came from, as availableSourceNames()
     // lists it; empty when it is not known (or has gone since).
     std::string sourceName(std::uint32_t source) const;
+    // The sources events can come from now, with the ids they carry: the ALSA ports heard
+    // through the sequencer, then each JACK input with what is connected to it (named as
+    // sourceName() names it). Non-real-time.
+    std::vector<ConnectedSource> connectedSources() const;
     // The sequencer client id once started with a sequencer, else 0.
     std::uint32_t client() const;
 

@@ -273,7 +273,8 @@ QVariantList recentMidiList(const controller::Published& p) {
     QVariantList sources;
     for (const auto& log : p.recentMidi)
         sources.append(QVariantMap{{QStringLiteral("name"), QString::fromStdString(log.name)},
-                                   {QStringLiteral("lines"), textList(log.lines)}});
+                                   {QStringLiteral("lines"), textList(log.lines)},
+                                   {QStringLiteral("gone"), log.gone}});
     return sources;
 }
 

@@ -40,8 +40,9 @@ protected:
         std::this_thread::sleep_for(100ms); // new connections take effect at a cycle boundary
     }
 
-    // Sends one message and returns the Settings page's line for it.
-    std::string send(jack_midi_data_t status, int data1, int data2) {
+    // Sends one message (from the stand-in module of the moment, unless told) and returns the
+    // Settings page's line for it.
+    std::string send(jack_midi_data_t status, int data1, int data2, StandIn* from = nullptr) {
         // The log of the source heard last: the stand-in module of the moment.
         const auto frontLog = [this]() -> std::pair<std::string, std::vector<std::string>> {
             const auto& logs = state->published().recentMidi;
@@ -59,9 +60,10 @@ protected:
         // cycle; the private PipeWire daemon, now and then, without any client seeing one.
         bool arrived = false;
         for (int attempt = 0; attempt < 3 && !arrived; ++attempt) {
-            EXPECT_TRUE(module->send({{0,
-                                       {status, static_cast<jack_midi_data_t>(data1),
-                                        static_cast<jack_midi_data_t>(data2)}}}));
+            EXPECT_TRUE((from ? *from : *module)
+                            .send({{0,
+                                    {status, static_cast<jack_midi_data_t>(data1),
+                                     static_cast<jack_midi_data_t>(data2)}}}));
             arrived = eventually([&] {
                 state->drainRealtimeEvents();
                 const auto [name, lines] = frontLog();
@@ -186,6 +188,55 @@ TEST_F(DrumModuleJack, WhatEachSourceSendsIsShownApart) {
     EXPECT_EQ(logs[1].name, "Yamaha DTX  \u2022  Yamaha DTX502:out");
     EXPECT_EQ(logs[1].lines, (std::vector<std::string>{"Pedal 64", "Note 100  vel 90  no pad"}));
     EXPECT_EQ(state->published().lastHit, "Note 100 from Yamaha DTX plays no pad");
+}
+
+// A TD-17 and a Nitro played together: each is read through its own module's notes, the page
+// names both, and the one unplugged keeps its column, marked, until it is back.
+TEST_F(DrumModuleJack, TwoModulesAtOnceAreEachReadThroughTheirOwnNotes) {
+    plugIn("Roland TD-17", moduleMaps::td17());
+    std::unique_ptr<StandIn> nitro;
+    const auto plugInNitro = [&] {
+        nitro = std::make_unique<StandIn>(*server, "Alesis Nitro");
+        jack_port_t* port = nitro->addPort("out");
+        ASSERT_TRUE(eventually([&] {
+            queue.runPending();
+            return jack_port_connected(port) != 0 &&
+                   state->published().drumModuleText == "Roland TD-17, Alesis Nitro";
+        })) << state->published().drumModuleText;
+        std::this_thread::sleep_for(100ms);
+    };
+    plugInNitro();
+    if (HasFatalFailure())
+        return;
+    // The kit keeps the TD-17's notes, which have no half-open hat and send the hat's edge on 22.
+    EXPECT_EQ(send(0x99, 36, 100), "Note 36  vel 100  Kick");
+    EXPECT_EQ(send(0x99, 36, 90, nitro.get()), "Note 36  vel 90  Kick");
+    EXPECT_EQ(send(0x99, 23, 100, nitro.get()), "Note 23  vel 100  HH Half");
+    EXPECT_EQ(send(0x99, 22, 100), "Note 22  vel 100  HH Closed");
+    EXPECT_FALSE(state->published().dirty);
+
+    const auto& logs = state->published().recentMidi;
+    const auto nitroGone = [&] {
+        const auto log = std::find_if(logs.begin(), logs.end(),
+                                      [](auto& l) { return l.name.starts_with("Alesis Nitro"); });
+        return log != logs.end() && log->gone;
+    };
+    nitro.reset();
+    EXPECT_TRUE(eventually([&] {
+        queue.runPending();
+        return nitroGone();
+    }));
+    EXPECT_EQ(logs.size(), 2u);
+    EXPECT_EQ(state->published().drumModuleText, "Roland TD-17");
+    plugInNitro();
+    if (HasFatalFailure())
+        return;
+    EXPECT_FALSE(nitroGone());
+    EXPECT_TRUE(std::none_of(logs.begin(), logs.end(), [](auto& l) { return l.gone; }));
+
+    // Notes changed by hand are the drummer's, for every module.
+    state->assignNote(60, PadRole::snare);
+    EXPECT_EQ(send(0x99, 23, 100, nitro.get()), "Note 23  vel 100  no pad");
 }
 
 } // namespace

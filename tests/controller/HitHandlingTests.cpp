@@ -1,5 +1,7 @@
 #include "ControllerFixture.h"
 
+#include "controller/ModuleFitting.h"
+
 using namespace tamborel;
 using namespace std::chrono_literals;
 using test::levelOf;
@@ -170,6 +172,42 @@ TEST_F(HitHandling, UnmappedNotesPlayNothingButSaySoAndLaterPadsWinSharedNotes) 
     silence();
     state->strike(60, 127);
     EXPECT_FLOAT_EQ(levelNow(), levelOf(PadRole::snare));
+}
+
+// A TD-17 and a Nitro at once, on a kit with the TD-17's notes: the Nitro's strikes are read
+// through the Nitro's notes, the TD-17's and any other device's through the kit's.
+TEST_F(HitHandling, EachModuleIsReadThroughItsOwnNotes) {
+    assignTestSamples({PadRole::hhHalf});
+    const std::vector<midi::ConnectedSource> sources = {{1, "Roland TD-17: TD-17 MIDI 1"},
+                                                        {2, "Alesis Nitro: Nitro MIDI 1"},
+                                                        {3, "Acme Trigger Pads"},
+                                                        {4, "Midi Through: Port-0"}};
+    auto maps = controller::moduleFitting::sourceNoteMaps(state->published().kit,
+                                                          moduleMaps::td17(), sources);
+    ASSERT_EQ(maps.size(), 1u);
+    EXPECT_EQ(maps[0].source, 2u);
+    state->player().setSourceNotes(std::move(maps));
+
+    const auto from = [](std::uint32_t source) {
+        return timing::EventTime{timing::EventTime::Kind::nextBlock, 0, source};
+    };
+    // 23 is the Nitro's half-open hat, 22 the TD-17's closed hat edge.
+    for (const auto& [note, source, level] : {std::tuple{23, 2u, levelOf(PadRole::hhHalf)},
+                                              {36, 2u, levelOf(PadRole::kick)},
+                                              {22, 1u, levelOf(PadRole::hhClosed)},
+                                              {36, 1u, levelOf(PadRole::kick)},
+                                              {23, 1u, 0.0f},
+                                              {23, 3u, 0.0f},
+                                              {22, 2u, 0.0f}}) {
+        silence();
+        state->strike(note, 127, from(source));
+        EXPECT_FLOAT_EQ(levelNow(), level) << "note " << note << " from " << source;
+    }
+    EXPECT_EQ(state->player().playedRole(23, 2), PadRole::hhHalf);
+    EXPECT_EQ(controller::moduleFitting::modulesText(
+                  {"Midi Through: Port-0", "Roland TD-17: TD-17 MIDI 1", "Alesis Nitro: out",
+                   "Acme Trigger Pads", "Alesis Nitro: out 2"}),
+              "Roland TD-17, Alesis Nitro");
 }
 
 TEST_F(HitHandling, ManualStrikesPlayAtVelocity110WithoutPedalRefinement) {

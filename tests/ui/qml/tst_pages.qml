@@ -80,6 +80,7 @@ TestCase {
             { tag: "module on the page", page: settingsComponent, state: { drumModuleText: "Alesis Nitro" }, path: "drumModuleValue", text: "Alesis Nitro" },
             { tag: "second source apart", page: settingsComponent, state: { recentMidi: twoSources }, path: ["midiSource-1", "sourceName"], text: "Yamaha DTX  \u2022  DTX:out" },
             { tag: "its own events", page: settingsComponent, state: { recentMidi: twoSources }, path: ["midiSource-1", "line-0"], text: "Note 59  vel 80  no pad" },
+            { tag: "unplugged source", page: settingsComponent, state: { recentMidi: [{ name: "Alesis Nitro", lines: [], gone: true }] }, path: ["midiSource-0", "sourceName"], text: "Alesis Nitro  (disconnected)" },
             { tag: "no module on the page", page: settingsComponent, path: "drumModuleValue", text: "Not connected" },
             { tag: "engine on the page", page: settingsComponent, path: "engineValue", text: "Stopped" },
             { tag: "no MIDI", page: barComponent, path: "midiPill", text: "No MIDI input", light: "hot" },

@@ -79,14 +79,16 @@ ColumnLayout {
             id: recentSources
             objectName: "recentMidi"
             model: section.appState.recentMidi
+            // A device unplugged keeps what it sent, dimmed and marked, until it is back.
             delegate: Column {
                 required property var modelData
                 required property int index
                 objectName: "midiSource-" + index
                 spacing: 2
+                opacity: modelData.gone ? Theme.silencedOpacity : 1
                 Text {
                     objectName: "sourceName"
-                    text: modelData.name
+                    text: modelData.gone ? modelData.name + "  (disconnected)" : modelData.name
                     color: Theme.secondaryLabel
                     font.pixelSize: Theme.fontSmall
                     font.bold: true
