@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -44,9 +45,33 @@ std::optional<std::filesystem::path> localPath(const QUrl& url) {
     return std::nullopt;
 }
 
+// Velocities next to a sample's range that no sample plays ("Velocities 60-63 play no
+// sample"), above it, or below the lowest; empty when its neighbours are covered.
+QString gapNextTo(const PadSample& sample, const std::array<bool, 128>& covered) {
+    int from = 0;
+    int to = 0;
+    if (sample.high < 127 && !covered[static_cast<std::size_t>(sample.high + 1)]) {
+        from = to = sample.high + 1;
+        while (to < 127 && !covered[static_cast<std::size_t>(to + 1)])
+            ++to;
+    } else if (sample.low > 1 && !covered[static_cast<std::size_t>(sample.low - 1)]) {
+        from = to = sample.low - 1;
+        while (from > 1 && !covered[static_cast<std::size_t>(from - 1)])
+            --from;
+    } else {
+        return {};
+    }
+    return from == to ? QStringLiteral("Velocity %1 plays no sample").arg(from)
+                      : QStringLiteral("Velocities %1\u2013%2 play no sample").arg(from).arg(to);
+}
+
 QVariantList sampleList(const DrumPad& pad) {
     QVariantList samples;
     const std::vector<PadSample> played = pad.playedSamples();
+    std::array<bool, 128> covered{};
+    for (const PadSample& sample : played)
+        for (int v = std::max(sample.low, 1); v <= std::min(sample.high, 127); ++v)
+            covered[static_cast<std::size_t>(v)] = true;
     for (const PadSample& sample : played) {
         const auto path = sample.url.toPath();
         // Takes share their layer's range exactly; a range that only partly covers another
@@ -63,6 +88,7 @@ QVariantList sampleList(const DrumPad& pad) {
             {QStringLiteral("high"), sample.high},
             {QStringLiteral("gain"), static_cast<double>(sample.gain)},
             {QStringLiteral("overlaps"), overlaps},
+            {QStringLiteral("gap"), gapNextTo(sample, covered)},
         });
     }
     return samples;
@@ -127,8 +153,13 @@ QVariantList placesFor(const std::vector<std::filesystem::path>& sampleFolders) 
     add(QStringLiteral("Kits"), storage::kitsFolder());
     add(QStringLiteral("Factory samples"), factoryKits::samplesDir());
     add(QStringLiteral("Factory 808 samples"), factoryKits::techno808Dir());
-    for (const fs::path& folder : sampleFolders)
-        add(QString::fromStdString(folder.filename().string()), folder);
+    // A kit's folders are often named "samples" or "layers": their parent tells them apart.
+    for (const fs::path& folder : sampleFolders) {
+        const fs::path parent = folder.parent_path().filename();
+        add(QString::fromStdString(
+                (parent.empty() ? folder.filename() : parent / folder.filename()).string()),
+            folder);
+    }
     for (const fs::path& folder : kitImport::hydrogenKitFolders())
         add(folder.string().starts_with("/usr/") ? QStringLiteral("Hydrogen kits")
                                                  : QStringLiteral("Your Hydrogen kits"),

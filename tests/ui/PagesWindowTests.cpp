@@ -446,6 +446,13 @@ TEST_F(PagesWindow, layeredPadsTakeDropsAndOpenOnTheMappingPage) {
     // The soft layer now reaches into the hard one's range: both are shown as overlapping.
     for (const QVariant& sample : bridge->pad(PadRole::snare).samples())
         EXPECT_TRUE(sample.toMap().value("overlaps").toBool());
+    // Two steps down leave a velocity that plays nothing: flagged too.
+    for (int step = 1; step <= 2; ++step) {
+        harness.click(high, {8, high->height() / 2});
+        WAIT_UNTIL(snarePad().samples.at(0).high == top + 1 - step);
+    }
+    EXPECT_EQ(bridge->pad(PadRole::snare).samples().at(0).toMap().value("gap").toString(),
+              QStringLiteral("Velocity %1 plays no sample").arg(top));
     harness.click(below(soft, QStringLiteral("removeSample")), {10, 10});
     WAIT_UNTIL(snarePad().playedSamples().size() == 1u);
     EXPECT_EQ(snarePad().sampleURL, FileUrl::fromPath(folder / "snare hard.wav"));

@@ -141,7 +141,11 @@ TestCase {
         const kick = child(page, "pad-kick");
         mouseMove(kick, kick.width / 2, kick.height / 2);
         tryCompare(state, "hoveredRole", "kick");
-        tryCompare(child(kick, "volumeBar"), "visible", true);
+        const bar = child(kick, "volumeBar");
+        tryCompare(bar, "visible", true);
+        // It leaves the notes readable.
+        const capsule = child(kick, "noteCapsule");
+        verify(bar.mapToItem(kick, 0, bar.height).y <= capsule.mapToItem(kick, 0, 0).y);
         mouseMove(page, 5, 5);
         tryCompare(state, "hoveredRole", "");
         // Another card's claim survives a late exit of this one.

@@ -169,7 +169,7 @@ Rectangle {
                     bottomPadding: 3
                     leftPadding: 8
                     rightPadding: 8
-                    help: "Add recordings to this pad; all are arranged into layers and takes again"
+                    help: "Add recordings to this pad; its velocity ranges stay, and the new files join them"
                     onClicked: {
                         if (!row.picker)
                             return;
@@ -272,10 +272,10 @@ Rectangle {
                 width: Math.max(height, (highBox.value - lowBox.value + 1) / 127 * parent.width)
                 height: parent.height
                 radius: height / 2
-                color: line.sample.overlaps ? Theme.warn : Theme.accent
+                color: line.sample.overlaps || (line.sample.gap ?? "") !== "" ? Theme.warn : Theme.accent
             }
-            ToolTip.visible: line.sample.overlaps && rangeHover.hovered
-            ToolTip.text: "This range partly covers another sample's"
+            ToolTip.visible: (line.sample.overlaps || (line.sample.gap ?? "") !== "") && rangeHover.hovered
+            ToolTip.text: line.sample.overlaps ? "This range partly covers another sample's" : (line.sample.gap ?? "")
             HoverHandler { id: rangeHover }
         }
         Text {

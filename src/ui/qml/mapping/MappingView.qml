@@ -104,6 +104,26 @@ Item {
             color: Theme.line
         }
 
+        // Column headings over the rows' name and notes; Learn and Audition name themselves.
+        Item {
+            objectName: "columnHeadings"
+            Layout.preferredWidth: rows.width
+            Layout.preferredHeight: 24
+            Layout.alignment: Qt.AlignHCenter
+            Repeater {
+                model: [{ "x": 38, "text": "Pad and sample" }, { "x": 244, "text": "MIDI notes" }]
+                delegate: Text {
+                    required property var modelData
+                    x: modelData.x
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: modelData.text
+                    color: Theme.tertiaryLabel
+                    font.pixelSize: Theme.fontMini
+                    font.weight: Font.Medium
+                }
+            }
+        }
+
         Flickable {
             id: flick
             Layout.fillWidth: true
@@ -114,9 +134,12 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ThemedScrollBar {}
 
+            // Not wider than a row needs, and centred, so that Learn and Audition stay near
+            // the notes they set on a wide window.
             Column {
                 id: rows
-                width: flick.width
+                x: (flick.width - width) / 2
+                width: Math.min(flick.width, 1040)
                 Repeater {
                     model: page.appState.pads
                     delegate: Column {

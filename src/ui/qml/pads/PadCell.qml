@@ -211,16 +211,17 @@ Item {
         }
     }
 
-    // The volume under the pointer, 0 to 150 %.
+    // The volume under the pointer, 0 to 150 %: over the picture, where it hides neither the
+    // notes nor the buttons.
     Rectangle {
         id: volumeBar
         objectName: "volumeBar"
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.bottom: parent.bottom
+        anchors.top: parent.top
         anchors.leftMargin: 12
         anchors.rightMargin: 12
-        anchors.bottomMargin: 42
+        anchors.topMargin: 12
         height: barRow.implicitHeight + 12
         radius: height / 2
         color: Theme.raisedFill

@@ -19,7 +19,7 @@ ColumnLayout {
     Text {
         Layout.fillWidth: true
         Layout.bottomMargin: 6
-        text: "A Program Change plays the kit given to its program; the previous and next kits of the list are loaded ahead in the plugin."
+        text: "A Program Change plays the kit given to its program; the kits before and after it in the list are loaded ahead, so stepping through them plays at once."
         color: Theme.secondaryLabel
         font.pixelSize: Theme.fontBody
         wrapMode: Text.WordWrap

@@ -121,6 +121,7 @@ Item {
                 Text {
                     objectName: "separateOutputsNote"
                     Layout.fillWidth: true
+                    Layout.bottomMargin: 6
                     visible: text !== ""
                     text: page.appState.separateOutputsNote
                     color: Theme.secondaryLabel
@@ -239,7 +240,7 @@ Item {
 
                 Text {
                     Layout.fillWidth: true
-                    text: "Open-hat strikes are refined by the pedal position (CC" + page.appState.pedalController + "): fully open \u2192 Open, partly closed \u2192 Half, pressed \u2192 Closed. Closing the pedal chokes a ringing open hat."
+                    text: "Open-hat strikes are refined by the pedal position (CC" + page.appState.pedalController + "): fully\u00a0open\u00a0\u2192\u00a0Open, partly\u00a0closed\u00a0\u2192\u00a0Half, pressed\u00a0\u2192\u00a0Closed. Closing the pedal chokes a ringing open hat."
                     color: Theme.secondaryLabel
                     font.pixelSize: Theme.fontBody // 12.5; pixel sizes are whole
                     wrapMode: Text.WordWrap
