@@ -2,6 +2,7 @@
 
 #include "model/ModuleMaps.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -23,10 +24,22 @@ std::string_view midiLight(bool td17Detected, const std::vector<std::string>& so
 }
 
 std::string midiText(bool td17Detected, const std::vector<std::string>& sources) {
+    // Every recognised module by its name, each once: "TD-17, Alesis Nitro connected".
+    std::vector<std::string> names;
     if (td17Detected)
-        return "TD-17 connected";
-    if (const ModuleMap* module = otherModule(sources))
-        return std::string(module->name) + " connected";
+        names.emplace_back("TD-17");
+    for (const std::string& source : sources)
+        if (const ModuleMap* module = otherModule({source})) {
+            std::string name(module->name);
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(std::move(name));
+        }
+    if (!names.empty()) {
+        std::string text;
+        for (const std::string& name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text + " connected";
+    }
     return sources.empty() ? std::string("No MIDI input") : sources.front();
 }
 

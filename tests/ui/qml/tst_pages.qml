@@ -87,6 +87,7 @@ TestCase {
             { tag: "first source", page: barComponent, state: { midiSources: ["A", "B"] }, path: "midiPill", text: "A", light: "warn" },
             { tag: "TD-17 in the bar", page: barComponent, state: { midiSources: ["IAC Bus", "Roland TD-17"], td17Detected: true }, path: "midiPill", text: "TD-17 connected", light: "good" },
             { tag: "any known module", page: barComponent, state: { midiSources: ["Alesis Nitro:midi_out"] }, path: "midiPill", text: "Alesis Nitro connected", light: "good" },
+            { tag: "two modules", page: barComponent, state: { td17Detected: true, midiSources: ["TD-17:MIDI 1", "Alesis Nitro:midi_out"] }, path: "midiPill", text: "TD-17, Alesis Nitro connected", light: "good" },
             { tag: "latency", page: barComponent, state: { latencyMs: 5.804 }, path: "latencyPill", text: "5.8 ms" },
             { tag: "engine stopped", page: barComponent, path: "enginePill", text: "Stopped", light: "hot" },
             { tag: "engine running", page: barComponent, state: { engineRunning: true }, path: "enginePill", text: "Audio", light: "good" },
