@@ -107,5 +107,33 @@ int main(int argc, char** argv) {
     std::printf("switching kits while the converted cache is written: median %.1f ms, worst "
                 "%.1f ms over %d rounds (target under 50 ms)\n",
                 times[times.size() / 2], times.back(), rounds);
+
+    // A Program Change to the next kit of the list: from setKit until every pad plays, read
+    // from the files, and loaded ahead (as the application does for the kits around the one
+    // playing).
+    const DrumKit next = makeKit(folder, "next", 2, 1.0, 3.0, 44100);
+    const auto untilPlaying = [&](engine::KitPlayer& player) {
+        const auto start = Clock::now();
+        player.setKit(next);
+        while (!player.loadProgress().finished())
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    std::vector<double> cold, ahead;
+    for (int round = 0; round < rounds; ++round) {
+        engine::KitPlayer player;
+        player.prepareToRender(48000.0, 256);
+        player.setKit(other, engine::KitPlayer::Loading::beforeReturning);
+        cold.push_back(untilPlaying(player));
+        player.setKit(other, engine::KitPlayer::Loading::beforeReturning);
+        player.loadAhead({next});
+        player.waitUntilAhead();
+        ahead.push_back(untilPlaying(player));
+    }
+    std::sort(cold.begin(), cold.end());
+    std::sort(ahead.begin(), ahead.end());
+    std::printf("a Program Change to a kit of 28 files (14 pads, 1-3 s at 44.1 kHz) until every "
+                "pad plays: median %.1f ms from the files, %.1f ms loaded ahead\n",
+                cold[cold.size() / 2], ahead[ahead.size() / 2]);
     return 0;
 }
