@@ -11,8 +11,8 @@
 namespace tamborel::ui::statusText {
 
 // The MIDI pill: "TD-17 connected", or any other drum module known by name as "Alesis Nitro
-// connected" (several as "TD-17, Alesis Nitro connected"), in the good colour; an unknown source by its port name in the warning colour;
-// "No MIDI input" in the hot one.
+// connected" (several as "TD-17, Alesis Nitro connected"), in the good colour; an unknown source by
+// its port name in the warning colour; "No MIDI input" in the hot one.
 std::string_view midiLight(bool td17Detected, const std::vector<std::string>& sources);
 std::string midiText(bool td17Detected, const std::vector<std::string>& sources);
 
