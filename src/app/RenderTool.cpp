@@ -303,14 +303,15 @@ std::optional<std::vector<std::string>> parseOptions(const std::vector<std::stri
 }
 
 // The sample files the kit's pads play that are on disk, each once.
-std::set<fs::path> sampleFilesOnDisk(const DrumKit& kit) {
-    std::set<fs::path> files;
+// Each sound once, a piece of a file (a SoundFont's recording) as a sound of its own.
+std::map<std::string, audio::SoundFile> sampleFilesOnDisk(const DrumKit& kit) {
+    std::map<std::string, audio::SoundFile> files;
     for (const DrumPad& pad : kit.pads)
         for (const PadSample& sample : pad.playedSamples()) {
             std::error_code ec;
-            const auto path = sample.url.toPath();
-            if (path && fs::is_regular_file(*path, ec))
-                files.insert(*path);
+            const auto file = audio::SoundFile::of(sample.url);
+            if (file && fs::is_regular_file(file->path, ec))
+                files.emplace(sample.url.text, *file);
         }
     return files;
 }
@@ -320,7 +321,7 @@ std::set<fs::path> sampleFilesOnDisk(const DrumKit& kit) {
 // disagree or none can be read. None, with the reason in `err`, when that rate is out of range.
 std::optional<int> kitRate(const DrumKit& kit, std::ostream& err) {
     std::map<int, int> filesAt;
-    for (const fs::path& file : sampleFilesOnDisk(kit))
+    for (const auto& [url, file] : sampleFilesOnDisk(kit))
         if (const auto rate = audio::sampleLoader::recordedRate(file))
             ++filesAt[*rate];
     if (filesAt.empty()) {

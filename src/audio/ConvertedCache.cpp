@@ -13,16 +13,18 @@
 
 namespace tamborel::audio::convertedCache {
 
-std::filesystem::path entryFor(const std::filesystem::path& folder,
-                               const std::filesystem::path& file, double rate) {
+std::filesystem::path entryFor(const std::filesystem::path& folder, const SoundFile& file,
+                               double rate) {
     std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
+    const auto size = std::filesystem::file_size(file.path, error);
     if (error || folder.empty())
         return {};
-    const auto changed = std::filesystem::last_write_time(file, error);
+    const auto changed = std::filesystem::last_write_time(file.path, error);
     if (error)
         return {};
-    const std::string key = std::filesystem::absolute(file, error).string() + '\n' +
+    // A piece of a file is told apart by its place and tuning in it.
+    const std::string piece = file.piece.whole() ? std::string{} : '\n' + file.key();
+    const std::string key = std::filesystem::absolute(file.path, error).string() + piece + '\n' +
                             std::to_string(size) + '\n' +
                             std::to_string(changed.time_since_epoch().count()) + '\n' +
                             std::to_string(std::lround(rate)) +
@@ -71,9 +73,8 @@ bool makeRoom(const std::filesystem::path& folder, std::uint64_t needed, std::ui
     return total + needed <= limit;
 }
 
-bool write(const std::filesystem::path& file, const AudioFormat& format,
-           const std::filesystem::path& entry, const SampleBuffer* start,
-           const std::atomic<bool>* stop) {
+bool write(const SoundFile& file, const AudioFormat& format, const std::filesystem::path& entry,
+           const SampleBuffer* start, const std::atomic<bool>* stop) {
     const auto stopped = [stop] {
         return stop != nullptr && stop->load(std::memory_order_relaxed);
     };

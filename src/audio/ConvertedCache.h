@@ -7,6 +7,7 @@
 // audio layer; not real-time.
 
 #include "audio/SampleBuffer.h"
+#include "audio/SoundFile.h"
 
 #include <atomic>
 #include <cstdint>
@@ -24,16 +25,15 @@ inline constexpr const char* entryExtension = ".f32";
 
 // Where the file's conversion to `rate` belongs in `folder`; empty when the file cannot
 // be looked at.
-std::filesystem::path entryFor(const std::filesystem::path& folder,
-                               const std::filesystem::path& file, double rate);
+std::filesystem::path entryFor(const std::filesystem::path& folder, const SoundFile& file,
+                               double rate);
 // Converts the file whole and writes the entry, through a temporary file so that no reader
 // ever sees half of one. False (nothing left behind) when reading or writing fails, or when
 // `stop` is set: it is looked at every few thousand frames, so that a load given up (another
 // kit set) does not wait for a long file. `start`, the file's start already converted (a
 // preload), is taken as it is rather than converted again.
-bool write(const std::filesystem::path& file, const AudioFormat& format,
-           const std::filesystem::path& entry, const SampleBuffer* start = nullptr,
-           const std::atomic<bool>* stop = nullptr);
+bool write(const SoundFile& file, const AudioFormat& format, const std::filesystem::path& entry,
+           const SampleBuffer* start = nullptr, const std::atomic<bool>* stop = nullptr);
 bool isEntry(const std::filesystem::path& file);
 // The bytes an entry of that many frames takes.
 std::uint64_t entryBytes(std::uint64_t frames);

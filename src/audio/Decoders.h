@@ -3,6 +3,7 @@
 // the audio layer.
 
 #include "audio/SampleBuffer.h"
+#include "audio/SoundFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -25,7 +26,7 @@ struct DecodeResult {
     std::shared_ptr<SampleBuffer> buffer;
 };
 
-DecodeResult decodeWithSndfile(const std::filesystem::path& file);
+DecodeResult decodeWithSndfile(const SoundFile& file);
 DecodeResult decodeWithFfmpeg(const std::filesystem::path& file);
 
 // How many frames a header may claim before we stop trusting it for the first allocation:

@@ -59,10 +59,17 @@ std::uint64_t KitLoader::bytesOnDisk(const std::vector<PadLoad>& pads) {
     std::map<std::string, std::uint64_t> sizes; // a file several samples name counts once
     for (const PadLoad& pad : pads)
         for (const PadSample& sample : pad.samples)
-            if (const auto path = sample.url.toPath(); path && !sizes.contains(sample.url.text)) {
+            if (const auto file = SoundFile::of(sample.url);
+                file && !sizes.contains(sample.url.text)) {
+                // A recording inside a bigger file (a SoundFont's) takes only its own bytes.
+                const SamplePiece& piece = file->piece;
                 std::error_code error;
-                const auto size = std::filesystem::file_size(*path, error);
-                sizes[sample.url.text] = error ? 0 : size;
+                const auto size = std::filesystem::file_size(file->path, error);
+                sizes[sample.url.text] = error ? 0
+                                         : piece.encoding == SamplePiece::Encoding::pcm16
+                                             ? piece.frames * 2
+                                         : piece.bytes != 0 ? piece.bytes
+                                                            : size;
             }
     std::uint64_t bytes = 0;
     for (const auto& [url, size] : sizes)
@@ -172,7 +179,7 @@ StartedSample KitLoader::loadOne(const FileUrl& url, bool allChannels, const Aud
                                  std::uint32_t preloadFrames,
                                  const std::filesystem::path& cacheFolder,
                                  std::filesystem::path* entry) {
-    const auto path = url.toPath();
+    const auto path = SoundFile::of(url);
     if (!path)
         return {};
     if (allChannels)
@@ -200,7 +207,7 @@ void KitLoader::loadFile(const File& file) {
     if (ahead_ != nullptr)
         ahead = ahead_->find({file.url.text, file.allChannels, format_.sampleRate, preloadFrames_});
     if (ahead && !cacheFolder_.empty() && !file.allChannels)
-        if (const auto path = file.url.toPath())
+        if (const auto path = SoundFile::of(file.url))
             entry = convertedCache::entryFor(cacheFolder_, *path, format_.sampleRate);
     const StartedSample started =
         ahead ? *ahead
@@ -231,7 +238,7 @@ void KitLoader::convertOnce(std::size_t pad) {
     bool changed = false;
     for (std::size_t m = 0; m < entries_[pad].size() && !stop_.load(); ++m) {
         const std::filesystem::path& entry = entries_[pad][m];
-        const auto path = pads_[pad].samples[m].url.toPath();
+        const auto path = SoundFile::of(pads_[pad].samples[m].url);
         StartedSample& started = buffers_[pad][m];
         // A file several samples name may already have been converted for another pad.
         std::error_code error;

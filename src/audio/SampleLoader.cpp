@@ -90,15 +90,15 @@ std::uint64_t convertedCapacity(std::uint32_t frames, double sourceRate, double 
     return static_cast<std::uint64_t>(scaled) + 2048;
 }
 
-std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file) {
+std::shared_ptr<SampleBuffer> decodeFile(const SoundFile& file) {
     try {
         // Devices and pipes could feed a decoder endlessly; only regular files are samples.
         std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error))
+        if (!std::filesystem::is_regular_file(file.path, error))
             return nullptr;
         auto result = detail::decodeWithSndfile(file);
-        if (result.status == detail::DecodeStatus::notOpened)
-            result = detail::decodeWithFfmpeg(file);
+        if (result.status == detail::DecodeStatus::notOpened && file.piece.whole())
+            result = detail::decodeWithFfmpeg(file.path);
         if (result.status != detail::DecodeStatus::decoded)
             return nullptr;
         // Before any conversion: a resampler would smear one bad value into a burst of
@@ -107,17 +107,17 @@ std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file) {
             platform::logLine("Cleaned " + std::to_string(changed) +
                               " unplayable sample values (not a number, infinite or far "
                               "beyond full scale) in " +
-                              file.filename().string());
+                              file.name());
         return std::move(result.buffer);
     } catch (const std::exception&) {
         return nullptr;
     }
 }
 
-std::optional<int> recordedRate(const std::filesystem::path& file) {
+std::optional<int> recordedRate(const SoundFile& file) {
     try {
         std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error))
+        if (!std::filesystem::is_regular_file(file.path, error))
             return std::nullopt;
         SF_INFO info{};
         detail::SndfileInput input;
@@ -172,7 +172,7 @@ SharedSampleBuffer convert(SharedSampleBuffer source, const AudioFormat& asked) 
     }
 }
 
-SharedSampleBuffer loadBuffer(const std::filesystem::path& file, const AudioFormat& target) {
+SharedSampleBuffer loadBuffer(const SoundFile& file, const AudioFormat& target) {
     auto decoded = decodeFile(file);
     if (!decoded)
         return nullptr;

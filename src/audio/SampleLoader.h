@@ -3,6 +3,7 @@
 // Slow and allocating by nature: call it from a non-real-time thread.
 
 #include "audio/SampleBuffer.h"
+#include "audio/SoundFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,11 +15,11 @@ namespace tamborel::audio::sampleLoader {
 // regular file, empty, unreadable, of an unknown format, or larger than the buffer limits.
 // libsndfile reads WAV, AIFF, FLAC, CAF, OGG and MP3; FFmpeg takes M4A (AAC, ALAC) and
 // whatever else libsndfile cannot open.
-std::shared_ptr<SampleBuffer> decodeFile(const std::filesystem::path& file);
+std::shared_ptr<SampleBuffer> decodeFile(const SoundFile& file);
 
 // The rate the file is recorded at, from its header as libsndfile reads it; none when
 // libsndfile cannot open it or the header's rate or length makes no sense. Decodes nothing.
-std::optional<int> recordedRate(const std::filesystem::path& file);
+std::optional<int> recordedRate(const SoundFile& file);
 
 // Float files can hold values no sound has: NaN, infinities, or numbers far beyond full
 // scale (a corrupt or badly exported file). decodeFile turns NaN and infinities into 0 and
@@ -38,6 +39,6 @@ std::uint64_t convertedCapacity(std::uint32_t frames, double sourceRate, double 
 SharedSampleBuffer convert(SharedSampleBuffer source, const AudioFormat& target);
 
 // decodeFile then convert; null when decoding fails. Logs nothing on a decoding failure.
-SharedSampleBuffer loadBuffer(const std::filesystem::path& file, const AudioFormat& target);
+SharedSampleBuffer loadBuffer(const SoundFile& file, const AudioFormat& target);
 
 } // namespace tamborel::audio::sampleLoader

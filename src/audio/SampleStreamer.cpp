@@ -233,11 +233,11 @@ void SampleStreamer::finish(Slot& slot, bool failed) {
     slot.reader.reset();
     if (!failed)
         return;
-    const std::string name = slot.source->file.filename().string();
-    if (std::find(reported_.begin(), reported_.end(), slot.source->file.string()) !=
-        reported_.end())
+    const std::string name = slot.source->file.name();
+    const std::string key = slot.source->file.key();
+    if (std::find(reported_.begin(), reported_.end(), key) != reported_.end())
         return;
-    reported_.push_back(slot.source->file.string());
+    reported_.push_back(key);
     platform::logLine("Sample file went missing or shrank while playing: " + name);
 }
 

@@ -16,7 +16,7 @@ constexpr sf_count_t chunkSamples = 1 << 16;
 
 } // namespace
 
-DecodeResult decodeWithSndfile(const std::filesystem::path& file) {
+DecodeResult decodeWithSndfile(const SoundFile& file) {
     SF_INFO info{};
     SndfileInput sndfile;
     if (sndfile.open(file, info) == nullptr)
@@ -32,11 +32,8 @@ DecodeResult decodeWithSndfile(const std::filesystem::path& file) {
     if (lengthKnown && !fitsBufferLimits(claimed, channels))
         return {};
 
-    std::error_code error;
-    const std::uint64_t fileBytes = std::filesystem::file_size(file, error);
-    if (error)
-        return {};
-    BufferBuilder builder({static_cast<double>(info.samplerate), channels},
+    const auto fileBytes = static_cast<std::uint64_t>(sndfile.size());
+    BufferBuilder builder({sndfile.rate(), channels},
                           plausibleFrames(lengthKnown ? claimed : 0, fileBytes, channels));
 
     const sf_count_t chunkFrames = std::max<sf_count_t>(1, chunkSamples / info.channels);

@@ -65,18 +65,17 @@ bool StreamReader::openEntry(const std::filesystem::path& path, double rate, std
     return true;
 }
 
-bool StreamReader::open(const std::filesystem::path& path, double rate, std::uint64_t skip,
-                        bool allChannels) {
+bool StreamReader::open(const SoundFile& file, double rate, std::uint64_t skip, bool allChannels) {
     close();
     allChannels_ = false;
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (!std::filesystem::is_regular_file(file.path, error))
         return false;
-    if (convertedCache::isEntry(path))
-        return !allChannels && openEntry(path, rate, skip);
+    if (file.piece.whole() && convertedCache::isEntry(file.path))
+        return !allChannels && openEntry(file.path, rate, skip);
     SF_INFO info{};
     // Files of unknown length (a stream format) are read whole instead.
-    if (source_.open(path, info) == nullptr || info.channels <= 0 || info.channels > maxChannels ||
+    if (source_.open(file, info) == nullptr || info.channels <= 0 || info.channels > maxChannels ||
         info.samplerate <= 0 || info.samplerate > maxRate || info.frames <= 0 ||
         info.frames == SF_COUNT_MAX || !std::isfinite(rate) || rate <= 0.0) {
         close();
@@ -87,7 +86,7 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
     allChannels_ = allChannels;
     output_.assign(used_, {});
     fileFrames_ = static_cast<std::uint64_t>(info.frames);
-    fileRate_ = info.samplerate;
+    fileRate_ = source_.rate();
     rate_ = rate;
     fileChunk_.resize(std::size_t{chunkFrames} * channels_);
     input_.resize(std::size_t{chunkFrames} * used_);
@@ -109,8 +108,8 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         // Straight to the input the first frame asked for needs, when the converter can
         // start there; otherwise from the start, passing over what comes before.
         std::uint64_t start = converters_[0].inputStart();
-        if (start > 0 && (start >= fileFrames_ ||
-                          sf_seek(source_.get(), static_cast<sf_count_t>(start), SEEK_SET) < 0)) {
+        if (start > 0 &&
+            (start >= fileFrames_ || !source_.seekFrame(static_cast<std::int64_t>(start)))) {
             if (!openConverters(0)) {
                 close();
                 return false;
@@ -123,7 +122,7 @@ bool StreamReader::open(const std::filesystem::path& path, double rate, std::uin
         for (std::uint32_t c = 0; c < used_; ++c)
             output_[c].resize(chunkFrames);
         // Same rate: straight to the frame, nothing to convert on the way.
-        if (skip > 0 && sf_seek(source_.get(), static_cast<sf_count_t>(skip), SEEK_SET) >= 0)
+        if (skip > 0 && source_.seekFrame(static_cast<std::int64_t>(skip)))
             decoded_ = skip;
         else
             skip_ = skip;
@@ -266,11 +265,11 @@ std::uint32_t StreamReader::read(float* const* out, std::uint32_t frames) {
     return done;
 }
 
-StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
+StartedSample loadStart(const SoundFile& file, const AudioFormat& format,
                         std::uint32_t preloadFrames) {
     StreamReader reader;
     const bool allChannels = format.channelCount == 0;
-    if (convertedCache::isEntry(file)) {
+    if (file.piece.whole() && convertedCache::isEntry(file.path)) {
         // An entry is read through the reader, whole or in part, never by a decoder.
         if (format.channelCount != 2 || !reader.open(file, format.sampleRate))
             return {};

@@ -6,6 +6,7 @@
 #include "audio/Resampler.h"
 #include "audio/SampleBuffer.h"
 #include "audio/SndfileInput.h"
+#include "audio/SoundFile.h"
 
 #include <array>
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace tamborel::audio {
 
 // Where the rest of a sample comes from. Immutable once made.
 struct StreamSource {
-    std::filesystem::path file;
+    SoundFile file;
     double rate = 48000.0;           // the rate it is played at
     std::uint32_t preloadFrames = 0; // frames kept in memory, at that rate
     // 2: folded to stereo. Otherwise every channel of the file (up to maxStreamChannels), as
@@ -41,8 +42,7 @@ public:
     // frames are passed over first. A converted-cache entry is read as it is.
     // With `allChannels`, every channel of the file (at most maxStreamChannels) is kept,
     // and a converted-cache entry is not read.
-    bool open(const std::filesystem::path& file, double rate, std::uint64_t skip = 0,
-              bool allChannels = false);
+    bool open(const SoundFile& file, double rate, std::uint64_t skip = 0, bool allChannels = false);
     // The channels read() fills: two, or the file's own with `allChannels`.
     std::uint32_t channels() const noexcept { return allChannels_ ? used_ : 2; }
     // Up to `frames` frames into the two channels: fewer only at the end of the stream.
@@ -97,7 +97,7 @@ struct StartedSample {
     bool converted = false;        // the stream converts from another rate as it plays
     std::uint64_t wholeFrames = 0; // at the engine's rate; an estimate when converting
 };
-StartedSample loadStart(const std::filesystem::path& file, const AudioFormat& format,
+StartedSample loadStart(const SoundFile& file, const AudioFormat& format,
                         std::uint32_t preloadFrames);
 
 } // namespace tamborel::audio

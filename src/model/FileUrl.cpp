@@ -1,5 +1,7 @@
 #include "model/FileUrl.h"
 
+#include "model/SamplePiece.h"
+
 #include <uriparser/Uri.h>
 
 #include <memory>
@@ -105,6 +107,10 @@ std::optional<std::filesystem::path> FileUrl::toPath() const {
 }
 
 std::string FileUrl::fileName() const {
+    // A sound inside a bigger file goes by its own name there.
+    if (text.find('#') != std::string::npos)
+        if (const auto piece = SamplePiece::of(*this); piece && !piece->name.empty())
+            return piece->name;
     if (auto path = toPath())
         return path->filename().string();
     // Not a local file: the last segment of the URL, decoded where possible, so a log line

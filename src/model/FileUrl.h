@@ -20,8 +20,9 @@ struct FileUrl {
 
     // The local path of a "file" URL; none for other schemes or undecodable text.
     std::optional<std::filesystem::path> toPath() const;
-    // The last path component, decoded ("Kick 1.wav"); for text that is not a file URL, its
-    // last segment or the whole text.
+    // The last path component, decoded ("Kick 1.wav"), or the name a piece of a file is
+    // given (see SamplePiece); for text that is not a file URL, its last segment or the
+    // whole text.
     std::string fileName() const;
 
     friend auto operator<=>(const FileUrl&, const FileUrl&) = default;
