@@ -14,7 +14,8 @@ namespace tamborel::app {
 namespace {
 
 constexpr const char* usage =
-    "usage: tamborel-kit map FOLDER [--name NAME] | check FILE... | list | import PATH";
+    "usage: tamborel-kit map FOLDER [--name NAME] | check FILE... | list | import PATH "
+    "[--preset NUMBER|NAME]";
 
 int badArguments(std::ostream& err) {
     err << usage << '\n';
@@ -72,9 +73,11 @@ int checkFiles(const std::vector<std::string>& args, std::ostream& out) {
     return status;
 }
 
-// Prints a kit from another program's format as our document; the summary goes to err.
-int importKit(const std::string& file, std::ostream& out, std::ostream& err) {
-    const kitImport::Result imported = kitImport::importFile(file);
+// Prints a kit from another program's format as our document; the summary goes to err. A
+// SoundFont's other drum presets are named there too.
+int importKit(const std::string& file, const std::string& preset, std::ostream& out,
+              std::ostream& err) {
+    const kitImport::Result imported = kitImport::importFile(file, nullptr, preset);
     std::string whyNot;
     const auto text = imported ? documents::writeKit(*imported.kit, &whyNot) : std::nullopt;
     if (!text) {
@@ -83,6 +86,17 @@ int importKit(const std::string& file, std::ostream& out, std::ostream& err) {
     }
     out << *text;
     err << imported.summary.text() << '\n';
+    const std::string extension = fs::path(file).extension().string();
+    if (extension == ".sf2" || extension == ".sf3") {
+        std::string whyNot;
+        const auto presets = kitImport::soundFontDrumPresets(file, whyNot);
+        if (presets.size() > 1) {
+            err << "Drum presets:";
+            for (const auto& p : presets)
+                err << ' ' << p.program << " \"" << p.name << '"';
+            err << '\n';
+        }
+    }
     return 0;
 }
 
@@ -95,7 +109,9 @@ int runKitTool(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "map")
         return mapFolder(args, out, err);
     if (command == "import" && args.size() == 2)
-        return importKit(args[1], out, err);
+        return importKit(args[1], {}, out, err);
+    if (command == "import" && args.size() == 4 && args[2] == "--preset")
+        return importKit(args[1], args[3], out, err);
     if (command == "check" && args.size() >= 2)
         return checkFiles(args, out);
     if (command == "list" && args.size() == 1) {

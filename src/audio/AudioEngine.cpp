@@ -129,6 +129,8 @@ void AudioEngine::strike(PadRole role, int velocity, timing::EventTime time) noe
     event.role = static_cast<std::uint8_t>(index);
     event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     event.gain = velocityGain(velocity);
+    if (s.squaredVelocity.load(std::memory_order_relaxed))
+        event.gain *= event.gain;
     event.generation = s.generation.load();
     event.time = time;
     // A full queue means a flood far beyond any drummer; the surplus hits are dropped, and
@@ -151,6 +153,8 @@ bool AudioEngine::strikeMember(PadRole role, std::size_t member, int velocity) n
     event.role = static_cast<std::uint8_t>(index);
     event.velocity = static_cast<std::uint8_t>(std::clamp(velocity, 1, 127));
     event.gain = velocityGain(velocity);
+    if (s.squaredVelocity.load(std::memory_order_relaxed))
+        event.gain *= event.gain;
     event.generation = s.generation.load();
     if (!s.events.push(event))
         s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
@@ -243,6 +247,7 @@ void AudioEngine::applyMix(const DrumKit& kit) {
         impl_->microphones[m].output.store(static_cast<std::uint8_t>(output));
     }
     impl_->bleed.store(std::isfinite(kit.bleed) ? std::clamp(kit.bleed, 0.0f, 1.0f) : 1.0f);
+    impl_->squaredVelocity.store(kit.squaredVelocity);
     setMasterVolume(kit.masterVolume);
 }
 

@@ -67,6 +67,7 @@ struct AudioEngine::Impl {
     };
     std::array<MicChannel, maxMicrophones> microphones;
     std::atomic<float> bleed{1.0f};
+    std::atomic<bool> squaredVelocity{false}; // see DrumKit::squaredVelocity
     // Per role, one bit per microphone that is the pad's own.
     std::array<std::atomic<std::uint32_t>, padRoleCount> ownMicrophones;
     // Per role, the roles a strike of it chokes (one bit each), and over how long each fades.

@@ -590,6 +590,8 @@ std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
         if (kit.audienceView)
             document["audienceView"] = true;
     }
+    if (kit.squaredVelocity)
+        document["squaredVelocity"] = true;
     return render(document, whyNot);
 }
 
@@ -670,6 +672,8 @@ ReadResult<DrumKit> readKit(std::string_view text) {
             reader.fail(key, "only in a kit with microphones");
     if (!reader.failed() && reader.member("audienceView", false))
         kit.audienceView = reader.boolean("audienceView");
+    if (!reader.failed() && reader.member("squaredVelocity", false))
+        kit.squaredVelocity = reader.boolean("squaredVelocity");
     if (!reader.failed() && reader.member("bleed", false)) {
         kit.bleed = reader.float32("bleed");
         if (!reader.failed() && !(kit.bleed >= 0.0f && kit.bleed <= 1.0f))

@@ -113,6 +113,9 @@ struct DrumKit {
     float bleed = 1.0f; // 0..1: scales every microphone that is not a strike's own
     // Pans mirrored: the kit heard from the audience, not from the drummer's seat.
     bool audienceView = false;
+    // Strikes play at the square of their velocity's share of full (a SoundFont's response,
+    // as its players play it) rather than in proportion to it.
+    bool squaredVelocity = false;
 
     // A new kit: a random id, the name as given, one default pad per role in table order.
     explicit DrumKit(std::string kitName);

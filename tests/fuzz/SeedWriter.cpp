@@ -5,6 +5,7 @@
 //     tamborel-fuzz-seeds OUTPUT_FOLDER
 
 #include "SoundFiles.h"
+#include "SoundFontFiles.h"
 #include "model/Documents.h"
 
 #include <cmath>
@@ -126,6 +127,27 @@ void writeKits(const fs::path& hydrogen, const fs::path& sfz) {
     write(sfz / "include", "#include \"etc/hostname\"\n<region> key=f#3\n");
 }
 
+// A drum preset and a melodic one; one instrument with a global zone, velocity layers, a
+// tuned, panned and exclusive zone; the same with 24-bit data.
+void writeSoundFonts(const fs::path& folder) {
+    namespace sf2 = test::sf2;
+    sf2::Bank bank;
+    bank.samples = {{"Kick", std::vector<std::int16_t>(64, 9000)},
+                    {"Hat", std::vector<std::int16_t>(48, -7000), 22050, 62}};
+    bank.instruments = {
+        {"Drums",
+         {{sf2::gen(sf2::attenuation, 30)},
+          {sf2::range(sf2::keys, 36, 36), sf2::range(sf2::velocities, 0, 80),
+           sf2::gen(sf2::sampleId, 0)},
+          {sf2::range(sf2::keys, 42, 46), sf2::gen(sf2::exclusive, 1), sf2::gen(sf2::pan, 250),
+           sf2::gen(sf2::coarse, -3), sf2::gen(sf2::sampleId, 1)}}}};
+    bank.presets = {{"Standard", {{sf2::gen(sf2::instrument, 0)}}},
+                    {"Lead", {{sf2::gen(sf2::instrument, 0)}}, 80, 0}};
+    write(folder / "drums", sf2::bytes(bank));
+    bank.low24 = true;
+    write(folder / "drums24", sf2::bytes(bank));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -134,13 +156,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root(argv[1]);
-    for (const char* target :
-         {"documents", "sample_loader", "midi_file", "midi_packet", "hydrogen_kit", "sfz_kit"})
+    for (const char* target : {"documents", "sample_loader", "midi_file", "midi_packet",
+                               "hydrogen_kit", "sfz_kit", "soundfont_kit"})
         fs::create_directories(root / target);
     writeDocuments(root / "documents");
     writeSamples(root / "sample_loader");
     writeMidi(root / "midi_file", root / "midi_packet");
     writeKits(root / "hydrogen_kit", root / "sfz_kit");
+    writeSoundFonts(root / "soundfont_kit");
     if (!ok)
         std::cerr << "tamborel-fuzz-seeds: could not write every seed\n";
     return ok ? 0 : 1;

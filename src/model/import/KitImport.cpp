@@ -363,7 +363,9 @@ std::vector<std::optional<PadRole>> rolesOf(const std::vector<Instrument>& instr
             if (taken[i])
                 continue;
             std::optional<PadRole> role = pass == 0
-                                              ? (in.hiHat ? in.hiHat : claimedRole(in.name))
+                                              ? (in.hiHat    ? in.hiHat
+                                                 : in.byNote ? std::nullopt
+                                                             : claimedRole(in.name))
                                               : (in.note ? roleForNote(*in.note) : std::nullopt);
             if (role && !claimed.insert(*role).second)
                 taken[i] = true;
@@ -478,7 +480,7 @@ bool drumGizmoKit(const std::string& xml) {
 
 } // namespace
 
-Result importFile(const fs::path& given, ImportProgress* progress) {
+Result importFile(const fs::path& given, ImportProgress* progress, std::string_view preset) {
     const Watching watching(progress);
     Result result;
     // A path relative to the working folder would leave every sample relative to it too.
@@ -510,6 +512,8 @@ Result importFile(const fs::path& given, ImportProgress* progress) {
     };
     if (extension == ".sfz")
         return finished(playableOrRefused(readSfz(file)));
+    if (extension == ".sf2" || extension == ".sf3")
+        return finished(playableOrRefused(readSoundFont(file, preset)));
     fs::path xml = file;
     std::error_code ec;
     if (fs::is_directory(file, ec)) {
@@ -585,12 +589,46 @@ std::vector<InstalledKit> installedHydrogenKits() {
     return kits;
 }
 
+std::vector<fs::path> soundFontFolders() {
+    std::vector<fs::path> folders{"/usr/share/sounds/sf2", "/usr/share/soundfonts"};
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        folders.push_back(fs::path(data) / "soundfonts");
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        folders.push_back(fs::path(home) / ".local/share/soundfonts");
+    return folders;
+}
+
+std::vector<InstalledKit> installedSoundFontKits() {
+    std::vector<InstalledKit> kits;
+    std::set<fs::path> seen; // default-GM.sf2 links to another installed SoundFont
+    for (const fs::path& folder : soundFontFolders()) {
+        std::vector<fs::path> files;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string extension = lower(it->path().extension().string());
+            std::error_code fileError;
+            const fs::path real = fs::canonical(it->path(), fileError);
+            if ((extension == ".sf2" || extension == ".sf3") && !fileError &&
+                seen.insert(real).second)
+                files.push_back(it->path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const fs::path& file : files) {
+            std::string whyNot;
+            for (const SoundFontPreset& preset : soundFontDrumPresets(file, whyNot))
+                kits.push_back({file.stem().string() + ": " + preset.name, file, preset.name});
+        }
+    }
+    return kits;
+}
+
 const std::vector<KitFileFormat>& kitFileFormats() {
     static const std::vector<KitFileFormat> formats = {
         {"Tamborel kits", {"*.json"}},
         {"Hydrogen drum kits", {"drumkit.xml", "*.h2drumkit"}},
         {"SFZ", {"*.sfz"}},
         {"DrumGizmo kit", {"*.xml"}},
+        {"SoundFont", {"*.sf2", "*.sf3"}},
     };
     return formats;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits, DrumGizmo kits)
+// Opens drum kits made for other programs (Hydrogen drum kits, SFZ drum kits, DrumGizmo kits,
+// SoundFonts)
 // as our own kits. Synchronous file I/O on the caller's thread, which may be any thread; never
 // throws, never touches the audio. An import can report its progress and be cancelled.
 
@@ -64,6 +65,9 @@ struct Instrument {
     std::vector<std::int64_t> notes; // the pad's notes, where the source gives them
     std::vector<int> ownMicrophones; // see DrumPad::ownMicrophones
     std::vector<InstrumentChoke> chokes;
+    // Its name is only a label (a General MIDI set's drum on one key of a shared
+    // instrument): its role comes from its note.
+    bool byNote = false;
 };
 
 // The role a kit's own instrument name suggests: the auto-mapping keywords plus the words
@@ -97,6 +101,24 @@ Result readSfzText(std::string_view text, const std::filesystem::path& path);
 // maxMicrophones channels.
 Result readDrumGizmo(const std::filesystem::path& kitFileOrFolder);
 
+// A drum kit of a SoundFont (.sf2, or .sf3 with Ogg Vorbis samples): its percussion presets
+// (bank 128; in a bank with none, presets whose zones cover three General MIDI drum keys),
+// by program number.
+struct SoundFontPreset {
+    std::string name;
+    int program = 0;
+    int bank = 0;
+    friend bool operator==(const SoundFontPreset&, const SoundFontPreset&) = default;
+};
+std::vector<SoundFontPreset> soundFontDrumPresets(const std::filesystem::path& file,
+                                                  std::string& whyNot);
+// The drum preset named (by its name, in any case, or its program number), else the first:
+// every key that sounds becomes an instrument on that note, each zone a sample played from
+// inside the SoundFont at its tuning, attenuation and pan; exclusive classes become chokes.
+// Zones pointing at samples or data the file lacks are left out and named. Refused when the
+// file is not a SoundFont, is cut short, or has more zones than maxRegions twice over.
+Result readSoundFont(const std::filesystem::path& file, std::string_view preset = {});
+
 // Unpacks an .h2drumkit archive under destination in a folder named after the kit, replacing
 // an earlier copy; the drumkit.xml, or why not. A refused archive leaves nothing behind.
 std::optional<std::filesystem::path> unpackHydrogenArchive(const std::filesystem::path& archive,
@@ -120,9 +142,11 @@ bool keepGoing(double fraction);
 
 // Opens any kit file by its type: a kit document (.json), a Hydrogen or DrumGizmo kit file
 // (.xml, told apart by their content) or a folder holding one, .h2drumkit (unpacked under the
-// application folder) or .sfz. The kit gets a new id. A kit from another program
-// with no pad to play is refused (playableOrRefused).
-Result importFile(const std::filesystem::path& file, ImportProgress* progress = nullptr);
+// application folder), .sfz, or a SoundFont (.sf2, .sf3; its `preset`, else its first drum
+// preset). The kit gets a new id. A kit from another program with no pad to play is refused
+// (playableOrRefused).
+Result importFile(const std::filesystem::path& file, ImportProgress* progress = nullptr,
+                  std::string_view preset = {});
 
 // The kit files importFile opens, for file dialogs and drops: each format's name and the
 // file-name patterns that pick it out ("*.sfz", "drumkit.xml").
@@ -134,14 +158,19 @@ const std::vector<KitFileFormat>& kitFileFormats();
 // Whether a file's name matches one of those patterns, in any case.
 bool isKitFile(const std::filesystem::path& file);
 
-// A Hydrogen kit installed on this machine.
+// A kit installed on this machine: a Hydrogen kit, or a drum preset of a SoundFont.
 struct InstalledKit {
     std::string name;
-    std::filesystem::path file; // its drumkit.xml
+    std::filesystem::path file; // its drumkit.xml, or the SoundFont
+    std::string preset = {};    // the SoundFont's preset
     friend bool operator==(const InstalledKit&, const InstalledKit&) = default;
 };
 // The system's and the user's Hydrogen drum-kit folders, in that order, each sorted by name.
 std::vector<std::filesystem::path> hydrogenKitFolders();
 std::vector<InstalledKit> installedHydrogenKits();
+// The SoundFont folders: /usr/share/sounds/sf2, /usr/share/soundfonts and the user's
+// soundfonts folder; and every drum preset of the SoundFonts in them, sorted by file name.
+std::vector<std::filesystem::path> soundFontFolders();
+std::vector<InstalledKit> installedSoundFontKits();
 
 } // namespace tamborel::kitImport
