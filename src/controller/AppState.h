@@ -114,7 +114,8 @@ public:
     // a new, unsaved kit; lastHit then says what was imported and left out, or why nothing was.
     // Reads the kit on a worker thread; the status bar shows "Importing <file> … 37 %" and
     // the kit is taken in (or the failure told) once it is done. One import at a time.
-    void importKit(const std::filesystem::path& file);
+    // A SoundFont's drum preset by name (empty: its first).
+    void importKit(const std::filesystem::path& file, const std::string& preset = {});
     // Stops the import under way; the kit in use stays.
     void cancelImport();
     // Lists the installed Hydrogen kits again (boot lists them once), and imports one of them.

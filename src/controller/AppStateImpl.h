@@ -98,6 +98,9 @@ struct AppState::Impl {
         std::future<kitImport::Result> result;
     };
     std::optional<Import> importing;
+    // The drum presets of SoundFonts imported from elsewhere, offered with the installed kits
+    // from then on, so that the others can be chosen too.
+    std::vector<kitImport::InstalledKit> soundFontsOpened;
 
     // Helpers used across the concerns.
     void notify(Field field) const;

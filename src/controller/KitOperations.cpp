@@ -467,16 +467,27 @@ void AppState::Impl::takeKit(DrumKit kit, bool dirty, bool fit) {
     startHistory();
 }
 
-void AppState::importKit(const fs::path& file) {
+void AppState::importKit(const fs::path& file, const std::string& preset) {
     Impl& d = *impl_;
     if (d.importing)
         return; // one at a time; the status bar offers to cancel the one under way
     auto progress = std::make_shared<kitImport::ImportProgress>();
     // Unpacking a large archive or reading a large SFZ takes long: off the main thread.
-    auto result = std::async(std::launch::async, [file, progress] {
-        return kitImport::importFile(file, progress.get());
+    auto result = std::async(std::launch::async, [file, preset, progress] {
+        return kitImport::importFile(file, progress.get(), preset);
     });
     d.importing = Impl::Import{file.filename().string(), progress, std::move(result)};
+    if (const std::string extension = file.extension().string();
+        extension == ".sf2" || extension == ".sf3") {
+        std::string whyNot;
+        for (const auto& drums : kitImport::soundFontDrumPresets(file, whyNot)) {
+            kitImport::InstalledKit kit{file.stem().string() + ": " + drums.name, file, drums.name};
+            if (std::find(d.soundFontsOpened.begin(), d.soundFontsOpened.end(), kit) ==
+                d.soundFontsOpened.end())
+                d.soundFontsOpened.push_back(std::move(kit));
+        }
+        refreshInstalledKits();
+    }
     if (!d.options.loadInBackground)
         d.importing->result.wait();
     d.publishImportStatus();
@@ -521,6 +532,13 @@ void AppState::Impl::takeImport(kitImport::Result imported, bool cancelled) {
 
 void AppState::refreshInstalledKits() {
     auto kits = kitImport::installedHydrogenKits();
+    for (auto& soundFont : kitImport::installedSoundFontKits())
+        kits.push_back(std::move(soundFont));
+    for (const auto& opened : impl_->soundFontsOpened)
+        if (std::none_of(kits.begin(), kits.end(), [&](const auto& kit) {
+                return kit.file == opened.file && kit.preset == opened.preset;
+            }))
+            kits.push_back(opened);
     if (kits == published_.installedKits)
         return;
     published_.installedKits = std::move(kits);
@@ -529,7 +547,7 @@ void AppState::refreshInstalledKits() {
 
 void AppState::importInstalledKit(std::size_t index) {
     if (index < published_.installedKits.size())
-        importKit(published_.installedKits[index].file);
+        importKit(published_.installedKits[index].file, published_.installedKits[index].preset);
 }
 
 void AppState::exportKit(const fs::path& file) {

@@ -99,7 +99,8 @@ struct Published {
     // For the status bar while a kit's samples load ("Loading 37 of 124 samples"), and after
     // a load in which some failed ("2 of 124 samples failed to load"); empty otherwise.
     std::string loadingStatus;
-    // Hydrogen drum kits installed on this machine, which importing opens as our own kits.
+    // Hydrogen drum kits and SoundFont drum presets installed on this machine, which importing
+    // opens as our own kits.
     std::vector<kitImport::InstalledKit> installedKits;
     // The modules the MIDI sources name ("Roland TD-17, Alesis Nitro", "Unknown module: General
     // MIDI map"), empty without a source; and the module whose notes and pedal apply: the one

@@ -296,7 +296,8 @@ QVariantList installedKitList(const controller::Published& p) {
     for (const auto& kit : p.installedKits)
         kits.append(QVariantMap{{QStringLiteral("title"), QString::fromStdString(kit.name)},
                                 {QStringLiteral("path"),
-                                 QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))}});
+                                 QUrl::fromLocalFile(QString::fromStdString(kit.file.string()))},
+                                {QStringLiteral("preset"), QString::fromStdString(kit.preset)}});
     return kits;
 }
 
@@ -586,6 +587,13 @@ void AppBridge::newKit() {
 void AppBridge::loadKit(const QUrl& file) {
     if (const auto path = localPath(file))
         replacingKit([this, path = *path] { state_.loadKit(path); });
+}
+
+void AppBridge::importSoundFontPreset(const QUrl& file, const QString& preset) {
+    if (const auto path = localPath(file))
+        replacingKit([this, path = *path, preset = preset.toStdString()] {
+            state_.importKit(path, preset);
+        });
 }
 
 void AppBridge::importKit(const QUrl& file) {

@@ -29,6 +29,7 @@ public:
     void newKit() override;
     void loadKit(const QUrl& file) override;
     void importKit(const QUrl& file) override;
+    void importSoundFontPreset(const QUrl& file, const QString& preset) override;
     void cancelImport() override;
     void exportKit(const QUrl& file) override;
     void exportPluginPreset() override;

@@ -199,6 +199,8 @@ public:
     Q_INVOKABLE virtual void newKit() = 0;
     Q_INVOKABLE virtual void loadKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void importKit(const QUrl& file) = 0;
+    // One of a SoundFont's drum presets, by name.
+    Q_INVOKABLE virtual void importSoundFontPreset(const QUrl& file, const QString& preset) = 0;
     Q_INVOKABLE virtual void cancelImport() = 0;
     Q_INVOKABLE virtual void exportKit(const QUrl& file) = 0;
     Q_INVOKABLE virtual void exportPluginPreset() = 0;

@@ -55,6 +55,9 @@ public:
     void newKit() override { record("newKit"); }
     void loadKit(const QUrl& file) override { record("loadKit", {file.toString()}); }
     void importKit(const QUrl& file) override { record("importKit", {file.toString()}); }
+    void importSoundFontPreset(const QUrl& file, const QString& preset) override {
+        record("importSoundFontPreset", {file.toString(), preset});
+    }
     void cancelImport() override { record("cancelImport"); }
     void exportKit(const QUrl& file) override { record("exportKit", {file.toString()}); }
     void exportPluginPreset() override { record("exportPluginPreset"); }

@@ -3,8 +3,8 @@ import QtQuick.Controls
 import Tamborel
 
 // The one kit menu, wherever it opens (the status bar's kit pill, File > Open Kit, the
-// Mapping page's Load): the saved kits, the kit in use ticked; Hydrogen's installed kits,
-// which are imported; Import Kit… and New Kit; from the kit pill also Export as Plugin Preset…
+// Mapping page's Load): the saved kits, the kit in use ticked; the installed Hydrogen kits and
+// SoundFont drum presets (and those of SoundFonts imported from elsewhere), which are imported; Import Kit… and New Kit; from the kit pill also Export as Plugin Preset…
 // (the kit in the plugin's preset menu). The saved kits are listed afresh each time it opens,
 // so it always shows what is in the kits folder.
 ThemedMenu {
@@ -43,7 +43,7 @@ ThemedMenu {
     ThemedMenuItem {
         id: installedKitsHeading
         objectName: "installedKitsHeading"
-        text: "Hydrogen kits"
+        text: "Kits to import"
         heading: true
         enabled: false
         visible: menu.appState.installedKits.length > 0
@@ -55,7 +55,8 @@ ThemedMenu {
             required property var modelData
             required property int index
             text: modelData.title
-            onTriggered: menu.appState.importKit(modelData.path)
+            onTriggered: modelData.preset ? menu.appState.importSoundFontPreset(modelData.path, modelData.preset)
+                                          : menu.appState.importKit(modelData.path)
         }
         // Placed after the heading by their own index, whatever order they arrive in.
         onObjectAdded: (index, object) => {
