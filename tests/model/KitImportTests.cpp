@@ -1,6 +1,7 @@
 #include "AppFolder.h"
 
 #include "model/Documents.h"
+#include "model/SamplePiece.h"
 #include "model/import/KitImport.h"
 
 #include <archive.h>
@@ -174,7 +175,7 @@ TEST(KitImport, SfzInheritanceDefinesIncludesNotesRoundRobinsHiHatsAndChokes) {
 <region> locc4=0 hicc4=40 sample=hh_open.wav
 #include "toms.sfz"
 <group> group=2 tune=10
-<region> key=c#2 sample=crash.wav pan=-50 off_by=3
+<region> key=c#2 sample=crash.wav pan=-50 off_by=3 offset=100 end=199 transpose=-1
 <region> key=d#0 sample=clap.wav group=3
 )";
     const auto result = kitImport::readSfzText(text, folder / "My Kit.sfz");
@@ -197,6 +198,9 @@ TEST(KitImport, SfzInheritanceDefinesIncludesNotesRoundRobinsHiHatsAndChokes) {
                               {PadRole::crash1, "crash.wav"}})
         EXPECT_EQ(fileOf(kit, role), file) << rawValue(role);
     EXPECT_FLOAT_EQ(kit.pad(PadRole::crash1)->pan, -0.5f);
+    // Tuned and sliced: frames 100 to 199 of its file, 90 cents down.
+    const auto crash = SamplePiece::of(*kit.pad(PadRole::crash1)->sampleURL);
+    EXPECT_EQ(std::tuple(crash->start, crash->end, crash->cents), std::tuple(100u, 200u, -90.0));
     // off_by: the crash's group stops the hi-hat and the tom included under its header; the
     // clap that would stop the crash is left out.
     EXPECT_EQ(kit.pad(PadRole::crash1)->chokes,
@@ -204,7 +208,7 @@ TEST(KitImport, SfzInheritanceDefinesIncludesNotesRoundRobinsHiHatsAndChokes) {
                   {PadRole::hhClosed}, {PadRole::hhHalf}, {PadRole::hhOpen}, {PadRole::tom3}}));
     EXPECT_TRUE(kit.pad(PadRole::hhOpen)->chokes.empty());
     EXPECT_EQ(result.summary.text(), "Imported 7 pads, 9 samples; left out: clap; ignored: "
-                                     "ampeg_release, set_cc4, trigger=release, tune");
+                                     "ampeg_release, set_cc4, trigger=release");
 }
 
 TEST(KitImport, InstalledKitsAreFoundAndOnesWithNothingToPlayAreRefused) {

@@ -1,7 +1,9 @@
 // The drum-kit subset of SFZ: headers with inheritance, #define and #include, key and velocity
-// ranges, round robins, hi-hat pedal ranges and chokes. Everything else is named as ignored.
+// ranges, round robins, hi-hat pedal ranges, chokes, tuning and slices of a file. Everything
+// else is named as ignored.
 #include "model/import/KitImport.h"
 
+#include "model/SamplePiece.h"
 #include "model/SampleSelection.h"
 
 #include <algorithm>
@@ -226,6 +228,7 @@ struct Region {
     long group = 0, offBy = 0;
     std::optional<std::pair<int, int>> cc4;
     std::string label;
+    SamplePiece piece; // its slice of the file and its tuning
 };
 
 class Interpreter {
@@ -338,7 +341,8 @@ private:
             return false;
         double key = -1, lokey = 0, hikey = 127, lovel = 1, hivel = 127, seqLength = 1,
                seqPosition = 1, lorand = 0, hirand = 1, volume = 0, pan = 0, amplitude = 100,
-               group = 0, offBy = 0, locc4 = 0, hicc4 = 127;
+               group = 0, offBy = 0, locc4 = 0, hicc4 = 127, tune = 0, transpose = 0,
+               keycenter = -1, keytrack = 100, offset = 0, end = 0;
         const bool ok = number(merged, "key", key, true, 0, 127) &&
                         number(merged, "lokey", lokey, true, 0, 127) &&
                         number(merged, "hikey", hikey, true, 0, 127) &&
@@ -354,7 +358,13 @@ private:
                         number(merged, "group", group, false, -1e9, 1e9) &&
                         number(merged, "off_by", offBy, false, -1e9, 1e9) &&
                         number(merged, "locc4", locc4, false, 0, 127) &&
-                        number(merged, "hicc4", hicc4, false, 0, 127);
+                        number(merged, "hicc4", hicc4, false, 0, 127) &&
+                        number(merged, "tune", tune, false, -9600, 9600) &&
+                        number(merged, "transpose", transpose, false, -127, 127) &&
+                        number(merged, "pitch_keycenter", keycenter, true, 0, 127) &&
+                        number(merged, "pitch_keytrack", keytrack, false, -1200, 1200) &&
+                        number(merged, "offset", offset, false, 0, 4294967296.0) &&
+                        number(merged, "end", end, false, -1, 4294967296.0);
         if (!ok)
             return false;
         if (const auto trigger = merged.find("trigger");
@@ -393,6 +403,19 @@ private:
         r.offBy = long(offBy);
         if (merged.count("locc4") || merged.count("hicc4"))
             r.cc4 = std::pair{int(locc4), int(hicc4)};
+        // A slice: from `offset` to the frame `end` names, inclusive.
+        r.piece.start = static_cast<std::uint64_t>(offset);
+        if (end > offset)
+            r.piece.end = static_cast<std::uint64_t>(end) + 1;
+        // Tuning, only where the region asks for it (`key` centres the pitch on its own key):
+        // a region struck on its key plays that far from its pitch centre.
+        if (merged.count("tune") || merged.count("transpose") || merged.count("pitch_keycenter") ||
+            merged.count("pitch_keytrack")) {
+            const double center = keycenter >= 0 ? keycenter + shift : key >= 0 ? key + shift : 60;
+            const int struck = r.lokey == r.hikey ? r.lokey : int(center);
+            r.piece.cents = std::clamp(tune + 100 * transpose + (struck - center) * keytrack,
+                                       -maxPieceCents, maxPieceCents);
+        }
         for (const char* label : {"region_label", "group_label", "master_label", "global_label"})
             if (const auto it = merged.find(label); it != merged.end() && r.label.empty())
                 r.label = it->second.first.substr(0, 200);
@@ -401,10 +424,12 @@ private:
     }
 
     static constexpr std::array knownNames{
-        "sample",       "key",          "lokey",        "hikey",       "lovel",  "hivel",
-        "seq_length",   "seq_position", "lorand",       "hirand",      "volume", "pan",
-        "amplitude",    "group",        "off_by",       "locc4",       "hicc4",  "trigger",
-        "region_label", "group_label",  "master_label", "global_label"};
+        "sample",         "key",          "lokey",        "hikey",        "lovel",
+        "hivel",          "seq_length",   "seq_position", "lorand",       "hirand",
+        "volume",         "pan",          "amplitude",    "group",        "off_by",
+        "locc4",          "hicc4",        "trigger",      "region_label", "group_label",
+        "master_label",   "global_label", "tune",         "transpose",    "pitch_keycenter",
+        "pitch_keytrack", "offset",       "end"};
 
     // Opcodes we do not play are named once, wherever they stand.
     void noteIgnored(const Opcodes* level, const std::string& name) {
@@ -517,7 +542,7 @@ std::vector<Built> gather(const std::vector<Region>& regions, Summary& summary) 
             built.back().instrument.hiHat = hiHat;
         }
         Built& b = built[at->second];
-        PadSample sample{FileUrl::fromPath(r.sample), r.lovel, r.hivel, r.gain, r.pan};
+        PadSample sample{r.piece.in(FileUrl::fromPath(r.sample)), r.lovel, r.hivel, r.gain, r.pan};
         const int position = r.seqLength > 1 ? r.seqPosition : 0;
         b.takes.emplace_back(position, std::move(sample));
         b.when.emplace_back(r.lovel, r.hivel, position, r.lorand, r.hirand);
