@@ -600,19 +600,28 @@ std::vector<fs::path> soundFontFolders() {
 
 std::vector<InstalledKit> installedSoundFontKits() {
     std::vector<InstalledKit> kits;
-    std::set<fs::path> seen; // default-GM.sf2 links to another installed SoundFont
+    // Each SoundFont once, by its own name: default-GM.sf2 is a link to another one there.
+    std::set<fs::path> seen;
     for (const fs::path& folder : soundFontFolders()) {
-        std::vector<fs::path> files;
+        std::vector<std::pair<bool, fs::path>> found; // links last
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string extension = lower(it->path().extension().string());
-            std::error_code fileError;
-            const fs::path real = fs::canonical(it->path(), fileError);
-            if ((extension == ".sf2" || extension == ".sf3") && !fileError &&
-                seen.insert(real).second)
-                files.push_back(it->path());
+            std::error_code linkError;
+            if (extension == ".sf2" || extension == ".sf3")
+                found.emplace_back(fs::is_symlink(it->path(), linkError), it->path());
         }
-        std::sort(files.begin(), files.end());
+        std::sort(found.begin(), found.end());
+        std::vector<fs::path> files;
+        for (const auto& [link, file] : found) {
+            std::error_code fileError;
+            if (const fs::path real = fs::canonical(file, fileError);
+                !fileError && seen.insert(real).second)
+                files.push_back(file);
+        }
+        std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+            return lower(a.filename().string()) < lower(b.filename().string());
+        });
         for (const fs::path& file : files) {
             std::string whyNot;
             for (const SoundFontPreset& preset : soundFontDrumPresets(file, whyNot))

@@ -250,9 +250,13 @@ TestCase {
         verify(!menu.itemAt(0).enabled && !menu.itemAt(1).visible);
         menu.close();
 
-        // Saved kits, then installed Hydrogen kits under their heading, which are imported.
+        // Saved kits, then installed Hydrogen kits under their heading, which are imported,
+        // and a SoundFont's drum presets in a menu of its own.
         state.kits = [{ title: "Funk", path: "file:///k/Funk.json" }, { title: "Jazz", path: "file:///k/Jazz.json" }];
-        state.set({ installedKits: [{ title: "GMRockKit", path: "file:///h/GMRockKit/drumkit.xml" }] });
+        const bank = "file:///s/TimGM6mb.sf2";
+        state.set({ installedKits: [{ title: "TimGM6mb: Standard", path: bank, preset: "Standard" },
+                                    { title: "GMRockKit", path: "file:///h/GMRockKit/drumkit.xml" },
+                                    { title: "TimGM6mb: TR 808", path: bank, preset: "TR 808" }] });
         tryCompare(menu, "visible", false);
         mouseClick(child(page, "loadButton"));
         tryCompare(menu, "opened", true);
@@ -260,6 +264,11 @@ TestCase {
         compare(menu.itemAt(2).text, "Jazz");
         verify(menu.itemAt(3).visible && menu.itemAt(4).visible); // a separator, the heading
         compare(menu.itemAt(5).text, "GMRockKit");
+        const soundFont = menu.itemAt(6).subMenu;
+        compare(soundFont.title, "TimGM6mb");
+        compare(soundFont.count, 2);
+        soundFont.itemAt(1).triggered();
+        compare(state.callsTo("importSoundFontPreset"), [["importSoundFontPreset", bank, "TR 808"]]);
         compare(menu.itemAt(menu.count - 2).text, "Import Kit\u2026");
         compare(menu.itemAt(menu.count - 1).text, "New Kit");
         menu.itemAt(2).triggered();

@@ -49,26 +49,76 @@ ThemedMenu {
         visible: menu.appState.installedKits.length > 0
         height: visible ? implicitHeight : 0
     }
+    // The installed kits: Hydrogen's one by one, then each SoundFont as a menu of its drum
+    // presets.
+    readonly property var hydrogenKits: appState.installedKits.filter(kit => !kit.preset)
+    readonly property var soundFonts: {
+        const banks = [];
+        for (const kit of appState.installedKits) {
+            if (!kit.preset)
+                continue;
+            const path = kit.path.toString();
+            let bank = banks.find(b => b.path.toString() === path);
+            if (!bank) {
+                const name = path.substring(path.lastIndexOf("/") + 1);
+                bank = { title: decodeURIComponent(name.replace(/\.sf[23]$/i, "")), path: kit.path, presets: [] };
+                banks.push(bank);
+            }
+            bank.presets.push(kit.preset);
+        }
+        return banks;
+    }
+    // Placed after the heading by their order, whatever order they arrive in: Hydrogen's kits
+    // first, then the SoundFonts.
+    function placeInstalled(object, order) {
+        let at = 0;
+        while (menu.itemAt(at) !== installedKitsHeading)
+            ++at;
+        ++at;
+        const orderAt = i => {
+            const item = menu.itemAt(i);
+            return item.subMenu ? item.subMenu.order : item.order;
+        };
+        while (at < menu.count && orderAt(at) !== undefined && orderAt(at) < order)
+            ++at;
+        return at;
+    }
     Instantiator {
-        model: menu.appState.installedKits
+        model: menu.hydrogenKits
         delegate: ThemedMenuItem {
             required property var modelData
             required property int index
+            readonly property int order: index
             text: modelData.title
-            onTriggered: modelData.preset ? menu.appState.importSoundFontPreset(modelData.path, modelData.preset)
-                                          : menu.appState.importKit(modelData.path)
+            onTriggered: menu.appState.importKit(modelData.path)
         }
-        // Placed after the heading by their own index, whatever order they arrive in.
-        onObjectAdded: (index, object) => {
-            let at = 0;
-            while (menu.itemAt(at) !== installedKitsHeading)
-                ++at;
-            ++at;
-            while (at < menu.count && menu.itemAt(at).index < index)
-                ++at;
-            menu.insertItem(at, object);
-        }
+        onObjectAdded: (index, object) => menu.insertItem(menu.placeInstalled(object, index), object)
         onObjectRemoved: (index, object) => menu.removeItem(object)
+    }
+    Instantiator {
+        model: menu.soundFonts
+        delegate: ThemedMenu {
+            id: bank
+            required property var modelData
+            required property int index
+            readonly property int order: 100000 + index
+            // Within its items `menu` is their own menu, this one.
+            readonly property AppViewModel appState: menu.appState
+            objectName: "soundFont"
+            title: modelData.title
+            Instantiator {
+                model: bank.modelData.presets
+                delegate: ThemedMenuItem {
+                    required property var modelData
+                    text: modelData
+                    onTriggered: bank.appState.importSoundFontPreset(bank.modelData.path, modelData)
+                }
+                onObjectAdded: (index, object) => bank.insertItem(index, object)
+                onObjectRemoved: (index, object) => bank.removeItem(object)
+            }
+        }
+        onObjectAdded: (index, object) => menu.insertMenu(menu.placeInstalled(object, 100000 + index), object)
+        onObjectRemoved: (index, object) => menu.removeMenu(object)
     }
     MenuSeparator {}
     ThemedMenuItem {
