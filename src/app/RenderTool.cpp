@@ -193,6 +193,8 @@ std::array<std::uint8_t, 3> messageOf(const MidiFileEvent& e) {
         status = 0xB0;
     else if (e.kind == MidiFileEvent::Kind::polyPressure)
         status = 0xA0;
+    else if (e.kind == MidiFileEvent::Kind::noteOff)
+        status = 0x80;
     return {static_cast<std::uint8_t>(status | e.channel), e.number, e.value};
 }
 

@@ -173,6 +173,22 @@ void AudioEngine::damp(std::span<const PadRole> roles, timing::EventTime time) n
     fadeOut(roles, true, time);
 }
 
+void AudioEngine::release(PadRole role, timing::EventTime time) noexcept {
+    Impl& s = *impl_;
+    const std::size_t index = indexOf(role);
+    if (index >= padRoleCount || !s.running.load() ||
+        s.releaseSeconds[index].load(std::memory_order_relaxed) < 0.0f)
+        return;
+    EngineEvent event;
+    event.type = EngineEvent::Type::release;
+    event.chokeMask = static_cast<std::uint16_t>(1u << index);
+    event.role = static_cast<std::uint8_t>(index);
+    event.generation = s.generation.load();
+    event.time = time;
+    if (!s.events.push(event))
+        s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
+}
+
 void AudioEngine::fadeOut(std::span<const PadRole> roles, bool damped,
                           timing::EventTime time) noexcept {
     Impl& s = *impl_;
@@ -248,6 +264,13 @@ void AudioEngine::applyMix(const DrumKit& kit) {
     }
     impl_->bleed.store(std::isfinite(kit.bleed) ? std::clamp(kit.bleed, 0.0f, 1.0f) : 1.0f);
     impl_->squaredVelocity.store(kit.squaredVelocity);
+    for (auto& seconds : impl_->releaseSeconds)
+        seconds.store(-1.0f);
+    for (const DrumPad& pad : kit.pads)
+        if (const std::size_t index = indexOf(pad.role); index < padRoleCount && pad.release)
+            impl_->releaseSeconds[index].store(std::isfinite(*pad.release)
+                                                   ? std::clamp(*pad.release, 0.0f, maxChokeSeconds)
+                                                   : 0.0f);
     setMasterVolume(kit.masterVolume);
 }
 

@@ -121,6 +121,9 @@ public:
     // Damps every sounding voice of the listed roles as a hand on a cymbal does: a 50 ms
     // fade, long enough not to sound like a gate. A later choke still cuts it short.
     void damp(std::span<const PadRole> roles, timing::EventTime time = {}) noexcept;
+    // A note-off for the role: what it rings fades over its pad's release, if it has one
+    // (DrumPad::release); otherwise nothing happens.
+    void release(PadRole role, timing::EventTime time = {}) noexcept;
     bool hasSample(PadRole role) const noexcept;
 
     // Mix gain per listed pad (its volume, or 0 by the mute/solo rule: while any pad is

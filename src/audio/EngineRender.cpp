@@ -205,6 +205,11 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
     if (event.type == EngineEvent::Type::strike)
         startVoice(event.role, event.velocity, event.gain, event.member);
+    else if (event.type == EngineEvent::Type::release)
+        chokeRoles(event.chokeMask,
+                   std::max(fadeFrames, std::uint32_t(double(releaseSeconds[event.role].load(
+                                                          std::memory_order_relaxed)) *
+                                                      renderRate)));
     else
         chokeRoles(event.chokeMask,
                    event.type == EngineEvent::Type::damp ? dampFrames : fadeFrames);

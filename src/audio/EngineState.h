@@ -26,7 +26,7 @@ namespace tamborel::audio {
 // A hit or a choke on its way to the audio thread.
 struct EngineEvent {
     static constexpr std::uint8_t anyMember = 0xFF;
-    enum class Type : std::uint8_t { strike, choke, damp };
+    enum class Type : std::uint8_t { strike, choke, damp, release };
     Type type = Type::strike;
     std::uint8_t role = 0;           // strike
     std::uint16_t chokeMask = 0;     // choke and damp: one bit per role index
@@ -68,6 +68,8 @@ struct AudioEngine::Impl {
     std::array<MicChannel, maxMicrophones> microphones;
     std::atomic<float> bleed{1.0f};
     std::atomic<bool> squaredVelocity{false}; // see DrumKit::squaredVelocity
+    // Per role, the seconds a note-off fades it over; negative: note-offs leave it ringing.
+    std::array<std::atomic<float>, padRoleCount> releaseSeconds{};
     // Per role, one bit per microphone that is the pad's own.
     std::array<std::atomic<std::uint32_t>, padRoleCount> ownMicrophones;
     // Per role, the roles a strike of it chokes (one bit each), and over how long each fades.

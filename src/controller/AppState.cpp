@@ -178,6 +178,9 @@ void AppState::boot() {
     d.midi.onPolyPressure = [this](int note, int pressure, int, timing::EventTime time) {
         polyPressure(note, pressure, time);
     };
+    d.midi.onNoteOff = [this](int note, int, timing::EventTime time) {
+        impl_->player.release(note, time);
+    };
     d.midi.onProgramChange = [this](int program, int, timing::EventTime time) {
         programChange(program, time);
     };

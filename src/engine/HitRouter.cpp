@@ -130,6 +130,11 @@ void HitRouter::controlChange(int controller, int value, timing::EventTime time)
         engine_.choke(chokedByClosing, time);
 }
 
+void HitRouter::release(int note, timing::EventTime time) noexcept {
+    if (const auto role = playedRole(note, time.source))
+        engine_.release(*role, time);
+}
+
 void HitRouter::polyPressure(int note, int pressure, timing::EventTime time) noexcept {
     if (pressure < grabPressure)
         return;

@@ -1,8 +1,8 @@
 #pragma once
 // Turns MIDI strikes, pedal and key pressure messages into engine hits: the note map, the
 // hi-hat pedal refinement, the chokes of a closing hat and the damping of a grabbed cymbal.
-// strike, controlChange, polyPressure, mappedRole and setExpression are real-time safe and may
-// run on any thread: the expression is one atomic word, so a host may change it in the audio
+// strike, release, controlChange, polyPressure, mappedRole and setExpression are real-time safe and
+// may run on any thread: the expression is one atomic word, so a host may change it in the audio
 // block that carries the change (the plugin's control ports) and every strike sees the old
 // or the new expression whole. setKit and setSourceNotes run on one (the main) thread. Each
 // message's time (when it should sound, see EventTime.h) goes on to the engine with the hits it
@@ -75,6 +75,9 @@ public:
     bool isPedalController(int controller) const noexcept;
     // A grabbed cymbal: pressure of grabPressure or more damps what the note's pad rings.
     void polyPressure(int note, int pressure, timing::EventTime time = {}) noexcept;
+    // A note-off: the pad the note plays is released, if its kit asks for that
+    // (DrumPad::release).
+    void release(int note, timing::EventTime time = {}) noexcept;
     // A strike of a pad from the screen: no pedal refinement nor velocity curve, but a
     // closing hat still chokes.
     void strikePad(PadRole role, int velocity) noexcept;

@@ -340,6 +340,10 @@ void KitPlayer::polyPressure(int note, int pressure, timing::EventTime time) noe
     impl_->router.polyPressure(note, pressure, time);
 }
 
+void KitPlayer::release(int note, timing::EventTime time) noexcept {
+    impl_->router.release(note, time);
+}
+
 void KitPlayer::strikePad(PadRole role, int velocity) noexcept {
     impl_->router.strikePad(role, velocity);
 }
@@ -385,7 +389,9 @@ public:
     void noteOn(int note, int velocity, int, timing::EventTime time) noexcept override {
         router_.strike(note, velocity, time);
     }
-    void noteOff(int, int, timing::EventTime) noexcept override {}
+    void noteOff(int note, int, timing::EventTime time) noexcept override {
+        router_.release(note, time);
+    }
     void controlChange(int controller, int value, int, timing::EventTime time) noexcept override {
         router_.controlChange(controller, value, time);
     }

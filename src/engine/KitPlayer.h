@@ -139,6 +139,8 @@ public:
     void controlChange(int controller, int value, timing::EventTime time = {}) noexcept;
     void polyPressure(int note, int pressure, std::uint32_t frame) noexcept;
     void polyPressure(int note, int pressure, timing::EventTime time = {}) noexcept;
+    // A note-off: releases the note's pad where the kit asks for it (DrumPad::release).
+    void release(int note, timing::EventTime time = {}) noexcept;
     // A pad struck from the screen, at the next block: no velocity curve nor pedal, but a
     // closing hat still chokes.
     void strikePad(PadRole role, int velocity) noexcept;

@@ -51,8 +51,11 @@ void MIDIManager::noteOn(int note, int velocity, int channel, timing::EventTime 
         onNoteOn(note, velocity, channel, time);
 }
 
-// Drums play to their end: a note-off changes nothing.
-void MIDIManager::noteOff(int, int, timing::EventTime) noexcept {}
+// Most drums play to their end; a kit whose pads are released (a SoundFont's) fades them.
+void MIDIManager::noteOff(int note, int channel, timing::EventTime time) noexcept {
+    if (onNoteOff)
+        onNoteOff(note, channel, time);
+}
 
 void MIDIManager::controlChange(int controller, int value, int channel,
                                 timing::EventTime time) noexcept {

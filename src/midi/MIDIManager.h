@@ -5,9 +5,9 @@
 // sources. A device that reaches JACK through a bridge (a2jmidid, PipeWire, JACK's ALSA MIDI
 // drivers) is heard and listed once: from JACK while JACK plays, else from ALSA.
 //
-// Receive path: onNoteOn, onControlChange, onPolyPressure and onProgramChange run on the receiving
-// thread (the ALSA receive thread, or the JACK process thread) without a queue hop, with the
-// event's timing as their last argument. They must not allocate, lock, log or block. Set the
+// Receive path: onNoteOn, onNoteOff, onControlChange, onPolyPressure and onProgramChange run on the
+// receiving thread (the ALSA receive thread, or the JACK process thread) without a queue hop, with
+// the event's timing as their last argument. They must not allocate, lock, log or block. Set the
 // callbacks before start(); they are read without synchronisation afterwards.
 
 #include "engine/MidiDecoder.h"
@@ -36,6 +36,7 @@ public:
     std::function<void(int controller, int value, int channel, timing::EventTime time)>
         onControlChange;
     std::function<void(int note, int pressure, int channel, timing::EventTime time)> onPolyPressure;
+    std::function<void(int note, int channel, timing::EventTime time)> onNoteOff;
     std::function<void(int program, int channel, timing::EventTime time)> onProgramChange;
     // Runs on the main queue after each rescan that a change of the sources caused.
     std::function<void()> onSourcesChanged;

@@ -137,6 +137,9 @@ std::string readTrack(std::string_view data, Timeline& timeline) {
             event.kind = MidiFileEvent::Kind::controlChange;
         } else if (kind == 0xA0) {
             event.kind = MidiFileEvent::Kind::polyPressure;
+        } else if (kind == 0x80 || kind == 0x90) {
+            event.kind = MidiFileEvent::Kind::noteOff;
+            event.value = 0;
         } else {
             continue;
         }

@@ -1,6 +1,7 @@
 #pragma once
 // A reader for Standard MIDI Files (formats 0 and 1) that keeps what a drum performance
-// needs: note-ons, key pressure and controller messages, at their times in seconds. Bounded: it
+// needs: note-ons and note-offs, key pressure and controller messages, at their times in
+// seconds. Bounded: it
 // never reads past the data it is given and refuses files it cannot make sense of.
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 namespace tamborel::midi {
 
 struct MidiFileEvent {
-    enum class Kind : std::uint8_t { noteOn, controlChange, polyPressure };
+    enum class Kind : std::uint8_t { noteOn, controlChange, polyPressure, noteOff };
     double seconds = 0;
     Kind kind = Kind::noteOn;
     std::uint8_t channel = 0;

@@ -95,6 +95,8 @@ json padToJson(const DrumPad& pad) {
                 {{"role", rawValue(choke.role)}, {"seconds", shortestDecimal(choke.seconds)}});
         object["chokes"] = std::move(chokes);
     }
+    if (pad.release)
+        object["release"] = shortestDecimal(*pad.release);
     return object;
 }
 
@@ -365,6 +367,11 @@ std::optional<DrumPad> readPad(const json& value, std::string path, std::string&
     pad.ownMicrophones = microphoneIndices(reader, "ownMicrophones", 0, microphones);
     if (const json* chokes = reader.member("chokes", false); chokes && !reader.failed())
         readChokes(*chokes, reader, pad);
+    if (!reader.failed() && reader.member("release", false)) {
+        pad.release = reader.float32("release");
+        if (!reader.failed() && !(*pad.release >= 0.0f && *pad.release <= maxChokeSeconds))
+            reader.fail("release", "not from 0 to " + std::to_string(int(maxChokeSeconds)));
+    }
     pad.soloed = reader.boolean("soloed");
     pad.volume = reader.float32("volume");
     if (reader.failed())

@@ -91,6 +91,9 @@ struct DrumPad {
     // Pads a strike of this one silences, each role once (the hi-hat's own chokes are not
     // listed: a closing hat always stops the open one).
     std::vector<PadChoke> chokes = {};
+    // A note-off fades what the pad rings over this many seconds (0..maxChokeSeconds), as
+    // SoundFont players release a note; none: every strike rings to its end.
+    std::optional<float> release = std::nullopt;
 
     // What the pad plays: its samples, else sampleURL over the whole range, else nothing.
     std::vector<PadSample> playedSamples() const;

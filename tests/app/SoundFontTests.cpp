@@ -48,7 +48,8 @@ sf2::Bank drums() {
                           {range(sf2::velocities, 0, 63), gen(sf2::sampleId, 0)},
                           {range(sf2::velocities, 64, 127), gen(sf2::sampleId, 1)}}},
                         {"Kit",
-                         {{range(sf2::keys, 38, 38), gen(sf2::pan, -500), gen(sf2::sampleId, 2)},
+                         {{range(sf2::keys, 38, 38), gen(sf2::pan, -500), gen(sf2::release, -3986),
+                           gen(sf2::sampleId, 2)},
                           {range(sf2::keys, 45, 45), gen(sf2::rootKey, 45), gen(sf2::coarse, 2),
                            gen(sf2::sampleId, 3)},
                           {range(sf2::keys, 42, 42), gen(sf2::exclusive, 1), gen(sf2::sampleId, 4)},
@@ -154,6 +155,8 @@ TEST_F(SoundFont, ADrumPresetImportsItsZonesAndPlaysThemAsFluidSynthDoes) {
     EXPECT_NEAR(ours[0].left, 0.5 * std::pow(10.0, -0.3), 1e-4);
     EXPECT_NEAR(ours[1].left / ours[0].left, 0.5 * std::pow(40 / 127.0, 2), 1e-4);
     EXPECT_EQ(ours[2].right, 0.0f);
+    // The snare's zone is released over 0.1 s: its note-off, 0.4 s in, fades it out.
+    EXPECT_NEAR(*kit.pad(PadRole::snare)->release, 0.1f, 1e-3f);
     SndfileHandle out((dir / "out.wav").string());
     std::vector<float> frames(static_cast<std::size_t>(out.frames()) * 2), tom;
     out.readf(frames.data(), out.frames());
@@ -161,6 +164,10 @@ TEST_F(SoundFont, ADrumPresetImportsItsZonesAndPlaysThemAsFluidSynthDoes) {
         tom.push_back(frames[2 * i]);
     EXPECT_NEAR(audio::testing::measuredFrequency(tom.data(), tom.size(), 44100),
                 441 * std::exp2(2 / 12.0), 0.5);
+    const auto snareAt = [&](double seconds) { return frames[2 * std::size_t(seconds * 44100)]; };
+    EXPECT_NEAR(snareAt(1.39), ours[2].left, 1e-5);
+    EXPECT_LT(snareAt(1.46), 0.5f * ours[2].left);
+    EXPECT_LT(snareAt(1.499), 0.02f * ours[2].left);
     EXPECT_NEAR(ours[5].left, ours[4].left, 1e-4); // the open hat no longer adds to it
 
     // A SoundFont 3: the hard kick as Ogg Vorbis inside the bank, decoded where it lies.

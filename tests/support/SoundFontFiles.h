@@ -21,6 +21,7 @@ inline Gen range(std::uint16_t oper, int low, int high) {
 }
 enum : std::uint16_t {
     pan = 17,
+    release = 38,
     instrument = 41,
     keys = 43,
     velocities = 44,

@@ -434,6 +434,7 @@ DrumKit buildKit(std::string name, const std::vector<Instrument>& instruments, S
         if (!in.notes.empty())
             pad->notes = in.notes;
         pad->ownMicrophones = in.ownMicrophones;
+        pad->release = in.release;
         ++summary.pads;
     }
     // Chokes between instruments that found pads, each pad's first for a role.

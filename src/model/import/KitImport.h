@@ -68,6 +68,7 @@ struct Instrument {
     // Its name is only a label (a General MIDI set's drum on one key of a shared
     // instrument): its role comes from its note.
     bool byNote = false;
+    std::optional<float> release; // see DrumPad::release
 };
 
 // The role a kit's own instrument name suggests: the auto-mapping keywords plus the words

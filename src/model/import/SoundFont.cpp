@@ -35,6 +35,7 @@ enum Gen : std::uint16_t {
     modEnvToFilterFc = 11,
     endCoarseOffset = 12,
     panGen = 17,
+    releaseVolEnv = 38,
     instrumentGen = 41,
     keyRange = 43,
     velRange = 44,
@@ -396,6 +397,7 @@ void place(PadSample& sample, int pan) {
 
 struct Layer {
     PadSample sample;
+    float release = 0.0f; // seconds
     int exclusive = 0;
     std::size_t instrument = 0;
 };
@@ -490,6 +492,10 @@ std::vector<Layer> layersOf(const Bank& bank, const Table& preset, int key, cons
             layer.sample.gain = static_cast<float>(std::pow(10.0, -cb * attenuationScale / 200.0));
             place(layer.sample, iz.get(panGen) + pz.get(panGen));
             layer.exclusive = iz.get(exclusiveClass);
+            // A note-off releases the zone over its volume envelope's release time.
+            const int releaseCents = iz.get(releaseVolEnv, -12000) + pz.get(releaseVolEnv);
+            layer.release = static_cast<float>(
+                std::clamp(std::exp2(releaseCents / 1200.0), 0.001, double(maxChokeSeconds)));
             layer.instrument = i;
             layers.push_back(std::move(layer));
         }
@@ -612,6 +618,8 @@ Result readSoundFont(const fs::path& file, std::string_view preset) {
             }
             in.samples.push_back(layer.sample);
         }
+        for (const Layer& layer : layers)
+            in.release = std::max(in.release.value_or(0.0f), layer.release);
         instruments.push_back(std::move(in));
         exclusive.push_back(layers.front().exclusive);
     }
