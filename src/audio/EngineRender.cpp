@@ -64,6 +64,8 @@ void AudioEngine::render(const AudioBlock& block) noexcept {
                                              : masterChannelCount + maxMicrophoneOutputs);
         std::copy_n(block.channels, used, out.begin());
         s.renderBlock(out, used, frames, block.startNanos, block.layout);
+        s.click.prepare(s.renderRate);
+        s.click.render(out[0], out[1], frames);
         // Each side on its own: a loud left must not dip the right. The groups are taken
         // before the master's stage, for a mix that has its own.
         safetyLimiter::apply(out[0], frames);
@@ -103,6 +105,7 @@ void AudioEngine::Impl::renderBlock(Outputs& out, std::uint32_t channelCount, st
         position = end;
     }
     renderedFrames += frames;
+    clock.store(renderedFrames, std::memory_order_release);
 }
 
 void AudioEngine::Impl::gatherEvents(std::uint32_t frames, std::int64_t blockStart) noexcept {
@@ -203,7 +206,9 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
 }
 
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
-    if (event.type == EngineEvent::Type::strike)
+    if (event.type == EngineEvent::Type::played)
+        playedOut.push({event.playedKind, event.role, event.velocity, eventFrame});
+    else if (event.type == EngineEvent::Type::strike)
         startVoice(event.role, event.velocity, event.gain, event.member);
     else
         chokeRoles(event.chokeMask,
