@@ -159,7 +159,8 @@ public:
     std::uint64_t lateFrames() const noexcept;
 
     // The click (Click.h): sounds in the master after its volume, at its own level, never in
-    // the separate outputs. Real-time safe from any thread.
+    // the separate outputs; on the block's click pair instead where it has one. Real-time
+    // safe from any thread.
     void setMetronome(const Metronome& metronome) noexcept;
     void countIn(int bars) noexcept;
     bool countingIn() const noexcept;

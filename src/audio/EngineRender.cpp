@@ -65,7 +65,13 @@ void AudioEngine::render(const AudioBlock& block) noexcept {
         std::copy_n(block.channels, used, out.begin());
         s.renderBlock(out, used, frames, block.startNanos, block.layout);
         s.click.prepare(s.renderRate);
-        s.click.render(out[0], out[1], frames);
+        if (block.clickLeft != nullptr && block.clickRight != nullptr) {
+            std::fill_n(block.clickLeft, frames, 0.0f);
+            std::fill_n(block.clickRight, frames, 0.0f);
+            s.click.render(block.clickLeft, block.clickRight, frames);
+        } else {
+            s.click.render(out[0], out[1], frames);
+        }
         // Each side on its own: a loud left must not dip the right. The groups are taken
         // before the master's stage, for a mix that has its own.
         safetyLimiter::apply(out[0], frames);

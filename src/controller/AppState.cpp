@@ -170,6 +170,7 @@ void AppState::boot() {
     d.routeMicrophoneOutputs();
     if (d.output) {
         d.output->setGroupOutputs(published_.settings.separateOutputs);
+        d.output->setClickOutputs(published_.settings.metronome.output == ClickOutput::own);
         d.output->applySettings(published_.settings);
         d.output->start();
     }

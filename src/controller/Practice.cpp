@@ -14,6 +14,8 @@ void AppState::setMetronome(const Metronome& metronome) {
         std::clamp(metronome.beatsPerBar, 1, Metronome::mostBeatsPerBar);
     settings.metronome.level = std::clamp(metronome.level, 0.0f, 1.0f);
     impl_->player.setMetronome(settings.metronome);
+    if (impl_->output)
+        impl_->output->setClickOutputs(settings.metronome.output == ClickOutput::own);
     impl_->commitExpression(settings); // stores and publishes; the output is left running
 }
 

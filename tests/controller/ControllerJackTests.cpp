@@ -311,4 +311,38 @@ TEST_F(ControllerJack, AGrooveIsKeptAsATakeWithEveryMessageAtTheFrameItWasSent) 
     }
 }
 
+// The click on a pair of its own for a headphone mix: every beat exactly 24 000 frames after
+// the one before, nothing of it in the master, and the pair gone once it goes back there.
+TEST_F(ControllerJack, TheClickOnItsOwnPairBeatsEvery24000FramesAndLeavesTheMasterAlone) {
+    Metronome click;
+    click.on = true;
+    click.output = ClickOutput::own;
+    state->setMetronome(click);
+    JackRecorder recorder(*server, 48000 * 3);
+    ASSERT_TRUE(recorder.connect("Tamborel:click_L", "Tamborel:out_1"));
+    std::vector<std::size_t> onsets;
+    std::vector<float> master;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int xruns = module->xruns();
+        recorder.rewind();
+        ASSERT_TRUE(recorder.waitForFrames(48000 * 3));
+        const auto x = recorder.left();
+        master = recorder.right();
+        onsets.clear();
+        for (std::size_t i = 1; i < x.size(); ++i)
+            if (x[i] != 0.0f && x[i - 1] == 0.0f)
+                onsets.push_back(i);
+        if (module->xruns() == xruns)
+            break;
+    }
+    ASSERT_GE(onsets.size(), 5u);
+    for (std::size_t n = 1; n < onsets.size(); ++n)
+        EXPECT_EQ(onsets[n] - onsets[n - 1], 24000u) << n;
+    EXPECT_EQ(*std::max_element(master.begin(), master.end()), 0.0f);
+
+    click.output = ClickOutput::master;
+    state->setMetronome(click);
+    EXPECT_EQ(jack_port_by_name(recorder.client(), "Tamborel:click_L"), nullptr);
+}
+
 } // namespace
