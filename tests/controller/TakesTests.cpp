@@ -1,12 +1,15 @@
 // Takes: where one ends, what its file holds, and which files the folder keeps.
 
 #include "AudioTestSupport.h"
+#include "ControllerFixture.h"
 
 #include "controller/Takes.h"
 #include "midi/MidiFile.h"
 #include "platform/Files.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace tamborel::controller {
 namespace {
@@ -83,6 +86,45 @@ TEST(Takes, TheNewest200AreKeptAndOlderOnesGoUnlessStarred) {
     // A folder that cannot be made says why, and nothing is thrown.
     EXPECT_FALSE(takes::write(folder / "my notes.txt" / "Takes", take, error));
     EXPECT_FALSE(error.empty());
+}
+
+class TakesInTheApp : public test::ControllerTest {
+protected:
+    // One strike, then four seconds of the engine's clock: a take that ends.
+    void playATake() {
+        state->strike(38, 100);
+        audio::testing::renderFrames(state->player(), 256);
+        settle();
+        audio::testing::renderFrames(state->player(), 4 * 48000);
+        settle();
+    }
+    template <typename Condition> bool soon(Condition condition) {
+        for (int wait = 0; wait < 500 && !condition(); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            settle();
+        }
+        return condition();
+    }
+};
+
+TEST_F(TakesInTheApp, AFolderThatCannotBeWrittenIsToldOnceAndTakesAreKeptAgainOnceItCanBe) {
+    bootedState();
+    const fs::path takes = storage::folder() / "Takes";
+    test::writeText(takes, "a file where the folder should be");
+    playATake();
+    EXPECT_TRUE(soon([&] { return state->published().lastHit.starts_with("Takes are not"); }));
+    EXPECT_TRUE(state->published().lastHitIsError);
+
+    state->saveKit(); // says so in the status line
+    const std::string told = state->published().lastHit;
+    playATake();
+    playATake();
+    settle();
+    EXPECT_EQ(state->published().lastHit, told); // not told again
+
+    fs::remove(takes);
+    playATake();
+    EXPECT_TRUE(soon([&] { return fs::is_directory(takes) && !fs::is_empty(takes); }));
 }
 
 } // namespace
