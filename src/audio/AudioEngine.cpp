@@ -100,6 +100,7 @@ void AudioEngine::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
 
 void AudioEngine::renderingStarted() noexcept {
     Impl& s = *impl_;
+    s.click.restart();
     s.generation.fetch_add(1);
     s.resetPending.store(true);
     s.running.store(true);
@@ -111,6 +112,48 @@ void AudioEngine::renderingStopped() noexcept {
 
 bool AudioEngine::isRunning() const noexcept {
     return impl_->running.load();
+}
+
+// --- the click and what was played ---
+
+void AudioEngine::setMetronome(const Metronome& metronome) noexcept {
+    impl_->click.set(metronome);
+}
+
+void AudioEngine::countIn(int bars) noexcept {
+    impl_->click.countIn(bars);
+}
+
+bool AudioEngine::countingIn() const noexcept {
+    return impl_->click.countingIn();
+}
+
+void AudioEngine::keepPlayed(bool on) noexcept {
+    impl_->keepPlayed.store(on);
+}
+
+void AudioEngine::played(PlayedEvent::Kind kind, int number, int value,
+                         timing::EventTime time) noexcept {
+    Impl& s = *impl_;
+    if (!s.keepPlayed.load(std::memory_order_relaxed) || !s.running.load())
+        return;
+    EngineEvent event;
+    event.type = EngineEvent::Type::played;
+    event.playedKind = kind;
+    event.role = static_cast<std::uint8_t>(std::clamp(number, 0, 127));
+    event.velocity = static_cast<std::uint8_t>(std::clamp(value, 0, 127));
+    event.generation = s.generation.load();
+    event.time = time;
+    if (!s.events.push(event))
+        s.droppedEvents.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::optional<PlayedEvent> AudioEngine::nextPlayed() noexcept {
+    return impl_->playedOut.pop();
+}
+
+std::uint64_t AudioEngine::clock() const noexcept {
+    return impl_->clock.load(std::memory_order_acquire);
 }
 
 // --- hits ---

@@ -35,8 +35,10 @@
 // rendering notifications from the driver; render from the driver's audio thread.
 
 #include "audio/AudioRenderer.h"
+#include "audio/PlayedEvent.h"
 #include "audio/SampleBuffer.h"
 #include "audio/StreamSettings.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "model/FileUrl.h"
 #include "model/PadRole.h"
@@ -158,6 +160,24 @@ public:
     // Frames of streamed samples that came too late from disk and played as silence, since
     // the engine was made. maintain() logs them as they happen.
     std::uint64_t lateFrames() const noexcept;
+
+    // The click (Click.h): sounds in the master after its volume, at its own level, never in
+    // the separate outputs; on the block's click pair instead where it has one. Real-time
+    // safe from any thread.
+    void setMetronome(const Metronome& metronome) noexcept;
+    void countIn(int bars) noexcept;
+    bool countingIn() const noexcept;
+
+    // What was played, for a host that keeps takes. While kept, each message handed to
+    // `played` goes through the event queue with the hits and leaves the audio thread,
+    // stamped with the frame it sounded at, through a lock-free queue that nextPlayed drains
+    // (any one thread). Messages are dropped while nothing is kept, while not running, and
+    // when that queue is full (a host that stopped draining it).
+    void keepPlayed(bool on) noexcept;
+    void played(PlayedEvent::Kind kind, int number, int value, timing::EventTime time) noexcept;
+    std::optional<PlayedEvent> nextPlayed() noexcept;
+    // Frames rendered since the engine was made: the clock played events are stamped by.
+    std::uint64_t clock() const noexcept;
 
     // Frees replaced sample buffers that no voice can read any more. Sample operations do
     // this too.

@@ -24,6 +24,10 @@ struct AudioBlock {
     std::uint32_t frames = 0;
     std::int64_t startNanos = 0;
     OutputLayout layout = OutputLayout::drums;
+    // A pair of the click's own (a headphone mix), filled as the channels are; without it the
+    // click sounds in the master.
+    float* clickLeft = nullptr;
+    float* clickRight = nullptr;
 };
 
 class AudioRenderer {

@@ -64,6 +64,14 @@ void AudioEngine::render(const AudioBlock& block) noexcept {
                                              : masterChannelCount + maxMicrophoneOutputs);
         std::copy_n(block.channels, used, out.begin());
         s.renderBlock(out, used, frames, block.startNanos, block.layout);
+        s.click.prepare(s.renderRate);
+        if (block.clickLeft != nullptr && block.clickRight != nullptr) {
+            std::fill_n(block.clickLeft, frames, 0.0f);
+            std::fill_n(block.clickRight, frames, 0.0f);
+            s.click.render(block.clickLeft, block.clickRight, frames);
+        } else {
+            s.click.render(out[0], out[1], frames);
+        }
         // Each side on its own: a loud left must not dip the right. The groups are taken
         // before the master's stage, for a mix that has its own.
         safetyLimiter::apply(out[0], frames);
@@ -103,6 +111,7 @@ void AudioEngine::Impl::renderBlock(Outputs& out, std::uint32_t channelCount, st
         position = end;
     }
     renderedFrames += frames;
+    clock.store(renderedFrames, std::memory_order_release);
 }
 
 void AudioEngine::Impl::gatherEvents(std::uint32_t frames, std::int64_t blockStart) noexcept {
@@ -203,7 +212,9 @@ void AudioEngine::Impl::updateGainTargets() noexcept {
 }
 
 void AudioEngine::Impl::apply(const EngineEvent& event) noexcept {
-    if (event.type == EngineEvent::Type::strike)
+    if (event.type == EngineEvent::Type::played)
+        playedOut.push({event.playedKind, event.role, event.velocity, eventFrame});
+    else if (event.type == EngineEvent::Type::strike)
         startVoice(event.role, event.velocity, event.gain, event.member);
     else if (event.type == EngineEvent::Type::release)
         chokeRoles(event.chokeMask,

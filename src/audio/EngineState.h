@@ -3,6 +3,7 @@
 // (EngineRender.cpp). Internal to the audio layer.
 
 #include "audio/AudioEngine.h"
+#include "audio/Click.h"
 #include "audio/GainRamp.h"
 #include "audio/OutputGroups.h"
 #include "audio/SampleStreamer.h"
@@ -26,11 +27,12 @@ namespace tamborel::audio {
 // A hit or a choke on its way to the audio thread.
 struct EngineEvent {
     static constexpr std::uint8_t anyMember = 0xFF;
-    enum class Type : std::uint8_t { strike, choke, damp, release };
+    enum class Type : std::uint8_t { strike, choke, damp, release, played };
     Type type = Type::strike;
-    std::uint8_t role = 0;           // strike
-    std::uint16_t chokeMask = 0;     // choke and damp: one bit per role index
-    std::uint8_t velocity = 0;       // strike: picks among the pad's samples
+    std::uint8_t role = 0;       // strike; played: the note or controller
+    std::uint16_t chokeMask = 0; // choke, damp and release: one bit per role index
+    std::uint8_t velocity = 0;   // strike: picks among the pad's samples; played: the value
+    PlayedEvent::Kind playedKind = PlayedEvent::Kind::note;
     std::uint8_t member = anyMember; // strike: this sample of the pad's alone
     float gain = 0.0f;               // strike
     std::uint32_t generation = 0;
@@ -85,6 +87,11 @@ struct AudioEngine::Impl {
     std::atomic<double> sampleRate{AudioEngine::defaultSampleRate};
     std::atomic<std::uint32_t> maxFrames{256};
     platform::BoundedQueue<EngineEvent, queueCapacity> events;
+    // What was played, on its way out; a take of a few minutes' fast playing fits.
+    std::atomic<bool> keepPlayed{false};
+    platform::BoundedQueue<PlayedEvent, 8192> playedOut;
+    std::atomic<std::uint64_t> clock{0};
+    Click click;
     // Hits and chokes that found the queue full, since maintain() last reported them.
     std::atomic<std::uint64_t> droppedEvents{0};
     // retired.size(), readable without the mutex so that maintain() need not take it.

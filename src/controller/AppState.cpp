@@ -131,6 +131,9 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     factoryKits::installIfNeeded();
     published_.settings = storage::loadSettings();
     impl_->player.keepKitsWholeUpTo(published_.settings.wholeKitBytes());
+    impl_->player.setMetronome(published_.settings.metronome);
+    impl_->player.keepPlayed(true);
+    impl_->takesFolder = storage::folder() / "Takes";
     if (auto last = storage::lastKit())
         published_.kit = std::move(*last);
     else if (auto rock = storage::loadKit(storage::kitsFolder() / "Classic Rock.json"))
@@ -154,6 +157,12 @@ AppState::~AppState() {
     }
     impl_->finishPadEdits(true);
     impl_->rememberKitNow(true);
+    // The take in progress is kept too.
+    impl_->keepTakes();
+    if (auto take = impl_->takeRecorder.finish())
+        impl_->writeTake(std::move(*take), true);
+    if (impl_->writingTake.valid())
+        impl_->writingTake.wait();
 }
 
 void AppState::boot() {
@@ -161,6 +170,7 @@ void AppState::boot() {
     d.routeMicrophoneOutputs();
     if (d.output) {
         d.output->setGroupOutputs(published_.settings.separateOutputs);
+        d.output->setClickOutputs(published_.settings.metronome.output == ClickOutput::own);
         d.output->applySettings(published_.settings);
         d.output->start();
     }

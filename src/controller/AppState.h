@@ -1,7 +1,7 @@
 #pragma once
 // The one application state: owns the kit player, the audio output and the MIDI input,
 // holds the kit and the settings, handles hits, learn, capture, kit, sample and mix
-// operations, and publishes what the pages show.
+// operations, keeps every take (Takes.h), and publishes what the pages show.
 //
 // Threads: everything here runs on the main thread, except strike, controlChange and
 // polyPressure, which run on a MIDI receive thread (with JACK, the audio thread) and are
@@ -184,6 +184,11 @@ public:
     void advancePedalCalibration();
     void cancelPedalCalibration();
     void clearPedalCalibration();
+    // The click: stored with the settings and played at once (engine side: audio/Click.h).
+    void setMetronome(const Metronome& metronome);
+    // `bars` bars of click from now, beat one first, whether the click is on or not.
+    void countIn(int bars);
+
     // Whether the engine is producing sound right now (the status bar's "Running").
     bool isEngineRunning() const;
 

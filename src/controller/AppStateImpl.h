@@ -5,6 +5,7 @@
 #include "controller/AppState.h"
 #include "controller/KitChange.h"
 #include "controller/KitHistory.h"
+#include "controller/Takes.h"
 #include "drivers/AudioDeviceOutput.h"
 #include "engine/HitRouter.h"
 #include "engine/KitPlayer.h"
@@ -101,6 +102,17 @@ struct AppState::Impl {
     // The drum presets of SoundFonts imported from elsewhere, offered with the installed kits
     // from then on, so that the others can be chosen too.
     std::vector<kitImport::InstalledKit> soundFontsOpened;
+
+    // Every take kept (Takes.h): what the engine hands over goes to the recorder on each
+    // drain, and each take that ended is written on a worker thread, one at a time. A failed
+    // write is told once, until a write succeeds again.
+    TakeRecorder takeRecorder;
+    std::filesystem::path takesFolder;
+    std::future<std::string> writingTake; // why it failed; empty when it did not
+    bool takeFailureTold = false;
+    void keepTakes();
+    void writeTake(Take take, bool wait = false);
+    void takeWritten();
 
     // Helpers used across the concerns.
     void notify(Field field) const;

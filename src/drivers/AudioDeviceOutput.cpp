@@ -97,6 +97,11 @@ void AudioDeviceOutput::setMicrophoneOutputs(const std::vector<audio::Microphone
         driver->setMicrophoneOutputs(outputs);
 }
 
+void AudioDeviceOutput::setClickOutputs(bool on) {
+    for (const auto& driver : drivers_)
+        driver->setClickOutputs(on);
+}
+
 bool AudioDeviceOutput::groupOutputsAvailable() const {
     const AudioDriver* driver = runningDriver() != nullptr ? runningDriver() : lastStarted_;
     return driver != nullptr && std::find(withGroupOutputs_.begin(), withGroupOutputs_.end(),

@@ -68,6 +68,9 @@ public:
     // Those outputs go to the kit's microphone outputs instead, one mono output each, named
     // after its microphone; none, back to the drum groups. Kept for later starts likewise.
     void setMicrophoneOutputs(const std::vector<audio::MicrophoneOutput>& outputs);
+    // The click on a pair of its own where the driver has ports to give (JACK), else in the
+    // master. Kept for later starts likewise.
+    void setClickOutputs(bool on);
 
     // The device the output plays on (or would, once started).
     std::optional<std::uint32_t> currentDeviceID() const { return current_; }

@@ -66,6 +66,9 @@ public:
     // after its microphone (OutputLayout::microphones), in place of the drum groups' pairs;
     // given none, the pairs again. False for a driver that cannot.
     virtual bool setMicrophoneOutputs(std::vector<audio::MicrophoneOutput>) { return false; }
+    // Gives the click a pair of its own beside the master (AudioBlock's click pair), or takes
+    // it away, without interrupting the master. False for a driver that cannot.
+    virtual bool setClickOutputs(bool) { return false; }
 };
 
 } // namespace tamborel::drivers

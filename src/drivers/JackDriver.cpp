@@ -170,6 +170,7 @@ bool JackDriver::ensureClient() {
         return false;
     }
     updateSeparatePorts();
+    updateClickPorts();
     if (JackClientHook* hook = hook_.load())
         hook->clientOpened(client_);
     return true;
@@ -185,6 +186,37 @@ bool JackDriver::setMicrophoneOutputs(std::vector<audio::MicrophoneOutput> outpu
     microphoneOutputs_ = std::move(outputs);
     updateSeparatePorts();
     return true;
+}
+
+bool JackDriver::setClickOutputs(bool on) {
+    clickWanted_ = on;
+    updateClickPorts();
+    return true;
+}
+
+void JackDriver::updateClickPorts() {
+    if (client_ == nullptr || lost_.load() || clickWanted_ == (clickLeft_.load() != nullptr))
+        return;
+    if (clickWanted_) {
+        jack_port_t* right =
+            jack_port_register(client_, "click_R", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        jack_port_t* left =
+            jack_port_register(client_, "click_L", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+        if (left == nullptr || right == nullptr) { // the click stays in the master
+            for (jack_port_t* port : {left, right})
+                if (port != nullptr)
+                    jack_port_unregister(client_, port);
+            return;
+        }
+        clickRight_.store(right, std::memory_order_release);
+        clickLeft_.store(left, std::memory_order_release);
+        return;
+    }
+    jack_port_t* left = clickLeft_.exchange(nullptr);
+    waitOutCycles();
+    jack_port_t* right = clickRight_.exchange(nullptr);
+    jack_port_unregister(client_, left);
+    jack_port_unregister(client_, right);
 }
 
 // Gives the client the ports now wanted beside the master, by their names: the drums'
@@ -296,6 +328,8 @@ void JackDriver::closeClient() {
     ports_[0] = ports_[1] = nullptr;
     live_.store(nullptr);
     tables_.fill(PortTable{}); // the ports went with the client
+    clickLeft_.store(nullptr);
+    clickRight_.store(nullptr);
     serverFrames_.store(0);
     desktopQuantum_.reset();
     lost_.store(false);
@@ -488,18 +522,29 @@ void JackDriver::renderCycle(jack_nframes_t frames) noexcept {
             layout = table->layout;
         }
     }
-    renderInto(channels.data(), channelCount, frames, layout);
+    // The left port is published last and taken away first: with it, the right is there.
+    float* click[2] = {nullptr, nullptr};
+    if (jack_port_t* left = clickLeft_.load(std::memory_order_acquire)) {
+        click[0] = static_cast<float*>(jack_port_get_buffer(left, frames));
+        click[1] = static_cast<float*>(
+            jack_port_get_buffer(clickRight_.load(std::memory_order_acquire), frames));
+    }
+    renderInto(channels.data(), channelCount, frames, layout, click);
     cycles_.fetch_add(1, std::memory_order_release);
 }
 
 void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
-                            jack_nframes_t frames, audio::OutputLayout layout) noexcept {
+                            jack_nframes_t frames, audio::OutputLayout layout,
+                            float* const* click) noexcept {
     if (serverFrames_.load(std::memory_order_relaxed) != frames)
         serverFrames_.store(frames, std::memory_order_relaxed);
     audio::AudioRenderer* renderer = renderer_.load(std::memory_order_acquire);
     if (!running_.load(std::memory_order_acquire) || renderer == nullptr) {
         for (std::uint32_t c = 0; c < channelCount; ++c)
             silence(channels[c], frames);
+        for (int side = 0; side < 2; ++side)
+            if (click[side] != nullptr)
+                silence(click[side], frames);
         return;
     }
     // When the cycle began by the server's smoothed clock, free of this thread's wake-up
@@ -519,7 +564,7 @@ void JackDriver::renderInto(float* const* channels, std::uint32_t channelCount,
         renderer->prepareToRender(preparedRate_.load(std::memory_order_relaxed), frames);
         preparedFrames_.store(frames, std::memory_order_relaxed);
     }
-    renderer->render({channels, channelCount, frames, cycleStart, layout});
+    renderer->render({channels, channelCount, frames, cycleStart, layout, click[0], click[1]});
 }
 
 int JackDriver::onBufferSize(jack_nframes_t frames, void* gate) noexcept {

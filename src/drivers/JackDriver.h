@@ -3,11 +3,11 @@
 // connected on start to the server's first two physical playback ports, whatever their
 // names. On request it adds a pair per drum group (kick_L, kick_R … ride_R), or for a kit
 // recorded on microphones a mono port per microphone output named after its microphone,
-// left for the user to connect. The driver never starts a server; when the server goes away
-// the client is dropped, the renderer is told that rendering stopped, and the next query or
-// start connects again. It works the same with jackd and with PipeWire's libjack, whose
-// differences (a shared quantum, buffer sizes that change a cycle late, only the plain
-// shutdown callback) it hides.
+// and a pair for the click alone (click_L, click_R), left for the user to connect. The driver never
+// starts a server; when the server goes away the client is dropped, the renderer is told that
+// rendering stopped, and the next query or start connects again. It works the same with jackd and
+// with PipeWire's libjack, whose differences (a shared quantum, buffer sizes that change a cycle
+// late, only the plain shutdown callback) it hides.
 //
 // The process callback calls only the client hook's processCycle and the renderer; it
 // allocates nothing, takes no lock and never blocks. It tells the renderer when each block
@@ -76,6 +76,8 @@ public:
     // stays when the microphones change is kept, connections and all.
     bool setGroupOutputs(bool on) override;
     bool setMicrophoneOutputs(std::vector<audio::MicrophoneOutput> outputs) override;
+    // Registered and removed as the ports above are.
+    bool setClickOutputs(bool on) override;
 
 private:
     bool ensureClient();
@@ -85,8 +87,9 @@ private:
     void connectToPlayback();
     void renderCycle(jack_nframes_t frames) noexcept;
     void renderInto(float* const* channels, std::uint32_t channelCount, jack_nframes_t frames,
-                    audio::OutputLayout layout) noexcept;
+                    audio::OutputLayout layout, float* const* click) noexcept;
     void updateSeparatePorts();
+    void updateClickPorts();
     void waitOutCycles();
 
     static int onProcess(jack_nframes_t frames, void* gate) noexcept;
@@ -125,6 +128,10 @@ private:
     std::array<PortTable, 2> tables_;
     std::atomic<PortTable*> live_{nullptr}; // null: the master alone
     std::vector<float> spare_;
+    // The click's pair, set and cleared together: the cycle reads the right port first.
+    bool clickWanted_ = false;
+    std::atomic<jack_port_t*> clickLeft_{nullptr};
+    std::atomic<jack_port_t*> clickRight_{nullptr};
     std::atomic<std::uint64_t> cycles_{0};
 
     std::atomic<JackClientHook*> hook_{nullptr};

@@ -109,6 +109,10 @@ struct KitPlayer::Impl {
         }
         ahead.hold(std::move(files));
     }
+    void keep(audio::PlayedEvent::Kind kind, int number, int value,
+              timing::EventTime time) noexcept {
+        engine.played(kind, number, value, time);
+    }
     void forget(PadRole role) {
         const std::lock_guard lock(playedLock);
         played[indexOf(role)].reset();
@@ -319,6 +323,8 @@ std::optional<KitPlayer::Played> KitPlayer::strike(int note, int velocity,
 
 std::optional<KitPlayer::Played> KitPlayer::strike(int note, int velocity,
                                                    timing::EventTime time) noexcept {
+    if (velocity > 0)
+        impl_->keep(audio::PlayedEvent::Kind::note, note, velocity, time);
     if (const auto struck = impl_->router.strike(note, velocity, time))
         return Played{struck->role, struck->velocity};
     return std::nullopt;
@@ -329,6 +335,8 @@ void KitPlayer::controlChange(int controller, int value, std::uint32_t frame) no
 }
 
 void KitPlayer::controlChange(int controller, int value, timing::EventTime time) noexcept {
+    if (impl_->router.isPedalController(controller))
+        impl_->keep(audio::PlayedEvent::Kind::controller, controller, value, time);
     impl_->router.controlChange(controller, value, time);
 }
 
@@ -337,6 +345,7 @@ void KitPlayer::polyPressure(int note, int pressure, std::uint32_t frame) noexce
 }
 
 void KitPlayer::polyPressure(int note, int pressure, timing::EventTime time) noexcept {
+    impl_->keep(audio::PlayedEvent::Kind::pressure, note, pressure, time);
     impl_->router.polyPressure(note, pressure, time);
 }
 
@@ -382,31 +391,61 @@ std::uint64_t KitPlayer::lateFrames() const noexcept {
 }
 
 namespace {
-// Hands decoded messages to the router, as the MIDI calls above do.
-class RouterSink final : public MidiEventSink {
+// Hands decoded messages to the player's MIDI calls.
+class PlayerSink final : public MidiEventSink {
 public:
-    explicit RouterSink(HitRouter& router) : router_(router) {}
+    explicit PlayerSink(KitPlayer& player) : player_(player) {}
     void noteOn(int note, int velocity, int, timing::EventTime time) noexcept override {
-        router_.strike(note, velocity, time);
+        player_.strike(note, velocity, time);
     }
     void noteOff(int note, int, timing::EventTime time) noexcept override {
-        router_.release(note, time);
+        player_.release(note, time);
     }
     void controlChange(int controller, int value, int, timing::EventTime time) noexcept override {
-        router_.controlChange(controller, value, time);
+        player_.controlChange(controller, value, time);
     }
     void polyPressure(int note, int pressure, int, timing::EventTime time) noexcept override {
-        router_.polyPressure(note, pressure, time);
+        player_.polyPressure(note, pressure, time);
     }
 
 private:
-    HitRouter& router_;
+    KitPlayer& player_;
 };
 } // namespace
 
 void KitPlayer::midi(std::span<const std::uint8_t> bytes, std::uint32_t frame) noexcept {
-    RouterSink sink(impl_->router);
+    PlayerSink sink(*this);
     decodePacket(bytes, sink, atFrame(frame));
+}
+
+// --- practice ---
+
+void KitPlayer::setMetronome(const Metronome& metronome) noexcept {
+    impl_->engine.setMetronome(metronome);
+}
+
+void KitPlayer::countIn(int bars) noexcept {
+    impl_->engine.countIn(bars);
+}
+
+bool KitPlayer::countingIn() const noexcept {
+    return impl_->engine.countingIn();
+}
+
+void KitPlayer::keepPlayed(bool on) noexcept {
+    impl_->engine.keepPlayed(on);
+}
+
+std::optional<audio::PlayedEvent> KitPlayer::nextPlayed() noexcept {
+    return impl_->engine.nextPlayed();
+}
+
+std::uint64_t KitPlayer::clock() const noexcept {
+    return impl_->engine.clock();
+}
+
+double KitPlayer::sampleRate() const {
+    return impl_->engine.internalFormat().sampleRate;
 }
 
 void KitPlayer::maintain() {

@@ -16,7 +16,9 @@
 
 #include "audio/AudioRenderer.h"
 #include "audio/PadLoad.h"
+#include "audio/PlayedEvent.h"
 #include "audio/StreamSettings.h"
+#include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "model/Expression.h"
 #include "timing/EventTime.h"
@@ -153,6 +155,19 @@ public:
     // and key pressure play as the three calls above do; everything else is ignored.
     // Real-time safe.
     void midi(std::span<const std::uint8_t> bytes, std::uint32_t frame) noexcept;
+
+    // --- practice ---
+    // The click (audio/Click.h), in the master at its own level: real-time safe.
+    void setMetronome(const Metronome& metronome) noexcept;
+    void countIn(int bars) noexcept;
+    bool countingIn() const noexcept;
+    // While on, every note-on, pedal controller and key pressure played through the calls
+    // above leaves the audio thread stamped with the frame it sounded at (clock()), whether a
+    // pad plays it or not, for nextPlayed to drain on one non-real-time thread.
+    void keepPlayed(bool on) noexcept;
+    std::optional<audio::PlayedEvent> nextPlayed() noexcept;
+    std::uint64_t clock() const noexcept;
+    double sampleRate() const;
 
     // --- what the host may ask, real-time safe ---
     // The role a strike of `note` plays now: its mapped role, with an open hat's note

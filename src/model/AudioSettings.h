@@ -25,6 +25,27 @@ struct ProgramKit {
 };
 inline constexpr int programCount = 128;
 
+// The click's pulses between its beats: none, two (eighths), three (triplets) or four
+// (sixteenths) to a beat, played softer than the beats.
+enum class Subdivision : std::uint8_t { none, eighths, triplets, sixteenths };
+// Where the click sounds: in the master, or (with JACK) on its own pair for a headphone mix.
+enum class ClickOutput : std::uint8_t { master, own };
+
+// The click. Its tempo counts beats of `noteValue` (4: quarters, 8: eighths) a minute.
+struct Metronome {
+    static constexpr double lowestBpm = 30.0;
+    static constexpr double highestBpm = 300.0;
+    static constexpr int mostBeatsPerBar = 16;
+    bool on = false;
+    double bpm = 120.0;
+    int beatsPerBar = 4;
+    int noteValue = 4; // 1, 2, 4, 8 or 16
+    Subdivision subdivision = Subdivision::none;
+    float level = 0.7f; // 0 .. 1
+    ClickOutput output = ClickOutput::master;
+    friend bool operator==(const Metronome&, const Metronome&) = default;
+};
+
 struct AudioSettings {
     std::optional<std::string> outputDeviceUID; // none: the system's default output device
     std::uint32_t bufferFrames = 256;
@@ -41,6 +62,7 @@ struct AudioSettings {
     std::uint64_t wholeKitBytes() const { return std::uint64_t{wholeKitMiB} << 20; }
     // Kits by program, in program order, each program once.
     std::vector<ProgramKit> programKits;
+    Metronome metronome;
 
     static AudioSettings defaults() { return {}; }
     // What the hit routing needs of them.

@@ -5,9 +5,11 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 namespace tamborel::documents {
 
@@ -602,6 +604,26 @@ std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
     return render(document, whyNot);
 }
 
+namespace {
+
+constexpr std::array<std::string_view, 4> subdivisionNames{"none", "eighths", "triplets",
+                                                           "sixteenths"};
+constexpr std::array<std::string_view, 2> clickOutputNames{"master", "own"};
+
+json metronomeToJson(const Metronome& metronome) {
+    return {
+        {"beatsPerBar", metronome.beatsPerBar},
+        {"bpm", metronome.bpm},
+        {"level", shortestDecimal(metronome.level)},
+        {"noteValue", metronome.noteValue},
+        {"on", metronome.on},
+        {"output", clickOutputNames[static_cast<std::size_t>(metronome.output)]},
+        {"subdivision", subdivisionNames[static_cast<std::size_t>(metronome.subdivision)]},
+    };
+}
+
+} // namespace
+
 std::optional<std::string> writeSettings(const AudioSettings& settings, std::string* whyNot) {
     if (!std::isfinite(settings.sampleRate)) {
         if (whyNot != nullptr)
@@ -640,6 +662,8 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
             programs.push_back({{"program", entry.program}, {"url", entry.kit.text}});
         document["programKits"] = std::move(programs);
     }
+    if (settings.metronome != defaults.metronome)
+        document["metronome"] = metronomeToJson(settings.metronome);
     return render(document, whyNot);
 }
 
@@ -738,6 +762,47 @@ std::vector<ProgramKit> readProgramKits(const json& programs, ObjectReader& read
     return kits;
 }
 
+// Every member, each in its range: the writer writes them all.
+Metronome readMetronome(const json& object, ObjectReader& parent) {
+    Metronome metronome;
+    ObjectReader reader(object, "metronome", parent.errorSink());
+    if (!object.is_object()) {
+        reader.fail("", "not an object");
+        return metronome;
+    }
+    metronome.on = reader.boolean("on");
+    metronome.bpm = reader.float64("bpm");
+    if (!reader.failed() &&
+        !(metronome.bpm >= Metronome::lowestBpm && metronome.bpm <= Metronome::highestBpm))
+        reader.fail("bpm", "not from 30 to 300");
+    const auto whole = [&](const char* key, int lowest, int highest) {
+        const json* value = reader.member(key, true);
+        const auto number = value ? integer<int>(*value) : std::nullopt;
+        if (value && (!number || *number < lowest || *number > highest))
+            reader.fail(key, "not an integer from " + std::to_string(lowest) + " to " +
+                                 std::to_string(highest));
+        return number.value_or(lowest);
+    };
+    metronome.beatsPerBar = whole("beatsPerBar", 1, Metronome::mostBeatsPerBar);
+    metronome.noteValue = whole("noteValue", 1, 16);
+    if (!reader.failed() && (metronome.noteValue & (metronome.noteValue - 1)) != 0)
+        reader.fail("noteValue", "not 1, 2, 4, 8 or 16");
+    metronome.level = reader.float32("level");
+    if (!reader.failed() && !(metronome.level >= 0.0f && metronome.level <= 1.0f))
+        reader.fail("level", "not from 0 to 1");
+    const auto named = [&](const char* key, auto names, auto& field) {
+        const std::string text = reader.string(key);
+        const auto found = std::find(names.begin(), names.end(), text);
+        if (found == names.end())
+            reader.fail(key, "\"" + text + "\" is not one of its values");
+        else
+            field = static_cast<std::remove_reference_t<decltype(field)>>(found - names.begin());
+    };
+    named("subdivision", subdivisionNames, metronome.subdivision);
+    named("output", clickOutputNames, metronome.output);
+    return metronome;
+}
+
 } // namespace
 
 ReadResult<AudioSettings> readSettings(std::string_view text) {
@@ -804,6 +869,8 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
     }
     if (const json* programs = reader.member("programKits", false); programs && !reader.failed())
         settings.programKits = readProgramKits(*programs, reader);
+    if (const json* metronome = reader.member("metronome", false); metronome && !reader.failed())
+        settings.metronome = readMetronome(*metronome, reader);
     if (!reader.failed())
         result.value = std::move(settings);
     return result;

@@ -331,6 +331,8 @@ void AppBridge::publishField(controller::Field field) {
         QVariantMap fields = expressionFields(p);
         fields.insert(QStringLiteral("settings"), settingsMap(p.settings));
         fields.insert(QStringLiteral("separateOutputsNote"), outputsNote(p));
+        fields.insert(QStringLiteral("clickOn"), p.settings.metronome.on);
+        fields.insert(QStringLiteral("clickBpm"), p.settings.metronome.bpm);
         return publish(fields);
     }
     case Field::outputDevices:
@@ -434,6 +436,24 @@ void AppBridge::publishPlaces(bool always) {
 
 void AppBridge::setSeparateOutputs(bool on) {
     state_.setSeparateOutputs(on);
+}
+
+void AppBridge::setClickOn(bool on) {
+    Metronome metronome = state_.published().settings.metronome;
+    metronome.on = on;
+    state_.setMetronome(metronome);
+}
+
+void AppBridge::setClickBpm(double bpm) {
+    if (!std::isfinite(bpm))
+        return;
+    Metronome metronome = state_.published().settings.metronome;
+    metronome.bpm = bpm;
+    state_.setMetronome(metronome);
+}
+
+void AppBridge::countIn(int bars) {
+    state_.countIn(bars);
 }
 
 void AppBridge::setOutputsBy(const QString& by) {

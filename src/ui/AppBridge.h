@@ -55,6 +55,9 @@ public:
     void setSeparateOutputs(bool on) override;
     void setOutputsBy(const QString& by) override;
     void armAssignUnmappedNote() override;
+    void setClickOn(bool on) override;
+    void setClickBpm(double bpm) override;
+    void countIn(int bars) override;
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;

@@ -206,6 +206,10 @@ bool AppViewModel::store(const QString& name, const QVariant& value) {
         return storeValue(unmappedNote_, value);
     if (name == u"noteBeingAssigned")
         return storeValue(noteBeingAssigned_, value);
+    if (name == u"clickOn")
+        return storeValue(clickOn_, value);
+    if (name == u"clickBpm")
+        return storeValue(clickBpm_, value);
     return false;
 }
 

@@ -115,6 +115,9 @@ class AppViewModel : public ViewModelBase {
     // to the next pad struck (-1 while it gives none).
     Q_PROPERTY(int unmappedNote READ unmappedNote NOTIFY unmappedNoteChanged)
     Q_PROPERTY(int noteBeingAssigned READ noteBeingAssigned NOTIFY unmappedNoteChanged)
+    // The click: whether it plays, and its tempo in beats a minute (30..300).
+    Q_PROPERTY(bool clickOn READ clickOn NOTIFY clickChanged)
+    Q_PROPERTY(double clickBpm READ clickBpm NOTIFY clickChanged)
 
 public:
     explicit AppViewModel(QObject* parent = nullptr);
@@ -171,6 +174,8 @@ public:
     QVariantList recentMidi() const { return recentMidi_; }
     int unmappedNote() const { return unmappedNote_; }
     int noteBeingAssigned() const { return noteBeingAssigned_; }
+    bool clickOn() const { return clickOn_; }
+    double clickBpm() const { return clickBpm_; }
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
@@ -237,6 +242,10 @@ public:
     // output, for a kit recorded on microphones); others are ignored.
     Q_INVOKABLE virtual void setOutputsBy(const QString& by) = 0;
     Q_INVOKABLE virtual void armAssignUnmappedNote() = 0;
+    // The click on or off, its tempo (clamped to 30..300), and a count-in of `bars` bars.
+    Q_INVOKABLE virtual void setClickOn(bool on) = 0;
+    Q_INVOKABLE virtual void setClickBpm(double bpm) = 0;
+    Q_INVOKABLE virtual void countIn(int bars) = 0;
 
     virtual void setMasterVolume(double volume) = 0;
     virtual void setHoveredRole(const QString& role) = 0;
@@ -298,6 +307,7 @@ signals:
     void drumModuleChanged();
     void recentMidiChanged();
     void unmappedNoteChanged();
+    void clickChanged();
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
@@ -356,6 +366,8 @@ private:
     QVariantList recentMidi_;
     int unmappedNote_ = -1;
     int noteBeingAssigned_ = -1;
+    bool clickOn_ = false;
+    double clickBpm_ = 120;
 };
 
 } // namespace tamborel::ui

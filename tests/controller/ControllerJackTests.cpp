@@ -5,6 +5,8 @@
 #include "JackClients.h"
 #include "JackRecorder.h"
 
+#include "midi/MidiFile.h"
+
 #include <cmath>
 #include <set>
 
@@ -254,6 +256,96 @@ TEST_F(ControllerJack, ByMicrophoneEachMicrophoneGetsAMonoPortAndTheyAddUpToTheM
     state->newKit();
     EXPECT_NE(jack_port_by_name(client, "Tamborel:snare_L"), nullptr);
     EXPECT_EQ(jack_port_by_name(client, "Tamborel:Room"), nullptr);
+}
+
+// Every take kept: a groove with the pedal and a grab comes back from the Takes folder, on
+// quitting, with each message at the frame the module sent it (within a frame), the pedal's
+// position before the first strike opening it.
+TEST_F(ControllerJack, AGrooveIsKeptAsATakeWithEveryMessageAtTheFrameItWasSent) {
+    struct Sent {
+        std::int64_t frame; // from the first strike
+        midi::MidiFileEvent::Kind kind;
+        int number;
+        int value;
+    };
+    using Kind = midi::MidiFileEvent::Kind;
+    std::vector<Sent> sent;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int xruns = module->xruns();
+        ASSERT_TRUE(module->send({{5, {0xB9, 4, 20}}})); // before the take
+        ASSERT_TRUE(module->send({{17, {0x99, 38, 100}},
+                                  {100, {0xB9, 4, 90}},
+                                  {200, {0xA9, 49, 127}},
+                                  {255, {0x99, 42, 64}}}));
+        const auto first = static_cast<std::int64_t>(module->cycleStart()) + 17;
+        std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(module->send({{0, {0x99, 36, 127}}, {128, {0x99, 38, 1}}}));
+        const auto later = static_cast<std::int64_t>(module->cycleStart()) - first;
+        sent = {{0, Kind::controlChange, 4, 20},   {0, Kind::noteOn, 38, 100},
+                {83, Kind::controlChange, 4, 90},  {183, Kind::polyPressure, 49, 127},
+                {238, Kind::noteOn, 42, 64},       {later, Kind::noteOn, 36, 127},
+                {later + 128, Kind::noteOn, 38, 1}};
+        if (module->xruns() == xruns)
+            break;
+        // A spoilt attempt ends its take before the next: four seconds of the engine's clock.
+        std::this_thread::sleep_for(4100ms);
+        state->drainRealtimeEvents();
+    }
+    std::this_thread::sleep_for(50ms); // the program's cycle after the module's
+    state.reset();                     // quitting writes the take
+
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(storage::folder() / "Takes"))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty());
+    auto read = midi::readMidiFile(test::readText(files.back()));
+    ASSERT_TRUE(read.events) << read.error;
+    std::erase_if(*read.events, [](const auto& e) {
+        return e.kind == midi::MidiFileEvent::Kind::noteOff; // written after each note-on
+    });
+    ASSERT_EQ(read.events->size(), sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const midi::MidiFileEvent& e = (*read.events)[i];
+        EXPECT_NEAR(e.seconds * 48000.0, double(sent[i].frame), 1.0) << i;
+        EXPECT_EQ(e.kind, sent[i].kind) << i;
+        EXPECT_EQ(e.number, sent[i].number) << i;
+        EXPECT_EQ(e.value, sent[i].value) << i;
+    }
+}
+
+// The click on a pair of its own for a headphone mix: every beat exactly 24 000 frames after
+// the one before, nothing of it in the master, and the pair gone once it goes back there.
+TEST_F(ControllerJack, TheClickOnItsOwnPairBeatsEvery24000FramesAndLeavesTheMasterAlone) {
+    Metronome click;
+    click.on = true;
+    click.output = ClickOutput::own;
+    state->setMetronome(click);
+    JackRecorder recorder(*server, 48000 * 3);
+    ASSERT_TRUE(recorder.connect("Tamborel:click_L", "Tamborel:out_1"));
+    std::vector<std::size_t> onsets;
+    std::vector<float> master;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int xruns = module->xruns();
+        recorder.rewind();
+        ASSERT_TRUE(recorder.waitForFrames(48000 * 3));
+        const auto x = recorder.left();
+        master = recorder.right();
+        onsets.clear();
+        for (std::size_t i = 1; i < x.size(); ++i)
+            if (x[i] != 0.0f && x[i - 1] == 0.0f)
+                onsets.push_back(i);
+        if (module->xruns() == xruns)
+            break;
+    }
+    ASSERT_GE(onsets.size(), 5u);
+    for (std::size_t n = 1; n < onsets.size(); ++n)
+        EXPECT_EQ(onsets[n] - onsets[n - 1], 24000u) << n;
+    EXPECT_EQ(*std::max_element(master.begin(), master.end()), 0.0f);
+
+    click.output = ClickOutput::master;
+    state->setMetronome(click);
+    EXPECT_EQ(jack_port_by_name(recorder.client(), "Tamborel:click_L"), nullptr);
 }
 
 } // namespace

@@ -236,6 +236,7 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.wholeKitMiB = 0; // every kit streamed
     settings.programKits = {{1, FileUrl::fromPath("/kits/Funk.json")},
                             {128, FileUrl::fromPath("/kits/Jazz Brushes.json")}};
+    settings.metronome = {true, 87.5, 7, 8, Subdivision::triplets, 0.3f, ClickOutput::own};
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, settings);
@@ -251,9 +252,11 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
                      .value->outputDeviceUID);
 
     for (const char* bad :
-         {R"({"sampleRate":48000})", R"({"bufferFrames":-1,"sampleRate":48000})",
+         {R"({"sampleRate":48000})",
+          R"({"bufferFrames":-1,"sampleRate":48000})",
           R"({"bufferFrames":4294967296,"sampleRate":48000})",
-          R"({"bufferFrames":256.5,"sampleRate":48000})", R"({"bufferFrames":256})",
+          R"({"bufferFrames":256.5,"sampleRate":48000})",
+          R"({"bufferFrames":256})",
           R"({"bufferFrames":256,"sampleRate":48000,"outputDeviceUID":5})",
           R"({"bufferFrames":256,"sampleRate":48000,"velocityCurve":"loud"})",
           R"({"bufferFrames":256,"sampleRate":48000,"lowestVelocity":0})",
@@ -267,7 +270,12 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
           R"({"bufferFrames":256,"sampleRate":48000,"programKits":[]})",
           R"({"bufferFrames":256,"sampleRate":48000,"programKits":[{"program":0,"url":"a"}]})",
           R"({"bufferFrames":256,"sampleRate":48000,"programKits":[{"program":2,"url":"a"},)"
-          R"({"program":2,"url":"b"}]})"})
+          R"({"program":2,"url":"b"}]})",
+          R"({"bufferFrames":256,"sampleRate":48000,"metronome":{"on":true}})",
+          R"({"bufferFrames":256,"sampleRate":48000,"metronome":{"beatsPerBar":4,"bpm":301,)"
+          R"("level":0.5,"noteValue":4,"on":true,"output":"master","subdivision":"none"}})",
+          R"({"bufferFrames":256,"sampleRate":48000,"metronome":{"beatsPerBar":4,"bpm":120,)"
+          R"("level":0.5,"noteValue":3,"on":true,"output":"master","subdivision":"none"}})"})
         EXPECT_FALSE(readSettings(bad)) << bad;
 }
 

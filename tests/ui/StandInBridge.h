@@ -71,6 +71,9 @@ public:
     void setSeparateOutputs(bool on) override { record("setSeparateOutputs", {on}); }
     void setOutputsBy(const QString& by) override { record("setOutputsBy", {by}); }
     void armAssignUnmappedNote() override { record("armAssignUnmappedNote"); }
+    void setClickOn(bool on) override { record("setClickOn", {on}); }
+    void setClickBpm(double bpm) override { record("setClickBpm", {bpm}); }
+    void countIn(int bars) override { record("countIn", {bars}); }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});
         QVariantMap next = settings();

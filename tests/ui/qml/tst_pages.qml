@@ -121,6 +121,8 @@ TestCase {
             { tag: "refresh devices", page: settingsComponent, path: "refreshDevices", call: ["refreshDevices"] },
             { tag: "separate outputs", page: settingsComponent, path: "separateOutputs", call: ["setSeparateOutputs", true] },
             { tag: "outputs by microphone", page: settingsComponent, path: "outputsByMic", call: ["setOutputsBy", "mic"] },
+            { tag: "click on", page: settingsComponent, path: "clickSwitch", call: ["setClickOn", true] },
+            { tag: "count in", page: settingsComponent, path: "countIn", call: ["countIn", 1] },
             { tag: "remove a program", page: settingsComponent, state: { settings: { programKits: [{ program: 5, title: "Funk", path: "file:///k/Funk.json" }] } }, path: ["program-5", "removeProgram"], call: ["setProgramKit", 5, ""] },
             { tag: "cancel import", page: barComponent, state: { loadingStatus: "Importing Big.sfz \u2026 37 %" }, path: "cancelImport", call: ["cancelImport"] },
         ];
@@ -128,8 +130,16 @@ TestCase {
 
     function test_controls(row) {
         const state = makeState(row.state, row.pads);
-        const target = child(makePage(row.page, state), row.path);
+        const page = makePage(row.page, state);
+        const target = child(page, row.path);
         compare(target.enabled, row.call !== undefined);
+        // Scrolled into view, as the drummer would, on a page taller than the window.
+        const flick = findChild(page, "settingsFlick");
+        if (flick) {
+            const at = target.mapToItem(flick.contentItem, 0, 0);
+            flick.contentY = Math.max(0, Math.min(flick.contentHeight - flick.height, at.y - 20));
+            waitForRendering(page);
+        }
         mouseClick(target);
         compare(state.calls, row.call ? [row.call] : []);
     }

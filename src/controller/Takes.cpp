@@ -1,0 +1,180 @@
+#include "controller/Takes.h"
+
+#include "midi/MidiFile.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <system_error>
+#include <utility>
+
+namespace tamborel::controller {
+
+namespace fs = std::filesystem;
+using audio::PlayedEvent;
+
+namespace {
+
+constexpr std::string_view starMark = " starred";
+constexpr std::string_view extension = ".mid";
+// "2026-12-08 15.31.24": the names sort as the takes began.
+constexpr std::size_t stampLength = 19;
+
+bool isTakeName(const std::string& name) {
+    if (name.size() < stampLength + extension.size() || !name.ends_with(extension))
+        return false;
+    for (std::size_t i = 0; i < stampLength; ++i) {
+        const char c = name[i];
+        const bool digit = c >= '0' && c <= '9';
+        const bool separator = i == 4 || i == 7 || i == 10 || i == 13 || i == 16;
+        if (digit == separator)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// --- the recorder ---
+
+std::uint64_t TakeRecorder::silenceFrames() const {
+    const double rate = current_ ? current_->sampleRate : 48000.0;
+    return static_cast<std::uint64_t>(std::llround(silenceSeconds * rate));
+}
+
+void TakeRecorder::add(const PlayedEvent& event, double sampleRate, std::uint64_t clock,
+                       std::chrono::system_clock::time_point now, const TakeMeter& meter) {
+    const bool strike = event.kind == PlayedEvent::Kind::note;
+    if (current_ && strike && event.frame >= lastStrike_ + silenceFrames())
+        done_.push_back(*std::exchange(current_, std::nullopt));
+    if (!current_ && !strike) {
+        if (event.kind == PlayedEvent::Kind::controller)
+            pedal_ = event;
+        return;
+    }
+    if (!current_) {
+        Take take;
+        // The wall clock when the strike sounded: now, less what the engine played since.
+        const double ago = clock > event.frame ? double(clock - event.frame) / sampleRate : 0.0;
+        take.began = now - std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                               std::chrono::duration<double>(ago));
+        take.sampleRate = sampleRate;
+        take.meter = meter;
+        take.firstFrame = event.frame;
+        if (pedal_) {
+            take.events.push_back(*pedal_);
+            take.events.back().frame = event.frame;
+        }
+        current_ = std::move(take);
+    }
+    if (event.kind == PlayedEvent::Kind::controller)
+        pedal_ = event;
+    current_->events.push_back(event);
+    if (strike)
+        lastStrike_ = event.frame;
+}
+
+std::vector<Take> TakeRecorder::ended(std::uint64_t clock) {
+    if (current_ && clock >= lastStrike_ + silenceFrames())
+        done_.push_back(*std::exchange(current_, std::nullopt));
+    return std::exchange(done_, {});
+}
+
+std::optional<Take> TakeRecorder::finish() {
+    return std::exchange(current_, std::nullopt);
+}
+
+// --- the folder ---
+
+namespace takes {
+
+fs::path fileFor(const fs::path& folder, std::chrono::system_clock::time_point began) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(began);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H.%M.%S", &local);
+    fs::path file = folder / (std::string(stamp) + std::string(extension));
+    std::error_code ec;
+    for (int n = 2;
+         fs::exists(file, ec) ||
+         fs::exists(folder / (std::string(stamp) + std::string(starMark) + std::string(extension)),
+                    ec);
+         ++n)
+        file = folder / (std::string(stamp) + " " + std::to_string(n) + std::string(extension));
+    return file;
+}
+
+std::string midiBytes(const Take& take) {
+    midi::MidiFilePerformance performance;
+    performance.bpm = take.meter.bpm;
+    performance.beatsPerBar = take.meter.beatsPerBar;
+    performance.noteValue = take.meter.noteValue;
+    performance.ticksPerQuarter = 34 * 960;
+    for (const PlayedEvent& e : take.events) {
+        midi::MidiFileEvent out;
+        out.seconds = double(e.frame - std::min(e.frame, take.firstFrame)) / take.sampleRate;
+        out.kind = e.kind == PlayedEvent::Kind::note ? midi::MidiFileEvent::Kind::noteOn
+                   : e.kind == PlayedEvent::Kind::controller
+                       ? midi::MidiFileEvent::Kind::controlChange
+                       : midi::MidiFileEvent::Kind::polyPressure;
+        out.channel = 9; // the drum channel, 10 as modules count
+        out.number = e.number;
+        out.value = e.value;
+        performance.events.push_back(out);
+    }
+    return midi::writeMidiFile(performance);
+}
+
+std::optional<fs::path> write(const fs::path& folder, const Take& take, std::string& error,
+                              std::size_t keep) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path file = fileFor(folder, take.began);
+    error = platform::writeFileAtomically(file, midiBytes(take));
+    if (!error.empty())
+        return std::nullopt;
+    prune(folder, keep);
+    return file;
+}
+
+void prune(const fs::path& folder, std::size_t keep) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file(ec) && isTakeName(entry.path().filename().string()))
+            files.push_back(entry.path());
+    if (files.size() <= keep)
+        return;
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return a.filename().string() > b.filename().string(); // newest first
+    });
+    for (std::size_t i = keep; i < files.size(); ++i)
+        if (!isStarred(files[i]))
+            fs::remove(files[i], ec);
+}
+
+bool isStarred(const fs::path& file) {
+    return file.stem().string().ends_with(starMark);
+}
+
+std::optional<fs::path> setStarred(const fs::path& file, bool starred) {
+    if (isStarred(file) == starred)
+        return file;
+    std::string stem = file.stem().string();
+    if (starred)
+        stem += starMark;
+    else
+        stem.resize(stem.size() - starMark.size());
+    const fs::path renamed = file.parent_path() / (stem + std::string(extension));
+    std::error_code ec;
+    if (fs::exists(renamed, ec))
+        return std::nullopt;
+    fs::rename(file, renamed, ec);
+    return ec ? std::nullopt : std::optional<fs::path>(renamed);
+}
+
+} // namespace takes
+
+} // namespace tamborel::controller

@@ -1,0 +1,92 @@
+#pragma once
+// Every take kept: what the drummer plays is recorded with no button to forget.
+//
+// A take starts at the first strike after four seconds without one and ends four seconds
+// after its last strike, both by the engine's clock: its events carry the frame each one
+// sounded at (audio/PlayedEvent.h), never the time the main thread saw them. It holds the
+// strikes with their velocities, the hi-hat pedal's controller and key pressure; the pedal's
+// last position before the first strike opens it, so the take plays back with the hat where
+// it was.
+//
+// The Takes folder ($XDG_DATA_HOME/Tamborel/Takes) holds one Standard MIDI File a take, of
+// format 0 on the drum channel, named by the local date and time it began:
+// "2026-12-08 15.31.24.mid". A starred take carries its star in its name,
+// "2026-12-08 15.31.24 starred.mid", so the star goes wherever the file goes and there is no
+// index to fall out of step with the folder. The newest 200 takes are kept; older ones are
+// removed unless starred. Files of other names are never touched.
+//
+// Plain C++ for the main thread: TakeRecorder is pure bookkeeping, the takes namespace does
+// the blocking file work (for a worker thread).
+
+#include "audio/PlayedEvent.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamborel::controller {
+
+// The tempo and meter a take is written with: the click's when it was on, else 120 BPM 4/4.
+struct TakeMeter {
+    double bpm = 120.0;
+    int beatsPerBar = 4;
+    int noteValue = 4;
+};
+
+struct Take {
+    std::chrono::system_clock::time_point began; // names the file
+    double sampleRate = 48000.0;
+    TakeMeter meter;
+    std::uint64_t firstFrame = 0; // the first strike's; time zero of the file
+    std::vector<audio::PlayedEvent> events;
+};
+
+class TakeRecorder {
+public:
+    static constexpr double silenceSeconds = 4.0;
+
+    // One event as the engine handed it over, with the engine's rate and clock and the wall
+    // clock now (which date the take's name), and the meter a take starting now would have.
+    void add(const audio::PlayedEvent& event, double sampleRate, std::uint64_t clock,
+             std::chrono::system_clock::time_point now, const TakeMeter& meter);
+    // The takes that ended by `clock` (the engine's clock now), each once.
+    std::vector<Take> ended(std::uint64_t clock);
+    // Ends the take in progress now, when the application quits.
+    std::optional<Take> finish();
+
+private:
+    std::uint64_t silenceFrames() const;
+
+    std::optional<Take> current_;
+    std::vector<Take> done_;
+    std::uint64_t lastStrike_ = 0;
+    std::optional<audio::PlayedEvent> pedal_; // its last position, which opens a take
+};
+
+namespace takes {
+
+inline constexpr std::size_t kept = 200;
+
+// The file a take is written to in `folder`: its name by the local time it began, with a
+// number after it in the rare case that name is taken.
+std::filesystem::path fileFor(const std::filesystem::path& folder,
+                              std::chrono::system_clock::time_point began);
+// The take as a Standard MIDI File at the meter's tempo and time signature, 32640 ticks a
+// quarter: 34 x 960, so a 960 grid divides it, and as fine as the format allows, so that at
+// 48 kHz each message lands within a frame of where it sounded from 45 quarters a minute up.
+std::string midiBytes(const Take& take);
+// Writes the take into `folder` (made when missing) and removes the takes past the newest
+// `keep` that are not starred. The file written, or none with the reason in `error`.
+std::optional<std::filesystem::path> write(const std::filesystem::path& folder, const Take& take,
+                                           std::string& error, std::size_t keep = kept);
+void prune(const std::filesystem::path& folder, std::size_t keep = kept);
+bool isStarred(const std::filesystem::path& file);
+// Stars or unstars the take by renaming it; its new path, or none when that failed.
+std::optional<std::filesystem::path> setStarred(const std::filesystem::path& file, bool starred);
+
+} // namespace takes
+
+} // namespace tamborel::controller

@@ -1,0 +1,133 @@
+// Takes: where one ends, what its file holds, and which files the folder keeps.
+
+#include "AudioTestSupport.h"
+#include "ControllerFixture.h"
+
+#include "controller/Takes.h"
+#include "midi/MidiFile.h"
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace tamborel::controller {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = audio::PlayedEvent::Kind;
+
+TEST(Takes, ATakeEndsFourSecondsAfterItsLastStrikeAndItsFileHoldsWhatWasPlayedAtTheClicksTempo) {
+    TakeRecorder recorder;
+    const auto now = std::chrono::system_clock::now();
+    const TakeMeter click{90.0, 7, 8};
+    const auto add = [&](Kind kind, int number, int value, std::uint64_t frame) {
+        recorder.add({kind, std::uint8_t(number), std::uint8_t(value), frame}, 48000.0, frame, now,
+                     click);
+    };
+    add(Kind::controller, 4, 90, 100); // the pedal before the take opens it
+    add(Kind::pressure, 49, 127, 200); // a grab alone starts nothing
+    add(Kind::note, 38, 100, 1000);
+    add(Kind::pressure, 49, 127, 1500);
+    add(Kind::note, 36, 64, 1000 + 191'999); // a breath under four seconds later
+    EXPECT_TRUE(recorder.ended(1000 + 2 * 191'999).empty());
+    add(Kind::note, 42, 1, 1000 + 2 * 191'999 + 1); // four seconds after the last: a new take
+
+    const auto ended = recorder.ended(1000 + 2 * 191'999 + 1);
+    ASSERT_EQ(ended.size(), 1u);
+    auto read = midi::readMidiFile(takes::midiBytes(ended[0]));
+    ASSERT_TRUE(read.events) << read.error;
+    using File = midi::MidiFileEvent::Kind;
+    // Each note-on's note-off, written for programs that wait for one, aside.
+    std::erase_if(*read.events, [](const auto& e) { return e.kind == File::noteOff; });
+    const std::vector<std::tuple<std::uint64_t, File, int, int>> expected = {
+        {0, File::controlChange, 4, 90},
+        {0, File::noteOn, 38, 100},
+        {500, File::polyPressure, 49, 127},
+        {191'999, File::noteOn, 36, 64}};
+    ASSERT_EQ(read.events->size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& [frame, kind, number, value] = expected[i];
+        const midi::MidiFileEvent& e = (*read.events)[i];
+        EXPECT_NEAR(e.seconds * 48000.0, double(frame), 1.0) << i;
+        EXPECT_EQ(std::tuple(e.kind, e.number, e.value, e.channel),
+                  std::tuple(kind, number, value, 9))
+            << i;
+    }
+    const auto second = recorder.finish(); // quitting ends the one in progress
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->events.size(), 2u); // the pedal's position, then the strike
+    EXPECT_FALSE(recorder.finish());
+}
+
+TEST(Takes, TheNewest200AreKeptAndOlderOnesGoUnlessStarred) {
+    const fs::path folder = audio::testing::scratchFolder("takes");
+    const auto start = std::chrono::system_clock::now() - std::chrono::hours(24);
+    std::vector<fs::path> files;
+    for (int i = 0; i < 201; ++i) { // the oldest starred, then 200 more
+        files.push_back(takes::fileFor(folder, start + std::chrono::seconds(10 * i)));
+        ASSERT_EQ(platform::writeFileAtomically(files.back(), "x"), "");
+    }
+    platform::writeFileAtomically(folder / "my notes.txt", "mine");
+    const auto starred = takes::setStarred(files[0], true);
+    ASSERT_TRUE(starred);
+    EXPECT_TRUE(takes::isStarred(*starred));
+
+    Take take;
+    take.began = std::chrono::system_clock::now();
+    take.events = {{Kind::note, 38, 100, 0}};
+    std::string error;
+    const auto written = takes::write(folder, take, error);
+    ASSERT_TRUE(written) << error;
+    EXPECT_TRUE(fs::exists(*written));
+    EXPECT_TRUE(fs::exists(*starred));
+    EXPECT_FALSE(fs::exists(files[1])); // the oldest unstarred one
+    EXPECT_TRUE(fs::exists(files[2]));
+    EXPECT_TRUE(fs::exists(folder / "my notes.txt"));
+
+    // A folder that cannot be made says why, and nothing is thrown.
+    EXPECT_FALSE(takes::write(folder / "my notes.txt" / "Takes", take, error));
+    EXPECT_FALSE(error.empty());
+}
+
+class TakesInTheApp : public test::ControllerTest {
+protected:
+    // One strike, then four seconds of the engine's clock: a take that ends.
+    void playATake() {
+        state->strike(38, 100);
+        audio::testing::renderFrames(state->player(), 256);
+        settle();
+        audio::testing::renderFrames(state->player(), 4 * 48000);
+        settle();
+    }
+    template <typename Condition> bool soon(Condition condition) {
+        for (int wait = 0; wait < 500 && !condition(); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            settle();
+        }
+        return condition();
+    }
+};
+
+TEST_F(TakesInTheApp, AFolderThatCannotBeWrittenIsToldOnceAndTakesAreKeptAgainOnceItCanBe) {
+    bootedState();
+    const fs::path takes = storage::folder() / "Takes";
+    test::writeText(takes, "a file where the folder should be");
+    playATake();
+    EXPECT_TRUE(soon([&] { return state->published().lastHit.starts_with("Takes are not"); }));
+    EXPECT_TRUE(state->published().lastHitIsError);
+
+    state->saveKit(); // says so in the status line
+    const std::string told = state->published().lastHit;
+    playATake();
+    playATake();
+    settle();
+    EXPECT_EQ(state->published().lastHit, told); // not told again
+
+    fs::remove(takes);
+    playATake();
+    EXPECT_TRUE(soon([&] { return fs::is_directory(takes) && !fs::is_empty(takes); }));
+}
+
+} // namespace
+} // namespace tamborel::controller
