@@ -7,6 +7,7 @@
 
 #include "app/RenderTool.h"
 #include "audio/SampleLoader.h"
+#include "model/Documents.h"
 #include "model/SamplePiece.h"
 #include "model/import/KitImport.h"
 
@@ -169,6 +170,22 @@ TEST_F(SoundFont, ADrumPresetImportsItsZonesAndPlaysThemAsFluidSynthDoes) {
     EXPECT_LT(snareAt(1.46), 0.5f * ours[2].left);
     EXPECT_LT(snareAt(1.499), 0.02f * ours[2].left);
     EXPECT_NEAR(ours[5].left, ours[4].left, 1e-4); // the open hat no longer adds to it
+
+    // Streamed from inside the bank (a kit larger than 0 MiB streams), it plays the same.
+    AudioSettings streaming;
+    streaming.wholeKitMiB = 0;
+    test::writeText(dir / "settings.json", *documents::writeSettings(streaming));
+    ASSERT_EQ(app::runRenderTool({"--settings", (dir / "settings.json").string(), "--rate", "44100",
+                                  (dir / "kit.json").string(), (dir / "in.mid").string(),
+                                  (dir / "streamed.wav").string()},
+                                 err),
+              0);
+    SndfileHandle streamed((dir / "streamed.wav").string());
+    std::vector<float> streamedFrames(static_cast<std::size_t>(streamed.frames()) * 2);
+    streamed.readf(streamedFrames.data(), streamed.frames());
+    ASSERT_EQ(streamedFrames.size(), frames.size());
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        ASSERT_NEAR(streamedFrames[i], frames[i], 1e-6) << i;
 
     // A SoundFont 3: the hard kick as Ogg Vorbis inside the bank, decoded where it lies.
     ASSERT_TRUE(audio::testing::writeWithSndfile(dir / "kick.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS,
