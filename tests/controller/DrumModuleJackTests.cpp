@@ -200,8 +200,10 @@ TEST_F(DrumModuleJack, TwoModulesAtOnceAreEachReadThroughTheirOwnNotes) {
         jack_port_t* port = nitro->addPort("out");
         ASSERT_TRUE(eventually([&] {
             queue.runPending();
+            // In the order of their inputs, which PipeWire may give the other way round.
+            const std::string& text = state->published().drumModuleText;
             return jack_port_connected(port) != 0 &&
-                   state->published().drumModuleText == "Roland TD-17, Alesis Nitro";
+                   (text == "Roland TD-17, Alesis Nitro" || text == "Alesis Nitro, Roland TD-17");
         })) << state->published().drumModuleText;
         std::this_thread::sleep_for(100ms);
     };
@@ -234,9 +236,12 @@ TEST_F(DrumModuleJack, TwoModulesAtOnceAreEachReadThroughTheirOwnNotes) {
     EXPECT_FALSE(nitroGone());
     EXPECT_TRUE(std::none_of(logs.begin(), logs.end(), [](auto& l) { return l.gone; }));
 
-    // Notes changed by hand are the drummer's, for every module.
+    // Notes changed by hand are the drummer's, for every module: the kit's, which are the
+    // first module's (the Nitro's, where PipeWire gave it back the first input).
+    const bool nitroFirst = state->published().drumModuleText.starts_with("Alesis");
     state->assignNote(60, PadRole::snare);
-    EXPECT_EQ(send(0x99, 23, 100, nitro.get()), "Note 23  vel 100  no pad");
+    EXPECT_EQ(send(0x99, 23, 100, nitro.get()),
+              nitroFirst ? "Note 23  vel 100  HH Half" : "Note 23  vel 100  no pad");
 }
 
 } // namespace
