@@ -4,6 +4,7 @@
 #include "model/SampleSets.h"
 #include "model/Storage.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 #include <pugixml.hpp>
 
@@ -561,10 +562,8 @@ std::vector<fs::path> hydrogenKitFolders() {
     std::vector<fs::path> folders{"/usr/share/hydrogen/data/drumkits"};
     if (const char* home = std::getenv("HOME"); home && *home)
         folders.push_back(fs::path(home) / ".hydrogen/data/drumkits");
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        folders.push_back(fs::path(data) / "hydrogen/data/drumkits");
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        folders.push_back(fs::path(home) / ".local/share/hydrogen/data/drumkits");
+    if (const auto data = platform::userDataDirectory())
+        folders.push_back(*data / "hydrogen/data/drumkits");
     return folders;
 }
 
@@ -592,10 +591,8 @@ std::vector<InstalledKit> installedHydrogenKits() {
 
 std::vector<fs::path> soundFontFolders() {
     std::vector<fs::path> folders{"/usr/share/sounds/sf2", "/usr/share/soundfonts"};
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        folders.push_back(fs::path(data) / "soundfonts");
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        folders.push_back(fs::path(home) / ".local/share/soundfonts");
+    if (const auto data = platform::userDataDirectory())
+        folders.push_back(*data / "soundfonts");
     return folders;
 }
 
