@@ -115,9 +115,12 @@ private:
     // The kit's microphones, bleed and audience view.
     void publishMicrophones();
 
-    // The takes: the one playing back is followed until it ends.
+    // The takes: listed again whenever the Takes folder changes (a take written, renamed or
+    // removed), and the one playing back followed until it ends.
+    void watchTakes();
     void followPlayback();
     QTimer* takesTimer_ = nullptr;
+    std::filesystem::file_time_type takesChanged_{};
 
     controller::AppState& state_;
     std::function<void()> waiting_;

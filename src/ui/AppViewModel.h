@@ -120,7 +120,8 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(double clickBpm READ clickBpm NOTIFY clickChanged)
     // --- the kept takes ---
     // Newest first, as [{ url, name (its title, else its date), date, length ("1:23"),
-    // strikes, tempo ("120 BPM"), kit, click, starred }], listed afresh by refreshTakes; the
+    // strikes, tempo ("120 BPM"), kit, click, starred }], listed afresh whenever the Takes
+    // folder changes and by refreshTakes; the
     // take playing back ("" for none); and how the take chosen with showTiming was played:
     // { url, judged (recorded with the click), pulseMs, seconds, strikes: [{ seconds,
     // offsetMs, drum }], drums: [{ name, count, meanMs, spreadMs, histogram: [counts] }],

@@ -55,6 +55,8 @@ std::optional<fs::path> takeFile(const AppState& state, const QString& url) {
 } // namespace
 
 void AppBridge::refreshTakes() {
+    std::error_code ec;
+    takesChanged_ = fs::last_write_time(state_.takesFolder(), ec);
     QVariantList list;
     for (const takes::TakeFile& take : takes::list(state_.takesFolder()))
         list.append(
@@ -109,17 +111,24 @@ void AppBridge::showTiming(const QString& url) {
                                         {"binMs", takeTiming::histogramBinMs}}}});
 }
 
+void AppBridge::watchTakes() {
+    refreshTakes();
+    takesTimer_ = new QTimer(this);
+    takesTimer_->setInterval(250);
+    connect(takesTimer_, &QTimer::timeout, this, [this] {
+        std::error_code ec;
+        const auto changed = fs::last_write_time(state_.takesFolder(), ec);
+        if (!ec && changed != takesChanged_)
+            refreshTakes();
+        followPlayback();
+    });
+    takesTimer_->start();
+}
+
 void AppBridge::playTake(const QString& url) {
     const auto file = takeFile(state_, url);
-    if (!file || !state_.playTake(*file))
-        return;
-    if (takesTimer_ == nullptr) {
-        takesTimer_ = new QTimer(this);
-        takesTimer_->setInterval(100);
-        connect(takesTimer_, &QTimer::timeout, this, [this] { followPlayback(); });
-    }
-    takesTimer_->start();
-    publish({{"playingTake", urlOf(*file)}});
+    if (file && state_.playTake(*file))
+        publish({{"playingTake", urlOf(*file)}});
 }
 
 void AppBridge::stopTake() {
@@ -129,8 +138,6 @@ void AppBridge::stopTake() {
 
 void AppBridge::followPlayback() {
     const auto playing = state_.playingTake();
-    if (!playing && takesTimer_ != nullptr)
-        takesTimer_->stop();
     publish({{"playingTake", playing ? urlOf(*playing) : QString()}});
 }
 

@@ -150,8 +150,8 @@ TEST_F(TakesInTheApp, StrikesReadEarlyOrLateAgainstTheClickAndTheTakePlaysBackOn
         audio::testing::renderFrames(state->player(),
                                      std::uint32_t(frame - state->player().clock()));
     };
-    renderTo(beatOne + 24000);
-    state->strike(38, 100, {timing::EventTime::Kind::frameInCycle, 480});
+    renderTo(beatOne + 24000 + 480);
+    state->strike(38, 100, {timing::EventTime::Kind::frameInCycle, 0});
     renderTo(beatOne + 48000 - 240);
     state->strike(36, 100, {timing::EventTime::Kind::frameInCycle, 0});
     audio::testing::renderFrames(state->player(), 256);

@@ -17,24 +17,14 @@ ColumnLayout {
     property string acting // the URL a dialog acts on
     Layout.fillWidth: true
     spacing: 0
-    Component.onCompleted: appState.refreshTakes()
 
-    RowLayout {
+    Text {
         Layout.fillWidth: true
         Layout.bottomMargin: 6
-        Text {
-            Layout.fillWidth: true
-            text: "Everything you play is kept: a take starts with your first strike and ends after four seconds of silence. The newest 200 are kept, and starred ones for good."
-            color: Theme.secondaryLabel
-            font.pixelSize: Theme.fontBody
-            wrapMode: Text.WordWrap
-        }
-        ThemedButton {
-            objectName: "refreshTakes"
-            text: "Refresh"
-            iconName: "arrow.clockwise"
-            onClicked: section.appState.refreshTakes()
-        }
+        text: "Everything you play is kept: a take starts with your first strike and ends after four seconds of silence. The newest 200 are kept, and starred ones for good. Choose a take to see how you played against the click."
+        color: Theme.secondaryLabel
+        font.pixelSize: Theme.fontBody
+        wrapMode: Text.WordWrap
     }
     Text {
         objectName: "noTakes"
