@@ -113,6 +113,7 @@ ColumnLayout {
                         font.pixelSize: Theme.fontSmall
                     }
                 }
+                Item { Layout.fillWidth: true }
                 ThemedButton {
                     objectName: "timingTake"
                     text: "Timing"
