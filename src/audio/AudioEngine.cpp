@@ -128,6 +128,14 @@ bool AudioEngine::countingIn() const noexcept {
     return impl_->click.countingIn();
 }
 
+void AudioEngine::restartClick() noexcept {
+    impl_->click.restart();
+}
+
+std::optional<std::uint64_t> AudioEngine::clickBarFrame() const noexcept {
+    return impl_->click.lastBarFrame();
+}
+
 void AudioEngine::keepPlayed(bool on) noexcept {
     impl_->keepPlayed.store(on);
 }

@@ -167,6 +167,10 @@ public:
     void setMetronome(const Metronome& metronome) noexcept;
     void countIn(int bars) noexcept;
     bool countingIn() const noexcept;
+    // Beat one on the next block (a take played back starts there), and where the click's
+    // last bar began on the engine's clock (Click::lastBarFrame).
+    void restartClick() noexcept;
+    std::optional<std::uint64_t> clickBarFrame() const noexcept;
 
     // What was played, for a host that keeps takes. While kept, each message handed to
     // `played` goes through the event queue with the hits and leaves the audio thread,

@@ -141,6 +141,8 @@ void Click::follow(std::uint64_t word) noexcept {
 }
 
 void Click::strike() noexcept {
+    if (inBar_ == 0)
+        barFrame_.store(pulseFrame(next_) + 1, std::memory_order_release);
     const Tone tone = inBar_ == 0                    ? accentTone
                       : inBar_ % pulse_.perBeat == 0 ? beatTone
                                                      : subdivisionTone;

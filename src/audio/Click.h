@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 namespace tamborel::audio {
 
@@ -44,6 +45,13 @@ public:
 
     // The frame of the click's own clock at which the block rendered next begins.
     std::uint64_t clock() const noexcept { return clock_; }
+    // The frame of the click's clock (the engine's: both count every frame rendered) at which
+    // the last bar it sounded began, none before it sounded one: its phase, for the takes.
+    // From any thread.
+    std::optional<std::uint64_t> lastBarFrame() const noexcept {
+        const std::uint64_t frame = barFrame_.load(std::memory_order_acquire);
+        return frame == 0 ? std::nullopt : std::optional(frame - 1);
+    }
 
 private:
     // What render plays by, unpacked from the one settings word.
@@ -67,6 +75,7 @@ private:
     std::atomic<int> countInBars_{0};
     std::atomic<bool> restart_{false};
     std::atomic<bool> countingIn_{false};
+    std::atomic<std::uint64_t> barFrame_{0}; // lastBarFrame + 1; 0 before any
 
     // --- audio thread only ---
     double rate_ = 48000.0;

@@ -189,6 +189,21 @@ public:
     // `bars` bars of click from now, beat one first, whether the click is on or not.
     void countIn(int bars);
 
+    // --- the kept takes (Takes.h, TakePlayback.cpp) ---
+    std::filesystem::path takesFolder() const;
+    // Plays the take back through the kit now playing, sample-exact through the engine, with
+    // the click it was recorded with (silent if it had none), from the start of the bar it
+    // began in; replaces a take playing. False when the file cannot be read.
+    bool playTake(const std::filesystem::path& file);
+    void stopTake();
+    std::optional<std::filesystem::path> playingTake() const;
+    // Bounces the take through the kit now playing into `wav` and, given a folder, stems by
+    // drum in it: tamborel-render's own code, on a worker thread; the status line tells how
+    // it went.
+    void bounceTake(const std::filesystem::path& file, const std::filesystem::path& wav,
+                    const std::optional<std::filesystem::path>& stems);
+    bool bouncing() const;
+
     // Whether the engine is producing sound right now (the status bar's "Running").
     bool isEngineRunning() const;
 

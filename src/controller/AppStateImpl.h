@@ -113,6 +113,14 @@ struct AppState::Impl {
     void keepTakes();
     void writeTake(Take take, bool wait = false);
     void takeWritten();
+    // A take played back (TakePlayback.cpp): until the engine's clock passes its end, when
+    // the click goes back to the settings'. A bounce runs on a worker thread.
+    std::optional<std::filesystem::path> playingTake;
+    std::uint64_t playbackEnds = 0;
+    std::future<std::string> bouncing; // why it failed; empty when it did not
+    std::filesystem::path bouncingTo;
+    void followTakes();
+    void endPlayback();
 
     // Helpers used across the concerns.
     void notify(Field field) const;

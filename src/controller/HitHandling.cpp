@@ -168,6 +168,7 @@ void AppState::drainRealtimeEvents() {
         d.publishRealtimeEvent(*event);
     d.player.maintain();
     d.keepTakes();
+    d.followTakes();
     d.finishPadEdits(false);
     d.publishLoadingStatus();
     d.publishImportStatus();

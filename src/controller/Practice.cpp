@@ -28,8 +28,19 @@ void AppState::Impl::keepTakes() {
         writingTake.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
         takeWritten();
     const Metronome& click = self.published_.settings.metronome;
-    const TakeMeter meter =
-        click.on ? TakeMeter{click.bpm, click.beatsPerBar, click.noteValue} : TakeMeter{};
+    TakeMeter meter;
+    if (click.on) {
+        meter.bpm = click.bpm;
+        meter.beatsPerBar = click.beatsPerBar;
+        meter.noteValue = click.noteValue;
+    }
+    meter.click = click.on && !playingTake; // a take played back sets its own click
+    meter.pulsesPerBeat = click.subdivision == Subdivision::eighths      ? 2
+                          : click.subdivision == Subdivision::triplets   ? 3
+                          : click.subdivision == Subdivision::sixteenths ? 4
+                                                                         : 1;
+    meter.barFrame = player.clickBarFrame();
+    meter.kit = self.published_.kit.name;
     const double rate = player.sampleRate();
     const auto now = std::chrono::system_clock::now();
     const std::uint64_t clock = player.clock();

@@ -3,10 +3,13 @@
 #include "midi/MidiFile.h"
 #include "platform/Files.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 namespace tamborel::controller {
@@ -20,6 +23,8 @@ constexpr std::string_view starMark = " starred";
 constexpr std::string_view extension = ".mid";
 // "2026-12-08 15.31.24": the names sort as the takes began.
 constexpr std::size_t stampLength = 19;
+// The text event that carries what a take is played back and judged by.
+constexpr std::string_view textMark = "tamborel take ";
 
 bool isTakeName(const std::string& name) {
     if (name.size() < stampLength + extension.size() || !name.ends_with(extension))
@@ -124,6 +129,24 @@ std::string midiBytes(const Take& take) {
         out.value = e.value;
         performance.events.push_back(out);
     }
+    nlohmann::json about{{"kit", take.meter.kit},
+                         {"click", take.meter.click},
+                         {"pulsesPerBeat", take.meter.pulsesPerBeat},
+                         {"bpm", take.meter.bpm},
+                         {"beatsPerBar", take.meter.beatsPerBar},
+                         {"noteValue", take.meter.noteValue},
+                         {"barStart", 0.0}};
+    if (take.meter.click && take.meter.barFrame && take.meter.bpm > 0.0 && take.sampleRate > 0.0) {
+        // The bar that was sounding when the take began: its start, at or before time zero.
+        const double bar = 60.0 / take.meter.bpm * take.meter.beatsPerBar;
+        const double since =
+            (double(take.firstFrame) - double(*take.meter.barFrame)) / take.sampleRate;
+        double phase = std::fmod(since, bar);
+        if (phase < 0.0)
+            phase += bar;
+        about["barStart"] = -phase;
+    }
+    performance.text = std::string(textMark) + about.dump();
     return midi::writeMidiFile(performance);
 }
 
@@ -173,6 +196,111 @@ std::optional<fs::path> setStarred(const fs::path& file, bool starred) {
         return std::nullopt;
     fs::rename(file, renamed, ec);
     return ec ? std::nullopt : std::optional<fs::path>(renamed);
+}
+
+namespace {
+
+// "<stamp>[ title][ starred]": the stamp and the title.
+std::pair<std::string, std::string> nameParts(const fs::path& file) {
+    std::string stem = file.stem().string();
+    if (stem.ends_with(starMark))
+        stem.resize(stem.size() - starMark.size());
+    std::string title = stem.size() > stampLength + 1 ? stem.substr(stampLength + 1) : "";
+    stem.resize(std::min(stem.size(), stampLength));
+    return {stem, title};
+}
+
+void readAbout(const std::string& text, TakeFile& take) {
+    const auto about = nlohmann::json::parse(text.substr(textMark.size()), nullptr, false);
+    if (!about.is_object())
+        return;
+    take.kit = about.value("kit", std::string());
+    take.click = about.value("click", false);
+    take.pulsesPerBeat = std::clamp(about.value("pulsesPerBeat", 1), 1, 4);
+    take.bpm = about.value("bpm", take.bpm);
+    take.beatsPerBar = about.value("beatsPerBar", take.beatsPerBar);
+    take.noteValue = about.value("noteValue", take.noteValue);
+    take.barStart = about.value("barStart", 0.0);
+    if (!(take.bpm > 0.0) || !std::isfinite(take.bpm) || !std::isfinite(take.barStart)) {
+        take.bpm = 120.0;
+        take.click = false;
+    }
+}
+
+} // namespace
+
+std::optional<TakeFile> read(const fs::path& file) {
+    const auto bytes = platform::readFile(file, midi::maxMidiFileBytes);
+    if (!bytes)
+        return std::nullopt;
+    auto midiFile = midi::readMidiFile(*bytes);
+    if (!midiFile.events)
+        return std::nullopt;
+    TakeFile take;
+    take.path = file;
+    std::tie(take.stamp, take.title) = nameParts(file);
+    take.starred = isStarred(file);
+    if (midiFile.quarterBpm)
+        take.bpm = *midiFile.quarterBpm;
+    for (const std::string& text : midiFile.texts)
+        if (text.starts_with(textMark))
+            readAbout(text, take);
+    take.events = std::move(*midiFile.events);
+    for (const midi::MidiFileEvent& e : take.events)
+        if (e.kind == midi::MidiFileEvent::Kind::noteOn) {
+            ++take.strikes;
+            take.seconds = std::max(take.seconds, e.seconds);
+        } else if (e.kind != midi::MidiFileEvent::Kind::noteOff) {
+            take.seconds = std::max(take.seconds, e.seconds);
+        }
+    return take;
+}
+
+std::vector<TakeFile> list(const fs::path& folder) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file(ec) && isTakeName(entry.path().filename().string()))
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+        return a.filename().string() > b.filename().string(); // newest first
+    });
+    std::vector<TakeFile> out;
+    for (const fs::path& file : files)
+        if (auto take = read(file))
+            out.push_back(std::move(*take));
+    return out;
+}
+
+std::optional<fs::path> rename(const fs::path& file, const std::string& title) {
+    std::string clean;
+    for (const char c : title)
+        clean += (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+    const auto first = clean.find_first_not_of(' ');
+    clean = first == std::string::npos ? "" : clean.substr(first);
+    while (!clean.empty() && (clean.back() == ' ' || clean.back() == '.'))
+        clean.pop_back();
+    const auto [stamp, old] = nameParts(file);
+    const fs::path renamed = file.parent_path() / (stamp + (clean.empty() ? "" : " " + clean) +
+                                                   (isStarred(file) ? std::string(starMark) : "") +
+                                                   std::string(extension));
+    if (renamed == file)
+        return file;
+    std::error_code ec;
+    if (fs::exists(renamed, ec))
+        return std::nullopt;
+    fs::rename(file, renamed, ec);
+    return ec ? std::nullopt : std::optional<fs::path>(renamed);
+}
+
+bool remove(const fs::path& file) {
+    std::error_code ec;
+    return fs::remove(file, ec);
+}
+
+bool copyTo(const fs::path& file, const fs::path& target) {
+    const auto bytes = platform::readFile(file, midi::maxMidiFileBytes);
+    return bytes && platform::writeFileAtomically(target, *bytes).empty();
 }
 
 } // namespace takes

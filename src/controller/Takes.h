@@ -19,6 +19,7 @@
 // the blocking file work (for a worker thread).
 
 #include "audio/PlayedEvent.h"
+#include "midi/MidiFile.h"
 
 #include <chrono>
 #include <cstdint>
@@ -30,10 +31,18 @@
 namespace tamborel::controller {
 
 // The tempo and meter a take is written with: the click's when it was on, else 120 BPM 4/4.
+// Beside them, what the take is played back and judged by, stored in the file itself (a text
+// event, see takeText) so that the folder stays the only record: whether the click sounded,
+// its pulses a beat, a frame of the engine's clock at which one of its bars began (its phase),
+// and the kit's name.
 struct TakeMeter {
     double bpm = 120.0;
     int beatsPerBar = 4;
     int noteValue = 4;
+    bool click = false;
+    int pulsesPerBeat = 1;
+    std::optional<std::uint64_t> barFrame;
+    std::string kit;
 };
 
 struct Take {
@@ -84,6 +93,37 @@ std::optional<std::filesystem::path> write(const std::filesystem::path& folder, 
                                            std::string& error, std::size_t keep = kept);
 void prune(const std::filesystem::path& folder, std::size_t keep = kept);
 bool isStarred(const std::filesystem::path& file);
+
+// A kept take as the Takes list shows it and plays it back. Takes written before their
+// files carried the text event read with the tempo and meter of their tempo event, no click
+// and no kit.
+struct TakeFile {
+    std::filesystem::path path;
+    std::string stamp; // "2026-12-08 15.31.24", when it began
+    std::string title; // what the drummer named it; empty when unnamed
+    bool starred = false;
+    double seconds = 0.0; // from the first message to the last
+    int strikes = 0;
+    double bpm = 120.0;
+    int beatsPerBar = 4;
+    int noteValue = 4;
+    bool click = false;
+    int pulsesPerBeat = 1;
+    double barStart = 0.0; // a bar of the click began here, in seconds from the first message
+    std::string kit;
+    std::vector<midi::MidiFileEvent> events; // note-offs included, as written
+};
+
+std::optional<TakeFile> read(const std::filesystem::path& file);
+// The takes in the folder, newest first.
+std::vector<TakeFile> list(const std::filesystem::path& folder);
+// Names the take: its file keeps its date and star and takes the title between them ("" takes
+// the name off). Its new path, or none when another take has that name or it failed.
+std::optional<std::filesystem::path> rename(const std::filesystem::path& file,
+                                            const std::string& title);
+bool remove(const std::filesystem::path& file);
+// A copy of the take's MIDI file at `target` (replacing one there).
+bool copyTo(const std::filesystem::path& file, const std::filesystem::path& target);
 // Stars or unstars the take by renaming it; its new path, or none when that failed.
 std::optional<std::filesystem::path> setStarred(const std::filesystem::path& file, bool starred);
 

@@ -5,6 +5,7 @@
 #include "audio/KitLoader.h"
 #include "engine/HitRouter.h"
 #include "engine/MidiDecoder.h"
+#include "engine/Playback.h"
 
 #include <algorithm>
 #include <array>
@@ -46,6 +47,7 @@ struct KitPlayer::Impl {
     // The router holds the engine by reference, and the loaders hand it pads: both go first.
     audio::AudioEngine engine;
     HitRouter router{engine};
+    Playback playback{engine, router};
     std::atomic<bool> offline{false};
     // Before the loaders, which read it.
     audio::FilesAhead ahead;
@@ -181,6 +183,7 @@ void KitPlayer::prepareToRender(double sampleRate, std::uint32_t maxFrames) {
 }
 
 void KitPlayer::render(const audio::AudioBlock& block) noexcept {
+    impl_->playback.feed(block.frames);
     impl_->engine.render(block);
 }
 
@@ -446,6 +449,18 @@ std::uint64_t KitPlayer::clock() const noexcept {
 
 double KitPlayer::sampleRate() const {
     return impl_->engine.internalFormat().sampleRate;
+}
+
+std::optional<std::uint64_t> KitPlayer::clickBarFrame() const noexcept {
+    return impl_->engine.clickBarFrame();
+}
+
+void KitPlayer::playBack(std::vector<TimedMessage> messages, std::optional<Metronome> click) {
+    impl_->playback.play(std::move(messages), click);
+}
+
+std::optional<std::uint64_t> KitPlayer::playbackPosition() const noexcept {
+    return impl_->playback.position();
 }
 
 void KitPlayer::maintain() {

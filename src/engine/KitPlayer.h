@@ -18,6 +18,7 @@
 #include "audio/PadLoad.h"
 #include "audio/PlayedEvent.h"
 #include "audio/StreamSettings.h"
+#include "engine/TimedMessage.h"
 #include "model/AudioSettings.h"
 #include "model/DrumKit.h"
 #include "model/Expression.h"
@@ -168,6 +169,17 @@ public:
     std::optional<audio::PlayedEvent> nextPlayed() noexcept;
     std::uint64_t clock() const noexcept;
     double sampleRate() const;
+    // Where the click's last bar began on clock() (audio/Click.h), none before it sounded one.
+    std::optional<std::uint64_t> clickBarFrame() const noexcept;
+
+    // --- playing a performance back (a kept take; engine/Playback.h) ---
+    // From the next block on, each message at its frame from there, sample-exact, with the
+    // click set to `click` and at beat one there when given (the host sets its own back
+    // after). Replaces what plays back; an empty list stops it. Not kept as played.
+    // Non-real-time, one thread.
+    void playBack(std::vector<TimedMessage> messages, std::optional<Metronome> click);
+    // Frames played back while messages remain to be sent; none otherwise. Real-time safe.
+    std::optional<std::uint64_t> playbackPosition() const noexcept;
 
     // --- what the host may ask, real-time safe ---
     // The role a strike of `note` plays now: its mapped role, with an open hat's note

@@ -68,6 +68,7 @@ struct Timeline {
     std::vector<TickEvent> events;
     std::map<std::uint64_t, std::uint32_t> tempos; // tick -> microseconds per quarter note
     std::size_t order = 0;
+    std::vector<std::string> texts;
 };
 
 std::string readTrack(std::string_view data, Timeline& timeline) {
@@ -89,6 +90,8 @@ std::string readTrack(std::string_view data, Timeline& timeline) {
                 return "truncated meta event";
             if (*type == 0x2F)
                 return {}; // end of track
+            if (*type == 0x01)
+                timeline.texts.emplace_back(*body);
             if (*type == 0x51 && body->size() == 3) {
                 const auto b = [&](int i) { return static_cast<std::uint8_t>((*body)[i]); };
                 const std::uint32_t tempo = (b(0) << 16) | (b(1) << 8) | b(2);
@@ -231,6 +234,9 @@ MidiFileResult readMidiFile(std::string_view bytes) {
         result.error = "fewer tracks than the header announces";
         return result;
     }
+    result.texts = std::move(timeline.texts);
+    if (!timeline.tempos.empty())
+        result.quarterBpm = 60e6 / timeline.tempos.begin()->second;
     result.events.emplace();
     placeInTime(timeline, static_cast<std::uint16_t>(*division), *result.events);
     return result;

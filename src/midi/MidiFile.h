@@ -25,6 +25,10 @@ struct MidiFileEvent {
 struct MidiFileResult {
     std::optional<std::vector<MidiFileEvent>> events; // in time order
     std::string error;
+    // The text events (meta type 1) in file order, and the first tempo in quarters a minute
+    // (none when the file sets none).
+    std::vector<std::string> texts;
+    std::optional<double> quarterBpm;
 };
 
 inline constexpr std::size_t maxMidiFileBytes = 64u * 1024u * 1024u;
@@ -39,6 +43,8 @@ struct MidiFilePerformance {
     int noteValue = 4;
     int ticksPerQuarter = 960;
     std::vector<MidiFileEvent> events; // in time order
+    // Written as a text event at the start when not empty.
+    std::string text;
 };
 
 // The file's bytes: format 0, one track. Each note-on is followed by its note-off a 32nd

@@ -95,6 +95,11 @@ std::string writeMidiFile(const MidiFilePerformance& performance) {
     track += static_cast<char>(std::bit_width(static_cast<unsigned>(noteValue)) - 1);
     track += static_cast<char>(24);
     track += static_cast<char>(8);
+    if (!performance.text.empty()) {
+        track += std::string("\x00\xFF\x01", 3);
+        variableLength(track, static_cast<std::uint32_t>(performance.text.size()));
+        track += performance.text;
+    }
     std::uint32_t last = 0;
     for (const Timed& m : messages) {
         variableLength(track, m.tick - last);

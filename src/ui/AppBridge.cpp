@@ -256,6 +256,7 @@ AppBridge::AppBridge(controller::AppState& state, QObject* parent)
                    controller::Field::unmappedNote})
         publishField(f);
     state_.setObserver([this](controller::Field field) { publishField(field); });
+    watchTakes();
 }
 
 AppBridge::~AppBridge() {

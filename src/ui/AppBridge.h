@@ -7,6 +7,8 @@
 #include "controller/AppState.h"
 #include "ui/AppViewModel.h"
 
+#include <QTimer>
+
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -58,6 +60,16 @@ public:
     void setClickOn(bool on) override;
     void setClickBpm(double bpm) override;
     void countIn(int bars) override;
+    // The kept takes (TakesBridge.cpp).
+    void refreshTakes() override;
+    void showTiming(const QString& take) override;
+    void playTake(const QString& take) override;
+    void stopTake() override;
+    void starTake(const QString& take, bool starred) override;
+    void renameTake(const QString& take, const QString& title) override;
+    void deleteTake(const QString& take) override;
+    void saveTakeAs(const QString& take, const QUrl& file) override;
+    void bounceTake(const QString& take, const QUrl& file, bool stems) override;
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;
@@ -102,6 +114,13 @@ private:
     void publishPads(const controller::RoleSet& roles, const controller::RoleSet& withSamples);
     // The kit's microphones, bleed and audience view.
     void publishMicrophones();
+
+    // The takes: listed again whenever the Takes folder changes (a take written, renamed or
+    // removed), and the one playing back followed until it ends.
+    void watchTakes();
+    void followPlayback();
+    QTimer* takesTimer_ = nullptr;
+    std::filesystem::file_time_type takesChanged_{};
 
     controller::AppState& state_;
     std::function<void()> waiting_;

@@ -124,6 +124,12 @@ void AppViewModel::setUnsavedQuestion(const QString& question) {
 }
 
 bool AppViewModel::store(const QString& name, const QVariant& value) {
+    if (name == u"takes")
+        return storeValue(takes_, value);
+    if (name == u"playingTake")
+        return storeValue(playingTake_, value);
+    if (name == u"takeTiming")
+        return storeValue(takeTiming_, value);
     if (name == u"kitName")
         return storeValue(kitName_, value);
     if (name == u"masterVolume")

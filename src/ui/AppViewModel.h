@@ -118,6 +118,17 @@ class AppViewModel : public ViewModelBase {
     // The click: whether it plays, and its tempo in beats a minute (30..300).
     Q_PROPERTY(bool clickOn READ clickOn NOTIFY clickChanged)
     Q_PROPERTY(double clickBpm READ clickBpm NOTIFY clickChanged)
+    // --- the kept takes ---
+    // Newest first, as [{ url, name (its title, else its date), date, length ("1:23"),
+    // strikes, tempo ("120 BPM"), kit, click, starred }], listed afresh whenever the Takes
+    // folder changes and by refreshTakes; the
+    // take playing back ("" for none); and how the take chosen with showTiming was played:
+    // { url, judged (recorded with the click), pulseMs, seconds, strikes: [{ seconds,
+    // offsetMs, drum }], drums: [{ name, count, meanMs, spreadMs, histogram: [counts] }],
+    // binMs } with offsets negative early, positive late.
+    Q_PROPERTY(QVariantList takes READ takes NOTIFY takesChanged)
+    Q_PROPERTY(QString playingTake READ playingTake NOTIFY takesChanged)
+    Q_PROPERTY(QVariantMap takeTiming READ takeTiming NOTIFY takeTimingChanged)
 
 public:
     explicit AppViewModel(QObject* parent = nullptr);
@@ -176,6 +187,9 @@ public:
     int noteBeingAssigned() const { return noteBeingAssigned_; }
     bool clickOn() const { return clickOn_; }
     double clickBpm() const { return clickBpm_; }
+    QVariantList takes() const { return takes_; }
+    QString playingTake() const { return playingTake_; }
+    QVariantMap takeTiming() const { return takeTiming_; }
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;
@@ -246,6 +260,18 @@ public:
     Q_INVOKABLE virtual void setClickOn(bool on) = 0;
     Q_INVOKABLE virtual void setClickBpm(double bpm) = 0;
     Q_INVOKABLE virtual void countIn(int bars) = 0;
+    // The kept takes, each named by its file URL (see `takes`).
+    Q_INVOKABLE virtual void refreshTakes() = 0;
+    Q_INVOKABLE virtual void showTiming(const QString& take) = 0;
+    Q_INVOKABLE virtual void playTake(const QString& take) = 0;
+    Q_INVOKABLE virtual void stopTake() = 0;
+    Q_INVOKABLE virtual void starTake(const QString& take, bool starred) = 0;
+    Q_INVOKABLE virtual void renameTake(const QString& take, const QString& title) = 0;
+    Q_INVOKABLE virtual void deleteTake(const QString& take) = 0;
+    Q_INVOKABLE virtual void saveTakeAs(const QString& take, const QUrl& file) = 0;
+    // A WAV file through the kit now playing; with `stems`, one per drum group beside it in
+    // a folder named after it.
+    Q_INVOKABLE virtual void bounceTake(const QString& take, const QUrl& file, bool stems) = 0;
 
     virtual void setMasterVolume(double volume) = 0;
     virtual void setHoveredRole(const QString& role) = 0;
@@ -308,6 +334,8 @@ signals:
     void recentMidiChanged();
     void unmappedNoteChanged();
     void clickChanged();
+    void takesChanged();
+    void takeTimingChanged();
 
 protected:
     static std::optional<PadRole> roleOf(const QString& text);
@@ -368,6 +396,9 @@ private:
     int noteBeingAssigned_ = -1;
     bool clickOn_ = false;
     double clickBpm_ = 120;
+    QVariantList takes_;
+    QString playingTake_;
+    QVariantMap takeTiming_;
 };
 
 } // namespace tamborel::ui

@@ -3,6 +3,7 @@
 #include "AudioTestSupport.h"
 #include "ControllerFixture.h"
 
+#include "controller/TakeTiming.h"
 #include "controller/Takes.h"
 #include "midi/MidiFile.h"
 #include "platform/Files.h"
@@ -20,7 +21,10 @@ using Kind = audio::PlayedEvent::Kind;
 TEST(Takes, ATakeEndsFourSecondsAfterItsLastStrikeAndItsFileHoldsWhatWasPlayedAtTheClicksTempo) {
     TakeRecorder recorder;
     const auto now = std::chrono::system_clock::now();
-    const TakeMeter click{90.0, 7, 8};
+    TakeMeter click;
+    click.bpm = 90.0;
+    click.beatsPerBar = 7;
+    click.noteValue = 8;
     const auto add = [&](Kind kind, int number, int value, std::uint64_t frame) {
         recorder.add({kind, std::uint8_t(number), std::uint8_t(value), frame}, 48000.0, frame, now,
                      click);
@@ -127,6 +131,76 @@ TEST_F(TakesInTheApp, AFolderThatCannotBeWrittenIsToldOnceAndTakesAreKeptAgainOn
     fs::remove(takes);
     playATake();
     EXPECT_TRUE(soon([&] { return fs::is_directory(takes) && !fs::is_empty(takes); }));
+}
+
+// Played against a silent click at 120 BPM: a snare 10 ms after beat two and a kick 5 ms
+// before beat three. The take knows its click and kit, reads +10 and -5 ms, plays back through
+// the engine with the snare 24 480 frames after the bar's beat one (where it fell), and is
+// not kept again as a take of its own.
+TEST_F(TakesInTheApp, StrikesReadEarlyOrLateAgainstTheClickAndTheTakePlaysBackOnItsBeat) {
+    bootedState();
+    assignTestSamples({PadRole::snare, PadRole::kick});
+    state->renameKit("Practice kit");
+    Metronome click;
+    click.on = true;
+    click.level = 0.0f; // heard as nothing, so the drums alone are in the output
+    state->setMetronome(click);
+    const std::uint64_t beatOne = state->player().clock(); // the click starts on the next block
+    const auto renderTo = [&](std::uint64_t frame) {
+        audio::testing::renderFrames(state->player(),
+                                     std::uint32_t(frame - state->player().clock()));
+    };
+    renderTo(beatOne + 24000 + 480);
+    state->strike(38, 100, {timing::EventTime::Kind::frameInCycle, 0});
+    renderTo(beatOne + 48000 - 240);
+    state->strike(36, 100, {timing::EventTime::Kind::frameInCycle, 0});
+    audio::testing::renderFrames(state->player(), 256);
+    settle();
+    audio::testing::renderFrames(state->player(), 4 * 48000);
+    settle();
+    const fs::path folder = storage::folder() / "Takes";
+    ASSERT_TRUE(soon([&] { return takes::list(folder).size() == 1; }));
+
+    const takes::TakeFile take = takes::list(folder).front();
+    EXPECT_EQ(take.kit, "Practice kit");
+    EXPECT_TRUE(take.click);
+    EXPECT_EQ(take.strikes, 2);
+    const TakeTiming timing = takeTiming::judge(take);
+    ASSERT_TRUE(timing.judged);
+    ASSERT_EQ(timing.strikes.size(), 2u);
+    EXPECT_NEAR(timing.strikes[0].offsetMs, 10.0, 0.05);
+    EXPECT_NEAR(timing.strikes[1].offsetMs, -5.0, 0.05);
+    ASSERT_EQ(timing.drums.size(), 2u); // by note: the kick, then the snare
+    EXPECT_NEAR(timing.drums[0].meanMs, -5.0, 0.05);
+    EXPECT_NEAR(timing.drums[1].meanMs, 10.0, 0.05);
+    EXPECT_EQ(takeTiming::histogram(timing.drums[1].offsetsMs)[takeTiming::histogramBins / 2 + 2],
+              1);
+
+    ASSERT_TRUE(state->playTake(take.path));
+    EXPECT_EQ(state->playingTake(), take.path);
+    const auto played = audio::testing::renderFrames(state->player(), 48000 + 4800);
+    const auto first =
+        std::find_if(played.left.begin(), played.left.end(), [](float v) { return v != 0.0f; });
+    EXPECT_EQ(first - played.left.begin(), 24480);
+    audio::testing::renderFrames(state->player(), 5 * 48000);
+    settle();
+    EXPECT_FALSE(state->playingTake());
+    settle();
+    EXPECT_EQ(takes::list(folder).size(), 1u);
+
+    // Named and starred, it keeps its date; it can be copied out and deleted.
+    const auto named = takes::rename(take.path, "Shuffle / idea");
+    ASSERT_TRUE(named);
+    const auto starred = takes::setStarred(*named, true);
+    ASSERT_TRUE(starred);
+    const auto again = takes::read(*starred);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(std::tuple(again->stamp, again->title, again->starred),
+              std::tuple(take.stamp, std::string("Shuffle _ idea"), true));
+    EXPECT_TRUE(takes::copyTo(*starred, storage::folder() / "out.mid"));
+    EXPECT_TRUE(takes::remove(*starred));
+    EXPECT_TRUE(takes::list(folder).empty());
+    EXPECT_TRUE(takes::read(storage::folder() / "out.mid"));
 }
 
 } // namespace

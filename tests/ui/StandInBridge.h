@@ -74,6 +74,27 @@ public:
     void setClickOn(bool on) override { record("setClickOn", {on}); }
     void setClickBpm(double bpm) override { record("setClickBpm", {bpm}); }
     void countIn(int bars) override { record("countIn", {bars}); }
+    void refreshTakes() override { record("refreshTakes"); }
+    void showTiming(const QString& take) override { record("showTiming", {take}); }
+    void playTake(const QString& take) override {
+        record("playTake", {take});
+        set({{"playingTake", take}});
+    }
+    void stopTake() override {
+        record("stopTake");
+        set({{"playingTake", QString()}});
+    }
+    void starTake(const QString& take, bool on) override { record("starTake", {take, on}); }
+    void renameTake(const QString& take, const QString& title) override {
+        record("renameTake", {take, title});
+    }
+    void deleteTake(const QString& take) override { record("deleteTake", {take}); }
+    void saveTakeAs(const QString& take, const QUrl& file) override {
+        record("saveTakeAs", {take, file.toString()});
+    }
+    void bounceTake(const QString& take, const QUrl& file, bool stems) override {
+        record("bounceTake", {take, file.toString(), stems});
+    }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});
         QVariantMap next = settings();

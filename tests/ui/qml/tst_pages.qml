@@ -330,4 +330,28 @@ TestCase {
         state.set({ midiSources: ["A", "Roland TD-17"] });
         verify(!child(page, "noSources").visible && child(page, "source-1"));
     }
+
+    // The takes card: each take with what it holds; Play plays it, and choosing it shows its
+    // timing per drum, signed, with its spread.
+    function test_takesListPlayAndShowHowEachDrumWasPlayed() {
+        const url = "file:///takes/2026-12-08 15.31.24.mid";
+        const state = makeState({ takes: [{ url: url, name: "2026-12-08 15:31:24", date: "2026-12-08 15:31:24", length: "0:12", strikes: 24, tempo: "120 BPM", kit: "Funk", click: true, starred: false }] });
+        const page = makePage(settingsComponent, state);
+        compare(child(page, ["take-0", "takeDetails"]).text, "0:12  \u2022  24 strikes  \u2022  120 BPM click  \u2022  Funk");
+        const flick = child(page, "settingsFlick");
+        flick.contentY = flick.contentHeight - flick.height;
+        waitForRendering(page);
+        mouseClick(child(page, ["take-0", "playTake"]));
+        compare(state.callsTo("playTake"), [["playTake", url]]);
+        compare(child(page, ["take-0", "playTake"]).text, "Stop");
+        mouseClick(child(page, ["take-0", "timingTake"]));
+        compare(state.callsTo("showTiming"), [["showTiming", url]]);
+        state.set({ takeTiming: { url: url, judged: true, pulseMs: 500, seconds: 12, binMs: 5,
+                                  strikes: [{ seconds: 0, offsetMs: 10, drum: "Snare" }, { seconds: 1, offsetMs: -4, drum: "Kick" }],
+                                  drums: [{ name: "Snare", count: 1, meanMs: 10, spreadMs: 0, histogram: [0, 0, 1] },
+                                          { name: "Kick", count: 1, meanMs: -4, spreadMs: 0.5, histogram: [1, 0, 0] }] } });
+        compare(child(page, ["take-0", "drumTiming-0", "drumMean"]).text, "+10.0 ms  \u00b10.0");
+        compare(child(page, ["take-0", "drumTiming-1", "drumMean"]).text, "\u22124.0 ms  \u00b10.5");
+        verify(child(page, ["take-0", "timeline"]).visible);
+    }
 }

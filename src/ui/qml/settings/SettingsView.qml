@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Tamborel
 
 // The Settings page: audio output, MIDI input, the kits Program Change plays, the velocity
-// curve, the click and how the hi-hat follows the pedal.
+// curve, the click, how the hi-hat follows the pedal, and the takes kept of what was played.
 // The audio pickers apply at once through `applySettings`; the velocity and pedal sections
 // call their own operations.
 Item {
@@ -285,6 +285,15 @@ Item {
                     appState: page.appState
                     onHeightChanged: if (calibrating) page.revealPedal()
                     onCalibratingChanged: if (calibrating) Qt.callLater(page.revealPedal)
+                }
+            }
+
+            SettingsCard {
+                objectName: "takesCard"
+                title: "Takes"
+
+                TakesSection {
+                    appState: page.appState
                 }
             }
         }
