@@ -959,9 +959,11 @@ std::vector<Built> gather(const std::vector<Region>& regions, const std::map<int
             built.back().instrument.hiHat = hiHat;
         }
         Built& b = built[at->second];
-        if (r.group != 0)
+        // Each group once: a thousand regions of one group cost one look each.
+        if (r.group != 0 && std::find(b.groups.begin(), b.groups.end(), r.group) == b.groups.end())
             b.groups.push_back(r.group);
-        if (r.offBy != 0)
+        if (r.offBy != 0 && std::none_of(b.offBys.begin(), b.offBys.end(),
+                                         [&](const auto& o) { return o.first == r.offBy; }))
             b.offBys.emplace_back(r.offBy, r.offSeconds);
         if (r.silent)
             continue;
