@@ -365,6 +365,7 @@ public:
     std::optional<int> swDefault, swLowest;
     std::map<int, std::string> labels; // label_ccN
     std::array<double, 128> ccValue{}; // each controller's default, 0..1
+    int silentAtDefaults = 0;          // regions whose levels come to nothing
 
 private:
     bool bad(const std::string& where, const std::string& why) {
@@ -555,8 +556,10 @@ private:
         r.random = r.lorand > 0 || r.hirand < 1;
         r.group = long(number(merged, "group", 0, -1e9, 1e9));
         r.offBy = long(number(merged, "off_by", 0, -1e9, 1e9));
-        if (!levels(merged, r))
-            return true; // silent at its controllers' defaults: as good as absent
+        if (!levels(merged, r)) {
+            ++silentAtDefaults; // as good as absent
+            return true;
+        }
         // Stopped by another: at once (fast), over its release (normal) or off_time.
         if (const auto mode = merged.find("off_mode"); mode != merged.end()) {
             if (mode->second.first == "normal")
@@ -808,11 +811,13 @@ void keepDefaultKeyswitch(Interpreter& in, Summary& summary) {
 std::optional<int> hiHatController(const std::vector<Region>& regions) {
     // Per controller and hi-hat key range, the distinct ranges its regions take on it.
     std::map<int, std::map<std::pair<int, int>, std::set<std::pair<int, int>>>> split;
-    std::set<int> controllers;
+    // A controller that also gates other drums switches sets of recordings, not the hats.
+    std::set<int> controllers, gates;
     for (const Region& r : regions)
-        if (hiHatByName(probeOf(r)))
-            for (const auto& [cc, range] : r.ccRanges)
-                controllers.insert(cc);
+        for (const auto& [cc, range] : r.ccRanges)
+            (hiHatByName(probeOf(r)) ? controllers : gates).insert(cc);
+    for (int gate : gates)
+        controllers.erase(gate);
     for (const Region& r : regions)
         if (hiHatByName(probeOf(r)))
             for (int cc : controllers) {
@@ -1053,6 +1058,9 @@ Result readSfzText(std::string_view text, const fs::path& path) {
         result.error = interpreter.error;
         return result;
     }
+    if (interpreter.silentAtDefaults > 0)
+        result.summary.leftOut.push_back(regionCount(interpreter.silentAtDefaults) +
+                                         " (silent at the controllers' defaults)");
     keepDefaultKeyswitch(interpreter, result.summary);
     const auto pedal = hiHatController(interpreter.regions);
     settleControllers(interpreter, pedal, result.summary);
