@@ -514,7 +514,7 @@ TEST(KitImport, SfzHiHatsOnAnyControllerSilentChokesAndMicrophoneFaders) {
 <region> sample=hh_closed.wav
 <region> sample=hh_semi.wav locc64=30 hicc64=89
 <region> sample=hh_open.wav hicc64=29
-<region> key=49 sample=crash.wav off_by=5 off_mode=time off_time=0.2
+<region> key=49 sample=crash.wav off_by=5 off_mode=time off_time=0.2 note_polyphony=1
 <region> key=49 lopolyaft=64 sample=*silence group=6
 <region> key=57 sample=*silence group=5
 )";
@@ -528,6 +528,8 @@ TEST(KitImport, SfzHiHatsOnAnyControllerSilentChokesAndMicrophoneFaders) {
     EXPECT_EQ(kit.hiHatController, 64);
     EXPECT_EQ(kit.pad(PadRole::crash2)->chokes, (std::vector<PadChoke>{{PadRole::crash1, 0.2f}}));
     EXPECT_EQ(kit.pad(PadRole::crash2)->samples.at(0).gain, 0.0f);
+    EXPECT_EQ(kit.pad(PadRole::crash1)->chokes, // a new strike stops the last
+              (std::vector<PadChoke>{{PadRole::crash1, 0.2f}}));
     ASSERT_EQ(kit.microphones.size(), 2u);
     EXPECT_EQ(kit.microphones[0].name, "Kick Close");
     EXPECT_EQ(kit.microphones[1].name, "Overheads");

@@ -296,6 +296,7 @@ struct Region {
     float gain = 1.0f, pan = 0.0f;
     long group = 0, offBy = 0;
     float offSeconds = 0.0f;                      // how it fades when another stops it
+    bool monophonic = false;                      // a new strike of its note stops the last
     std::map<int, std::pair<int, int>> ccRanges;  // locc/hicc narrower than 0..127
     std::optional<std::pair<int, int>> pedal;     // its range on the kit's hi-hat controller
     std::optional<std::pair<int, int>> keyswitch; // the last keyswitch it sounds after
@@ -543,7 +544,8 @@ private:
         const double key = number(merged, "key", -1, 0, 127, true);
         double lokey = number(merged, "lokey", 0, 0, 127, true);
         double hikey = number(merged, "hikey", 127, 0, 127, true);
-        if (has("key"))
+        const bool keyed = key >= 0; // an unreadable key is as good as none
+        if (keyed)
             lokey = hikey = key;
         r.lokey = int(std::clamp(lokey + shift, 0.0, 127.0));
         r.hikey = int(std::clamp(hikey + shift, 0.0, 127.0));
@@ -569,6 +571,8 @@ private:
         } else if (has("off_time")) {
             r.offSeconds = float(number(merged, "off_time", 0, 0, 100));
         }
+        r.monophonic = number(merged, "note_polyphony", 0, 0, 1e6) == 1 ||
+                       number(merged, "polyphony", 0, 0, 1e6) == 1;
         for (const auto& [name, entry] : merged) {
             const bool hd = name.rfind("lohdcc", 0) == 0 || name.rfind("hihdcc", 0) == 0;
             const auto lo = hd ? indexOf(name, "lohdcc") : indexOf(name, "locc");
@@ -613,9 +617,7 @@ private:
             const double transpose = number(merged, "transpose", 0, -127, 127);
             const double keycenter = number(merged, "pitch_keycenter", -1, 0, 127, true);
             const double keytrack = number(merged, "pitch_keytrack", 100, -1200, 1200);
-            const double center = has("pitch_keycenter") ? keycenter + shift
-                                  : has("key")           ? key + shift
-                                                         : 60;
+            const double center = keycenter >= 0 ? keycenter + shift : keyed ? key + shift : 60;
             const int struck = r.lokey == r.hikey ? r.lokey : int(center);
             r.piece.cents = std::clamp(tune + 100 * transpose + (struck - center) * keytrack,
                                        -maxPieceCents, maxPieceCents);
@@ -722,7 +724,9 @@ private:
                                           "sw_hilast",
                                           "sw_default",
                                           "lopolyaft",
-                                          "hipolyaft"};
+                                          "hipolyaft",
+                                          "note_polyphony",
+                                          "polyphony"};
         static constexpr std::array<std::string_view, 11> indexed{
             "locc",        "hicc",           "lohdcc",
             "hihdcc",      "amplitude_oncc", "amplitude_curvecc",
@@ -930,6 +934,7 @@ struct Built {
     std::vector<long> groups;
     std::vector<std::pair<long, float>> offBys; // stopped by a group, fading this long
     std::optional<FileUrl> file;                // a file it plays, for a silent stand-in
+    std::optional<float> monophonic;            // stops its own last strike, over this long
 };
 
 // The regions gathered into instruments; hi-hat levels left out are named in the summary.
@@ -970,6 +975,8 @@ std::vector<Built> gather(const std::vector<Region>& regions, const std::map<int
         if (r.offBy != 0 && std::none_of(b.offBys.begin(), b.offBys.end(),
                                          [&](const auto& o) { return o.first == r.offBy; }))
             b.offBys.emplace_back(r.offBy, r.offSeconds);
+        if (r.monophonic)
+            b.monophonic = r.offSeconds;
         if (r.silent)
             continue;
         if (b.takes.empty())
@@ -1022,6 +1029,9 @@ Instrument finish(Built& b) {
 // holding that group chokes it, over the stopped region's off time. An instrument of silent
 // regions only (a choke note) plays a silent frame of a file it stops, so it has a pad.
 void addChokes(const std::vector<Built>& built, std::vector<Instrument>& instruments) {
+    for (std::size_t i = 0; i < built.size(); ++i)
+        if (built[i].monophonic)
+            instruments[i].chokes.push_back({i, *built[i].monophonic});
     for (std::size_t stopped = 0; stopped < built.size(); ++stopped)
         for (const auto& [group, seconds] : built[stopped].offBys)
             for (std::size_t starter = 0; starter < built.size(); ++starter) {
