@@ -965,7 +965,7 @@ std::vector<Built> gather(const std::vector<Region>& regions, const std::map<int
         const auto key = std::tuple{r.lokey, r.hikey, hiHat ? int(*hiHat) : -1};
         auto [at, added] = index.try_emplace(key, built.size());
         if (added) {
-            built.push_back({std::move(probe), {}, {}, {}, {}, {}});
+            built.push_back({std::move(probe), {}, {}, {}, {}, {}, {}});
             built.back().instrument.hiHat = hiHat;
         }
         Built& b = built[at->second];
