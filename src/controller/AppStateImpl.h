@@ -69,6 +69,10 @@ struct AppState::Impl {
     // Main thread: the closed value a calibration has taken, and a count of the pedal's
     // readings, which tells a rest timer whether the pedal moved since it was set.
     int calibratedClosed = 0;
+    // The pedal controller the settings held before a kit with its own hi-hat controller
+    // moved it there, and where it moved it; a kit without one puts it back, unless the
+    // player has chosen another since.
+    std::optional<std::pair<int, int>> pedalBeforeKit;
     std::uint64_t pedalReadings = 0;
     // Main thread: the module the sources name, and one the drummer picked instead.
     const ModuleMap* recognisedModule = nullptr;
@@ -201,6 +205,9 @@ struct AppState::Impl {
     // leave it there for statusHold. `showStrike` writes a strike's line unless a told one is
     // still held.
     void tell(std::string text, bool error = false);
+    // The hi-hat pedal follows the controller a kit's hi-hat was made for (see
+    // pedalBeforeKit).
+    void followKitPedal(const DrumKit& kit);
     void showStrike(std::string text);
     bool statusHeld = false;
     std::uint64_t statusSerial = 0;

@@ -40,7 +40,27 @@ void AppState::setFixedVelocity(int velocity) {
 void AppState::setPedalController(int controller) {
     AudioSettings settings = published_.settings;
     settings.pedalController = std::clamp(controller, 0, 127);
+    impl_->pedalBeforeKit.reset(); // the player's choice stays
     impl_->commitExpression(settings);
+}
+
+void AppState::Impl::followKitPedal(const DrumKit& kit) {
+    AudioSettings settings = self.published_.settings;
+    if (kit.hiHatController && *kit.hiHatController != settings.pedalController) {
+        if (!pedalBeforeKit)
+            pedalBeforeKit = std::pair{settings.pedalController, *kit.hiHatController};
+        pedalBeforeKit->second = *kit.hiHatController;
+        settings.pedalController = *kit.hiHatController;
+        commitExpression(settings);
+        tell("Hi-hat pedal on CC" + std::to_string(settings.pedalController) +
+             ", as the kit's hi-hat asks (Settings: Pedal)");
+    } else if (!kit.hiHatController && pedalBeforeKit) {
+        if (settings.pedalController == pedalBeforeKit->second) {
+            settings.pedalController = pedalBeforeKit->first;
+            commitExpression(settings);
+        }
+        pedalBeforeKit.reset();
+    }
 }
 
 void AppState::Impl::setCalibrationStep(PedalCalibrationStep step) {

@@ -455,6 +455,7 @@ void AppState::loadKit(const fs::path& file) {
 
 void AppState::Impl::takeKit(DrumKit kit, bool dirty, bool fit) {
     finishPadEdits(true);
+    followKitPedal(kit);
     self.published_.kit = std::move(kit);
     if (fit) {
         fittedTo = nullptr;

@@ -601,6 +601,8 @@ std::optional<std::string> writeKit(const DrumKit& kit, std::string* whyNot) {
     }
     if (kit.squaredVelocity)
         document["squaredVelocity"] = true;
+    if (kit.hiHatController)
+        document["hiHatController"] = *kit.hiHatController;
     return render(document, whyNot);
 }
 
@@ -705,6 +707,13 @@ ReadResult<DrumKit> readKit(std::string_view text) {
         kit.audienceView = reader.boolean("audienceView");
     if (!reader.failed() && reader.member("squaredVelocity", false))
         kit.squaredVelocity = reader.boolean("squaredVelocity");
+    if (!reader.failed() && reader.member("hiHatController", false)) {
+        const double controller = reader.float64("hiHatController");
+        if (!reader.failed() &&
+            !(controller >= 0 && controller <= 127 && controller == std::floor(controller)))
+            reader.fail("hiHatController", "not a controller from 0 to 127");
+        kit.hiHatController = reader.failed() ? 0 : static_cast<int>(controller);
+    }
     if (!reader.failed() && reader.member("bleed", false)) {
         kit.bleed = reader.float32("bleed");
         if (!reader.failed() && !(kit.bleed >= 0.0f && kit.bleed <= 1.0f))

@@ -119,6 +119,9 @@ struct DrumKit {
     // Strikes play at the square of their velocity's share of full (a SoundFont's response,
     // as its players play it) rather than in proportion to it.
     bool squaredVelocity = false;
+    // The MIDI controller the kit's own hi-hat openness follows (an SFZ kit's CC64, say);
+    // none: whatever the player's settings say. Loading such a kit points the pedal at it.
+    std::optional<int> hiHatController = std::nullopt;
 
     // A new kit: a random id, the name as given, one default pad per role in table order.
     explicit DrumKit(std::string kitName);

@@ -2,6 +2,7 @@
 #include "AudioTestSupport.h"
 
 #include "app/RenderTool.h"
+#include "model/import/KitImport.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.hh>
@@ -321,4 +322,33 @@ TEST_F(RenderTool, RecordingsOfOneStrikeSoundTogetherEachAtItsOwnPanWhileTakesAl
     for (std::size_t at : {10, 48010}) // both microphones at once, on their own sides
         EXPECT_EQ(std::pair(frames[at * 2], frames[at * 2 + 1]), std::pair(0.5f, 0.25f));
     EXPECT_EQ(std::pair(frames[48020], frames[48021]), std::pair(0.125f, 0.125f)); // take 2
+}
+
+// An SFZ kit as it plays: a slice of a file sample for sample, microphones as labelled faders
+// at their default levels.
+TEST_F(RenderTool, AnSfzSlicePlaysExactlyThoseFramesAndFadersMixItsMicrophones) {
+    std::vector<float> ramp;
+    for (int i = 0; i < 1000; ++i)
+        ramp.insert(ramp.end(), 2, float(i + 1) / 1000.0f);
+    audio::testing::writeWithSndfile(dir / "ramp.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                     ramp);
+    for (auto [name, level] : {std::pair{"close.wav", 0.5f}, {"oh.wav", 0.25f}})
+        audio::testing::writeWithSndfile(dir / name, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1,
+                                         std::vector<float>(100, level));
+    test::writeText(dir / "kit.sfz", "<control> label_cc30=Close label_cc31=Room set_hdcc31=0.1 "
+                                     "set_cc30=127\n<group> key=36\n"
+                                     "<region> sample=close.wav amplitude_oncc30=100\n"
+                                     "<region> sample=oh.wav amplitude_oncc31=100\n"
+                                     "<region> key=38 sample=ramp.wav offset=100 end=199\n");
+    const auto imported = kitImport::importFile(dir / "kit.sfz");
+    ASSERT_TRUE(imported) << imported.error;
+    ASSERT_TRUE(storage::writeKit(*imported.kit, dir / "kit.json"));
+    ASSERT_EQ(
+        render(Smf::file(0, {Smf::vlq(0) + "\x99\x24\x7F"s + Smf::vlq(480) + "\x26\x7F"s}, 480)),
+        0);
+    const auto left = leftOfOutput();
+    EXPECT_NEAR(left[10], 0.5f + 0.1f * 0.25f, 1e-6f); // the room microphone at its 0.1
+    ASSERT_EQ(left.size(), 24000u + 100u);
+    for (std::size_t i = 0; i < 100; ++i)
+        ASSERT_NEAR(left[24000 + i], float(101 + i) / 1000.0f, 1e-6f) << i;
 }

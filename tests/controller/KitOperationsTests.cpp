@@ -450,14 +450,24 @@ TEST_F(KitOperations, ImportedKitsPlayTheirLayersAndSayWhatWasLeftOut) {
     EXPECT_EQ(p().kit.name, "Layers");
     EXPECT_NE(p().kit.id, before);
     EXPECT_TRUE(p().dirty);
+    // At the square of the velocity's share, as SFZ players play it.
     for (auto [velocity, level] : {std::pair{38, 0.02f}, {39, 0.08f}})
-        EXPECT_NEAR(playedLevel(36, velocity), level, 1e-5f) << velocity;
+        EXPECT_NEAR(playedLevel(36, velocity), level * velocity / 127.0f, 1e-5f) << velocity;
     test::writeText(folder / "broken.sfz", "<region sample=soft.wav");
     const DrumKit kept = p().kit;
     state->importKit(folder / "broken.sfz");
     EXPECT_EQ(p().lastHit, "Import failed: broken.sfz:1: unclosed header");
     EXPECT_TRUE(p().lastHitIsError);
     EXPECT_EQ(p().kit, kept);
+
+    // A hi-hat made for the sustain pedal moves the pedal there; a kit without one puts it
+    // back.
+    test::writeText(folder / "Hats.sfz", "<group> key=42\n<region> sample=soft.wav hicc64=63\n"
+                                         "<region> sample=hard.wav locc64=64\n");
+    state->importKit(folder / "Hats.sfz");
+    EXPECT_EQ(p().settings.pedalController, 64);
+    state->newKit();
+    EXPECT_EQ(p().settings.pedalController, 4);
 }
 
 // Only where the hydrogen-drumkits package is installed; the suite never downloads it.

@@ -125,6 +125,14 @@ void writeKits(const fs::path& hydrogen, const fs::path& sfz) {
                        "<region> locc4=0 hicc4=40 sample=hostname /* x */\n"
                        "<region> trigger=release sample=hosts // y\n");
     write(sfz / "include", "#include \"etc/hostname\"\n<region> key=f#3\n");
+    write(sfz / "controllers",
+          "#define $M 30 #define $H 64\n<control> label_cc$M=Room set_hdcc$M=0.1 set_cc100=0\n"
+          "<curve> curve_index=7 v000=0 v064=0.2 v127=1\n<global> sw_lokey=24 sw_default=25 "
+          "group_volume=-7 amp_velcurve_64=0.5 amp_veltrack=50\n<group> key=42 sw_last=25\n"
+          "<region> sample=hostname hicc$H=63 amplitude_oncc$M=100 amplitude_curvecc$M=7\n"
+          "<region> sample=hosts locc$H=64 pan=-100 pan_oncc21=200 lorand=0.45 hirand=60\n"
+          "<region> key=49 sample=passwd off_by=5 off_mode=time off_time=0.2 offset=9 end=-1\n"
+          "<region> key=57 sample=*silence group=5 locc100=0 hicc100=0\n");
 }
 
 // A drum preset and a melodic one; one instrument with a global zone, velocity layers, a

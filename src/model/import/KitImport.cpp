@@ -170,6 +170,8 @@ std::string Summary::text() const {
         out += "; " + count(unreadableSamples, "sample") + " unreadable";
     if (droppedSamples > 0)
         out += "; " + count(droppedSamples, "sample") + " over a pad's limit";
+    if (!clamped.empty())
+        out += "; clamped: " + joined(clamped);
     if (!ignored.empty())
         out += "; ignored: " + joined({ignored.begin(), ignored.end()});
     return validUtf8(out);

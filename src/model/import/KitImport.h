@@ -33,6 +33,9 @@ struct Summary {
     int droppedSamples = 0;           // beyond what a pad can hold
     std::vector<std::string> leftOut; // instruments that fit no role, or a taken one
     std::set<std::string> ignored;    // SFZ opcodes we do not play, each once
+    // Values out of their opcode's range, played at its nearest end, or unreadable and played
+    // at its default: "hirand=60 (1)", "lovel=loud (default)"; each opcode once.
+    std::vector<std::string> clamped;
 
     // "Imported 14 pads, 62 samples; left out: Cowbell, Clap; ..."
     std::string text() const;

@@ -3,6 +3,7 @@
 // else is named as ignored.
 #include "model/import/KitImport.h"
 
+#include "model/Expression.h"
 #include "model/SamplePiece.h"
 #include "model/SampleSelection.h"
 
@@ -118,16 +119,26 @@ private:
         return true;
     }
     static constexpr std::size_t maxLineBytes = 1u << 16;
+    static constexpr std::size_t maxDefines = 4096;
 
     bool handleLine(std::string line, const std::string& where, const fs::path& file) {
-        const std::string head = trimmed(line);
-        if (head.rfind("#define", 0) == 0) {
+        std::string head = trimmed(line);
+        // Several may share a line: each value runs to the next #define.
+        for (int defined = 0; head.rfind("#define", 0) == 0; ++defined) {
+            if (defined >= 256)
+                return failed(where + ": too many #define on one line");
             std::string rest = trimmed(std::string_view(head).substr(7));
             const auto space = rest.find_first_of(" \t");
             if (rest.empty() || rest[0] != '$' || space == std::string::npos)
                 return failed(where + ": malformed #define");
-            defines_[rest.substr(0, space)] = trimmed(std::string_view(rest).substr(space));
-            return true;
+            const auto next = rest.find("#define", space);
+            if (defines_.size() >= maxDefines && !defines_.count(rest.substr(0, space)))
+                return failed(where + ": too many #define lines");
+            defines_[rest.substr(0, space)] = trimmed(std::string_view(rest).substr(
+                space, next == std::string::npos ? std::string::npos : next - space));
+            if (next == std::string::npos)
+                return true;
+            head = rest.substr(next);
         }
         if (head.rfind("#include", 0) == 0) {
             const auto open = head.find('"');
@@ -218,18 +229,84 @@ private:
 
 using Opcodes = std::map<std::string, std::pair<std::string, std::string>>; // value, where
 
+// A controller's value (0..1) mapped by a curve: a <curve> header's 128 points, or one of
+// the built-in shapes.
+using Curve = std::array<float, 128>;
+
+Curve builtInCurve(int index) {
+    Curve curve{};
+    for (int i = 0; i < 128; ++i) {
+        const double x = i / 127.0;
+        double y = x;
+        switch (index) {
+        case 1:
+            y = 2 * x - 1;
+            break; // bipolar
+        case 2:
+            y = 1 - x;
+            break; // inverted
+        case 3:
+            y = 1 - 2 * x;
+            break; // bipolar inverted
+        case 4:
+            y = x * x;
+            break; // concave
+        case 5:
+            y = std::sqrt(x);
+            break; // convex
+        case 6:
+            y = std::sqrt(1 - x);
+            break; // convex inverted
+        default:
+            break; // 0 and unknown ones: linear
+        }
+        curve[std::size_t(i)] = float(y);
+    }
+    return curve;
+}
+
+float onCurve(const Curve& curve, double value) {
+    const double at = std::clamp(value, 0.0, 1.0) * 127.0;
+    const auto low = std::size_t(at);
+    const std::size_t high = std::min<std::size_t>(low + 1, 127);
+    const double part = at - double(low);
+    return float(curve[low] * (1 - part) + curve[high] * part);
+}
+
+// Opcodes that end in a number: amplitude_oncc30 is ("amplitude_oncc", 30).
+std::optional<int> indexOf(const std::string& name, std::string_view prefix, int highest = 127) {
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 3 ||
+        name.compare(0, prefix.size(), prefix) != 0)
+        return std::nullopt;
+    int index = 0;
+    const auto [end, ec] =
+        std::from_chars(name.data() + prefix.size(), name.data() + name.size(), index);
+    if (ec != std::errc() || end != name.data() + name.size() || index < 0 || index > highest)
+        return std::nullopt;
+    return index;
+}
+
 struct Region {
     fs::path sample;
+    bool silent = false; // *silence, or a slice of nothing: it only stops others
     int lokey = 0, hikey = 127, lovel = 1, hivel = 127;
     int seqLength = 1, seqPosition = 1;
     bool random = false;
     double lorand = 0, hirand = 1;
     float gain = 1.0f, pan = 0.0f;
     long group = 0, offBy = 0;
-    std::optional<std::pair<int, int>> cc4;
+    float offSeconds = 0.0f;                      // how it fades when another stops it
+    bool monophonic = false;                      // a new strike of its note stops the last
+    std::map<int, std::pair<int, int>> ccRanges;  // locc/hicc narrower than 0..127
+    std::optional<std::pair<int, int>> pedal;     // its range on the kit's hi-hat controller
+    std::optional<std::pair<int, int>> keyswitch; // the last keyswitch it sounds after
+    int fader = -1;                               // the labelled controller that scales it
+    float faderLevel = 1.0f;                      // that controller's share at its default
     std::string label;
     SamplePiece piece; // its slice of the file and its tuning
 };
+
+inline constexpr int maxCurves = 256;
 
 class Interpreter {
 public:
@@ -242,11 +319,15 @@ public:
         for (const Token& token : tokens) {
             if (!token.name.empty()) {
                 (*current)[token.name] = {token.value, token.where};
+                if (current == &control_)
+                    control(token.name, {token.value, token.where});
                 noteIgnored(current, token.name);
                 continue;
             }
             if (inRegion && !emit())
                 return false;
+            if (current == &curve_)
+                addCurve();
             inRegion = false;
             const std::string& h = token.header;
             if (h == "control") {
@@ -264,23 +345,45 @@ public:
                 region_.clear();
                 current = &region_;
                 inRegion = true;
+            } else if (h == "curve") {
+                curve_.clear();
+                current = &curve_;
             } else {
                 summary_.ignored.insert("<" + h + ">");
                 discard_.clear();
                 current = &discard_;
             }
         }
+        if (current == &curve_)
+            addCurve();
         return !inRegion || emit();
     }
 
     std::vector<Region> regions;
     std::string error;
+    // What selects a keyswitched set, as the kit states it: sw_default, else the lowest key
+    // of sw_lokey..sw_hikey.
+    std::optional<int> swDefault, swLowest;
+    std::map<int, std::string> labels; // label_ccN
+    std::array<double, 128> ccValue{}; // each controller's default, 0..1
+    int silentAtDefaults = 0;          // regions whose levels come to nothing
 
 private:
-    bool bad(const std::pair<std::string, std::string>& entry, const std::string& name) {
-        error =
-            entry.second + ": bad value for " + name + ": \"" + entry.first.substr(0, 40) + "\"";
+    bool bad(const std::string& where, const std::string& why) {
+        error = where + ": " + why;
         return false;
+    }
+
+    // One line in the summary per opcode whose value we could not play as written.
+    void warn(const std::string& name, const std::string& value, const std::string& played) {
+        if (warned_.insert(name).second && summary_.clamped.size() < 100)
+            summary_.clamped.push_back(name + "=" + value.substr(0, 40) + " (" + played + ")");
+    }
+
+    static std::string shortNumber(double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
     }
 
     // A number, or a note name such as c4, f#3 or eb-1 (c4 being middle C, 60).
@@ -310,108 +413,211 @@ private:
         return (octave + 1) * 12 + semitone;
     }
 
+    // The value an opcode states, clamped to its range as players do; unreadable ones keep
+    // the default. Either way the summary says so, once per opcode.
+    double value(const std::string& name, const std::string& text, double fallback, double lo,
+                 double hi, bool note = false) {
+        const auto parsed = parseNumber(text, note);
+        if (!parsed) {
+            warn(name, text, "default");
+            return fallback;
+        }
+        if (*parsed < lo || *parsed > hi) {
+            const double clamped = std::clamp(*parsed, lo, hi);
+            warn(name, text, shortNumber(clamped));
+            return clamped;
+        }
+        return *parsed;
+    }
+    double number(const Opcodes& from, const std::string& name, double fallback, double lo,
+                  double hi, bool note = false) {
+        const auto it = from.find(name);
+        return it == from.end() ? fallback : value(name, it->second.first, fallback, lo, hi, note);
+    }
+
+    void control(const std::string& name, const std::pair<std::string, std::string>& entry) {
+        if (const auto cc = indexOf(name, "set_cc"))
+            ccValue[std::size_t(*cc)] = value(name, entry.first, 0, 0, 127) / 127.0;
+        else if (const auto hd = indexOf(name, "set_hdcc"))
+            ccValue[std::size_t(*hd)] = value(name, entry.first, 0, 0, 1);
+        else if (const auto real = indexOf(name, "set_realcc"))
+            ccValue[std::size_t(*real)] = value(name, entry.first, 0, 0, 1);
+        else if (const auto label = indexOf(name, "label_cc"))
+            labels[*label] = entry.first.substr(0, 100);
+    }
+
+    void addCurve() {
+        const int index = int(number(curve_, "curve_index", -1, -1, maxCurves - 1));
+        if (index < 0)
+            return;
+        // Points not given lie on straight lines between those given; 0 and 127 default to
+        // the ends of a rising line.
+        std::array<std::optional<float>, 128> given;
+        given[0] = 0.0f;
+        given[127] = 1.0f;
+        for (const auto& [name, entry] : curve_)
+            if (name.size() == 4 && name[0] == 'v')
+                if (const auto at = indexOf(name, "v"))
+                    given[std::size_t(*at)] = float(value(name, entry.first, 0, -1e6, 1e6));
+        Curve curve{};
+        std::size_t last = 0;
+        for (std::size_t i = 1; i < 128; ++i)
+            if (given[i]) {
+                for (std::size_t j = last; j <= i; ++j)
+                    curve[j] = *given[last] +
+                               (*given[i] - *given[last]) * float(j - last) / float(i - last);
+                last = i;
+            }
+        curves_[index] = curve;
+    }
+
+    const Curve& curveOf(int index) {
+        if (const auto it = curves_.find(index); it != curves_.end())
+            return it->second;
+        return curves_[index] = builtInCurve(index);
+    }
+
+    // A controller's effect at its default, through the curve the region names for it.
+    float shaped(const Opcodes& merged, const std::string& curvePrefix, int cc) {
+        const int index =
+            int(number(merged, curvePrefix + std::to_string(cc), 0, 0, maxCurves - 1));
+        return onCurve(curveOf(index), ccValue[std::size_t(cc)]);
+    }
+
+    // A strike's level at velocity v, as SFZ players shape it: amp_velcurve_N points (a
+    // straight line between them), else the square of v's share, scaled by amp_veltrack.
+    static double velocityLevel(const std::map<int, double>& points, double track, int v) {
+        double curve = (v / 127.0) * (v / 127.0);
+        if (!points.empty()) {
+            auto above = points.lower_bound(v);
+            const auto below = above == points.begin() ? points.end() : std::prev(above);
+            const std::pair<int, double> lo =
+                below == points.end() ? std::pair{0, 0.0} : std::pair<int, double>(*below);
+            const std::pair<int, double> hi =
+                above == points.end() ? std::pair{127, 1.0} : std::pair<int, double>(*above);
+            curve = hi.first == lo.first ? hi.second
+                                         : lo.second + (hi.second - lo.second) * (v - lo.first) /
+                                                           (hi.first - lo.first);
+        }
+        const double t = track / 100.0;
+        return t >= 0 ? 1 - t + t * curve : 1 + t * curve;
+    }
+
     bool emit() {
         if (regions.size() >= maxRegions) {
             error = "more than " + std::to_string(maxRegions) + " regions";
             return false;
         }
-        // Only the opcodes we play, each from the nearest level that sets it.
-        Opcodes merged;
-        for (const char* name : knownNames)
-            for (const Opcodes* level : {&region_, &group_, &master_, &global_})
-                if (const auto it = level->find(name); it != level->end()) {
-                    merged.insert(*it);
-                    break;
-                }
+        // Each opcode from the nearest level that sets it.
+        Opcodes merged = region_;
+        for (const Opcodes* level : {&group_, &master_, &global_})
+            merged.insert(level->begin(), level->end());
+        const auto has = [&](const char* name) { return merged.count(name) > 0; };
         Region r;
-        double noteOffset = 0, octaveOffset = 0;
-        const auto number = [&](const Opcodes& from, const std::string& name, double& into,
-                                bool note = false, double lo = -1e9, double hi = 1e9) {
-            const auto it = from.find(name);
-            if (it == from.end())
-                return true;
-            const auto value = parseNumber(it->second.first, note);
-            if (!value || *value < lo || *value > hi)
-                return bad(it->second, name);
-            into = *value;
-            return true;
-        };
-        if (!number(control_, "note_offset", noteOffset, false, -127, 127) ||
-            !number(control_, "octave_offset", octaveOffset, false, -10, 10))
-            return false;
-        double key = -1, lokey = 0, hikey = 127, lovel = 1, hivel = 127, seqLength = 1,
-               seqPosition = 1, lorand = 0, hirand = 1, volume = 0, pan = 0, amplitude = 100,
-               group = 0, offBy = 0, locc4 = 0, hicc4 = 127, tune = 0, transpose = 0,
-               keycenter = -1, keytrack = 100, offset = 0, end = 0;
-        const bool ok = number(merged, "key", key, true, 0, 127) &&
-                        number(merged, "lokey", lokey, true, 0, 127) &&
-                        number(merged, "hikey", hikey, true, 0, 127) &&
-                        number(merged, "lovel", lovel, false, 0, 127) &&
-                        number(merged, "hivel", hivel, false, 0, 127) &&
-                        number(merged, "seq_length", seqLength, false, 1, 100) &&
-                        number(merged, "seq_position", seqPosition, false, 1, 100) &&
-                        number(merged, "lorand", lorand, false, 0, 1) &&
-                        number(merged, "hirand", hirand, false, 0, 1) &&
-                        number(merged, "volume", volume, false, -144, 48) &&
-                        number(merged, "pan", pan, false, -100, 100) &&
-                        number(merged, "amplitude", amplitude, false, 0, 100) &&
-                        number(merged, "group", group, false, -1e9, 1e9) &&
-                        number(merged, "off_by", offBy, false, -1e9, 1e9) &&
-                        number(merged, "locc4", locc4, false, 0, 127) &&
-                        number(merged, "hicc4", hicc4, false, 0, 127) &&
-                        number(merged, "tune", tune, false, -9600, 9600) &&
-                        number(merged, "transpose", transpose, false, -127, 127) &&
-                        number(merged, "pitch_keycenter", keycenter, true, 0, 127) &&
-                        number(merged, "pitch_keytrack", keytrack, false, -1200, 1200) &&
-                        number(merged, "offset", offset, false, 0, 4294967296.0) &&
-                        number(merged, "end", end, false, -1, 4294967296.0);
-        if (!ok)
-            return false;
+        const double noteOffset = number(control_, "note_offset", 0, -127, 127);
+        const double octaveOffset = number(control_, "octave_offset", 0, -10, 10);
         if (const auto trigger = merged.find("trigger");
             trigger != merged.end() && trigger->second.first != "attack") {
-            summary_.ignored.insert("trigger=" + trigger->second.first);
+            summary_.ignored.insert("trigger=" + trigger->second.first.substr(0, 40));
             return true;
         }
+        // Played by polyphonic pressure: a grabbed cymbal, which the pad's own grab damps.
+        if (number(merged, "lopolyaft", 0, 0, 127) > 0)
+            return true;
         const auto sample = merged.find("sample");
         if (sample == merged.end() || sample->second.first.empty())
             return true;
         std::string path = (control_.count("default_path") ? control_["default_path"].first : "") +
                            sample->second.first;
         if (path.size() > 4096)
-            return bad(sample->second, "sample");
+            return bad(sample->second.second, "sample path too long");
         std::replace(path.begin(), path.end(), '\\', '/');
-        if (path.rfind('*', 0) == 0) { // built-in generators (*sine, *noise) are no drums
-            summary_.ignored.insert("sample=" + path);
+        if (sample->second.first == "*silence") {
+            r.silent = true;
+        } else if (sample->second.first.rfind('*', 0) == 0) {
+            summary_.ignored.insert("sample=" + sample->second.first.substr(0, 40));
             return true;
+        } else {
+            r.sample = (folder_ / path).lexically_normal();
         }
-        r.sample = (folder_ / path).lexically_normal();
         const double shift = noteOffset + 12 * octaveOffset;
-        if (key >= 0)
+        const double key = number(merged, "key", -1, 0, 127, true);
+        double lokey = number(merged, "lokey", 0, 0, 127, true);
+        double hikey = number(merged, "hikey", 127, 0, 127, true);
+        const bool keyed = key >= 0; // an unreadable key is as good as none
+        if (keyed)
             lokey = hikey = key;
         r.lokey = int(std::clamp(lokey + shift, 0.0, 127.0));
         r.hikey = int(std::clamp(hikey + shift, 0.0, 127.0));
-        r.lovel = std::max(1, int(lovel));
-        r.hivel = std::max(r.lovel, int(hivel));
-        r.seqLength = int(seqLength);
-        r.seqPosition = int(seqPosition);
-        r.random = lorand > 0 || hirand < 1;
-        r.lorand = lorand;
-        r.hirand = hirand;
-        r.gain = float(std::pow(10.0, volume / 20.0) * amplitude / 100.0);
-        r.pan = float(pan / 100.0);
-        r.group = long(group);
-        r.offBy = long(offBy);
-        if (merged.count("locc4") || merged.count("hicc4"))
-            r.cc4 = std::pair{int(locc4), int(hicc4)};
-        // A slice: from `offset` to the frame `end` names, inclusive.
+        r.lovel = std::max(1, int(number(merged, "lovel", 1, 0, 127)));
+        r.hivel = std::max(r.lovel, int(number(merged, "hivel", 127, 0, 127)));
+        r.seqLength = int(number(merged, "seq_length", 1, 1, 100));
+        r.seqPosition = int(number(merged, "seq_position", 1, 1, 100));
+        r.lorand = number(merged, "lorand", 0, 0, 1);
+        r.hirand = std::max(r.lorand, number(merged, "hirand", 1, 0, 1));
+        r.random = r.lorand > 0 || r.hirand < 1;
+        r.group = long(number(merged, "group", 0, -1e9, 1e9));
+        r.offBy = long(number(merged, "off_by", 0, -1e9, 1e9));
+        if (!levels(merged, r)) {
+            ++silentAtDefaults; // as good as absent
+            return true;
+        }
+        // Stopped by another: at once (fast), over its release (normal) or off_time.
+        if (const auto mode = merged.find("off_mode"); mode != merged.end()) {
+            if (mode->second.first == "normal")
+                r.offSeconds = float(number(merged, "ampeg_release", 0, 0, 100));
+            else if (mode->second.first == "time")
+                r.offSeconds = float(number(merged, "off_time", 0, 0, 100));
+        } else if (has("off_time")) {
+            r.offSeconds = float(number(merged, "off_time", 0, 0, 100));
+        }
+        r.monophonic = number(merged, "note_polyphony", 0, 0, 1e6) == 1 ||
+                       number(merged, "polyphony", 0, 0, 1e6) == 1;
+        for (const auto& [name, entry] : merged) {
+            const bool hd = name.rfind("lohdcc", 0) == 0 || name.rfind("hihdcc", 0) == 0;
+            const auto lo = hd ? indexOf(name, "lohdcc") : indexOf(name, "locc");
+            const auto hi = hd ? indexOf(name, "hihdcc") : indexOf(name, "hicc");
+            const double scale = hd ? 127.0 : 1.0;
+            if (lo || hi) {
+                auto [at, added] = r.ccRanges.try_emplace(lo ? *lo : *hi, 0, 127);
+                (lo ? at->second.first : at->second.second) = int(std::lround(
+                    value(name, entry.first, lo ? 0 : 127 / scale, 0, 127 / scale) * scale));
+            }
+        }
+        std::erase_if(r.ccRanges, [](const auto& range) {
+            return range.second == std::pair{0, 127};
+        });
+        // Keyswitches: the set this region belongs to, and what the kit starts on.
+        if (has("sw_last") || has("sw_lolast") || has("sw_hilast")) {
+            const double last = number(merged, "sw_last", 0, 0, 127, true);
+            r.keyswitch = std::pair{int(number(merged, "sw_lolast", last, 0, 127, true)),
+                                    int(number(merged, "sw_hilast", last, 0, 127, true))};
+        }
+        if (has("sw_default") && !swDefault)
+            swDefault = int(number(merged, "sw_default", 0, 0, 127, true));
+        if (has("sw_lokey")) {
+            const int lowest = int(number(merged, "sw_lokey", 0, 0, 127, true));
+            swLowest = std::min(swLowest.value_or(127), lowest);
+        } else if (r.keyswitch) {
+            swLowest = std::min(swLowest.value_or(127), r.keyswitch->first);
+        }
+        // A slice: from `offset` to the frame `end` names, inclusive; end=0 or -1 plays
+        // nothing.
+        const double offset = number(merged, "offset", 0, 0, 4294967296.0);
+        const double end = number(merged, "end", 0, -1, 4294967296.0);
         r.piece.start = static_cast<std::uint64_t>(offset);
-        if (end > offset)
+        if (has("end") && end <= 0)
+            r.silent = true;
+        else if (end > offset)
             r.piece.end = static_cast<std::uint64_t>(end) + 1;
         // Tuning, only where the region asks for it (`key` centres the pitch on its own key):
         // a region struck on its key plays that far from its pitch centre.
-        if (merged.count("tune") || merged.count("transpose") || merged.count("pitch_keycenter") ||
-            merged.count("pitch_keytrack")) {
-            const double center = keycenter >= 0 ? keycenter + shift : key >= 0 ? key + shift : 60;
+        if (has("tune") || has("transpose") || has("pitch_keycenter") || has("pitch_keytrack")) {
+            const double tune = number(merged, "tune", 0, -9600, 9600);
+            const double transpose = number(merged, "transpose", 0, -127, 127);
+            const double keycenter = number(merged, "pitch_keycenter", -1, 0, 127, true);
+            const double keytrack = number(merged, "pitch_keytrack", 100, -1200, 1200);
+            const double center = keycenter >= 0 ? keycenter + shift : keyed ? key + shift : 60;
             const int struck = r.lokey == r.hikey ? r.lokey : int(center);
             r.piece.cents = std::clamp(tune + 100 * transpose + (struck - center) * keytrack,
                                        -maxPieceCents, maxPieceCents);
@@ -423,27 +629,133 @@ private:
         return true;
     }
 
-    static constexpr std::array knownNames{
-        "sample",         "key",          "lokey",        "hikey",        "lovel",
-        "hivel",          "seq_length",   "seq_position", "lorand",       "hirand",
-        "volume",         "pan",          "amplitude",    "group",        "off_by",
-        "locc4",          "hicc4",        "trigger",      "region_label", "group_label",
-        "master_label",   "global_label", "tune",         "transpose",    "pitch_keycenter",
-        "pitch_keytrack", "offset",       "end"};
+    // The region's gain and pan at every level and controller default; false when that
+    // leaves it silent (its microphone fader aside, which the mixer may raise).
+    bool levels(const Opcodes& merged, Region& r) {
+        double volume = number(merged, "volume", 0, -144, 6);
+        double amplitude = number(merged, "amplitude", 100, 0, 100) / 100;
+        for (const char* level : {"group", "master", "global"}) {
+            volume += number(merged, std::string(level) + "_volume", 0, -144, 6);
+            amplitude *= number(merged, std::string(level) + "_amplitude", 100, 0, 100) / 100;
+        }
+        double pan = number(merged, "pan", 0, -100, 100);
+        std::map<int, double> velocityPoints;
+        for (const auto& [name, entry] : merged) {
+            if (const auto cc = indexOf(name, "amplitude_oncc")) {
+                const double depth = value(name, entry.first, 0, -10000, 10000) / 100;
+                const float share = shaped(merged, "amplitude_curvecc", *cc);
+                // A labelled fader scaling the region is a microphone's level, kept apart.
+                if (labels.count(*cc) && r.fader < 0) {
+                    r.fader = *cc;
+                    r.faderLevel = share;
+                    amplitude *= depth;
+                } else {
+                    amplitude *= depth * share;
+                }
+            } else if (const auto vol = indexOf(name, "volume_oncc")) {
+                volume +=
+                    value(name, entry.first, 0, -144, 48) * shaped(merged, "volume_curvecc", *vol);
+            } else if (const auto gain = indexOf(name, "gain_oncc")) {
+                volume +=
+                    value(name, entry.first, 0, -144, 48) * shaped(merged, "gain_curvecc", *gain);
+            } else if (const auto panCc = indexOf(name, "pan_oncc")) {
+                pan +=
+                    value(name, entry.first, 0, -200, 200) * shaped(merged, "pan_curvecc", *panCc);
+            } else if (const auto v = indexOf(name, "amp_velcurve_")) {
+                velocityPoints[*v] = value(name, entry.first, 0, 0, 1);
+            }
+        }
+        // Our strikes play at the square of the velocity's share (the kit asks for it, as
+        // SFZ players default to), and a region's samples hold one gain for their whole
+        // velocity range. Another velocity response is matched at the top of the region's
+        // range: its hardest strike plays as the SFZ player would, softer ones follow the
+        // square, so layers meet where they did and the loudest keep their level.
+        const double track = number(merged, "amp_veltrack", 100, -100, 100);
+        const double top = double(r.hivel) / 127.0;
+        amplitude *= velocityLevel(velocityPoints, track, r.hivel) / (top * top);
+        r.gain = float(std::pow(10.0, std::clamp(volume, -144.0, 48.0) / 20.0) *
+                       std::clamp(amplitude, 0.0, 16.0));
+        r.pan = float(std::clamp(pan, -100.0, 100.0) / 100.0);
+        return r.gain > 1e-6f;
+    }
 
     // Opcodes we do not play are named once, wherever they stand.
+    static bool known(const std::string& name) {
+        static constexpr std::array plain{"sample",
+                                          "key",
+                                          "lokey",
+                                          "hikey",
+                                          "lovel",
+                                          "hivel",
+                                          "seq_length",
+                                          "seq_position",
+                                          "lorand",
+                                          "hirand",
+                                          "volume",
+                                          "pan",
+                                          "amplitude",
+                                          "group",
+                                          "off_by",
+                                          "trigger",
+                                          "region_label",
+                                          "group_label",
+                                          "master_label",
+                                          "global_label",
+                                          "tune",
+                                          "transpose",
+                                          "pitch_keycenter",
+                                          "pitch_keytrack",
+                                          "offset",
+                                          "end",
+                                          "count",
+                                          "group_volume",
+                                          "master_volume",
+                                          "global_volume",
+                                          "group_amplitude",
+                                          "master_amplitude",
+                                          "global_amplitude",
+                                          "amp_veltrack",
+                                          "off_mode",
+                                          "off_time",
+                                          "sw_lokey",
+                                          "sw_hikey",
+                                          "sw_last",
+                                          "sw_lolast",
+                                          "sw_hilast",
+                                          "sw_default",
+                                          "lopolyaft",
+                                          "hipolyaft",
+                                          "note_polyphony",
+                                          "polyphony"};
+        static constexpr std::array<std::string_view, 11> indexed{
+            "locc",        "hicc",           "lohdcc",
+            "hihdcc",      "amplitude_oncc", "amplitude_curvecc",
+            "volume_oncc", "volume_curvecc", "gain_oncc",
+            "pan_oncc",    "pan_curvecc"};
+        return std::find(plain.begin(), plain.end(), name) != plain.end() ||
+               indexOf(name, "amp_velcurve_") ||
+               std::any_of(indexed.begin(), indexed.end(),
+                           [&](std::string_view prefix) { return bool(indexOf(name, prefix)); });
+    }
     void noteIgnored(const Opcodes* level, const std::string& name) {
-        const bool known =
-            level == &control_
-                ? name == "default_path" || name == "note_offset" || name == "octave_offset"
-                : std::find(knownNames.begin(), knownNames.end(), name) != knownNames.end();
-        if (!known && level != &discard_)
-            summary_.ignored.insert(name);
+        bool isKnown = false;
+        if (level == &control_)
+            isKnown = name == "default_path" || name == "note_offset" || name == "octave_offset" ||
+                      indexOf(name, "set_cc") || indexOf(name, "set_hdcc") ||
+                      indexOf(name, "set_realcc") || indexOf(name, "label_cc");
+        else if (level == &curve_)
+            isKnown = name == "curve_index" || (name.size() == 4 && indexOf(name, "v"));
+        else
+            isKnown = known(name);
+        if (!isKnown && level != &discard_ && summary_.ignored.size() < 200)
+            summary_.ignored.insert(name.substr(0, 60));
     }
 
     fs::path folder_;
     Summary& summary_;
-    Opcodes control_, global_, master_, group_, region_, discard_;
+    Opcodes control_, global_, master_, group_, region_, curve_, discard_;
+    std::map<int, Curve> curves_;
+    std::set<std::string> warned_;
 };
 
 bool hiHatByName(const Instrument& in) {
@@ -457,20 +769,11 @@ bool hiHatByName(const Instrument& in) {
            lower.find("hat") != std::string::npos || lower.find("hh") != std::string::npos;
 }
 
-// Pedal ranges: CC4 rises as the pedal closes the hats.
+// Pedal ranges: the controller rises as the pedal closes the hats.
 PadRole hiHatFor(std::pair<int, int> range) {
     const int middle = (range.first + range.second) / 2;
     return middle < 43 ? PadRole::hhOpen : middle < 86 ? PadRole::hhHalf : PadRole::hhClosed;
 }
-
-// One instrument per key range and hi-hat position, in the order they first appear.
-struct Built {
-    Instrument instrument;
-    std::vector<std::pair<int, PadSample>> takes; // by sequence position
-    // Per take: what makes a strike play it. Regions alike in all of it sound together.
-    std::vector<std::tuple<int, int, int, double, double>> when;
-    std::vector<long> groups, offBys;
-};
 
 Instrument probeOf(const Region& r) {
     Instrument probe;
@@ -480,8 +783,115 @@ Instrument probeOf(const Region& r) {
     return probe;
 }
 
-bool pedalRanged(const Region& r) {
-    return r.cc4 && !(r.cc4->first == 0 && r.cc4->second == 127) && hiHatByName(probeOf(r));
+std::string noteName(int note) {
+    static constexpr std::array names{"c",  "c#", "d",  "d#", "e",  "f",
+                                      "f#", "g",  "g#", "a",  "a#", "b"};
+    return names[std::size_t(note % 12)] + std::to_string(note / 12 - 1);
+}
+
+std::string regionCount(int count) {
+    return std::to_string(count) + (count == 1 ? " region" : " regions");
+}
+
+// Only the keyswitched set the kit starts on plays; the others are named.
+void keepDefaultKeyswitch(Interpreter& in, Summary& summary) {
+    const auto chosen = in.swDefault ? in.swDefault : in.swLowest;
+    if (!chosen)
+        return;
+    std::map<int, int> others; // set's lowest key, regions
+    std::erase_if(in.regions, [&](const Region& r) {
+        const bool other =
+            r.keyswitch && (*chosen < r.keyswitch->first || *chosen > r.keyswitch->second);
+        if (other)
+            ++others[r.keyswitch->first];
+        return other;
+    });
+    for (const auto& [key, count] : others)
+        summary.leftOut.push_back("keyswitch " + noteName(key) + " (" + regionCount(count) + ")");
+}
+
+// The controller the kit's hi-hat openness follows: the one that splits a hi-hat key into
+// the most levels (CC4 when others tie); none when no hi-hat is split.
+std::optional<int> hiHatController(const std::vector<Region>& regions) {
+    // Per controller and hi-hat key range, the distinct ranges its regions take on it.
+    std::map<int, std::map<std::pair<int, int>, std::set<std::pair<int, int>>>> split;
+    // A controller that also gates other drums switches sets of recordings, not the hats.
+    std::set<int> controllers, gates;
+    for (const Region& r : regions)
+        for (const auto& [cc, range] : r.ccRanges)
+            (hiHatByName(probeOf(r)) ? controllers : gates).insert(cc);
+    for (int gate : gates)
+        controllers.erase(gate);
+    for (const Region& r : regions)
+        if (hiHatByName(probeOf(r)))
+            for (int cc : controllers) {
+                const auto it = r.ccRanges.find(cc);
+                split[cc][{r.lokey, r.hikey}].insert(it == r.ccRanges.end() ? std::pair{0, 127}
+                                                                            : it->second);
+            }
+    std::optional<int> best;
+    std::size_t bestCount = 0;
+    for (const auto& [cc, keys] : split) {
+        const auto count = std::size_t(std::count_if(
+            keys.begin(), keys.end(), [](const auto& k) { return k.second.size() > 1; }));
+        if (count > bestCount || (count == bestCount && count > 0 && cc == 4)) {
+            best = cc;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
+// Regions gated on other controllers play or not by those controllers' defaults; hi-hat
+// regions take their range on the pedal, those on a split key without one the range the
+// others leave free (a closed hat under semi-open ones that state theirs).
+void settleControllers(Interpreter& in, std::optional<int> pedal, Summary& summary) {
+    std::map<std::string, int> off;
+    std::erase_if(in.regions, [&](const Region& r) {
+        for (const auto& [cc, range] : r.ccRanges) {
+            if (pedal && cc == *pedal)
+                continue;
+            const double at = in.ccValue[std::size_t(cc)] * 127.0;
+            if (at < range.first - 1e-6 || at > range.second + 1e-6) {
+                ++off["cc" + std::to_string(cc) + " at " + std::to_string(int(std::lround(at)))];
+                return true;
+            }
+        }
+        return false;
+    });
+    for (const auto& [why, count] : off)
+        summary.leftOut.push_back(regionCount(count) + " (" + why + ")");
+    if (!pedal)
+        return;
+    std::map<std::pair<int, int>, std::array<bool, 128>> covered;
+    for (Region& r : in.regions)
+        if (const auto it = r.ccRanges.find(*pedal);
+            it != r.ccRanges.end() && hiHatByName(probeOf(r))) {
+            r.pedal = it->second;
+            auto& keys = covered[{r.lokey, r.hikey}];
+            for (int v = std::max(0, it->second.first); v <= std::min(127, it->second.second); ++v)
+                keys[std::size_t(v)] = true;
+        }
+    for (Region& r : in.regions) {
+        const auto keys = covered.find({r.lokey, r.hikey});
+        if (r.pedal || keys == covered.end() || !hiHatByName(probeOf(r)))
+            continue;
+        std::pair<int, int> widest{0, -1};
+        for (int v = 0; v < 128;) {
+            if (keys->second[std::size_t(v)]) {
+                ++v;
+                continue;
+            }
+            int w = v;
+            while (w + 1 < 128 && !keys->second[std::size_t(w + 1)])
+                ++w;
+            if (w - v > widest.second - widest.first)
+                widest = {v, w};
+            v = w + 1;
+        }
+        if (widest.second >= widest.first)
+            r.pedal = widest;
+    }
 }
 
 // The role each pedal range of a hi-hat plays, by key range and pedal range; -1 for a level
@@ -490,8 +900,8 @@ bool pedalRanged(const Region& r) {
 std::map<std::tuple<int, int, int, int>, int> hiHatLevels(const std::vector<Region>& regions) {
     std::map<std::pair<int, int>, std::set<std::pair<int, int>>> levels; // per key range
     for (const Region& r : regions)
-        if (pedalRanged(r))
-            levels[{r.lokey, r.hikey}].insert(*r.cc4);
+        if (r.pedal)
+            levels[{r.lokey, r.hikey}].insert(*r.pedal);
     std::map<std::tuple<int, int, int, int>, int> levelRole;
     for (const auto& [keys, ranges] : levels) {
         std::vector<std::pair<int, int>> byOpenness(ranges.begin(), ranges.end());
@@ -515,20 +925,37 @@ std::map<std::tuple<int, int, int, int>, int> hiHatLevels(const std::vector<Regi
     return levelRole;
 }
 
+// One instrument per key range and hi-hat position, in the order they first appear.
+struct Built {
+    Instrument instrument;
+    std::vector<std::pair<int, PadSample>> takes; // by sequence position
+    // Per take: what makes a strike play it. Regions alike in all of it sound together.
+    std::vector<std::tuple<int, int, int, double, double>> when;
+    std::vector<long> groups;
+    std::vector<std::pair<long, float>> offBys; // stopped by a group, fading this long
+    std::optional<FileUrl> file;                // a file it plays, for a silent stand-in
+    std::optional<float> monophonic;            // stops its own last strike, over this long
+};
+
 // The regions gathered into instruments; hi-hat levels left out are named in the summary.
-std::vector<Built> gather(const std::vector<Region>& regions, Summary& summary) {
+// Microphone faders (`fader` controllers) number the kit's microphones, in `microphones`.
+std::vector<Built> gather(const std::vector<Region>& regions, const std::map<int, int>& microphones,
+                          Summary& summary) {
     const auto levelRole = hiHatLevels(regions);
     std::vector<Built> built;
     std::map<std::tuple<int, int, int>, std::size_t> index;
     std::set<std::string> unusedLevels;
     for (const Region& r : regions) {
         Instrument probe = probeOf(r);
+        if (r.sample.empty() && r.label.empty())
+            probe.name = "choke " + noteName(r.lokey);
+        const std::string name = probe.name;
         std::optional<PadRole> hiHat;
-        if (pedalRanged(r)) {
-            const int role = levelRole.at({r.lokey, r.hikey, r.cc4->first, r.cc4->second});
+        if (r.pedal) {
+            const int role = levelRole.at({r.lokey, r.hikey, r.pedal->first, r.pedal->second});
             if (role < 0) {
-                const std::string name = probe.name + " (pedal " + std::to_string(r.cc4->first) +
-                                         "-" + std::to_string(r.cc4->second) + ")";
+                const std::string name = probe.name + " (pedal " + std::to_string(r.pedal->first) +
+                                         "-" + std::to_string(r.pedal->second) + ")";
                 if (unusedLevels.insert(name).second)
                     summary.leftOut.push_back(name);
                 continue;
@@ -538,20 +965,31 @@ std::vector<Built> gather(const std::vector<Region>& regions, Summary& summary) 
         const auto key = std::tuple{r.lokey, r.hikey, hiHat ? int(*hiHat) : -1};
         auto [at, added] = index.try_emplace(key, built.size());
         if (added) {
-            built.push_back({std::move(probe), {}, {}, {}, {}});
+            built.push_back({std::move(probe), {}, {}, {}, {}, {}, {}});
             built.back().instrument.hiHat = hiHat;
         }
         Built& b = built[at->second];
+        // Each group once: a thousand regions of one group cost one look each.
+        if (r.group != 0 && std::find(b.groups.begin(), b.groups.end(), r.group) == b.groups.end())
+            b.groups.push_back(r.group);
+        if (r.offBy != 0 && std::none_of(b.offBys.begin(), b.offBys.end(),
+                                         [&](const auto& o) { return o.first == r.offBy; }))
+            b.offBys.emplace_back(r.offBy, r.offSeconds);
+        if (r.monophonic)
+            b.monophonic = r.offSeconds;
+        if (r.silent)
+            continue;
+        if (b.takes.empty())
+            b.instrument.name = name; // named by its first sounding region
         PadSample sample{r.piece.in(FileUrl::fromPath(r.sample)), r.lovel, r.hivel, r.gain, r.pan};
+        if (const auto mic = microphones.find(r.fader); mic != microphones.end())
+            sample.microphones = {mic->second, mic->second};
+        b.file = FileUrl::fromPath(r.sample);
         const int position = r.seqLength > 1 ? r.seqPosition : 0;
         b.takes.emplace_back(position, std::move(sample));
         b.when.emplace_back(r.lovel, r.hivel, position, r.lorand, r.hirand);
         if (r.random)
             b.instrument.order = TakeOrder::random;
-        if (r.group != 0)
-            b.groups.push_back(r.group);
-        if (r.offBy != 0)
-            b.offBys.push_back(r.offBy);
     }
     return built;
 }
@@ -559,6 +997,8 @@ std::vector<Built> gather(const std::vector<Region>& regions, Summary& summary) 
 // The instrument with its takes in order, regions a strike plays together marked so, and its
 // pan the pad's where all recordings share one.
 Instrument finish(Built& b) {
+    if (b.takes.empty())
+        return b.instrument;
     // Every region a strike matches plays: the microphones of one hit, a click and a body.
     // Takes (sequence positions, random ranges) still alternate.
     std::map<std::tuple<int, int, int, double, double>, std::vector<std::size_t>> alike;
@@ -586,13 +1026,28 @@ Instrument finish(Built& b) {
 }
 
 // A region that states off_by=G stops when a region of group G starts: the instrument
-// holding that group chokes it, at once.
+// holding that group chokes it, over the stopped region's off time. An instrument of silent
+// regions only (a choke note) plays a silent frame of a file it stops, so it has a pad.
 void addChokes(const std::vector<Built>& built, std::vector<Instrument>& instruments) {
+    for (std::size_t i = 0; i < built.size(); ++i)
+        if (built[i].monophonic)
+            instruments[i].chokes.push_back({i, *built[i].monophonic});
     for (std::size_t stopped = 0; stopped < built.size(); ++stopped)
-        for (long group : built[stopped].offBys)
-            for (std::size_t starter = 0; starter < built.size(); ++starter)
-                if (std::count(built[starter].groups.begin(), built[starter].groups.end(), group))
-                    instruments[starter].chokes.push_back({stopped, 0.0f});
+        for (const auto& [group, seconds] : built[stopped].offBys)
+            for (std::size_t starter = 0; starter < built.size(); ++starter) {
+                if (!std::count(built[starter].groups.begin(), built[starter].groups.end(), group))
+                    continue;
+                auto& chokes = instruments[starter].chokes;
+                if (std::none_of(chokes.begin(), chokes.end(),
+                                 [&](const InstrumentChoke& c) { return c.instrument == stopped; }))
+                    chokes.push_back({stopped, seconds});
+                if (instruments[starter].samples.empty() && built[stopped].file) {
+                    SamplePiece frame;
+                    frame.end = 1;
+                    instruments[starter].samples.push_back(
+                        {frame.in(*built[stopped].file), 1, 127, 0.0f});
+                }
+            }
 }
 
 } // namespace
@@ -613,12 +1068,48 @@ Result readSfzText(std::string_view text, const fs::path& path) {
         result.error = interpreter.error;
         return result;
     }
-    std::vector<Built> built = gather(interpreter.regions, result.summary);
+    if (interpreter.silentAtDefaults > 0)
+        result.summary.leftOut.push_back(regionCount(interpreter.silentAtDefaults) +
+                                         " (silent at the controllers' defaults)");
+    keepDefaultKeyswitch(interpreter, result.summary);
+    const auto pedal = hiHatController(interpreter.regions);
+    settleControllers(interpreter, pedal, result.summary);
+    // Labelled faders that scale the regions of two or more microphones become the kit's
+    // microphones at their default levels; a lone one is only a level.
+    std::map<int, int> microphones;
+    for (const Region& r : interpreter.regions)
+        if (r.fader >= 0 && !r.silent)
+            microphones.emplace(r.fader, 0);
+    if (microphones.size() < 2 || microphones.size() > maxMicrophones)
+        microphones.clear();
+    std::vector<Microphone> mixer;
+    for (auto& [fader, number] : microphones) {
+        number = int(mixer.size());
+        const auto level = std::find_if(interpreter.regions.begin(), interpreter.regions.end(),
+                                        [&](const Region& r) { return r.fader == fader; });
+        mixer.push_back({.name = printable(interpreter.labels[fader]),
+                         .volume = std::clamp(level->faderLevel, 0.0f, 16.0f)});
+    }
+    for (Region& r : interpreter.regions)
+        if (!microphones.count(r.fader))
+            r.gain *= r.faderLevel;
+    std::vector<Built> built = gather(interpreter.regions, microphones, result.summary);
     std::vector<Instrument> instruments;
     for (Built& b : built)
         instruments.push_back(finish(b));
     addChokes(built, instruments);
+    for (const Instrument& in : instruments)
+        if (in.samples.empty())
+            result.summary.leftOut.push_back(in.name + " (silent)");
     result.kit = buildKit(path.stem().string(), instruments, result.summary);
+    // SFZ players play a strike at the square of its velocity's share unless told otherwise
+    // (the regions' levels above are matched to that).
+    result.kit->squaredVelocity = true;
+    result.kit->microphones = std::move(mixer);
+    if (pedal && *pedal != defaultPedalController &&
+        std::any_of(interpreter.regions.begin(), interpreter.regions.end(),
+                    [](const Region& r) { return r.pedal.has_value(); }))
+        result.kit->hiHatController = *pedal;
     return result;
 }
 
