@@ -6,6 +6,7 @@
 
 #include "controller/AppState.h"
 #include "ui/AppViewModel.h"
+#include "ui/PracticeBridge.h"
 
 #include <filesystem>
 #include <functional>
@@ -58,6 +59,7 @@ public:
     void setClickOn(bool on) override;
     void setClickBpm(double bpm) override;
     void countIn(int bars) override;
+    PracticeViewModel* practice() const override { return practice_; }
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;
@@ -104,6 +106,7 @@ private:
     void publishMicrophones();
 
     controller::AppState& state_;
+    PracticeBridge* practice_ = new PracticeBridge(state_, this);
     std::function<void()> waiting_;
     // The kit's sample folders the places were last listed for.
     std::vector<std::filesystem::path> sampleFolders_;

@@ -10,6 +10,7 @@
 
 #include "ui/MicrophoneViewModel.h"
 #include "ui/PadViewModel.h"
+#include "ui/PracticeViewModel.h"
 
 #include <QList>
 #include <QQmlListProperty>
@@ -118,6 +119,9 @@ class AppViewModel : public ViewModelBase {
     // The click: whether it plays, and its tempo in beats a minute (30..300).
     Q_PROPERTY(bool clickOn READ clickOn NOTIFY clickChanged)
     Q_PROPERTY(double clickBpm READ clickBpm NOTIFY clickChanged)
+    // The click's meter, subdivision, level and output, tap tempo and the song to play along
+    // with (PracticeViewModel.h).
+    Q_PROPERTY(tamborel::ui::PracticeViewModel* practice READ practice CONSTANT)
 
 public:
     explicit AppViewModel(QObject* parent = nullptr);
@@ -176,6 +180,7 @@ public:
     int noteBeingAssigned() const { return noteBeingAssigned_; }
     bool clickOn() const { return clickOn_; }
     double clickBpm() const { return clickBpm_; }
+    virtual PracticeViewModel* practice() const = 0;
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;

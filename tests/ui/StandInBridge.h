@@ -4,6 +4,7 @@
 // `set` and `setPad`, and a log of the operations the pages call, as [name,
 // arguments...]. Main thread only.
 
+#include "StandInPractice.h"
 #include "ui/AppViewModel.h"
 
 namespace tamborel::testing {
@@ -74,6 +75,7 @@ public:
     void setClickOn(bool on) override { record("setClickOn", {on}); }
     void setClickBpm(double bpm) override { record("setClickBpm", {bpm}); }
     void countIn(int bars) override { record("countIn", {bars}); }
+    ui::PracticeViewModel* practice() const override { return practice_; }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});
         QVariantMap next = settings();
@@ -149,6 +151,7 @@ private:
 
     QVariantList calls_;
     QVariantList kits_;
+    StandInPractice* practice_ = new StandInPractice(this);
 };
 
 } // namespace tamborel::testing
