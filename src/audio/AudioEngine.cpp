@@ -136,6 +136,32 @@ std::optional<std::uint64_t> AudioEngine::clickBarFrame() const noexcept {
     return impl_->click.lastBarFrame();
 }
 
+void AudioEngine::setSong(SharedSampleBuffer song) {
+    std::lock_guard lock(impl_->settingsMutex);
+    impl_->playAlong.setSong(std::move(song));
+}
+
+void AudioEngine::playSong(int countInBars) noexcept {
+    impl_->playAlong.want(true);
+    impl_->click.cueAfterCountIn(countInBars);
+}
+
+void AudioEngine::stopSong() noexcept {
+    impl_->playAlong.want(false);
+}
+
+void AudioEngine::setSongLevel(float level) noexcept {
+    impl_->playAlong.setLevel(level);
+}
+
+PlayAlong::State AudioEngine::songState() const noexcept {
+    return impl_->playAlong.state();
+}
+
+std::optional<std::uint64_t> AudioEngine::songStartFrame() const noexcept {
+    return impl_->playAlong.startFrame();
+}
+
 void AudioEngine::keepPlayed(bool on) noexcept {
     impl_->keepPlayed.store(on);
 }
@@ -484,6 +510,8 @@ void AudioEngine::collectGarbage() {
 
 void AudioEngine::maintain() {
     Impl& s = *impl_;
+    if (std::unique_lock lock(s.settingsMutex, std::try_to_lock); lock)
+        s.playAlong.collect();
     if (const std::uint64_t dropped = s.droppedEvents.exchange(0, std::memory_order_relaxed))
         platform::logLine("Dropped " + std::to_string(dropped) +
                           " strikes or chokes: the event queue was full");

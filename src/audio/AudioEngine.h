@@ -35,6 +35,7 @@
 // rendering notifications from the driver; render from the driver's audio thread.
 
 #include "audio/AudioRenderer.h"
+#include "audio/PlayAlong.h"
 #include "audio/PlayedEvent.h"
 #include "audio/SampleBuffer.h"
 #include "audio/StreamSettings.h"
@@ -171,6 +172,18 @@ public:
     // last bar began on the engine's clock (Click::lastBarFrame).
     void restartClick() noexcept;
     std::optional<std::uint64_t> clickBarFrame() const noexcept;
+    // A song to play along with (PlayAlong.h): two channels at the engine's rate, decoded by
+    // the caller off the audio thread; none removes it. It sounds where the click does, at
+    // its own level. playSong starts the click at beat one on the next block, counts in
+    // `countInBars` bars (none for 0) and starts the song on the bar line after them;
+    // songStartFrame is that frame of clock(), while it waits or plays. Real-time safe but
+    // setSong.
+    void setSong(SharedSampleBuffer song);
+    void playSong(int countInBars) noexcept;
+    void stopSong() noexcept;
+    void setSongLevel(float level) noexcept;
+    PlayAlong::State songState() const noexcept;
+    std::optional<std::uint64_t> songStartFrame() const noexcept;
 
     // What was played, for a host that keeps takes. While kept, each message handed to
     // `played` goes through the event queue with the hits and leaves the audio thread,

@@ -78,6 +78,12 @@ void Click::countIn(int bars) noexcept {
     }
 }
 
+void Click::cueAfterCountIn(int bars) noexcept {
+    if (bars > 0)
+        countingIn_.store(true);
+    cueBars_.store(std::max(bars, 0), std::memory_order_release);
+}
+
 void Click::restart() noexcept {
     restart_.store(true, std::memory_order_release);
 }
@@ -156,6 +162,8 @@ void Click::strike() noexcept {
     if (countInLeft_ > 0 && --countInLeft_ == 0) {
         countingIn_.store(false, std::memory_order_release);
         sounding_ = pulse_.on;
+        if (std::exchange(cueAtCountInEnd_, false))
+            cue_ = pulseFrame(next_); // the bar line after the count-in's last pulse
     }
 }
 
@@ -179,6 +187,18 @@ void Click::render(float* left, float* right, std::uint32_t frames) noexcept {
     if (const int bars = countInBars_.exchange(0, std::memory_order_acq_rel); bars > 0) {
         start();
         countInLeft_ = std::uint64_t(bars) * pulse_.beatsPerBar * pulse_.perBeat;
+        cueAtCountInEnd_ = false;
+    }
+    if (const int bars = cueBars_.exchange(-1, std::memory_order_acq_rel); bars > 0) {
+        start();
+        countInLeft_ = std::uint64_t(bars) * pulse_.beatsPerBar * pulse_.perBeat;
+        cueAtCountInEnd_ = true;
+    } else if (bars == 0) {
+        // No count-in: the song starts now, on a bar line of a click that starts with it.
+        if (pulse_.on)
+            start();
+        cue_ = clock_;
+        cueAtCountInEnd_ = false;
     }
     std::uint32_t position = 0;
     while (sounding_) {

@@ -11,14 +11,16 @@
 // change of tempo or meter while it plays takes effect at the next beat, which becomes the
 // new anchor; a click switched on, or a count-in, starts at beat one on the next block.
 //
-// Threads: set, countIn and restart are atomic stores, real-time safe from any thread;
-// prepare, render and the queries marked noexcept from the audio thread (the queries from any).
+// Threads: set, countIn, cueAfterCountIn and restart are atomic stores, real-time safe from
+// any thread; prepare, render, takeCue and the queries marked noexcept from the audio thread
+// (the queries from any).
 
 #include "model/AudioSettings.h"
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace tamborel::audio {
 
@@ -36,6 +38,9 @@ public:
     void restart() noexcept;
     // Whether a count-in is still sounding.
     bool countingIn() const noexcept;
+    // For a play-along: starts at beat one on the next block, after a count-in of `bars` bars
+    // (none for 0), and marks the bar line that follows the count-in (cue()).
+    void cueAfterCountIn(int bars) noexcept;
 
     // The audio thread's side.
     void prepare(double sampleRate) noexcept;
@@ -52,6 +57,9 @@ public:
         const std::uint64_t frame = barFrame_.load(std::memory_order_acquire);
         return frame == 0 ? std::nullopt : std::optional(frame - 1);
     }
+    // The frame of the bar line the last cueAfterCountIn asked for, once render has reached
+    // the count-in's last pulse (at or ahead of the block it falls in), given out once.
+    std::optional<std::uint64_t> takeCue() noexcept { return std::exchange(cue_, std::nullopt); }
 
 private:
     // What render plays by, unpacked from the one settings word.
@@ -73,6 +81,7 @@ private:
 
     std::atomic<std::uint64_t> settings_;
     std::atomic<int> countInBars_{0};
+    std::atomic<int> cueBars_{-1}; // none asked for: -1
     std::atomic<bool> restart_{false};
     std::atomic<bool> countingIn_{false};
     std::atomic<std::uint64_t> barFrame_{0}; // lastBarFrame + 1; 0 before any
@@ -87,6 +96,8 @@ private:
     std::uint64_t next_ = 0;   // the next pulse's number since the anchor
     std::uint64_t inBar_ = 0;  // the next pulse's place in its bar
     std::uint64_t countInLeft_ = 0;
+    bool cueAtCountInEnd_ = false;
+    std::optional<std::uint64_t> cue_;
     double period_ = 24000.0;
     // The tick sounding now.
     std::uint32_t toneLeft_ = 0;

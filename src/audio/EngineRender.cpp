@@ -65,13 +65,19 @@ void AudioEngine::render(const AudioBlock& block) noexcept {
         std::copy_n(block.channels, used, out.begin());
         s.renderBlock(out, used, frames, block.startNanos, block.layout);
         s.click.prepare(s.renderRate);
+        // The song goes where the click goes: on the click's own pair it is the drummer's
+        // cue mix, and the master stays the drums alone.
+        float* cueLeft = out[0];
+        float* cueRight = out[1];
         if (block.clickLeft != nullptr && block.clickRight != nullptr) {
-            std::fill_n(block.clickLeft, frames, 0.0f);
-            std::fill_n(block.clickRight, frames, 0.0f);
-            s.click.render(block.clickLeft, block.clickRight, frames);
-        } else {
-            s.click.render(out[0], out[1], frames);
+            cueLeft = block.clickLeft;
+            cueRight = block.clickRight;
+            std::fill_n(cueLeft, frames, 0.0f);
+            std::fill_n(cueRight, frames, 0.0f);
         }
+        const std::uint64_t clickClock = s.click.clock();
+        s.click.render(cueLeft, cueRight, frames);
+        s.playAlong.render(cueLeft, cueRight, frames, clickClock, s.click.takeCue(), s.renderRate);
         // Each side on its own: a loud left must not dip the right. The groups are taken
         // before the master's stage, for a mix that has its own.
         safetyLimiter::apply(out[0], frames);

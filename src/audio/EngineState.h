@@ -6,6 +6,7 @@
 #include "audio/Click.h"
 #include "audio/GainRamp.h"
 #include "audio/OutputGroups.h"
+#include "audio/PlayAlong.h"
 #include "audio/SampleStreamer.h"
 #include "audio/Voice.h"
 #include "platform/BoundedQueue.h"
@@ -92,6 +93,7 @@ struct AudioEngine::Impl {
     platform::BoundedQueue<PlayedEvent, 8192> playedOut;
     std::atomic<std::uint64_t> clock{0};
     Click click;
+    PlayAlong playAlong; // its control side under settingsMutex
     // Hits and chokes that found the queue full, since maintain() last reported them.
     std::atomic<std::uint64_t> droppedEvents{0};
     // retired.size(), readable without the mutex so that maintain() need not take it.

@@ -14,6 +14,7 @@
 #include "model/DrumKit.h"
 #include "timing/EventTime.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -188,6 +189,17 @@ public:
     void setMetronome(const Metronome& metronome);
     // `bars` bars of click from now, beat one first, whether the click is on or not.
     void countIn(int bars);
+    // Play along (PlayAlong.cpp). The file is decoded whole at the engine's rate on a worker
+    // thread (before returning when loading does not run in the background); a file that
+    // cannot be decoded is refused with the reason (told, logged and published), and the song
+    // before it stays. playAlong starts the song on the click's bar line after the settings'
+    // count-in (metronome.countInBars), or stops it.
+    void chooseSong(const std::filesystem::path& file);
+    void playAlong(bool on);
+    void setSongLevel(float level);
+    // A tap of the tempo (TapTempo.h): from the second tap after a pause, the click takes the
+    // taps' tempo.
+    void tapTempo(std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now());
 
     // --- the kept takes (Takes.h, TakePlayback.cpp) ---
     std::filesystem::path takesFolder() const;

@@ -6,6 +6,7 @@
 #include "controller/KitChange.h"
 #include "controller/KitHistory.h"
 #include "controller/Takes.h"
+#include "controller/TapTempo.h"
 #include "drivers/AudioDeviceOutput.h"
 #include "engine/HitRouter.h"
 #include "engine/KitPlayer.h"
@@ -125,6 +126,24 @@ struct AppState::Impl {
     std::filesystem::path bouncingTo;
     void followTakes();
     void endPlayback();
+
+    // Play along (PlayAlong.cpp): the song being decoded on a worker thread, the one the
+    // engine holds and the rate it was decoded at, and the tempo being tapped.
+    struct SongLoad {
+        std::filesystem::path file;
+        double rate = 0.0;
+        std::future<std::pair<audio::SharedSampleBuffer, std::string>> decoded;
+    };
+    std::optional<SongLoad> songLoad;
+    std::optional<std::filesystem::path> songNext; // chosen while another was decoding
+    std::filesystem::path songFile;
+    double songRate = 0.0;
+    TapTempo tapTempo;
+    void loadSong(std::filesystem::path file);
+    void takeSong(SongLoad& load);
+    // On each drain: takes a decoded song in, decodes it again at a new engine rate, publishes
+    // whether it plays, and tells the take recorder.
+    void followPlayAlong();
 
     // Helpers used across the concerns.
     void notify(Field field) const;

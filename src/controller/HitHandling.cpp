@@ -167,6 +167,7 @@ void AppState::drainRealtimeEvents() {
     while (auto event = d.events.pop())
         d.publishRealtimeEvent(*event);
     d.player.maintain();
+    d.followPlayAlong();
     d.keepTakes();
     d.followTakes();
     d.finishPadEdits(false);

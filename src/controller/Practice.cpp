@@ -13,6 +13,8 @@ void AppState::setMetronome(const Metronome& metronome) {
     settings.metronome.beatsPerBar =
         std::clamp(metronome.beatsPerBar, 1, Metronome::mostBeatsPerBar);
     settings.metronome.level = std::clamp(metronome.level, 0.0f, 1.0f);
+    settings.metronome.countInBars =
+        std::clamp(metronome.countInBars, 0, Metronome::mostCountInBars);
     impl_->player.setMetronome(settings.metronome);
     if (impl_->output)
         impl_->output->setClickOutputs(settings.metronome.output == ClickOutput::own);

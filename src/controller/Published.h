@@ -43,6 +43,7 @@ enum class Field : std::uint8_t {
     unmappedNote,
     // canUndo and canRedo
     history,
+    playAlong,
 };
 
 // Where the hi-hat pedal's calibration stands: the drummer presses the pedal fully closed,
@@ -130,6 +131,19 @@ struct Published {
     // What they would take back ("Kick Volume"), empty when nothing.
     std::string undoName;
     std::string redoName;
+    // The song to play along with: its file (empty for none), whether it is being decoded,
+    // waiting for its bar line or playing, its level (0..1), and why the last file chosen
+    // could not be played (empty when it could).
+    struct PlayAlong {
+        std::string song;
+        bool loading = false;
+        bool waiting = false;
+        bool playing = false;
+        float level = 0.8f;
+        std::string error;
+        friend bool operator==(const PlayAlong&, const PlayAlong&) = default;
+    };
+    PlayAlong playAlong;
 };
 
 } // namespace tamborel::controller

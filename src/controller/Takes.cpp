@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <system_error>
 #include <tuple>
@@ -67,6 +68,8 @@ void TakeRecorder::add(const PlayedEvent& event, double sampleRate, std::uint64_
         take.sampleRate = sampleRate;
         take.meter = meter;
         take.firstFrame = event.frame;
+        if (song_)
+            take.song = TakeSong{*song_, (double(event.frame) - double(songStart_)) / sampleRate};
         if (pedal_) {
             take.events.push_back(*pedal_);
             take.events.back().frame = event.frame;
@@ -88,6 +91,11 @@ std::vector<Take> TakeRecorder::ended(std::uint64_t clock) {
 
 std::optional<Take> TakeRecorder::finish() {
     return std::exchange(current_, std::nullopt);
+}
+
+void TakeRecorder::setSong(std::optional<fs::path> file, std::uint64_t startFrame) {
+    song_ = std::move(file);
+    songStart_ = startFrame;
 }
 
 // --- the folder ---
@@ -147,7 +155,29 @@ std::string midiBytes(const Take& take) {
         about["barStart"] = -phase;
     }
     performance.text = std::string(textMark) + about.dump();
-    return midi::writeMidiFile(performance);
+    return withSongMarker(midi::writeMidiFile(performance), take);
+}
+
+std::string withSongMarker(std::string smf, const Take& take) {
+    // The track's chunk follows the 14-byte header: "MTrk", its length, then its events.
+    constexpr std::size_t trackLength = 14 + 4;
+    if (!take.song || smf.size() < trackLength + 4 || smf.compare(14, 4, "MTrk") != 0)
+        return smf;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, " at %.3f s", take.song->seconds);
+    std::string text = "Play along: " + take.song->file.string() + seconds;
+    std::string size(1, static_cast<char>(text.size() & 0x7F)); // variable-length
+    for (std::size_t rest = text.size() >> 7; rest != 0; rest >>= 7)
+        size.insert(0, 1, static_cast<char>(0x80 | (rest & 0x7F)));
+    const std::string marker = std::string("\x00\xFF\x06", 3) + size + text;
+    std::uint32_t length = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        length = length << 8 | static_cast<unsigned char>(smf[trackLength + i]);
+    length += static_cast<std::uint32_t>(marker.size());
+    for (std::size_t i = 0; i < 4; ++i)
+        smf[trackLength + i] = static_cast<char>((length >> (8 * (3 - i))) & 0xFF);
+    smf.insert(trackLength + 4, marker);
+    return smf;
 }
 
 std::optional<fs::path> write(const fs::path& folder, const Take& take, std::string& error,

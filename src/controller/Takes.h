@@ -45,12 +45,20 @@ struct TakeMeter {
     std::string kit;
 };
 
+// The song a take was played along with, and where in it the take began: seconds of the
+// song at the take's first strike (negative when the take began before the song did).
+struct TakeSong {
+    std::filesystem::path file;
+    double seconds = 0.0;
+};
+
 struct Take {
     std::chrono::system_clock::time_point began; // names the file
     double sampleRate = 48000.0;
     TakeMeter meter;
     std::uint64_t firstFrame = 0; // the first strike's; time zero of the file
     std::vector<audio::PlayedEvent> events;
+    std::optional<TakeSong> song;
 };
 
 class TakeRecorder {
@@ -65,6 +73,9 @@ public:
     std::vector<Take> ended(std::uint64_t clock);
     // Ends the take in progress now, when the application quits.
     std::optional<Take> finish();
+    // The song playing along, whose first frame sounds at `startFrame` of the engine's clock;
+    // a take that starts while it is set remembers it. None: no song.
+    void setSong(std::optional<std::filesystem::path> file, std::uint64_t startFrame = 0);
 
 private:
     std::uint64_t silenceFrames() const;
@@ -73,6 +84,8 @@ private:
     std::vector<Take> done_;
     std::uint64_t lastStrike_ = 0;
     std::optional<audio::PlayedEvent> pedal_; // its last position, which opens a take
+    std::optional<std::filesystem::path> song_;
+    std::uint64_t songStart_ = 0;
 };
 
 namespace takes {
@@ -87,6 +100,9 @@ std::filesystem::path fileFor(const std::filesystem::path& folder,
 // quarter: 34 x 960, so a 960 grid divides it, and as fine as the format allows, so that at
 // 48 kHz each message lands within a frame of where it sounded from 45 quarters a minute up.
 std::string midiBytes(const Take& take);
+// A take played along with a song carries a marker at time 0 naming it and the take's place
+// in it: "Play along: /music/song.flac at 12.500 s". These are the file's bytes with it.
+std::string withSongMarker(std::string smf, const Take& take);
 // Writes the take into `folder` (made when missing) and removes the takes past the newest
 // `keep` that are not starred. The file written, or none with the reason in `error`.
 std::optional<std::filesystem::path> write(const std::filesystem::path& folder, const Take& take,

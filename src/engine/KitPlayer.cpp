@@ -435,6 +435,30 @@ bool KitPlayer::countingIn() const noexcept {
     return impl_->engine.countingIn();
 }
 
+void KitPlayer::setSong(audio::SharedSampleBuffer song) {
+    impl_->engine.setSong(std::move(song));
+}
+
+void KitPlayer::playSong(int countInBars) noexcept {
+    impl_->engine.playSong(countInBars);
+}
+
+void KitPlayer::stopSong() noexcept {
+    impl_->engine.stopSong();
+}
+
+void KitPlayer::setSongLevel(float level) noexcept {
+    impl_->engine.setSongLevel(level);
+}
+
+audio::PlayAlong::State KitPlayer::songState() const noexcept {
+    return impl_->engine.songState();
+}
+
+std::optional<std::uint64_t> KitPlayer::songStartFrame() const noexcept {
+    return impl_->engine.songStartFrame();
+}
+
 void KitPlayer::keepPlayed(bool on) noexcept {
     impl_->engine.keepPlayed(on);
 }

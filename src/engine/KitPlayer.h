@@ -16,6 +16,7 @@
 
 #include "audio/AudioRenderer.h"
 #include "audio/PadLoad.h"
+#include "audio/PlayAlong.h"
 #include "audio/PlayedEvent.h"
 #include "audio/StreamSettings.h"
 #include "engine/TimedMessage.h"
@@ -162,6 +163,13 @@ public:
     void setMetronome(const Metronome& metronome) noexcept;
     void countIn(int bars) noexcept;
     bool countingIn() const noexcept;
+    // A song to play along with (audio/PlayAlong.h, AudioEngine::setSong and the rest).
+    void setSong(audio::SharedSampleBuffer song);
+    void playSong(int countInBars) noexcept;
+    void stopSong() noexcept;
+    void setSongLevel(float level) noexcept;
+    audio::PlayAlong::State songState() const noexcept;
+    std::optional<std::uint64_t> songStartFrame() const noexcept;
     // While on, every note-on, pedal controller and key pressure played through the calls
     // above leaves the audio thread stamped with the frame it sounded at (clock()), whether a
     // pad plays it or not, for nextPlayed to drain on one non-real-time thread.

@@ -43,6 +43,9 @@ struct Metronome {
     Subdivision subdivision = Subdivision::none;
     float level = 0.7f; // 0 .. 1
     ClickOutput output = ClickOutput::master;
+    // The bars counted in before a play-along starts: 0 (none), 1 or 2.
+    static constexpr int mostCountInBars = 2;
+    int countInBars = 1;
     friend bool operator==(const Metronome&, const Metronome&) = default;
 };
 

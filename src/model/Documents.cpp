@@ -613,7 +613,7 @@ constexpr std::array<std::string_view, 4> subdivisionNames{"none", "eighths", "t
 constexpr std::array<std::string_view, 2> clickOutputNames{"master", "own"};
 
 json metronomeToJson(const Metronome& metronome) {
-    return {
+    json object = {
         {"beatsPerBar", metronome.beatsPerBar},
         {"bpm", metronome.bpm},
         {"level", shortestDecimal(metronome.level)},
@@ -622,6 +622,10 @@ json metronomeToJson(const Metronome& metronome) {
         {"output", clickOutputNames[static_cast<std::size_t>(metronome.output)]},
         {"subdivision", subdivisionNames[static_cast<std::size_t>(metronome.subdivision)]},
     };
+    // Written only when it is not the default, so settings without it read and write as before.
+    if (metronome.countInBars != Metronome{}.countInBars)
+        object["countInBars"] = metronome.countInBars;
+    return object;
 }
 
 } // namespace
@@ -771,7 +775,7 @@ std::vector<ProgramKit> readProgramKits(const json& programs, ObjectReader& read
     return kits;
 }
 
-// Every member, each in its range: the writer writes them all.
+// Every member, each in its range (countInBars may be missing).
 Metronome readMetronome(const json& object, ObjectReader& parent) {
     Metronome metronome;
     ObjectReader reader(object, "metronome", parent.errorSink());
@@ -809,6 +813,8 @@ Metronome readMetronome(const json& object, ObjectReader& parent) {
     };
     named("subdivision", subdivisionNames, metronome.subdivision);
     named("output", clickOutputNames, metronome.output);
+    if (reader.member("countInBars", false))
+        metronome.countInBars = whole("countInBars", 0, Metronome::mostCountInBars);
     return metronome;
 }
 

@@ -316,7 +316,11 @@ QVariantList recentMidiList(const controller::Published& p) {
 void AppBridge::publishField(controller::Field field) {
     using controller::Field;
     const controller::Published& p = state_.published();
+    if (field == Field::settings || field == Field::playAlong)
+        practice_->publishFrom(p);
     switch (field) {
+    case Field::playAlong:
+        return;
     case Field::kit:
         publish({{QStringLiteral("kitName"), QString::fromStdString(p.kit.name)},
                  {QStringLiteral("masterVolume"), static_cast<double>(p.kit.masterVolume)}});

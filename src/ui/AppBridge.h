@@ -6,6 +6,7 @@
 
 #include "controller/AppState.h"
 #include "ui/AppViewModel.h"
+#include "ui/PracticeBridge.h"
 
 #include <QTimer>
 
@@ -70,6 +71,7 @@ public:
     void deleteTake(const QString& take) override;
     void saveTakeAs(const QString& take, const QUrl& file) override;
     void bounceTake(const QString& take, const QUrl& file, bool stems) override;
+    PracticeViewModel* practice() const override { return practice_; }
 
     void setMasterVolume(double volume) override;
     void setHoveredRole(const QString& role) override;
@@ -123,6 +125,7 @@ private:
     std::filesystem::file_time_type takesChanged_{};
 
     controller::AppState& state_;
+    PracticeBridge* practice_ = new PracticeBridge(state_, this);
     std::function<void()> waiting_;
     // The kit's sample folders the places were last listed for.
     std::vector<std::filesystem::path> sampleFolders_;

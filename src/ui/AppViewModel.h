@@ -10,6 +10,7 @@
 
 #include "ui/MicrophoneViewModel.h"
 #include "ui/PadViewModel.h"
+#include "ui/PracticeViewModel.h"
 
 #include <QList>
 #include <QQmlListProperty>
@@ -129,6 +130,9 @@ class AppViewModel : public ViewModelBase {
     Q_PROPERTY(QVariantList takes READ takes NOTIFY takesChanged)
     Q_PROPERTY(QString playingTake READ playingTake NOTIFY takesChanged)
     Q_PROPERTY(QVariantMap takeTiming READ takeTiming NOTIFY takeTimingChanged)
+    // The click's meter, subdivision, level and output, tap tempo and the song to play along
+    // with (PracticeViewModel.h).
+    Q_PROPERTY(tamborel::ui::PracticeViewModel* practice READ practice CONSTANT)
 
 public:
     explicit AppViewModel(QObject* parent = nullptr);
@@ -190,6 +194,7 @@ public:
     QVariantList takes() const { return takes_; }
     QString playingTake() const { return playingTake_; }
     QVariantMap takeTiming() const { return takeTiming_; }
+    virtual PracticeViewModel* practice() const = 0;
 
     // The pad of a role; null for text that names no role.
     Q_INVOKABLE tamborel::ui::PadViewModel* pad(const QString& role) const;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tamborel::audio {
@@ -105,6 +106,39 @@ TEST_F(Click, SubdivisionsAreSofterACountInStopsAfterItsBarsAndATempoChangeWaits
     ASSERT_GE(ticks.size(), 5u);
     for (std::size_t n : {0, 1, 2, 3, 4})
         EXPECT_EQ(ticks[n].frame, n <= 2 ? n * 24000 : 48000 + (n - 2) * 19200) << n;
+}
+
+// A song of constant level plays along: after a count-in of two bars of 3/4 at 97 BPM, its
+// first frame sounds exactly on the bar line, at its level, in the master alone; it stops
+// within 10 ms of being stopped, and plays to its end and no further.
+TEST_F(Click, ASongStartsOnTheBarLineAfterTheCountInAtItsLevelAndStops) {
+    Metronome metronome;
+    metronome.bpm = 97.0;
+    metronome.beatsPerBar = 3;
+    metronome.level = 0.0f; // the ticks silent, so the song alone is heard
+    engine.setMetronome(metronome);
+    render(512); // somewhere into the engine's clock
+    engine.setSong(testing::constantBuffer(0.5f, 48000));
+    engine.setSongLevel(0.5f);
+    engine.playSong(2);
+    auto x = render(48000 * 5);
+    const auto barLine = static_cast<std::size_t>(std::llround(6 * 48000.0 * 60.0 / 97.0));
+    const auto first = std::find_if(x.begin(), x.end(), [](float v) { return v != 0.0f; });
+    EXPECT_EQ(std::size_t(first - x.begin()), barLine);
+    EXPECT_EQ(engine.songStartFrame(), std::nullopt); // played out
+    EXPECT_FLOAT_EQ(x[barLine], 0.25f);
+    EXPECT_FLOAT_EQ(x[barLine + 47999], 0.25f);
+    EXPECT_EQ(x[barLine + 48000], 0.0f);
+
+    engine.playSong(0); // no count-in: from the next block
+    x = render(256 * 40);
+    EXPECT_FLOAT_EQ(x[0], 0.25f);
+    EXPECT_EQ(engine.songState(), PlayAlong::State::playing);
+    engine.stopSong();
+    x = render(2048);
+    EXPECT_LT(std::fabs(x[256]), 0.25f);
+    EXPECT_EQ(x[480], 0.0f);
+    EXPECT_EQ(engine.songState(), PlayAlong::State::idle);
 }
 
 } // namespace

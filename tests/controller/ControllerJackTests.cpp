@@ -10,6 +10,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <set>
@@ -424,6 +425,48 @@ TEST_F(ControllerJack, TheClickOnItsOwnPairBeatsEvery24000FramesAndLeavesTheMast
     click.output = ClickOutput::master;
     state->setMetronome(click);
     EXPECT_EQ(jack_port_by_name(recorder.client(), "Tamborel:click_L"), nullptr);
+}
+
+// Playing along on the click's own pair: the count-in's four beats 24 000 frames apart, then
+// the song's first frame on the next bar line, at its level, and the master left to the drums.
+TEST_F(ControllerJack, ASongPlaysOnTheClicksPairFromTheBarLineAfterTheCountIn) {
+    const auto song = storage::folder() / "song.wav";
+    ASSERT_TRUE(audio::testing::writeWithSndfile(song, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                                 std::vector<float>(48000 * 2 * 2, 0.25f)));
+    state->chooseSong(song);
+    state->setSongLevel(0.8f);
+    Metronome click;
+    click.output = ClickOutput::own; // off: the count-in alone ticks
+    state->setMetronome(click);
+    JackRecorder recorder(*server, 48000 * 3);
+    ASSERT_TRUE(recorder.connect("Tamborel:click_L", "Tamborel:out_1"));
+    std::vector<float> x;
+    std::vector<float> master;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int xruns = module->xruns();
+        state->playAlong(false);
+        std::this_thread::sleep_for(50ms);
+        recorder.rewind();
+        state->playAlong(true);
+        ASSERT_TRUE(recorder.waitForFrames(48000 * 3));
+        x = recorder.left();
+        master = recorder.right();
+        if (module->xruns() == xruns)
+            break;
+    }
+    std::vector<std::size_t> onsets;
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (x[i] != 0.0f && x[i - 1] == 0.0f)
+            onsets.push_back(i);
+    ASSERT_GE(onsets.size(), 5u);
+    for (std::size_t n = 1; n < 5; ++n)
+        EXPECT_EQ(onsets[n] - onsets[n - 1], 24000u) << n;
+    const std::size_t barLine = onsets[4];
+    ASSERT_LT(barLine + 4000, x.size());
+    EXPECT_NEAR(x[barLine + 3000], 0.2f, 1e-6f); // the accent's tick long over
+    EXPECT_EQ(std::count(x.begin() + long(barLine), x.begin() + long(barLine) + 4000, 0.0f), 0);
+    EXPECT_EQ(*std::max_element(master.begin(), master.end()), 0.0f);
+    state->playAlong(false);
 }
 
 } // namespace

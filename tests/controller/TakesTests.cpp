@@ -5,6 +5,7 @@
 
 #include "controller/TakeTiming.h"
 #include "controller/Takes.h"
+#include "controller/TapTempo.h"
 #include "midi/MidiFile.h"
 #include "platform/Files.h"
 
@@ -201,6 +202,62 @@ TEST_F(TakesInTheApp, StrikesReadEarlyOrLateAgainstTheClickAndTheTakePlaysBackOn
     EXPECT_TRUE(takes::remove(*starred));
     EXPECT_TRUE(takes::list(folder).empty());
     EXPECT_TRUE(takes::read(storage::folder() / "out.mid"));
+}
+
+// Taps half a second apart read 120 BPM; the average of the last four follows a drummer who
+// slows down; a pause of more than two seconds starts a fresh count.
+TEST(TapTempo, TapsHalfASecondApartRead120TheLastFewAreAveragedAndAPauseStartsAfresh) {
+    using namespace std::chrono_literals;
+    TapTempo taps;
+    auto at = TapTempo::Clock::time_point{} + 1h;
+    EXPECT_FALSE(taps.tap(at));
+    for (int n = 0; n < 5; ++n)
+        EXPECT_DOUBLE_EQ(taps.tap(at += 500ms).value_or(0.0), 120.0) << n;
+    for (const double bpm : {60.0 / 0.525, 60.0 / 0.55, 60.0 / 0.575, 100.0})
+        EXPECT_NEAR(taps.tap(at += 600ms).value_or(0.0), bpm, 1e-9);
+    EXPECT_FALSE(taps.tap(at += 2100ms));
+    EXPECT_EQ(taps.taps(), 1u);
+    EXPECT_DOUBLE_EQ(taps.tap(at += 3000ms / 2).value_or(0.0), 40.0);
+}
+
+// A song to play along with: the click takes tapped tempos; a file that is no sound is
+// refused with the reason, in the window and the status line, and the song chosen before it
+// stays; a take played over the song names it and where in it the take began.
+TEST_F(TakesInTheApp, AnUndecodableSongIsRefusedAndATakeOverASongRemembersWhereInItItBegan) {
+    bootedState();
+    const auto now = std::chrono::steady_clock::now();
+    state->tapTempo(now);
+    state->tapTempo(now + std::chrono::milliseconds(500));
+    EXPECT_DOUBLE_EQ(state->published().settings.metronome.bpm, 120.0);
+
+    const fs::path song = storage::folder() / "song.wav";
+    audio::testing::writeWithSndfile(song, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                                     std::vector<float>(48000 * 2 * 10, 0.1f));
+    state->chooseSong(song);
+    EXPECT_EQ(state->published().playAlong.song, song.string());
+    const fs::path notes = storage::folder() / "notes.wav";
+    test::writeText(notes, "not a song");
+    state->chooseSong(notes);
+    const auto& playAlong = state->published().playAlong;
+    EXPECT_TRUE(playAlong.error.starts_with("Cannot play along with notes.wav: it is not a sound"))
+        << playAlong.error;
+    EXPECT_EQ(state->published().lastHit, playAlong.error);
+    EXPECT_TRUE(state->published().lastHitIsError);
+    EXPECT_EQ(playAlong.song, song.string());
+
+    // A bar of count-in at 120 BPM, then the song; a strike one second and 256 frames into it.
+    const std::uint64_t cue = state->player().clock();
+    state->playAlong(true);
+    audio::testing::renderFrames(state->player(), 256 + 96000 + 48000);
+    settle();
+    EXPECT_TRUE(playAlong.playing);
+    EXPECT_EQ(state->player().songStartFrame(), cue + 96000);
+    playATake();
+    const fs::path takes = storage::folder() / "Takes";
+    ASSERT_TRUE(soon([&] { return fs::is_directory(takes) && !fs::is_empty(takes); }));
+    const std::string bytes = test::readText(fs::directory_iterator(takes)->path());
+    EXPECT_NE(bytes.find("Play along: " + song.string() + " at 1.005 s"), std::string::npos);
+    EXPECT_TRUE(midi::readMidiFile(bytes).events);
 }
 
 } // namespace

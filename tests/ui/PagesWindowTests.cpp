@@ -235,8 +235,11 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     ASSERT_NE(steps, nullptr);
     WAIT_UNTIL(steps->isVisible() && sceneRect(steps).bottom() <= window->height());
     shoot(QStringLiteral("4-settings-calibrating"));
-    // The curve picker lists all four curves.
+    // The curve picker lists all four curves; the page is scrolled back up to it, above the
+    // click and play-along cards.
+    settings->setProperty("contentY", 0.0);
     QQuickItem* curves = harness.item("curvePicker");
+    WAIT_UNTIL(sceneRect(curves).bottom() <= window->height());
     harness.click(curves, {curves->width() / 2, curves->height() / 2});
     QObject* curveList = curves->property("popup").value<QObject*>();
     WAIT_UNTIL(curveList->property("opened").toBool());

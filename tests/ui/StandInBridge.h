@@ -4,6 +4,7 @@
 // `set` and `setPad`, and a log of the operations the pages call, as [name,
 // arguments...]. Main thread only.
 
+#include "StandInPractice.h"
 #include "ui/AppViewModel.h"
 
 namespace tamborel::testing {
@@ -95,6 +96,7 @@ public:
     void bounceTake(const QString& take, const QUrl& file, bool stems) override {
         record("bounceTake", {take, file.toString(), stems});
     }
+    ui::PracticeViewModel* practice() const override { return practice_; }
     void applySettings(const QVariantMap& change) override {
         record("applySettings", {change});
         QVariantMap next = settings();
@@ -170,6 +172,7 @@ private:
 
     QVariantList calls_;
     QVariantList kits_;
+    StandInPractice* practice_ = new StandInPractice(this);
 };
 
 } // namespace tamborel::testing

@@ -128,6 +128,44 @@ TestCase {
         ];
     }
 
+    // The click's and the play-along's controls call the practice model; a drag up the
+    // tempo figure speeds the click up, four pixels a beat a minute.
+    function test_practiceControls_data() {
+        return [
+            { tag: "tap tempo", path: "tapTempo", call: ["tapTempo"] },
+            { tag: "play along", practice: { songName: "Groove.flac" }, path: "playAlong", call: ["playAlong", true] },
+            { tag: "stop the song", practice: { songName: "Groove.flac", songPlaying: true }, path: "playAlong", call: ["playAlong", false] },
+            { tag: "no song to play", path: "playAlong" },
+        ];
+    }
+
+    function test_practiceControls(row) {
+        const state = makeState();
+        state.practice.set(row.practice || {});
+        const page = makePage(settingsComponent, state);
+        const target = child(page, row.path);
+        const flick = findChild(page, "settingsFlick");
+        const at = target.mapToItem(flick.contentItem, 0, 0);
+        flick.contentY = Math.max(0, Math.min(flick.contentHeight - flick.height, at.y - 20));
+        waitForRendering(page);
+        mouseClick(target);
+        compare(state.practice.calls, row.call ? [row.call] : []);
+    }
+
+    function test_tempoFigureDrag() {
+        const state = makeState({ clickBpm: 120 });
+        const page = makePage(settingsComponent, state);
+        const figure = child(page, "tempoFigure");
+        const flick = findChild(page, "settingsFlick");
+        flick.contentY = Math.max(0, Math.min(flick.contentHeight - flick.height,
+                                              figure.mapToItem(flick.contentItem, 0, 0).y - 60));
+        waitForRendering(page);
+        mouseDrag(figure, figure.width / 2, figure.height / 2, 0, -40);
+        const calls = state.callsTo("setClickBpm");
+        verify(calls.length > 0);
+        compare(calls[calls.length - 1], ["setClickBpm", 130]);
+    }
+
     function test_controls(row) {
         const state = makeState(row.state, row.pads);
         const page = makePage(row.page, state);

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Tamborel
 
 // The Settings page: audio output, MIDI input, the kits Program Change plays, the velocity
-// curve, the click, how the hi-hat follows the pedal, and the takes kept of what was played.
+// curve, the click, the song to play along with, how the hi-hat follows the pedal, and the
+// takes kept of what was played.
 // The audio pickers apply at once through `applySettings`; the velocity and pedal sections
 // call their own operations.
 Item {
@@ -238,35 +239,16 @@ Item {
             SettingsCard {
                 title: "Click"
 
-                SettingsRow {
-                    label: "Click"
-                    ThemedButton {
-                        objectName: "countIn"
-                        text: "Count in"
-                        onClicked: page.appState.countIn(1)
-                    }
-                    ThemedSpinBox {
-                        id: clickTempo
-                        objectName: "clickTempo"
-                        from: 30
-                        to: 300
-                        editable: true
-                        value: Math.round(page.appState.clickBpm)
-                        onValueModified: {
-                            page.appState.setClickBpm(value);
-                            value = Qt.binding(() => Math.round(page.appState.clickBpm));
-                        }
-                    }
-                    Text {
-                        text: "BPM"
-                        color: Theme.secondaryLabel
-                        font.pixelSize: Theme.fontBody
-                    }
-                    ThemedSwitch {
-                        objectName: "clickSwitch"
-                        checked: page.appState.clickOn
-                        onToggled: page.appState.setClickOn(checked)
-                    }
+                ClickSection {
+                    appState: page.appState
+                }
+            }
+
+            SettingsCard {
+                title: "Play Along"
+
+                PlayAlongSection {
+                    appState: page.appState
                 }
             }
 
