@@ -236,10 +236,13 @@ TEST_F(PagesWindow, everyPageAndBothCaptureSheetsShow) {
     WAIT_UNTIL(steps->isVisible() && sceneRect(steps).bottom() <= window->height());
     shoot(QStringLiteral("4-settings-calibrating"));
     // The curve picker lists all four curves; the page is scrolled back up to it, above the
-    // click and play-along cards.
-    settings->setProperty("contentY", 0.0);
+    // click and play-along cards (again while the pedal panel's own scroll may still run).
     QQuickItem* curves = harness.item("curvePicker");
-    WAIT_UNTIL(sceneRect(curves).bottom() <= window->height());
+    auto* page = settings->property("contentItem").value<QQuickItem*>();
+    ASSERT_NE(page, nullptr);
+    const double curvesAt = curves->mapToItem(page, QPointF(0.0, 0.0)).y();
+    WAIT_UNTIL(settings->setProperty("contentY", std::max(0.0, curvesAt - 200.0)) &&
+               sceneRect(curves).top() >= 0.0 && sceneRect(curves).bottom() <= window->height());
     harness.click(curves, {curves->width() / 2, curves->height() / 2});
     QObject* curveList = curves->property("popup").value<QObject*>();
     WAIT_UNTIL(curveList->property("opened").toBool());
