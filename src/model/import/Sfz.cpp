@@ -1085,8 +1085,9 @@ Result readSfzText(std::string_view text, const fs::path& path) {
     std::vector<Microphone> mixer;
     for (auto& [fader, number] : microphones) {
         number = int(mixer.size());
+        const auto controller = fader; // a structured binding is not captured by clang 14
         const auto level = std::find_if(interpreter.regions.begin(), interpreter.regions.end(),
-                                        [&](const Region& r) { return r.fader == fader; });
+                                        [&](const Region& r) { return r.fader == controller; });
         mixer.push_back({.name = printable(interpreter.labels[fader]),
                          .volume = std::clamp(level->faderLevel, 0.0f, 16.0f)});
     }
