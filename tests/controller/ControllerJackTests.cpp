@@ -67,7 +67,7 @@ protected:
             EXPECT_TRUE(recorder.waitForFrames(skip + frames));
             left = recorder.left();
             left.erase(left.begin(), left.begin() + static_cast<long>(std::min(skip, left.size())));
-            if (module->xruns() == xruns)
+            if (module->xruns() == xruns && recorder.gaps() == 0)
                 break;
             std::this_thread::sleep_for(2s);
         }
@@ -202,10 +202,11 @@ TEST_F(ControllerJack, EachDrumGetsItsOwnPortsOnRequestAndTheMasterPlaysOnWhenTh
         ASSERT_TRUE(module->send({{0, {0x99, 49, 127}}}));
         std::this_thread::sleep_for(100ms);
         state->setSeparateOutputs(false);
-        EXPECT_EQ(jack_port_by_name(client, "Tamborel:kick_L"), nullptr);
+        EXPECT_TRUE(
+            eventually([&] { return jack_port_by_name(client, "Tamborel:kick_L") == nullptr; }));
         ASSERT_TRUE(master.waitForFrames(24000));
         left = master.left();
-        if (module->xruns() == xruns)
+        if (module->xruns() == xruns && master.gaps() == 0)
             break;
     }
     const long start = firstAbove(left, 0.0f);
@@ -241,7 +242,8 @@ TEST_F(ControllerJack, ByMicrophoneEachMicrophoneGetsAMonoPortAndTheyAddUpToTheM
         ASSERT_TRUE(recorders.back()->connect("Tamborel:" + port, "Tamborel:" + port)) << port;
     }
     jack_client_t* client = recorders.front()->client();
-    EXPECT_EQ(jack_port_by_name(client, "Tamborel:snare_L"), nullptr);
+    EXPECT_TRUE(
+        eventually([&] { return jack_port_by_name(client, "Tamborel:snare_L") == nullptr; }));
     for (auto& recorder : recorders)
         recorder->rewind();
     ASSERT_TRUE(module->send({{10, {0x99, 38, 127}}}));
@@ -260,8 +262,9 @@ TEST_F(ControllerJack, ByMicrophoneEachMicrophoneGetsAMonoPortAndTheyAddUpToTheM
 
     // A kit without microphones: the drums' pairs again.
     state->newKit();
-    EXPECT_NE(jack_port_by_name(client, "Tamborel:snare_L"), nullptr);
-    EXPECT_EQ(jack_port_by_name(client, "Tamborel:Room"), nullptr);
+    EXPECT_TRUE(
+        eventually([&] { return jack_port_by_name(client, "Tamborel:snare_L") != nullptr; }));
+    EXPECT_TRUE(eventually([&] { return jack_port_by_name(client, "Tamborel:Room") == nullptr; }));
 }
 
 // Every take kept: a groove with the pedal and a grab comes back from the Takes folder, on
@@ -358,7 +361,7 @@ TEST_F(ControllerJack, ATakeRenderedByTamborelRenderNullsAgainstWhatPlayedLive) 
         live = recorder.left();
         live.erase(live.begin(), live.begin() + static_cast<long>(first));
         live.resize(length);
-        if (module->xruns() == xruns)
+        if (module->xruns() == xruns && recorder.gaps() == 0)
             break;
         std::this_thread::sleep_for(4100ms); // a spoilt attempt's take ends before the next
         state->drainRealtimeEvents();
@@ -414,9 +417,10 @@ TEST_F(ControllerJack, TheClickOnItsOwnPairBeatsEvery24000FramesAndLeavesTheMast
         for (std::size_t i = 1; i < x.size(); ++i)
             if (x[i] != 0.0f && x[i - 1] == 0.0f)
                 onsets.push_back(i);
-        if (module->xruns() == xruns)
+        if (module->xruns() == xruns && recorder.gaps() == 0)
             break;
     }
+    EXPECT_EQ(recorder.gaps(), 0u);
     ASSERT_GE(onsets.size(), 5u);
     for (std::size_t n = 1; n < onsets.size(); ++n)
         EXPECT_EQ(onsets[n] - onsets[n - 1], 24000u) << n;
@@ -424,7 +428,8 @@ TEST_F(ControllerJack, TheClickOnItsOwnPairBeatsEvery24000FramesAndLeavesTheMast
 
     click.output = ClickOutput::master;
     state->setMetronome(click);
-    EXPECT_EQ(jack_port_by_name(recorder.client(), "Tamborel:click_L"), nullptr);
+    EXPECT_TRUE(eventually(
+        [&] { return jack_port_by_name(recorder.client(), "Tamborel:click_L") == nullptr; }));
 }
 
 // Playing along on the click's own pair: the count-in's four beats 24 000 frames apart, then
@@ -451,9 +456,10 @@ TEST_F(ControllerJack, ASongPlaysOnTheClicksPairFromTheBarLineAfterTheCountIn) {
         ASSERT_TRUE(recorder.waitForFrames(48000 * 3));
         x = recorder.left();
         master = recorder.right();
-        if (module->xruns() == xruns)
+        if (module->xruns() == xruns && recorder.gaps() == 0)
             break;
     }
+    EXPECT_EQ(recorder.gaps(), 0u);
     std::vector<std::size_t> onsets;
     for (std::size_t i = 1; i < x.size(); ++i)
         if (x[i] != 0.0f && x[i - 1] == 0.0f)
