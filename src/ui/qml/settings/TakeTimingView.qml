@@ -37,6 +37,8 @@ ColumnLayout {
         Layout.preferredHeight: 84
         radius: 8
         color: Theme.ultraThin
+        // The strikes start to the right of the early/late labels.
+        readonly property real gutter: Math.max(earlyLabel.implicitWidth, lateLabel.implicitWidth) + 12
         Rectangle {
             x: 0
             width: parent.width
@@ -45,6 +47,7 @@ ColumnLayout {
             color: Theme.lineStrong
         }
         Text {
+            id: earlyLabel
             x: 6
             y: 3
             text: "early"
@@ -52,6 +55,7 @@ ColumnLayout {
             font.pixelSize: Theme.fontMicro
         }
         Text {
+            id: lateLabel
             x: 6
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 3
@@ -67,7 +71,7 @@ ColumnLayout {
                 width: 3
                 height: Math.max(2, Math.abs(share) * (parent.height / 2 - 4))
                 radius: 1
-                x: 4 + (parent.width - 11) * modelData.seconds / Math.max(0.001, view.timing.seconds)
+                x: parent.gutter + (parent.width - parent.gutter - 7) * modelData.seconds / Math.max(0.001, view.timing.seconds)
                 y: share < 0 ? parent.height / 2 - height : parent.height / 2
                 color: Math.abs(modelData.offsetMs) <= 10 ? Theme.good
                                                           : Math.abs(modelData.offsetMs) <= 25 ? Theme.warn : Theme.hot
