@@ -67,16 +67,11 @@ float loudestOnTheLeft(const JackServer& server, const std::function<void()>& du
 int JackRecorder::onProcess(jack_nframes_t frames, void* self) {
     auto* r = static_cast<JackRecorder*>(self);
     r->cycles_.fetch_add(1);
-    const jack_nframes_t now = jack_last_frame_time(r->client_);
     if (r->rewind_.load()) {
-        r->startFrame_.store(now);
+        r->startFrame_.store(jack_last_frame_time(r->client_));
         r->written_.store(0);
-        r->gaps_.store(0);
         r->rewind_.store(false);
-    } else if (now != r->nextFrame_ && r->written_.load() < r->left_.size()) {
-        r->gaps_.fetch_add(1);
     }
-    r->nextFrame_ = now + frames;
     const std::size_t at = r->written_.load();
     const std::size_t n = std::min<std::size_t>(frames, r->left_.size() - at);
     const auto* l = static_cast<const float*>(jack_port_get_buffer(r->inputs_[0], frames));

@@ -27,10 +27,6 @@ public:
     std::size_t framesRecorded() const { return written_.load(); }
     // The server's frame time of the first frame recorded since the last rewind.
     jack_nframes_t startFrame() const { return startFrame_.load(); }
-    // Cycles the server ran since the last rewind that this recorder did not get (PipeWire
-    // drops a late client's cycle), seen as a jump in the server's frame time. A recording
-    // with a gap has lost frames, so distances measured in it are short.
-    std::size_t gaps() const { return gaps_.load(); }
     // Waits until at least `frames` frames have been recorded since the last rewind.
     bool waitForFrames(std::size_t frames) const;
 
@@ -50,8 +46,6 @@ private:
     std::atomic<bool> rewind_{false};
     std::atomic<std::uint64_t> cycles_{0};
     std::atomic<jack_nframes_t> startFrame_{0};
-    std::atomic<std::size_t> gaps_{0};
-    jack_nframes_t nextFrame_ = 0; // process thread only
 };
 
 // The loudest sample of the program's left output ("Tamborel:out_1") over the next quarter
