@@ -132,6 +132,8 @@ AppState::AppState(platform::MainQueue& mainQueue, AppStateOptions options)
     published_.settings = storage::loadSettings();
     impl_->player.keepKitsWholeUpTo(published_.settings.wholeKitBytes());
     impl_->player.setMetronome(published_.settings.metronome);
+    published_.playAlong.level = published_.settings.songLevel;
+    impl_->player.setSongLevel(published_.playAlong.level);
     impl_->player.keepPlayed(true);
     impl_->takesFolder = storage::folder() / "Takes";
     if (auto last = storage::lastKit())

@@ -59,6 +59,9 @@ void AppState::setSongLevel(float level) {
     playAlong.level = std::isfinite(level) ? std::clamp(level, 0.0f, 1.0f) : 0.0f;
     impl_->player.setSongLevel(playAlong.level);
     impl_->notify(Field::playAlong);
+    AudioSettings settings = published_.settings;
+    settings.songLevel = playAlong.level;
+    impl_->commitExpression(settings); // kept for the next start
 }
 
 void AppState::tapTempo(std::chrono::steady_clock::time_point at) {

@@ -66,6 +66,8 @@ struct AudioSettings {
     // Kits by program, in program order, each program once.
     std::vector<ProgramKit> programKits;
     Metronome metronome;
+    // The level of the song played along with, 0 .. 1.
+    float songLevel = 0.8f;
 
     static AudioSettings defaults() { return {}; }
     // What the hit routing needs of them.

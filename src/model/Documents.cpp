@@ -670,6 +670,8 @@ std::optional<std::string> writeSettings(const AudioSettings& settings, std::str
     }
     if (settings.metronome != defaults.metronome)
         document["metronome"] = metronomeToJson(settings.metronome);
+    if (settings.songLevel != defaults.songLevel)
+        document["songLevel"] = shortestDecimal(settings.songLevel);
     return render(document, whyNot);
 }
 
@@ -886,6 +888,11 @@ ReadResult<AudioSettings> readSettings(std::string_view text) {
         settings.programKits = readProgramKits(*programs, reader);
     if (const json* metronome = reader.member("metronome", false); metronome && !reader.failed())
         settings.metronome = readMetronome(*metronome, reader);
+    if (reader.member("songLevel", false) && !reader.failed()) {
+        settings.songLevel = reader.float32("songLevel");
+        if (!reader.failed() && !(settings.songLevel >= 0.0f && settings.songLevel <= 1.0f))
+            reader.fail("songLevel", "not from 0 to 1");
+    }
     if (!reader.failed())
         result.value = std::move(settings);
     return result;

@@ -223,6 +223,7 @@ TEST(TapTempo, TapsHalfASecondApartRead120TheLastFewAreAveragedAndAPauseStartsAf
 // A song to play along with: the click takes tapped tempos; a file that is no sound is
 // refused with the reason, in the window and the status line, and the song chosen before it
 // stays; a take played over the song names it and where in it the take began.
+// Also: the song's level set once is there on the next start.
 TEST_F(TakesInTheApp, AnUndecodableSongIsRefusedAndATakeOverASongRemembersWhereInItItBegan) {
     bootedState();
     const auto now = std::chrono::steady_clock::now();
@@ -258,6 +259,11 @@ TEST_F(TakesInTheApp, AnUndecodableSongIsRefusedAndATakeOverASongRemembersWhereI
     const std::string bytes = test::readText(fs::directory_iterator(takes)->path());
     EXPECT_NE(bytes.find("Play along: " + song.string() + " at 1.005 s"), std::string::npos);
     EXPECT_TRUE(midi::readMidiFile(bytes).events);
+
+    state->setSongLevel(0.3f);
+    state.reset();
+    bootedState();
+    EXPECT_FLOAT_EQ(state->published().playAlong.level, 0.3f);
 }
 
 } // namespace

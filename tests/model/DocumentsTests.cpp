@@ -237,6 +237,7 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
     settings.programKits = {{1, FileUrl::fromPath("/kits/Funk.json")},
                             {128, FileUrl::fromPath("/kits/Jazz Brushes.json")}};
     settings.metronome = {true, 87.5, 7, 8, Subdivision::triplets, 0.3f, ClickOutput::own};
+    settings.songLevel = 0.35f;
     const auto read = readSettings(*writeSettings(settings));
     ASSERT_TRUE(read) << read.error;
     EXPECT_EQ(*read.value, settings);
@@ -275,7 +276,8 @@ TEST(SettingsDocument, RoundTripAndFallbackRules) {
           R"({"bufferFrames":256,"sampleRate":48000,"metronome":{"beatsPerBar":4,"bpm":301,)"
           R"("level":0.5,"noteValue":4,"on":true,"output":"master","subdivision":"none"}})",
           R"({"bufferFrames":256,"sampleRate":48000,"metronome":{"beatsPerBar":4,"bpm":120,)"
-          R"("level":0.5,"noteValue":3,"on":true,"output":"master","subdivision":"none"}})"})
+          R"("level":0.5,"noteValue":3,"on":true,"output":"master","subdivision":"none"}})",
+          R"({"bufferFrames":256,"sampleRate":48000,"songLevel":1.5})"})
         EXPECT_FALSE(readSettings(bad)) << bad;
 }
 
