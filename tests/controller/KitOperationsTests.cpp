@@ -657,11 +657,12 @@ TEST_F(KitOperations, EditsLoadTheirFilesAsTheKitDoesInTheBackgroundToo) {
     AudioSettings settings = p().settings;
     settings.wholeKitMiB = 0; // every kit streams
     state->applySettings(settings);
-    // The cache is written after the pad plays, so a busy machine may take a moment.
-    const auto entries = [&] {
+    // The cache is written after the pad plays, so a busy machine may take a moment: the
+    // count of entries once there are `expected`, or after two seconds.
+    const auto entries = [&](long expected) {
         const auto folder = cache / "tamborel" / "converted";
         long count = 0;
-        for (int wait = 0; wait < 400 && count == 0; ++wait) {
+        for (int wait = 0; wait < 400 && count != expected; ++wait) {
             std::error_code error;
             if (wait > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -684,12 +685,13 @@ TEST_F(KitOperations, EditsLoadTheirFilesAsTheKitDoesInTheBackgroundToo) {
         return playedLevel(38);
     };
     state->assignSample(at44k("first.wav", 0.2f), PadRole::snare);
-    EXPECT_EQ(entries(), 1);
+    EXPECT_EQ(entries(1), 1);
     EXPECT_NEAR(snareLevel(), 0.2f, 1e-3f);
     state->assignSample(at44k("second.wav", 0.3f), PadRole::snare);
+    EXPECT_EQ(entries(2), 2); // written in the background, before the cache goes
     fs::remove_all(cache);
     state->undo();
-    EXPECT_EQ(entries(), 1);
+    EXPECT_EQ(entries(1), 1);
     EXPECT_NEAR(snareLevel(), 0.2f, 1e-3f);
     unsetenv("XDG_CACHE_HOME");
 
