@@ -22,6 +22,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// The newest take in the Takes folder (their names begin with the date), or none.
+std::filesystem::path newestTake() {
+    std::filesystem::path newest;
+    for (const auto& entry : std::filesystem::directory_iterator(storage::folder() / "Takes"))
+        newest = std::max(newest, entry.path());
+    return newest;
+}
+
 // Where sound starts after silence.
 std::vector<std::size_t> onsetsIn(const std::vector<float>& x) {
     std::vector<std::size_t> onsets;
@@ -312,12 +320,9 @@ TEST_F(ControllerJack, AGrooveIsKeptAsATakeWithEveryMessageAtTheFrameItWasSent) 
     std::this_thread::sleep_for(50ms); // the program's cycle after the module's
     state.reset();                     // quitting writes the take
 
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(storage::folder() / "Takes"))
-        files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    ASSERT_FALSE(files.empty());
-    auto read = midi::readMidiFile(test::readText(files.back()));
+    const auto take = newestTake();
+    ASSERT_FALSE(take.empty());
+    auto read = midi::readMidiFile(test::readText(take));
     ASSERT_TRUE(read.events) << read.error;
     std::erase_if(*read.events, [](const auto& e) {
         return e.kind == midi::MidiFileEvent::Kind::noteOff; // written after each note-on
@@ -378,14 +383,11 @@ TEST_F(ControllerJack, ATakeRenderedByTamborelRenderNullsAgainstWhatPlayedLive) 
     std::this_thread::sleep_for(50ms);
     state.reset(); // quitting writes the take
 
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(storage::folder() / "Takes"))
-        files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    ASSERT_FALSE(files.empty());
+    const auto take = newestTake();
+    ASSERT_FALSE(take.empty());
     const auto wav = storage::folder() / "bounced.wav";
     std::ostringstream err;
-    ASSERT_EQ(app::runRenderTool({kitFile.string(), files.back().string(), wav.string()}, err), 0)
+    ASSERT_EQ(app::runRenderTool({kitFile.string(), take.string(), wav.string()}, err), 0)
         << err.str();
     SF_INFO info{};
     SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);
