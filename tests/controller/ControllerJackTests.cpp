@@ -418,6 +418,19 @@ bool onGrid(const std::vector<std::size_t>& onsets, std::size_t step) {
     return true;
 }
 
+// How many of the 4000 frames from the bar line carry the song; none if, once the accent's tick
+// is long over, what sounds is not the song at level 0.8 (0.25 × 0.8).
+std::size_t songHeardFrom(const std::vector<float>& x, std::size_t barLine) {
+    if (barLine + 4000 > x.size())
+        return 0;
+    const auto from = x.begin() + long(barLine);
+    const auto atLevel = [](float v) { return std::abs(v - 0.2f) <= 1e-6f; };
+    if (std::none_of(from + 3000, from + 4000, atLevel) ||
+        std::any_of(from + 3000, from + 4000, [&](float v) { return v != 0.0f && !atLevel(v); }))
+        return 0;
+    return std::size_t(std::count_if(from, from + 4000, [](float v) { return v != 0.0f; }));
+}
+
 // The click on a pair of its own for a headphone mix: every beat exactly 24 000 frames after
 // the one before, nothing of it in the master, and the pair gone once it goes back there.
 TEST_F(ControllerJack, TheClickOnItsOwnPairBeatsEvery24000FramesAndLeavesTheMasterAlone) {
@@ -477,7 +490,7 @@ TEST_F(ControllerJack, ASongPlaysOnTheClicksPairFromTheBarLineAfterTheCountIn) {
         x = recorder.left();
         master = recorder.right();
         onsets = onsetsIn(x);
-        if (module->xruns() == xruns && onsets.size() >= 5 &&
+        if (module->xruns() == xruns && onsets.size() >= 5 && songHeardFrom(x, onsets[4]) == 4000 &&
             (JackServer::pipeWire() || onGrid({onsets.begin(), onsets.begin() + 5}, 24000)))
             break;
     }
@@ -489,8 +502,8 @@ TEST_F(ControllerJack, ASongPlaysOnTheClicksPairFromTheBarLineAfterTheCountIn) {
     }
     const std::size_t barLine = onsets[4];
     ASSERT_LT(barLine + 4000, x.size());
-    EXPECT_NEAR(x[barLine + 3000], 0.2f, 1e-6f); // the accent's tick long over
-    EXPECT_EQ(std::count(x.begin() + long(barLine), x.begin() + long(barLine) + 4000, 0.0f), 0);
+    // On PipeWire a skipped cycle can still blank a period or two of what the recorder hears.
+    EXPECT_GE(songHeardFrom(x, barLine), JackServer::pipeWire() ? 3000u : 4000u);
     EXPECT_EQ(*std::max_element(master.begin(), master.end()), 0.0f);
     state->playAlong(false);
 }
