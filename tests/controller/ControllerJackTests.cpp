@@ -39,12 +39,11 @@ std::vector<std::size_t> onsetsIn(const std::vector<float>& x) {
     return onsets;
 }
 
-constexpr std::uint32_t period = 256;
 constexpr float sampleLevel = 0.5f;
 
 class ControllerJack : public JackAppTest {
 protected:
-    JackServer::Options serverOptions() const override { return {48000, period}; }
+    JackServer::Options serverOptions() const override { return {48000, appTestPeriod()}; }
     controller::AppStateOptions appOptions() const override { return {.loadInBackground = false}; }
 
     void SetUp() override {
@@ -95,7 +94,7 @@ protected:
 };
 
 TEST_F(ControllerJack, StrikesSoundAtTheirOwnFrameWithVelocityPadAndMasterGain) {
-    EXPECT_EQ(state->published().bufferFramesInForce, period); // what Settings shows
+    EXPECT_EQ(state->published().bufferFramesInForce, appTestPeriod()); // what Settings shows
 
     // Each strike sounds in the cycle it arrived in, at its own frame of that cycle.
     auto heard = play({{10, {0x99, 36, 127}}}, 4800);

@@ -17,7 +17,7 @@ using StandIn = tamborel::testing::DrumModule;
 
 class DrumModuleJack : public JackAppTest {
 protected:
-    JackServer::Options serverOptions() const override { return {48000, 256}; }
+    JackServer::Options serverOptions() const override { return {48000, appTestPeriod()}; }
     controller::AppStateOptions appOptions() const override { return {.loadInBackground = false}; }
 
     void TearDown() override {
